@@ -1,0 +1,93 @@
+// Files with 64-bit offsets and errors as values. Every call reports failure
+// through a FileError (errno and a message naming the file); none throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+struct FileError {
+  int code = 0;           // errno, or 0 for success
+  std::string message;    // "<operation> <path>: <strerror>"; empty on success
+  explicit operator bool() const { return code != 0; }  // true = an error
+};
+
+// An open file descriptor, closed on destruction. Move-only.
+class File {
+ public:
+  enum class Mode {
+    kRead,             // existing file, read only
+    kReadWrite,        // existing file, read and write
+    kCreateExclusive,  // new file, fails with EEXIST when the name exists
+    kCreateTruncate,   // create or truncate
+  };
+
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens path. Opening for read never blocks on a FIFO (O_NONBLOCK is used
+  // and cleared again after the open).
+  static File Open(const std::filesystem::path& path, Mode mode, FileError* error);
+
+  bool is_open() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  // Reads up to size bytes at the current position, retrying on EINTR and on
+  // short reads until size bytes are read or the end of the file is reached.
+  // Returns the number of bytes read (less than size only at the end of the
+  // file); on error returns 0 and sets *error.
+  std::size_t ReadFully(void* data, std::size_t size, FileError* error);
+  // The same at an absolute offset (pread); the file position is unchanged.
+  std::size_t ReadFullyAt(void* data, std::size_t size, std::uint64_t offset, FileError* error);
+
+  // Writes all size bytes, looping over short writes and EINTR. Returns false
+  // and sets *error on failure (ENOSPC, EFBIG, EIO ...).
+  bool WriteAll(const void* data, std::size_t size, FileError* error);
+  bool WriteAllAt(const void* data, std::size_t size, std::uint64_t offset, FileError* error);
+
+  bool Seek(std::uint64_t offset, FileError* error);
+  std::optional<std::uint64_t> Size(FileError* error) const;
+  bool Truncate(std::uint64_t size, FileError* error);
+  bool Sync(FileError* error);
+  // Hints that the file is read sequentially (posix_fadvise).
+  void AdviseSequential();
+  // Closes now; reports a close error (e.g. delayed write failure).
+  bool Close(FileError* error);
+
+ private:
+  int fd_ = -1;
+  std::filesystem::path path_;
+};
+
+// Reads a whole (small) file. Fails for anything that is not a regular file.
+std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError* error);
+
+// Writes contents to a temporary file beside path, syncs it and renames it over
+// path, so readers see either the old or the new file, never a partial one.
+// The temporary file is removed on failure.
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view contents, FileError* error);
+
+// Free space for an unprivileged user on the file system holding path.
+std::optional<std::uint64_t> FreeSpace(const std::filesystem::path& path, FileError* error);
+
+// True when path names a regular file (following symbolic links). Never opens
+// the file, so FIFOs and devices cannot block it.
+bool IsRegularFile(const std::filesystem::path& path);
+
+// Size of a regular file, or nullopt (error set) for anything else.
+std::optional<std::uint64_t> RegularFileSize(const std::filesystem::path& path, FileError* error);
+
+// Text of errno values, thread-safe.
+std::string ErrnoText(int code);
+
+}  // namespace platform
