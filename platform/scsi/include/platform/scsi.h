@@ -1,0 +1,71 @@
+// SCSI pass-through to CD/DVD drives. A ScsiDevice sends one command
+// descriptor block (CDB) and returns the status and the parsed sense data.
+// Backends: Linux SG_IO on /dev/sr* (or /dev/sg*), and an emulated MMC drive
+// whose medium is a sparse file (see emulated_drive.h). ZEPHREL_DRIVES selects
+// them: "sg" (the default) or "emu:DIR[,emu:DIR...]".
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class DataDirection { kNone, kIn, kOut };
+
+struct Sense {
+  std::uint8_t key = 0;   // sense key (0 = no sense)
+  std::uint8_t asc = 0;   // additional sense code
+  std::uint8_t ascq = 0;  // additional sense code qualifier
+  bool valid = false;     // sense data was returned and parsed
+};
+
+struct ScsiResult {
+  enum class Transport { kOk, kTimeout, kError } transport = Transport::kOk;
+  std::uint8_t status = 0;        // SCSI status byte (0 GOOD, 2 CHECK CONDITION)
+  Sense sense;                    // parsed from fixed (70h/71h) or descriptor (72h/73h) data
+  std::size_t transferred = 0;    // bytes actually moved
+  std::string transport_message;  // when transport != kOk
+
+  bool ok() const { return transport == Transport::kOk && status == 0; }
+};
+
+// Parses sense data in fixed or descriptor format.
+Sense ParseSense(std::span<const std::uint8_t> sense_bytes);
+
+struct ScsiAddress {
+  int host = 0, channel = 0, target = 0, lun = 0;
+};
+
+struct DeviceIdentity {
+  std::string vendor;    // INQUIRY bytes 8..15 as given (trailing blanks kept)
+  std::string product;   // bytes 16..31
+  std::string revision;  // bytes 32..35
+  ScsiAddress address;
+  std::string node;      // /dev/sr0, or the emulated drive's folder
+};
+
+class ScsiDevice {
+ public:
+  virtual ~ScsiDevice() = default;
+  // Sends cdb (6, 10, 12 or 16 bytes); buffer is read (kIn) or written (kOut)
+  // by the device. Thread-safe: commands to one device are serialised.
+  virtual ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction,
+                          std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+  virtual const DeviceIdentity& identity() const = 0;
+};
+
+struct ScanResult {
+  std::vector<std::unique_ptr<ScsiDevice>> devices;  // in host:channel:target:lun order
+  int load_error = 0;  // 0, or 501 when the configured backend cannot start
+  std::string message;
+};
+
+// Opens the drives that ZEPHREL_DRIVES (or the given spec) names.
+ScanResult OpenDrives(const std::string& spec);
+
+}  // namespace platform
