@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -65,7 +66,14 @@ struct ScanResult {
   std::string message;
 };
 
-// Opens the drives that ZEPHREL_DRIVES (or the given spec) names.
+// Opens the drives that a ZEPHREL_DRIVES value names: "sg" (also for an empty
+// spec) or a comma-separated list of "emu:DIR" entries.
 ScanResult OpenDrives(const std::string& spec);
+
+// SG_IO backend: the CD/DVD devices (SCSI type 5) listed under sysfs_root, in
+// host:channel:target:lun order, opened through their /dev/sr* (else /dev/sg*)
+// node under dev_root. Tests point both roots at fake trees.
+ScanResult ScanSgDrives(const std::filesystem::path& sysfs_root = "/sys/class/scsi_device",
+                        const std::filesystem::path& dev_root = "/dev");
 
 }  // namespace platform
