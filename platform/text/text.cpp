@@ -152,6 +152,29 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
+  auto unit = [&](std::size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? (a << 8) | b : (b << 8) | a;
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  const std::size_t units = bytes.size() / 2;
+  for (std::size_t k = 0; k < units; ++k) {
+    char32_t u = unit(2 * k);
+    if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
+      const char32_t low = unit(2 * (k + 1));
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+        ++k;
+      }
+    }
+    AppendUtf8(out, u);  // a lone surrogate is not a scalar value: U+FFFD
+  }
+  return out;
+}
+
 std::string ToUtf8Lenient(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return EncodeUtf8(DecodeUtf8OrCp1252(bytes));

@@ -61,6 +61,13 @@ TEST(TextConversions, Cs0UsesEightBitsOnlyWhenEveryCharacterFits) {
   EXPECT_EQ(Utf8ToCs0(""), "");
 }
 
+TEST(TextConversions, Utf16DecodesSurrogatePairsAndReplacesLoneSurrogates) {
+  // "é日😀" little-endian, then a lone high surrogate and an odd trailing byte.
+  const std::string le("\xE9\x00\xE5\x65\x3D\xD8\x00\xDE\x00\xD8\x41", 11);
+  EXPECT_EQ(Utf16ToUtf8(le), kE + "\xE6\x97\xA5" + kEmoji + "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(std::string("\x00\xFC\x67\x2C", 4), true), kU + "\xE6\x9C\xAC");
+}
+
 TEST(TextConversions, AsciiCaseHandlingLeavesOtherBytesAlone) {
   EXPECT_EQ(AsciiUpper("video_ts " + kE + kU + kNihon), "VIDEO_TS " + kE + kU + kNihon);
   // 0xE9 (é in Windows-1252) must not turn into 0xC9.

@@ -34,6 +34,10 @@ std::u32string DecodeUtf8OrCp1252(std::string_view bytes);
 // Windows-1252 bytes to UTF-8 (the five undefined bytes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view bytes);
 
+// UTF-16 bytes (no BOM; little-endian unless big_endian) to UTF-8. Unpaired
+// surrogates become U+FFFD; a last odd byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool big_endian = false);
+
 // Makes text printable as UTF-8: valid UTF-8 is returned unchanged; in other
 // text every byte that does not start a well-formed sequence is read as
 // Windows-1252 (well-formed sequences are kept).
