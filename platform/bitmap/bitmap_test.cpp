@@ -130,6 +130,13 @@ TEST_F(BitmapFiles, TopDownAndLaterHeaderVersionsAreRead) {
   r = ParseString(with_table);
   ASSERT_EQ(r.status, BitmapStatus::kOk) << r.message;
   EXPECT_EQ(r.bitmap.rgb, bm.rgb);
+
+  // The 12-byte core header (16-bit sizes): 2x1 pixels, blue then white.
+  const std::string core("BM\x22\0\0\0\0\0\0\0\x1A\0\0\0" "\x0C\0\0\0\x02\0\x01\0\x01\0\x18\0"
+                         "\xFF\0\0\xFF\xFF\xFF\0\0", 34);
+  r = ParseString(core);
+  ASSERT_EQ(r.status, BitmapStatus::kOk) << r.message;
+  EXPECT_EQ(r.bitmap.rgb, (std::vector<std::uint8_t>{0, 0, 255, 255, 255, 255}));
 }
 
 TEST_F(BitmapFiles, ABitmapFromFfmpegKeepsRedAndBlueApart) {
