@@ -35,11 +35,11 @@ bool RunProgram(const std::vector<std::string>& args) {
 class BitmapFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "bitmap_test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    FileError err;
+    folder_ = TemporaryFolder::Create("bitmap_test", &err);
+    ASSERT_TRUE(folder_) << err.message;
+    dir_ = folder_->path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Bytes(const fs::path& p) {
     FileError err;
@@ -53,6 +53,7 @@ class BitmapFiles : public ::testing::Test {
     return ParseBmp(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
 
+  std::optional<TemporaryFolder> folder_;
   fs::path dir_;
 };
 
@@ -101,8 +102,8 @@ TEST_F(BitmapFiles, WrittenBitmapsReadBackAndDecodeWithAnIndependentReader) {
 
   // ffmpeg decodes the same pixels.
   const fs::path raw = dir_ / "g.rgb";
-  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", p.string(), "-f", "rawvideo",
-                   "-pix_fmt", "rgb24", raw.string()}));
+  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", p.string(), "-f",
+                          "rawvideo", "-pix_fmt", "rgb24", raw.string()}));
   const std::string decoded = Bytes(raw);
   EXPECT_EQ(decoded, std::string(bm.rgb.begin(), bm.rgb.end()));
 }
@@ -116,7 +117,8 @@ TEST_F(BitmapFiles, TopDownAndLaterHeaderVersionsAreRead) {
   const std::string rows = bottom_up.substr(54);  // two rows of 12 bytes
 
   // The same picture top-down (negative height) with a 124-byte header.
-  std::string v5 = bottom_up.substr(0, 54) + std::string(124 - 40, '\0') + rows.substr(12, 12) + rows.substr(0, 12);
+  std::string v5 =
+      bottom_up.substr(0, 54) + std::string(124 - 40, '\0') + rows.substr(12, 12) + rows.substr(0, 12);
   Set32(v5, 10, 14 + 124);
   Set32(v5, 14, 124);
   Set32(v5, 22, static_cast<std::uint32_t>(-2));
@@ -132,8 +134,11 @@ TEST_F(BitmapFiles, TopDownAndLaterHeaderVersionsAreRead) {
   EXPECT_EQ(r.bitmap.rgb, bm.rgb);
 
   // The 12-byte core header (16-bit sizes): 2x1 pixels, blue then white.
-  const std::string core("BM\x22\0\0\0\0\0\0\0\x1A\0\0\0" "\x0C\0\0\0\x02\0\x01\0\x01\0\x18\0"
-                         "\xFF\0\0\xFF\xFF\xFF\0\0", 34);
+  const std::string core(
+      "BM\x22\0\0\0\0\0\0\0\x1A\0\0\0"
+      "\x0C\0\0\0\x02\0\x01\0\x01\0\x18\0"
+      "\xFF\0\0\xFF\xFF\xFF\0\0",
+      34);
   r = ParseString(core);
   ASSERT_EQ(r.status, BitmapStatus::kOk) << r.message;
   EXPECT_EQ(r.bitmap.rgb, (std::vector<std::uint8_t>{0, 0, 255, 255, 255, 255}));
@@ -141,8 +146,8 @@ TEST_F(BitmapFiles, TopDownAndLaterHeaderVersionsAreRead) {
 
 TEST_F(BitmapFiles, ABitmapFromFfmpegKeepsRedAndBlueApart) {
   const fs::path p = dir_ / "red.bmp";
-  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x32",
-                   "-frames:v", "1", "-pix_fmt", "bgr24", p.string()}));
+  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                          "color=c=red:s=64x32", "-frames:v", "1", "-pix_fmt", "bgr24", p.string()}));
   BitmapResult r = ReadBmp(p);
   ASSERT_EQ(r.status, BitmapStatus::kOk) << r.message;
   EXPECT_EQ(r.bitmap.width, 64);
@@ -168,7 +173,8 @@ TEST_F(BitmapFiles, EachKindOfBadFileGetsItsOwnRefusal) {
   std::string error;
   ASSERT_TRUE(WriteBmp(good, Gradient(4, 4), &error)) << error;
   const std::string bytes = Bytes(good);
-  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{10}, std::size_t{40}, bytes.size() - 1}) {
+  for (std::size_t cut :
+       {std::size_t{0}, std::size_t{1}, std::size_t{10}, std::size_t{40}, bytes.size() - 1}) {
     Put(dir_ / "cut.bmp", bytes.substr(0, cut));
     EXPECT_EQ(ReadBmp(dir_ / "cut.bmp").status, BitmapStatus::kUnreadable) << cut;
     EXPECT_EQ(ParseString(bytes.substr(0, cut)).status, BitmapStatus::kUnreadable) << cut;
@@ -217,8 +223,8 @@ TEST_F(BitmapFiles, EachKindOfBadFileGetsItsOwnRefusal) {
 
 TEST_F(BitmapFiles, PalettedBitmapsAreRefusedWithTheirDepth) {
   const fs::path p = dir_ / "pal.bmp";
-  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x32",
-                   "-frames:v", "1", "-pix_fmt", "pal8", p.string()}));
+  ASSERT_TRUE(RunProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                          "color=c=red:s=64x32", "-frames:v", "1", "-pix_fmt", "pal8", p.string()}));
   BitmapResult r = ReadBmp(p);
   EXPECT_EQ(r.status, BitmapStatus::kNotTrueColor);
   EXPECT_EQ(r.bits_per_pixel, 8);

@@ -10,14 +10,14 @@ namespace platform::bmp {
 
 // BITMAPFILEHEADER
 inline constexpr std::size_t kFileHeaderSize = 14;
-inline constexpr std::size_t kOffType = 0;     // bfType: "BM"
+inline constexpr std::size_t kOffType = 0;      // bfType: "BM"
 inline constexpr std::size_t kOffFileSize = 2;  // bfSize
 inline constexpr std::size_t kOffBits = 10;     // bfOffBits: start of the pixel array
 
 // Info header sizes (biSize).
-inline constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER (16-bit width/height)
-inline constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER and later versions extend it
-inline constexpr std::uint32_t kMaxHeaderSize = 4096; // larger is taken as a malformed header
+inline constexpr std::uint32_t kCoreHeaderSize = 12;   // BITMAPCOREHEADER (16-bit width/height)
+inline constexpr std::uint32_t kInfoHeaderSize = 40;   // BITMAPINFOHEADER and later versions extend it
+inline constexpr std::uint32_t kMaxHeaderSize = 4096;  // larger is taken as a malformed header
 
 // Offsets inside the file of the BITMAPINFOHEADER fields.
 inline constexpr std::size_t kOffHeaderSize = 14;   // biSize

@@ -40,7 +40,8 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
   if (head_size >= 2 && (head[0] != 'B' || head[1] != 'M')) {
     return Fail(BitmapStatus::kNotBmp, name, "not a BMP file (no BM signature)");
   }
-  if (head_size < bmp::kFileHeaderSize + 4) return Fail(BitmapStatus::kUnreadable, name, "truncated BMP header");
+  if (head_size < bmp::kFileHeaderSize + 4)
+    return Fail(BitmapStatus::kUnreadable, name, "truncated BMP header");
   const std::uint32_t header_size = Le32(head + bmp::kOffHeaderSize);
   if (header_size != bmp::kCoreHeaderSize &&
       (header_size < bmp::kInfoHeaderSize || header_size > bmp::kMaxHeaderSize)) {
@@ -67,7 +68,8 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
   if (planes != 1) return Fail(BitmapStatus::kNotBmp, name, "malformed BMP header (planes != 1)");
   const int bits = static_cast<int>(bpp);
   if (compression == bmp::kBiJpeg || compression == bmp::kBiPng) {
-    return Fail(BitmapStatus::kCompressed, name, "compressed BMP (embedded JPEG or PNG) is not supported", bits);
+    return Fail(BitmapStatus::kCompressed, name, "compressed BMP (embedded JPEG or PNG) is not supported",
+                bits);
   }
   if (bits != bmp::kTrueColorBits) {
     return Fail(BitmapStatus::kNotTrueColor, name,
@@ -90,7 +92,8 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
     return Fail(BitmapStatus::kNotBmp, name, "malformed BMP header (pixel data overlaps the header)", bits);
   }
   const std::uint64_t stride = bmp::RowStride(static_cast<std::uint64_t>(width));
-  const std::uint64_t needed = stride * static_cast<std::uint64_t>(height - 1) + static_cast<std::uint64_t>(width) * 3;
+  const std::uint64_t needed =
+      stride * static_cast<std::uint64_t>(height - 1) + static_cast<std::uint64_t>(width) * 3;
   if (offset > file_size || file_size - offset < needed) {
     return Fail(BitmapStatus::kUnreadable, name, "truncated BMP file (pixel data missing)", bits);
   }
@@ -155,9 +158,10 @@ BitmapResult ReadBmp(const std::filesystem::path& path) {
 
   std::vector<std::uint8_t> pixels(layout.pixel_bytes);
   if (file.ReadFullyAt(pixels.data(), pixels.size(), layout.pixel_offset, &err) != pixels.size()) {
-    return Fail(BitmapStatus::kUnreadable, name,
-                err ? "cannot read: " + ErrnoText(err.code) : std::string("truncated BMP file (pixel data missing)"),
-                result.bits_per_pixel);
+    return Fail(
+        BitmapStatus::kUnreadable, name,
+        err ? "cannot read: " + ErrnoText(err.code) : std::string("truncated BMP file (pixel data missing)"),
+        result.bits_per_pixel);
   }
   DecodePixels(pixels.data(), layout, &result);
   return result;

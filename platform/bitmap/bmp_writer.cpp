@@ -22,7 +22,8 @@ bool WriteBmp(const std::filesystem::path& path, const Bitmap& bitmap, std::stri
     if (error) *error = path.string() + ": " + why;
     return false;
   };
-  if (bitmap.width < 1 || bitmap.width > kMaxBitmapSide || bitmap.height < 1 || bitmap.height > kMaxBitmapSide) {
+  if (bitmap.width < 1 || bitmap.width > kMaxBitmapSide || bitmap.height < 1 ||
+      bitmap.height > kMaxBitmapSide) {
     return fail("picture size " + std::to_string(bitmap.width) + "x" + std::to_string(bitmap.height) +
                 " is outside 1.." + std::to_string(kMaxBitmapSide));
   }

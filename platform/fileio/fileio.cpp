@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -114,86 +115,87 @@ File File::Open(const std::filesystem::path& path, Mode mode, FileError* error) 
   return file;
 }
 
-std::size_t File::ReadFully(void* data, std::size_t size, FileError* error) {
-  ClearError(error);
-  auto* p = static_cast<char*>(data);
+namespace {
+
+// Repeats op(done) -- one read or write of the bytes from done on -- over
+// short transfers and EINTR until size bytes have moved. A read stops early at
+// the end of the file; a write that moves nothing fails with EIO. Returns the
+// bytes moved, or nullopt with *code set.
+template <typename Op>
+std::optional<std::size_t> TransferAll(std::size_t size, bool writing, Op op, int* code) {
   std::size_t done = 0;
   while (done < size) {
-    ssize_t n = ::read(fd_, p + done, size - done);
+    ssize_t n = op(done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      SetError(error, errno, "read", path_);
-      return 0;
+      *code = errno;
+      return std::nullopt;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      if (!writing) break;  // end of file
+      *code = EIO;          // no progress and no reason given
+      return std::nullopt;
+    }
     done += static_cast<std::size_t>(n);
   }
   return done;
 }
 
-std::size_t File::ReadFullyAt(void* data, std::size_t size, std::uint64_t offset, FileError* error) {
+// True when [offset, offset + size) is addressable with off_t.
+bool RangeFits(std::uint64_t offset, std::size_t size) {
+  return OffsetFits(offset) && size <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - offset;
+}
+
+}  // namespace
+
+std::size_t File::ReadFully(void* data, std::size_t size, FileError* error) {
   ClearError(error);
   auto* p = static_cast<char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    if (!OffsetFits(offset + done)) {
-      SetError(error, EINVAL, "read", path_);
-      return 0;
-    }
-    ssize_t n = ::pread(fd_, p + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError(error, errno, "read", path_);
-      return 0;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+  int code = 0;
+  auto done = TransferAll(
+      size, false, [&](std::size_t d) { return ::read(fd_, p + d, size - d); }, &code);
+  if (!done) SetError(error, code, "read", path_);
+  return done.value_or(0);
+}
+
+std::size_t File::ReadFullyAt(void* data, std::size_t size, std::uint64_t offset, FileError* error) {
+  ClearError(error);
+  if (!RangeFits(offset, size)) {
+    SetError(error, EINVAL, "read", path_);
+    return 0;
   }
-  return done;
+  auto* p = static_cast<char*>(data);
+  int code = 0;
+  auto done = TransferAll(
+      size, false,
+      [&](std::size_t d) { return ::pread(fd_, p + d, size - d, static_cast<off_t>(offset + d)); }, &code);
+  if (!done) SetError(error, code, "read", path_);
+  return done.value_or(0);
 }
 
 bool File::WriteAll(const void* data, std::size_t size, FileError* error) {
   ClearError(error);
   const auto* p = static_cast<const char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd_, p + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError(error, errno, "write", path_);
-      return false;
-    }
-    if (n == 0) {  // no progress and no reason given
-      SetError(error, EIO, "write", path_);
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  int code = 0;
+  auto done = TransferAll(
+      size, true, [&](std::size_t d) { return ::write(fd_, p + d, size - d); }, &code);
+  if (!done) SetError(error, code, "write", path_);
+  return done.has_value();
 }
 
 bool File::WriteAllAt(const void* data, std::size_t size, std::uint64_t offset, FileError* error) {
   ClearError(error);
-  const auto* p = static_cast<const char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    if (!OffsetFits(offset + done)) {
-      SetError(error, EFBIG, "write", path_);
-      return false;
-    }
-    ssize_t n = ::pwrite(fd_, p + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError(error, errno, "write", path_);
-      return false;
-    }
-    if (n == 0) {
-      SetError(error, EIO, "write", path_);
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (!RangeFits(offset, size)) {
+    SetError(error, EFBIG, "write", path_);
+    return false;
   }
-  return true;
+  const auto* p = static_cast<const char*>(data);
+  int code = 0;
+  auto done = TransferAll(
+      size, true,
+      [&](std::size_t d) { return ::pwrite(fd_, p + d, size - d, static_cast<off_t>(offset + d)); }, &code);
+  if (!done) SetError(error, code, "write", path_);
+  return done.has_value();
 }
 
 bool File::Seek(std::uint64_t offset, FileError* error) {
@@ -390,6 +392,47 @@ std::optional<std::uint64_t> RegularFileSize(const std::filesystem::path& path, 
     return std::nullopt;
   }
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<TemporaryFolder> TemporaryFolder::Create(std::string_view prefix, FileError* error,
+                                                       const std::filesystem::path& parent) {
+  ClearError(error);
+  std::filesystem::path base = parent;
+  if (base.empty()) {
+    std::error_code ec;
+    base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+  }
+  std::string name = (base / std::string(prefix)).string() + ".XXXXXX";
+  if (::mkdtemp(name.data()) == nullptr) {
+    SetError(error, errno, "create folder", name);
+    return std::nullopt;
+  }
+  TemporaryFolder folder;
+  folder.path_ = name;
+  return folder;
+}
+
+TemporaryFolder::~TemporaryFolder() { Remove(); }
+
+TemporaryFolder::TemporaryFolder(TemporaryFolder&& other) noexcept : path_(std::move(other.path_)) {
+  other.path_.clear();
+}
+
+TemporaryFolder& TemporaryFolder::operator=(TemporaryFolder&& other) noexcept {
+  if (this != &other) {
+    Remove();
+    path_ = std::move(other.path_);
+    other.path_.clear();
+  }
+  return *this;
+}
+
+void TemporaryFolder::Remove() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);  // best effort: a destructor cannot report
+  path_.clear();
 }
 
 }  // namespace platform

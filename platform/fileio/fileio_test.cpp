@@ -24,11 +24,11 @@ namespace fs = std::filesystem;
 class FileIo : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "fileio_test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    FileError err;
+    folder_ = TemporaryFolder::Create("fileio_test", &err);
+    ASSERT_TRUE(folder_) << err.message;
+    dir_ = folder_->path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
@@ -36,6 +36,7 @@ class FileIo : public ::testing::Test {
     return names;
   }
 
+  std::optional<TemporaryFolder> folder_;
   fs::path dir_;
 };
 
@@ -109,8 +110,10 @@ TEST_F(FileIo, WriteAllCompletesAcrossShortWritesAndInterruptions) {
     char buf[1000];
     while (received.size() < data.size()) {
       ssize_t n = ::read(fds[0], buf, sizeof buf);
-      if (n > 0) received.append(buf, static_cast<std::size_t>(n));
-      else if (n < 0 && errno != EINTR) break;
+      if (n > 0)
+        received.append(buf, static_cast<std::size_t>(n));
+      else if (n < 0 && errno != EINTR)
+        break;
     }
   });
   bool ok = false;
@@ -211,6 +214,28 @@ TEST_F(FileIo, FreeSpaceIsReportedForAFolderAndMissingFoldersAreErrors) {
   EXPECT_FALSE(FreeSpace(dir_ / "missing", &err).has_value());
   EXPECT_EQ(err.code, ENOENT);
   EXPECT_NE(ErrnoText(ENOENT).find("No such file"), std::string::npos);
+}
+
+TEST_F(FileIo, TemporaryFoldersAreUniqueAndRemovedWithTheirContents) {
+  FileError err;
+  fs::path kept;
+  {
+    auto a = TemporaryFolder::Create("work", &err, dir_);
+    auto b = TemporaryFolder::Create("work", &err, dir_);
+    ASSERT_TRUE(a && b) << err.message;
+    EXPECT_NE(a->path(), b->path());
+    EXPECT_EQ(a->path().parent_path(), dir_);
+    fs::create_directories(a->path() / "sub");
+    ASSERT_TRUE(WriteFileAtomic(a->path() / "sub" / "f", "x", &err));
+    TemporaryFolder moved = std::move(*a);
+    kept = moved.path();
+    a.reset();  // the moved-from object removes nothing
+    EXPECT_TRUE(fs::exists(kept / "sub" / "f"));
+  }
+  EXPECT_FALSE(fs::exists(kept));
+  EXPECT_TRUE(fs::is_empty(dir_));
+  EXPECT_FALSE(TemporaryFolder::Create("work", &err, dir_ / "missing"));
+  EXPECT_EQ(err.code, ENOENT);
 }
 
 }  // namespace

@@ -70,8 +70,9 @@ bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 // The value as written so that reading it back gives it unchanged: quoted
 // when trimming or quote stripping would otherwise alter it.
 std::string Encode(std::string_view value) {
-  bool quote = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                                  (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back()));
+  bool quote =
+      !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
+                         (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back()));
   return quote ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 

@@ -16,12 +16,12 @@ namespace fs = std::filesystem;
 class IniFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "ini_test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    FileError err;
+    folder_ = TemporaryFolder::Create("ini_test", &err);
+    ASSERT_TRUE(folder_) << err.message;
+    dir_ = folder_->path();
     file_ = dir_ / "Config.ini";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void Put(const std::string& bytes) {
     FileError err;
@@ -38,6 +38,7 @@ class IniFiles : public ::testing::Test {
     return n;
   }
 
+  std::optional<TemporaryFolder> folder_;
   fs::path dir_;
   fs::path file_;
 };
@@ -52,7 +53,9 @@ TEST_F(IniFiles, LookupIgnoresCaseAndTheFirstOccurrenceWins) {
 
   // The write goes to the occurrence that is read.
   ASSERT_TRUE(WriteIni(file_, "SETTINGS", "LANGUAGE", "es"));
-  EXPECT_EQ(Bytes(), "[Settings]\nLanguage=es\nlanguage=de\n[SETTINGS]\nLANGUAGE=it\nBurner=1\n[Other]\nLanguage=en\n");
+  EXPECT_EQ(
+      Bytes(),
+      "[Settings]\nLanguage=es\nlanguage=de\n[SETTINGS]\nLANGUAGE=it\nBurner=1\n[Other]\nLanguage=en\n");
 }
 
 TEST_F(IniFiles, ValuesAreTrimmedAndLoseOneLayerOfMatchingQuotes) {
@@ -120,7 +123,8 @@ TEST_F(IniFiles, AMissingFileReadsAsEmptyAndIsCreatedByTheFirstWrite) {
   IniDocument::Load(file_, &err);
   EXPECT_EQ(err.code, ENOENT);
   EXPECT_FALSE(fs::exists(file_));
-  ASSERT_TRUE(WriteIni(file_, "Main", "Path", "/media/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC", &err)) << err.message;
+  ASSERT_TRUE(WriteIni(file_, "Main", "Path", "/media/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC", &err))
+      << err.message;
   EXPECT_EQ(Bytes(), "[Main]\nPath=/media/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\n");
   EXPECT_EQ(ReadIni(file_, "main", "path", ""), "/media/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC");
 }

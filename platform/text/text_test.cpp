@@ -5,10 +5,10 @@
 namespace platform {
 namespace {
 
-const std::string kE = "\xC3\xA9";                 // é
-const std::string kU = "\xC3\xBC";                 // ü
+const std::string kE = "\xC3\xA9";                      // é
+const std::string kU = "\xC3\xBC";                      // ü
 const std::string kNihon = "\xE6\x97\xA5\xE6\x9C\xAC";  // 日本
-const std::string kEmoji = "\xF0\x9F\x98\x80";     // U+1F600
+const std::string kEmoji = "\xF0\x9F\x98\x80";          // U+1F600
 
 TEST(TextConversions, Utf8AndWideRoundTripNonAsciiText) {
   const std::string utf8 = "caf" + kE + " " + kU + " " + kNihon + " " + kEmoji;
@@ -50,13 +50,23 @@ TEST(TextConversions, MalformedSequencesAreNotAcceptedAsUtf8) {
 }
 
 TEST(TextConversions, Ucs2BigEndianReplacesCharactersBeyondTheBmp) {
-  EXPECT_EQ(Utf8ToUcs2Be("A" + kE + kNihon + kEmoji),
-            std::string("\x00" "A" "\x00\xE9" "\x65\xE5" "\x67\x2C" "\x00_", 10));
+  EXPECT_EQ(Utf8ToUcs2Be("A" + kE + kNihon + kEmoji), std::string("\x00"
+                                                                  "A"
+                                                                  "\x00\xE9"
+                                                                  "\x65\xE5"
+                                                                  "\x67\x2C"
+                                                                  "\x00_",
+                                                                  10));
 }
 
 TEST(TextConversions, Cs0UsesEightBitsOnlyWhenEveryCharacterFits) {
-  EXPECT_EQ(Utf8ToCs0("DVD " + kE + kU), "\x08" "DVD \xE9\xFC");
-  EXPECT_EQ(Utf8ToCs0("a" + kNihon), std::string("\x10\x00" "a" "\x65\xE5\x67\x2C", 7));
+  EXPECT_EQ(Utf8ToCs0("DVD " + kE + kU),
+            "\x08"
+            "DVD \xE9\xFC");
+  EXPECT_EQ(Utf8ToCs0("a" + kNihon), std::string("\x10\x00"
+                                                 "a"
+                                                 "\x65\xE5\x67\x2C",
+                                                 7));
   EXPECT_EQ(Utf8ToCs0(kEmoji), "\x08_");
   EXPECT_EQ(Utf8ToCs0(""), "");
 }
