@@ -29,8 +29,8 @@ class FakeDevice : public platform::ScsiDevice {
     identity_.node = "fake";
   }
 
-  platform::ScsiResult exec(std::span<const std::uint8_t> cdb, platform::DataDirection, std::span<std::uint8_t>,
-                            std::chrono::milliseconds) override {
+  platform::ScsiResult exec(std::span<const std::uint8_t> cdb, platform::DataDirection,
+                            std::span<std::uint8_t>, std::chrono::milliseconds) override {
     std::lock_guard lock(log_->mutex);
     log_->commands.emplace_back(cdb.begin(), cdb.end());
     return {};

@@ -245,36 +245,35 @@ HResult ISOBuilder::SetSpeedMax(std::int32_t DriveNum) {
 
 std::unique_ptr<ISOBuilder> CreateISOBuilder() { return std::make_unique<ISOBuilder>(); }
 
-HResult RegisterServer() {
-  platform::ClassRegistry& registry = platform::ClassRegistry::Process();
+HResult DllRegisterServer(platform::ClassRegistry& registry) {
   platform::TypeLibraryRegistration library;
   library.libid = kLibIdISOLib;
   library.major = 1;
   library.minor = 0;
   library.help_string = "ISOLib";
-  HResult hr = registry.RegisterTypeLibrary(library);
-  if (platform::Failed(hr)) return hr;
+  if (platform::Failed(registry.RegisterTypeLibrary(library))) return platform::SELFREG_E_TYPELIB;
   platform::ClassRegistration registration;
   registration.clsid = kClsIdISOBuilder;
   registration.prog_id = std::string(kProgIdISOBuilder);
+  registration.version_independent_prog_id = std::string(kVersionIndependentProgIdISOBuilder);
   registration.type_name = "ISOBuilder Class";
   registration.threading_model = "Apartment";
   registration.type_library = kLibIdISOLib;
   registration.type_library_major = 1;
   registration.factory = []() -> std::unique_ptr<platform::Dispatchable> { return CreateISOBuilder(); };
-  return registry.RegisterClass(std::move(registration));
+  if (platform::Failed(registry.RegisterClass(std::move(registration)))) return platform::SELFREG_E_CLASS;
+  return S_OK;
 }
 
-HResult UnregisterServer() {
-  platform::ClassRegistry& registry = platform::ClassRegistry::Process();
-  registry.UnregisterClass(kClsIdISOBuilder);
-  registry.UnregisterTypeLibrary(kLibIdISOLib, 1, 0);
-  return S_OK;
+HResult DllUnregisterServer(platform::ClassRegistry& registry) {
+  const bool library = platform::Succeeded(registry.UnregisterTypeLibrary(kLibIdISOLib, 1, 0));
+  const bool object = registry.UnregisterClass(kClsIdISOBuilder) == S_OK;
+  return library && object ? S_OK : platform::SELFREG_E_CLASS;
 }
 
 namespace {
 // Loading the library registers the class, as installing a server would.
-const bool g_registered = platform::Succeeded(RegisterServer());
+const bool g_registered = platform::Succeeded(DllRegisterServer(platform::ClassRegistry::Process()));
 }  // namespace
 
 }  // namespace zephrel

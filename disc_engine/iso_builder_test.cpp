@@ -46,7 +46,8 @@ TEST_F(ISOBuilderTest, AdviseAndUnadviseGiveTheConnectionPointResults) {
   Cookie cookie = 123;
   EXPECT_EQ(builder_->Advise(nullptr, &cookie), platform::E_POINTER);
   EXPECT_EQ(builder_->Advise(std::make_shared<RecordingSink>(), nullptr), platform::E_POINTER);
-  auto foreign = std::make_shared<RecordingSink>(true, platform::GuidOf("{11111111-2222-3333-4444-555555555555}"));
+  auto foreign =
+      std::make_shared<RecordingSink>(true, platform::GuidOf("{11111111-2222-3333-4444-555555555555}"));
   EXPECT_EQ(builder_->Advise(foreign, &cookie), platform::CONNECT_E_CANNOTCONNECT);
   EXPECT_EQ(builder_->Unadvise(0), platform::CONNECT_E_NOCONNECTION);
   EXPECT_EQ(builder_->Unadvise(4242), platform::CONNECT_E_NOCONNECTION);
@@ -123,17 +124,25 @@ struct ArgumentStorage {
   Variant Make(const platform::ParamType& p) {
     if (p.by_ref) {
       switch (p.type) {
-        case VarType::kI4: return Variant::Ref(ints.emplace_back(std::make_unique<std::int32_t>(7)).get());
-        case VarType::kI2: return Variant::Ref(shorts.emplace_back(std::make_unique<std::int16_t>(7)).get());
-        case VarType::kR4: return Variant::Ref(floats.emplace_back(std::make_unique<float>(7)).get());
-        default: return Variant::Ref(strings.emplace_back(std::make_unique<std::string>("x")).get());
+        case VarType::kI4:
+          return Variant::Ref(ints.emplace_back(std::make_unique<std::int32_t>(7)).get());
+        case VarType::kI2:
+          return Variant::Ref(shorts.emplace_back(std::make_unique<std::int16_t>(7)).get());
+        case VarType::kR4:
+          return Variant::Ref(floats.emplace_back(std::make_unique<float>(7)).get());
+        default:
+          return Variant::Ref(strings.emplace_back(std::make_unique<std::string>("x")).get());
       }
     }
     switch (p.type) {
-      case VarType::kI4: return Variant(std::int32_t{99});  // a drive number no list holds
-      case VarType::kI2: return Variant(std::int16_t{99});
-      case VarType::kR4: return Variant(1.0f);
-      default: return Variant("/nonexistent/zephrel-test");
+      case VarType::kI4:
+        return Variant(std::int32_t{99});  // a drive number no list holds
+      case VarType::kI2:
+        return Variant(std::int16_t{99});
+      case VarType::kR4:
+        return Variant(1.0f);
+      default:
+        return Variant("/nonexistent/zephrel-test");
     }
   }
 };
@@ -172,7 +181,8 @@ TEST_F(ISOBuilderTest, EveryDispatchIdIsCallableThroughInvokeWithTheDeclaredArit
 
     // One argument too many is refused before the member runs.
     args.push_back(Variant(std::int32_t{0}));
-    EXPECT_EQ(builder_->Invoke(member.id, member.kind, args).hr, platform::DISP_E_BADPARAMCOUNT) << member.name;
+    EXPECT_EQ(builder_->Invoke(member.id, member.kind, args).hr, platform::DISP_E_BADPARAMCOUNT)
+        << member.name;
   }
   EXPECT_EQ(builder_->Invoke(95, DispatchKind::kMethod, {}).hr, platform::DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(builder_->Invoke(13, DispatchKind::kMethod, {}).hr, platform::DISP_E_MEMBERNOTFOUND);
@@ -200,8 +210,25 @@ TEST(ISOBuilderRegistration, TheClassIsCreatableByProgIdAndThroughTheCEntryPoint
   ASSERT_TRUE(registration.has_value());
   EXPECT_EQ(registration->type_name, "ISOBuilder Class");
   EXPECT_EQ(registration->threading_model, "Apartment");
+  ASSERT_EQ(platform::ClassRegistry::Process().CreateInstance(kVersionIndependentProgIdISOBuilder, &object),
+            platform::S_OK);
+  EXPECT_NE(object, nullptr);
   std::unique_ptr<IISOBuilder> created(zephrel_create());
   EXPECT_NE(created, nullptr);
+}
+
+TEST(ISOBuilderRegistration, RegisteringAgainSucceedsAndUnregisteringRemovesBothEntries) {
+  platform::ClassRegistry registry;
+  EXPECT_EQ(DllRegisterServer(registry), platform::S_OK);
+  EXPECT_EQ(DllRegisterServer(registry), platform::S_OK);
+  EXPECT_TRUE(registry.HasTypeLibrary(kLibIdISOLib, 1, 0));
+  platform::Guid clsid;
+  EXPECT_EQ(registry.ClassIdFromProgId("iso.isobuilder", &clsid), platform::S_OK);
+  EXPECT_EQ(clsid, kClsIdISOBuilder);
+  EXPECT_EQ(DllUnregisterServer(registry), platform::S_OK);
+  EXPECT_EQ(registry.ClassIdFromProgId("ISO.ISOBuilder.1", &clsid), platform::CO_E_CLASSSTRING);
+  EXPECT_FALSE(registry.HasTypeLibrary(kLibIdISOLib, 1, 0));
+  EXPECT_EQ(DllUnregisterServer(registry), platform::SELFREG_E_CLASS);
 }
 
 // ---------------------------------------------------------------------------
@@ -209,9 +236,12 @@ TEST(ISOBuilderRegistration, TheClassIsCreatableByProgIdAndThroughTheCEntryPoint
 
 platform::ScanResult ThreeDrives(std::vector<std::shared_ptr<FakeDevice::Log>>* logs = nullptr) {
   platform::ScanResult scan;
-  scan.devices.push_back(std::make_unique<FakeDevice>("VENDOR  ", "DVD WRITER      ", "1.0 ", platform::ScsiAddress{1, 0, 0, 0}));
-  scan.devices.push_back(std::make_unique<FakeDevice>("OTHER   ", "CD-RW           ", "2.00", platform::ScsiAddress{1, 0, 0, 1}));
-  scan.devices.push_back(std::make_unique<FakeDevice>("THIRD   ", "BD              ", "3.00", platform::ScsiAddress{2, 0, 5, 0}));
+  scan.devices.push_back(std::make_unique<FakeDevice>("VENDOR  ", "DVD WRITER      ", "1.0 ",
+                                                      platform::ScsiAddress{1, 0, 0, 0}));
+  scan.devices.push_back(std::make_unique<FakeDevice>("OTHER   ", "CD-RW           ", "2.00",
+                                                      platform::ScsiAddress{1, 0, 0, 1}));
+  scan.devices.push_back(std::make_unique<FakeDevice>("THIRD   ", "BD              ", "3.00",
+                                                      platform::ScsiAddress{2, 0, 5, 0}));
   if (logs) {
     for (const auto& d : scan.devices) logs->push_back(static_cast<FakeDevice&>(*d).log());
   }
@@ -410,8 +440,9 @@ TEST_F(ISOBuilderTest, AJobReleasesItsSlotBeforeItsEndEventSoTheHandlerMayStartT
   });
   builder_->Burner_BurnData(0, 0, 0, 0, 0, 0, 0, 0);
   ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn, 2));
-  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
-            (std::vector<std::string>{"Burner_BurnData is not available", "Burner_BurnImage is not available"}));
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      (std::vector<std::string>{"Burner_BurnData is not available", "Burner_BurnImage is not available"}));
 }
 
 // A dispatcher like a UI thread's: deliveries are queued for that thread and

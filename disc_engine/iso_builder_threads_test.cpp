@@ -80,7 +80,8 @@ TEST(ISOBuilderEventsThreads, EveryStableSinkGetsEachEventOnceWhileOtherSinksCom
   for (const auto& sink : stable) {
     EXPECT_EQ(sink->wrong(), 0);
     int missing_or_repeated = 0;
-    for (int index = 0; index < kThreads * kEventsPerThread; ++index) missing_or_repeated += sink->Received(index) != 1;
+    for (int index = 0; index < kThreads * kEventsPerThread; ++index)
+      missing_or_repeated += sink->Received(index) != 1;
     EXPECT_EQ(missing_or_repeated, 0);
   }
   for (const auto& sink : transient) {
@@ -118,8 +119,8 @@ TEST(EngineThreadsThreads, AtMostOneJobHoldsTheSlotAtAnyTime) {
 TEST(ISOBuilderThreads, JobsStartedFromManyThreadsEachEndOrAreRefusedAndUnloadJoinsThemAll) {
   testing::ScopedDriveSource drives([] {
     platform::ScanResult scan;
-    scan.devices.push_back(
-        std::make_unique<testing::FakeDevice>("V       ", "P               ", "R   ", platform::ScsiAddress{}));
+    scan.devices.push_back(std::make_unique<testing::FakeDevice>("V       ", "P               ", "R   ",
+                                                                 platform::ScsiAddress{}));
     return scan;
   });
   auto builder = CreateISOBuilder();

@@ -65,12 +65,17 @@ ScsiResult ExecRetryingUnitAttention(std::span<const std::uint8_t> cdb,
 
 std::size_t StandardCdbLength(std::uint8_t opcode) {
   switch (opcode >> 5) {
-    case 0: return 6;
+    case 0:
+      return 6;
     case 1:
-    case 2: return 10;
-    case 4: return 16;
-    case 5: return 12;
-    default: return 0;
+    case 2:
+      return 10;
+    case 4:
+      return 16;
+    case 5:
+      return 12;
+    default:
+      return 0;
   }
 }
 

@@ -84,7 +84,9 @@ TEST(SenseText, TellingRowsReadExactly) {
       {0x73, 0x06, "RMA/PMA Is Almost Full"},
   };
   for (const auto& [asc, ascq, text] : rows) {
-    Sense sense{.key = 3, .asc = static_cast<std::uint8_t>(asc), .ascq = static_cast<std::uint8_t>(ascq),
+    Sense sense{.key = 3,
+                .asc = static_cast<std::uint8_t>(asc),
+                .ascq = static_cast<std::uint8_t>(ascq),
                 .valid = true};
     EXPECT_EQ(SenseText(sense), text);
   }
@@ -95,7 +97,8 @@ TEST(SenseText, UnknownPairGivesTheFallbackBuiltFromThisSenseOnly) {
   EXPECT_EQ(SenseText({.key = 2, .asc = 0x3A, .ascq = 0x00, .valid = true}), "Medium Not Present");
   EXPECT_EQ(SenseText({.key = 0xB, .asc = 0x74, .ascq = 0x0A, .valid = true}),
             "Sense Key B, ASC 74h, ASCQ 0Ah");
-  EXPECT_EQ(SenseText({.key = 5, .asc = 0x30, .ascq = 0x0B, .valid = true}), "Sense Key 5, ASC 30h, ASCQ 0Bh");
+  EXPECT_EQ(SenseText({.key = 5, .asc = 0x30, .ascq = 0x0B, .valid = true}),
+            "Sense Key 5, ASC 30h, ASCQ 0Bh");
   EXPECT_FALSE(LookupSenseText(0x23, 0x00).has_value());  // 23h is not assigned
 }
 
@@ -116,9 +119,9 @@ TEST(SenseText, TableCoversOnlyTheAssignedRangesWithoutDuplicates) {
 
 TEST(ScsiPolicy, TimeoutsFollowTheCommandKind) {
   using namespace std::chrono_literals;
-  EXPECT_EQ(CommandTimeout(0xA1), 2h);   // BLANK
-  EXPECT_EQ(CommandTimeout(0x04), 2h);   // FORMAT UNIT
-  EXPECT_EQ(CommandTimeout(0x5B), 2h);   // CLOSE TRACK/SESSION
+  EXPECT_EQ(CommandTimeout(0xA1), 2h);  // BLANK
+  EXPECT_EQ(CommandTimeout(0x04), 2h);  // FORMAT UNIT
+  EXPECT_EQ(CommandTimeout(0x5B), 2h);  // CLOSE TRACK/SESSION
   EXPECT_EQ(CommandTimeout(0x35), 15min);
   EXPECT_EQ(CommandTimeout(0x2A), 60s);
   EXPECT_EQ(CommandTimeout(0x00), 30s);
@@ -149,12 +152,16 @@ TEST(ScsiPolicy, AUnitAttentionIsRetriedOnceOnlyForCommandsThatChangeNothing) {
   for (std::uint8_t opcode : {0x00, 0x12, 0x46, 0x28, 0xBE, 0x51, 0x43}) {
     const std::uint8_t cdb[10] = {opcode};
     int sends = 0;
-    ScsiResult r = ExecRetryingUnitAttention(cdb, [&] { return ++sends == 1 ? UnitAttention() : ScsiResult{}; });
+    ScsiResult r =
+        ExecRetryingUnitAttention(cdb, [&] { return ++sends == 1 ? UnitAttention() : ScsiResult{}; });
     EXPECT_TRUE(r.ok()) << int(opcode);
     EXPECT_EQ(sends, 2);
     // Only once: a second unit attention is the answer.
     sends = 0;
-    r = ExecRetryingUnitAttention(cdb, [&] { ++sends; return UnitAttention(); });
+    r = ExecRetryingUnitAttention(cdb, [&] {
+      ++sends;
+      return UnitAttention();
+    });
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(sends, 2);
   }
@@ -162,7 +169,10 @@ TEST(ScsiPolicy, AUnitAttentionIsRetriedOnceOnlyForCommandsThatChangeNothing) {
   for (std::uint8_t opcode : {0x2A, 0x5B, 0x53, 0xA1, 0x04, 0x35, 0x55, 0x1B}) {
     const std::uint8_t cdb[10] = {opcode};
     int sends = 0;
-    ScsiResult r = ExecRetryingUnitAttention(cdb, [&] { ++sends; return UnitAttention(); });
+    ScsiResult r = ExecRetryingUnitAttention(cdb, [&] {
+      ++sends;
+      return UnitAttention();
+    });
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.sense.key, 6);
     EXPECT_EQ(sends, 1) << int(opcode);

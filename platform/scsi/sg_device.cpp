@@ -106,8 +106,8 @@ class SgDevice final : public ScsiDevice {
     return result;
   }
 
-  ScsiResult SendOnce(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
-                      std::chrono::milliseconds timeout) {
+  ScsiResult SendOnce(std::span<const std::uint8_t> cdb, DataDirection direction,
+                      std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) {
     if (fd_ < 0) {
       fd_ = ::open(identity_.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
       if (fd_ < 0) return Failure("cannot open " + identity_.node + ": " + std::strerror(errno));
@@ -143,13 +143,14 @@ class SgDevice final : public ScsiDevice {
     }
     result.status = header.status;
     if (header.sb_len_wr > 0) {
-      result.sense = ParseSense(std::span<const std::uint8_t>(sense, std::min<std::size_t>(header.sb_len_wr,
-                                                                                          sizeof sense)));
+      result.sense = ParseSense(
+          std::span<const std::uint8_t>(sense, std::min<std::size_t>(header.sb_len_wr, sizeof sense)));
       // Sense data with a driver-reported check condition but a zero status
       // byte still means the command failed.
       if (result.status == 0 && result.sense.valid && result.sense.key != 0) result.status = 2;
     }
-    if (header.dxfer_len > 0 && header.resid >= 0 && static_cast<unsigned>(header.resid) <= header.dxfer_len) {
+    if (header.dxfer_len > 0 && header.resid >= 0 &&
+        static_cast<unsigned>(header.resid) <= header.dxfer_len) {
       result.transferred = header.dxfer_len - static_cast<unsigned>(header.resid);
     }
     return result;
@@ -226,10 +227,10 @@ ScanResult ScanSgDrives(const std::filesystem::path& sysfs_root, const std::file
   auto key = [](const DeviceIdentity& d) {
     return std::tie(d.address.host, d.address.channel, d.address.target, d.address.lun);
   };
-  std::sort(found.begin(), found.end(), [&](const DeviceIdentity& a, const DeviceIdentity& b) {
-    return key(a) < key(b);
-  });
-  for (DeviceIdentity& identity : found) scan.devices.push_back(std::make_unique<SgDevice>(std::move(identity)));
+  std::sort(found.begin(), found.end(),
+            [&](const DeviceIdentity& a, const DeviceIdentity& b) { return key(a) < key(b); });
+  for (DeviceIdentity& identity : found)
+    scan.devices.push_back(std::make_unique<SgDevice>(std::move(identity)));
   return scan;
 }
 

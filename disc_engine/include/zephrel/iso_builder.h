@@ -168,10 +168,13 @@ class ISOBuilder final : public IISOBuilder {
 // A new ISOBuilder (never null).
 std::unique_ptr<ISOBuilder> CreateISOBuilder();
 
-// Registers the class ("ISO.ISOBuilder.1") and its type library in the
-// process's class registry; loading the library does it once by itself.
-platform::HResult RegisterServer();
-platform::HResult UnregisterServer();
+// Registers the type library ISOLib (failure: SELFREG_E_TYPELIB) and the class
+// ISOBuilder under "ISO.ISOBuilder.1" and "ISO.ISOBuilder" (failure:
+// SELFREG_E_CLASS); registering again replaces the entries. Loading the library
+// registers them in the process's registry once by itself. Unregistering
+// removes both (SELFREG_E_CLASS when either was missing).
+platform::HResult DllRegisterServer(platform::ClassRegistry& registry);
+platform::HResult DllUnregisterServer(platform::ClassRegistry& registry);
 
 }  // namespace zephrel
 
