@@ -21,6 +21,14 @@ constexpr const char* kJobRunning = "Another disc job is running";
 // How much a job raises its own thread's priority when asked to.
 constexpr int kJobPriorityBoost = -5;
 
+// A field of a drive's record, or the neutral value for a number outside the
+// drive list.
+template <class T, class Field>
+T RecordField(std::int32_t drive, Field field) {
+  const std::optional<DriveRecord> record = EngineState::Instance().drives.Record(drive);
+  return record ? static_cast<T>(field(*record)) : T{};
+}
+
 std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
 
 }  // namespace
@@ -147,44 +155,37 @@ HResult ISOBuilder::Burner_DriveCount(std::int16_t& pVal) {
 }
 
 HResult ISOBuilder::Burner_DriveDescription(std::int32_t DriveNum, std::string& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = record ? record->display() : std::string();
+  pVal = RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.display(); });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetDriveVendor(std::int32_t DriveNum, std::string& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = record ? record->vendor : std::string();
+  pVal = RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.vendor; });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DriveModel(std::int32_t DriveNum, std::string& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = record ? record->product : std::string();
+  pVal = RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.product; });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DriveRevision(std::int32_t DriveNum, std::string& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = record ? record->revision : std::string();
+  pVal = RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.revision; });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DriveHA(std::int32_t DriveNum, std::int16_t& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = static_cast<std::int16_t>(record ? record->host_adapter : 0);
+  pVal = RecordField<std::int16_t>(DriveNum, [](const DriveRecord& r) { return r.host_adapter; });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DriveID(std::int32_t DriveNum, std::int16_t& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = static_cast<std::int16_t>(record ? record->target : 0);
+  pVal = RecordField<std::int16_t>(DriveNum, [](const DriveRecord& r) { return r.target; });
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DriveLUN(std::int32_t DriveNum, std::int16_t& pVal) {
-  auto record = EngineState::Instance().drives.Record(DriveNum);
-  pVal = static_cast<std::int16_t>(record ? record->lun : 0);
+  pVal = RecordField<std::int16_t>(DriveNum, [](const DriveRecord& r) { return r.lun; });
   return S_OK;
 }
 
