@@ -36,11 +36,10 @@ std::string NoSuchDrive(int drive) { return "There is no drive number " + std::t
 ISOBuilder::ISOBuilder() : events_(std::make_shared<ISOBuilderEvents>()) {}
 
 ISOBuilder::~ISOBuilder() {
-  EngineState& engine = EngineState::Instance();
-  std::lock_guard lock(engine.init_mutex);
   events_->AbortDispatcher();
-  engine.threads.StopAndJoin();
-  engine.threads.Reopen();
+  EngineThreads& threads = EngineState::Instance().threads;
+  threads.StopAndJoin();
+  threads.Reopen();
 }
 
 // ---------------------------------------------------------------------------
@@ -133,13 +132,14 @@ HResult ISOBuilder::Burner_Init() {
 
 HResult ISOBuilder::UnloadCom() {
   EngineState& engine = EngineState::Instance();
-  std::lock_guard lock(engine.init_mutex);
   // A worker may be blocked in a delivery to the thread calling us: abort the
-  // dispatcher first so it returns, then stop and join every thread.
+  // dispatcher first so it returns, then stop and join every thread. No lock
+  // is held while joining, so a worker's event handler may still call members.
   events_->AbortDispatcher();
   engine.flags.cancel.store(true);
   engine.flags.rip_cancel.store(true);
   engine.threads.StopAndJoin();
+  std::lock_guard lock(engine.init_mutex);
   engine.drives.ClearAllSpeeds();
   engine.drives.ReleaseDevices();
   engine.flags.cancel.store(false);

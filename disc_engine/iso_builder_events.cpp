@@ -54,7 +54,12 @@ void ISOBuilderEvents::AbortDispatcher() {
     std::lock_guard lock(abort_mutex_);
     abort = abort_;
   }
-  if (abort) abort();
+  if (!abort) return;
+  try {
+    abort();
+  } catch (...) {
+    // The host's abort failed; shutting down goes on regardless.
+  }
 }
 
 void ISOBuilderEvents::Raise(IISOBuilderEvents event, std::vector<Variant> args, Delivery mode) {

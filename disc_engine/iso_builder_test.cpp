@@ -493,6 +493,29 @@ TEST_F(ISOBuilderTest, UnloadComFromTheUiThreadReleasesAWorkerBlockedInAnEventAn
   builder_->SetEventDispatcher(nullptr);
 }
 
+TEST_F(ISOBuilderTest, AWorkerHandlerMayCallMembersWhileUnloadComJoinsIt) {
+  ScopedDriveSource drives([] { return ThreeDrives(); });
+  builder_->Burner_Init();
+  auto sink = Advised();
+  std::promise<void> unloading;
+  std::shared_future<void> unload_started = unloading.get_future().share();
+  builder_->SetEventDispatcher(nullptr, [&unloading] { unloading.set_value(); });
+  std::atomic<bool> first{true};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id != kBurningErrorViewDescription || !first.exchange(false)) return;
+    unload_started.wait();  // UnloadCom is now stopping and joining this thread
+    builder_->Burner_Init();
+    std::int16_t count = 0;
+    builder_->Burner_DriveCount(count);
+  });
+  builder_->Burner_BurnData(0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(builder_->UnloadCom(), platform::S_OK);
+  builder_->SetEventDispatcher(nullptr);
+  EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
+  // The handler's Burner_Init came while the job still held the slot.
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription).back(), "Another disc job is running");
+}
+
 TEST_F(ISOBuilderTest, RaisingThePriorityLeavesTheRestOfTheProcessAlone) {
   ScopedDriveSource drives([] { return ThreeDrives(); });
   builder_->Burner_Init();

@@ -83,7 +83,13 @@ class SgDevice final : public ScsiDevice {
   ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
                   std::chrono::milliseconds timeout) override {
     std::lock_guard lock(mutex_);
-    if (cdb.size() != 6 && cdb.size() != 10 && cdb.size() != 12 && cdb.size() != 16) {
+    // Pass-through hands the length to the drive, and USB bridges refuse a
+    // length other than the opcode's standard one.
+    const std::size_t standard = cdb.empty() ? 0 : StandardCdbLength(cdb[0]);
+    const bool valid_length =
+        standard != 0 ? cdb.size() == standard
+                      : (cdb.size() == 6 || cdb.size() == 10 || cdb.size() == 12 || cdb.size() == 16);
+    if (!valid_length) {
       return Failure("command block of " + std::to_string(cdb.size()) + " bytes refused");
     }
     if (timeout.count() <= 0) timeout = CommandTimeout(cdb[0]);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/scsi.h"
 
@@ -102,10 +103,18 @@ TEST_F(FakeSysfs, CommandsThatCannotReachADriveFailAndAreTraced) {
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(r.transport, ScsiResult::Transport::kError);
   EXPECT_FALSE(r.transport_message.empty());
-  // Odd command lengths are refused before anything is sent.
-  const std::uint8_t odd[9] = {0xA1};
-  r = scan.devices[0]->exec(odd, DataDirection::kNone, {}, std::chrono::milliseconds(0));
-  EXPECT_EQ(r.transport, ScsiResult::Transport::kError);
+  // Lengths other than the opcode's standard one are refused before anything
+  // is sent: BLANK in 9 or 10 bytes, SET CD SPEED in 11, INQUIRY in 10.
+  for (std::size_t length : {9u, 10u, 11u}) {
+    std::vector<std::uint8_t> odd(length, 0);
+    odd[0] = length == 11 ? 0xBB : 0xA1;
+    r = scan.devices[0]->exec(odd, DataDirection::kNone, {}, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.transport, ScsiResult::Transport::kError);
+    EXPECT_NE(r.transport_message.find("refused"), std::string::npos) << length;
+  }
+  const std::uint8_t long_inquiry[10] = {0x12};
+  r = scan.devices[0]->exec(long_inquiry, DataDirection::kIn, reply, std::chrono::milliseconds(0));
+  EXPECT_NE(r.transport_message.find("refused"), std::string::npos);
   // Nothing to open: the failure names the node.
   fs::remove(dev() / "sr0");
   ScanResult again = ScanSgDrives(sysfs(), dev());
