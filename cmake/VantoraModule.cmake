@@ -55,7 +55,8 @@ endfunction()
 #     *_e2e_test.cpp      -> <prefix>_e2e_tests      label e2e (external validators)
 #     *_threads_test.cpp  -> <prefix>_threads_tests  label threads (also run under tsan)
 #     *_big_test.cpp      -> <prefix>_big_tests      label big (left out of scripts/test)
-#     *_fuzz.cpp          -> fuzz target <prefix>_<stem>; seconds from
+#     *_fuzz.cpp          -> fuzz target <prefix>_<stem>_fuzz (<prefix>_fuzz when the stem
+#                            is the prefix); seconds from
 #                            FUZZ_SECONDS_<stem> when set, else 20
 #     *_testutil.cpp      -> linked into every test executable of the module
 function(vantora_module_tests prefix)
@@ -97,7 +98,12 @@ function(vantora_module_tests prefix)
     if(DEFINED FUZZ_SECONDS_${stem})
       set(seconds ${FUZZ_SECONDS_${stem}})
     endif()
-    vantora_fuzz(${prefix}_${stem} SOURCES ${f} LIBS ${M_LIBS} SECONDS ${seconds})
+    if(stem STREQUAL prefix)
+      set(target ${prefix}_fuzz)
+    else()
+      set(target ${prefix}_${stem}_fuzz)
+    endif()
+    vantora_fuzz(${target} SOURCES ${f} LIBS ${M_LIBS} SECONDS ${seconds})
   endforeach()
 endfunction()
 
