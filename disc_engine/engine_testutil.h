@@ -2,6 +2,8 @@
 // sent, and an event sink that records the events it receives.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include "platform/automation.h"
 #include "platform/scsi.h"
 #include "zephrel/iisobuilder.h"
+#include "zephrel/iso_builder.h"
 
 namespace zephrel::testing {
 
@@ -129,6 +132,40 @@ class RecordingSink : public platform::EventSink {
   std::condition_variable changed_;
   std::vector<RecordedEvent> events_;
   std::function<void(const RecordedEvent&)> hook_;
+};
+
+// Three fake drives: two LUNs of one target on host 1, one on host 2. Their
+// command logs are appended to *logs when given.
+inline platform::ScanResult ThreeDrives(std::vector<std::shared_ptr<FakeDevice::Log>>* logs = nullptr) {
+  platform::ScanResult scan;
+  scan.devices.push_back(std::make_unique<FakeDevice>("VENDOR  ", "DVD WRITER      ", "1.0 ",
+                                                      platform::ScsiAddress{1, 0, 0, 0}));
+  scan.devices.push_back(std::make_unique<FakeDevice>("OTHER   ", "CD-RW           ", "2.00",
+                                                      platform::ScsiAddress{1, 0, 0, 1}));
+  scan.devices.push_back(std::make_unique<FakeDevice>("THIRD   ", "BD              ", "3.00",
+                                                      platform::ScsiAddress{2, 0, 5, 0}));
+  if (logs) {
+    for (const auto& d : scan.devices) logs->push_back(static_cast<FakeDevice&>(*d).log());
+  }
+  return scan;
+}
+
+// A fresh ISOBuilder per test; UnloadCom joins whatever the test started.
+class ISOBuilderTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    builder_->UnloadCom();
+    builder_.reset();
+  }
+
+  std::shared_ptr<RecordingSink> Advised(bool has_dispatch = true) {
+    auto sink = std::make_shared<RecordingSink>(has_dispatch);
+    platform::Cookie cookie = 0;
+    EXPECT_EQ(builder_->Advise(sink, &cookie), platform::S_OK);
+    return sink;
+  }
+
+  std::unique_ptr<ISOBuilder> builder_ = CreateISOBuilder();
 };
 
 }  // namespace zephrel::testing
