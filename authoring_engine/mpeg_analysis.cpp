@@ -150,14 +150,15 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
   ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
   // Scan: one sequential pass in large blocks.
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kReadBlock]);
+  const std::size_t block = static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, length));
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[block]);
   if (!buffer) return kErrOutOfMemory;
   const std::int64_t packs = static_cast<std::int64_t>(length / mpeg::kPackSize);
   mpeg::StreamScanner scanner;
   std::int64_t pack = 0;
   std::uint64_t offset = 0;
   while (offset < length) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, length - offset));
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(block, length - offset));
     const ssize_t got = ReadUpTo(fd.get(), buffer.get(), want);
     // The length was checked above: a short read here is an I/O fault (or the
     // file shrank), never the end of the stream.
