@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -78,6 +80,20 @@ int ProbeFrameCount(const std::filesystem::path& path) {
   int frames = -1;
   if (pipe && std::fscanf(pipe.get(), "%d", &frames) != 1) frames = -1;
   return frames;
+}
+
+// Presentation times (90 kHz) of every decoded video frame, in display order.
+std::vector<std::int64_t> ProbeFramePts(const std::filesystem::path& path) {
+  const std::string cmd = "ffprobe -v quiet -select_streams v:0 -show_entries frame=pts -of csv=p=0 '" +
+                          path.string() + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(cmd.c_str(), "r"), ::pclose);
+  std::vector<std::int64_t> pts;
+  char line[128];
+  while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+    if (line[0] >= '0' && line[0] <= '9') pts.push_back(std::strtoll(line, nullptr, 10));
+  }
+  std::sort(pts.begin(), pts.end());
+  return pts;
 }
 
 // ---------------------------------------------------------------- attributes
@@ -214,6 +230,15 @@ TEST(MpegAnalysisTest, OpenGopVobusStartBeforeTheirIFrameAndLeaveNoGaps) {
   ASSERT_GT(frames, 0);
   EXPECT_NEAR(TotalLength(*r.file), frames / 25.0, 1e-9);
   EXPECT_EQ(vobus.back().end_ticks - vobus.front().start_ticks, frames * 3600);
+  // Each VOBU starts with the first frame it presents, as a decoder shows it.
+  const auto pts = ProbeFramePts(path);
+  ASSERT_EQ(static_cast<int>(pts.size()), frames);
+  std::size_t shown = 0;
+  for (const Vobu& v : vobus) {
+    ASSERT_LT(shown, pts.size());
+    EXPECT_EQ(v.start_ticks, pts[shown]) << "VOBU from pack " << v.first_pack;
+    shown += static_cast<std::size_t>(v.pictures);
+  }
 }
 
 TEST(MpegAnalysisTest, ChaptersLandOnTheFirstVobuAfterTheirTimeAndCellsHaveNoGaps) {
