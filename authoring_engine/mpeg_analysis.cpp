@@ -50,6 +50,9 @@ std::int64_t FrameTicks(const VideoAttributes& video) {
   return video.tv_system == 2 ? mpeg::kPalFrameTicks : mpeg::kNtscFrameTicks;
 }
 
+// How long a VOBU's pictures are shown, in 90 kHz ticks.
+std::int64_t Duration(const Vobu& v, std::int64_t frame) { return v.fields * frame / 2; }
+
 // Settles every VOBU's start and end: the first picture's PTS less its
 // temporal reference (open GOPs present B pictures before the I picture);
 // VOBUs without a usable PTS follow on from their neighbours.
@@ -66,6 +69,7 @@ std::vector<Vobu> SettleTimes(const std::vector<mpeg::ScannedVobu>& scanned, std
     v.last_video_pack = s.last_video_pack;
     v.has_video = s.first_video_pack >= 0;
     v.pictures = s.pictures;
+    v.fields = s.fields;
     if (s.first_picture_has_pts) {
       std::int64_t pts = s.first_picture_pts + wrap_offset;
       if (last_known >= 0 && pts + (std::int64_t{1} << 32) < last_known) {
@@ -88,19 +92,19 @@ std::vector<Vobu> SettleTimes(const std::vector<mpeg::ScannedVobu>& scanned, std
     std::int64_t t = 0;
     for (Vobu& v : out) {
       v.start_ticks = t;
-      t += v.pictures * frame;
+      t += Duration(v, frame);
     }
   } else {
     for (std::size_t i = first_known; i-- > 0;) {
-      out[i].start_ticks = out[i + 1].start_ticks - out[i].pictures * frame;
+      out[i].start_ticks = out[i + 1].start_ticks - Duration(out[i], frame);
     }
     for (std::size_t i = first_known + 1; i < out.size(); ++i) {
-      if (!out[i].has_pts) out[i].start_ticks = out[i - 1].start_ticks + out[i - 1].pictures * frame;
+      if (!out[i].has_pts) out[i].start_ticks = out[i - 1].start_ticks + Duration(out[i - 1], frame);
     }
   }
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i].end_ticks = i + 1 < out.size() ? out[i + 1].start_ticks
-                                          : out[i].start_ticks + out[i].pictures * frame;
+                                          : out[i].start_ticks + Duration(out[i], frame);
   }
   return out;
 }

@@ -44,6 +44,7 @@ struct Vobu {
   bool has_pts = false;          // false: start interpolated from the neighbours
   bool has_video = false;
   int pictures = 0;              // picture start codes in this VOBU
+  std::int64_t fields = 0;       // display fields of those pictures
   std::uint32_t out_first_sector = 0;  // filled by the VOB writer
   std::uint32_t out_last_sector = 0;
 

@@ -456,6 +456,33 @@ TEST(MpegAnalysisTest, PresentationTimeZeroIsAKnownTime) {
   EXPECT_EQ(r.file->audio_stream_count(), 1);
 }
 
+TEST(MpegAnalysisTest, RepeatedAndFieldPicturesCountByTheFieldsTheyShow) {
+  namespace t = testing;
+  auto cat = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  // VOBU 1: two frame pictures, the first repeating a field (3 + 2 fields).
+  const Bytes first = cat({t::SequenceHeader(720, 576, 3, 3), t::PictureHeader(0, 1), t::PictureCodingExtension(3, true),
+                           t::PictureHeader(1, 2), t::PictureCodingExtension(3, false)});
+  // VOBU 2, without a PTS: two field pictures (one frame).
+  const Bytes second = cat({t::PictureHeader(0, 1), t::PictureCodingExtension(1, false), t::PictureHeader(0, 2),
+                            t::PictureCodingExtension(2, false)});
+  const Bytes file = cat({t::NavPack(), t::VideoPack(first, 90000), t::NavPack(), t::VideoPack(second, -1)});
+  WriteAll(ScratchDir() / "fields.mpg", file);
+  Result r = Analyse(ScratchDir() / "fields.mpg");
+  ASSERT_EQ(r.status, kOk);
+  EXPECT_EQ(r.file->video().aspect, 2);
+  const auto vobus = AllVobus(*r.file);
+  ASSERT_EQ(vobus.size(), 2u);
+  EXPECT_EQ(vobus[0].fields, 5);
+  EXPECT_EQ(vobus[1].start_ticks, 90000 + 9000);
+  EXPECT_FALSE(vobus[1].has_pts);
+  EXPECT_EQ(vobus[1].end_ticks, 90000 + 9000 + 3600);
+  EXPECT_DOUBLE_EQ(r.file->cells()[0].length, 0.14);
+}
+
 TEST(MpegAnalysisTest, SizeLimitsAreCheckedOnSparseFiles) {
   auto sparse = [](const std::string& name, std::uint64_t size) {
     const auto p = ScratchDir() / name;

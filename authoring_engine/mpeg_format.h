@@ -23,6 +23,8 @@ inline constexpr std::uint8_t kMpegAudioLast = 0xC7;
 // Video elementary stream start codes.
 inline constexpr std::uint8_t kPictureStartCode = 0x00;
 inline constexpr std::uint8_t kSequenceHeaderCode = 0xB3;
+inline constexpr std::uint8_t kExtensionStartCode = 0xB5;
+inline constexpr std::uint8_t kPictureCodingExtensionId = 8;
 
 // Private stream 1 sub-stream ids.
 inline constexpr std::uint8_t kSubpictureFirst = 0x20;

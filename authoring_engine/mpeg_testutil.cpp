@@ -159,4 +159,9 @@ std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type) {
           static_cast<std::uint8_t>((temporal_reference & 3) << 6 | type << 3), 0xFF, 0xF8};
 }
 
+std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field) {
+  return {0, 0, 1, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure),
+          static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)), 0x80};
+}
+
 }  // namespace morvix::testing

@@ -35,5 +35,7 @@ std::vector<std::uint8_t> AudioPack(std::uint8_t stream_id, const std::vector<st
 // Elementary-stream pieces.
 std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspect_code, int frame_rate_code);
 std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type);
+// Picture coding extension: picture_structure (3 = frame) and repeat_first_field.
+std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field);
 
 }  // namespace morvix::testing
