@@ -42,17 +42,6 @@ inline constexpr std::uint32_t kNavDsiOffset = 1024;
 inline constexpr std::uint16_t kNavPciLength = 0x03D4;  // 980 bytes after the 6-byte header
 inline constexpr std::uint16_t kNavDsiLength = 0x03FA;  // 1018 bytes
 
-// Pack classes of the analysis.
-enum class PackClass : std::uint8_t {
-  kOther = 0,
-  kVobuStart = 1,  // navigation pack
-  kVideo = 2,
-  kLpcm = 3,
-  kAc3 = 4,
-  kMpegAudio = 5,
-  kSubpicture = 6,
-};
-
 // 90 kHz ticks per frame.
 inline constexpr std::int64_t kTicksPerSecond = 90000;
 inline constexpr std::int64_t kPalFrameTicks = 3600;
