@@ -74,8 +74,9 @@ struct AnalysisRequest {
   std::vector<double> chapter_starts;  // seconds; empty = none given
   bool menu = false;
   bool main_menu = false;
-  int title_index = 0;  // 0-based, for the caller's progress texts
-  StepProgress progress;  // may be empty
+  // Step 1 (main menu), 3 (title menu) or 5 (movie) with the step percent;
+  // may be empty. The caller binds the title index it reports with.
+  StepProgress progress;
 };
 
 class MpegFile {

@@ -625,7 +625,7 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
     SCOPED_TRACE(s.name);
     const auto path = testing::SharedClip(s.name);
     if (path.empty()) GTEST_SKIP() << "test media not generated";
-    Result r = Analyse(path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, 0, {}}
+    Result r = Analyse(path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, {}}
                                                       : Chapters({0.0, 4.0, 8.0}));
     ASSERT_EQ(r.status, kOk);
     EXPECT_EQ(r.file->video().tv_system, s.tv_system);
