@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "mpeg_scanner.h"
 #include "mpeg_testutil.h"
 
 namespace morvix {
@@ -635,6 +636,75 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
     const int frames = ProbeFrameCount(path);
     EXPECT_NEAR(TotalLength(*r.file), frames / r.file->video().frame_rate, 1e-6);
   }
+}
+
+
+TEST(SequenceHeaderTest, SizesAspectsAndRatesMapToTheirClassesOrCodes) {
+  struct Case {
+    int width, height, aspect, rate;
+    Status status;
+    int tv_system, size_class;
+  };
+  const Case cases[] = {
+      {720, 576, 2, 3, kOk, 2, 1},          {704, 480, 3, 4, kOk, 1, 2},
+      {352, 480, 2, 4, kOk, 1, 3},          {352, 240, 2, 4, kOk, 1, 4},
+      {352, 288, 3, 3, kOk, 2, 4},          {720, 240, 2, 4, kErrResolution, 0, 0},
+      {704, 288, 2, 3, kErrResolution, 0, 0}, {640, 480, 2, 4, kErrResolution, 0, 0},
+      {720, 500, 2, 3, kErrResolution, 0, 0}, {720, 576, 1, 3, kErrAspect, 0, 0},
+      {720, 576, 4, 3, kErrAspect, 0, 0},   {720, 576, 2, 2, kErrFpsInvalid, 0, 0},
+      {720, 576, 2, 4, kErrFpsMismatch, 0, 0}, {720, 480, 2, 3, kErrFpsMismatch, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    VideoAttributes video;
+    EXPECT_EQ(mpeg::CheckSequenceHeader(c.width, c.height, c.aspect, c.rate, video), c.status);
+    if (c.status == kOk) {
+      EXPECT_EQ(video.tv_system, c.tv_system);
+      EXPECT_EQ(video.size_class, c.size_class);
+      EXPECT_EQ(video.aspect, c.aspect == 3 ? 2 : 1);
+    } else {
+      EXPECT_EQ(video.tv_system, 1);  // untouched defaults
+    }
+  }
+}
+
+TEST(MpegAnalysisTest, AMovieOfExactlyThePartSizeIsOnePartAndOnePackMoreIsTwo) {
+  const auto path = Looped(4);
+  const std::uint64_t length = std::filesystem::file_size(path);
+  ErrorContext ctx;
+  MpegFile exact(path);
+  exact.set_part_bytes_for_testing(length);
+  ASSERT_EQ(exact.Analyse({}, ctx), kOk);
+  EXPECT_EQ(exact.part_count(), 1);
+  MpegFile over(path);
+  over.set_part_bytes_for_testing(length - 2048);
+  ASSERT_EQ(over.Analyse({}, ctx), kOk);
+  EXPECT_EQ(over.part_count(), 2);
+  // Menus are never cut.
+  MpegFile menu(path);
+  menu.set_part_bytes_for_testing(length - 2048);
+  AnalysisRequest request;
+  request.menu = true;
+  ASSERT_EQ(menu.Analyse(request, ctx), kOk);
+  EXPECT_EQ(menu.part_count(), 1);
+}
+
+TEST(MpegAnalysisTest, ChaptersPastTheEndOfTheSharedClipAreRefused) {
+  const auto clip = testing::SharedClip("pal_43.mpg");
+  if (clip.empty()) GTEST_SKIP() << "test media not generated";
+  EXPECT_EQ(Analyse(clip, Chapters({0.0, 10.0, 20.0})).status, kErrChapterPastEnd);
+}
+
+TEST(MpegAnalysisTest, AStreamWithoutNavigationPacksIsRefused) {
+  namespace t = testing;
+  Bytes es = t::SequenceHeader(720, 576, 2, 3);
+  const Bytes pic = t::PictureHeader(0, 1);
+  es.insert(es.end(), pic.begin(), pic.end());
+  const Bytes video = t::VideoPack(es, 90000);
+  Bytes file = video;
+  file.insert(file.end(), video.begin(), video.end());
+  WriteAll(ScratchDir() / "nonav.mpg", file);
+  EXPECT_EQ(Analyse(ScratchDir() / "nonav.mpg").status, kErrMpegFormat);
 }
 
 }  // namespace
