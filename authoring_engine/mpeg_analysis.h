@@ -40,7 +40,9 @@ struct Vobu {
   std::int64_t first_video_pack = -1;  // -1 when the VOBU holds no video
   std::int64_t last_video_pack = -1;
   std::int64_t start_ticks = 0;  // presentation start, 90 kHz (may run past 32 bits)
-  std::int64_t end_ticks = 0;    // the next VOBU's start; the last one: start + pictures
+  std::int64_t end_ticks = 0;    // the next VOBU's start; the last one (or one before a
+                                 // clock jump): start + its pictures' display time
+  std::int64_t elapsed_ticks = 0;  // presentation time from the file's first VOBU to this one
   bool has_pts = false;          // false: start interpolated from the neighbours
   bool has_video = false;
   int pictures = 0;              // picture start codes in this VOBU
@@ -58,9 +60,9 @@ struct Cell {
   int last_video_vobu = -1;  // index in vobus of the last VOBU holding video
   int part = 0;              // 0-based VOB part
   int cell_number = 0;       // 0-based within its part
-  double length = 0.0;       // seconds
-  std::int64_t start_ticks = 0;
-  std::int64_t end_ticks = 0;
+  double length = 0.0;       // seconds of presentation
+  std::int64_t start_ticks = 0;  // first VOBU's start
+  std::int64_t end_ticks = 0;    // last VOBU's end
 };
 
 struct Chapter {

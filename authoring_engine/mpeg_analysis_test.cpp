@@ -270,6 +270,25 @@ TEST(MpegAnalysisTest, ChaptersLandOnTheFirstVobuAfterTheirTimeAndCellsHaveNoGap
   }
 }
 
+TEST(MpegAnalysisTest, JoinedStreamsKeepTheirLengthAcrossClockJumps) {
+  const auto one = Pal("ac3.mpg", {});
+  Result single = Analyse(one);
+  ASSERT_EQ(single.status, kOk);
+  const double clip = TotalLength(*single.file);
+  // Three copies joined byte for byte: the clock restarts at each join.
+  Bytes joined;
+  const Bytes data = ReadAll(one);
+  for (int i = 0; i < 3; ++i) joined.insert(joined.end(), data.begin(), data.end());
+  WriteAll(ScratchDir() / "joined.mpg", joined);
+  Result r = Analyse(ScratchDir() / "joined.mpg", Chapters({0.0, clip + 0.3}));
+  ASSERT_EQ(r.status, kOk);
+  EXPECT_NEAR(TotalLength(*r.file), 3 * clip, 1e-9);
+  // Chapter 2 lands in the second copy, on its second VOBU.
+  const std::size_t per_copy = AllVobus(*single.file).size();
+  EXPECT_EQ(r.file->cells()[0].vobus.size(), per_copy + 1);
+  for (const Vobu& v : AllVobus(*r.file)) EXPECT_GE(v.end_ticks, v.start_ticks);
+}
+
 TEST(MpegAnalysisTest, ChapterStartsPastTheEndOrMissingAreRefused) {
   const auto path = Pal("ac3.mpg", {});
   Result r = Analyse(path, Chapters({0.0, 1.0, 5.0}));
