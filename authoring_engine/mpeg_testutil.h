@@ -12,6 +12,9 @@ namespace morvix::testing {
 // A scratch folder removed when the test process ends.
 const std::filesystem::path& ScratchDir();
 
+// Runs a program (no shell) with its output discarded; true when it exits with 0.
+bool RunQuiet(std::vector<std::string> argv);
+
 // Runs ffmpeg with args (already split; no shell) writing out; returns the
 // path, or an empty path when ffmpeg failed. Results are cached by name.
 std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args);
