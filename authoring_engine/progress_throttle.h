@@ -1,0 +1,45 @@
+// Rate limiting of step progress reports. A report goes out when the percent
+// moved by at least 0.1 since the last one sent, or 50 ms have passed; 0 and
+// 100 always go out.
+#pragma once
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+
+namespace morvix {
+
+// Step progress: (step number, step percent 0..100) -> 0 to go on, anything
+// else to stop.
+using StepProgress = std::function<int(int step, double percent)>;
+
+class ProgressThrottle {
+ public:
+  // progress may be empty (every report answers "go on"). It must outlive
+  // this object.
+  ProgressThrottle(const StepProgress& progress, int step) : progress_(progress), step_(step) {}
+
+  // Returns the callback's answer, or 0 when the report was held back.
+  int Report(double percent) {
+    if (!progress_) return 0;
+    const auto now = std::chrono::steady_clock::now();
+    const bool forced = percent <= 0.0 || percent >= 100.0;
+    if (!forced && sent_any_ && std::fabs(percent - last_percent_) < 0.1 &&
+        now - last_time_ < std::chrono::milliseconds(50)) {
+      return 0;
+    }
+    sent_any_ = true;
+    last_percent_ = percent;
+    last_time_ = now;
+    return progress_(step_, percent);
+  }
+
+ private:
+  const StepProgress& progress_;
+  int step_;
+  bool sent_any_ = false;
+  double last_percent_ = 0.0;
+  std::chrono::steady_clock::time_point last_time_{};
+};
+
+}  // namespace morvix
