@@ -1,7 +1,7 @@
 // The menu highlight sub-picture: a menu's buttons drawn into a map of 2-bit
 // pixel values, run-length coded into one DVD sub-picture unit (SPU) with its
 // display control sequence, and cut into 2048-byte packs of sub-picture
-// stream 0 that the VOB writer inserts after the menu's first VOBU.
+// stream 0 that the VOB writer inserts at the start of the menu's first VOBU.
 #pragma once
 
 #include <array>

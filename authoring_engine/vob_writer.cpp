@@ -84,14 +84,16 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     if (s == kErrSubpictureTooLarge) return s;
     if (s != kOk) return kErrInternalTooManyPrograms;
   }
+  // The sub-picture packs go right after the first navigation pack, so that
+  // the unit has arrived before the first picture is shown; every later
+  // pack moves up by them.
   const auto inserted = static_cast<std::int64_t>(spu_packs.size() / kPack);
-  if (inserted > 0) {
-    vobus.front().out_last += inserted;
-    for (std::size_t i = 1; i < vobus.size(); ++i) {
-      vobus[i].out_first += inserted;
-      vobus[i].out_last += inserted;
-      if (vobus[i].out_last_video >= 0) vobus[i].out_last_video += inserted;
-    }
+  const std::int64_t insert_after = inserted > 0 ? vobus.front().in_first : -1;
+  const auto out_sector = [&](std::int64_t pack) { return pack > insert_after ? pack + inserted : pack; };
+  for (VobuRef& ref : vobus) {
+    ref.out_first = out_sector(ref.in_first);
+    ref.out_last = out_sector(ref.in_last);
+    if (ref.out_last_video >= 0) ref.out_last_video = out_sector(ref.out_last_video);
   }
 
   // Part boundaries as input pack numbers.
@@ -118,7 +120,6 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
   if (!buffer) return kErrOutOfMemory;
 
   const int rate = FrameRateSelector(file.video().tv_system);
-  const std::int64_t insert_after = inserted > 0 ? vobus.front().in_last : -1;
   std::uint64_t scr_shift = 0;  // 27 MHz units added to every pack after the insertion
   std::size_t next_nav = 0;
   VobWriteResult written;
@@ -188,8 +189,8 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
       written.file_bytes.back() += count * kPack;
 
       if (end - 1 == insert_after) {
-        // The sub-picture packs follow the first VOBU, clocked on from its
-        // last pack; the later packs move on when there is no room.
+        // The sub-picture packs are clocked on from the pack before them; the
+        // later packs move on when there is no room.
         const std::uint8_t* last = buffer.get() + (count - 1) * kPack;
         const std::uint64_t duration = PackDuration(last);
         std::uint64_t scr = ReadScr(last);
@@ -221,10 +222,9 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
   // The analysis now describes the files written.
   for (const VobuRef& ref : vobus) {
     Vobu& v = file.cells()[static_cast<std::size_t>(ref.cell)].vobus[static_cast<std::size_t>(ref.index)];
-    const std::int64_t shift = ref.out_first - ref.in_first;
     v.first_pack = ref.out_first;
     v.last_pack = ref.out_last;
-    if (v.first_video_pack >= 0) v.first_video_pack += shift;
+    if (v.first_video_pack >= 0) v.first_video_pack = out_sector(v.first_video_pack);
     if (v.last_video_pack >= 0) v.last_video_pack = ref.out_last_video;
     v.out_first_sector = static_cast<std::uint32_t>(ref.out_first);
     v.out_last_sector = static_cast<std::uint32_t>(ref.out_last);

@@ -2,7 +2,7 @@
 // menu as VIDEO_TS.VOB, a title's menu as VTS_nn_0.VOB and a title's movie as
 // VTS_nn_1.VOB .. VTS_nn_9.VOB (one file per part of the analysis). The first
 // pack of every VOBU becomes a navigation pack; a menu with buttons gets its
-// highlight sub-picture inserted after its first VOBU.
+// highlight sub-picture inserted right after its first navigation pack.
 #pragma once
 
 #include <cstdint>

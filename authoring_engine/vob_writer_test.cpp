@@ -157,7 +157,7 @@ MenuRun WriteMenu(const std::string& name, std::vector<MenuButton> buttons, int 
   return run;
 }
 
-TEST(VobWriterMenu, SubpicturePacksFollowTheFirstVobuAndTheAnalysisMovesUp) {
+TEST(VobWriterMenu, SubpicturePacksFollowTheFirstNavPackAndTheAnalysisMovesUp) {
   MenuRun run = WriteMenu("menu_layout", FourButtons());
   ASSERT_TRUE(run.file);
   ASSERT_EQ(run.status, kOk);
@@ -171,7 +171,7 @@ TEST(VobWriterMenu, SubpicturePacksFollowTheFirstVobuAndTheAnalysisMovesUp) {
   EXPECT_TRUE(run.warnings.empty());
 
   const Vobu& first_before = run.before.front();
-  const std::size_t spu_at = static_cast<std::size_t>(first_before.last_pack + 1);
+  const std::size_t spu_at = static_cast<std::size_t>(first_before.first_pack + 1);
   for (int k = 0; k < t; ++k) {
     const std::uint8_t* p = run.output.data() + (spu_at + static_cast<std::size_t>(k)) * kPack;
     EXPECT_EQ(p[17], 0xBD);
@@ -190,9 +190,10 @@ TEST(VobWriterMenu, SubpicturePacksFollowTheFirstVobuAndTheAnalysisMovesUp) {
   ASSERT_EQ(after.size(), run.before.size());
   EXPECT_EQ(after[0].first_pack, 0);
   EXPECT_EQ(after[0].last_pack, run.before[0].last_pack + t);
+  EXPECT_EQ(after[0].first_video_pack, run.before[0].first_video_pack + t);
   for (std::size_t i = 0; i < after.size(); ++i) {
-    const std::int64_t shift = i == 0 ? 0 : t;
-    EXPECT_EQ(after[i].first_pack, run.before[i].first_pack + shift);
+    EXPECT_EQ(after[i].first_pack, run.before[i].first_pack + (i == 0 ? 0 : t));
+    EXPECT_EQ(after[i].last_video_pack, run.before[i].last_video_pack + t);
     EXPECT_EQ(after[i].out_first_sector, after[i].first_pack);
     EXPECT_EQ(after[i].out_last_sector, after[i].last_pack);
     const std::uint8_t* p = run.output.data() + after[i].first_pack * kPack;
