@@ -56,8 +56,10 @@ bool RunProgram(std::initializer_list<std::string> argv) {
 
 bool FfmpegBmp(const std::filesystem::path& path, int width, int height, const std::string& color,
                const std::string& pix_fmt) {
+  // Generating in RGB keeps the colour exact (no round trip through YUV) and the
+  // size odd where asked.
   const std::string source =
-      "color=c=" + color + ":s=" + std::to_string(width) + "x" + std::to_string(height);
+      "color=c=" + color + ":s=" + std::to_string(width) + "x" + std::to_string(height) + ",format=bgr24";
   return RunProgram({"ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-f", "lavfi", "-i", source,
                      "-frames:v", "1", "-pix_fmt", pix_fmt, path.string()});
 }

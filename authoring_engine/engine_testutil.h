@@ -30,8 +30,9 @@ class ScratchDir {
 // Runs a program with the given arguments (no shell); true when it exits with 0.
 bool RunProgram(std::initializer_list<std::string> argv);
 
-// Writes a one-colour BMP of width x height with ffmpeg; pix_fmt "bgr24" makes
-// a 24-bit file, "pal8" an 8-bit one. Returns false when ffmpeg fails.
+// Writes a one-colour BMP of width x height with ffmpeg (pure colours stay
+// exact, e.g. "red" is 255, 0, 0); pix_fmt "bgr24" makes a 24-bit file, "pal8"
+// an 8-bit one. Returns false when ffmpeg fails.
 bool FfmpegBmp(const std::filesystem::path& path, int width, int height, const std::string& color = "red",
                const std::string& pix_fmt = "bgr24");
 

@@ -6,6 +6,8 @@
 
 #include "engine_testutil.h"
 #include "morvix/morvix_api.h"
+#include "platform/bitmap.h"
+#include "platform/text.h"
 
 namespace morvix {
 namespace {
@@ -154,10 +156,11 @@ TEST_F(MorvixButtonsTest, GetButtonChecksItsArgumentsAndTheBufferLength) {
 
 class MorvixMaskButtonsTest : public MorvixButtonsTest {
  protected:
-  // A 24-bit mask made by ffmpeg, created once per name.
-  std::wstring Mask(const std::string& name, int width, int height, const std::string& pix_fmt = "bgr24") {
+  // A one-colour mask made by ffmpeg (24-bit unless pix_fmt says otherwise).
+  std::wstring Mask(const std::string& name, int width, int height, const std::string& pix_fmt = "bgr24",
+                    const std::string& color = "red") {
     const std::filesystem::path path = dir_.path() / name;
-    EXPECT_TRUE(testing::FfmpegBmp(path, width, height, "red", pix_fmt)) << name;
+    EXPECT_TRUE(testing::FfmpegBmp(path, width, height, color, pix_fmt)) << name;
     return dir_.Wide(name);
   }
 };
@@ -182,6 +185,24 @@ TEST_F(MorvixMaskButtonsTest, A24BitMaskSetsTheExtentFromTheBitmap) {
   ASSERT_EQ(api_.SetMenuBtn(1, 1, 40, 40, 80, 80, 1, 1, nullptr), kOk);
   EXPECT_EQ(Stored(1).kind, ButtonKind::kRectangle);
   EXPECT_TRUE(Stored(1).mask_file.empty());
+}
+
+TEST_F(MorvixMaskButtonsTest, MaskFilesFromAnotherWriterReadWithRedAndBlueInPlace) {
+  // The sub-picture map tells emphasis 1 (pure red) from emphasis 2 (pure blue),
+  // so a mask written elsewhere must not come back with the two swapped.
+  const std::wstring red = Mask("red.bmp", 64, 32, "bgr24", "red");
+  const std::wstring blue = Mask("blue.bmp", 63, 31, "bgr24", "blue");
+  ASSERT_EQ(api_.AddMenuBtn(1, 40, 40, 0, 0, 1, 1, red.c_str()), 0);
+  ASSERT_EQ(api_.AddMenuBtn(1, 140, 40, 0, 0, 1, 2, blue.c_str()), 1);
+  EXPECT_EQ(Corners(Get(1, 2).rect), (std::array<int, 4>{140, 40, 203, 71}));
+  const platform::BitmapResult r = platform::ReadBmp(platform::WideToPath(Stored(1).mask_file));
+  const platform::BitmapResult b = platform::ReadBmp(platform::WideToPath(Stored(2).mask_file));
+  ASSERT_EQ(r.status, platform::BitmapStatus::kOk);
+  ASSERT_EQ(b.status, platform::BitmapStatus::kOk);
+  const std::uint8_t* rp = r.bitmap.Pixel(63, 31);
+  const std::uint8_t* bp = b.bitmap.Pixel(0, 0);
+  EXPECT_EQ((std::array<int, 3>{rp[0], rp[1], rp[2]}), (std::array<int, 3>{255, 0, 0}));
+  EXPECT_EQ((std::array<int, 3>{bp[0], bp[1], bp[2]}), (std::array<int, 3>{0, 0, 255}));
 }
 
 TEST_F(MorvixMaskButtonsTest, AMaskUnderANonAsciiPathIsFound) {
@@ -220,11 +241,8 @@ TEST_F(MorvixMaskButtonsTest, MasksThatCannotBeUsedAreRefusedNamingTheFile) {
 }
 
 TEST_F(MorvixMaskButtonsTest, AMaskMustStayInsideThePicture) {
-  // Odd sizes come from the platform writer (ffmpeg rounds them to even).
-  ASSERT_TRUE(testing::PlatformBmp(dir_.path() / "599x10.bmp", 599, 10));
-  ASSERT_TRUE(testing::PlatformBmp(dir_.path() / "10x399.bmp", 10, 399));
-  const std::wstring wide = dir_.Wide("599x10.bmp");
-  const std::wstring tall = dir_.Wide("10x399.bmp");
+  const std::wstring wide = Mask("599x10.bmp", 599, 10);
+  const std::wstring tall = Mask("10x399.bmp", 10, 399);
   // 120 + 599 = 719 is the last column; one more runs off the picture.
   EXPECT_EQ(api_.AddMenuBtn(1, 120, 40, 0, 0, 1, 1, wide.c_str()), 0);
   EXPECT_EQ(Get(1, 1).rect.right, 719);
