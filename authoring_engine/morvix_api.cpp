@@ -85,6 +85,27 @@ ColorScheme* SchemeForState(BtnClrSchemes& schemes, int state) {
   }
 }
 
+// Chapter count and gaps, checked on the values as given.
+Status CheckChapters(std::int32_t chapter_count, const float* chapter_starts) {
+  if (chapter_count <= 0) return kErrInvalidChapterCount;
+  if (chapter_count > kMaxChapters) return kErrTooManyChapters;
+  if (chapter_starts != nullptr) {
+    for (std::int32_t i = 1; i < chapter_count; ++i) {
+      // Written so that a NaN start is refused as well.
+      if (!(chapter_starts[i] - chapter_starts[i - 1] >= kMinChapterLength)) return kErrChapterTooShort;
+    }
+  }
+  return kOk;
+}
+
+// Chapter 1 always starts at 0.0; unused entries are -1.0.
+void StoreChapters(TitleSetting& title, std::int32_t chapter_count, const float* chapter_starts) {
+  title.chapter_count = chapter_count;
+  title.chapter_starts.fill(-1.0);
+  title.chapter_starts[0] = 0.0;
+  for (std::int32_t i = 1; i < chapter_count; ++i) title.chapter_starts[i] = chapter_starts[i];
+}
+
 }  // namespace
 
 CMorvixAPI::CMorvixAPI() noexcept {
@@ -126,25 +147,6 @@ void CMorvixAPI::Init() noexcept {
 }
 
 // ---- Titles ----
-
-Status CMorvixAPI::CheckChapters(std::int32_t chapter_count, const float* chapter_starts) const {
-  if (chapter_count <= 0) return kErrInvalidChapterCount;
-  if (chapter_count > kMaxChapters) return kErrTooManyChapters;
-  if (chapter_starts != nullptr) {
-    for (std::int32_t i = 1; i < chapter_count; ++i) {
-      // Written so that a NaN start is refused as well.
-      if (!(chapter_starts[i] - chapter_starts[i - 1] >= kMinChapterLength)) return kErrChapterTooShort;
-    }
-  }
-  return kOk;
-}
-
-void CMorvixAPI::StoreChapters(TitleSetting& title, std::int32_t chapter_count, const float* chapter_starts) {
-  title.chapter_count = chapter_count;
-  title.chapter_starts.fill(-1.0);
-  title.chapter_starts[0] = 0.0;
-  for (std::int32_t i = 1; i < chapter_count; ++i) title.chapter_starts[i] = chapter_starts[i];
-}
 
 Status CMorvixAPI::AddTitle(const wchar_t* movie_file, std::int32_t chapter_count,
                             const float* chapter_starts) noexcept {

@@ -132,8 +132,6 @@ class MORVIX_API CMorvixAPI {
   Status MenuIndex(std::int32_t menu_id) const;
   MenuSetting* MenuByIndex(int index);
   const MenuSetting* MenuByIndex(int index) const;
-  Status CheckChapters(std::int32_t chapter_count, const float* chapter_starts) const;
-  void StoreChapters(TitleSetting& title, std::int32_t chapter_count, const float* chapter_starts);
   Status PlaceButton(std::int32_t menu_id, std::int32_t button, std::uint16_t left, std::uint16_t top,
                      std::uint16_t right, std::uint16_t bottom, std::uint32_t type, std::uint32_t value,
                      const wchar_t* mask_file);
