@@ -8,8 +8,9 @@
 // that fails on a file records that file in this object's error context, so
 // two engines in one process keep their errors apart. Wide strings are
 // NUL-terminated and copied; strings returned stay this object's and live until
-// the settings change. Members never throw. An object is used by one thread at
-// a time.
+// the settings change. A NULL name where one is required gives
+// kErrNullPointer unless a member says what NULL means. Members never throw.
+// An object is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
