@@ -16,22 +16,22 @@ extern char** environ;
 
 namespace morvix::testing {
 
-ScratchDir::ScratchDir() {
+TestFolder::TestFolder() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "morvix-test-XXXXXX").string();
   if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
 }
 
-ScratchDir::~ScratchDir() {
+TestFolder::~TestFolder() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }
 
-std::wstring ScratchDir::Wide(const std::filesystem::path& name) const {
+std::wstring TestFolder::Wide(const std::filesystem::path& name) const {
   return platform::Utf8ToWide((path_ / name).string());
 }
 
-std::wstring ScratchDir::MakeFile(const std::filesystem::path& name) const {
+std::wstring TestFolder::MakeFile(const std::filesystem::path& name) const {
   std::ofstream(path_ / name, std::ios::binary) << "not empty";
   return Wide(name);
 }

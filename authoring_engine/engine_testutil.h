@@ -10,12 +10,12 @@ namespace morvix::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it on destruction.
-class ScratchDir {
+class TestFolder {
  public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  TestFolder();
+  ~TestFolder();
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
   // path()/name as a wide string.

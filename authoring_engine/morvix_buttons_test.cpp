@@ -37,7 +37,7 @@ class MorvixButtonsTest : public ::testing::Test {
   }
   const ButtonSetting& Stored(int button) { return api_.GetSettingData()->main_menu.buttons[button - 1]; }
 
-  testing::ScratchDir dir_;
+  testing::TestFolder dir_;
   CMorvixAPI api_;
   std::wstring menu_ = dir_.MakeFile("menu.mpg");
 };

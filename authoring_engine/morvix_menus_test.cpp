@@ -18,7 +18,7 @@ class MorvixMenusTest : public ::testing::Test {
     ASSERT_EQ(api_.AddTitle(movie_.c_str(), 1, nullptr), 2);
   }
 
-  testing::ScratchDir dir_;
+  testing::TestFolder dir_;
   CMorvixAPI api_;
   std::wstring movie_ = dir_.MakeFile("movie.mpg");
   std::wstring menu_ = dir_.MakeFile("menu.mpg");

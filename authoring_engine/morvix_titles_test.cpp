@@ -14,7 +14,7 @@ namespace {
 
 class MorvixTitlesTest : public ::testing::Test {
  protected:
-  testing::ScratchDir dir_;
+  testing::TestFolder dir_;
   CMorvixAPI api_;
   std::wstring movie_ = dir_.MakeFile("movie.mpg");
 };
