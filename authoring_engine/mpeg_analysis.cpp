@@ -50,6 +50,9 @@ std::int64_t FrameTicks(const VideoAttributes& video) {
   return video.tv_system == 2 ? mpeg::kPalFrameTicks : mpeg::kNtscFrameTicks;
 }
 
+// How long a VOBU's pictures are shown, in 90 kHz ticks.
+std::int64_t Duration(const Vobu& v, std::int64_t frame) { return v.fields * frame / 2; }
+
 // Settles every VOBU's start and end: the first picture's PTS less its
 // temporal reference (open GOPs present B pictures before the I picture);
 // VOBUs without a usable PTS follow on from their neighbours.
@@ -66,6 +69,7 @@ std::vector<Vobu> SettleTimes(const std::vector<mpeg::ScannedVobu>& scanned, std
     v.last_video_pack = s.last_video_pack;
     v.has_video = s.first_video_pack >= 0;
     v.pictures = s.pictures;
+    v.fields = s.fields;
     if (s.first_picture_has_pts) {
       std::int64_t pts = s.first_picture_pts + wrap_offset;
       if (last_known >= 0 && pts + (std::int64_t{1} << 32) < last_known) {
@@ -88,19 +92,30 @@ std::vector<Vobu> SettleTimes(const std::vector<mpeg::ScannedVobu>& scanned, std
     std::int64_t t = 0;
     for (Vobu& v : out) {
       v.start_ticks = t;
-      t += v.pictures * frame;
+      t += Duration(v, frame);
     }
   } else {
     for (std::size_t i = first_known; i-- > 0;) {
-      out[i].start_ticks = out[i + 1].start_ticks - out[i].pictures * frame;
+      out[i].start_ticks = out[i + 1].start_ticks - Duration(out[i], frame);
     }
     for (std::size_t i = first_known + 1; i < out.size(); ++i) {
-      if (!out[i].has_pts) out[i].start_ticks = out[i - 1].start_ticks + out[i - 1].pictures * frame;
+      if (!out[i].has_pts) out[i].start_ticks = out[i - 1].start_ticks + Duration(out[i - 1], frame);
     }
   }
+  // A VOBU ends where the next one starts, unless the clock jumps there (a
+  // joined stream): then it ends after its own pictures. The elapsed time
+  // runs on across such jumps.
+  std::int64_t elapsed = 0;
   for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i].end_ticks = i + 1 < out.size() ? out[i + 1].start_ticks
-                                          : out[i].start_ticks + out[i].pictures * frame;
+    Vobu& v = out[i];
+    const std::int64_t own = Duration(v, frame);
+    v.end_ticks = v.start_ticks + own;
+    if (i + 1 < out.size()) {
+      const std::int64_t gap = out[i + 1].start_ticks - v.start_ticks;
+      if (gap >= 0 && gap <= 2 * own + mpeg::kTicksPerSecond / 2) v.end_ticks = out[i + 1].start_ticks;
+    }
+    v.elapsed_ticks = elapsed;
+    elapsed += v.end_ticks - v.start_ticks;
   }
   return out;
 }
@@ -178,14 +193,13 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
   const int vobu_total = static_cast<int>(vobus.size());
 
   // Chapters: each starts at the first VOBU (after the previous chapter's)
-  // whose start, counted from the first VOBU's, lies past the chapter time.
+  // whose elapsed time lies past the chapter time.
   std::vector<int> chapter_vobu{0};
-  const std::int64_t origin = vobus.front().start_ticks;
   for (int c = 1; c < chapter_count; ++c) {
     const double start = request.chapter_starts[static_cast<std::size_t>(c)];
     int k = chapter_vobu.back() + 1;
     while (k < vobu_total &&
-           !(static_cast<double>(vobus[static_cast<std::size_t>(k)].start_ticks - origin) / 90000.0 > start)) {
+           !(static_cast<double>(vobus[static_cast<std::size_t>(k)].elapsed_ticks) / 90000.0 > start)) {
       ++k;
     }
     if (k >= vobu_total) return error.Fail(kErrChapterPastEnd, name);
@@ -234,7 +248,9 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
     }
     cell.start_ticks = cell.vobus.front().start_ticks;
     cell.end_ticks = cell.vobus.back().end_ticks;
-    cell.length = static_cast<double>(cell.end_ticks - cell.start_ticks) / 90000.0;
+    const Vobu& last = cell.vobus.back();
+    cell.length = static_cast<double>(last.elapsed_ticks + (last.end_ticks - last.start_ticks) -
+                                      cell.vobus.front().elapsed_ticks) / 90000.0;
     cells.push_back(std::move(cell));
   }
 

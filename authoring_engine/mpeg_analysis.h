@@ -40,10 +40,13 @@ struct Vobu {
   std::int64_t first_video_pack = -1;  // -1 when the VOBU holds no video
   std::int64_t last_video_pack = -1;
   std::int64_t start_ticks = 0;  // presentation start, 90 kHz (may run past 32 bits)
-  std::int64_t end_ticks = 0;    // the next VOBU's start; the last one: start + pictures
+  std::int64_t end_ticks = 0;    // the next VOBU's start; the last one (or one before a
+                                 // clock jump): start + its pictures' display time
+  std::int64_t elapsed_ticks = 0;  // presentation time from the file's first VOBU to this one
   bool has_pts = false;          // false: start interpolated from the neighbours
   bool has_video = false;
   int pictures = 0;              // picture start codes in this VOBU
+  std::int64_t fields = 0;       // display fields of those pictures
   std::uint32_t out_first_sector = 0;  // filled by the VOB writer
   std::uint32_t out_last_sector = 0;
 
@@ -57,9 +60,9 @@ struct Cell {
   int last_video_vobu = -1;  // index in vobus of the last VOBU holding video
   int part = 0;              // 0-based VOB part
   int cell_number = 0;       // 0-based within its part
-  double length = 0.0;       // seconds
-  std::int64_t start_ticks = 0;
-  std::int64_t end_ticks = 0;
+  double length = 0.0;       // seconds of presentation
+  std::int64_t start_ticks = 0;  // first VOBU's start
+  std::int64_t end_ticks = 0;    // last VOBU's end
 };
 
 struct Chapter {
@@ -73,8 +76,9 @@ struct AnalysisRequest {
   std::vector<double> chapter_starts;  // seconds; empty = none given
   bool menu = false;
   bool main_menu = false;
-  int title_index = 0;  // 0-based, for the caller's progress texts
-  StepProgress progress;  // may be empty
+  // Step 1 (main menu), 3 (title menu) or 5 (movie) with the step percent;
+  // may be empty. The caller binds the title index it reports with.
+  StepProgress progress;
 };
 
 class MpegFile {

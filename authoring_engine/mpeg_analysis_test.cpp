@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "mpeg_scanner.h"
 #include "mpeg_testutil.h"
 
 namespace morvix {
@@ -269,11 +270,34 @@ TEST(MpegAnalysisTest, ChaptersLandOnTheFirstVobuAfterTheirTimeAndCellsHaveNoGap
   }
 }
 
+TEST(MpegAnalysisTest, JoinedStreamsKeepTheirLengthAcrossClockJumps) {
+  const auto one = Pal("ac3.mpg", {});
+  Result single = Analyse(one);
+  ASSERT_EQ(single.status, kOk);
+  const double clip = TotalLength(*single.file);
+  // Three copies joined byte for byte: the clock restarts at each join.
+  Bytes joined;
+  const Bytes data = ReadAll(one);
+  for (int i = 0; i < 3; ++i) joined.insert(joined.end(), data.begin(), data.end());
+  WriteAll(ScratchDir() / "joined.mpg", joined);
+  Result r = Analyse(ScratchDir() / "joined.mpg", Chapters({0.0, clip + 0.3}));
+  ASSERT_EQ(r.status, kOk);
+  EXPECT_NEAR(TotalLength(*r.file), 3 * clip, 1e-9);
+  // Chapter 2 lands in the second copy, on its second VOBU.
+  const std::size_t per_copy = AllVobus(*single.file).size();
+  EXPECT_EQ(r.file->cells()[0].vobus.size(), per_copy + 1);
+  for (const Vobu& v : AllVobus(*r.file)) EXPECT_GE(v.end_ticks, v.start_ticks);
+}
+
 TEST(MpegAnalysisTest, ChapterStartsPastTheEndOrMissingAreRefused) {
   const auto path = Pal("ac3.mpg", {});
-  Result r = Analyse(path, Chapters({0.0, 1.0, 5.0}));
-  EXPECT_EQ(r.status, kErrChapterPastEnd);
+  Result r = Analyse(path);
+  ASSERT_EQ(r.status, kOk);
+  // A second analysis drops the results of the first, also when it fails.
+  EXPECT_EQ(r.file->Analyse(Chapters({0.0, 1.0, 5.0}), r.error), kErrChapterPastEnd);
   EXPECT_EQ(r.file->cell_count(), -1);
+  EXPECT_TRUE(r.file->chapters().empty());
+  EXPECT_EQ(r.file->audio_stream_count(), 0);
   AnalysisRequest no_starts;
   no_starts.chapter_count = 2;
   EXPECT_EQ(Analyse(path, no_starts).status, kErrInvalidChapterStart);
@@ -456,6 +480,33 @@ TEST(MpegAnalysisTest, PresentationTimeZeroIsAKnownTime) {
   EXPECT_EQ(r.file->audio_stream_count(), 1);
 }
 
+TEST(MpegAnalysisTest, RepeatedAndFieldPicturesCountByTheFieldsTheyShow) {
+  namespace t = testing;
+  auto cat = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  // VOBU 1: two frame pictures, the first repeating a field (3 + 2 fields).
+  const Bytes first = cat({t::SequenceHeader(720, 576, 3, 3), t::PictureHeader(0, 1), t::PictureCodingExtension(3, true),
+                           t::PictureHeader(1, 2), t::PictureCodingExtension(3, false)});
+  // VOBU 2, without a PTS: two field pictures (one frame).
+  const Bytes second = cat({t::PictureHeader(0, 1), t::PictureCodingExtension(1, false), t::PictureHeader(0, 2),
+                            t::PictureCodingExtension(2, false)});
+  const Bytes file = cat({t::NavPack(), t::VideoPack(first, 90000), t::NavPack(), t::VideoPack(second, -1)});
+  WriteAll(ScratchDir() / "fields.mpg", file);
+  Result r = Analyse(ScratchDir() / "fields.mpg");
+  ASSERT_EQ(r.status, kOk);
+  EXPECT_EQ(r.file->video().aspect, 2);
+  const auto vobus = AllVobus(*r.file);
+  ASSERT_EQ(vobus.size(), 2u);
+  EXPECT_EQ(vobus[0].fields, 5);
+  EXPECT_EQ(vobus[1].start_ticks, 90000 + 9000);
+  EXPECT_FALSE(vobus[1].has_pts);
+  EXPECT_EQ(vobus[1].end_ticks, 90000 + 9000 + 3600);
+  EXPECT_DOUBLE_EQ(r.file->cells()[0].length, 0.14);
+}
+
 TEST(MpegAnalysisTest, SizeLimitsAreCheckedOnSparseFiles) {
   auto sparse = [](const std::string& name, std::uint64_t size) {
     const auto p = ScratchDir() / name;
@@ -598,7 +649,7 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
     SCOPED_TRACE(s.name);
     const auto path = testing::SharedClip(s.name);
     if (path.empty()) GTEST_SKIP() << "test media not generated";
-    Result r = Analyse(path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, 0, {}}
+    Result r = Analyse(path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, {}}
                                                       : Chapters({0.0, 4.0, 8.0}));
     ASSERT_EQ(r.status, kOk);
     EXPECT_EQ(r.file->video().tv_system, s.tv_system);
@@ -608,6 +659,75 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
     const int frames = ProbeFrameCount(path);
     EXPECT_NEAR(TotalLength(*r.file), frames / r.file->video().frame_rate, 1e-6);
   }
+}
+
+
+TEST(SequenceHeaderTest, SizesAspectsAndRatesMapToTheirClassesOrCodes) {
+  struct Case {
+    int width, height, aspect, rate;
+    Status status;
+    int tv_system, size_class;
+  };
+  const Case cases[] = {
+      {720, 576, 2, 3, kOk, 2, 1},          {704, 480, 3, 4, kOk, 1, 2},
+      {352, 480, 2, 4, kOk, 1, 3},          {352, 240, 2, 4, kOk, 1, 4},
+      {352, 288, 3, 3, kOk, 2, 4},          {720, 240, 2, 4, kErrResolution, 0, 0},
+      {704, 288, 2, 3, kErrResolution, 0, 0}, {640, 480, 2, 4, kErrResolution, 0, 0},
+      {720, 500, 2, 3, kErrResolution, 0, 0}, {720, 576, 1, 3, kErrAspect, 0, 0},
+      {720, 576, 4, 3, kErrAspect, 0, 0},   {720, 576, 2, 2, kErrFpsInvalid, 0, 0},
+      {720, 576, 2, 4, kErrFpsMismatch, 0, 0}, {720, 480, 2, 3, kErrFpsMismatch, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    VideoAttributes video;
+    EXPECT_EQ(mpeg::CheckSequenceHeader(c.width, c.height, c.aspect, c.rate, video), c.status);
+    if (c.status == kOk) {
+      EXPECT_EQ(video.tv_system, c.tv_system);
+      EXPECT_EQ(video.size_class, c.size_class);
+      EXPECT_EQ(video.aspect, c.aspect == 3 ? 2 : 1);
+    } else {
+      EXPECT_EQ(video.tv_system, 1);  // untouched defaults
+    }
+  }
+}
+
+TEST(MpegAnalysisTest, AMovieOfExactlyThePartSizeIsOnePartAndOnePackMoreIsTwo) {
+  const auto path = Looped(4);
+  const std::uint64_t length = std::filesystem::file_size(path);
+  ErrorContext ctx;
+  MpegFile exact(path);
+  exact.set_part_bytes_for_testing(length);
+  ASSERT_EQ(exact.Analyse({}, ctx), kOk);
+  EXPECT_EQ(exact.part_count(), 1);
+  MpegFile over(path);
+  over.set_part_bytes_for_testing(length - 2048);
+  ASSERT_EQ(over.Analyse({}, ctx), kOk);
+  EXPECT_EQ(over.part_count(), 2);
+  // Menus are never cut.
+  MpegFile menu(path);
+  menu.set_part_bytes_for_testing(length - 2048);
+  AnalysisRequest request;
+  request.menu = true;
+  ASSERT_EQ(menu.Analyse(request, ctx), kOk);
+  EXPECT_EQ(menu.part_count(), 1);
+}
+
+TEST(MpegAnalysisTest, ChaptersPastTheEndOfTheSharedClipAreRefused) {
+  const auto clip = testing::SharedClip("pal_43.mpg");
+  if (clip.empty()) GTEST_SKIP() << "test media not generated";
+  EXPECT_EQ(Analyse(clip, Chapters({0.0, 10.0, 20.0})).status, kErrChapterPastEnd);
+}
+
+TEST(MpegAnalysisTest, AStreamWithoutNavigationPacksIsRefused) {
+  namespace t = testing;
+  Bytes es = t::SequenceHeader(720, 576, 2, 3);
+  const Bytes pic = t::PictureHeader(0, 1);
+  es.insert(es.end(), pic.begin(), pic.end());
+  const Bytes video = t::VideoPack(es, 90000);
+  Bytes file = video;
+  file.insert(file.end(), video.begin(), video.end());
+  WriteAll(ScratchDir() / "nonav.mpg", file);
+  EXPECT_EQ(Analyse(ScratchDir() / "nonav.mpg").status, kErrMpegFormat);
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ inline constexpr std::uint8_t kMpegAudioLast = 0xC7;
 // Video elementary stream start codes.
 inline constexpr std::uint8_t kPictureStartCode = 0x00;
 inline constexpr std::uint8_t kSequenceHeaderCode = 0xB3;
+inline constexpr std::uint8_t kExtensionStartCode = 0xB5;
+inline constexpr std::uint8_t kPictureCodingExtensionId = 8;
 
 // Private stream 1 sub-stream ids.
 inline constexpr std::uint8_t kSubpictureFirst = 0x20;
@@ -39,17 +41,6 @@ inline constexpr std::uint32_t kNavPciOffset = 38;
 inline constexpr std::uint32_t kNavDsiOffset = 1024;
 inline constexpr std::uint16_t kNavPciLength = 0x03D4;  // 980 bytes after the 6-byte header
 inline constexpr std::uint16_t kNavDsiLength = 0x03FA;  // 1018 bytes
-
-// Pack classes of the analysis.
-enum class PackClass : std::uint8_t {
-  kOther = 0,
-  kVobuStart = 1,  // navigation pack
-  kVideo = 2,
-  kLpcm = 3,
-  kAc3 = 4,
-  kMpegAudio = 5,
-  kSubpicture = 6,
-};
 
 // 90 kHz ticks per frame.
 inline constexpr std::int64_t kTicksPerSecond = 90000;

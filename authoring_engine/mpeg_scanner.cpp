@@ -228,6 +228,7 @@ Status StreamScanner::OnStartCode(std::uint8_t code) {
   if (code == kPictureStartCode) {
     ScannedVobu& vobu = vobus_.back();
     ++vobu.pictures;
+    vobu.fields += 2;  // a frame picture unless its coding extension says otherwise
     capture_first_picture_ = !vobu.first_picture_seen;
     if (!vobu.first_picture_seen) {
       vobu.first_picture_seen = true;
@@ -240,6 +241,10 @@ Status StreamScanner::OnStartCode(std::uint8_t code) {
     pending_pts_ = false;
   } else if (code == kSequenceHeaderCode && !sequence_header_found_) {
     capture_ = Capture::kSequence;
+    capture_need_ = 4;
+    capture_have_ = 0;
+  } else if (code == kExtensionStartCode && vobus_.back().pictures > 0) {
+    capture_ = Capture::kExtension;
     capture_need_ = 4;
     capture_have_ = 0;
   }
@@ -258,6 +263,17 @@ Status StreamScanner::OnCaptured() {
     sequence_header_found_ = true;
   } else if (kind == Capture::kPicture && capture_first_picture_) {
     vobus_.back().first_picture_temporal_reference = b[0] << 2 | b[1] >> 6;
+  } else if (kind == Capture::kExtension && (b[0] >> 4) == kPictureCodingExtensionId) {
+    // picture_structure 3 is a frame (shown for 2 fields, 3 with
+    // repeat_first_field); a field picture is shown for one field.
+    const int structure = b[2] & 3;
+    const bool repeat_first_field = (b[3] & 0x02) != 0;
+    ScannedVobu& vobu = vobus_.back();
+    if (structure != 3) {
+      vobu.fields -= 1;
+    } else if (repeat_first_field) {
+      vobu.fields += 1;
+    }
   }
   return kOk;
 }

@@ -20,6 +20,7 @@ struct ScannedVobu {
   std::int64_t first_video_pack = -1;
   std::int64_t last_video_pack = -1;
   int pictures = 0;
+  std::int64_t fields = 0;  // display fields of its pictures (repeat_first_field counted)
   bool first_picture_seen = false;
   bool first_picture_has_pts = false;
   std::int64_t first_picture_pts = 0;   // 33-bit PTS of the first picture in decode order
@@ -67,7 +68,7 @@ class StreamScanner {
   std::uint32_t window_ = 0xFFFFFFFF;
   bool pending_pts_ = false;
   std::int64_t pending_pts_value_ = 0;
-  enum class Capture { kNone, kSequence, kPicture } capture_ = Capture::kNone;
+  enum class Capture { kNone, kSequence, kPicture, kExtension } capture_ = Capture::kNone;
   std::uint8_t capture_buf_[4] = {};
   int capture_have_ = 0;
   int capture_need_ = 0;

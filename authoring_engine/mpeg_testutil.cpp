@@ -71,6 +71,21 @@ const std::filesystem::path& ScratchDir() {
   return scratch.dir;
 }
 
+bool RunQuiet(std::vector<std::string> argv) {
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args) {
   static std::map<std::string, std::filesystem::path> made;
   if (auto it = made.find(name); it != made.end()) return it->second;
@@ -78,20 +93,7 @@ std::filesystem::path MakeClip(const std::string& name, const std::vector<std::s
   std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "quiet", "-y"};
   argv.insert(argv.end(), args.begin(), args.end());
   argv.push_back(out.string());
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  pid_t pid;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  std::filesystem::path result;
-  if (rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    result = out;
-  }
+  const std::filesystem::path result = RunQuiet(std::move(argv)) ? out : std::filesystem::path{};
   made[name] = result;
   return result;
 }
@@ -157,6 +159,11 @@ std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspect_code,
 std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type) {
   return {0, 0, 1, 0, static_cast<std::uint8_t>(temporal_reference >> 2),
           static_cast<std::uint8_t>((temporal_reference & 3) << 6 | type << 3), 0xFF, 0xF8};
+}
+
+std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field) {
+  return {0, 0, 1, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure),
+          static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)), 0x80};
 }
 
 }  // namespace morvix::testing

@@ -12,6 +12,9 @@ namespace morvix::testing {
 // A scratch folder removed when the test process ends.
 const std::filesystem::path& ScratchDir();
 
+// Runs a program (no shell) with its output discarded; true when it exits with 0.
+bool RunQuiet(std::vector<std::string> argv);
+
 // Runs ffmpeg with args (already split; no shell) writing out; returns the
 // path, or an empty path when ffmpeg failed. Results are cached by name.
 std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args);
@@ -35,5 +38,7 @@ std::vector<std::uint8_t> AudioPack(std::uint8_t stream_id, const std::vector<st
 // Elementary-stream pieces.
 std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspect_code, int frame_rate_code);
 std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type);
+// Picture coding extension: picture_structure (3 = frame) and repeat_first_field.
+std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field);
 
 }  // namespace morvix::testing

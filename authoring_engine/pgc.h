@@ -75,8 +75,8 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
 // count (more than 99 cells: -1006).
 Status ReservedChainSize(int kind, int title, const DiscNavigation& disc, int cells, std::size_t& size);
 
-// Cells, programs and audio map of an analysed file, for a chain. The file
-// must outlive the result only while palette is used.
+// Cells, programs and audio map of an analysed file, for a chain. palette
+// (Y Cr Cb, may be null) must outlive the result.
 ChainContent ChainContentOf(const MpegFile& file, const std::array<YCrCb, 16>* palette);
 
 }  // namespace morvix
