@@ -81,7 +81,7 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     const std::int64_t start = file.cells().front().vobus.front().start_ticks;
     const auto pts = static_cast<std::uint64_t>(std::max<std::int64_t>(start, 0)) & ((std::uint64_t{1} << 33) - 1);
     const Status s = EncodeHighlight(map, pts, request.schemes, spu_packs);
-    if (s == kErrSubpictureTooLarge) return s;
+    if (s == kErrSubpictureTooLarge) return error.Fail(s, input_name);
     if (s != kOk) return kErrInternalTooManyPrograms;
   }
   // The sub-picture packs go right after the first navigation pack, so that

@@ -138,6 +138,7 @@ struct MenuRun {
   Status status = kOk;
   Bytes output;
   std::vector<std::wstring> warnings;
+  ErrorContext error;
 };
 
 MenuRun WriteMenu(const std::string& name, std::vector<MenuButton> buttons, int title_index = -1) {
@@ -151,8 +152,7 @@ MenuRun WriteMenu(const std::string& name, std::vector<MenuButton> buttons, int 
   request.title_index = title_index;
   request.buttons = std::move(buttons);
   request.warning = [&run](const std::wstring& text) { run.warnings.push_back(text); };
-  ErrorContext error;
-  run.status = VobWriter().WriteVob(*run.file, request, error, &run.result);
+  run.status = VobWriter().WriteVob(*run.file, request, run.error, &run.result);
   if (run.status == kOk) run.output = ReadAll(run.result.files.at(0));
   return run;
 }
@@ -307,6 +307,7 @@ TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {
   MenuRun missing = WriteMenu("menu_missing_mask", missing_mask);
   ASSERT_TRUE(missing.file);
   EXPECT_EQ(missing.status, kErrInternalUnknownCommand);
+  EXPECT_EQ(missing.error.file, missing_mask[3].mask_file.wstring());
 
   // A noisy full-size highlight cannot fit one sub-picture unit.
   const auto noise = testing::MakeClip(
@@ -323,6 +324,7 @@ TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {
   MenuRun too_large = WriteMenu("menu_too_large", {big});
   ASSERT_TRUE(too_large.file);
   EXPECT_EQ(too_large.status, kErrSubpictureTooLarge);
+  EXPECT_EQ(too_large.error.file, too_large.file->path().wstring());
 }
 
 }  // namespace
