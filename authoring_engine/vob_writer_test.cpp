@@ -301,6 +301,30 @@ TEST(VobWriterErrors, RefusalsNameTheFileAndStopsReturnOne) {
   EXPECT_TRUE(std::filesystem::exists(dir / "VTS_01_1.VOB"));
 }
 
+TEST(VobWriterErrors, InputWithoutTheSystemHeaderEntriesIsRefused) {
+  Bytes clip = ReadAll(SharedClip("pal_menu.mpg"));
+  ASSERT_GT(clip.size(), kPack);
+  ASSERT_EQ(clip[32], 0xBD);
+  clip[32] = 0xC1;  // the private stream 1 entry becomes an audio entry
+  const auto path = testing::ScratchDir() / "no_private1.mpg";
+  testing::WriteAll(path, clip);
+  MpegFile file(path);
+  AnalysisRequest analysis;
+  analysis.menu = true;
+  ErrorContext error;
+  const Status analysed = file.Analyse(analysis, error);
+  if (analysed != kOk) {
+    EXPECT_EQ(analysed, kErrMpegFormat);  // refused early by the analysis
+    return;
+  }
+  VobWriteRequest request;
+  request.output_folder = NewOutputDir("no_private1");
+  request.menu = true;
+  request.buttons = FourButtons();
+  EXPECT_EQ(VobWriter().WriteVob(file, request, error), kErrMpegFormat);
+  EXPECT_EQ(error.file, path.wstring());
+}
+
 TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {
   auto missing_mask = FourButtons();
   missing_mask[3].mask_file = testing::ScratchDir() / "no_such_mask.bmp";
