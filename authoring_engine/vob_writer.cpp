@@ -14,6 +14,7 @@ namespace morvix {
 namespace {
 
 constexpr std::uint64_t kPack = mpeg::kPackSize;
+static_assert(kVobCopyBlock >= (1u << 20) && kVobCopyBlock % mpeg::kPackSize == 0);
 
 // One VOBU in file order with its place in the cell table and its output
 // packs.

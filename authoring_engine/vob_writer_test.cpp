@@ -118,6 +118,9 @@ TEST(VobWriterMovie, SearchInformationPointsAtTheNextNavPackOfTheCell) {
       if (i + 1 == cell.vobus.size()) {
         EXPECT_EQ(next, 0x3FFFFFFFu);
         EXPECT_EQ(Be32(p + nav::kVobuSeEPtm), static_cast<std::uint32_t>(cell.end_ticks));
+        // The last VOBU ends with its own pictures, which is where the cell ends.
+        EXPECT_EQ(Be32(p + nav::kVobuEPtm), cell.vobus[i].end_ptm());
+        EXPECT_EQ(cell.vobus[i].end_ticks, cell.end_ticks);
         continue;
       }
       const std::uint32_t distance = next & 0x3FFFFFFF;
