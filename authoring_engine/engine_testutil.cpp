@@ -1,18 +1,12 @@
 #include "engine_testutil.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
-#include <vector>
 
+#include "mpeg_testutil.h"
 #include "platform/bitmap.h"
 #include "platform/text.h"
-
-extern char** environ;
 
 namespace morvix::testing {
 
@@ -36,32 +30,14 @@ std::wstring TestFolder::MakeFile(const std::filesystem::path& name) const {
   return Wide(name);
 }
 
-bool RunProgram(std::initializer_list<std::string> argv) {
-  std::vector<std::string> args(argv);
-  std::vector<char*> raw;
-  for (std::string& a : args) raw.push_back(a.data());
-  raw.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool FfmpegBmp(const std::filesystem::path& path, int width, int height, const std::string& color,
                const std::string& pix_fmt) {
   // Generating in RGB keeps the colour exact (no round trip through YUV) and the
   // size odd where asked.
   const std::string source =
       "color=c=" + color + ":s=" + std::to_string(width) + "x" + std::to_string(height) + ",format=bgr24";
-  return RunProgram({"ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-f", "lavfi", "-i", source,
-                     "-frames:v", "1", "-pix_fmt", pix_fmt, path.string()});
+  return RunQuiet({"ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-f", "lavfi", "-i", source, "-frames:v",
+                   "1", "-pix_fmt", pix_fmt, path.string()});
 }
 
 bool PlatformBmp(const std::filesystem::path& path, int width, int height) {

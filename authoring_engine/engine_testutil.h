@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 
 namespace morvix::testing {
@@ -26,9 +25,6 @@ class TestFolder {
  private:
   std::filesystem::path path_;
 };
-
-// Runs a program with the given arguments (no shell); true when it exits with 0.
-bool RunProgram(std::initializer_list<std::string> argv);
 
 // Writes a one-colour BMP of width x height with ffmpeg (pure colours stay
 // exact, e.g. "red" is 255, 0, 0); pix_fmt "bgr24" makes a 24-bit file, "pal8"

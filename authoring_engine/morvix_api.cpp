@@ -9,11 +9,15 @@
 #include <utility>
 
 #include "morvix/error_text.h"
+#include "nav_commands.h"
 #include "platform/bitmap.h"
 #include "platform/text.h"
 
 namespace morvix {
 namespace {
+
+static_assert(kBtnCmdTitle == kCmdJumpVtsRootMenu && kBtnCmdChapter == kCmdJumpChapter &&
+              kBtnCmdMainMenu == kCmdJumpVmgmPgc && kBtnCmdNone == kCmdNop2);
 
 // Button placement limits (picture pixels).
 constexpr int kMinLeftTop = 40;
@@ -49,23 +53,23 @@ bool IsDirectory(const std::filesystem::path& path) {
 std::uint32_t CommandForType(std::uint32_t type) {
   switch (type) {
     case 1:
-      return kCmdJumpTitle;
+      return kBtnCmdTitle;
     case 2:
-      return kCmdJumpChapter;
+      return kBtnCmdChapter;
     case 3:
-      return kCmdMainMenu;
+      return kBtnCmdMainMenu;
     default:
-      return kCmdNone;
+      return kBtnCmdNone;
   }
 }
 
 std::uint32_t TypeForCommand(std::uint32_t command) {
   switch (command) {
-    case kCmdJumpTitle:
+    case kBtnCmdTitle:
       return 1;
-    case kCmdJumpChapter:
+    case kBtnCmdChapter:
       return 2;
-    case kCmdMainMenu:
+    case kBtnCmdMainMenu:
       return 3;
     default:
       return 0;

@@ -67,10 +67,10 @@ TEST_F(MorvixButtonsTest, AddMenuBtnReturnsTheCountBeforeAndStoresTheButton) {
   EXPECT_EQ(api_.AddMenuBtn(1, 500, 60, 600, 160, 7, 5, nullptr), 3);
   EXPECT_EQ(api_.GetButtonCount(1), 4);
 
-  EXPECT_EQ(Stored(1).command, kCmdJumpTitle);
-  EXPECT_EQ(Stored(2).command, kCmdJumpChapter);
-  EXPECT_EQ(Stored(3).command, kCmdMainMenu);
-  EXPECT_EQ(Stored(4).command, kCmdNone);
+  EXPECT_EQ(Stored(1).command, kBtnCmdTitle);
+  EXPECT_EQ(Stored(2).command, kBtnCmdChapter);
+  EXPECT_EQ(Stored(3).command, kBtnCmdMainMenu);
+  EXPECT_EQ(Stored(4).command, kBtnCmdNone);
   EXPECT_EQ(Stored(2).id, 2);
   EXPECT_EQ(Stored(2).kind, ButtonKind::kRectangle);
 
@@ -263,7 +263,7 @@ TEST_F(MorvixMaskButtonsTest, ARefusedMaskKeepsKindIdentifierAndFileButStoresThe
   const ButtonSetting& b = Stored(1);
   EXPECT_EQ(b.left, 300);
   EXPECT_EQ(b.top, 300);
-  EXPECT_EQ(b.command, kCmdMainMenu);
+  EXPECT_EQ(b.command, kBtnCmdMainMenu);
   EXPECT_EQ(b.value, 9u);
   EXPECT_EQ(b.kind, ButtonKind::kMask);
   EXPECT_EQ(b.mask_file, red);

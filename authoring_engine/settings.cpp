@@ -44,7 +44,7 @@ YCrCb RgbToYCrCb(COLORREF rgb) {
 }
 
 COLORREF YCrCbToRgb(YCrCb ycc) {
-  const int y = ycc.y, cr = ycc.cr, cb = ycc.cb;
+  const int y = ycc[0], cr = ycc[1], cb = ycc[2];
   const COLORREF r = Clamp((1164 * y + 1596 * cr - 222412) / 1000);
   const COLORREF g = Clamp((1164 * y - 813 * cr - 391 * cb + 135988) / 1000);
   const COLORREF b = Clamp((1164 * y + 2018 * cb - 276428) / 1000);

@@ -27,19 +27,16 @@ inline constexpr int kPictureMaxY = 575;
 inline constexpr std::int32_t kMainMenuId = 1;
 inline constexpr std::int32_t TitleMenuId(int title) { return title * 1000 + 1; }
 
-// Command codes of a button (what activating it does).
-inline constexpr std::uint32_t kCmdJumpTitle = 14;    // API type 1: the title numbered by value
-inline constexpr std::uint32_t kCmdJumpChapter = 12;  // API type 2: the chapter numbered by value
-inline constexpr std::uint32_t kCmdMainMenu = 10;     // API type 3: back to the main menu
-inline constexpr std::uint32_t kCmdNone = 9;          // any other type: no action
+// Command codes of a button (what activating it does): the navigation command
+// kinds that the VOB writer encodes for it.
+inline constexpr std::uint32_t kBtnCmdTitle = 14;     // API type 1: the title numbered by value
+inline constexpr std::uint32_t kBtnCmdChapter = 12;   // API type 2: the chapter numbered by value
+inline constexpr std::uint32_t kBtnCmdMainMenu = 10;  // API type 3: back to the main menu
+inline constexpr std::uint32_t kBtnCmdNone = 9;       // any other type: no action
 
-// One palette entry as the DVD stores it.
-struct YCrCb {
-  std::uint8_t y = 0;
-  std::uint8_t cr = 0;
-  std::uint8_t cb = 0;
-  bool operator==(const YCrCb&) const = default;
-};
+// One palette entry as the DVD stores it: Y, Cr, Cb (the program-chain writer
+// declares the same alias).
+using YCrCb = std::array<std::uint8_t, 3>;
 
 // Colour conversions in integer arithmetic (division truncating toward zero,
 // every component clamped to 0..255).
@@ -61,7 +58,7 @@ struct ButtonSetting {
   std::uint16_t right = 41;
   std::uint16_t top = 40;
   std::uint16_t bottom = 41;
-  std::uint32_t command = 0;  // kCmdJumpTitle, kCmdJumpChapter, kCmdMainMenu or kCmdNone
+  std::uint32_t command = 0;  // kBtnCmdTitle, kBtnCmdChapter, kBtnCmdMainMenu or kBtnCmdNone
   std::uint32_t value = 0;    // the command's operand: a title or chapter number
   std::wstring mask_file;     // mask bitmap path (kind kMask); empty for a rectangle
 
