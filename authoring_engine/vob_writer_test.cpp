@@ -328,6 +328,24 @@ TEST(VobWriterErrors, InputWithoutTheSystemHeaderEntriesIsRefused) {
   EXPECT_EQ(error.file, path.wstring());
 }
 
+TEST(VobWriterErrors, InputThatChangedAfterTheAnalysisIsRefused) {
+  const auto path = testing::ScratchDir() / "shrinking.mpg";
+  std::filesystem::copy_file(SharedClip("pal_43.mpg"), path, std::filesystem::copy_options::overwrite_existing);
+  auto movie = Analysed(path, false);
+  ASSERT_TRUE(movie);
+  VobWriteRequest request;
+  request.output_folder = NewOutputDir("shrinking");
+  request.title_index = 0;
+  ErrorContext error;
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  EXPECT_EQ(VobWriter().WriteVob(*movie, request, error), kErrReadFile);
+  EXPECT_EQ(error.file, path.wstring());
+  std::filesystem::remove(path);
+  error = {};
+  EXPECT_EQ(VobWriter().WriteVob(*movie, request, error), kErrOpenFile);
+  EXPECT_EQ(error.file, path.wstring());
+}
+
 TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {
   auto missing_mask = FourButtons();
   missing_mask[3].mask_file = testing::ScratchDir() / "no_such_mask.bmp";
