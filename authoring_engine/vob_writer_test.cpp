@@ -284,6 +284,8 @@ TEST(VobWriterErrors, RefusalsNameTheFileAndStopsReturnOne) {
   VobWriteRequest no_title = request;
   no_title.title_index = -1;
   EXPECT_EQ(VobWriter().WriteVob(*movie, no_title, error), kErrInvalidTitleNumber);
+  no_title.title_index = 99;
+  EXPECT_EQ(VobWriter().WriteVob(*movie, no_title, error), kErrInvalidTitleNumber);
 
   VobWriteRequest stop = request;
   stop.progress = [](int step, double percent) { return step == 6 && percent == 0.0 ? 1 : 0; };
