@@ -1131,6 +1131,9 @@ class EmulatedDrive::Impl {
     const bool immed = d[1] & 0x02;
     const std::uint32_t blocks = Get32(d + 4);
     const int type = d[8] >> 2;
+    const bool dvd_rw = m.profile == kProfileDvdRwSequential || m.profile == kProfileDvdRwRestricted;
+    if (!IsDvdPlusRw(m.profile) && !dvd_rw && m.profile != kProfileBdRe && m.profile != kProfileDvdRam)
+      return kCannotFormat;
     if (m.write_protected) return kWriteProtected;
     if (blocks > m.capacity && blocks != 0xFFFFFFFFu) return kInvalidParameter;
     if (IsDvdPlusRw(m.profile)) {
@@ -1139,18 +1142,16 @@ class EmulatedDrive::Impl {
       MakeBlank(m);
       m.bg_format = 2;
       bg_remaining = operation_length;
-    } else if (m.profile == kProfileDvdRwSequential || m.profile == kProfileDvdRwRestricted) {
+    } else if (dvd_rw) {
       if (type != 0x00 && type != 0x15 && type != 0x10) return kInvalidParameter;
       m.profile = kProfileDvdRwRestricted;
       MakeBlank(m);
       if (immed) StartOperation(kFormatInProgress);
-    } else if (m.profile == kProfileBdRe || m.profile == kProfileDvdRam) {
+    } else {
       if (type != 0x00 && type != 0x30 && type != 0x31) return kInvalidParameter;
       m.formatted = true;
       MakeBlank(m);
       if (immed) StartOperation(kFormatInProgress);
-    } else {
-      return kCannotFormat;
     }
     simulation.reset();
     dirty = true;

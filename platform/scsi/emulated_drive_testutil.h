@@ -29,7 +29,8 @@ std::string SenseText(const ScsiResult& result);
 class EmulatedDriveHarness {
  public:
   explicit EmulatedDriveHarness(const MediumSpec* medium, const EmulatedIdentity& identity = {});
-  explicit EmulatedDriveHarness(const MediumSpec& medium) : EmulatedDriveHarness(&medium) {}
+  explicit EmulatedDriveHarness(const MediumSpec& medium, const EmulatedIdentity& identity = {})
+      : EmulatedDriveHarness(&medium, identity) {}
 
   EmulatedDrive& drive() { return *drive_; }
   const std::filesystem::path& folder() const { return folder_.path(); }
