@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "emulated_drive_state.h"
+#include "platform/fileio.h"
 
 namespace platform {
 using namespace emu;
@@ -207,7 +208,10 @@ class EmulatedDrive::Impl {
 
   bool Save(std::string* error) {
     dirty = false;
-    return WriteAtomically(folder / kStateFile, Serialise(state), error);
+    FileError e;
+    if (WriteFileAtomic(folder / kStateFile, Serialise(state), &e)) return true;
+    *error = e.message;
+    return false;
   }
 
   bool WriteSectors(std::uint32_t lba, const std::uint8_t* data, std::size_t bytes) {
@@ -1257,22 +1261,14 @@ std::unique_ptr<EmulatedDrive::Impl> OpenImpl(const std::filesystem::path& folde
     return nullptr;
   }
   const std::filesystem::path state_path = folder / kStateFile;
-  int fd = ::open(state_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20)) {
-    if (fd >= 0) ::close(fd);
-    *error = "no usable drive state in " + folder.string();
-    return nullptr;
-  }
-  std::string text(std::size_t(st.st_size), '\0');
-  ssize_t n = ::read(fd, text.data(), text.size());
-  ::close(fd);
-  if (n != st.st_size) {
-    *error = "cannot read " + state_path.string();
+  FileError read_error;
+  std::optional<std::string> text = ReadFile(state_path, &read_error);
+  if (!text) {
+    *error = "no usable drive state in " + folder.string() + ": " + read_error.message;
     return nullptr;
   }
   std::string parse_error;
-  auto state = Parse(text, &parse_error);
+  auto state = Parse(*text, &parse_error);
   if (!state) {
     *error = state_path.string() + ": " + parse_error;
     return nullptr;
@@ -1281,7 +1277,8 @@ std::unique_ptr<EmulatedDrive::Impl> OpenImpl(const std::filesystem::path& folde
   impl->folder = folder;
   impl->state = std::move(*state);
   const std::filesystem::path media = folder / kMediaFile;
-  impl->media_fd = ::open(media.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  impl->media_fd = ::open(media.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  struct stat st {};
   if (impl->media_fd < 0 || ::fstat(impl->media_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     *error = "cannot open " + media.string() + ": " + std::strerror(errno);
     return nullptr;
@@ -1323,7 +1320,11 @@ bool EmulatedDrive::Create(const std::filesystem::path& folder, const EmulatedId
     return false;
   }
   ::close(fd);
-  if (!WriteAtomically(folder / kStateFile, Serialise(state), error)) return false;
+  FileError write_error;
+  if (!WriteFileAtomic(folder / kStateFile, Serialise(state), &write_error)) {
+    *error = write_error.message;
+    return false;
+  }
   if (!medium) return true;
   auto drive = Open(folder, error);
   return drive && drive->InsertMedium(*medium, error) && (drive->CloseTray(), true);

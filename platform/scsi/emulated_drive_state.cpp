@@ -1,11 +1,6 @@
 #include "emulated_drive_state.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <sstream>
 
 namespace platform::emu {
@@ -245,28 +240,6 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
     }
   }
   return s;
-}
-
-bool WriteAtomically(const std::filesystem::path& path, const std::string& contents, std::string* error) {
-  std::filesystem::path temp = path;
-  temp += ".tmp";
-  auto fail = [&](const char* what) {
-    *error = std::string(what) + " " + temp.string() + ": " + std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  };
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return fail("cannot create");
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) { ::close(fd); return fail("cannot write"); }
-    done += std::size_t(n);
-  }
-  if (::close(fd) != 0) return fail("cannot close");
-  if (::rename(temp.c_str(), path.c_str()) != 0) return fail("cannot rename");
-  return true;
 }
 
 }  // namespace platform::emu

@@ -73,8 +73,4 @@ void AppendOpenTrack(Medium& medium, std::uint32_t session, std::uint32_t start)
 std::string Serialise(const DriveState& state);
 std::optional<DriveState> Parse(const std::string& text, std::string* error);
 
-// Replaces path by contents through a temporary file and a rename, so a
-// reader sees the old or the new state, never a partial one.
-bool WriteAtomically(const std::filesystem::path& path, const std::string& contents, std::string* error);
-
 }  // namespace platform::emu
