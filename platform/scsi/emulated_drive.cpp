@@ -319,13 +319,18 @@ class EmulatedDrive::Impl {
     return std::nullopt;
   }
 
-  ScsiResult Exec(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> buffer) {
+  ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer) {
     ScsiResult result;
-    if (cdb.empty() || cdb.size() < CdbLength(cdb[0])) {
+    if (sent.empty()) {
       result.transport = ScsiResult::Transport::kError;
-      result.transport_message = "command descriptor block shorter than its operation code needs";
+      result.transport_message = "empty command descriptor block";
       return result;
     }
+    // The drive takes as many bytes as the operation code's group has; a
+    // shorter block arrives zero-padded, as packet interfaces send 12 bytes.
+    std::array<std::uint8_t, 16> padded{};
+    std::copy_n(sent.begin(), std::min(sent.size(), CdbLength(sent[0])), padded.begin());
+    const std::span<const std::uint8_t> cdb(padded.data(), CdbLength(sent[0]));
     std::size_t transferred = 0;
     Check check;
     std::string transport_error;
@@ -350,7 +355,7 @@ class EmulatedDrive::Impl {
     }
     if (dirty && !Save(&save_error) && !check.failed()) check = kWriteError;
     LoggedCommand entry;
-    entry.cdb.assign(cdb.begin(), cdb.begin() + std::ptrdiff_t(CdbLength(op)));
+    entry.cdb.assign(cdb.begin(), cdb.end());
     if (check.failed()) {
       result.status = 2;
       result.sense = {check.key, check.asc, check.ascq, true};
@@ -1015,29 +1020,25 @@ class EmulatedDrive::Impl {
     return kGood;
   }
 
-  // Completes every track of the open session; false when it holds nothing.
-  bool CloseOpenSession(Medium& m) {
-    Track* open = OpenTrack(m);
-    std::uint32_t session = SessionCount(m);
-    if (open && open->written == 0) {
-      m.tracks.pop_back();
-      open = nullptr;
-    }
+  // Completes the tracks of the open session (an incomplete track is closed
+  // on the way). A session with nothing recorded cannot be closed, nor one
+  // whose reserved track is still being filled.
+  Check CloseOpenSession(Medium& m, bool allow_empty) {
+    const std::uint32_t session = SessionCount(m);
     bool any = false;
+    for (const Track& t : m.tracks) {
+      if (t.session != session) continue;
+      if (t.state == TrackState::kReserved && t.written < t.size) return kSessionFixationError;
+      any = any || t.written > 0;
+    }
+    if (!any && !allow_empty) return kSequenceError;
+    if (OpenTrack(m) && OpenTrack(m)->written == 0) m.tracks.pop_back();
     for (Track& t : m.tracks) {
       if (t.session != session) continue;
-      any = true;
       if (t.state == TrackState::kOpen) t.size = t.written;
-      if (t.state == TrackState::kReserved) t.written = t.size;
       t.state = TrackState::kComplete;
     }
-    return any;
-  }
-
-  bool Finalize(Medium& m) {
-    if (!CloseOpenSession(m) && m.tracks.empty()) return false;
-    m.finalized = true;
-    return true;
+    return kGood;
   }
 
   Check CloseTrackSession(const std::uint8_t* cdb) {
@@ -1071,7 +1072,7 @@ class EmulatedDrive::Impl {
       }
     } else if (function == 2) {
       const std::uint32_t session = SessionCount(m);
-      if (!CloseOpenSession(m)) return kSessionFixationError;
+      if (Check c = CloseOpenSession(m, false); c.failed()) return c;
       const std::uint32_t end = m.tracks.back().start + m.tracks.back().size;
       const bool more = UsesWriteParameters(m.profile) ? (page05[3] >> 6) == 3 : true;
       const std::uint32_t next = NextSessionStart(m, end, session);
@@ -1083,7 +1084,10 @@ class EmulatedDrive::Impl {
     } else if ((function == 3 && m.profile == kProfileDvdRwSequential) ||
                (function == 5 && IsDvdPlusR(m.profile)) ||
                (function == 6 && (IsDvdPlusR(m.profile) || m.profile == kProfileBdRSrm))) {
-      if (!Finalize(m)) return kSessionFixationError;
+      // Finalising closes an open session first; an empty last session is
+      // dropped when earlier ones hold data.
+      if (Check c = CloseOpenSession(m, SessionCount(m) > 1); c.failed()) return c;
+      m.finalized = true;
     } else {
       return kInvalidField;
     }
@@ -1166,11 +1170,12 @@ class EmulatedDrive::Impl {
 
   // The track holding recorded sector lba, or why it cannot be read.
   ReadBlock Locate(const Medium& m, std::uint32_t lba) const {
+    static const Track kWholeDisc;
     ReadBlock b;
     if (ClassOf(m) == MediumClass::kRandom) {
       if (!m.formatted) b.check = kNotFormatted;
       else if (lba >= m.capacity) b.check = kOutOfRange;
-      else b.track = &m.tracks.front();
+      else b.track = &kWholeDisc;
       return b;
     }
     for (const Track& t : m.tracks)
@@ -1211,6 +1216,11 @@ class EmulatedDrive::Impl {
     const std::uint8_t flags = cdb[9];
     if (cdb[10] & 0x07) return kInvalidField;  // no sub-channel data
     if (expected > 5) return kInvalidField;
+    if (count == 0 || (flags & 0xFE) == 0) return count == 0 ? kGood : Locate(m, lba).check;  // no bytes asked for
+    if (buffer.size() / 4 < count) {
+      *terr = "data buffer shorter than the transfer length";
+      return kGood;
+    }
     std::vector<std::uint8_t> raw(kCdRawSectorSize), sector;
     std::size_t done = 0;
     for (std::uint32_t i = 0; i < count; ++i) {

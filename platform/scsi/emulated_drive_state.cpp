@@ -120,6 +120,7 @@ bool ParseNumber(std::string_view text, std::uint32_t* value, int base = 10) {
 bool ParseList(std::string_view text, std::vector<std::uint32_t>* values, int base = 10) {
   values->clear();
   while (!text.empty()) {
+    if (values->size() == 32) return false;
     std::size_t comma = text.find(',');
     std::uint32_t v;
     if (!ParseNumber(text.substr(0, comma), &v, base)) return false;

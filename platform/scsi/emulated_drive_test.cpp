@@ -309,6 +309,25 @@ TEST(EmulatedDvdR, ReservedTracksAreFilledAtTheirOwnAddressAndCompleteWhenFull) 
   EXPECT_EQ(SenseText(h.Write(16, 16, Pattern(16 * 2048, 1))), "ok");
   EXPECT_EQ(h.TrackInformation(1)[7] & 1, 0);  // full: complete
   EXPECT_EQ(h.NextWritable(3), 48u);
+  // A session cannot be fixed while a reserved track is still being filled;
+  // closing that track pads it.
+  ASSERT_EQ(SenseText(h.Reserve(32)), "ok");
+  ASSERT_EQ(SenseText(h.Write(48, 16, Pattern(16 * 2048, 1))), "ok");
+  EXPECT_EQ(SenseText(h.Close(2)), "05/72/03");
+  ASSERT_EQ(SenseText(h.Close(1, 3)), "ok");
+  EXPECT_EQ(Be32(h.TrackInformation(3), 24), 32u);
+  EXPECT_EQ(SenseText(h.Close(2)), "ok");
+  EXPECT_EQ(h.DiscInformation()[4], 1);  // no multisession asked for: complete
+  EXPECT_EQ(h.DiscInformation()[2] & 0x03, 2);
+}
+
+TEST(EmulatedDvdR, AnEmptySessionCannotBeClosedAndTrackZeroIsNoTrackOnDvd) {
+  EmulatedDriveHarness h(Medium(kProfileDvdR, 1000));
+  EXPECT_EQ(SenseText(h.Close(2)), "05/2C/00");
+  EXPECT_EQ(SenseText(h.Close(1, 0)), "05/24/00");
+  std::vector<std::uint8_t> d;
+  EXPECT_EQ(SenseText(h.In({0x52, 1, 0, 0, 0, 0, 0, 0, 48, 0}, &d, 48)), "05/24/00");
+  EXPECT_EQ(SenseText(h.None({0x5B, 0, 0x04, 0, 0, 0, 0, 0, 0, 0})), "05/24/00");
 }
 
 TEST(EmulatedDvdRw, DiscAtOnceClosesOnSynchronizeCacheOnceTheReservationIsFull) {
@@ -440,9 +459,11 @@ TEST(EmulatedCdRw, BlankWithImmedIsBusyForItsCommandsThenLeavesABlankDisc) {
   auto info = h.DiscInformation();
   EXPECT_EQ(info[2] & 0x1F, 0x10);  // erasable, empty
   EXPECT_EQ(SenseText(h.Read(0, 1, &d)), "05/21/00");
-  // Without IMMED the blank is done when the command returns.
+  // Without IMMED the blank is done when the command returns. A block sent
+  // shorter than the command's length arrives zero-padded.
   ASSERT_EQ(SenseText(h.Write(0, 30, Pattern(30 * 2048, 1))), "ok");
-  ASSERT_EQ(SenseText(h.None({0xA1, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "ok");
+  ASSERT_EQ(SenseText(h.None({0xA1, 0x00, 0, 0, 0, 0, 0, 0, 0})), "ok");
+  EXPECT_EQ(h.drive().CommandLog().back().cdb.size(), 12u);
   EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "ok");
   EXPECT_EQ(h.DiscInformation()[2] & 0x03, 0);
   EXPECT_EQ(std::filesystem::file_size(h.folder() / "drive" / "media.img"), 0u);
