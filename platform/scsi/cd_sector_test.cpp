@@ -111,10 +111,7 @@ TEST(CdSector, MsfAddressesCountTheTwoSecondOffsetAndTheLeadIn) {
 }
 
 TEST(EmulatedCdR, DataWrittenIn2048ByteModeIsStoredAsSoundRawMode1Sectors) {
-  MediumSpec spec;
-  spec.profile = kProfileCdR;
-  spec.capacity = 2000;
-  EmulatedDriveHarness h(spec);
+  EmulatedDriveHarness h(testing::Medium(kProfileCdR, 2000));
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, false)), "ok");
   std::vector<std::uint8_t> data = Pattern(40 * 2048, 7);
   std::fill(data.begin(), data.begin() + 2048, 0);  // sector 0: all zeros
@@ -142,10 +139,7 @@ TEST(EmulatedCdR, DataWrittenIn2048ByteModeIsStoredAsSoundRawMode1Sectors) {
 }
 
 TEST(EmulatedCdR, AudioFramesAreStoredAsWrittenAndReadBackAsPcm) {
-  MediumSpec spec;
-  spec.profile = kProfileCdR;
-  spec.capacity = 2000;
-  EmulatedDriveHarness h(spec);
+  EmulatedDriveHarness h(testing::Medium(kProfileCdR, 2000));
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, false, false, 0)), "ok");
   std::vector<std::uint8_t> pcm = Pattern(10 * 2352, 3);
   ASSERT_EQ(SenseText(h.Write(0, 10, pcm, 2352)), "ok");

@@ -77,10 +77,7 @@ class BurnedIso : public ::testing::Test {
 };
 
 TEST_F(BurnedIso, ADvdPlusRBurnExportsAnIsoThatStandardReadersAccept) {
-  MediumSpec spec;
-  spec.profile = kProfileDvdPlusR;
-  spec.capacity = 20000;
-  EmulatedDriveHarness h(spec);
+  EmulatedDriveHarness h(testing::Medium(kProfileDvdPlusR, 20000));
   Burn(h, 1);
   ASSERT_EQ(SenseText(h.Sync()), "ok");
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
@@ -89,10 +86,7 @@ TEST_F(BurnedIso, ADvdPlusRBurnExportsAnIsoThatStandardReadersAccept) {
 }
 
 TEST_F(BurnedIso, ACdRBurnInMode1ExportsAnIsoThatStandardReadersAccept) {
-  MediumSpec spec;
-  spec.profile = kProfileCdR;
-  spec.capacity = 20000;
-  EmulatedDriveHarness h(spec);
+  EmulatedDriveHarness h(testing::Medium(kProfileCdR, 20000));
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, false)), "ok");
   Burn(h, 1);
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");

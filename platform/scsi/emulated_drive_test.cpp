@@ -14,16 +14,10 @@ namespace {
 using testing::Be16;
 using testing::Be32;
 using testing::EmulatedDriveHarness;
+using testing::Medium;
 using testing::Pattern;
 using testing::SenseText;
 using testing::TempFolder;
-
-MediumSpec Medium(std::uint16_t profile, std::uint32_t capacity = 0) {
-  MediumSpec spec;
-  spec.profile = profile;
-  spec.capacity = capacity;
-  return spec;
-}
 
 const std::vector<std::uint8_t> kTestUnitReady = {0, 0, 0, 0, 0, 0};
 
@@ -553,6 +547,41 @@ TEST(EmulatedDriveStructures, DvdStructuresFollowTheMediumAndRefuseOtherMediaTyp
   EXPECT_EQ(SenseText(h.In({0xAD, 1, 0, 0, 0, 0, 0, 0x00, 0, 0x7F, 0, 0}, &s, 127)), "ok");
   EmulatedDriveHarness cd(Medium(kProfileCdR));
   EXPECT_EQ(SenseText(cd.In({0xAD, 0, 0, 0, 0, 0, 0, 0x00, 0, 0x7F, 0, 0}, &s, 127)), "05/30/02");
+}
+
+TEST(EmulatedDriveContent, PressedDiscsHoldTheirContentAsOneClosedTrack) {
+  TempFolder folder;
+  const auto pcm = Pattern(20 * 2352 + 100, 8), iso = Pattern(10 * 2048, 9);
+  std::ofstream(folder.path() / "audio.raw", std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()),
+                                                                      std::streamsize(pcm.size()));
+  std::ofstream(folder.path() / "data.iso", std::ios::binary).write(reinterpret_cast<const char*>(iso.data()),
+                                                                     std::streamsize(iso.size()));
+  MediumSpec audio = Medium(kProfileCdRom);
+  audio.content = folder.path() / "audio.raw";
+  audio.content_is_audio = true;
+  EmulatedDriveHarness cd(audio);
+  std::vector<std::uint8_t> d;
+  ASSERT_EQ(SenseText(cd.In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &d, 804)), "ok");
+  EXPECT_EQ(d[5], 0x10);  // audio track
+  EXPECT_EQ(Be32(d, 16), 21u);  // lead-out after 21 frames, the last one padded
+  ASSERT_EQ(SenseText(cd.In({0xBE, 0x04, 0, 0, 0, 20, 0, 0, 1, 0x10, 0, 0}, &d, 2352)), "ok");
+  EXPECT_TRUE(std::equal(d.begin(), d.begin() + 100, pcm.begin() + 20 * 2352));
+  EXPECT_EQ(d[100], 0);
+  EXPECT_EQ(SenseText(cd.Write(21, 1, Pattern(2048, 1))), "05/30/05");
+  EXPECT_EQ(cd.DiscInformation()[2] & 0x03, 2);
+
+  MediumSpec dvd = Medium(kProfileDvdRom);
+  dvd.content = folder.path() / "data.iso";
+  EmulatedDriveHarness rom(dvd);
+  ASSERT_EQ(SenseText(rom.Read(0, 10, &d)), "ok");
+  EXPECT_EQ(d, iso);
+  EXPECT_EQ(SenseText(rom.Read(10, 1, &d)), "05/21/00");
+  std::string error;
+  MediumSpec missing = Medium(kProfileDvdRom);
+  missing.content = folder.path() / "none.iso";
+  EXPECT_FALSE(rom.drive().InsertMedium(missing, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(SenseText(rom.None(kTestUnitReady)), "02/3A/00");
 }
 
 // ---- persistence and drive selection ---------------------------------------------

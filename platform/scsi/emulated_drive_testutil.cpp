@@ -119,6 +119,13 @@ ScsiResult EmulatedDriveHarness::Sync(bool immed) {
   return None({0x35, std::uint8_t(immed ? 2 : 0), 0, 0, 0, 0, 0, 0, 0, 0});
 }
 
+MediumSpec Medium(std::uint16_t profile, std::uint32_t capacity) {
+  MediumSpec spec;
+  spec.profile = profile;
+  spec.capacity = capacity;
+  return spec;
+}
+
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
   std::vector<std::uint8_t> d(size);
   std::uint32_t x = seed * 2654435761u + 1;

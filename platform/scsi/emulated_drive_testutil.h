@@ -59,6 +59,9 @@ class EmulatedDriveHarness {
   std::unique_ptr<EmulatedDrive> drive_;
 };
 
+// A blank medium of a profile (capacity 0: the usual one).
+MediumSpec Medium(std::uint16_t profile, std::uint32_t capacity = 0);
+
 // Deterministic pseudo-random bytes.
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed);
 std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at);

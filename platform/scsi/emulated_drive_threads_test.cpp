@@ -13,10 +13,7 @@ using testing::Pattern;
 using testing::SenseText;
 
 TEST(EmulatedDriveThreads, AWriterAndAPollerOnOneDriveSeeConsistentAnswers) {
-  MediumSpec spec;
-  spec.profile = kProfileDvdPlusR;
-  spec.capacity = 4096;
-  EmulatedDriveHarness h(spec);
+  EmulatedDriveHarness h(testing::Medium(kProfileDvdPlusR, 4096));
   const auto data = Pattern(64 * 2048, 5);
   std::thread writer([&] {
     for (std::uint32_t lba = 0; lba < 1024; lba += 64) EXPECT_EQ(SenseText(h.Write(lba, 64, data)), "ok");
