@@ -68,13 +68,14 @@ void PutAddress(std::uint8_t* p, std::int32_t lba, bool msf) {
   p[0] = 0, p[1] = m.minute, p[2] = m.second, p[3] = m.frame;
 }
 
+// The CDB length of an opcode's group; 0 for the vendor and reserved groups.
 std::size_t CdbLength(std::uint8_t opcode) {
   switch (opcode >> 5) {
     case 0: return 6;
     case 1: case 2: return 10;
     case 4: return 16;
     case 5: return 12;
-    default: return 10;
+    default: return 0;
   }
 }
 
@@ -174,7 +175,7 @@ class EmulatedDrive::Impl {
     return end;
   }
   std::uint32_t SessionCount(const Medium& m) const { return m.tracks.empty() ? 1 : m.tracks.back().session; }
-  // The session that is still open (its number), or 0 on a finalised disc.
+  // Whether a session holds recorded data or a reservation.
   static bool SessionHasData(const Medium& m, std::uint32_t session) {
     for (const Track& t : m.tracks)
       if (t.session == session && (t.written > 0 || t.state != TrackState::kOpen)) return true;
@@ -308,7 +309,7 @@ class EmulatedDrive::Impl {
     bool has_lba = op == 0x28 || op == 0x2A || op == 0xBE || op == 0x2F;
     std::uint32_t first = has_lba && length >= 6 ? Get32(cdb + 2) : 0;
     std::uint32_t count = op == 0xBE ? Get24(cdb + 6) : (has_lba ? Get16(cdb + 7) : 1);
-    std::uint32_t last = first + (count ? count - 1 : 0);
+    std::uint64_t last = std::uint64_t(first) + (count ? count - 1 : 0);
     for (auto it = faults.begin(); it != faults.end(); ++it) {
       if (it->opcode != op) continue;
       if (has_lba && (last < it->first_lba || first > it->last_lba)) continue;
@@ -319,18 +320,17 @@ class EmulatedDrive::Impl {
     return std::nullopt;
   }
 
-  ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer) {
+  ScsiResult Exec(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> buffer) {
     ScsiResult result;
-    if (sent.empty()) {
+    // Like the pass-through backend: a block must have its opcode's standard
+    // length (any of 6, 10, 12, 16 for the vendor groups).
+    const std::size_t standard = cdb.empty() ? 0 : CdbLength(cdb[0]);
+    const std::size_t n = cdb.size();
+    if (n == 0 || (standard ? n != standard : (n != 6 && n != 10 && n != 12 && n != 16))) {
       result.transport = ScsiResult::Transport::kError;
-      result.transport_message = "empty command descriptor block";
+      result.transport_message = "command block of " + std::to_string(n) + " bytes refused";
       return result;
     }
-    // The drive takes as many bytes as the operation code's group has; a
-    // shorter block arrives zero-padded, as packet interfaces send 12 bytes.
-    std::array<std::uint8_t, 16> padded{};
-    std::copy_n(sent.begin(), std::min(sent.size(), CdbLength(sent[0])), padded.begin());
-    const std::span<const std::uint8_t> cdb(padded.data(), CdbLength(sent[0]));
     std::size_t transferred = 0;
     Check check;
     std::string transport_error;
