@@ -289,7 +289,7 @@ class EmulatedDrive::Impl {
   static std::size_t Send(const std::vector<std::uint8_t>& reply, std::size_t allocation,
                           std::span<std::uint8_t> buffer) {
     std::size_t n = std::min({reply.size(), allocation, buffer.size()});
-    std::memcpy(buffer.data(), reply.data(), n);
+    if (n) std::memcpy(buffer.data(), reply.data(), n);
     return n;
   }
 
@@ -1245,7 +1245,7 @@ class EmulatedDrive::Impl {
         *terr = "data buffer shorter than the transfer length";
         return kGood;
       }
-      std::memcpy(buffer.data() + done, sector.data(), sector.size());
+      if (!sector.empty()) std::memcpy(buffer.data() + done, sector.data(), sector.size());
       done += sector.size();
     }
     *out = done;

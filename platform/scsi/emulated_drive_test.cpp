@@ -201,6 +201,15 @@ TEST(EmulatedDriveModePages, WriteParametersRoundTripAndBadPagesAreRefused) {
   page[9] = 0x20;  // wrong length
   EXPECT_EQ(SenseText(h.Out({0x55, 0x10, 0, 0, 0, 0, 0, 0, 60, 0}, page)), "05/26/00");
   EXPECT_EQ(SenseText(h.In({0x5A, 0, 0x07, 0, 0, 0, 0, 0, 0x3C, 0}, &d, 60)), "05/24/00");
+  // The capabilities page cannot be changed: sent back as it is, it is taken.
+  ASSERT_EQ(SenseText(h.In({0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 0x80, 0}, &d, 128)), "ok");
+  std::vector<std::uint8_t> caps(d.begin(), d.end());
+  caps[0] = caps[1] = 0;
+  const std::uint8_t length = std::uint8_t(caps.size());
+  EXPECT_EQ(SenseText(h.Out({0x55, 0x10, 0, 0, 0, 0, 0, 0, length, 0}, caps)), "ok");
+  caps[8 + 28] ^= 0x01;
+  EXPECT_EQ(SenseText(h.Out({0x55, 0x10, 0, 0, 0, 0, 0, 0, length, 0}, caps)), "05/26/00");
+  EXPECT_EQ(SenseText(h.Out({0x55, 0x00, 0, 0, 0, 0, 0, 0, 60, 0}, page)), "05/24/00");  // PF is required
   // A DVD+R cannot simulate, so a test write is refused for it.
   EmulatedDriveHarness plus(Medium(kProfileDvdPlusR));
   EXPECT_EQ(SenseText(plus.SetWriteParameters(0x00, false, true)), "05/26/02");
@@ -367,6 +376,19 @@ TEST(EmulatedDvdPlusR, AnImageWrittenIsReadBackByteIdenticalAndFinalising) {
   std::vector<std::uint8_t> s;
   ASSERT_EQ(SenseText(h.In({0xAD, 0, 0, 0, 0, 0, 0, 0x11, 0, 0x7F, 0, 0}, &s, 127)), "ok");
   EXPECT_EQ(std::string(s.begin() + 23, s.begin() + 31), "VANTORA1");
+}
+
+TEST(EmulatedDvdPlusR, FinalisingWithFunctionFiveDropsAnEmptyLastSession) {
+  EmulatedDriveHarness h(Medium(kProfileDvdPlusR, 3000));
+  ASSERT_EQ(SenseText(h.Write(0, 16, Pattern(16 * 2048, 1))), "ok");
+  ASSERT_EQ(SenseText(h.Close(2)), "ok");
+  EXPECT_EQ(h.DiscInformation()[4], 2);
+  EXPECT_EQ(SenseText(h.Close(3)), "05/24/00");  // not a DVD+R function
+  ASSERT_EQ(SenseText(h.Close(5)), "ok");
+  auto info = h.DiscInformation();
+  EXPECT_EQ(info[2] & 0x0F, 0x0E);
+  EXPECT_EQ(info[4], 1);
+  EXPECT_EQ(SenseText(h.Write(16, 16, Pattern(16 * 2048, 1))), "05/21/02");
 }
 
 TEST(EmulatedCdRw, TestWritesAreDiscardedAndACloseAfterThemChangesNothing) {
