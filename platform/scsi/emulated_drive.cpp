@@ -776,7 +776,7 @@ class EmulatedDrive::Impl {
                           (t.state == TrackState::kOpen || (t.state == TrackState::kReserved && t.written < t.size));
     r[2] = std::uint8_t(t.number);
     r[3] = std::uint8_t(t.session);
-    r[5] = std::uint8_t((t.damaged ? 0x20 : 0) | (t.audio ? 0x00 : (incremental ? 0x05 : 0x04)));
+    r[5] = std::uint8_t((t.damaged ? 0x20 : 0) | (IsCd(m.profile) ? t.control : (incremental ? 0x05 : 0x04)));
     const bool blank = t.written == 0 && t.state != TrackState::kComplete;
     r[6] = std::uint8_t((t.state == TrackState::kReserved ? 0x80 : 0) | (blank ? 0x40 : 0) |
                         (incremental ? 0x30 : 0) | (blank || t.audio ? 0x0F : 0x01));
@@ -821,10 +821,10 @@ class EmulatedDrive::Impl {
     }
     if (listed.empty()) return kInvalidField;
     auto end_of = [&](const Track* t) { return t->start + (t->state == TrackState::kComplete ? t->size : t->written); };
-    auto descriptor = [&](std::uint8_t track, bool audio, std::int32_t lba) {
+    auto descriptor = [&](std::uint8_t track, std::uint8_t control, std::int32_t lba) {
       std::size_t at = r.size();
       r.resize(at + 8, 0);
-      r[at + 1] = audio ? 0x10 : 0x14;
+      r[at + 1] = std::uint8_t(0x10 | (IsCd(m.profile) ? control : 0x04));
       r[at + 2] = track;
       PutAddress(&r[at + 4], lba, msf);
     };
@@ -833,15 +833,15 @@ class EmulatedDrive::Impl {
     if (format == 0) {
       if (number > listed.back()->number && number != 0xAA) return kInvalidField;
       for (const Track* t : listed)
-        if (t->number >= number && number != 0xAA) descriptor(std::uint8_t(t->number), t->audio, std::int32_t(t->start));
-      descriptor(0xAA, listed.back()->audio, std::int32_t(end_of(listed.back())));
+        if (t->number >= number && number != 0xAA) descriptor(std::uint8_t(t->number), t->control, std::int32_t(t->start));
+      descriptor(0xAA, listed.back()->control, std::int32_t(end_of(listed.back())));
     } else {
       r[2] = 1;
       r[3] = std::uint8_t(listed.back()->session);
       const Track* first = listed.back();
       for (const Track* t : listed)
         if (t->session == listed.back()->session) { first = t; break; }
-      descriptor(std::uint8_t(first->number), first->audio, std::int32_t(first->start));
+      descriptor(std::uint8_t(first->number), first->control, std::int32_t(first->start));
     }
     Put16(&r[0], std::uint32_t(r.size() - 2));
     *out = Send(r, Get16(cdb + 7), buffer);
@@ -991,6 +991,7 @@ class EmulatedDrive::Impl {
     }
     if (!simulation && !Record(lba, count, buffer.data(), audio)) return kWriteError;
     target->audio = audio;
+    if (target->written == 0) target->control = cd ? std::uint8_t(page05[3] & 0x0F) : 4;
     target->written += count;
     if (target->state == TrackState::kReserved && target->written == target->size && !target->dao)
       target->state = TrackState::kComplete;

@@ -98,6 +98,7 @@ Medium MakeMedium(const MediumSpec& spec, std::uint32_t content_sectors) {
     t.size = t.written = content_sectors;
     t.state = TrackState::kComplete;
     t.audio = spec.content_is_audio;
+    t.control = t.audio ? 0 : 4;
     m.tracks.push_back(t);
     m.finalized = true;
   }
@@ -159,7 +160,7 @@ std::string Serialise(const DriveState& s) {
     out << "manufacturer_id=" << m.manufacturer_id << "\nmedia_type_id=" << m.media_type_id << "\n";
     for (const Track& t : m.tracks) {
       out << "track=" << Join({t.number, t.session, t.start, t.size, t.written, std::uint32_t(t.state),
-                               t.audio, t.damaged, t.dao}, false)
+                               t.audio, t.damaged, t.dao, t.control}, false)
           << "\n";
     }
   }
@@ -220,11 +221,11 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
     } else if (key == "manufacturer_id") { m->manufacturer_id = value;
     } else if (key == "media_type_id") { m->media_type_id = value;
     } else if (key == "track") {
-      ok = ParseList(value, &list) && list.size() == 9 && list[5] <= 2 && list[0] >= 1 && list[0] <= 99 &&
+      ok = ParseList(value, &list) && list.size() == 10 && list[5] <= 2 && list[9] <= 15 && list[0] >= 1 && list[0] <= 99 &&
            list[1] >= 1 && list[1] <= 99;
       if (ok) {
-        Track t{list[0], list[1], list[2], list[3], list[4], TrackState(list[5]), list[6] != 0, list[7] != 0,
-                list[8] != 0};
+        Track t{list[0], list[1], list[2], list[3], list[4], TrackState(list[5]), list[6] != 0,
+                std::uint8_t(list[9]), list[7] != 0, list[8] != 0};
         const Track* prev = m->tracks.empty() ? nullptr : &m->tracks.back();
         std::uint64_t end = std::uint64_t(t.start) + (t.state == TrackState::kOpen ? t.written : t.size);
         ok = end <= m->capacity && t.written <= (t.state == TrackState::kOpen ? m->capacity : t.size) &&

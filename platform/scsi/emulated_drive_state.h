@@ -26,6 +26,7 @@ struct Track {
   std::uint32_t written = 0;  // sectors recorded from start
   TrackState state = TrackState::kOpen;
   bool audio = false;
+  std::uint8_t control = 4;  // Q sub-channel control nibble: 4 data, 0 audio, 1 pre-emphasis, 2 copy
   bool damaged = false;
   bool dao = false;  // reserved for disc-at-once: the disc closes when it is full
   std::uint32_t next_writable() const { return start + written; }
