@@ -320,17 +320,23 @@ class EmulatedDrive::Impl {
     return std::nullopt;
   }
 
-  ScsiResult Exec(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> buffer) {
+  ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer) {
     ScsiResult result;
     // Like the pass-through backend: a block must have its opcode's standard
-    // length (any of 6, 10, 12, 16 for the vendor groups).
-    const std::size_t standard = cdb.empty() ? 0 : CdbLength(cdb[0]);
-    const std::size_t n = cdb.size();
-    if (n == 0 || (standard ? n != standard : (n != 6 && n != 10 && n != 12 && n != 16))) {
+    // length (any of 6, 10, 12, 16 for the vendor groups). Lenient, the drive
+    // takes a block of another length as a packet interface does: cut or
+    // zero-padded to the standard length.
+    const std::size_t standard = sent.empty() ? 0 : CdbLength(sent[0]);
+    const std::size_t n = sent.size();
+    const bool usual = standard ? n == standard : (n == 6 || n == 10 || n == 12 || n == 16);
+    if (n == 0 || (!usual && (strict || !standard))) {
       result.transport = ScsiResult::Transport::kError;
       result.transport_message = "command block of " + std::to_string(n) + " bytes refused";
       return result;
     }
+    std::array<std::uint8_t, 16> padded{};
+    std::copy_n(sent.begin(), std::min<std::size_t>(n, 16), padded.begin());
+    const std::span<const std::uint8_t> cdb(padded.data(), standard ? standard : n);
     std::size_t transferred = 0;
     Check check;
     std::string transport_error;

@@ -125,8 +125,9 @@ class EmulatedDrive : public ScsiDevice {
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
   void ArmUnderrun();
-  // Lenient mode accepts a few fields a real drive refuses (the media type of
-  // READ DVD STRUCTURE, MODE SELECT without PF).
+  // Lenient mode accepts a few things a standard drive refuses: command
+  // blocks of another length than the command's own (cut or zero-padded), a
+  // media type other than DVD in READ DVD STRUCTURE, MODE SELECT without PF.
   void SetStrict(bool strict);
   std::vector<LoggedCommand> CommandLog() const;
   void ClearCommandLog();
