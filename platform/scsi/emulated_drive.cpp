@@ -536,7 +536,7 @@ class EmulatedDrive::Impl {
         {0x001E, Has(cds), is(cds), {0x00, 0, 0, 0}},
         {0x001F, Has(dvds), is(dvds), {}},
         {0x0020, writer && Has(random), is(random), {0, 0, 0, 0, 0, 0, 0x08, 0, 0, 0x01, 0, 0}},
-        {0x0021, writer && Has(incremental), is(incremental), {0x00, 0x01, 0, 1, 0x01, 0}},
+        {0x0021, writer && Has(incremental), is(incremental), {0x01, 0x01, 0x01, 1, 16, 0, 0, 0}},
         {0x0023, writer && Has(random), is(random), {0, 0, 0, 0}},
         {0x0026, writer && Has({kProfileDvdRwRestricted}), is({kProfileDvdRwRestricted}), {}},
         {0x002A, writer && Has({kProfileDvdPlusRw}), is({kProfileDvdPlusRw}), {0x01, 0x00, 0, 0}},

@@ -60,6 +60,31 @@ TEST(EmulatedDriveIdentity, ProfileListMarksTheCurrentMediumAndNoMediumGivesProf
   EXPECT_EQ(Be16(d, 6), 0);
 }
 
+TEST(EmulatedDriveIdentity, AllFeaturesAreListedInOrderWithWholeDescriptors) {
+  EmulatedDriveHarness h(Medium(kProfileDvdR));
+  std::vector<std::uint8_t> d;
+  ASSERT_EQ(SenseText(h.In({0x46, 0, 0, 0, 0, 0, 0, 0x10, 0, 0}, &d, 4096)), "ok");
+  ASSERT_EQ(Be32(d, 0) + 4, d.size());
+  std::size_t at = 8;
+  int previous = -1, current_incremental = 0;
+  while (at < d.size()) {
+    const int code = int(Be16(d, at));
+    EXPECT_GT(code, previous);
+    EXPECT_EQ(d[at + 3] % 4, 0) << "feature " << code;
+    if (code == 0x0021) current_incremental = d[at + 2] & 1;
+    previous = code;
+    at += 4 + d[at + 3];
+  }
+  EXPECT_EQ(at, d.size());
+  EXPECT_EQ(current_incremental, 1);
+  // Only the current ones, from a starting feature.
+  ASSERT_EQ(SenseText(h.In({0x46, 0x01, 0x00, 0x20, 0, 0, 0, 0x10, 0, 0}, &d, 4096)), "ok");
+  for (at = 8; at < d.size(); at += 4 + d[at + 3]) {
+    EXPECT_GE(Be16(d, at), 0x0020u);
+    EXPECT_EQ(d[at + 2] & 1, 1);
+  }
+}
+
 TEST(EmulatedDriveIdentity, OneFeatureRequestsAlwaysReturnTheHeader) {
   EmulatedIdentity cd_only;
   cd_only.profiles = {kProfileCdRw, kProfileCdR, kProfileCdRom};
