@@ -1116,17 +1116,50 @@ class EmulatedDrive::Impl {
     return kGood;
   }
 
+  // Type 5 reopens the last closed session for more tracks; type 6 erases
+  // the last session that holds data (the open one, else the last closed).
+  Check BlankLastSession(Medium& m, bool erase) {
+    const std::uint32_t open_session = SessionCount(m);
+    const bool open_has_data = !m.finalized && SessionHasData(m, open_session);
+    if (!erase) {
+      if (open_has_data || (!m.finalized && open_session == 1)) return kSequenceError;
+      if (!m.finalized) m.tracks.pop_back();  // the empty open session
+    } else {
+      if (m.tracks.empty() || (!m.finalized && !open_has_data && open_session == 1)) return kGood;  // blank already
+      if (!m.finalized && !open_has_data) m.tracks.pop_back();
+      const std::uint32_t session = m.tracks.back().session;
+      const std::uint32_t start = std::find_if(m.tracks.begin(), m.tracks.end(), [&](const Track& t) {
+                                    return t.session == session;
+                                  })->start;
+      std::erase_if(m.tracks, [&](const Track& t) { return t.session == session; });
+      m.finalized = false;
+      AppendOpenTrack(m, session, start);
+      return kGood;
+    }
+    m.finalized = false;
+    const Track& last = m.tracks.back();
+    const std::uint32_t session = last.session, end = last.start + last.size;
+    AppendOpenTrack(m, session, end);
+    return kGood;
+  }
+
   Check Blank(const std::uint8_t* cdb) {
     Medium& m = *state.medium;
     if (m.profile != kProfileCdRw && m.profile != kProfileDvdRwSequential && m.profile != kProfileDvdRwRestricted)
       return kIncompatibleMedium;
     if (m.write_protected) return kWriteProtected;
     const int type = cdb[1] & 0x07;
-    if (type > 1) return kInvalidField;
-    if (m.profile == kProfileDvdRwRestricted) m.profile = kProfileDvdRwSequential;
-    m.formatted = false;
-    MakeBlank(m);
-    if (type == 0 && ::ftruncate(media_fd, 0) != 0) return kWriteError;
+    if (type == 5 || type == 6) {
+      if (m.profile == kProfileDvdRwRestricted) return kInvalidField;
+      if (Check c = BlankLastSession(m, type == 6); c.failed()) return c;
+    } else if (type <= 1) {
+      if (m.profile == kProfileDvdRwRestricted) m.profile = kProfileDvdRwSequential;
+      m.formatted = false;
+      MakeBlank(m);
+      if (type == 0 && ::ftruncate(media_fd, 0) != 0) return kWriteError;
+    } else {
+      return kInvalidField;  // track blanking is not offered
+    }
     simulation.reset();
     if (TestWrite()) simulation = m;
     dirty = true;

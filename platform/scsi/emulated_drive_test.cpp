@@ -512,6 +512,35 @@ TEST(EmulatedCdRw, BlankWithImmedIsBusyForItsCommandsThenLeavesABlankDisc) {
   EXPECT_EQ(std::filesystem::file_size(h.folder() / "drive" / "media.img"), 0u);
 }
 
+TEST(EmulatedCdRw, TheLastSessionCanBeReopenedOrErased) {
+  EmulatedDriveHarness h(Medium(kProfileCdRw, 40000));
+  ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, true)), "ok");
+  ASSERT_EQ(SenseText(h.Write(0, 300, Pattern(300 * 2048, 1))), "ok");
+  ASSERT_EQ(SenseText(h.Close(2)), "ok");
+  const std::uint32_t second = h.NextWritable(2);
+  ASSERT_EQ(SenseText(h.Write(second, 300, Pattern(300 * 2048, 2))), "ok");
+  ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, false)), "ok");
+  ASSERT_EQ(SenseText(h.Close(2)), "ok");
+  EXPECT_EQ(h.DiscInformation()[2] & 0x03, 2);
+  // Unclosing: the complete disc takes another track in its last session.
+  ASSERT_EQ(SenseText(h.None({0xA1, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "ok");
+  auto info = h.DiscInformation();
+  EXPECT_EQ(info[2] & 0x0F, 0x05);
+  EXPECT_EQ(info[4], 2);
+  EXPECT_EQ(h.NextWritable(3), second + 300);
+  EXPECT_EQ(SenseText(h.None({0xA1, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "05/2C/00");  // open already
+  // Erasing the last session leaves the first one and a new open track.
+  ASSERT_EQ(SenseText(h.None({0xA1, 0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "ok");
+  info = h.DiscInformation();
+  EXPECT_EQ(info[4], 2);
+  EXPECT_EQ(info[5], 2);
+  EXPECT_EQ(h.NextWritable(2), second);
+  std::vector<std::uint8_t> d;
+  EXPECT_EQ(SenseText(h.Read(second, 1, &d)), "05/21/00");
+  ASSERT_EQ(SenseText(h.Read(0, 1, &d)), "ok");
+  EXPECT_EQ(SenseText(h.None({0xA1, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "05/24/00");
+}
+
 TEST(EmulatedDriveErase, WriteOnceMediaCannotBeBlankedOrFormatted) {
   EmulatedDriveHarness h(Medium(kProfileCdR));
   EXPECT_EQ(SenseText(h.None({0xA1, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "05/30/00");
@@ -573,6 +602,22 @@ TEST(EmulatedDvdRw, FormatWithImmedReportsFormatInProgressThenRestrictedOverwrit
   ASSERT_EQ(SenseText(h.None({0xA1, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "ok");
   ASSERT_EQ(SenseText(h.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, &d, 8)), "ok");
   EXPECT_EQ(Be16(d, 6), kProfileDvdRwSequential);
+}
+
+TEST(EmulatedDriveFormat, WithoutImmedAFormatIsDoneWhenTheCommandReturns) {
+  EmulatedDriveHarness rw(Medium(kProfileDvdRwSequential, 4096));
+  std::vector<std::uint8_t> params = {0, 0x80, 0, 8, 0, 0, 0x10, 0x00, 0x54, 0, 0, 16};  // quick (15h)
+  ASSERT_EQ(SenseText(rw.Out({0x04, 0x11, 0, 0, 0, 0}, params)), "ok");
+  EXPECT_EQ(SenseText(rw.None(kTestUnitReady)), "ok");
+  EXPECT_EQ(rw.DiscInformation()[2] & 0x03, 2);
+  EmulatedDriveHarness bd(Medium(kProfileBdRe, 8192));
+  EXPECT_EQ(bd.DiscInformation()[2] & 0x03, 0);
+  EXPECT_EQ(SenseText(bd.Write(0, 32, Pattern(32 * 2048, 1))), "02/30/10");
+  params = {0, 0x80, 0, 8, 0, 0, 0x20, 0x00, 0x00, 0, 0, 0};
+  ASSERT_EQ(SenseText(bd.Out({0x04, 0x11, 0, 0, 0, 0}, params)), "ok");
+  EXPECT_EQ(bd.DiscInformation()[2] & 0x03, 3);
+  EXPECT_EQ(SenseText(bd.Write(0, 32, Pattern(32 * 2048, 1))), "ok");
+  EXPECT_EQ(SenseText(bd.Out({0x04, 0x01, 0, 0, 0, 0}, params)), "05/24/00");  // no format data
 }
 
 // ---- structures -----------------------------------------------------------------
