@@ -72,7 +72,8 @@ struct MediumSpec {
   // recordable disc): 2048-byte user data, or 2352-byte audio frames.
   std::filesystem::path content;
   bool content_is_audio = false;
-  // CD: ATIP start of lead-in and last possible start of lead-out.
+  // CD: ATIP start of lead-in and last possible start of lead-out (which sets
+  // the capacity when capacity is 0).
   Msf atip_lead_in{97, 26, 66};
   Msf atip_lead_out{79, 59, 74};
   // DVD: disc manufacturer identifier (pre-recorded information on -R/-RW,
