@@ -1367,7 +1367,7 @@ bool EmulatedDrive::Create(const std::filesystem::path& folder, const EmulatedId
   state.identity.product = Padded(identity.product, 16);
   state.identity.revision = Padded(identity.revision, 4);
   const std::filesystem::path media = folder / kMediaFile;
-  int fd = ::open(media.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(media.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error = "cannot create " + media.string() + ": " + std::strerror(errno);
     return false;

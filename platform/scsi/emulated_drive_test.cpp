@@ -715,6 +715,10 @@ TEST(EmulatedDrivePersistence, ABrokenStateFileIsRefusedWithAMessage) {
   EXPECT_NE(error.find("does not exist"), std::string::npos);
   ASSERT_TRUE(EmulatedDrive::Create(folder.path() / "d", {}, nullptr, &error)) << error;
   EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "d", {}, nullptr, &error));
+  std::filesystem::create_directories(folder.path() / "other");
+  std::ofstream(folder.path() / "other" / "media.img") << "not ours";
+  EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "other", {}, nullptr, &error));
+  EXPECT_EQ(std::filesystem::file_size(folder.path() / "other" / "media.img"), 8u);
   std::ofstream(folder.path() / "d" / "drive.state") << "vantora-emulated-drive 1\nmedium=1b\ntrack=1,1,0,5,9,2,0,0,0\n";
   EXPECT_EQ(EmulatedDrive::Open(folder.path() / "d", &error), nullptr);
   EXPECT_NE(error.find("bad line 3"), std::string::npos) << error;
