@@ -1,8 +1,6 @@
 // The control's engine seam over CMorvixAPI.
 #include "quillon/authoring_engine.h"
 
-#if __has_include("morvix/morvix_api.h")
-
 #include <cstring>
 #include <new>
 #include <string>
@@ -86,11 +84,3 @@ std::unique_ptr<AuthoringEngine> MakeMorvixEngine() {
 }
 
 }  // namespace quillon
-
-#else  // the authoring engine is not part of this build yet
-
-namespace quillon {
-std::unique_ptr<AuthoringEngine> MakeMorvixEngine() { return nullptr; }
-}  // namespace quillon
-
-#endif
