@@ -21,17 +21,12 @@ std::filesystem::path Media(const char* name) {
 TEST(CheckDvdProgramStream, AcceptsTheDvdTestClipsWithTheirSequenceHeaders) {
   const DvdStreamReport pal = CheckDvdProgramStream(Media("pal_43.mpg"));
   ASSERT_TRUE(pal.ok) << pal.problem;
-  EXPECT_EQ(pal.first_sequence.width, 720);
-  EXPECT_EQ(pal.first_sequence.height, 576);
-  EXPECT_EQ(pal.first_sequence.aspect_code, 2);
-  EXPECT_EQ(pal.first_sequence.frame_rate_code, 3);
+  EXPECT_EQ(pal.first_sequence, (SequenceHeader{720, 576, 2, 3}));
   EXPECT_GT(pal.nav_packs, 1u);
   EXPECT_GT(pal.audio_packs, 0u);
   const DvdStreamReport ntsc = CheckDvdProgramStream(Media("ntsc_169.mpg"));
   ASSERT_TRUE(ntsc.ok) << ntsc.problem;
-  EXPECT_EQ(ntsc.first_sequence.height, 480);
-  EXPECT_EQ(ntsc.first_sequence.aspect_code, 3);
-  EXPECT_EQ(ntsc.first_sequence.frame_rate_code, 4);
+  EXPECT_EQ(ntsc.first_sequence, (SequenceHeader{720, 480, 3, 4}));
   const DvdStreamReport silent = CheckDvdProgramStream(Media("pal_noaudio.mpg"));
   ASSERT_TRUE(silent.ok) << silent.problem;
   EXPECT_EQ(silent.audio_packs, 0u);

@@ -260,10 +260,7 @@ TEST_F(EncoderTest, PalFourByThreeEncodeIsADvdProgramStream) {
 
   const DvdStreamReport report = CheckDvdProgramStream(output);
   ASSERT_TRUE(report.ok) << report.problem;
-  EXPECT_EQ(report.first_sequence.width, 720);
-  EXPECT_EQ(report.first_sequence.height, 576);
-  EXPECT_EQ(report.first_sequence.aspect_code, 2);
-  EXPECT_EQ(report.first_sequence.frame_rate_code, 3);
+  EXPECT_EQ(report.first_sequence, (SequenceHeader{720, 576, 2, 3}));
   EXPECT_GT(report.audio_packs, 0u);
 
   const auto streams = ProbeWithFfprobe(output);
@@ -287,10 +284,7 @@ TEST_F(EncoderTest, NtscSixteenByNineEncodeOfASilentVideo) {
   ASSERT_EQ(done[0].status, EncodeStatus::kOk) << done[0].message;
   const DvdStreamReport report = CheckDvdProgramStream(output);
   ASSERT_TRUE(report.ok) << report.problem;
-  EXPECT_EQ(report.first_sequence.width, 720);
-  EXPECT_EQ(report.first_sequence.height, 480);
-  EXPECT_EQ(report.first_sequence.aspect_code, 3);
-  EXPECT_EQ(report.first_sequence.frame_rate_code, 4);
+  EXPECT_EQ(report.first_sequence, (SequenceHeader{720, 480, 3, 4}));
   EXPECT_EQ(report.audio_packs, 0u);
   const auto streams = ProbeWithFfprobe(output);
   ASSERT_EQ(streams.size(), 1u);
@@ -318,42 +312,57 @@ TEST_F(EncoderTest, CancelGivesOneCancelledCompletionAndLeavesNothing) {
   EXPECT_EQ(events_.WaitForCompletions(1).size(), 1u);
 }
 
-TEST_F(EncoderTest, AFailingEncoderGivesFailedWithItsMessage) {
+TEST_F(EncoderTest, ShutdownCancelsTheRunningEncodingBeforeItReturns) {
+  ASSERT_TRUE(encoder_->Open(Media("long.avi")).ok());
+  encoder_->SetOutputPath(out_ / "07 - shut down.mpg");
+  Configure(false, false);
+  ASSERT_TRUE(encoder_->Start());
+  events_.WaitForProgress();
+  encoder_->Shutdown();
+  const auto done = events_.WaitForCompletions(1);  // already there: no waiting
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0].status, EncodeStatus::kCancelled);
+  EXPECT_TRUE(OwnChildren().empty());
+  EXPECT_TRUE(NoPartFiles());
+  EXPECT_FALSE(encoder_->Start());  // nothing starts after a shutdown
+}
+
+// Encodes h264_aac.mp4 with a stand-in ffmpeg (a shell script) and returns
+// the one completion; the output must not exist afterwards.
+EncodeResult EncodeWithStandIn(const std::string& script, const std::filesystem::path& output,
+                               const std::filesystem::path& input,
+                               const EncoderTools& real) {
   TempFolder bin;
   const auto fake = bin / "ffmpeg";
-  WriteBytes(fake, "#!/bin/sh\necho 'Conversion refused: disk on fire' >&2\nexit 1\n");
+  WriteBytes(fake, "#!/bin/sh\n" + script);
   chmod(fake.c_str(), 0755);
-  FfmpegEncoder failing({fake, tools_.ffprobe});
-  failing.SetEvents(&events_);
-  ASSERT_TRUE(failing.Open(Media("h264_aac.mp4")).ok());
-  const auto output = out_ / "04 - failed.mpg";
-  failing.SetOutputPath(output);
-  ASSERT_TRUE(failing.Start());
-  const auto done = events_.WaitForCompletions(1);
-  ASSERT_EQ(done.size(), 1u);
-  EXPECT_EQ(done[0].status, EncodeStatus::kFailed);
-  EXPECT_EQ(done[0].message, "Conversion refused: disk on fire");
+  RecordingEvents events;
+  FfmpegEncoder stand_in({fake, real.ffprobe});
+  stand_in.SetEvents(&events);
+  EXPECT_TRUE(stand_in.Open(input).ok());
+  stand_in.SetOutputPath(output);
+  EXPECT_TRUE(stand_in.Start());
+  const auto done = events.WaitForCompletions(1);
+  EXPECT_EQ(done.size(), 1u);
   EXPECT_FALSE(std::filesystem::exists(output));
+  return done.empty() ? EncodeResult{} : done[0];
+}
+
+TEST_F(EncoderTest, AFailingEncoderGivesFailedWithItsMessage) {
+  const EncodeResult r =
+      EncodeWithStandIn("echo 'Conversion refused: disk on fire' >&2\nexit 1\n",
+                        out_ / "04 - failed.mpg", Media("h264_aac.mp4"), tools_);
+  EXPECT_EQ(r.status, EncodeStatus::kFailed);
+  EXPECT_EQ(r.message, "Conversion refused: disk on fire");
   EXPECT_TRUE(NoPartFiles());
 }
 
 TEST_F(EncoderTest, AnEncoderThatSucceedsWithoutADvdStreamGivesFailed) {
-  TempFolder bin;
-  const auto fake = bin / "ffmpeg";
   // Claims success and leaves the (empty) output as it found it.
-  WriteBytes(fake, "#!/bin/sh\nexit 0\n");
-  chmod(fake.c_str(), 0755);
-  FfmpegEncoder lying({fake, tools_.ffprobe});
-  lying.SetEvents(&events_);
-  ASSERT_TRUE(lying.Open(Media("h264_aac.mp4")).ok());
-  const auto output = out_ / "05 - empty.mpg";
-  lying.SetOutputPath(output);
-  ASSERT_TRUE(lying.Start());
-  const auto done = events_.WaitForCompletions(1);
-  ASSERT_EQ(done.size(), 1u);
-  EXPECT_EQ(done[0].status, EncodeStatus::kFailed);
-  EXPECT_NE(done[0].message.find("not a DVD program stream"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(output));
+  const EncodeResult r = EncodeWithStandIn("exit 0\n", out_ / "05 - empty.mpg",
+                                           Media("h264_aac.mp4"), tools_);
+  EXPECT_EQ(r.status, EncodeStatus::kFailed);
+  EXPECT_NE(r.message.find("not a DVD program stream"), std::string::npos);
   EXPECT_TRUE(NoPartFiles());
 }
 

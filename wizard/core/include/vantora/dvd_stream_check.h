@@ -17,6 +17,7 @@ struct SequenceHeader {
   int height = 0;
   int aspect_code = 0;      // 2 = 4:3, 3 = 16:9
   int frame_rate_code = 0;  // 3 = 25, 4 = 30000/1001
+  bool operator==(const SequenceHeader&) const = default;
 };
 
 struct DvdStreamReport {
