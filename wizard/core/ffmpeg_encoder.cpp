@@ -280,6 +280,7 @@ bool FfmpegEncoder::Start() {
     fps_ = 0;
     position_ = 0;
     timing_ = false;
+    started_ = ended_ = Clock::time_point{};
   }
   cv_.notify_all();
   return true;
