@@ -18,6 +18,10 @@
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
 
+#ifdef VANTORA_WITH_MORVIX
+#include "mpeg_analysis.h"
+#endif
+
 namespace vantora {
 namespace {
 
@@ -143,6 +147,24 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
   return streams;
 }
 
+// The authoring engine's MPEG-2 analysis must accept the file with this TV
+// system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
+void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
+                            int audio_streams) {
+#ifdef VANTORA_WITH_MORVIX
+  morvix::MpegFile mpeg(file);
+  morvix::ErrorContext error;
+  ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
+  EXPECT_EQ(mpeg.video().tv_system, tv_system);
+  EXPECT_EQ(mpeg.video().aspect, aspect);
+  EXPECT_EQ(mpeg.video().size_class, 1);
+  EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
+  EXPECT_GT(mpeg.vobu_count(), 1);
+#else
+  (void)file, (void)tv_system, (void)aspect, (void)audio_streams;
+#endif
+}
+
 class EncoderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -262,6 +284,7 @@ TEST_F(EncoderTest, PalFourByThreeEncodeIsADvdProgramStream) {
   ASSERT_TRUE(report.ok) << report.problem;
   EXPECT_EQ(report.first_sequence, (SequenceHeader{720, 576, 2, 3}));
   EXPECT_GT(report.audio_packs, 0u);
+  ExpectAuthoringAccepts(output, 2, 1, 1);
 
   const auto streams = ProbeWithFfprobe(output);
   ASSERT_EQ(streams.size(), 2u);
@@ -286,6 +309,7 @@ TEST_F(EncoderTest, NtscSixteenByNineEncodeOfASilentVideo) {
   ASSERT_TRUE(report.ok) << report.problem;
   EXPECT_EQ(report.first_sequence, (SequenceHeader{720, 480, 3, 4}));
   EXPECT_EQ(report.audio_packs, 0u);
+  ExpectAuthoringAccepts(output, 1, 2, 0);
   const auto streams = ProbeWithFfprobe(output);
   ASSERT_EQ(streams.size(), 1u);
   EXPECT_EQ(streams[0].dar, "16:9");
