@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"
+#include "vantora/ui_encoder_events.h"
 
 // Font configuration keeps a cache for the life of the process; the leak
 // checker must not count it.
@@ -127,6 +130,50 @@ TEST_F(WidgetTest, MainWindowKeepsItsFixedSize) {
   if (dpi == 96) {
     EXPECT_EQ(window.size(), QSize(615, 530));
   }
+}
+
+TEST_F(WidgetTest, EncoderEventsRunOnTheInterfaceThreadInOrder) {
+  const std::thread::id ui = std::this_thread::get_id();
+  std::vector<std::string> seen;
+  bool all_on_ui = true;
+  QImage last;
+  {
+    UiEncoderEvents events({
+        [&](std::uint8_t p) {
+          all_on_ui &= std::this_thread::get_id() == ui;
+          seen.push_back("progress " + std::to_string(p));
+        },
+        [&](const EncodeResult& r) {
+          all_on_ui &= std::this_thread::get_id() == ui;
+          seen.push_back("completed " + r.message);
+        },
+        [&](const QImage& picture) {
+          all_on_ui &= std::this_thread::get_id() == ui;
+          last = picture;
+          seen.push_back("preview");
+        },
+    });
+    std::thread worker([&] {
+      events.OnProgress(40);
+      PreviewFrame frame{2, 1, {255, 0, 0, 0, 0, 255}};
+      events.OnPreviewFrame(frame);
+      frame.rgb.assign(6, 0);  // the frame lives only for the call
+      events.OnProgress(100);
+      events.OnCompleted({EncodeStatus::kOk, "done"});
+    });
+    worker.join();  // the worker never waited for the handlers
+    EXPECT_TRUE(seen.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<std::string>{"progress 40", "preview", "progress 100",
+                                              "completed done"}));
+    EXPECT_TRUE(all_on_ui);
+    ASSERT_EQ(last.size(), QSize(2, 1));
+    EXPECT_EQ(last.pixelColor(0, 0), QColor(255, 0, 0));
+    EXPECT_EQ(last.pixelColor(1, 0), QColor(0, 0, 255));
+    events.OnProgress(7);  // queued, then dropped with the object
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(seen.size(), 4u);
 }
 
 }  // namespace
