@@ -212,7 +212,10 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::millisec
       break;
     }
     const int r = poll(fds, 2, static_cast<int>(left.count()));
-    if (r < 0 && errno != EINTR) break;
+    if (r < 0 && errno != EINTR) {
+      child.Signal(SIGKILL);  // cannot watch it any more: do not wait for it forever
+      break;
+    }
     if (out_open && fds[0].revents != 0) {
       out_open = ReadAvailable(child.stdout_fd(), &result.out);
       if (!out_open) child.CloseStdout();

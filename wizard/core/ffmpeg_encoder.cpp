@@ -375,6 +375,11 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
     return {EncodeStatus::kFailed, "the input " + job.input.string() + " has no video stream"};
   }
   if (job.output.empty()) return {EncodeStatus::kFailed, "no output file has been given"};
+  std::error_code same_ec;
+  if (std::filesystem::equivalent(job.input, job.output, same_ec)) {
+    return {EncodeStatus::kFailed, "the output file " + job.output.string() +
+                                       " is the input itself and would be replaced"};
+  }
   if (std::string problem = CheckEncodeParameters(job.params); !problem.empty()) {
     return {EncodeStatus::kFailed, problem};
   }
@@ -447,7 +452,10 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
                      {child.stderr_fd(), POLLIN, 0},
                      {child.fd3(), POLLIN, 0},
                      {wake_fd_, POLLIN, 0}};
-    if (poll(fds, 4, timeout) < 0 && errno != EINTR) break;
+    if (poll(fds, 4, timeout) < 0 && errno != EINTR) {
+      child.Signal(SIGKILL);
+      break;
+    }
     if (fds[3].revents != 0) {
       std::uint64_t count;
       ssize_t ignored = read(wake_fd_, &count, sizeof count);

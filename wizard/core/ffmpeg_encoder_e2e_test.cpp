@@ -408,8 +408,16 @@ TEST_F(EncoderTest, RefusedParametersAndMissingInputGiveFailedCompletions) {
   Configure(false, false);
   events_.WaitForCompletions(3);
   ASSERT_TRUE(encoder_->Start());
-  const auto done = events_.WaitForCompletions(4);
-  ASSERT_EQ(done.size(), 4u);
+  events_.WaitForCompletions(4);
+  std::filesystem::copy_file(Media("video_only.avi"), out_ / "source.avi");
+  ASSERT_TRUE(encoder_->Open(out_ / "source.avi").ok());
+  encoder_->SetOutputPath(out_ / "." / "source.avi");  // the same file by another name
+  ASSERT_TRUE(encoder_->Start());
+  const auto done = events_.WaitForCompletions(5);
+  ASSERT_EQ(done.size(), 5u);
+  EXPECT_NE(done[4].message.find("is the input itself"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(out_ / "source.avi"),
+            std::filesystem::file_size(Media("video_only.avi")));
   EXPECT_NE(done[0].message.find("no input"), std::string::npos);
   EXPECT_NE(done[1].message.find("9000 kbit/s"), std::string::npos);
   EXPECT_NE(done[2].message.find("640x480"), std::string::npos);
