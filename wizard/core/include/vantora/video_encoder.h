@@ -47,7 +47,8 @@ struct PreviewFrame {
 class PreviewSink {
  public:
   virtual ~PreviewSink() = default;
-  // Called on the encoder's worker thread; the frame lives for the call.
+  // Called on the encoder's worker thread (for ClearPreview, on its caller's);
+  // the frame lives for the call.
   virtual void OnPreviewFrame(const PreviewFrame& frame) = 0;
 };
 
