@@ -1,7 +1,5 @@
 #include "core_testutil.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -9,14 +7,9 @@
 namespace vantora::testing {
 
 TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vantora-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  platform::FileError error;
+  folder_ = platform::TemporaryFolder::Create("vantora-test", &error);
+  if (!folder_) throw std::runtime_error(error.message);
 }
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes) {

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/fileio.h"
 #include "vantora/functions.h"
 
 namespace vantora::testing {
@@ -14,14 +16,11 @@ namespace vantora::testing {
 class TempFolder {
  public:
   TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+  const std::filesystem::path& path() const { return folder_->path(); }
+  std::filesystem::path operator/(std::string_view name) const { return path() / name; }
 
  private:
-  std::filesystem::path path_;
+  std::optional<platform::TemporaryFolder> folder_;
 };
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
