@@ -14,6 +14,7 @@ namespace morvix {
 namespace {
 
 constexpr std::uint64_t kPack = mpeg::kPackSize;
+constexpr int kMaxVobTitles = 99;
 static_assert(kVobCopyBlock >= (1u << 20) && kVobCopyBlock % mpeg::kPackSize == 0);
 
 // One VOBU in file order with its place in the cell table and its output
@@ -53,7 +54,9 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
                            VobWriteResult* result) {
   ProgressThrottle progress(request.progress, StepOf(request));
   if (progress.Report(0.0) != 0) return kStopped;
-  if (!request.menu && request.title_index < 0) return kErrInvalidTitleNumber;
+  if ((!request.menu && request.title_index < 0) || request.title_index >= kMaxVobTitles) {
+    return kErrInvalidTitleNumber;
+  }
   const std::wstring input_name = file.path().wstring();
   if (file.cell_count() <= 0) return error.Fail(kErrMpegFormat2, input_name);
 

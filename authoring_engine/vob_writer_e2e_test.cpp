@@ -1,10 +1,14 @@
+#include <dvdread/nav_read.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
+#include "mpeg_format.h"
 #include "mpeg_testutil.h"
+#include "nav_commands.h"
 #include "vob_testutil.h"
 #include "vob_writer.h"
 
@@ -216,6 +220,79 @@ TEST(VobWriterMenuE2e, FirstFrameRenderedWithTheOverlayShowsTheHighlightOnTheBut
   // Scaling and chroma subsampling blur the edges by a pixel or two.
   EXPECT_GT(changed_inside, shown * 9 / 10);
   EXPECT_LT(changed_outside, shown / 10);
+}
+
+// Runs read with the process's standard error captured; returns what was
+// written to it.
+template <typename Read>
+std::string CapturingStderr(Read read) {
+  const auto path = testing::ScratchDir() / "stderr.txt";
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  std::FILE* sink = std::fopen(path.c_str(), "w");
+  ::dup2(::fileno(sink), 2);
+  read();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::fclose(sink);
+  const Bytes text = ReadAll(path);
+  return std::string(text.begin(), text.end());
+}
+
+TEST(VobWriterMenuE2e, NavigationPacksReadBackWithLibdvdread) {
+  MenuOutput m = WriteFourButtonMenu("e2e_dvdread");
+  ASSERT_FALSE(m.vob.empty());
+  Bytes vob = ReadAll(m.vob);
+  std::vector<std::pair<pci_t, dsi_t>> packs;
+  std::vector<std::uint32_t> sectors;
+  const std::string complaints = CapturingStderr([&] {
+    for (std::size_t s = 0; s < vob.size() / 2048; ++s) {
+      std::uint8_t* p = vob.data() + s * 2048;
+      if (p[17] != mpeg::kSystemHeader) continue;
+      pci_t pci{};
+      dsi_t dsi{};
+      navRead_PCI(&pci, p + 45);
+      navRead_DSI(&dsi, p + 1031);
+      packs.emplace_back(pci, dsi);
+      sectors.push_back(static_cast<std::uint32_t>(s));
+    }
+  });
+  EXPECT_EQ(complaints, "");
+  ASSERT_GE(packs.size(), 2u);
+  for (std::size_t i = 0; i < packs.size(); ++i) {
+    const pci_t& pci = packs[i].first;
+    const dsi_t& dsi = packs[i].second;
+    EXPECT_EQ(pci.pci_gi.nv_pck_lbn, sectors[i]);
+    EXPECT_EQ(dsi.dsi_gi.nv_pck_lbn, sectors[i]);
+    EXPECT_EQ(dsi.dsi_gi.vobu_vob_idn, 1);
+    EXPECT_EQ(dsi.dsi_gi.vobu_c_idn, 1);
+    const std::uint32_t last = i + 1 < packs.size() ? sectors[i + 1] - 1 : static_cast<std::uint32_t>(vob.size() / 2048 - 1);
+    EXPECT_EQ(dsi.dsi_gi.vobu_ea, last - sectors[i]);
+    if (i + 1 < packs.size()) {
+      EXPECT_EQ(dsi.vobu_sri.next_vobu, 0x80000000u | (sectors[i + 1] - sectors[i]));
+      EXPECT_EQ(pci.pci_gi.vobu_e_ptm, packs[i + 1].first.pci_gi.vobu_s_ptm);
+    }
+    const hli_t& hli = pci.hli;
+    EXPECT_EQ(hli.hl_gi.hli_ss, i == 0 ? 1 : 2);
+    EXPECT_EQ(hli.hl_gi.hli_s_ptm, pci.pci_gi.vobu_s_ptm);
+    ASSERT_EQ(hli.hl_gi.btn_ns, 4);
+    EXPECT_EQ(hli.btn_colit.btn_coli[0][0], 0x4580FFF0u);
+    EXPECT_EQ(hli.btn_colit.btn_coli[0][1], 0x4590FFF0u);
+    for (int k = 0; k < 4; ++k) {
+      const btni_t& b = hli.btnit[k];
+      const MenuButton& want = m.buttons[static_cast<std::size_t>(k)];
+      EXPECT_EQ(b.btn_coln, 1u);
+      EXPECT_EQ(b.x_start, static_cast<unsigned>(want.left));
+      EXPECT_EQ(b.x_end, static_cast<unsigned>(want.right));
+      EXPECT_EQ(b.y_start, static_cast<unsigned>(want.top));
+      EXPECT_EQ(b.y_end, static_cast<unsigned>(want.bottom));
+      EXPECT_EQ(b.up, k == 0 ? 4u : static_cast<unsigned>(k));
+      EXPECT_EQ(b.down, k == 3 ? 1u : static_cast<unsigned>(k + 2));
+    }
+    const NavCommand main_menu = MakeCommand(kCmdJumpVmgmPgc, 1);
+    EXPECT_TRUE(std::equal(main_menu.begin(), main_menu.end(), hli.btnit[3].cmd.bytes));
+  }
 }
 
 }  // namespace

@@ -284,6 +284,8 @@ TEST(VobWriterErrors, RefusalsNameTheFileAndStopsReturnOne) {
   VobWriteRequest no_title = request;
   no_title.title_index = -1;
   EXPECT_EQ(VobWriter().WriteVob(*movie, no_title, error), kErrInvalidTitleNumber);
+  no_title.title_index = 99;
+  EXPECT_EQ(VobWriter().WriteVob(*movie, no_title, error), kErrInvalidTitleNumber);
 
   VobWriteRequest stop = request;
   stop.progress = [](int step, double percent) { return step == 6 && percent == 0.0 ? 1 : 0; };
@@ -325,6 +327,24 @@ TEST(VobWriterErrors, InputWithoutTheSystemHeaderEntriesIsRefused) {
   request.menu = true;
   request.buttons = FourButtons();
   EXPECT_EQ(VobWriter().WriteVob(file, request, error), kErrMpegFormat);
+  EXPECT_EQ(error.file, path.wstring());
+}
+
+TEST(VobWriterErrors, InputThatChangedAfterTheAnalysisIsRefused) {
+  const auto path = testing::ScratchDir() / "shrinking.mpg";
+  std::filesystem::copy_file(SharedClip("pal_43.mpg"), path, std::filesystem::copy_options::overwrite_existing);
+  auto movie = Analysed(path, false);
+  ASSERT_TRUE(movie);
+  VobWriteRequest request;
+  request.output_folder = NewOutputDir("shrinking");
+  request.title_index = 0;
+  ErrorContext error;
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  EXPECT_EQ(VobWriter().WriteVob(*movie, request, error), kErrReadFile);
+  EXPECT_EQ(error.file, path.wstring());
+  std::filesystem::remove(path);
+  error = {};
+  EXPECT_EQ(VobWriter().WriteVob(*movie, request, error), kErrOpenFile);
   EXPECT_EQ(error.file, path.wstring());
 }
 
