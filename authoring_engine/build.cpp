@@ -120,15 +120,11 @@ std::vector<fs::path> InputFiles(const SettingData& s) {
 }
 
 // Deletes the DVD-Video files of the output folder; nothing else there is
-// touched. An input that would be deleted stops the build before anything is.
+// touched. When one of them is an input (by name, or reached through a link)
+// the build stops before anything is deleted.
 Status CleanOutputFolder(const SettingData& s, ErrorContext& error) {
   const fs::path folder = platform::WideToPath(s.output_folder);
   std::error_code ec;
-  for (const fs::path& input : InputFiles(s)) {
-    if (!IsDvdVideoFileName(input.filename().string())) continue;
-    const fs::path parent = input.has_parent_path() ? input.parent_path() : fs::path(".");
-    if (fs::equivalent(parent, folder, ec)) return error.Fail(kErrDeleteFile, input.wstring());
-  }
   std::vector<fs::path> doomed;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
@@ -136,6 +132,12 @@ Status CleanOutputFolder(const SettingData& s, ErrorContext& error) {
     if (IsDvdVideoFileName(it->path().filename().string())) doomed.push_back(it->path());
   }
   if (ec) return error.Fail(kErrDeleteFile, folder.wstring());
+  for (const fs::path& input : InputFiles(s)) {
+    for (const fs::path& file : doomed) {
+      std::error_code same_ec;
+      if (fs::equivalent(input, file, same_ec)) return error.Fail(kErrDeleteFile, input.wstring());
+    }
+  }
   for (const fs::path& file : doomed) {
     std::error_code rm;
     if (!fs::remove(file, rm) && rm) return error.Fail(kErrDeleteFile, file.wstring());

@@ -161,6 +161,19 @@ TEST(BuildCleaning, AnInputNamedLikeAnOutputFileInTheOutputFolderIsRefusedBefore
   EXPECT_TRUE(fs::exists(dir / "VIDEO_TS.IFO"));
 }
 
+TEST(BuildCleaning, AnInputLinkedToAnOutputFileIsRefusedBeforeAnythingIsDeleted) {
+  const fs::path dir = testing::NewOutputDir("input_linked");
+  fs::copy_file(SharedClip("pal_43.mpg"), dir / "VTS_01_1.VOB");
+  const fs::path link = testing::NewOutputDir("input_link") / "movie.mpg";
+  fs::create_hard_link(dir / "VTS_01_1.VOB", link);
+  CMorvixAPI api;
+  testing::AddClipTitle(api, link);
+  SetOutput(api, dir);
+  ASSERT_EQ(api.Build(nullptr), kErrDeleteFile);
+  EXPECT_EQ(api.error_context().file, Wide(link));
+  EXPECT_TRUE(fs::exists(dir / "VTS_01_1.VOB"));
+}
+
 TEST(BuildCleaning, InputsInTheOutputFolderWithOtherNamesSurvive) {
   const fs::path dir = testing::NewOutputDir("wizard_temp");
   fs::copy_file(SharedClip("pal_43.mpg"), dir / "1 movie.mpg");
