@@ -215,7 +215,7 @@ TEST(BuildE2e, OneTitleWithoutMenuStartsAtOnceAndStops) {
   e.chapters = {1};
   e.seconds = {InputSeconds(clip)};
   e.audio_streams = {1};
-  e.trace = "title 1\nstop\n";
+  e.trace = "title 1 chapter 1\nstop\n";
   ExpectAcceptedByEveryReader(dir, e);
 
   const std::string script = Decompiled(dir);
@@ -241,8 +241,8 @@ void ExpectThreeTitleMenuDisc(const std::string& name, const fs::path& title_cli
   e.audio_streams = {1, 1, 1};
   e.actions = {"select:1", "select:2", "select:3", "select:2", "titlekey"};
   e.trace =
-      "menu vmgm buttons=3\ntitle 1\nmenu vmgm buttons=3\ntitle 2\nmenu vmgm buttons=3\ntitle 3\n"
-      "menu vmgm buttons=3\ntitle 2\nmenu vmgm buttons=3\nend actions\n";
+      "menu vmgm buttons=3\ntitle 1 chapter 1\nmenu vmgm buttons=3\ntitle 2 chapter 1\nmenu vmgm buttons=3\ntitle 3 chapter 1\n"
+      "menu vmgm buttons=3\ntitle 2 chapter 1\nmenu vmgm buttons=3\nend actions\n";
   ExpectAcceptedByEveryReader(dir, e);
 
   const std::string script = Decompiled(dir);
@@ -263,6 +263,44 @@ TEST(BuildE2e, ThreeTitlesBehindAnNtscWideMainMenuPlayFromTheirButtons) {
   ExpectThreeTitleMenuDisc("case_b_ntsc", SharedClip("ntsc_169.mpg"), testing::NtscMenuClip(), 29.97);
 }
 
+TEST(BuildE2e, WithAutoNextTheTitlesAfterTheChosenOnePlayInOrderThenTheMenuReturns) {
+  const fs::path clip = SharedClip("pal_43.mpg");
+  CMorvixAPI api;
+  for (int t = 0; t < 3; ++t) testing::AddClipTitle(api, clip);
+  testing::AddTitleButtons(api, SharedClip("pal_menu.mpg"), 3);
+  const fs::path dir = Author("auto_next_menu", api);
+  Expected e;
+  e.chapters = {1, 1, 1};
+  const double seconds = InputSeconds(clip);
+  e.seconds = {seconds, seconds, seconds};
+  e.audio_streams = {1, 1, 1};
+  e.actions = {"select:2"};
+  e.trace = "menu vmgm buttons=3\ntitle 2 chapter 1\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n";
+  ExpectAcceptedByEveryReader(dir, e);
+}
+
+TEST(BuildE2e, ATitleMenuJumpsToChaptersAndBackToTheMainMenu) {
+  const fs::path clip = SharedClip("pal_43.mpg");
+  const std::wstring menu = platform::Utf8ToWide(SharedClip("pal_menu.mpg").string());
+  CMorvixAPI api;
+  testing::AddClipTitle(api, clip, {0.0f, 4.0f, 8.0f});
+  testing::AddTitleButtons(api, SharedClip("pal_menu.mpg"), 1);
+  api.AddTitleMenu(1, menu.c_str());
+  api.AddMenuBtn(TitleMenuId(1), 100, 100, 160, 140, 2, 3, nullptr);
+  api.AddMenuBtn(TitleMenuId(1), 100, 200, 160, 240, 3, 0, nullptr);
+  api.SetAutoNextTitle(0);
+  const fs::path dir = Author("title_menu", api);
+  Expected e;
+  e.chapters = {3};
+  e.seconds = {InputSeconds(clip)};
+  e.audio_streams = {1};
+  e.actions = {"select:1", "select:1", "select:1", "select:2"};
+  e.trace =
+      "menu vmgm buttons=1\nmenu vtsm buttons=2\ntitle 1 chapter 3\nmenu vmgm buttons=1\nmenu vtsm buttons=2\n"
+      "menu vmgm buttons=1\nend actions\n";
+  ExpectAcceptedByEveryReader(dir, e);
+}
+
 TEST(BuildE2e, ChaptersOfOneTitleAreProgramsOfItsChain) {
   const fs::path clip = SharedClip("pal_43.mpg");
   CMorvixAPI api;
@@ -272,7 +310,7 @@ TEST(BuildE2e, ChaptersOfOneTitleAreProgramsOfItsChain) {
   e.chapters = {3};
   e.seconds = {InputSeconds(clip)};
   e.audio_streams = {1};
-  e.trace = "title 1\nstop\n";
+  e.trace = "title 1 chapter 1\nstop\n";
   ExpectAcceptedByEveryReader(dir, e);
 }
 
@@ -288,7 +326,7 @@ TEST(BuildE2e, TitleSplitIntoPartsPlaysThroughAndTheNextTitleFollows) {
   e.chapters = {1, 1};
   e.seconds = {InputSeconds(clip), InputSeconds(silent)};
   e.audio_streams = {1, 0};
-  e.trace = "title 1\ntitle 2\nstop\n";
+  e.trace = "title 1 chapter 1\ntitle 2 chapter 1\nstop\n";
   ExpectAcceptedByEveryReader(dir, e);
 
   const std::string script = Decompiled(dir);

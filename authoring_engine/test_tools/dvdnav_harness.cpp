@@ -7,7 +7,7 @@
 // buttons (dvdnav_button_select_and_activate(K)); "titlekey" is taken once a
 // title plays (dvdnav_menu_call with the title menu). Output lines:
 //   menu <vmgm|vtsm> buttons=N   a menu with N buttons is shown
-//   title T                      title T starts playing
+//   title T chapter C            title T starts playing at chapter C
 //   stop                         the disc stopped
 //   end actions                  a menu was reached with no action left
 //   end limit                    the event bound was reached
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
           int32_t part = 0;
           dvdnav_current_title_info(nav, &title, &part);
           if (title != last_title) {
-            std::printf("title %d\n", title);
+            std::printf("title %d chapter %d\n", title, part);
             last_title = title;
             menu_reported = false;
             title_key_sent = false;
@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
           }
         } else if (dvdnav_is_domain_vmgm(nav) || dvdnav_is_domain_vtsm(nav)) {
           last_title = -1;
+          menu_reported = false;  // every entry into a menu cell shows it anew
         }
         break;
       }
