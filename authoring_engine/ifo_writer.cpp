@@ -302,7 +302,7 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
   PutVobuMap(b, map_at * ifo::kSector, *movie);
   if (report(90)) return kStopped;
 
-  char stem[16];
+  char stem[32];
   std::snprintf(stem, sizeof stem, "VTS_%02d_0.", title);
   if (Status s = WriteInfoFiles(info.output_folder, stem, b, error); s != kOk) return s;
   ifo_ = std::move(b);
