@@ -191,8 +191,9 @@ class Pipeline {
     disc.title_count = n;
     disc.has_main_menu = s_.HasMainMenu();
     disc.auto_next = s_.auto_next_title != 0;
+    // The main menu is written before any title is analysed: title 1's
+    // system, read from its first sequence header, is the disc's.
     reference_system_ = ProbeTvSystem(platform::WideToPath(s_.Title(1)->movie_file));
-    disc.tv_system = reference_system_ == 0 ? 1 : reference_system_;
 
     std::unique_ptr<MpegFile> main_menu;
     std::uint64_t main_menu_bytes = 0;
@@ -228,6 +229,8 @@ class Pipeline {
       if (Status st = WriteVob(*movies[i], nullptr, a, movie_bytes[i]); st != kOk) return st;
     }
 
+    // Playback times count frames of the disc's one TV system.
+    disc.tv_system = reference_system_ != 0 ? reference_system_ : 1;
     std::vector<TitleSetInfoWriter> sets(static_cast<std::size_t>(n));
     for (int a = 0; a < n; ++a) {
       title_ = a;
