@@ -277,6 +277,14 @@ TEST(BuildE2e, WithAutoNextTheTitlesAfterTheChosenOnePlayInOrderThenTheMenuRetur
   e.actions = {"select:2"};
   e.trace = "menu vmgm buttons=3\ntitle 2 chapter 1\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n";
   ExpectAcceptedByEveryReader(dir, e);
+
+  const std::string script = Decompiled(dir);
+  // After title a (g3 = a, g11 = a % 10, g12 = a / 10) the next title plays;
+  // otherwise, and after the last one, the menu (line 12).
+  EXPECT_EQ(Section(script, "pre"),
+            " if (g3 != 0) { goto l5; } if (g1 == 0) { goto l12; } jump title 1; goto l12;"
+            " l5: if (g5 != 1) { goto l12; } if (g2 == 0) { goto l12; } if (g12 == 0) { goto l10; } goto l12;"
+            " l10: if (g11 == g2) { jump title 2; } if (g11 == g0) { jump title 3; } l12: ");
 }
 
 TEST(BuildE2e, ATitleMenuJumpsToChaptersAndBackToTheMainMenu) {
