@@ -369,6 +369,24 @@ TEST(BuildInfoFiles, OneTitleWithoutMenusHasNoManagerMenuAndThreeChaptersMakeThr
   }
 }
 
+TEST(BuildInfoFiles, AMenuWithSoundDeclaresItsAudioStreamInAttributesAndChain) {
+  CMorvixAPI api;
+  testing::AddClipTitle(api, SharedClip("pal_43.mpg"));
+  testing::AddTitleButtons(api, SharedClip("pal_43.mpg"), 1);
+  const fs::path dir = testing::NewOutputDir("menu_sound");
+  SetOutput(api, dir);
+  ASSERT_EQ(api.Build(nullptr), kOk);
+  const Bytes vmg = ReadAll(dir / "VIDEO_TS.IFO");
+  EXPECT_EQ(Be16At(&vmg[258]), 1);
+  EXPECT_EQ(vmg[260] >> 5, 0) << "AC-3";
+  const std::size_t ut = Be32(&vmg[200]) * 2048;
+  const std::size_t chain = ut + 32;
+  EXPECT_EQ(Be16At(&vmg[chain + 12]), 0x8000);
+  EXPECT_EQ(Be16At(&vmg[chain + 14]), 0);
+  const std::size_t first_play = Be32(&vmg[132]);
+  EXPECT_EQ(Be16At(&vmg[first_play + 12]), 0x8000);
+}
+
 // ---------------------------------------------------------------- progress
 
 struct Report {

@@ -132,11 +132,13 @@ Status WriteInfoFiles(const std::filesystem::path& folder, const std::string& st
 }
 
 // Chain content of a menu domain: the menu's cells, or none; the audio control
-// follows the domain's audio streams either way.
+// follows the domain's audio streams either way (a menu declares at most one).
 ChainContent MenuContent(const MpegFile* menu, const std::array<YCrCb, 16>* palette) {
-  if (menu != nullptr) return ChainContentOf(*menu, palette);
   ChainContent content;
   content.has_audio_map = true;
+  if (menu == nullptr) return content;
+  content = ChainContentOf(*menu, palette);
+  if (content.audio_stream_numbers.size() > 1) content.audio_stream_numbers.resize(1);
   return content;
 }
 
