@@ -15,6 +15,12 @@
 #include "vantora/media_probe.h"
 #include "vantora/quillon_authoring.h"
 
+// Under the leak checker: font and desktop-bus libraries keep caches for the
+// life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
+
 namespace {
 
 int g_signal_pipe[2] = {-1, -1};
