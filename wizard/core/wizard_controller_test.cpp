@@ -323,6 +323,26 @@ TEST_F(WizardControllerTest, FolderDialogsCancelledChangeNothing) {
   EXPECT_EQ(c().TempFolder, home / "elsewhere");
 }
 
+TEST_F(WizardControllerTest, TheFirstRunMarksTheFileAndOpensThePageOnlyWithAHost) {
+  std::ofstream(ConfigFile(home)) << "";
+  Start();
+  EXPECT_EQ(ReadIni(ConfigFile(home), "LAUNCH", "VALUE"), "True");
+  EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(WizardControllerTest, TerminateWhileBusyStopsTheJobsAndEndsNormally) {
+  Start();
+  WalkTo(3);
+  c().ShowStep(4);
+  c().Busy = true;
+  c().Terminate();
+  EXPECT_EQ(encoder.stops, 1);
+  EXPECT_EQ(authoring.clear_calls.size(), 1u);
+  EXPECT_EQ(view.ended, 1);
+  EXPECT_EQ(burner_log.calls.back(), "UnloadCom");
+  EXPECT_FALSE(ReadIni(ConfigFile(home), "ShowPreview", "value").empty());
+}
+
 TEST(DriveEntryText, TrimsTheTextsAndJoinsTheAddress) {
   EXPECT_EQ(DriveEntryText(1, 0, 0, "ACME    ", " DVDRW X1", "1.02 "), "[1:0:0] ACME DVDRW X1 (1.02)");
 }

@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +17,9 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "../core/core_testutil.h"
 #include "../core/wizard_fakes.h"
@@ -290,6 +296,43 @@ TEST_F(CindralFormTest, EachStepIsPicturedForAPersonToLookAt) {
     if (step == 5) form->controller().job_log().AddProgressLine("Writing started !");
     Screenshot("step" + std::to_string(step));
   }
+}
+
+TEST_F(CindralFormTest, EngineEventsRunOnTheUiThreadWhileTheRaisingThreadWaits) {
+  Start();
+  UiEventDispatcher& dispatcher = form->dispatcher();
+  QThread* ui = QThread::currentThread();
+  std::atomic<bool> first_on_ui{false}, second_on_ui{false}, second_seen_in_modal{false};
+  std::atomic<int> done{0};
+  QEventLoop loop;
+  auto finished = [&] {
+    if (++done == 2) QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  };
+  QDialog modal;
+  std::thread second;
+  std::thread first([&] {
+    dispatcher.Dispatch(kEventBurnerOnEraseComplete - 1, platform::Delivery::kBlocking, [&] {
+      first_on_ui = QThread::currentThread() == ui;
+      // A modal dialog inside the handler; a second thread's event must still
+      // arrive while it is shown.
+      second = std::thread([&] {
+        dispatcher.Dispatch(kEventBurnerOnEraseComplete, platform::Delivery::kBlocking, [&] {
+          second_on_ui = QThread::currentThread() == ui;
+          second_seen_in_modal = modal.isVisible();
+          modal.accept();
+        });
+        finished();
+      });
+      modal.exec();
+    });
+    finished();
+  });
+  loop.exec();
+  first.join();
+  second.join();
+  EXPECT_TRUE(first_on_ui);
+  EXPECT_TRUE(second_on_ui);
+  EXPECT_TRUE(second_seen_in_modal);
 }
 
 }  // namespace
