@@ -265,6 +265,14 @@ void WizardController::NextButton_Click() {
       break;
     }
     case 4: {
+      if (screen_.output_option == kOutputBurn && screen_.selected_drive < 0) {
+        // Nothing is burnt without a drive.
+        CurrentStep = 3;
+        parts_.dialogs->ShowMessage("No DVD writer is selected: choose one, or save the project as an ISO "
+                                    "image file or as IFO, VOB files.",
+                                    kTitle, MessageIcon::kExclamation);
+        return;
+      }
       screen_.progress1 = 0;
       screen_.progress2 = 0;
       if (!UseExistingVideoTs) {

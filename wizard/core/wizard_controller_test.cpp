@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "core_testutil.h"
@@ -112,6 +113,14 @@ TEST_F(WizardControllerTest, WithNoDriveTheIsoOptionIsChosenAndNoDriveIsEverList
   c().UpdateOutputFrames(kOutputBurn);
   c().ImageCombo1_Click(-1);
   EXPECT_TRUE(burner_log.listened.empty());
+  // Even with the burn option chosen (as an existing VIDEO_TS folder does),
+  // Start refuses to burn without a drive.
+  c().UseExistingVideoTs = true;
+  c().NextButton_Click();
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_EQ(std::count(burner_log.calls.begin(), burner_log.calls.end(), "CancelBurn"), 0);
 }
 
 TEST_F(WizardControllerTest, StepThreeListensOnTheSelectedDriveAndEveryStepChangeStopsTheListener) {
