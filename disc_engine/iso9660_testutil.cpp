@@ -1,6 +1,13 @@
 #include "iso9660_testutil.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 
 #include "iso9660_format.h"
 
@@ -88,6 +95,50 @@ std::string Ucs2(const std::u16string& text) {
     out.push_back(static_cast<char>(c & 0xFF));
   }
   return out;
+}
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "zephrel-test-XXXXXX").string();
+  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
+  }
+  // Folders made unreadable by a test are opened again before removal.
+  for (int pass = 0; pass < 3; ++pass) {
+    for (auto& entry : std::filesystem::directory_iterator(path_, ec)) {
+      if (entry.is_directory(ec) && !entry.is_symlink(ec)) ::chmod(entry.path().c_str(), 0755);
+    }
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::WriteFile(const std::string& relative, const std::string& content, std::uint64_t size) const {
+  std::string full = path_ + "/" + relative;
+  int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot create " + full);
+  if (!content.empty() && ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size())) {
+    ::close(fd);
+    throw std::runtime_error("cannot write " + full);
+  }
+  if (size > content.size() && ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    ::close(fd);
+    throw std::runtime_error("cannot size " + full);
+  }
+  ::close(fd);
+  return full;
+}
+
+std::string TempDir::MakeDir(const std::string& relative) const {
+  std::string full = path_ + "/" + relative;
+  std::filesystem::create_directories(full);
+  return full;
 }
 
 LayoutClock PinnedClock(std::int64_t seconds) {

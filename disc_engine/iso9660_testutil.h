@@ -58,6 +58,20 @@ std::uint32_t Both32(const std::uint8_t* p);
 // UTF-8 to the UCS-2 big-endian bytes of a Joliet identifier (BMP only).
 std::string Ucs2(const std::u16string& text);
 
+// A temporary folder removed (permissions restored first) on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  // Creates a file of size bytes (sparse beyond content) below the folder.
+  std::string WriteFile(const std::string& relative, const std::string& content, std::uint64_t size = 0) const;
+  std::string MakeDir(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
 // A clock pinned at the given seconds since 1970.
 LayoutClock PinnedClock(std::int64_t seconds);
 
