@@ -379,7 +379,9 @@ void LayoutBuilder::WriteVolumeDescriptor(const HierarchyLayout& h, std::uint32_
   p[vd::kType] = joliet ? iso9660::kTypeSupplementary : iso9660::kTypePrimary;
   std::memcpy(p + vd::kStandardId, iso9660::kStandardIdentifier, 5);
   p[vd::kVersion] = 1;
-  std::memset(p + vd::kSystemId, ' ', vd::kSystemIdLength);
+  // Spaces; in the Joliet descriptor as UCS-2 characters (00 20), so readers
+  // do not decode the bytes 20 20 as U+2020.
+  for (std::size_t i = 0; i < vd::kSystemIdLength; ++i) p[vd::kSystemId + i] = (joliet && i % 2 == 0) ? 0 : ' ';
   auto put_text = [&](std::size_t offset, const std::string& utf8, std::size_t max) {
     std::string text = DescriptorText(utf8, h.hierarchy, max);
     std::memcpy(p + offset, text.data(), text.size());

@@ -100,6 +100,7 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
 
   const std::uint8_t* svd = Sector(l, 17);
   EXPECT_EQ(svd[0], 2);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(svd + 8), 32), Ucs2(std::u16string(16, u' ')));
   EXPECT_EQ(svd[88], 0x25);
   EXPECT_EQ(svd[89], 0x2F);
   EXPECT_EQ(svd[90], 0x45);
