@@ -87,6 +87,28 @@ bool IsRegularFile(const std::filesystem::path& path);
 // Size of a regular file, or nullopt (error set) for anything else.
 std::optional<std::uint64_t> RegularFileSize(const std::filesystem::path& path, FileError* error);
 
+// A new, empty folder that is removed with everything in it when the object
+// is destroyed. Move-only; a moved-from object owns nothing.
+class TemporaryFolder {
+ public:
+  // Creates "<prefix>.XXXXXX" (unique) in parent, or in the system's temporary
+  // folder when parent is empty.
+  static std::optional<TemporaryFolder> Create(std::string_view prefix, FileError* error,
+                                               const std::filesystem::path& parent = {});
+  ~TemporaryFolder();
+  TemporaryFolder(TemporaryFolder&& other) noexcept;
+  TemporaryFolder& operator=(TemporaryFolder&& other) noexcept;
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  TemporaryFolder() = default;
+  void Remove();
+  std::filesystem::path path_;
+};
+
 // Text of errno values, thread-safe.
 std::string ErrnoText(int code);
 

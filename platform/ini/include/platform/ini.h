@@ -9,6 +9,7 @@
 // sections, keys nor comments are ignored on read and kept on write.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -33,23 +34,38 @@ bool WriteIni(const std::filesystem::path& file, std::string_view section, std::
 // The parsed view of INI text, for callers that read many keys at once.
 class IniDocument {
  public:
-  // Decodes bytes (BOMs, UTF-16LE) and splits them into lines.
+  // Decodes bytes (BOMs, UTF-16LE/BE) and splits them into lines. Never fails:
+  // lines that mean nothing are kept as they are.
   static IniDocument Parse(std::string_view bytes);
+  // Reads file. A missing file gives an empty document with error->code ENOENT;
+  // any other failure an empty document with the error.
   static IniDocument Load(const std::filesystem::path& file, FileError* error);
 
-  // First value of section/key, or nullptr.
+  // First value of section/key, or nullptr. The pointer stays valid until the
+  // next Set or until the document is destroyed.
   const std::string* Find(std::string_view section, std::string_view key) const;
   std::string Get(std::string_view section, std::string_view key, std::string_view def) const;
-  // Replaces or appends, keeping every other line.
-  void Set(std::string_view section, std::string_view key, std::string_view value);
-  // Serialises with the original line ending (CRLF when the file used CRLF).
+  // Replaces or appends, keeping every other line. Returns false (document
+  // unchanged) when section, key or value break the rules WriteIni states.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+  // Serialises with the original line endings (CRLF when the file used CRLF);
+  // a UTF-8 BOM is kept, and text read from UTF-16 is written as UTF-8 with BOM.
   std::string Serialize() const;
 
  private:
-  // Representation is the implementation's own.
+  struct Entry {
+    std::size_t line;     // index into lines_
+    std::string section;  // as written in the section header, trimmed
+    std::string key;      // trimmed
+    std::string value;    // trimmed, one layer of quotes removed, UTF-8
+  };
+  void Index();
+
+  // Raw lines, each with its own line break ("" on a last unterminated line).
   std::vector<std::string> lines_;
-  std::string eol_ = "\n";
-  bool trailing_eol_ = true;
+  std::vector<Entry> entries_;  // key lines in file order
+  std::string eol_ = "\n";      // for lines the document adds
+  bool bom_ = false;            // emit a UTF-8 BOM
 };
 
 }  // namespace platform

@@ -34,8 +34,13 @@ std::u32string DecodeUtf8OrCp1252(std::string_view bytes);
 // Windows-1252 bytes to UTF-8 (the five undefined bytes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view bytes);
 
-// Makes text printable as UTF-8: valid UTF-8 is returned unchanged, anything
-// else is read as Windows-1252.
+// UTF-16 bytes (no BOM; little-endian unless big_endian) to UTF-8. Unpaired
+// surrogates become U+FFFD; a last odd byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool big_endian = false);
+
+// Makes text printable as UTF-8: valid UTF-8 is returned unchanged; in other
+// text every byte that does not start a well-formed sequence is read as
+// Windows-1252 (well-formed sequences are kept).
 std::string ToUtf8Lenient(std::string_view bytes);
 
 // UTF-8 to UCS-2 big-endian bytes (two per character), as Joliet stores names.
@@ -44,7 +49,8 @@ std::string Utf8ToUcs2Be(std::string_view utf8);
 
 // UTF-8 to an OSTA CS0 byte string: a compression id byte (8 when every
 // character fits in 8 bits, else 16) followed by the characters (one byte each,
-// or two bytes big-endian). Characters beyond the BMP become '_'.
+// or two bytes big-endian). Characters beyond the BMP become '_'. Empty text
+// gives an empty string (no compression id).
 std::string Utf8ToCs0(std::string_view utf8);
 
 // ASCII-only upper-casing: 'a'..'z' become 'A'..'Z'; every other byte,
