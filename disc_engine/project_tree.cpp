@@ -94,6 +94,7 @@ struct ProjectTree::Scan {
   std::atomic<bool> stop{false};
   std::atomic<bool> done{false};
   std::uint64_t epoch = 0;
+  EventTarget target;  // kept alive while the scan may raise events
 };
 
 struct ProjectTree::ScanBatch {
@@ -110,9 +111,16 @@ ProjectTree::ProjectTree(TreeEvents* events) : events_(events) {}
 
 ProjectTree::~ProjectTree() { StopScans(); }
 
-void ProjectTree::Report(std::int32_t error_number, const std::string& description) {
-  if (events_) events_->OnBuildingError(error_number, description);
+ProjectTree& ProjectTree::Process() {
+  static ProjectTree tree(nullptr);
+  return tree;
 }
+
+namespace {
+void Report(TreeEvents* events, std::int32_t error_number, const std::string& description) {
+  if (events) events->OnBuildingError(error_number, description);
+}
+}  // namespace
 
 // ---- element list -------------------------------------------------------
 
@@ -134,7 +142,7 @@ bool ProjectTree::IsLiveFolderLocked(std::int32_t id) const {
   return e && e->is_folder() && !e->removed;
 }
 
-std::int32_t ProjectTree::AddVirtualDirectory(std::int32_t dad_index, std::string name) {
+std::int32_t ProjectTree::AddVirtualDirectory(std::int32_t dad_index, std::string name, EventTarget target) {
   CancelAddDirectory();
   {
     std::lock_guard lock(mutex_);
@@ -147,11 +155,11 @@ std::int32_t ProjectTree::AddVirtualDirectory(std::int32_t dad_index, std::strin
       return AppendLocked(std::move(e));
     }
   }
-  Report(kErrorCannotAddElement, name);
+  Report(Resolve(target), kErrorCannotAddElement, name);
   return -1;
 }
 
-std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path) {
+std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path, EventTarget target) {
   // Links are followed: the file must end at a regular, readable file.
   struct stat st;
   std::string name = LastComponent(path);
@@ -172,7 +180,7 @@ std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path) {
       return AppendLocked(std::move(e));
     }
   }
-  Report(kErrorCannotAddElement, path);
+  Report(Resolve(target), kErrorCannotAddElement, path);
   return -1;
 }
 
@@ -207,7 +215,8 @@ bool ProjectTree::RenameElementAt(std::int32_t id, std::string new_name) {
   return true;
 }
 
-void ProjectTree::GetFilesDirsAtLevel(std::int32_t level) {
+void ProjectTree::GetFilesDirsAtLevel(std::int32_t level, EventTarget target) {
+  TreeEvents* events = Resolve(target);
   std::vector<TreeElement> children;
   {
     std::lock_guard lock(mutex_);
@@ -215,16 +224,17 @@ void ProjectTree::GetFilesDirsAtLevel(std::int32_t level) {
       if (e.parent_id == level && !e.removed) children.push_back(e);
     }
   }
-  if (!events_) return;
-  events_->BeginRetrieveElementsAtLevel();
+  if (!events) return;
+  events->BeginRetrieveElementsAtLevel();
   for (const TreeElement& e : children) {
-    events_->RetrieveElementsAtLevel(e.name, e.source_path, e.id, static_cast<float>(e.file_size),
+    events->RetrieveElementsAtLevel(e.name, e.source_path, e.id, static_cast<float>(e.file_size),
                                      e.is_file() ? 1 : 0, e.from_last_session ? 1 : 0);
   }
-  events_->EndRetrieveElementsAtLevel();
+  events->EndRetrieveElementsAtLevel();
 }
 
-std::int32_t ProjectTree::DirectoryCountAtLevel(std::int32_t index) {
+std::int32_t ProjectTree::DirectoryCountAtLevel(std::int32_t index, EventTarget target) {
+  TreeEvents* events = Resolve(target);
   std::vector<std::pair<std::string, std::int32_t>> folders;
   {
     std::lock_guard lock(mutex_);
@@ -232,9 +242,9 @@ std::int32_t ProjectTree::DirectoryCountAtLevel(std::int32_t index) {
       if (e.parent_id == index && !e.removed && e.is_folder()) folders.emplace_back(e.name, e.id);
     }
   }
-  if (events_) {
-    events_->RetrieveDirectoriesAtLevelBegin(index);
-    for (const auto& [name, id] : folders) events_->RetrieveDirectoriesAtLevel(name, id, index, 0);
+  if (events) {
+    events->RetrieveDirectoriesAtLevelBegin(index);
+    for (const auto& [name, id] : folders) events->RetrieveDirectoriesAtLevel(name, id, index, 0);
   }
   return static_cast<std::int32_t>(folders.size());
 }
@@ -345,8 +355,10 @@ void ProjectTree::WaitForScans() {
   JoinScans(scans);
 }
 
-void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path) {
+void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path, EventTarget target) {
   auto scan = std::make_unique<Scan>();
+  TreeEvents* events = Resolve(target);
+  scan->target = std::move(target);
   {
     std::lock_guard lock(mutex_);
     scan->epoch = epoch_;
@@ -354,8 +366,8 @@ void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path) {
   Scan* raw = scan.get();
   std::lock_guard lock(scans_mutex_);
   ReapFinishedScansLocked();
-  scan->thread = std::thread([this, raw, dad_index, p = std::move(path)]() mutable {
-    RunScan(raw, dad_index, std::move(p));
+  scan->thread = std::thread([this, raw, events, dad_index, p = std::move(path)]() mutable {
+    RunScan(raw, events, dad_index, std::move(p));
     raw->done = true;
   });
   scans_.push_back(std::move(scan));
@@ -367,7 +379,7 @@ std::int32_t ProjectTree::NextScanId(const Scan* scan) {
   return ++id_counter_;
 }
 
-void ProjectTree::RunScan(Scan* scan, std::int32_t dad_index, std::string path) {
+void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index, std::string path) {
   ScanBatch batch;
   path = StripTrailingSlashes(std::move(path));
   std::string name = LastComponent(path);
@@ -378,12 +390,12 @@ void ProjectTree::RunScan(Scan* scan, std::int32_t dad_index, std::string path) 
     parent_ok = IsLiveFolderLocked(dad_index);
   }
   if (top.get() < 0 || !IsValidElementName(name) || !parent_ok) {
-    Report(kErrorCannotAddElement, path);
+    Report(events, kErrorCannotAddElement, path);
   } else {
     std::int32_t top_id = NextScanId(scan);
     if (top_id > 0) {
-      if (events_ && top_id > kProgressIdThreshold && top_id % kProgressIdStep == 0) {
-        events_->OnAddingElements(name, 1);
+      if (events && top_id > kProgressIdThreshold && top_id % kProgressIdStep == 0) {
+        events->OnAddingElements(name, 1);
       }
       TreeElement folder;
       folder.name = name;
@@ -391,7 +403,7 @@ void ProjectTree::RunScan(Scan* scan, std::int32_t dad_index, std::string path) 
       folder.parent_id = dad_index;
       folder.kind = kKindFolder;
       batch.elements.push_back(std::move(folder));
-      ScanFolderTree(scan, top.get(), top_id, path, &batch);
+      ScanFolderTree(scan, events, top.get(), top_id, path, &batch);
     }
     {
       std::lock_guard lock(mutex_);
@@ -401,16 +413,16 @@ void ProjectTree::RunScan(Scan* scan, std::int32_t dad_index, std::string path) 
       }
     }
     if (batch.skipped > 0) {
-      Report(kErrorCannotAddElement, batch.first_skipped + " (" + std::to_string(batch.skipped) +
+      Report(events, kErrorCannotAddElement, batch.first_skipped + " (" + std::to_string(batch.skipped) +
                                          (batch.skipped == 1 ? " entry" : " entries") + " skipped)");
     }
   }
-  if (events_) events_->OnEndAddingElements();
+  if (events) events->OnEndAddingElements();
 }
 
 // Walks the folder tree below top_fd depth first with an explicit stack of
 // open folders; every entry gets a new id as it is met.
-bool ProjectTree::ScanFolderTree(Scan* scan, int top_fd, std::int32_t top_id, const std::string& top_path,
+bool ProjectTree::ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id, const std::string& top_path,
                                  ScanBatch* batch) {
   struct Frame {
     Fd fd;
@@ -432,7 +444,7 @@ bool ProjectTree::ScanFolderTree(Scan* scan, int top_fd, std::int32_t top_id, co
                  const struct stat& st) -> std::int32_t {
     std::int32_t id = NextScanId(scan);
     if (id < 0) return -1;
-    if (events_ && id > kProgressIdThreshold && id % kProgressIdStep == 0) events_->OnAddingElements(name, 1);
+    if (events && id > kProgressIdThreshold && id % kProgressIdStep == 0) events->OnAddingElements(name, 1);
     TreeElement e;
     e.name = name;
     e.source_path = std::move(source);

@@ -41,6 +41,10 @@ class TreeEvents {
                                           std::int32_t /*has_child*/) {}
 };
 
+// Where one call reports; when empty, the tree's own listener. A scan keeps
+// its target alive until the scan's last event.
+using EventTarget = std::shared_ptr<TreeEvents>;
+
 class ProjectTree {
  public:
   // events may be null; otherwise it must outlive the tree.
@@ -56,16 +60,16 @@ class ProjectTree {
   // follows links to folders, follows links to files only when they end at a
   // regular file, and skips special files and unreadable entries, reporting
   // them once at its end. OnEndAddingElements ends every scan.
-  void AddDirectory(std::int32_t dad_index, std::string path);
+  void AddDirectory(std::int32_t dad_index, std::string path, EventTarget target = {});
   // Asks every running scan to stop; what they found so far stays.
   void CancelAddDirectory();
   // Adds an empty folder (stopping running scans). Returns its id, or -1 when
   // refused (bad name or parent), reported with OnBuildingError.
-  std::int32_t AddVirtualDirectory(std::int32_t dad_index, std::string name);
+  std::int32_t AddVirtualDirectory(std::int32_t dad_index, std::string name, EventTarget target = {});
   // Adds one regular file (links followed). Returns its id, or -1 when refused
   // (missing, unreadable, not a regular file, 4 GiB or more, bad parent),
   // reported as OnBuildingError(kErrorCannotAddElement, path).
-  std::int32_t AddFile(std::int32_t dad_index, std::string path);
+  std::int32_t AddFile(std::int32_t dad_index, std::string path, EventTarget target = {});
   // Marks a file, or a folder and everything below it, removed. Ids stay taken.
   void RemoveAt(std::int32_t id);
   // Renames an element. Refused (false, name unchanged) for an unknown or
@@ -75,10 +79,10 @@ class ProjectTree {
 
   // Listing: Begin, one RetrieveElementsAtLevel per child of level (an id) in
   // list order, End.
-  void GetFilesDirsAtLevel(std::int32_t level);
+  void GetFilesDirsAtLevel(std::int32_t level, EventTarget target = {});
   // RetrieveDirectoriesAtLevelBegin, then one event per child folder; returns
   // their number.
-  std::int32_t DirectoryCountAtLevel(std::int32_t index);
+  std::int32_t DirectoryCountAtLevel(std::int32_t index, EventTarget target = {});
   std::int32_t GetDirectoryCount() const;
   std::int32_t GetFileCount() const;
   // Sum over files that are neither removed nor imported of whole KiB, in MB.
@@ -103,12 +107,15 @@ class ProjectTree {
   // A copy of the element list, in list order.
   std::vector<TreeElement> Snapshot() const;
 
+  // The process's project tree (no listener of its own: callers pass theirs).
+  static ProjectTree& Process();
+
  private:
   struct Scan;
   struct ScanBatch;
 
-  void RunScan(Scan* scan, std::int32_t dad_index, std::string path);
-  bool ScanFolderTree(Scan* scan, int top_fd, std::int32_t top_id, const std::string& top_path, ScanBatch* batch);
+  void RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index, std::string path);
+  bool ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id, const std::string& top_path, ScanBatch* batch);
   std::int32_t NextScanId(const Scan* scan);
   std::vector<std::unique_ptr<Scan>> TakeScans();
   void JoinScans(std::vector<std::unique_ptr<Scan>>& scans);
@@ -117,7 +124,7 @@ class ProjectTree {
   const TreeElement* FindLocked(std::int32_t id) const;
   bool IsLiveFolderLocked(std::int32_t id) const;
   std::int32_t CountKind(std::int32_t kind) const;
-  void Report(std::int32_t error_number, const std::string& description);
+  TreeEvents* Resolve(const EventTarget& target) const { return target ? target.get() : events_; }
 
   TreeEvents* const events_;
 

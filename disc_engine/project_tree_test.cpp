@@ -343,3 +343,31 @@ TEST_F(ProjectTreeTest, ClearStopsAndJoinsARunningScan) {
 
 }  // namespace
 }  // namespace zephrel
+
+namespace zephrel {
+namespace {
+
+TEST(ProjectTreeTargets, ACallsOwnTargetReceivesItsEventsAndOutlivesItsScan) {
+  testing::TempDir dir;
+  dir.WriteFile("f.txt", "x");
+  ProjectTree tree(nullptr);
+  auto target = std::make_shared<RecordingEvents>();
+  tree.AddDirectory(kRootId, dir.path(), target);
+  tree.AddFile(kRootId, dir.path() + "/missing", target);
+  tree.WaitForScans();
+  EXPECT_EQ(target->end_adding, 1);
+  EXPECT_EQ(target->errors.size(), 1u);
+  auto dropped = std::make_shared<RecordingEvents>();
+  std::weak_ptr<RecordingEvents> watch = dropped;
+  tree.AddDirectory(kRootId, dir.path(), std::move(dropped));  // the scan keeps it alive until its last event
+  tree.WaitForScans();
+  EXPECT_TRUE(watch.expired());
+  auto listener = std::make_shared<RecordingEvents>();
+  tree.GetFilesDirsAtLevel(kRootId, listener);
+  EXPECT_EQ(listener->listing.size(), 4u);  // begin, two scanned folders, end
+  EXPECT_EQ(tree.DirectoryCountAtLevel(kRootId, listener), 2);
+  EXPECT_EQ(listener->folders.size(), 2u);
+}
+
+}  // namespace
+}  // namespace zephrel
