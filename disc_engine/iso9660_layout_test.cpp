@@ -7,6 +7,7 @@
 #include <set>
 
 #include "iso9660_format.h"
+#include "iso9660_names.h"
 #include "iso9660_testutil.h"
 
 namespace zephrel {
@@ -54,6 +55,8 @@ const testing::ParsedRecord* FindRecord(const std::vector<testing::ParsedRecord>
   return nullptr;
 }
 
+// 25 sectors rather than 23: the type M path tables of both hierarchies
+// (sectors 20 and 22) come in addition, and the file structure version is 1.
 TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDates) {
   IsoLayout l = LayOutOk({}, Options());
   EXPECT_EQ(l.end_sector, 25u);
@@ -280,6 +283,24 @@ TEST(Identifiers, AreUniqueWithinADirectoryInBothHierarchies) {
     auto ids = Identifiers(ReadDirectory(l, root, 1));
     EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), ids.size());
   }
+}
+
+TEST(Identifiers, PassSpacesAndDotsUnchangedWithoutAVersionSuffix) {
+  TreeBuilder t;
+  std::int32_t id = t.File(kRootId, "my file.tar.gz", 1);
+  IsoLayout l = LayOutOk(t.elements(), Options());
+  EXPECT_EQ(l.elements.at(id).iso_identifier, "MY FILE.TAR.GZ");
+  EXPECT_EQ(l.elements.at(id).joliet_identifier, Ucs2(u"my file.tar.gz"));
+}
+
+TEST(Identifiers, TreeOrderComparesUpperCasedBytesUnsignedWithPrefixesFirst) {
+  EXPECT_TRUE(CompareElementNames("abc", "ABD"));
+  EXPECT_FALSE(CompareElementNames("ABD", "abc"));
+  EXPECT_TRUE(CompareElementNames("ab", "AB c"));
+  EXPECT_FALSE(CompareElementNames("a", "A")) << "equal after upper-casing: no order";
+  EXPECT_FALSE(CompareElementNames("A", "a"));
+  EXPECT_TRUE(CompareElementNames("z", "\xC3\xA9")) << "bytes of 0x80 and above sort after ASCII";
+  EXPECT_TRUE(CompareElementNames("a", "_")) << "'a' compares as 'A' (0x41), before '_' (0x5F)";
 }
 
 TEST(Identifiers, OrderIsoRecordsByIdentifier) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -182,6 +183,22 @@ std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path, Even
   }
   Report(Resolve(target), kErrorCannotAddElement, path);
   return -1;
+}
+
+bool ProjectTree::AddImportedElements(std::vector<TreeElement> elements, std::int32_t last_id) {
+  std::lock_guard lock(mutex_);
+  std::unordered_set<std::int32_t> new_folders, new_ids;
+  for (const TreeElement& e : elements) {
+    if (e.id <= 0 || position_of_.count(e.id) || !new_ids.insert(e.id).second) return false;
+    if (!IsLiveFolderLocked(e.parent_id) && !new_folders.count(e.parent_id)) return false;
+    if (e.is_folder()) new_folders.insert(e.id);
+  }
+  for (TreeElement& e : elements) {
+    e.from_last_session = true;
+    AppendLocked(std::move(e));
+  }
+  id_counter_ = std::max(id_counter_, last_id);
+  return true;
 }
 
 void ProjectTree::RemoveAt(std::int32_t id) {

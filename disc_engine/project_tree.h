@@ -70,6 +70,12 @@ class ProjectTree {
   // (missing, unreadable, not a regular file, 4 GiB or more, bad parent),
   // reported as OnBuildingError(kErrorCannotAddElement, path).
   std::int32_t AddFile(std::int32_t dad_index, std::string path, EventTarget target = {});
+  // Appends elements imported from the last session of a disc, marked as
+  // such. Their ids come from the import's own counter: the tree's counter
+  // moves on to last_id when that is higher. Refused (false, nothing added)
+  // when an id is taken or repeated, or a parent is neither the root nor an
+  // earlier folder.
+  bool AddImportedElements(std::vector<TreeElement> elements, std::int32_t last_id);
   // Marks a file, or a folder and everything below it, removed. Ids stay taken.
   void RemoveAt(std::int32_t id);
   // Renames an element. Refused (false, name unchanged) for an unknown or

@@ -308,9 +308,24 @@ TEST_F(ProjectTreeTest, ListingsReportChildrenInListOrder) {
   (void)file;
 }
 
-TEST_F(ProjectTreeTest, ProjectedSizeCountsWholeKibibytesAndNoDriveAsZero) {
+TEST_F(ProjectTreeTest, ProjectedSizeCountsWholeKibibytesAndNoDriveAsZeroAndLeavesOutImportedFiles) {
   tree_.AddFile(kRootId, dir_.WriteFile("small.bin", std::string(1023, 'x')));
   EXPECT_DOUBLE_EQ(tree_.ProjectedFilesMB(), 0.0);
+  TreeElement old_folder;
+  old_folder.name = "old";
+  old_folder.id = 10;
+  TreeElement old_file;
+  old_file.name = "old.bin";
+  old_file.id = 11;
+  old_file.parent_id = 10;
+  old_file.kind = kKindFile;
+  old_file.file_size = 50 * 1024 * 1024;
+  EXPECT_FALSE(tree_.AddImportedElements({old_file}, 11)) << "its parent is unknown";
+  ASSERT_TRUE(tree_.AddImportedElements({old_folder, old_file}, 11));
+  EXPECT_FALSE(tree_.AddImportedElements({old_folder}, 11)) << "id taken";
+  EXPECT_EQ(tree_.GetFileCount(), 2) << "imported files count";
+  EXPECT_DOUBLE_EQ(tree_.ProjectedFilesMB(), 0.0) << "but take no new space";
+  EXPECT_EQ(tree_.AddVirtualDirectory(kRootId, "after"), 12);
   tree_.AddFile(kRootId, dir_.WriteFile("mb.bin", "", 1024 * 1024));
   EXPECT_FLOAT_EQ(tree_.ProjectedImageSizeMB(-1.0f), 1.0f) << "no listened drive";
   EXPECT_FLOAT_EQ(tree_.ProjectedImageSizeMB(100.0f), 101.0f);
