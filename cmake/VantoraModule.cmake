@@ -28,11 +28,11 @@ function(vantora_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
-# vantora_fuzz(<name> SOURCES ... [LIBS ...] [SECONDS n])
+# vantora_fuzz(<name> SOURCES ... [LIBS ...] [SECONDS n] [SEEDS dir])
 #   A libFuzzer target, built only with VANTORA_FUZZ (clang). scripts/test runs
 #   every target listed in fuzz_targets.txt for its number of seconds.
 function(vantora_fuzz name)
-  cmake_parse_arguments(F "" "SECONDS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "SECONDS;SEEDS" "SOURCES;LIBS" ${ARGN})
   if(NOT VANTORA_FUZZ)
     return()
   endif()
@@ -45,7 +45,7 @@ function(vantora_fuzz name)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   add_dependencies(all_fuzz_targets ${name})
-  file(APPEND ${CMAKE_BINARY_DIR}/fuzz_targets.txt "${name} ${F_SECONDS} ${CMAKE_CURRENT_SOURCE_DIR}\n")
+  file(APPEND ${CMAKE_BINARY_DIR}/fuzz_targets.txt "${name} ${F_SECONDS} ${F_SEEDS}\n")
 endfunction()
 
 # vantora_module_tests(<prefix> LIBS ...)
@@ -55,8 +55,10 @@ endfunction()
 #     *_e2e_test.cpp      -> <prefix>_e2e_tests      label e2e (external validators)
 #     *_threads_test.cpp  -> <prefix>_threads_tests  label threads (also run under tsan)
 #     *_big_test.cpp      -> <prefix>_big_tests      label big (left out of scripts/test)
-#     *_fuzz.cpp          -> fuzz target <prefix>_<stem>; seconds from
+#     *_fuzz.cpp          -> fuzz target <prefix>_<stem>_fuzz (<prefix>_fuzz when the stem
+#                            is the prefix); seconds from
 #                            FUZZ_SECONDS_<stem> when set, else 20
+#                            and seeds from fuzz_seeds/<stem>/
 #     *_testutil.cpp      -> linked into every test executable of the module
 function(vantora_module_tests prefix)
   cmake_parse_arguments(M "" "" "LIBS" ${ARGN})
@@ -97,7 +99,13 @@ function(vantora_module_tests prefix)
     if(DEFINED FUZZ_SECONDS_${stem})
       set(seconds ${FUZZ_SECONDS_${stem}})
     endif()
-    vantora_fuzz(${prefix}_${stem} SOURCES ${f} LIBS ${M_LIBS} SECONDS ${seconds})
+    if(stem STREQUAL prefix)
+      set(target ${prefix}_fuzz)
+    else()
+      set(target ${prefix}_${stem}_fuzz)
+    endif()
+    vantora_fuzz(${target} SOURCES ${f} LIBS ${M_LIBS} SECONDS ${seconds}
+                 SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${stem})
   endforeach()
 endfunction()
 
