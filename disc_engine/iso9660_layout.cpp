@@ -99,6 +99,18 @@ class LayoutBuilder {
 
  private:
   bool Phase(int status) { return !options_.phase || options_.phase(status); }
+  // Runs step on the ISO hierarchy after phase iso_status, then (unless in
+  // the DVD-Video mode) on the Joliet one after the next phase; false when a
+  // phase cancels.
+  template <typename Step>
+  bool EachHierarchy(int iso_status, Step step) {
+    if (!Phase(iso_status)) return false;
+    step(iso_);
+    if (options_.dvd_video) return true;
+    if (!Phase(iso_status + 1)) return false;
+    step(joliet_);
+    return true;
+  }
   bool IsFolder(std::uint32_t node) const { return node == root_ || nodes_[node].element->is_folder(); }
   std::int64_t DateOf(std::uint32_t node) const {
     if (node == root_ || !nodes_[node].element->mtime) return build_time_;
@@ -427,17 +439,9 @@ LayoutResult LayoutBuilder::Run() {
 
   next_free_ = std::uint64_t(options_.session_start) +
                (options_.dvd_video ? iso9660::kFirstFreeSectorDvdVideo : iso9660::kFirstFreeSector);
-  if (!Phase(3)) return Canceled();
-  AllocatePathTable(iso_);
-  if (joliet) {
-    if (!Phase(4)) return Canceled();
-    AllocatePathTable(joliet_);
-  }
-  if (!Phase(5)) return Canceled();
-  AllocateDirectories(iso_);
-  if (joliet) {
-    if (!Phase(6)) return Canceled();
-    AllocateDirectories(joliet_);
+  if (!EachHierarchy(3, [&](HierarchyLayout& h) { AllocatePathTable(h); }) ||
+      !EachHierarchy(5, [&](HierarchyLayout& h) { AllocateDirectories(h); })) {
+    return Canceled();
   }
   if (options_.dvd_video) {
     std::uint32_t files = 0;
@@ -456,22 +460,12 @@ LayoutResult LayoutBuilder::Run() {
   out_.end_sector = static_cast<std::uint32_t>(next_free_);
   out_.total_sectors = out_.end_sector - out_.session_start;
 
-  if (!Phase(7)) return Canceled();
-  WriteDirectories(iso_);
-  if (joliet) {
-    if (!Phase(8)) return Canceled();
-    WriteDirectories(joliet_);
-  }
+  if (!EachHierarchy(7, [&](HierarchyLayout& h) { WriteDirectories(h); })) return Canceled();
   const std::uint32_t s = options_.session_start;
   WriteVolumeDescriptor(iso_, s + iso9660::kPrimaryDescriptorSector);
   if (joliet) WriteVolumeDescriptor(joliet_, s + iso9660::kJolietDescriptorSector);
   WriteTerminator(s + (joliet ? iso9660::kJolietDescriptorSector + 1 : iso9660::kJolietDescriptorSector));
-  if (!Phase(9)) return Canceled();
-  WritePathTables(iso_);
-  if (joliet) {
-    if (!Phase(10)) return Canceled();
-    WritePathTables(joliet_);
-  }
+  if (!EachHierarchy(9, [&](HierarchyLayout& h) { WritePathTables(h); })) return Canceled();
 
   // Folder facts and the root.
   for (std::uint32_t f = 0; f < nodes_.size(); ++f) {
@@ -488,7 +482,8 @@ LayoutResult LayoutBuilder::Run() {
   }
   // Levels: depth below the root, from 0 (children come after parents).
   for (std::uint32_t f = 0; f < root_; ++f) {
-    for (std::uint32_t c : nodes_[f].children) out_.elements[nodes_[c].element->id].level = out_.elements[nodes_[f].element->id].level + 1;
+    const std::int32_t level = out_.elements[nodes_[f].element->id].level + 1;
+    for (std::uint32_t c : nodes_[f].children) out_.elements[nodes_[c].element->id].level = level;
   }
   out_.iso_path_table = iso_.path_table;
   out_.iso_root_extent = iso_.extent[root_];
