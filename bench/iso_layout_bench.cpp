@@ -17,7 +17,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 long PeakRssMiB() {
   rusage usage{};
@@ -80,8 +82,9 @@ int main(int argc, char** argv) {
     start = Clock::now();
     int status = std::system(command.c_str());
     double peer = Seconds(start);
-    std::printf("folder %s: %zu elements, ours %.3f s, genisoimage -print-size %.3f s (exit %d), ratio %.2f\n",
-                argv[1], snapshot.size(), mine, peer, status, peer > 0 ? mine / peer : 0.0);
+    std::printf(
+        "folder %s: %zu elements, ours %.3f s, genisoimage -print-size %.3f s (exit %d), ratio %.2f\n",
+        argv[1], snapshot.size(), mine, peer, status, peer > 0 ? mine / peer : 0.0);
     if (!folder.ok()) std::printf("our layout failed: %s\n", folder.error.c_str());
   }
   return 0;

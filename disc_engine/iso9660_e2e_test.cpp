@@ -65,7 +65,8 @@ void WriteImage(const IsoLayout& layout, const std::string& path) {
     std::string data = ReadAll(p.source_path);
     ASSERT_EQ(data.size(), p.size) << p.source_path;
     if (data.empty()) continue;
-    ASSERT_EQ(::pwrite(fd, data.data(), data.size(), off_t(p.extent) * iso9660::kSectorSize), ssize_t(data.size()));
+    ASSERT_EQ(::pwrite(fd, data.data(), data.size(), off_t(p.extent) * iso9660::kSectorSize),
+              ssize_t(data.size()));
   }
   ASSERT_EQ(::ftruncate(fd, off_t(layout.end_sector) * iso9660::kSectorSize), 0);
   ::close(fd);
@@ -111,10 +112,11 @@ class IsoReadersTest : public ::testing::Test {
   }
 
   // Extracts the image with xorriso and compares every file with its source.
-  void ExpectExtractedTreeMatches(const std::string& read_fs, const std::vector<std::pair<std::string, std::string>>& files) {
+  void ExpectExtractedTreeMatches(const std::string& read_fs,
+                                  const std::vector<std::pair<std::string, std::string>>& files) {
     std::string out = dir_.path() + "/extract-" + read_fs;
-    CommandResult r = RunCommand({"xorriso", "-abort_on", "FAILURE", "-read_fs", read_fs, "-osirrox", "on", "-indev", image_,
-                           "-extract", "/", out});
+    CommandResult r = RunCommand({"xorriso", "-abort_on", "FAILURE", "-read_fs", read_fs, "-osirrox", "on",
+                                  "-indev", image_, "-extract", "/", out});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     for (const auto& [in_image, source] : files) {
       EXPECT_EQ(ReadAll(out + "/" + in_image), ReadAll(source)) << in_image;
@@ -127,7 +129,8 @@ class IsoReadersTest : public ::testing::Test {
 
 // Keeps the image for inspection when ZEPHREL_KEEP_IMAGE names a path.
 void KeepImage(const std::string& image) {
-  if (const char* keep = std::getenv("ZEPHREL_KEEP_IMAGE")) fs::copy_file(image, keep, fs::copy_options::overwrite_existing);
+  if (const char* keep = std::getenv("ZEPHREL_KEEP_IMAGE"))
+    fs::copy_file(image, keep, fs::copy_options::overwrite_existing);
 }
 
 TEST_F(IsoReadersTest, IsoinfoAndXorrisoReadBothHierarchiesAndTheFileData) {
@@ -145,16 +148,17 @@ TEST_F(IsoReadersTest, IsoinfoAndXorrisoReadBothHierarchiesAndTheFileData) {
 
   CommandResult l = RunCommand({"isoinfo", "-l", "-i", image_});
   EXPECT_EQ(l.exit_code, 0);
-  for (const char* name : {"README.TXT", "_T_.TXT", "A.TXT", "A1.TXT", "EMPTY.BIN", "RANDOM.BIN", "EXACT.BIN",
-                           "Directory listing of /DISC/SUB/DEEPER/", "Directory listing of /DISC/EMPTY FOLDER/"}) {
+  for (const char* name :
+       {"README.TXT", "_T_.TXT", "A.TXT", "A1.TXT", "EMPTY.BIN", "RANDOM.BIN", "EXACT.BIN",
+        "Directory listing of /DISC/SUB/DEEPER/", "Directory listing of /DISC/EMPTY FOLDER/"}) {
     ExpectContains(l, name);
   }
 
   CommandResult j = RunCommand({"isoinfo", "-J", "-j", "iso8859-1", "-l", "-i", image_});
   EXPECT_EQ(j.exit_code, 0);
-  for (const char* name : {"readme.txt", "\xC9t\xE9.txt", " a.txt", " A.TXT",
-                           "a very long file name that goes beyond thirty-one.data",
-                           "Directory listing of /disc/sub/deeper/"}) {
+  for (const char* name :
+       {"readme.txt", "\xC9t\xE9.txt", " a.txt", " A.TXT",
+        "a very long file name that goes beyond thirty-one.data", "Directory listing of /disc/sub/deeper/"}) {
     ExpectContains(j, name);
   }
 
@@ -180,7 +184,8 @@ TEST_F(IsoReadersTest, DvdVideoModeImagesReadAsIso9660WithDataInAddOrder) {
   testing::TreeBuilder t;
   t.Folder(kRootId, "AUDIO_TS");
   std::int32_t video = t.Folder(kRootId, "VIDEO_TS");
-  std::vector<std::string> names = {"VIDEO_TS.IFO", "VIDEO_TS.VOB", "VIDEO_TS.BUP", "VTS_01_0.IFO", "VTS_01_1.VOB"};
+  std::vector<std::string> names = {"VIDEO_TS.IFO", "VIDEO_TS.VOB", "VIDEO_TS.BUP", "VTS_01_0.IFO",
+                                    "VTS_01_1.VOB"};
   unsigned seed = 1;
   for (const auto& name : names) {
     std::string path = dir_.WriteFile(name, RandomBytes(5000 + 3000 * seed, seed));

@@ -27,12 +27,12 @@ constexpr char kStandardIdentifier[] = "CD001";
 
 // Volume descriptor fields (primary and supplementary alike).
 namespace vd {
-constexpr std::size_t kType = 0;                    // 1 byte
-constexpr std::size_t kStandardId = 1;              // "CD001"
-constexpr std::size_t kVersion = 6;                 // 1
-constexpr std::size_t kSystemId = 8;                // 32 bytes
+constexpr std::size_t kType = 0;        // 1 byte
+constexpr std::size_t kStandardId = 1;  // "CD001"
+constexpr std::size_t kVersion = 6;     // 1
+constexpr std::size_t kSystemId = 8;    // 32 bytes
 constexpr std::size_t kSystemIdLength = 32;
-constexpr std::size_t kVolumeId = 40;               // 32 bytes
+constexpr std::size_t kVolumeId = 40;  // 32 bytes
 constexpr std::size_t kVolumeIdLength = 32;
 constexpr std::size_t kVolumeSpaceSize = 80;        // both-endian 32
 constexpr std::size_t kEscapeSequences = 88;        // supplementary only, 32 bytes
@@ -42,13 +42,13 @@ constexpr std::size_t kLogicalBlockSize = 128;      // both-endian 16
 constexpr std::size_t kPathTableSize = 132;         // both-endian 32
 constexpr std::size_t kTypeLPathTable = 140;        // little-endian 32
 constexpr std::size_t kOptionalTypeLPathTable = 144;
-constexpr std::size_t kTypeMPathTable = 148;        // big-endian 32
+constexpr std::size_t kTypeMPathTable = 148;  // big-endian 32
 constexpr std::size_t kOptionalTypeMPathTable = 152;
-constexpr std::size_t kRootDirectoryRecord = 156;   // 34 bytes
-constexpr std::size_t kPublisherId = 318;           // 128 bytes
-constexpr std::size_t kDataPreparerId = 446;        // 128 bytes
+constexpr std::size_t kRootDirectoryRecord = 156;  // 34 bytes
+constexpr std::size_t kPublisherId = 318;          // 128 bytes
+constexpr std::size_t kDataPreparerId = 446;       // 128 bytes
 constexpr std::size_t kLongIdLength = 128;
-constexpr std::size_t kCreationDate = 813;          // 17 bytes: 16 digits + GMT offset
+constexpr std::size_t kCreationDate = 813;  // 17 bytes: 16 digits + GMT offset
 constexpr std::size_t kModificationDate = 830;
 constexpr std::size_t kFileStructureVersion = 881;  // must be 1
 }  // namespace vd
@@ -58,17 +58,17 @@ constexpr std::uint8_t kJolietEscape[3] = {0x25, 0x2F, 0x45};
 
 // Directory record (ECMA-119 9.1).
 namespace dr {
-constexpr std::size_t kLength = 0;                  // whole record, always even
+constexpr std::size_t kLength = 0;  // whole record, always even
 constexpr std::size_t kExtAttrLength = 1;
-constexpr std::size_t kExtent = 2;                  // both-endian 32
-constexpr std::size_t kDataLength = 10;             // both-endian 32
-constexpr std::size_t kRecordingDate = 18;          // 7 bytes
+constexpr std::size_t kExtent = 2;          // both-endian 32
+constexpr std::size_t kDataLength = 10;     // both-endian 32
+constexpr std::size_t kRecordingDate = 18;  // 7 bytes
 constexpr std::size_t kFlags = 25;
-constexpr std::size_t kVolumeSequenceNumber = 28;   // both-endian 16
+constexpr std::size_t kVolumeSequenceNumber = 28;  // both-endian 16
 constexpr std::size_t kIdentifierLength = 32;
 constexpr std::size_t kIdentifier = 33;
 constexpr std::size_t kFixedPart = 33;
-constexpr std::size_t kDotRecordLength = 34;        // "." and ".." records
+constexpr std::size_t kDotRecordLength = 34;  // "." and ".." records
 constexpr std::uint8_t kFlagDirectory = 2;
 }  // namespace dr
 
@@ -77,8 +77,8 @@ constexpr std::uint8_t kFlagDirectory = 2;
 namespace ptr {
 constexpr std::size_t kIdentifierLength = 0;
 constexpr std::size_t kExtAttrLength = 1;
-constexpr std::size_t kExtent = 2;                  // 32
-constexpr std::size_t kParentNumber = 6;            // 16
+constexpr std::size_t kExtent = 2;        // 32
+constexpr std::size_t kParentNumber = 6;  // 16
 constexpr std::size_t kIdentifier = 8;
 constexpr std::size_t kFixedPart = 8;
 constexpr std::size_t kRootRecordLength = 10;

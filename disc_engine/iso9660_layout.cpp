@@ -44,7 +44,8 @@ void PutVolumeDate(std::uint8_t* p, std::int64_t seconds) {
 }
 
 std::uint32_t RecordLength(std::size_t identifier_bytes) {
-  return static_cast<std::uint32_t>(iso9660::dr::kFixedPart + identifier_bytes + (identifier_bytes % 2 == 0 ? 1 : 0));
+  return static_cast<std::uint32_t>(iso9660::dr::kFixedPart + identifier_bytes +
+                                    (identifier_bytes % 2 == 0 ? 1 : 0));
 }
 
 std::uint32_t PathRecordLength(std::size_t identifier_bytes) {
@@ -69,7 +70,8 @@ std::uint32_t PutDirectoryRecord(std::uint8_t* p, std::uint32_t extent, std::uin
 }
 
 // "." (identifier 0x00) or ".." (0x01).
-void PutDotRecord(std::uint8_t* p, std::uint32_t extent, std::uint32_t sectors, std::int64_t date, char which) {
+void PutDotRecord(std::uint8_t* p, std::uint32_t extent, std::uint32_t sectors, std::int64_t date,
+                  char which) {
   PutDirectoryRecord(p, extent, sectors * kSectorSize, date, true, std::string(1, which));
 }
 
@@ -81,12 +83,12 @@ struct Node {  // a visible folder or file; index n of the nodes vector is the r
 // Per hierarchy: identifiers, record order and directory placement.
 struct HierarchyLayout {
   Hierarchy hierarchy;
-  std::vector<std::string> identifier;               // per node, encoded
-  std::vector<std::vector<std::uint32_t>> records;   // per folder node: children in record order
-  std::vector<std::uint32_t> path_order;             // folders in path-table order (root excluded)
-  std::vector<std::uint32_t> number;                 // per node: directory number (folders)
-  std::vector<std::uint32_t> extent;                 // per node: directory extent (folders)
-  std::vector<std::uint32_t> sectors;                // per node: directory sectors (folders)
+  std::vector<std::string> identifier;              // per node, encoded
+  std::vector<std::vector<std::uint32_t>> records;  // per folder node: children in record order
+  std::vector<std::uint32_t> path_order;            // folders in path-table order (root excluded)
+  std::vector<std::uint32_t> number;                // per node: directory number (folders)
+  std::vector<std::uint32_t> extent;                // per node: directory extent (folders)
+  std::vector<std::uint32_t> sectors;               // per node: directory sectors (folders)
   PathTableLocation path_table;
 };
 
@@ -126,7 +128,9 @@ class LayoutBuilder {
   void WritePathTables(const HierarchyLayout& h);
   void WriteVolumeDescriptor(const HierarchyLayout& h, std::uint32_t sector);
   void WriteTerminator(std::uint32_t sector);
-  std::uint8_t* At(std::uint32_t sector) { return out_.header.data() + std::size_t(sector - out_.session_start) * kSectorSize; }
+  std::uint8_t* At(std::uint32_t sector) {
+    return out_.header.data() + std::size_t(sector - out_.session_start) * kSectorSize;
+  }
   LayoutResult Fail(std::string message) {
     LayoutResult r;
     r.status = LayoutResult::Status::kError;
@@ -144,7 +148,7 @@ class LayoutBuilder {
   std::int64_t build_time_ = 0;
   std::vector<Node> nodes_;
   std::uint32_t root_ = 0;
-  std::uint64_t next_free_ = 0;  // 64-bit so that overflow past 32-bit sectors is caught
+  std::uint64_t next_free_ = 0;             // 64-bit so that overflow past 32-bit sectors is caught
   std::vector<std::uint32_t> file_extent_;  // per node
   HierarchyLayout iso_{Hierarchy::kIso, {}, {}, {}, {}, {}, {}, {}};
   HierarchyLayout joliet_{Hierarchy::kJoliet, {}, {}, {}, {}, {}, {}, {}};
@@ -342,7 +346,8 @@ void LayoutBuilder::WriteDirectories(const HierarchyLayout& h) {
       const bool folder = IsFolder(c);
       const TreeElement& e = *nodes_[c].element;
       std::uint32_t extent = folder ? h.extent[c] : file_extent_[c];
-      std::uint32_t data_length = folder ? h.sectors[c] * kSectorSize : static_cast<std::uint32_t>(e.file_size);
+      std::uint32_t data_length =
+          folder ? h.sectors[c] * kSectorSize : static_cast<std::uint32_t>(e.file_size);
       pos += PutDirectoryRecord(dir + pos, extent, data_length, DateOf(c), folder, h.identifier[c]);
       ElementLayout& out = out_.elements[e.id];
       if (h.hierarchy == Hierarchy::kIso) {
@@ -393,7 +398,8 @@ void LayoutBuilder::WriteVolumeDescriptor(const HierarchyLayout& h, std::uint32_
   p[vd::kVersion] = 1;
   // Spaces; in the Joliet descriptor as UCS-2 characters (00 20), so readers
   // do not decode the bytes 20 20 as U+2020.
-  for (std::size_t i = 0; i < vd::kSystemIdLength; ++i) p[vd::kSystemId + i] = (joliet && i % 2 == 0) ? 0 : ' ';
+  for (std::size_t i = 0; i < vd::kSystemIdLength; ++i)
+    p[vd::kSystemId + i] = (joliet && i % 2 == 0) ? 0 : ' ';
   auto put_text = [&](std::size_t offset, const std::string& utf8, std::size_t max) {
     std::string text = DescriptorText(utf8, h.hierarchy, max);
     std::memcpy(p + offset, text.data(), text.size());

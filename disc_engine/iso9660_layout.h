@@ -57,8 +57,8 @@ struct ElementLayout {
   std::uint32_t joliet_directory_sectors = 0;
   std::uint32_t iso_record_length = 0;
   std::uint32_t joliet_record_length = 0;
-  std::string iso_identifier;     // as recorded (bytes)
-  std::string joliet_identifier;  // UCS-2 big-endian bytes
+  std::string iso_identifier;          // as recorded (bytes)
+  std::string joliet_identifier;       // UCS-2 big-endian bytes
   std::int32_t level = 0;              // folders: depth below the root, from 0
   std::uint32_t directory_number = 0;  // folders: number in the ISO path table
 };

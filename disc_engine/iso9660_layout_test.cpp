@@ -48,7 +48,8 @@ std::vector<std::string> Identifiers(const std::vector<testing::ParsedRecord>& r
   return ids;
 }
 
-const testing::ParsedRecord* FindRecord(const std::vector<testing::ParsedRecord>& records, const std::string& id) {
+const testing::ParsedRecord* FindRecord(const std::vector<testing::ParsedRecord>& records,
+                                        const std::string& id) {
   for (const auto& r : records) {
     if (r.identifier == id) return &r;
   }
@@ -203,8 +204,9 @@ TEST(PathTables, ListFoldersLevelByLevelInBothByteOrdersWithParentNumbers) {
     auto mt = ReadPathTable(l, loc.type_m, loc.size, true);
     ASSERT_EQ(lt.size(), 5u);
     ASSERT_EQ(mt.size(), 5u);
-    std::vector<std::string> names = joliet ? std::vector<std::string>{Ucs2(u"a"), Ucs2(u"b"), Ucs2(u"a1"), Ucs2(u"b2")}
-                                            : std::vector<std::string>{"A", "B", "A1", "B2"};
+    std::vector<std::string> names =
+        joliet ? std::vector<std::string>{Ucs2(u"a"), Ucs2(u"b"), Ucs2(u"a1"), Ucs2(u"b2")}
+               : std::vector<std::string>{"A", "B", "A1", "B2"};
     std::vector<std::uint16_t> parents = {1, 1, 2, 3};
     for (std::size_t i = 0; i < 4; ++i) {
       EXPECT_EQ(lt[i + 1].identifier, names[i]);
@@ -269,7 +271,8 @@ TEST(Identifiers, AreUniqueWithinADirectoryInBothHierarchies) {
   IsoLayout l = LayOutOk(t.elements(), Options());
 
   EXPECT_NE(l.elements.at(lower).iso_identifier, l.elements.at(upper).iso_identifier);
-  EXPECT_EQ(l.elements.at(lower).iso_identifier, "A.TXT") << "the first in name order, then list order, keeps it";
+  EXPECT_EQ(l.elements.at(lower).iso_identifier, "A.TXT")
+      << "the first in name order, then list order, keeps it";
   EXPECT_EQ(l.elements.at(upper).iso_identifier, "A2.TXT") << "A1.TXT belongs to a1.txt";
   EXPECT_EQ(l.elements.at(taken).iso_identifier, "A1.TXT");
   EXPECT_EQ(l.elements.at(lower).joliet_identifier, Ucs2(u"a.txt")) << "Joliet keeps names differing in case";
@@ -412,7 +415,8 @@ TEST(DvdVideoLayout, PlacesFileDataContiguouslyInAddOrderAfterTheUdfArea) {
   }
   // Records in list order, not sorted.
   auto ids_in_dir = Identifiers(ReadDirectory(l, l.elements.at(video).iso_extent, 1));
-  EXPECT_EQ(ids_in_dir, (std::vector<std::string>{"VIDEO_TS.IFO", "VTS_01_1.VOB", "VIDEO_TS.BUP", "VTS_01_0.IFO"}));
+  EXPECT_EQ(ids_in_dir,
+            (std::vector<std::string>{"VIDEO_TS.IFO", "VTS_01_1.VOB", "VIDEO_TS.BUP", "VTS_01_0.IFO"}));
 }
 
 TEST(Dates, ComeFromTheSourceOrTheBuildTimeAndDotRecordsUseTheirDirectories) {

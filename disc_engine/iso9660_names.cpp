@@ -60,7 +60,8 @@ Identifier MapIdentifier(std::string_view utf8_name, bool is_file, Hierarchy hie
   return id;
 }
 
-void MakeIdentifiersUnique(std::vector<Identifier>& ids, const std::vector<bool>& is_file, Hierarchy hierarchy) {
+void MakeIdentifiersUnique(std::vector<Identifier>& ids, const std::vector<bool>& is_file,
+                           Hierarchy hierarchy) {
   std::unordered_set<Identifier> all(ids.begin(), ids.end());
   if (all.size() == ids.size()) return;
   const std::size_t limit = IdentifierLimit(hierarchy);

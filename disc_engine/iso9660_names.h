@@ -27,7 +27,8 @@ Identifier MapIdentifier(std::string_view utf8_name, bool is_file, Hierarchy hie
 // the first holder of an identifier keeps it; a later one has the tail of its
 // name (before a file's extension) replaced by a counter 1, 2, ... so that it
 // stays within the limit and matches no other identifier of the directory.
-void MakeIdentifiersUnique(std::vector<Identifier>& ids, const std::vector<bool>& is_file, Hierarchy hierarchy);
+void MakeIdentifiersUnique(std::vector<Identifier>& ids, const std::vector<bool>& is_file,
+                           Hierarchy hierarchy);
 
 // Directory record order: name parts compared character by character with the
 // shorter padded by spaces, then the extensions (after a file's last '.') the

@@ -42,13 +42,18 @@ const std::uint8_t* Sector(const IsoLayout& layout, std::uint32_t sector) {
   return layout.header.data() + std::size_t(sector - layout.session_start) * iso9660::kSectorSize;
 }
 
-std::uint32_t Le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24; }
-std::uint32_t Be32(const std::uint8_t* p) { return p[3] | p[2] << 8 | p[1] << 16 | std::uint32_t(p[0]) << 24; }
+std::uint32_t Le32(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
+}
+std::uint32_t Be32(const std::uint8_t* p) {
+  return p[3] | p[2] << 8 | p[1] << 16 | std::uint32_t(p[0]) << 24;
+}
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[1] | p[0] << 8); }
 std::uint32_t Both32(const std::uint8_t* p) { return Le32(p) == Be32(p + 4) ? Le32(p) : 0xFFFFFFFFu; }
 
-std::vector<ParsedRecord> ReadDirectory(const IsoLayout& layout, std::uint32_t extent, std::uint32_t sectors) {
+std::vector<ParsedRecord> ReadDirectory(const IsoLayout& layout, std::uint32_t extent,
+                                        std::uint32_t sectors) {
   std::vector<ParsedRecord> out;
   for (std::uint32_t s = extent; s < extent + sectors; ++s) {
     const std::uint8_t* p = Sector(layout, s);
@@ -119,11 +124,13 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::WriteFile(const std::string& relative, const std::string& content, std::uint64_t size) const {
+std::string TempDir::WriteFile(const std::string& relative, const std::string& content,
+                               std::uint64_t size) const {
   std::string full = path_ + "/" + relative;
   int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw std::runtime_error("cannot create " + full);
-  if (!content.empty() && ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size())) {
+  if (!content.empty() &&
+      ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size())) {
     ::close(fd);
     throw std::runtime_error("cannot write " + full);
   }

@@ -15,7 +15,8 @@ namespace zephrel::testing {
 // Builds a snapshot the way the tree does: ids 1, 2, ... in call order.
 class TreeBuilder {
  public:
-  std::int32_t Folder(std::int32_t parent, std::string name, std::optional<std::int64_t> mtime = std::nullopt);
+  std::int32_t Folder(std::int32_t parent, std::string name,
+                      std::optional<std::int64_t> mtime = std::nullopt);
   std::int32_t File(std::int32_t parent, std::string name, std::uint64_t size,
                     std::optional<std::int64_t> mtime = std::nullopt, std::string source = "");
   std::vector<TreeElement>& elements() { return elements_; }
@@ -30,7 +31,7 @@ struct ParsedRecord {
   std::uint32_t data_length = 0;
   std::array<std::uint8_t, 7> date{};
   std::uint8_t flags = 0;
-  std::string identifier;  // raw bytes
+  std::string identifier;    // raw bytes
   std::uint32_t sector = 0;  // absolute sector holding the record
   std::size_t offset = 0;    // offset in that sector
 };
@@ -65,7 +66,8 @@ class TempDir {
   ~TempDir();
   const std::string& path() const { return path_; }
   // Creates a file of size bytes (sparse beyond content) below the folder.
-  std::string WriteFile(const std::string& relative, const std::string& content, std::uint64_t size = 0) const;
+  std::string WriteFile(const std::string& relative, const std::string& content,
+                        std::uint64_t size = 0) const;
   std::string MakeDir(const std::string& relative) const;
 
  private:

@@ -245,7 +245,7 @@ void ProjectTree::GetFilesDirsAtLevel(std::int32_t level, EventTarget target) {
   events->BeginRetrieveElementsAtLevel();
   for (const TreeElement& e : children) {
     events->RetrieveElementsAtLevel(e.name, e.source_path, e.id, static_cast<float>(e.file_size),
-                                     e.is_file() ? 1 : 0, e.from_last_session ? 1 : 0);
+                                    e.is_file() ? 1 : 0, e.from_last_session ? 1 : 0);
   }
   events->EndRetrieveElementsAtLevel();
 }
@@ -430,8 +430,9 @@ void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index
       }
     }
     if (batch.skipped > 0) {
-      Report(events, kErrorCannotAddElement, batch.first_skipped + " (" + std::to_string(batch.skipped) +
-                                         (batch.skipped == 1 ? " entry" : " entries") + " skipped)");
+      Report(events, kErrorCannotAddElement,
+             batch.first_skipped + " (" + std::to_string(batch.skipped) +
+                 (batch.skipped == 1 ? " entry" : " entries") + " skipped)");
     }
   }
   if (events) events->OnEndAddingElements();
@@ -439,8 +440,8 @@ void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index
 
 // Walks the folder tree below top_fd depth first with an explicit stack of
 // open folders; every entry gets a new id as it is met.
-bool ProjectTree::ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id, const std::string& top_path,
-                                 ScanBatch* batch) {
+bool ProjectTree::ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id,
+                                 const std::string& top_path, ScanBatch* batch) {
   struct Frame {
     Fd fd;
     std::string path;
@@ -487,8 +488,12 @@ bool ProjectTree::ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std
     if (S_ISDIR(mode)) {
       std::int32_t id = add(entry.name, sub_path, frame.id, kKindFolder, entry.st);
       if (id < 0) return false;
-      Frame child{Fd(::openat(frame.fd.get(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)),
-                  sub_path, id, {}, 0};
+      Frame child{
+          Fd(::openat(frame.fd.get(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)),
+          sub_path,
+          id,
+          {},
+          0};
       if (child.fd.get() < 0 || !ReadEntries(child.fd.get(), &child.entries)) {
         batch->Skip(sub_path);  // the folder stays, empty
         continue;

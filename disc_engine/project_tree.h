@@ -33,12 +33,13 @@ class TreeEvents {
   virtual void OnEndAddingElements() {}
   virtual void OnBuildingError(std::int32_t /*error_number*/, const std::string& /*description*/) {}
   virtual void BeginRetrieveElementsAtLevel() {}
-  virtual void RetrieveElementsAtLevel(const std::string& /*name*/, const std::string& /*path*/, std::int32_t /*index*/,
-                                       float /*file_size*/, std::int32_t /*flag_file*/, std::int32_t /*flag_last_session*/) {}
+  virtual void RetrieveElementsAtLevel(const std::string& /*name*/, const std::string& /*path*/,
+                                       std::int32_t /*index*/, float /*file_size*/,
+                                       std::int32_t /*flag_file*/, std::int32_t /*flag_last_session*/) {}
   virtual void EndRetrieveElementsAtLevel() {}
   virtual void RetrieveDirectoriesAtLevelBegin(std::int32_t /*index*/) {}
-  virtual void RetrieveDirectoriesAtLevel(const std::string& /*dir_name*/, std::int32_t /*index*/, std::int32_t /*dad_index*/,
-                                          std::int32_t /*has_child*/) {}
+  virtual void RetrieveDirectoriesAtLevel(const std::string& /*dir_name*/, std::int32_t /*index*/,
+                                          std::int32_t /*dad_index*/, std::int32_t /*has_child*/) {}
 };
 
 // Where one call reports; when empty, the tree's own listener. A scan keeps
@@ -121,7 +122,8 @@ class ProjectTree {
   struct ScanBatch;
 
   void RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index, std::string path);
-  bool ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id, const std::string& top_path, ScanBatch* batch);
+  bool ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id,
+                      const std::string& top_path, ScanBatch* batch);
   std::int32_t NextScanId(const Scan* scan);
   std::vector<std::unique_ptr<Scan>> TakeScans();
   void JoinScans(std::vector<std::unique_ptr<Scan>>& scans);

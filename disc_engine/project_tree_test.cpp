@@ -36,13 +36,15 @@ struct RecordingEvents : TreeEvents {
     errors.emplace_back(n, d);
   }
   void BeginRetrieveElementsAtLevel() override { listing.push_back("begin"); }
-  void RetrieveElementsAtLevel(const std::string& name, const std::string& path, std::int32_t index, float size,
-                               std::int32_t flag_file, std::int32_t last_session) override {
+  void RetrieveElementsAtLevel(const std::string& name, const std::string& path, std::int32_t index,
+                               float size, std::int32_t flag_file, std::int32_t last_session) override {
     listing.push_back(name + "|" + path + "|" + std::to_string(index) + "|" + std::to_string(size) + "|" +
                       std::to_string(flag_file) + "|" + std::to_string(last_session));
   }
   void EndRetrieveElementsAtLevel() override { listing.push_back("end"); }
-  void RetrieveDirectoriesAtLevelBegin(std::int32_t index) override { listing.push_back("dirs " + std::to_string(index)); }
+  void RetrieveDirectoriesAtLevelBegin(std::int32_t index) override {
+    listing.push_back("dirs " + std::to_string(index));
+  }
   void RetrieveDirectoriesAtLevel(const std::string& name, std::int32_t index, std::int32_t dad,
                                   std::int32_t has_child) override {
     folders.emplace_back(name, index, dad, has_child);
@@ -154,7 +156,8 @@ TEST_F(ProjectTreeTest, ScanOfAHostileFolderEndsAndReportsEverySkippedEntryOnce)
   EXPECT_TRUE(names.count("real.txt"));
   EXPECT_TRUE(names.count("locked")) << "an unreadable folder stays, empty";
   EXPECT_EQ(names.count("secret.txt"), root ? 1u : 0u);
-  for (const char* skipped : {"up", "self", "pipe", "dangling", "to_pipe"}) EXPECT_FALSE(names.count(skipped)) << skipped;
+  for (const char* skipped : {"up", "self", "pipe", "dangling", "to_pipe"})
+    EXPECT_FALSE(names.count(skipped)) << skipped;
   const TreeElement* link = ByName(elements, "to_real");
   ASSERT_TRUE(link) << "a link to a regular file is followed";
   EXPECT_EQ(link->kind, kKindFile);
@@ -209,8 +212,8 @@ TEST_F(ProjectTreeTest, AddFileTakesRegularReadableFilesAndRefusesEverythingElse
   EXPECT_EQ(e.mtime, st.st_mtim.tv_sec);
 
   ASSERT_EQ(::mkfifo((dir_.path() + "/fifo").c_str(), 0644), 0);
-  std::vector<std::string> refused = {dir_.path() + "/missing.bin", dir_.MakeDir("folder"), dir_.path() + "/fifo",
-                                      good + "/", "/dev/zero"};
+  std::vector<std::string> refused = {dir_.path() + "/missing.bin", dir_.MakeDir("folder"),
+                                      dir_.path() + "/fifo", good + "/", "/dev/zero"};
   if (::geteuid() != 0) {
     std::string locked = dir_.WriteFile("locked.bin", "x");
     ::chmod(locked.c_str(), 0);
@@ -301,10 +304,12 @@ TEST_F(ProjectTreeTest, ListingsReportChildrenInListOrder) {
   tree_.AddVirtualDirectory(z, "inner");
   tree_.GetFilesDirsAtLevel(kRootId);
   EXPECT_EQ(events_.listing,
-            (std::vector<std::string>{"begin", "z||1|0.000000|0|0", "f.bin|" + f + "|2|3.000000|1|0", "a||3|0.000000|0|0", "end"}));
+            (std::vector<std::string>{"begin", "z||1|0.000000|0|0", "f.bin|" + f + "|2|3.000000|1|0",
+                                      "a||3|0.000000|0|0", "end"}));
   EXPECT_EQ(tree_.DirectoryCountAtLevel(kRootId), 2);
   EXPECT_EQ(events_.listing.back(), "dirs 0");
-  EXPECT_EQ(events_.folders, (std::vector<std::tuple<std::string, int, int, int>>{{"z", z, 0, 0}, {"a", a, 0, 0}}));
+  EXPECT_EQ(events_.folders,
+            (std::vector<std::tuple<std::string, int, int, int>>{{"z", z, 0, 0}, {"a", a, 0, 0}}));
   (void)file;
 }
 

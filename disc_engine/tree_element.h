@@ -14,10 +14,10 @@ enum ElementKind : std::int32_t { kKindFolder = 0, kKindFile = 1 };
 constexpr std::int32_t kRootId = 0;
 
 struct TreeElement {
-  std::string name;         // UTF-8; the element's name in the image
-  std::string source_path;  // a file's path on disk; a scanned folder's path;
-                            // empty for virtual folders, the folder made for a
-                            // scanned folder itself, and imported elements
+  std::string name;            // UTF-8; the element's name in the image
+  std::string source_path;     // a file's path on disk; a scanned folder's path;
+                               // empty for virtual folders, the folder made for a
+                               // scanned folder itself, and imported elements
   std::int32_t id = 0;         // unique, from the tree's id counter
   std::int32_t parent_id = 0;  // kRootId for the top level
   std::int32_t kind = kKindFolder;
