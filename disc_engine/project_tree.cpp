@@ -325,19 +325,18 @@ void ProjectTree::Clear() {
 
 // ---- scans ----------------------------------------------------------------
 
-std::vector<std::unique_ptr<ProjectTree::Scan>> ProjectTree::TakeScans() {
+std::vector<std::shared_ptr<ProjectTree::Scan>> ProjectTree::TakeScans() {
   std::lock_guard lock(scans_mutex_);
   return std::exchange(scans_, {});
 }
 
-void ProjectTree::JoinScans(std::vector<std::unique_ptr<Scan>>& scans) {
+void ProjectTree::JoinScans(std::vector<std::shared_ptr<Scan>>& scans) {
   for (auto& s : scans) {
     if (!s->thread.joinable()) continue;
     if (s->thread.get_id() == std::this_thread::get_id()) {
       // Called from a handler on the scan's own thread: it cannot wait for
       // itself; the scan sees the stop flag (and a newer epoch) and ends.
-      s->thread.detach();
-      s.release();  // freed by nobody: the thread still uses it  // NOLINT
+      s->thread.detach();  // the thread holds its own reference to the scan
       continue;
     }
     s->thread.join();
@@ -345,7 +344,7 @@ void ProjectTree::JoinScans(std::vector<std::unique_ptr<Scan>>& scans) {
 }
 
 void ProjectTree::ReapFinishedScansLocked() {
-  std::vector<std::unique_ptr<Scan>> keep;
+  std::vector<std::shared_ptr<Scan>> keep;
   for (auto& s : scans_) {
     if (s->done) {
       s->thread.join();
@@ -373,19 +372,18 @@ void ProjectTree::WaitForScans() {
 }
 
 void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path, EventTarget target) {
-  auto scan = std::make_unique<Scan>();
+  auto scan = std::make_shared<Scan>();
   TreeEvents* events = Resolve(target);
   scan->target = std::move(target);
   {
     std::lock_guard lock(mutex_);
     scan->epoch = epoch_;
   }
-  Scan* raw = scan.get();
   std::lock_guard lock(scans_mutex_);
   ReapFinishedScansLocked();
-  scan->thread = std::thread([this, raw, events, dad_index, p = std::move(path)]() mutable {
-    RunScan(raw, events, dad_index, std::move(p));
-    raw->done = true;
+  scan->thread = std::thread([this, self = scan, events, dad_index, p = std::move(path)]() mutable {
+    RunScan(self.get(), events, dad_index, std::move(p));
+    self->done = true;
   });
   scans_.push_back(std::move(scan));
 }
@@ -425,8 +423,13 @@ void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index
     {
       std::lock_guard lock(mutex_);
       if (scan->epoch == epoch_) {
+        // A parent removed while the scan ran hides what it found.
+        const bool hidden = !IsLiveFolderLocked(dad_index);
         elements_.reserve(elements_.size() + batch.elements.size());
-        for (TreeElement& e : batch.elements) AppendLocked(std::move(e));
+        for (TreeElement& e : batch.elements) {
+          e.removed = e.removed || hidden;
+          AppendLocked(std::move(e));
+        }
       }
     }
     if (batch.skipped > 0) {

@@ -125,8 +125,8 @@ class ProjectTree {
   bool ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id,
                       const std::string& top_path, ScanBatch* batch);
   std::int32_t NextScanId(const Scan* scan);
-  std::vector<std::unique_ptr<Scan>> TakeScans();
-  void JoinScans(std::vector<std::unique_ptr<Scan>>& scans);
+  std::vector<std::shared_ptr<Scan>> TakeScans();
+  void JoinScans(std::vector<std::shared_ptr<Scan>>& scans);
   void ReapFinishedScansLocked();
   std::int32_t AppendLocked(TreeElement element);
   const TreeElement* FindLocked(std::int32_t id) const;
@@ -145,7 +145,7 @@ class ProjectTree {
   std::string software_name_;
 
   std::mutex scans_mutex_;  // guards scans_
-  std::vector<std::unique_ptr<Scan>> scans_;
+  std::vector<std::shared_ptr<Scan>> scans_;
 };
 
 }  // namespace zephrel

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <future>
 #include <map>
 #include <mutex>
 #include <set>
@@ -387,6 +388,58 @@ TEST(ProjectTreeTargets, ACallsOwnTargetReceivesItsEventsAndOutlivesItsScan) {
   EXPECT_EQ(listener->listing.size(), 4u);  // begin, two scanned folders, end
   EXPECT_EQ(tree.DirectoryCountAtLevel(kRootId, listener), 2);
   EXPECT_EQ(listener->folders.size(), 2u);
+}
+
+}  // namespace
+}  // namespace zephrel
+
+namespace zephrel {
+namespace {
+
+// A handler running on the scan's own thread may clear the tree: the scan
+// stops, what it found is dropped, and its end is still reported once.
+struct ClearingEvents : TreeEvents {
+  ProjectTree* tree = nullptr;
+  std::promise<void> ended;
+  int cleared = 0;
+  void OnAddingElements(const std::string&, std::int32_t) override {
+    if (cleared++ == 0) tree->Clear();
+  }
+  void OnEndAddingElements() override { ended.set_value(); }
+};
+
+TEST(ProjectTreeHandlers, MayClearTheTreeFromTheScansOwnThread) {
+  testing::TempDir dir;
+  dir.MakeDir("many");
+  for (int i = 0; i < 1150; ++i) dir.WriteFile("many/f" + std::to_string(i), "");
+  // Held by the scan (as its target) until its thread is done with it.
+  auto events = std::make_shared<ClearingEvents>();
+  ProjectTree tree(nullptr);
+  events->tree = &tree;
+  auto ended = events->ended.get_future();
+  tree.AddDirectory(kRootId, dir.path() + "/many", events);
+  ended.wait();
+  EXPECT_EQ(events->cleared, 1) << "the scan stopped at the Clear";
+  EXPECT_TRUE(tree.Snapshot().empty());
+  EXPECT_EQ(tree.AddVirtualDirectory(kRootId, "fresh"), 1);
+}
+
+TEST(ProjectTreeHandlers, AFolderRemovedDuringItsScanHidesWhatTheScanFound) {
+  testing::TempDir dir;
+  dir.MakeDir("many");
+  for (int i = 0; i < 1150; ++i) dir.WriteFile("many/f" + std::to_string(i), "");
+  struct RemovingEvents : TreeEvents {
+    ProjectTree* tree = nullptr;
+    std::int32_t parent = 0;
+    void OnAddingElements(const std::string&, std::int32_t) override { tree->RemoveAt(parent); }
+  } events;
+  ProjectTree tree(&events);
+  events.tree = &tree;
+  events.parent = tree.AddVirtualDirectory(kRootId, "parent");
+  tree.AddDirectory(events.parent, dir.path() + "/many");
+  tree.WaitForScans();
+  EXPECT_EQ(tree.GetFileCount(), 0);
+  EXPECT_EQ(tree.GetDirectoryCount(), 0);
 }
 
 }  // namespace
