@@ -21,11 +21,21 @@ function(vantora_test name)
     VANTORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(env "VANTORA_TEST_MEDIA=${VANTORA_TEST_MEDIA_DIR}" "VANTORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
           "VANTORA_BINARY_DIR=${CMAKE_BINARY_DIR}" "QT_QPA_PLATFORM=offscreen" ${T_ENV})
-  set(props LABELS "${T_LABELS}" ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+  # gtest_discover_tests flattens list-valued PROPERTIES, so the properties are
+  # set by a script that CTest runs after the discovered tests are defined.
+  set(fixture "")
   if(T_MEDIA)
-    list(APPEND props FIXTURES_REQUIRED media)
+    set(fixture "FIXTURES_REQUIRED media")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS)
+  set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(GENERATE OUTPUT ${script} CONTENT
+"if(${name}_TESTS)
+  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS [==[${T_LABELS}]==]
+    ENVIRONMENT [==[${env}]==] TIMEOUT ${T_TIMEOUT} ${fixture})
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
 # vantora_fuzz(<name> SOURCES ... [LIBS ...] [SECONDS n] [SEEDS dir])

@@ -1,6 +1,7 @@
 #include "platform/ini.h"
 
 #include <cerrno>
+#include <mutex>
 
 #include "platform/text.h"
 
@@ -219,6 +220,10 @@ std::string ReadIni(const std::filesystem::path& file, std::string_view section,
 
 bool WriteIni(const std::filesystem::path& file, std::string_view section, std::string_view key,
               std::string_view value, FileError* error) {
+  // Read, change and replace as one step, so that concurrent writers in this
+  // process do not lose each other's keys.
+  static std::mutex write_mutex;
+  std::lock_guard<std::mutex> lock(write_mutex);
   FileError local;
   FileError* err = error ? error : &local;
   IniDocument doc = IniDocument::Load(file, err);

@@ -26,7 +26,8 @@ std::string ReadIni(const std::filesystem::path& file, std::string_view section,
 
 // Writes key = value into section. A missing file is created. Returns false and
 // fills *error when the file cannot be read back or written; the file is then
-// unchanged. section and key must not be empty and must not contain line breaks
+// unchanged. Writes from several threads of one process are serialised, so
+// none is lost. section and key must not be empty and must not contain line breaks
 // or ']' (section) / '=' (key); value must not contain line breaks.
 bool WriteIni(const std::filesystem::path& file, std::string_view section, std::string_view key,
               std::string_view value, FileError* error = nullptr);
