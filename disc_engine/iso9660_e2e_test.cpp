@@ -99,12 +99,13 @@ class IsoReadersTest : public ::testing::Test {
     image_ = dir_.path() + "/out.iso";
   }
 
-  LayoutResult LayOutScan(bool dvd) {
+  LayoutResult LayOutScan(bool dvd, std::uint32_t session_start = 0) {
     ProjectTree tree(nullptr);
     tree.AddDirectory(kRootId, dir_.path() + "/disc");
     tree.WaitForScans();
     LayoutOptions o;
     o.dvd_video = dvd;
+    o.session_start = session_start;
     o.volume_name = "Test Vol";
     o.software_name = "Vantora";
     o.clock = testing::PinnedClock(1772600767);
@@ -211,6 +212,21 @@ TEST_F(IsoReadersTest, DvdVideoModeImagesReadAsIso9660WithDataInAddOrder) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& name : names) files.emplace_back("VIDEO_TS/" + name, dir_.path() + "/" + name);
   ExpectExtractedTreeMatches("ecma119", files);
+}
+
+// A later session: the image file holds the whole disc (the first session's
+// area left empty), and readers find the volume at the session start.
+TEST_F(IsoReadersTest, ALaterSessionIsReadFromItsStartSector) {
+  LayoutResult r = LayOutScan(false, 1000);
+  ASSERT_TRUE(r.ok()) << r.error;
+  WriteImage(r.layout, image_);
+  CommandResult d = RunCommand({"isoinfo", "-d", "-T", "1000", "-i", image_});
+  ExpectContains(d, "Volume size is: " + std::to_string(r.layout.end_sector));
+  CommandResult l = RunCommand({"isoinfo", "-J", "-l", "-T", "1000", "-i", image_});
+  ExpectContains(l, "Directory listing of /disc/sub/deeper/");
+  CommandResult x = RunCommand({"isoinfo", "-T", "1000", "-i", image_, "-x", "/DISC/SUB/RANDOM.BIN"});
+  EXPECT_EQ(x.exit_code, 0);
+  EXPECT_EQ(x.output, ReadAll(dir_.path() + "/disc/sub/random.bin"));
 }
 
 }  // namespace
