@@ -139,6 +139,7 @@ TEST_F(ProjectTreeTest, ScanOfAHostileFolderEndsAndReportsEverySkippedEntryOnce)
   ASSERT_EQ(::mkfifo((dir_.path() + "/top/pipe").c_str(), 0644), 0);
   ASSERT_EQ(::symlink("missing", (dir_.path() + "/top/dangling").c_str()), 0);
   ASSERT_EQ(::symlink("pipe", (dir_.path() + "/top/to_pipe").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir_.path() + "/top/to_device").c_str()), 0);
   dir_.WriteFile("top/real.txt", "12345");
   ASSERT_EQ(::symlink("real.txt", (dir_.path() + "/top/to_real").c_str()), 0);
   dir_.MakeDir("top/locked");
@@ -157,7 +158,7 @@ TEST_F(ProjectTreeTest, ScanOfAHostileFolderEndsAndReportsEverySkippedEntryOnce)
   EXPECT_TRUE(names.count("real.txt"));
   EXPECT_TRUE(names.count("locked")) << "an unreadable folder stays, empty";
   EXPECT_EQ(names.count("secret.txt"), root ? 1u : 0u);
-  for (const char* skipped : {"up", "self", "pipe", "dangling", "to_pipe"})
+  for (const char* skipped : {"up", "self", "pipe", "dangling", "to_pipe", "to_device"})
     EXPECT_FALSE(names.count(skipped)) << skipped;
   const TreeElement* link = ByName(elements, "to_real");
   ASSERT_TRUE(link) << "a link to a regular file is followed";
@@ -167,7 +168,7 @@ TEST_F(ProjectTreeTest, ScanOfAHostileFolderEndsAndReportsEverySkippedEntryOnce)
   EXPECT_EQ(events_.end_adding, 1);
   ASSERT_EQ(events_.errors.size(), 1u) << "one report for the whole scan";
   EXPECT_EQ(events_.errors[0].first, kErrorCannotAddElement);
-  const std::string expected_count = std::to_string(root ? 5 : 6) + " entries skipped";
+  const std::string expected_count = std::to_string(root ? 6 : 7) + " entries skipped";
   EXPECT_NE(events_.errors[0].second.find(expected_count), std::string::npos) << events_.errors[0].second;
   EXPECT_EQ(events_.errors[0].second.rfind(dir_.path() + "/top/", 0), 0u) << "names the first skipped entry";
 }
