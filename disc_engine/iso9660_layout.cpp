@@ -15,7 +15,8 @@ namespace {
 using iso9660::kSectorSize;
 using iso9660::SectorsForBytes;
 
-constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+// Parent mark of top-level nodes: the root's node index is known only at the end.
+constexpr std::uint32_t kParentIsRoot = std::numeric_limits<std::uint32_t>::max();
 
 // 7-byte recording date (ECMA-119 9.1.5), UTC.
 void PutRecordDate(std::uint8_t* p, std::int64_t seconds) {
@@ -165,7 +166,7 @@ void LayoutBuilder::BuildNodes() {
     if (e.removed || e.id == kRootId) continue;
     std::uint32_t parent;
     if (e.parent_id == kRootId) {
-      parent = kNone - 1;  // the root, whose index is known only at the end
+      parent = kParentIsRoot;
     } else {
       auto it = node_of.find(e.parent_id);
       // A parent that is missing, removed, a file, or later in the list hides
@@ -182,7 +183,7 @@ void LayoutBuilder::BuildNodes() {
   root_ = static_cast<std::uint32_t>(nodes_.size());
   nodes_.push_back(Node{});
   for (std::uint32_t i = 0; i < root_; ++i) {
-    std::uint32_t parent = parent_of[i] == kNone - 1 ? root_ : parent_of[i];
+    std::uint32_t parent = parent_of[i] == kParentIsRoot ? root_ : parent_of[i];
     nodes_[parent].children.push_back(i);
   }
 }
