@@ -44,6 +44,7 @@ std::size_t IdentifierLimit(Hierarchy hierarchy) {
 
 Identifier MapIdentifier(std::string_view utf8_name, bool is_file, Hierarchy hierarchy) {
   Identifier id = platform::DecodeUtf8OrCp1252(utf8_name);
+  if (id.empty()) id = U"_";  // a record needs an identifier
   for (char32_t& c : id) {
     if (IsForbidden(c)) {
       c = U'_';

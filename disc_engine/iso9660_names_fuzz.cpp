@@ -27,7 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string name;
     while (pos < size && data[pos] != '\n') name.push_back(static_cast<char>(data[pos++]));
     ++pos;
-    if (name.empty()) continue;
     zephrel::TreeElement e;
     e.name = name;
     e.id = static_cast<std::int32_t>(tree.size() + 1);
