@@ -1,0 +1,169 @@
+#include "mpeg_testutil.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+extern char** environ;
+
+namespace morvix::testing {
+namespace {
+
+struct Scratch {
+  std::filesystem::path dir;
+  Scratch() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "morvix-mpeg-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) != nullptr) dir = tmpl;
+  }
+  ~Scratch() {
+    std::error_code ec;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+  }
+};
+
+void PutPackHeader(std::vector<std::uint8_t>& p) {
+  const std::uint8_t header[14] = {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 1, 0x89, 0xC3, 0xF8};
+  std::copy(header, header + 14, p.begin());
+}
+
+void PutPacket(std::vector<std::uint8_t>& p, std::size_t at, std::uint8_t id, std::size_t length) {
+  p[at] = 0;
+  p[at + 1] = 0;
+  p[at + 2] = 1;
+  p[at + 3] = id;
+  p[at + 4] = static_cast<std::uint8_t>(length >> 8);
+  p[at + 5] = static_cast<std::uint8_t>(length);
+}
+
+// A PES packet with payload at 14, then a padding packet filling the pack.
+std::vector<std::uint8_t> PesPack(std::uint8_t id, const std::vector<std::uint8_t>& payload, std::int64_t pts) {
+  std::vector<std::uint8_t> p(2048, 0xFF);
+  PutPackHeader(p);
+  const std::size_t header = pts >= 0 ? 5 : 0;
+  const std::size_t length = 3 + header + payload.size();
+  PutPacket(p, 14, id, length);
+  p[20] = 0x81;
+  p[21] = pts >= 0 ? 0x80 : 0x00;
+  p[22] = static_cast<std::uint8_t>(header);
+  if (pts >= 0) {
+    p[23] = static_cast<std::uint8_t>(0x21 | ((pts >> 29) & 0x0E));
+    p[24] = static_cast<std::uint8_t>(pts >> 22);
+    p[25] = static_cast<std::uint8_t>(((pts >> 14) & 0xFE) | 1);
+    p[26] = static_cast<std::uint8_t>(pts >> 7);
+    p[27] = static_cast<std::uint8_t>(((pts << 1) & 0xFE) | 1);
+  }
+  std::copy(payload.begin(), payload.end(), p.begin() + 23 + static_cast<std::ptrdiff_t>(header));
+  const std::size_t end = 20 + length;
+  if (end + 6 <= 2048) PutPacket(p, end, 0xBE, 2048 - end - 6);
+  return p;
+}
+
+}  // namespace
+
+const std::filesystem::path& ScratchDir() {
+  static Scratch scratch;
+  return scratch.dir;
+}
+
+bool RunQuiet(std::vector<std::string> argv) {
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args) {
+  static std::map<std::string, std::filesystem::path> made;
+  if (auto it = made.find(name); it != made.end()) return it->second;
+  const std::filesystem::path out = ScratchDir() / name;
+  std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "quiet", "-y"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  argv.push_back(out.string());
+  const std::filesystem::path result = RunQuiet(std::move(argv)) ? out : std::filesystem::path{};
+  made[name] = result;
+  return result;
+}
+
+std::filesystem::path SharedClip(const std::string& name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  if (dir == nullptr || *dir == 0) return {};
+  std::filesystem::path p = std::filesystem::path(dir) / name;
+  return std::filesystem::exists(p) ? p : std::filesystem::path{};
+}
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+int CountNavPacks(const std::vector<std::uint8_t>& data) {
+  int n = 0;
+  for (std::size_t at = 0; at + 2048 <= data.size(); at += 2048) {
+    if (data[at + 14] == 0 && data[at + 15] == 0 && data[at + 16] == 1 && data[at + 17] == 0xBB) ++n;
+  }
+  return n;
+}
+
+std::vector<std::uint8_t> NavPack() {
+  std::vector<std::uint8_t> p(2048, 0);
+  PutPackHeader(p);
+  PutPacket(p, 14, 0xBB, 18);
+  PutPacket(p, 38, 0xBF, 0x3D4);
+  PutPacket(p, 1024, 0xBF, 0x3FA);
+  p[1030] = 1;
+  return p;
+}
+
+std::vector<std::uint8_t> VideoPack(const std::vector<std::uint8_t>& payload, std::int64_t pts) {
+  return PesPack(0xE0, payload, pts);
+}
+
+std::vector<std::uint8_t> AudioPack(std::uint8_t stream_id, const std::vector<std::uint8_t>& payload) {
+  return PesPack(stream_id, payload, -1);
+}
+
+std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspect_code, int frame_rate_code) {
+  return {0,
+          0,
+          1,
+          0xB3,
+          static_cast<std::uint8_t>(width >> 4),
+          static_cast<std::uint8_t>((width & 0xF) << 4 | height >> 8),
+          static_cast<std::uint8_t>(height),
+          static_cast<std::uint8_t>(aspect_code << 4 | frame_rate_code),
+          0xFF,
+          0xFF,
+          0xE0,
+          0x18};
+}
+
+std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type) {
+  return {0, 0, 1, 0, static_cast<std::uint8_t>(temporal_reference >> 2),
+          static_cast<std::uint8_t>((temporal_reference & 3) << 6 | type << 3), 0xFF, 0xF8};
+}
+
+std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field) {
+  return {0, 0, 1, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure),
+          static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)), 0x80};
+}
+
+}  // namespace morvix::testing
