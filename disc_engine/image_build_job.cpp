@@ -69,6 +69,12 @@ std::int32_t TopFolder(const std::vector<TreeElement>& tree, const char* name) {
   return -1;
 }
 
+std::vector<std::string> Names(const std::vector<UdfFile>& files) {
+  std::vector<std::string> names;
+  for (const UdfFile& f : files) names.push_back(f.name);
+  return names;
+}
+
 }  // namespace
 
 // The open image: sectors go through the sink, in raw mode wrapped as Mode 1
@@ -277,6 +283,12 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
     if (it->parent_id == audio_id) udf.audio_ts.push_back(f);
     if (it->parent_id == video_id) udf.video_ts.push_back(f);
   }
+  // The UDF area may need more than the layout reserved (large folders); the
+  // files were placed after it.
+  const std::size_t udf_end_bytes =
+      std::size_t(layout->udf_area_start - layout->session_start +
+                  UdfAreaBlocks(Names(udf.audio_ts), Names(udf.video_ts))) * kSector;
+  if (layout->header.size() < udf_end_bytes) layout->header.resize(udf_end_bytes, 0);
   std::array<std::uint8_t, udf::kBlockSize> anchor{};
   std::string error;
   if (!WriteUdfBridge(udf, layout->header, anchor, &error)) {

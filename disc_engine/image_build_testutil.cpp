@@ -1,0 +1,183 @@
+#include "image_build_testutil.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+namespace zephrel::testing {
+
+void RecordingEvents::Add(RecordedEvent e) {
+  if (on_event) on_event(e);
+  std::lock_guard lock(mutex_);
+  events_.push_back(std::move(e));
+}
+
+void RecordingEvents::OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
+                                        std::int32_t, std::int32_t, std::int32_t total_sectors,
+                                        std::int32_t sectors_done) {
+  Add({RecordedEvent::kProcess, status, file_index, 0, file_name, total_sectors, sectors_done});
+}
+void RecordingEvents::BurnerOnError(std::int32_t error_number) { Add({RecordedEvent::kError, error_number, 0, 0, {}, 0, 0}); }
+void RecordingEvents::BurningErrorViewDescription(const std::string& text) {
+  Add({RecordedEvent::kDescription, 0, 0, 0, text, 0, 0});
+}
+void RecordingEvents::BurnerOnEndBurn(std::int32_t mode_burn, std::int32_t cancel, std::int32_t error) {
+  Add({RecordedEvent::kEnd, mode_burn, cancel, error, {}, 0, 0});
+}
+
+std::vector<RecordedEvent> RecordingEvents::events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+int RecordingEvents::EndCount() const {
+  const auto e = events();
+  return static_cast<int>(std::count_if(e.begin(), e.end(), [](auto& x) { return x.kind == RecordedEvent::kEnd; }));
+}
+bool RecordingEvents::EndedWithError() const {
+  const auto e = events();
+  return !e.empty() && e.back().kind == RecordedEvent::kEnd && e.back().c == 1;
+}
+bool RecordingEvents::EndedCanceled() const {
+  const auto e = events();
+  return !e.empty() && e.back().kind == RecordedEvent::kEnd && e.back().b == 1;
+}
+std::string RecordingEvents::Descriptions() const {
+  std::string out;
+  for (const auto& e : events()) {
+    if (e.kind == RecordedEvent::kDescription) out += e.text + "\n";
+  }
+  return out;
+}
+std::vector<std::int32_t> RecordingEvents::Errors() const {
+  std::vector<std::int32_t> out;
+  for (const auto& e : events()) {
+    if (e.kind == RecordedEvent::kError) out.push_back(e.a);
+  }
+  return out;
+}
+
+void RunBuild(ImageBuildRequest request, RecordingEvents* events, const std::atomic<bool>* cancel) {
+  ImageBuildJob job(std::move(request), events, cancel);
+  job.Run();
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv) {
+  ProgramResult result;
+  int fds[2];
+  if (::pipe(fds) != 0) return result;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fds[1], 1);
+    ::dup2(fds[1], 2);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(fds[0], buffer, sizeof buffer)) != 0) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    result.output.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+namespace {
+
+void AddFolder(std::vector<TreeElement>& tree, const std::filesystem::path& folder, std::int32_t parent) {
+  std::vector<std::filesystem::directory_entry> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) entries.push_back(entry);
+  std::sort(entries.begin(), entries.end());
+  for (const auto& entry : entries) {
+    TreeElement e;
+    e.name = entry.path().filename().string();
+    e.source_path = entry.path().string();
+    e.id = static_cast<std::int32_t>(tree.size() + 1);
+    e.parent_id = parent;
+    struct stat st {};
+    ::stat(entry.path().c_str(), &st);
+    e.mtime = st.st_mtime;
+    if (entry.is_directory()) {
+      e.kind = kKindFolder;
+      tree.push_back(e);
+      AddFolder(tree, entry.path(), e.id);
+    } else {
+      e.kind = kKindFile;
+      e.file_size = static_cast<std::uint64_t>(st.st_size);
+      tree.push_back(e);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<TreeElement> TreeOfFolder(const std::filesystem::path& folder) {
+  std::vector<TreeElement> tree;
+  AddFolder(tree, folder, kRootId);
+  return tree;
+}
+
+std::vector<TreeElement> DvdVideoTree(const std::filesystem::path& video_ts) {
+  std::vector<TreeElement> tree;
+  TreeElement audio;
+  audio.name = "AUDIO_TS";
+  audio.id = 1;
+  tree.push_back(audio);
+  TreeElement video;
+  video.name = "VIDEO_TS";
+  video.id = 2;
+  video.source_path = video_ts.string();
+  tree.push_back(video);
+  AddFolder(tree, video_ts, 2);
+  return tree;
+}
+
+std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int title_sets, bool menus,
+                                     const std::filesystem::path& clip, const std::filesystem::path& menu_clip) {
+  const std::filesystem::path xml = dest.string() + ".xml";
+  {
+    std::ofstream out(xml);
+    out << "<dvdauthor dest=\"" << dest.string() << "\">\n <vmgm>";
+    if (menus) {
+      out << "<menus><pgc entry=\"title\"><vob file=\"" << menu_clip.string()
+          << "\"/><post>jump title 1;</post></pgc></menus>";
+    }
+    out << "</vmgm>\n";
+    for (int t = 0; t < title_sets; ++t) {
+      out << " <titleset>";
+      if (menus) {
+        out << "<menus><pgc entry=\"root\"><vob file=\"" << menu_clip.string()
+            << "\"/><post>jump title 1;</post></pgc></menus>";
+      }
+      out << "<titles><pgc><vob file=\"" << clip.string() << "\"/></pgc></titles></titleset>\n";
+    }
+    out << "</dvdauthor>\n";
+  }
+  ::setenv("VIDEO_FORMAT", "PAL", 1);  // a manager without menus names no format of its own
+  const ProgramResult r = RunProgram({"dvdauthor", "-x", xml.string()});
+  if (r.exit_code != 0) return {};
+  return dest / "VIDEO_TS";
+}
+
+std::filesystem::path TestClip(const std::string& name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  return std::filesystem::path(dir ? dir : ".") / name;
+}
+
+}  // namespace zephrel::testing
