@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -104,6 +105,171 @@ void ExpectDvdImageReadable(const fs::path& video_ts, const std::string& image, 
   for (const auto& [path, size] : sizes) {
     EXPECT_NE(sevenzip.output.find(fs::path(path).filename().string()), std::string::npos) << path;
   }
+}
+
+// A tree with the names and shapes that trip readers up: UTF-8 names, names
+// differing only in case, 40-character names, nine levels of folders, many
+// small files and one large one.
+void MakeFixture(const testing::TempDir& dir, int small_files, std::uint64_t large_bytes) {
+  dir.MakeDir("src/Über Straße/日本語");
+  dir.WriteFile("src/Über Straße/日本語/ñandú.txt", "utf-8 names\n");
+  dir.WriteFile("src/Über Straße/readme.txt", "lower\n");
+  dir.WriteFile("src/Über Straße/README.TXT", "upper\n");
+  const std::string forty(36, 'n');
+  dir.WriteFile("src/" + forty + ".dat", "forty\n");
+  std::string deep = "src";
+  for (int level = 1; level <= 9; ++level) {
+    deep += "/level" + std::to_string(level);
+    dir.MakeDir(deep.substr(0));
+  }
+  dir.WriteFile(deep.substr(0) + "/bottom.txt", "nine levels down\n");
+  for (int i = 0; i < small_files; ++i) {
+    const std::string folder = "src/many/f" + std::to_string(i % 100);
+    if (i < 100) dir.MakeDir(folder);
+    dir.WriteFile(folder + "/small" + std::to_string(i) + ".txt", std::string(1 + i % 3000, char('a' + i % 26)));
+  }
+  // The large file: non-zero data with a pattern that shows misplaced blocks.
+  std::string block(1 << 20, 0);
+  std::ofstream large(dir.path() + "/src/large.bin", std::ios::binary);
+  for (std::uint64_t at = 0; at < large_bytes; at += block.size()) {
+    for (std::size_t i = 0; i < block.size(); i += 8) {
+      const std::uint64_t v = (at + i) * 0x9E3779B97F4A7C15ull;
+      std::memcpy(block.data() + i, &v, 8);
+    }
+    large.write(block.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), large_bytes - at)));
+  }
+}
+
+ImageBuildRequest FolderRequest(const testing::TempDir& dir, const std::string& image, int mode = 0) {
+  ImageBuildRequest request;
+  request.image_path = image;
+  request.mode = mode;
+  request.tree = testing::TreeOfFolder(dir.path() + "/src");
+  request.volume_name = "Fixture";
+  request.software_name = "Zephrel";
+  request.clock = testing::PinnedClock(kBuildTime);
+  return request;
+}
+
+void ExpectIsoImageReadable(const testing::TempDir& dir, const std::string& image) {
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{"isoinfo", "-d", "-i", image}, {"isoinfo", "-l", "-i", image},
+        {"isoinfo", "-J", "-l", "-i", image}, {"iso-info", "-l", image}, {"7z", "l", image}}) {
+    const auto r = RunProgram(argv);
+    EXPECT_EQ(r.exit_code, 0) << argv[0] << " " << argv[1] << "\n" << r.output.substr(0, 4000);
+    EXPECT_EQ(r.output.find("rror"), std::string::npos) << argv[0] << " " << argv[1];
+    EXPECT_EQ(r.output.find("arning"), std::string::npos) << argv[0] << " " << argv[1];
+  }
+  for (const char* fs_kind : {"any", "ecma119"}) {
+    const auto r = RunProgram({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
+    EXPECT_EQ(r.exit_code, 0) << r.output.substr(0, 4000);
+    EXPECT_EQ(r.output.find("Wrong or damaged"), std::string::npos) << fs_kind;
+    EXPECT_EQ(r.output.find("WARNING"), std::string::npos) << fs_kind << r.output.substr(0, 4000);
+  }
+  const auto check = RunProgram({"xorriso", "-indev", image, "-check_media", "--"});
+  EXPECT_EQ(check.exit_code, 0) << check.output;
+  EXPECT_EQ(check.output.find("damaged"), std::string::npos) << check.output;
+  const std::string out = dir.path() + "/extracted";
+  const auto extract = RunProgram({"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/", out});
+  EXPECT_EQ(extract.exit_code, 0) << extract.output.substr(0, 4000);
+  RunProgram({"chmod", "-R", "u+w", out});
+  const auto diff = RunProgram({"diff", "-r", dir.path() + "/src", out});
+  EXPECT_EQ(diff.exit_code, 0) << diff.output.substr(0, 4000);
+}
+
+TEST(IsoImage, JolietImageOfAnAwkwardTreeReadsInEveryReader) {
+  testing::TempDir dir;
+  MakeFixture(dir, 2000, 20 << 20);
+  const std::string image = dir.path() + "/fixture.iso";
+  testing::RecordingEvents events;
+  testing::RunBuild(FolderRequest(dir, image), &events);
+  ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
+  EXPECT_EQ(events.EndCount(), 1);
+  ExpectIsoImageReadable(dir, image);
+}
+
+TEST(RawImage, EverySectorIsAValidModeOneSectorAndBchunkGivesBackTheIso) {
+  testing::TempDir dir;
+  MakeFixture(dir, 50, 3 << 20);
+  const std::string plain = dir.path() + "/plain.iso";
+  testing::RecordingEvents plain_events, raw_events;
+  testing::RunBuild(FolderRequest(dir, plain), &plain_events);
+  ASSERT_FALSE(plain_events.EndedWithError()) << plain_events.Descriptions();
+  testing::RunBuild(FolderRequest(dir, dir.path() + "/raw image.iso", 1), &raw_events);
+  ASSERT_FALSE(raw_events.EndedWithError()) << raw_events.Descriptions();
+  const std::string bin = dir.path() + "/raw image.bin", cue = dir.path() + "/raw image.cue";
+  ASSERT_TRUE(fs::exists(bin));
+  ASSERT_TRUE(fs::exists(cue));
+  EXPECT_FALSE(fs::exists(dir.path() + "/raw image.iso"));
+  const std::uint64_t sectors = fs::file_size(plain) / 2048;
+  ASSERT_EQ(fs::file_size(bin), sectors * 2352);
+
+  std::ifstream in(bin, std::ios::binary);
+  std::vector<std::uint8_t> sector(2352);
+  for (std::uint64_t lba = 0; lba < sectors; ++lba) {
+    in.read(reinterpret_cast<char*>(sector.data()), 2352);
+    const std::string problem = testing::CheckMode1Sector(sector, static_cast<std::int64_t>(lba));
+    ASSERT_EQ(problem, "") << "sector " << lba;
+  }
+
+  const auto bchunk = RunProgram({"bchunk", bin, cue, dir.path() + "/back"});
+  ASSERT_EQ(bchunk.exit_code, 0) << bchunk.output;
+  const auto cmp = RunProgram({"cmp", plain, dir.path() + "/back01.iso"});
+  EXPECT_EQ(cmp.exit_code, 0) << cmp.output;
+
+  const auto cdinfo = RunProgram({"cd-info", "--no-device-info", "--cue-file", cue});
+  EXPECT_EQ(cdinfo.exit_code, 0) << cdinfo.output;
+  EXPECT_NE(cdinfo.output.find("ISO 9660"), std::string::npos) << cdinfo.output;
+}
+
+TEST(UdfBridge, OneGibibyteFileReadsBackWithItsFullSize) {
+  // Writer level: the bridge alone, in a sparse image whose data is never
+  // written.
+  testing::TempDir dir;
+  const std::uint64_t gib = 1ull << 30;
+  UdfBridgeInput in;
+  in.partition_start = 300;
+  in.volume_name = "BIG";
+  in.build_time = kBuildTime;
+  in.video_ts = {{"VIDEO_TS.IFO", 2048, 0}, {"VTS_01_1.VOB", gib, 0}, {"VTS_01_2.VOB", gib + 4096, 0}};
+  std::uint32_t next = 300 + UdfAreaBlocks({}, {"VIDEO_TS.IFO", "VTS_01_1.VOB", "VTS_01_2.VOB"});
+  for (UdfFile& f : in.video_ts) {
+    f.extent = next;
+    next += static_cast<std::uint32_t>((f.size + 2047) / 2048);
+  }
+  in.partition_end = next;
+  in.volume_end = next + 1;
+  std::vector<std::uint8_t> header(std::size_t(in.video_ts[0].extent) * 2048, 0);
+  std::array<std::uint8_t, 2048> anchor{};
+  std::string error;
+  ASSERT_TRUE(WriteUdfBridge(in, header, anchor, &error)) << error;
+  // ISO 9660 descriptors at 16 and 17 start the recognition sequence.
+  for (std::uint8_t type : {1, 255}) {
+    std::uint8_t* d = header.data() + (type == 1 ? 16 : 17) * 2048;
+    d[0] = type;
+    std::memcpy(d + 1, "CD001", 5);
+    d[6] = 1;
+  }
+  const std::string image = dir.path() + "/big.udf";
+  {
+    std::ofstream out(image, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    out.seekp(static_cast<std::streamoff>(std::uint64_t(in.volume_end - 1) * 2048));
+    out.write(reinterpret_cast<const char*>(anchor.data()), 2048);
+  }
+  // libdvdread reports the first extent of a file (never 0, as it did when
+  // the length ran into the extent-type bits); 7-Zip sums every extent.
+  const auto udf = ProbeUdf(image, {"/VIDEO_TS/VTS_01_1.VOB", "/VIDEO_TS/VTS_01_2.VOB"});
+  EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_1.VOB").second, udf::kMaxExtentLength);
+  EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_1.VOB").first, in.video_ts[1].extent);
+  EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_2.VOB").first, in.video_ts[2].extent);
+  const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
+  EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
+  EXPECT_NE(sevenzip.output.find("1073741824"), std::string::npos) << sevenzip.output;
+  EXPECT_NE(sevenzip.output.find("1073745920"), std::string::npos) << sevenzip.output;
+  const auto udfinfo = RunProgram({"udfinfo", image});
+  EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
+  EXPECT_EQ(udfinfo.output.find("arning"), std::string::npos) << udfinfo.output;
 }
 
 ImageBuildRequest DvdRequest(const fs::path& video_ts, const std::string& image) {
