@@ -181,7 +181,7 @@ TEST(IsoImage, JolietImageOfAnAwkwardTreeReadsInEveryReader) {
   testing::TempDir dir;
   MakeFixture(dir, 2000, 20 << 20);
   const std::string image = dir.path() + "/fixture.iso";
-  testing::RecordingEvents events;
+  testing::JobEventRecorder events;
   testing::RunBuild(FolderRequest(dir, image), &events);
   ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
   EXPECT_EQ(events.EndCount(), 1);
@@ -192,7 +192,7 @@ TEST(RawImage, EverySectorIsAValidModeOneSectorAndBchunkGivesBackTheIso) {
   testing::TempDir dir;
   MakeFixture(dir, 50, 3 << 20);
   const std::string plain = dir.path() + "/plain.iso";
-  testing::RecordingEvents plain_events, raw_events;
+  testing::JobEventRecorder plain_events, raw_events;
   testing::RunBuild(FolderRequest(dir, plain), &plain_events);
   ASSERT_FALSE(plain_events.EndedWithError()) << plain_events.Descriptions();
   testing::RunBuild(FolderRequest(dir, dir.path() + "/raw image.iso", 1), &raw_events);
@@ -288,7 +288,7 @@ TEST(DvdVideoImage, OneTitleSetWithoutMenusReadsInEveryReader) {
       testing::AuthorDvdVideo(dir.path() + "/dvd", 1, false, testing::TestClip("pal_43.mpg"), {});
   ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
   const std::string image = dir.path() + "/dvd.iso";
-  testing::RecordingEvents events;
+  testing::JobEventRecorder events;
   testing::RunBuild(DvdRequest(video_ts, image), &events);
   ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
   ExpectDvdImageReadable(video_ts, image, 1);
@@ -307,7 +307,7 @@ TEST(DvdVideoImage, TenTitleSetsWithMenusReadInEveryReader) {
   ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
   ASSERT_GE(std::distance(fs::directory_iterator(video_ts), fs::directory_iterator()), 41);
   const std::string image = dir.path() + "/dvd.iso";
-  testing::RecordingEvents events;
+  testing::JobEventRecorder events;
   testing::RunBuild(DvdRequest(video_ts, image), &events);
   ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
   ExpectDvdImageReadable(video_ts, image, 10);

@@ -10,57 +10,57 @@
 
 namespace zephrel::testing {
 
-void RecordingEvents::Add(RecordedEvent e) {
+void JobEventRecorder::Add(JobEvent e) {
   if (on_event) on_event(e);
   std::lock_guard lock(mutex_);
   events_.push_back(std::move(e));
 }
 
-void RecordingEvents::OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
+void JobEventRecorder::OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
                                         std::int32_t, std::int32_t, std::int32_t total_sectors,
                                         std::int32_t sectors_done) {
-  Add({RecordedEvent::kProcess, status, file_index, 0, file_name, total_sectors, sectors_done});
+  Add({JobEvent::kProcess, status, file_index, 0, file_name, total_sectors, sectors_done});
 }
-void RecordingEvents::BurnerOnError(std::int32_t error_number) { Add({RecordedEvent::kError, error_number, 0, 0, {}, 0, 0}); }
-void RecordingEvents::BurningErrorViewDescription(const std::string& text) {
-  Add({RecordedEvent::kDescription, 0, 0, 0, text, 0, 0});
+void JobEventRecorder::BurnerOnError(std::int32_t error_number) { Add({JobEvent::kError, error_number, 0, 0, {}, 0, 0}); }
+void JobEventRecorder::BurningErrorViewDescription(const std::string& text) {
+  Add({JobEvent::kDescription, 0, 0, 0, text, 0, 0});
 }
-void RecordingEvents::BurnerOnEndBurn(std::int32_t mode_burn, std::int32_t cancel, std::int32_t error) {
-  Add({RecordedEvent::kEnd, mode_burn, cancel, error, {}, 0, 0});
+void JobEventRecorder::BurnerOnEndBurn(std::int32_t mode_burn, std::int32_t cancel, std::int32_t error) {
+  Add({JobEvent::kEnd, mode_burn, cancel, error, {}, 0, 0});
 }
 
-std::vector<RecordedEvent> RecordingEvents::events() const {
+std::vector<JobEvent> JobEventRecorder::events() const {
   std::lock_guard lock(mutex_);
   return events_;
 }
-int RecordingEvents::EndCount() const {
+int JobEventRecorder::EndCount() const {
   const auto e = events();
-  return static_cast<int>(std::count_if(e.begin(), e.end(), [](auto& x) { return x.kind == RecordedEvent::kEnd; }));
+  return static_cast<int>(std::count_if(e.begin(), e.end(), [](auto& x) { return x.kind == JobEvent::kEnd; }));
 }
-bool RecordingEvents::EndedWithError() const {
+bool JobEventRecorder::EndedWithError() const {
   const auto e = events();
-  return !e.empty() && e.back().kind == RecordedEvent::kEnd && e.back().c == 1;
+  return !e.empty() && e.back().kind == JobEvent::kEnd && e.back().c == 1;
 }
-bool RecordingEvents::EndedCanceled() const {
+bool JobEventRecorder::EndedCanceled() const {
   const auto e = events();
-  return !e.empty() && e.back().kind == RecordedEvent::kEnd && e.back().b == 1;
+  return !e.empty() && e.back().kind == JobEvent::kEnd && e.back().b == 1;
 }
-std::string RecordingEvents::Descriptions() const {
+std::string JobEventRecorder::Descriptions() const {
   std::string out;
   for (const auto& e : events()) {
-    if (e.kind == RecordedEvent::kDescription) out += e.text + "\n";
+    if (e.kind == JobEvent::kDescription) out += e.text + "\n";
   }
   return out;
 }
-std::vector<std::int32_t> RecordingEvents::Errors() const {
+std::vector<std::int32_t> JobEventRecorder::Errors() const {
   std::vector<std::int32_t> out;
   for (const auto& e : events()) {
-    if (e.kind == RecordedEvent::kError) out.push_back(e.a);
+    if (e.kind == JobEvent::kError) out.push_back(e.a);
   }
   return out;
 }
 
-void RunBuild(ImageBuildRequest request, RecordingEvents* events, const std::atomic<bool>* cancel) {
+void RunBuild(ImageBuildRequest request, JobEventRecorder* events, const std::atomic<bool>* cancel) {
   ImageBuildJob job(std::move(request), events, cancel);
   job.Run();
 }

@@ -15,14 +15,14 @@
 
 namespace zephrel::testing {
 
-struct RecordedEvent {
+struct JobEvent {
   enum Kind { kProcess, kError, kDescription, kEnd } kind = kProcess;
   std::int32_t a = 0, b = 0, c = 0;  // status/error number/mode_burn; file index/cancel; -/error
   std::string text;                  // file name or description
   std::int32_t total = 0, done = 0;
 };
 
-class RecordingEvents : public ImageBuildEvents {
+class JobEventRecorder : public ImageBuildEvents {
  public:
   void OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
                          std::int32_t file_size, std::int32_t file_progress, std::int32_t total_sectors,
@@ -31,9 +31,9 @@ class RecordingEvents : public ImageBuildEvents {
   void BurningErrorViewDescription(const std::string& text) override;
   void BurnerOnEndBurn(std::int32_t mode_burn, std::int32_t cancel, std::int32_t error) override;
   // Called before each event is recorded (e.g. to cancel at a phase).
-  std::function<void(const RecordedEvent&)> on_event;
+  std::function<void(const JobEvent&)> on_event;
 
-  std::vector<RecordedEvent> events() const;
+  std::vector<JobEvent> events() const;
   int EndCount() const;
   // The end event (the last one) has the error flag / the cancel flag.
   bool EndedWithError() const;
@@ -42,13 +42,13 @@ class RecordingEvents : public ImageBuildEvents {
   std::vector<std::int32_t> Errors() const;
 
  private:
-  void Add(RecordedEvent e);
+  void Add(JobEvent e);
   mutable std::mutex mutex_;
-  std::vector<RecordedEvent> events_;
+  std::vector<JobEvent> events_;
 };
 
 // Runs a build on the calling thread.
-void RunBuild(ImageBuildRequest request, RecordingEvents* events, const std::atomic<bool>* cancel = nullptr);
+void RunBuild(ImageBuildRequest request, JobEventRecorder* events, const std::atomic<bool>* cancel = nullptr);
 
 struct ProgramResult {
   int exit_code = -1;
