@@ -67,6 +67,7 @@ enum : Status {
   kErrInvalidPixelIndex = -2026,
   kErrInvalidButtonState = -2027,
   kErrInvalidContrast = -2028,
+  kErrBufferTooSmall = -2029,  // GetButton: the mask path does not fit (no text)
   kErrSubpictureTooLarge = -2030,
 
   kErrNoSettings = -3001,
