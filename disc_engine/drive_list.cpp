@@ -96,14 +96,19 @@ namespace {
 std::mutex g_source_mutex;
 DriveSource g_source;
 
-// The backends of ZEPHREL_DRIVES. Only "sg" (also when unset or empty) is
-// available in this build; any other value cannot start.
+// The backends of ZEPHREL_DRIVES. With the emulated drive in the build, the
+// platform layer parses the whole value; without it only "sg" (also when unset
+// or empty) can start.
 platform::ScanResult OpenDriveBackends(const std::string& spec) {
+#if __has_include("platform/emulated_drive.h")
+  return platform::OpenDrives(spec);
+#else
   if (spec.empty() || spec == "sg") return platform::ScanSgDrives();
   platform::ScanResult result;
   result.load_error = 501;
   result.message = "drive backend \"" + spec + "\" is not available";
   return result;
+#endif
 }
 
 }  // namespace

@@ -842,11 +842,14 @@ class EmulatedDrive::Impl {
         if (t->number >= number && number != 0xAA) descriptor(std::uint8_t(t->number), t->control, std::int32_t(t->start));
       descriptor(0xAA, listed.back()->control, std::int32_t(end_of(listed.back())));
     } else {
-      r[2] = 1;
-      r[3] = std::uint8_t(listed.back()->session);
-      const Track* first = listed.back();
+      // The last complete session (an open one only counts when none is).
+      std::uint32_t session = finalized ? SessionCount(m) : SessionCount(m) - 1;
+      if (session == 0) session = 1;
+      const Track* first = listed.front();
       for (const Track* t : listed)
-        if (t->session == listed.back()->session) { first = t; break; }
+        if (t->session == session) { first = t; break; }
+      r[2] = 1;
+      r[3] = std::uint8_t(first->session);
       descriptor(std::uint8_t(first->number), first->control, std::int32_t(first->start));
     }
     Put16(&r[0], std::uint32_t(r.size() - 2));
@@ -1364,7 +1367,7 @@ bool EmulatedDrive::Create(const std::filesystem::path& folder, const EmulatedId
   state.identity.product = Padded(identity.product, 16);
   state.identity.revision = Padded(identity.revision, 4);
   const std::filesystem::path media = folder / kMediaFile;
-  int fd = ::open(media.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(media.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error = "cannot create " + media.string() + ": " + std::strerror(errno);
     return false;

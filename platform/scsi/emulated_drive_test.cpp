@@ -271,6 +271,10 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   EXPECT_EQ(info[6], 3);
   EXPECT_EQ(Be32(h.TrackInformation(3), 8), 116u);
   EXPECT_EQ(h.TrackInformation(3)[3], 2);
+  std::vector<std::uint8_t> toc;
+  ASSERT_EQ(SenseText(h.In({0x43, 0, 1, 0, 0, 0, 0, 0, 12, 0}, &toc, 12)), "ok");
+  EXPECT_EQ(toc[3], 1);  // the second session is open: the first is the last complete one
+  EXPECT_EQ(toc[6], 1);
   // Second session, closed without multisession: the disc is complete.
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x00, false)), "ok");
   ASSERT_EQ(SenseText(h.Write(116, 32, Pattern(32 * 2048, 3))), "ok");
@@ -281,7 +285,6 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   EXPECT_EQ(info[4], 2);
   EXPECT_EQ(SenseText(h.Write(148, 16, Pattern(16 * 2048, 4))), "05/21/02");
   // The table of contents lists all three tracks and the lead-out.
-  std::vector<std::uint8_t> toc;
   ASSERT_EQ(SenseText(h.In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)), "ok");
   EXPECT_EQ(toc[2], 1);
   EXPECT_EQ(toc[3], 3);
@@ -395,7 +398,9 @@ TEST(EmulatedDvdPlusR, AnImageWrittenIsReadBackByteIdenticalAndFinalising) {
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
   ASSERT_EQ(SenseText(h.Close(2, 255)), "ok");
   EXPECT_EQ(h.DiscInformation()[2] & 0x03, 1);  // a DVD+R session close leaves it appendable
-  EXPECT_EQ(SenseText(h.Close(6, 2)), "ok");
+  h.drive().SetOperationLength(1);
+  EXPECT_EQ(SenseText(h.Close(6, 2, true)), "ok");  // immediate: busy for one command
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/04/07");
   EXPECT_EQ(h.DiscInformation()[2] & 0x0F, 0x0E);
   EXPECT_EQ(SenseText(h.Close(3)), "05/2C/00");
   std::vector<std::uint8_t> s;
@@ -710,6 +715,10 @@ TEST(EmulatedDrivePersistence, ABrokenStateFileIsRefusedWithAMessage) {
   EXPECT_NE(error.find("does not exist"), std::string::npos);
   ASSERT_TRUE(EmulatedDrive::Create(folder.path() / "d", {}, nullptr, &error)) << error;
   EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "d", {}, nullptr, &error));
+  std::filesystem::create_directories(folder.path() / "other");
+  std::ofstream(folder.path() / "other" / "media.img") << "not ours";
+  EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "other", {}, nullptr, &error));
+  EXPECT_EQ(std::filesystem::file_size(folder.path() / "other" / "media.img"), 8u);
   std::ofstream(folder.path() / "d" / "drive.state") << "vantora-emulated-drive 1\nmedium=1b\ntrack=1,1,0,5,9,2,0,0,0\n";
   EXPECT_EQ(EmulatedDrive::Open(folder.path() / "d", &error), nullptr);
   EXPECT_NE(error.find("bad line 3"), std::string::npos) << error;
