@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
+
+#include "iso9660_testutil.h"
 
 namespace zephrel::testing {
 
@@ -178,6 +182,76 @@ std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int titl
 std::filesystem::path TestClip(const std::string& name) {
   const char* dir = std::getenv("VANTORA_TEST_MEDIA");
   return std::filesystem::path(dir ? dir : ".") / name;
+}
+
+// A tree with the names and shapes that trip readers up: UTF-8 names, names
+// differing only in case, 40-character names, nine levels of folders, many
+// small files and one large one.
+void MakeFixture(const TempDir& dir, int small_files, std::uint64_t large_bytes) {
+  dir.MakeDir("src/Über Straße/日本語");
+  dir.WriteFile("src/Über Straße/日本語/ñandú.txt", "utf-8 names\n");
+  dir.WriteFile("src/Über Straße/readme.txt", "lower\n");
+  dir.WriteFile("src/Über Straße/README.TXT", "upper\n");
+  const std::string forty(36, 'n');
+  dir.WriteFile("src/" + forty + ".dat", "forty\n");
+  std::string deep = "src";
+  for (int level = 1; level <= 9; ++level) {
+    deep += "/level" + std::to_string(level);
+    dir.MakeDir(deep.substr(0));
+  }
+  dir.WriteFile(deep.substr(0) + "/bottom.txt", "nine levels down\n");
+  for (int i = 0; i < small_files; ++i) {
+    const std::string folder = "src/many/f" + std::to_string(i % 100);
+    if (i < 100) dir.MakeDir(folder);
+    dir.WriteFile(folder + "/small" + std::to_string(i) + ".txt", std::string(1 + i % 3000, char('a' + i % 26)));
+  }
+  // The large file: non-zero data with a pattern that shows misplaced blocks.
+  std::string block(1 << 20, 0);
+  std::ofstream large(dir.path() + "/src/large.bin", std::ios::binary);
+  for (std::uint64_t at = 0; at < large_bytes; at += block.size()) {
+    for (std::size_t i = 0; i < block.size(); i += 8) {
+      const std::uint64_t v = (at + i) * 0x9E3779B97F4A7C15ull;
+      std::memcpy(block.data() + i, &v, 8);
+    }
+    large.write(block.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), large_bytes - at)));
+  }
+}
+
+ImageBuildRequest FolderImageRequest(const TempDir& dir, const std::string& image, int mode) {
+  ImageBuildRequest request;
+  request.image_path = image;
+  request.mode = mode;
+  request.tree = TreeOfFolder(dir.path() + "/src");
+  request.volume_name = "Fixture";
+  request.software_name = "Zephrel";
+  request.clock = PinnedClock(1700000000);
+  return request;
+}
+
+void ExpectIsoImageReadable(const TempDir& dir, const std::string& image) {
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{"isoinfo", "-d", "-i", image}, {"isoinfo", "-l", "-i", image},
+        {"isoinfo", "-J", "-l", "-i", image}, {"iso-info", "-l", image}, {"7z", "l", image}}) {
+    const auto r = RunProgram(argv);
+    EXPECT_EQ(r.exit_code, 0) << argv[0] << " " << argv[1] << "\n" << r.output.substr(0, 4000);
+    EXPECT_EQ(r.output.find("rror"), std::string::npos) << argv[0] << " " << argv[1];
+    EXPECT_EQ(r.output.find("arning"), std::string::npos) << argv[0] << " " << argv[1];
+  }
+  for (const char* fs_kind : {"any", "ecma119"}) {
+    const auto r = RunProgram({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
+    EXPECT_EQ(r.exit_code, 0) << r.output.substr(0, 4000);
+    EXPECT_EQ(r.output.find("Wrong or damaged"), std::string::npos) << fs_kind;
+    EXPECT_EQ(r.output.find("WARNING"), std::string::npos) << fs_kind << r.output.substr(0, 4000);
+  }
+  const auto check = RunProgram({"xorriso", "-indev", image, "-check_media", "--"});
+  EXPECT_EQ(check.exit_code, 0) << check.output;
+  EXPECT_EQ(check.output.find("damaged"), std::string::npos) << check.output;
+  const std::string out = dir.path() + "/extracted";
+  const auto extract = RunProgram({"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/", out});
+  EXPECT_EQ(extract.exit_code, 0) << extract.output.substr(0, 4000);
+  RunProgram({"chmod", "-R", "u+w", out});
+  const auto diff = RunProgram({"diff", "-r", dir.path() + "/src", out});
+  EXPECT_EQ(diff.exit_code, 0) << diff.output.substr(0, 4000);
 }
 
 }  // namespace zephrel::testing

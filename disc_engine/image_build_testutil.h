@@ -71,6 +71,17 @@ std::vector<TreeElement> DvdVideoTree(const std::filesystem::path& video_ts);
 std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int title_sets, bool menus,
                                      const std::filesystem::path& clip, const std::filesystem::path& menu_clip);
 
+class TempDir;
+// Fills dir/src with a tree that trips readers up: UTF-8 names, names that
+// differ only in case, 40-character names, nine levels of folders,
+// small_files small files in 100 folders and one file of large_bytes.
+void MakeFixture(const TempDir& dir, int small_files, std::uint64_t large_bytes);
+// A build of dir/src into image at a fixed build time.
+ImageBuildRequest FolderImageRequest(const TempDir& dir, const std::string& image, int mode = 0);
+// Checks an ISO 9660 + Joliet image of dir/src with isoinfo, iso-info, 7z and
+// xorriso, extracts it into dir/extracted and compares that with dir/src.
+void ExpectIsoImageReadable(const TempDir& dir, const std::string& image);
+
 // The generated test clip of that name.
 std::filesystem::path TestClip(const std::string& name);
 
