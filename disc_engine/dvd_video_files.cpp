@@ -14,14 +14,6 @@ namespace {
 
 constexpr std::size_t kSector = 2048;
 
-// What an information file declares, in sectors from its own first sector.
-struct DeclaredSet {
-  std::uint32_t menu_vob = 0;   // 0: none declared
-  std::uint32_t title_vob = 0;  // title sets only
-  std::optional<std::uint32_t> backup;
-  std::map<int, std::uint32_t> title_sets;  // manager only: set number -> start
-};
-
 std::uint32_t Be32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
@@ -56,7 +48,7 @@ std::optional<DvdName> ParseName(const std::string& raw) {
 
 // Reads the declared layout of an information file; nullopt for a file that is
 // not one (its files are then placed one after the other).
-std::optional<DeclaredSet> ReadDeclaredSet(const std::string& path, bool manager, std::string* error) {
+std::optional<DeclaredDvdSet> ReadDeclaredDvdSet(const std::string& path, bool manager, std::string* error) {
   platform::FileError fe;
   platform::File file = platform::File::Open(path, platform::File::Mode::kRead, &fe);
   std::uint8_t head[kSector] = {};
@@ -64,28 +56,39 @@ std::optional<DeclaredSet> ReadDeclaredSet(const std::string& path, bool manager
     *error = "Can't read : " + path;
     return std::nullopt;
   }
-  if (std::memcmp(head, manager ? "DVDVIDEO-VMG" : "DVDVIDEO-VTS", 12) != 0) return std::nullopt;
-  DeclaredSet set;
-  const std::uint32_t last_sector = Be32(head + 0x0C);
-  const std::uint32_t ifo_last_sector = Be32(head + 0x1C);
+  std::uint8_t table[kSector] = {};
+  std::size_t table_bytes = 0;
+  if (manager && std::memcmp(head, "DVDVIDEO-VMG", 12) == 0) {
+    const std::uint32_t srpt = Be32(head + 0xC4);
+    if (srpt != 0) table_bytes = file.ReadFullyAt(table, kSector, std::uint64_t(srpt) * kSector, &fe);
+  }
+  return ParseDeclaredDvdSet(head, {table, table_bytes}, manager);
+}
+
+}  // namespace
+
+std::optional<DeclaredDvdSet> ParseDeclaredDvdSet(std::span<const std::uint8_t> head,
+                                                  std::span<const std::uint8_t> title_table, bool manager) {
+  if (head.size() < kSector || std::memcmp(head.data(), manager ? "DVDVIDEO-VMG" : "DVDVIDEO-VTS", 12) != 0) {
+    return std::nullopt;
+  }
+  DeclaredDvdSet set;
+  const std::uint32_t last_sector = Be32(&head[0x0C]);
+  const std::uint32_t ifo_last_sector = Be32(&head[0x1C]);
   if (last_sector > ifo_last_sector) set.backup = last_sector - ifo_last_sector;
-  set.menu_vob = Be32(head + 0xC0);
+  set.menu_vob = Be32(&head[0xC0]);
   if (!manager) {
-    set.title_vob = Be32(head + 0xC4);
+    set.title_vob = Be32(&head[0xC4]);
     return set;
   }
-  const std::uint32_t srpt = Be32(head + 0xC4);
-  std::uint8_t table[kSector] = {};
-  if (srpt == 0 || file.ReadFullyAt(table, kSector, std::uint64_t(srpt) * kSector, &fe) < 8) return set;
-  const unsigned titles = std::min<unsigned>(Be16(table), (kSector - 8) / 12);
-  for (unsigned t = 0; t < titles; ++t) {
-    const std::uint8_t* e = table + 8 + 12 * t;
+  if (title_table.size() < 8) return set;
+  const std::size_t titles = std::min<std::size_t>(Be16(title_table.data()), (title_table.size() - 8) / 12);
+  for (std::size_t t = 0; t < titles; ++t) {
+    const std::uint8_t* e = title_table.data() + 8 + 12 * t;
     set.title_sets.emplace(e[6], Be32(e + 8));
   }
   return set;
 }
-
-}  // namespace
 
 int DvdVideoFileRank(const std::string& name) {
   const std::optional<DvdName> d = ParseName(name);
@@ -115,7 +118,7 @@ bool PlanDvdVideoStarts(const std::vector<FilePlacement>& placements, const std:
   std::unordered_map<std::int32_t, const TreeElement*> by_id;
   for (const TreeElement& e : tree) by_id[e.id] = &e;
 
-  std::map<int, DeclaredSet> declared;       // by set number, 0 the manager
+  std::map<int, DeclaredDvdSet> declared;       // by set number, 0 the manager
   std::map<int, std::uint64_t> set_start;    // actual first sector of each set
   std::uint64_t cursor = first_data_sector;
   for (const FilePlacement& p : placements) {
@@ -137,14 +140,14 @@ bool PlanDvdVideoStarts(const std::vector<FilePlacement>& placements, const std:
         }
       }
       std::string read_error;
-      std::optional<DeclaredSet> set = ReadDeclaredSet(p.source_path, d->set == 0, &read_error);
+      std::optional<DeclaredDvdSet> set = ReadDeclaredDvdSet(p.source_path, d->set == 0, &read_error);
       if (!read_error.empty()) {
         *error = read_error;
         return false;
       }
       if (set) declared[d->set] = std::move(*set);
     } else if (d && set_start.count(d->set) && declared.count(d->set)) {
-      const DeclaredSet& set = declared[d->set];
+      const DeclaredDvdSet& set = declared[d->set];
       std::uint32_t offset = 0;
       if (d->extension == "BUP" && set.backup) offset = *set.backup;
       if (d->extension == "VOB" && d->part == 0) offset = set.menu_vob;

@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -14,6 +17,21 @@
 #include "tree_element.h"
 
 namespace zephrel {
+
+// What an information file declares, in sectors from its own first sector.
+struct DeclaredDvdSet {
+  std::uint32_t menu_vob = 0;   // 0: none declared
+  std::uint32_t title_vob = 0;  // title sets only
+  std::optional<std::uint32_t> backup;
+  std::map<int, std::uint32_t> title_sets;  // manager only: set number -> start
+};
+
+// Reads the declared layout from the first sector of an information file
+// (head) and, for the manager, the sector of its title search pointers
+// (title_table, possibly short or empty). nullopt when head is not an
+// information file of that kind. Safe for any bytes.
+std::optional<DeclaredDvdSet> ParseDeclaredDvdSet(std::span<const std::uint8_t> head,
+                                                  std::span<const std::uint8_t> title_table, bool manager);
 
 // Sort key of a DVD-Video file name: the manager's files first (IFO, VOB,
 // BUP), then each title set in number order (IFO, menu VOB, title VOBs in part
