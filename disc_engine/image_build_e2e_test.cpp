@@ -117,14 +117,7 @@ void ExpectDvdImageReadable(const fs::path& video_ts, const std::string& image, 
 }
 
 TEST(IsoImage, JolietImageOfAnAwkwardTreeReadsInEveryReader) {
-  testing::TempDir dir;
-  testing::MakeFixture(dir, 2000, 20 << 20);
-  const std::string image = dir.path() + "/fixture.iso";
-  testing::JobEventRecorder events;
-  testing::RunBuild(testing::FolderImageRequest(dir, image), &events);
-  ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
-  EXPECT_EQ(events.EndCount(), 1);
-  testing::ExpectIsoImageReadable(dir, image);
+  testing::ExpectFixtureImageReadable(2000, 20 << 20);
 }
 
 TEST(RawImage, EverySectorIsAValidModeOneSectorAndBchunkGivesBackTheIso) {

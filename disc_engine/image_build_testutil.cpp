@@ -254,4 +254,15 @@ void ExpectIsoImageReadable(const TempDir& dir, const std::string& image) {
   EXPECT_EQ(diff.exit_code, 0) << diff.output.substr(0, 4000);
 }
 
+void ExpectFixtureImageReadable(int small_files, std::uint64_t large_bytes) {
+  TempDir dir;
+  MakeFixture(dir, small_files, large_bytes);
+  const std::string image = dir.path() + "/fixture.iso";
+  JobEventRecorder events;
+  RunBuild(FolderImageRequest(dir, image), &events);
+  ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
+  EXPECT_EQ(events.EndCount(), 1);
+  ExpectIsoImageReadable(dir, image);
+}
+
 }  // namespace zephrel::testing

@@ -81,6 +81,8 @@ ImageBuildRequest FolderImageRequest(const TempDir& dir, const std::string& imag
 // Checks an ISO 9660 + Joliet image of dir/src with isoinfo, iso-info, 7z and
 // xorriso, extracts it into dir/extracted and compares that with dir/src.
 void ExpectIsoImageReadable(const TempDir& dir, const std::string& image);
+// Builds the fixture of MakeFixture into an image and checks it so.
+void ExpectFixtureImageReadable(int small_files, std::uint64_t large_bytes);
 
 // The generated test clip of that name.
 std::filesystem::path TestClip(const std::string& name);
