@@ -365,7 +365,8 @@ bool ImageBuildJob::WriteData(const IsoLayout& layout, const std::vector<std::ui
   sectors_done_ = layout.header.size() / kSector;
   buffer_.assign(kCopyBlock, 0);
   const auto zeros = [&](std::uint64_t sectors) {
-    std::fill(buffer_.begin(), buffer_.end(), 0);
+    if (sectors == 0) return true;
+    std::fill_n(buffer_.begin(), std::min<std::uint64_t>(sectors * kSector, buffer_.size()), 0);
     while (sectors > 0) {
       if (Canceled()) return false;
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sectors, kCopyBlock / kSector));
