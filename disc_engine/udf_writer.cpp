@@ -1,6 +1,7 @@
 #include "udf_writer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/text.h"
@@ -96,6 +97,15 @@ class BridgeWriter {
     if (offset + kBlockSize > header_.size()) return nullptr;
     return header_.data() + offset;
   }
+  // Sixteen hex digits that make the volume set unique (the build time and a
+  // hash of the name), then the volume name.
+  std::string VolumeSetId() const {
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : in_.volume_name) hash = (hash ^ c) * 16777619u;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<std::uint32_t>(in_.build_time), hash);
+    return hex + in_.volume_name;
+  }
   void WriteRecognition();
   void WriteSequence(std::uint32_t first);
   void WriteIntegrity();
@@ -137,7 +147,7 @@ void BridgeWriter::WriteSequence(std::uint32_t first) {
     Put16(p + pvd::kMaxInterchangeLevel, 3);
     Put32(p + pvd::kCharacterSetList, 1);
     Put32(p + pvd::kMaxCharacterSetList, 1);
-    PutDstring(p + pvd::kVolumeSetId, 128, in_.volume_name);
+    PutDstring(p + pvd::kVolumeSetId, 128, VolumeSetId());
     PutCharspec(p + pvd::kDescriptorCharset);
     PutCharspec(p + pvd::kExplanatoryCharset);
     std::memcpy(p + pvd::kRecordingTime, time_.data(), kTimestampSize);

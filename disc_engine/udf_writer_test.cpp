@@ -153,6 +153,9 @@ TEST(UdfBridge, VolumeStructuresCarryExactCrcsAndBothAnchors) {
   EXPECT_EQ(vid[0], 8);
   EXPECT_EQ(vid[1], 0xC4);
   EXPECT_EQ(vid[31], 10);
+  // The volume set identifier starts with 16 hex digits that make it unique.
+  const std::string vsid(reinterpret_cast<const char*>(h + 32 * 2048 + pvd::kVolumeSetId + 1), 16);
+  EXPECT_EQ(vsid.find_first_not_of("0123456789ABCDEF"), std::string::npos) << vsid;
 }
 
 TEST(UdfBridge, DirectoriesHoldEveryFileFromFortyToThreeHundred) {
