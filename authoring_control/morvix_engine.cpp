@@ -1,10 +1,9 @@
 // The control's engine seam over CMorvixAPI.
 #include "quillon/authoring_engine.h"
 
-#if __has_include("morvix/morvix_api.h")
-
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "morvix/morvix_api.h"
 #include "morvix/settings.h"
@@ -17,6 +16,18 @@ static_assert(sizeof(morvix::BtnClrSchemes) == std::tuple_size_v<ButtonSchemes>)
 static_assert(kMainMenuId == morvix::kMainMenuId);
 static_assert(kEngineStopped == morvix::kStopped);
 
+// Runs an engine call that takes a path, converted to wide characters; the
+// conversion's only failure is running out of memory.
+template <class F>
+EngineStatus WithWidePath(const std::string& utf8, F&& call) {
+  try {
+    const std::wstring wide = platform::Utf8ToWide(utf8);
+    return call(wide.c_str());
+  } catch (const std::bad_alloc&) {
+    return morvix::kErrOutOfMemory;
+  }
+}
+
 ButtonSchemes ToBytes(const morvix::BtnClrSchemes& schemes) {
   ButtonSchemes bytes{};
   std::memcpy(bytes.data(), &schemes, bytes.size());
@@ -27,10 +38,10 @@ class MorvixEngine final : public AuthoringEngine {
  public:
   void Init() override { api_.Init(); }
   EngineStatus AddMainMenu(const std::string& video_file) override {
-    return api_.AddMainMenu(platform::Utf8ToWide(video_file).c_str());
+    return WithWidePath(video_file, [&](const wchar_t* path) { return api_.AddMainMenu(path); });
   }
   EngineStatus AddTitle(const std::string& movie_file) override {
-    return api_.AddTitle(platform::Utf8ToWide(movie_file).c_str(), 1, nullptr);
+    return WithWidePath(movie_file, [&](const wchar_t* path) { return api_.AddTitle(path, 1, nullptr); });
   }
   EngineStatus DeleteTitle(std::int32_t title) override { return api_.DeleteTitle(title); }
   std::int32_t GetTitleCount() override { return api_.GetTitleCount(); }
@@ -57,7 +68,7 @@ class MorvixEngine final : public AuthoringEngine {
   }
   ButtonSchemes DefaultButtonSchemes() const override { return ToBytes(morvix::kDefaultSchemes); }
   EngineStatus SetOutputDir(const std::string& folder) override {
-    return api_.SetOutputDir(platform::Utf8ToWide(folder).c_str());
+    return WithWidePath(folder, [&](const wchar_t* path) { return api_.SetOutputDir(path); });
   }
   EngineStatus SetAutoNextTitle(std::int32_t on) override { return api_.SetAutoNextTitle(on); }
   EngineStatus Build(EngineProgress progress) override { return api_.Build(progress); }
@@ -73,11 +84,3 @@ std::unique_ptr<AuthoringEngine> MakeMorvixEngine() {
 }
 
 }  // namespace quillon
-
-#else  // the authoring engine is not part of this build yet
-
-namespace quillon {
-std::unique_ptr<AuthoringEngine> MakeMorvixEngine() { return nullptr; }
-}  // namespace quillon
-
-#endif

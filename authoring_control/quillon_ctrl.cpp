@@ -1,8 +1,7 @@
 #include "quillon/quillon_ctrl.h"
 
 #include <atomic>
-#include <exception>
-#include <limits>
+#include <new>
 
 #include "quillon/identity.h"
 
@@ -68,12 +67,7 @@ CQuillonCtrl::CQuillonCtrl(std::unique_ptr<AuthoringEngine> engine)
   if (engine_) schemes_ = engine_->DefaultButtonSchemes();
 }
 
-CQuillonCtrl::~CQuillonCtrl() {
-  // A control destroyed from inside its own build's event handler must not
-  // stay the process's current build.
-  CQuillonCtrl* self = this;
-  g_current_build.compare_exchange_strong(self, nullptr);
-}
+CQuillonCtrl::~CQuillonCtrl() = default;
 
 void CQuillonCtrl::AboutBox() {
   if (!about_handler_) return;

@@ -13,6 +13,7 @@ using platform::VARIANT_TRUE;
 using testing::EngineDefaultSchemes;
 using testing::FakeControl;
 using testing::Listen;
+using testing::RecordingSite;
 
 // A control with a main menu, two titles and an output folder.
 FakeControl Ready() {
@@ -218,16 +219,6 @@ TEST(QuillonAutoNextTest, ClearAllKeepsTheControlsOwnSettingsAndTheNextBuildRese
   ASSERT_EQ(f.ctrl->BuildDVDImage(), VARIANT_TRUE);
   EXPECT_EQ(f.engine->auto_next_sent.back(), 0);
 }
-
-class RecordingSite : public ControlSite {
- public:
-  void ResizeWindow(std::int32_t w, std::int32_t h) override { resized.emplace_back(w, h); }
-  void OnPropertyChanged(std::int32_t id) override { changed.push_back(id); }
-  void Invalidate() override { invalidated++; }
-  std::vector<std::pair<int, int>> resized;
-  std::vector<int> changed;
-  int invalidated = 0;
-};
 
 TEST(QuillonAutoNextTest, OnlyDesignModeNotifiesTheBoundPropertyChange) {
   FakeControl f;

@@ -14,6 +14,7 @@ using platform::ClassRegistry;
 using platform::VARIANT_FALSE;
 using platform::VARIANT_TRUE;
 using testing::FakeControl;
+using testing::RecordingSite;
 
 TEST(QuillonRegistrationTest, RegisteringPublishesBothClassesAndTheTypeLibrary) {
   ClassRegistry reg;
@@ -80,15 +81,6 @@ TEST(QuillonPersistenceTest, EnableAutoNextTitleIsTheOnlyPersistedPropertyWithDe
   from_empty.ctrl->LoadState(odd);
   EXPECT_EQ(from_empty.ctrl->GetEnableAutoNextTitle(), VARIANT_TRUE);
 }
-
-class RecordingSite : public ControlSite {
- public:
-  void ResizeWindow(std::int32_t w, std::int32_t h) override { resized.emplace_back(w, h); }
-  void OnPropertyChanged(std::int32_t) override {}
-  void Invalidate() override { invalidated++; }
-  std::vector<std::pair<int, int>> resized;
-  int invalidated = 0;
-};
 
 class RecordingPainter : public Painter {
  public:

@@ -81,6 +81,17 @@ class EventRecorder : public QuillonEvents {
   std::function<void()> on_completed;
 };
 
+// Records what the control asks of its container.
+class RecordingSite : public ControlSite {
+ public:
+  void ResizeWindow(std::int32_t w, std::int32_t h) override { resized.emplace_back(w, h); }
+  void OnPropertyChanged(std::int32_t id) override { changed.push_back(id); }
+  void Invalidate() override { invalidated++; }
+  std::vector<std::pair<int, int>> resized;
+  std::vector<int> changed;
+  int invalidated = 0;
+};
+
 // Advises a new recorder on the control's events.
 std::shared_ptr<EventRecorder> Listen(CQuillonCtrl& ctrl);
 

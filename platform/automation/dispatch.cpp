@@ -1,3 +1,4 @@
+#include "ascii.h"
 #include "platform/automation/dispatch.h"
 
 #include <exception>
@@ -6,16 +7,7 @@
 namespace platform {
 namespace {
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using automation_detail::AsciiIEqual;
 
 }  // namespace
 
@@ -103,7 +95,7 @@ InvokeResult InvokeMember(const DispatchMember& member, std::span<const Variant>
 
 std::optional<DispId> Dispatchable::IdOfName(std::string_view name) const {
   for (const DispatchMember& m : Members()) {
-    if (IEquals(m.name, name)) return m.id;
+    if (AsciiIEqual(m.name, name)) return m.id;
   }
   return std::nullopt;
 }

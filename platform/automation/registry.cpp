@@ -1,3 +1,4 @@
+#include "ascii.h"
 #include "platform/automation/registry.h"
 
 #include <algorithm>
@@ -6,13 +7,7 @@
 namespace platform {
 namespace {
 
-bool IEquals(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    return x == y;
-  });
-}
+using automation_detail::AsciiIEqual;
 
 }  // namespace
 
@@ -72,7 +67,7 @@ HResult ClassRegistry::ClassIdFromProgId(std::string_view prog_id, Guid* clsid) 
   if (!clsid) return E_POINTER;
   std::lock_guard lock(mutex_);
   for (const ClassRegistration& c : classes_) {
-    if (!c.prog_id.empty() && IEquals(c.prog_id, prog_id)) {
+    if (!c.prog_id.empty() && AsciiIEqual(c.prog_id, prog_id)) {
       *clsid = c.clsid;
       return S_OK;
     }

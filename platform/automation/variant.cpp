@@ -1,3 +1,4 @@
+#include "ascii.h"
 #include "platform/automation/variant.h"
 
 #include <cerrno>
@@ -13,16 +14,7 @@ namespace {
 
 const std::string kNoString;
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using automation_detail::AsciiIEqual;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -61,8 +53,8 @@ HResult NumericValue(const Variant& v, double* out) {
         return S_OK;
       }
       const std::string_view t = Trim(v.str());
-      if (IEquals(t, "true")) { *out = VARIANT_TRUE; return S_OK; }
-      if (IEquals(t, "false")) { *out = VARIANT_FALSE; return S_OK; }
+      if (AsciiIEqual(t, "true")) { *out = VARIANT_TRUE; return S_OK; }
+      if (AsciiIEqual(t, "false")) { *out = VARIANT_FALSE; return S_OK; }
       return DISP_E_TYPEMISMATCH;
     }
   }

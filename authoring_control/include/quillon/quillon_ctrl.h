@@ -14,7 +14,8 @@
 // - OnCompleted is raised after the build phase, so its handler may clear the
 //   control and start over.
 // Only one build runs at a time in a process: a BuildDVDImage on any control
-// while another builds returns FALSE.
+// while another builds returns FALSE. A sink must not destroy the control
+// from inside one of its events.
 //
 // Booleans are VARIANT_BOOL (TRUE -1, FALSE 0). No member throws.
 #pragma once

@@ -1,0 +1,100 @@
+#include "vob_testutil.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "mpeg_testutil.h"
+
+extern char** environ;
+
+namespace morvix::testing {
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+std::uint16_t Be16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+
+std::filesystem::path NewOutputDir(const std::string& name) {
+  const std::filesystem::path dir = ScratchDir() / name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::unique_ptr<MpegFile> Analysed(const std::filesystem::path& clip, bool menu, std::uint64_t part_bytes) {
+  if (clip.empty()) return nullptr;
+  auto file = std::make_unique<MpegFile>(clip);
+  if (part_bytes > 0) file->set_part_bytes_for_testing(part_bytes);
+  AnalysisRequest request;
+  request.menu = menu;
+  ErrorContext error;
+  if (file->Analyse(request, error) != kOk) return nullptr;
+  return file;
+}
+
+std::filesystem::path QuarterMask() {
+  return MakeClip("quarter_mask.bmp",
+                  {"-f", "lavfi", "-i",
+                   "color=c=black:s=40x30[a];color=c=white:s=40x30[b];color=c=red:s=40x30[c];"
+                   "color=c=blue:s=40x30[d];[a][b]hstack[t];[c][d]hstack[u];[t][u]vstack,format=bgr24",
+                   "-frames:v", "1", "-pix_fmt", "bgr24"});
+}
+
+std::vector<MenuButton> FourButtons() {
+  std::vector<MenuButton> buttons;
+  for (int i = 0; i < 3; ++i) {
+    MenuButton b;
+    b.left = 100;
+    b.top = 100 + 60 * i;
+    b.right = 140;
+    b.bottom = 130 + 60 * i;
+    b.command = kButtonTitleSetMenu;
+    b.value = static_cast<std::uint32_t>(i + 1);
+    buttons.push_back(b);
+  }
+  MenuButton mask;
+  mask.kind = MenuButtonKind::kMask;
+  mask.left = 300;
+  mask.top = 120;
+  mask.right = 380;
+  mask.bottom = 180;
+  mask.command = kButtonMainMenu;
+  mask.mask_file = QuarterMask();
+  buttons.push_back(mask);
+  return buttons;
+}
+
+int RunTool(const std::vector<std::string>& args, std::string* output) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return -1;
+  std::vector<std::string> argv = args;
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  std::string text;
+  char chunk[4096];
+  ssize_t n;
+  while ((n = ::read(pipe_fds[0], chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<std::size_t>(n));
+  ::close(pipe_fds[0]);
+  if (output != nullptr) *output = text;
+  if (rc != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace morvix::testing

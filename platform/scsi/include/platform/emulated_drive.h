@@ -1,0 +1,147 @@
+// An emulated CD/DVD writer answering MMC commands, whose medium lives in a
+// sparse file. One folder per drive holds its state (drive.state, replaced
+// atomically after every change) and the medium's sectors (media.img: 2048
+// bytes a sector for DVD and BD, 2352 for CD, where data written in 2048-byte
+// mode is stored as raw Mode 1 sectors). Everything that takes time on a real
+// drive (an immediate BLANK or FORMAT, a background format, loading) is
+// counted in commands, never in wall-clock time.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/cd_sector.h"
+#include "platform/scsi.h"
+
+namespace platform {
+
+// MMC profile numbers of the media the emulator knows.
+enum MmcProfile : std::uint16_t {
+  kProfileNone = 0x00,
+  kProfileCdRom = 0x08,
+  kProfileCdR = 0x09,
+  kProfileCdRw = 0x0A,
+  kProfileDvdRom = 0x10,
+  kProfileDvdR = 0x11,
+  kProfileDvdRam = 0x12,
+  kProfileDvdRwRestricted = 0x13,
+  kProfileDvdRwSequential = 0x14,
+  kProfileDvdRDlSequential = 0x15,
+  kProfileDvdPlusRw = 0x1A,
+  kProfileDvdPlusR = 0x1B,
+  kProfileDvdPlusRwDl = 0x2A,
+  kProfileDvdPlusRDl = 0x2B,
+  kProfileBdRSrm = 0x41,
+  kProfileBdRRrm = 0x42,
+  kProfileBdRe = 0x43,
+  kProfileHdDvdRom = 0x50,
+  kProfileHdDvdR = 0x51,
+  kProfileHdDvdRam = 0x52,
+};
+
+struct EmulatedIdentity {
+  std::string vendor = "VANTORA ";          // padded or cut to 8 characters
+  std::string product = "EMULATED WRITER";  // 16
+  std::string revision = "1.00";            // 4
+  ScsiAddress address;
+  bool writer = true;
+  // Profiles the drive supports, most preferred first.
+  std::vector<std::uint16_t> profiles = {kProfileBdRe, kProfileBdRSrm, kProfileDvdPlusRDl,
+                                         kProfileDvdPlusR, kProfileDvdPlusRw, kProfileDvdRwSequential,
+                                         kProfileDvdRwRestricted, kProfileDvdR, kProfileDvdRam,
+                                         kProfileDvdRom, kProfileCdRw, kProfileCdR, kProfileCdRom};
+  // Speed tables in kB/s, ascending.
+  std::vector<std::uint32_t> cd_write_speeds = {1764, 3528, 7056};     // 10x 20x 40x
+  std::vector<std::uint32_t> dvd_write_speeds = {2770, 5540, 11080};   // 2x 4x 8x
+  std::vector<std::uint32_t> cd_read_speeds = {7056};
+  std::vector<std::uint32_t> dvd_read_speeds = {22160};
+};
+
+// A medium as inserted: blank unless content is given.
+struct MediumSpec {
+  std::uint16_t profile = kProfileDvdPlusR;
+  std::uint32_t capacity = 0;  // sectors; 0 = the usual capacity of the profile
+  bool write_protected = false;
+  // DVD+RW, BD-RE: already formatted (DVD-RAM and restricted-overwrite
+  // DVD-RW always are).
+  bool formatted = false;
+  // Recorded as one complete session of one track (a ROM, or a closed
+  // recordable disc): 2048-byte user data, or 2352-byte audio frames.
+  std::filesystem::path content;
+  bool content_is_audio = false;
+  // CD: ATIP start of lead-in and last possible start of lead-out (which sets
+  // the capacity when capacity is 0).
+  Msf atip_lead_in{97, 26, 66};
+  Msf atip_lead_out{79, 59, 74};
+  // DVD: disc manufacturer identifier (pre-recorded information on -R/-RW,
+  // ADIP on +R/+RW) and media type identifier.
+  std::string manufacturer_id = "VANTORA1";
+  std::string media_type_id = "R01";
+};
+
+struct InjectedFault {
+  std::uint8_t opcode = 0;
+  std::uint32_t first_lba = 0;           // commands that carry an LBA hit when
+  std::uint32_t last_lba = 0xFFFFFFFFu;  // their range meets this one
+  int count = 1;                         // how many commands it hits
+  std::uint8_t key = 0, asc = 0, ascq = 0;
+};
+
+struct LoggedCommand {
+  std::vector<std::uint8_t> cdb;
+  std::uint8_t status = 0;
+  std::vector<std::uint8_t> sense;  // fixed-format sense data; empty when GOOD
+  std::size_t transferred = 0;
+};
+
+class EmulatedDrive : public ScsiDevice {
+ public:
+  // Creates a drive folder (which must not hold a drive yet) with an identity
+  // and, unless medium is null, a medium in the closed tray.
+  static bool Create(const std::filesystem::path& folder, const EmulatedIdentity& identity,
+                     const MediumSpec* medium, std::string* error);
+  // Opens a drive folder; null (and *error) when it is missing or unusable.
+  static std::unique_ptr<EmulatedDrive> Open(const std::filesystem::path& folder, std::string* error);
+
+  ~EmulatedDrive() override;
+
+  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction,
+                  std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override;
+  const DeviceIdentity& identity() const override;
+
+  // Test control. Every call that changes the drive saves its state.
+  bool OpenTray();   // false while removal is prevented
+  void CloseTray();  // with a medium: one unit attention, then ready
+  // Puts a new medium in the tray (opening and closing it when closed).
+  bool InsertMedium(const MediumSpec& medium, std::string* error);
+  void RemoveMedium();
+  // The next `commands` medium commands answer 02/04/01.
+  void BecomeNotReady(int commands);
+  // How many commands an immediate BLANK, FORMAT, close or background format
+  // takes before it is done (default 3).
+  void SetOperationLength(int commands);
+  void InjectFault(const InjectedFault& fault);
+  // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
+  void ArmUnderrun();
+  // Lenient mode accepts a few things a standard drive refuses: command
+  // blocks of another length than the command's own (cut or zero-padded), a
+  // media type other than DVD in READ DVD STRUCTURE, MODE SELECT without PF.
+  void SetStrict(bool strict);
+  std::vector<LoggedCommand> CommandLog() const;
+  void ClearCommandLog();
+
+  // Writes the user data of the recorded data tracks, in disc order from
+  // LBA 0 with unrecorded gaps as zeros, to a new file.
+  bool ExportUserData(const std::filesystem::path& destination, std::string* error) const;
+
+  class Impl;
+
+ private:
+  explicit EmulatedDrive(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

@@ -1,0 +1,574 @@
+#include "vantora/ffmpeg_encoder.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/fileio.h"
+#include "vantora/child_process.h"
+#include "vantora/dvd_stream_check.h"
+
+namespace vantora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// After a stop request ffmpeg gets this long to end before it is killed.
+constexpr auto kStopGrace = std::chrono::seconds(5);
+constexpr std::size_t kKeptErrorBytes = 8192;
+
+int RoundEven(double v) {
+  int n = static_cast<int>(std::lround(v));
+  if (n % 2 != 0) n += (v >= n) ? 1 : -1;
+  return n < 2 ? 2 : n;
+}
+
+std::string Kbit(int bits_per_second) { return std::to_string(bits_per_second / 1000) + "k"; }
+
+std::string Hold(const std::string& s, std::size_t n) {
+  return s.size() > n ? s.substr(s.size() - n) : s;
+}
+
+void RemoveQuietly(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::remove(p, ec);
+}
+
+}  // namespace
+
+std::string CheckEncodeParameters(const EncodeParameters& p) {
+  const bool pal = p.tv_system == kTvSystemPal;
+  if (!pal && p.tv_system != kTvSystemNtsc) {
+    return "unknown TV system code " + std::to_string(p.tv_system);
+  }
+  const int full = pal ? 576 : 480;
+  const bool size_ok = ((p.width == 720 || p.width == 704) && p.height == full) ||
+                       (p.width == 352 && (p.height == full || p.height == full / 2));
+  if (!size_ok) {
+    return "the frame size " + std::to_string(p.width) + "x" + std::to_string(p.height) +
+           " is not a DVD frame size for " + (pal ? "PAL" : "NTSC");
+  }
+  const double rate = pal ? 25.0 : 29.97;
+  if (std::fabs(p.frame_rate - rate) > 0.01) {
+    return "the frame rate does not match the TV system";
+  }
+  if (p.video_bitrate < 1000 || p.video_bitrate > kMaxVideoBitrate) {
+    return "the video bit rate must be between 1 and 9000 kbit/s";
+  }
+  if (p.audio_sample_rate != 48000) return "DVD audio must be sampled at 48000 Hz";
+  if (p.audio_bits != 16) return "DVD audio is encoded from 16-bit samples";
+  if (p.audio_channels < 1 || p.audio_channels > 2) return "the audio must be mono or stereo";
+  static constexpr int kAc3Rates[] = {64000,  80000,  96000,  112000, 128000, 160000,
+                                      192000, 224000, 256000, 320000, 384000, 448000};
+  bool rate_ok = false;
+  for (int r : kAc3Rates) rate_ok |= r == p.audio_bitrate;
+  if (!rate_ok) return "the audio bit rate is not an AC-3 rate of at most 448 kbit/s";
+  if (p.aspect != kAspect4x3 && p.aspect != kAspect16x9) {
+    return "unknown aspect ratio code " + std::to_string(p.aspect);
+  }
+  return {};
+}
+
+PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, int dst_width,
+                       int dst_height, bool wide) {
+  if (src_width <= 0 || src_height <= 0) return {dst_width, dst_height};
+  if (sar_num <= 0 || sar_den <= 0) sar_num = sar_den = 1;
+  const double source = static_cast<double>(src_width) * sar_num / sar_den / src_height;
+  const double target = wide ? 16.0 / 9.0 : 4.0 / 3.0;
+  if (source >= target) {
+    return {dst_width, std::min(dst_height, RoundEven(dst_height * target / source))};
+  }
+  return {std::min(dst_width, RoundEven(dst_width * source / target)), dst_height};
+}
+
+PictureSize PreviewSize(int aspect) {
+  return {kPreviewWidth, aspect == kAspect16x9 ? 90 : 120};
+}
+
+std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
+                                              const std::filesystem::path& input,
+                                              const MediaInfo& info, const EncodeParameters& p,
+                                              const std::filesystem::path& temp_output,
+                                              bool preview) {
+  const bool pal = p.tv_system == kTvSystemPal;
+  const bool wide = p.aspect == kAspect16x9;
+  const PictureSize fit =
+      FitPicture(info.width, info.height, info.sar_num, info.sar_den, p.width, p.height, wide);
+  const std::string dar = wide ? "16:9" : "4:3";
+  std::string filter = "scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
+                       ",pad=" + std::to_string(p.width) + ":" + std::to_string(p.height) +
+                       ":(ow-iw)/2:(oh-ih)/2:black,setdar=" + (wide ? "16/9" : "4/3");
+  std::vector<std::string> a = {
+      tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error",
+      "-y", "-progress", "pipe:1",
+      // The input: a local file only, read by the demuxer the probe found.
+      "-protocol_whitelist", "file", "-format_whitelist", std::string(AllowedDemuxers()),
+      "-f", info.demuxer, "-i", FileUrl(input),
+      "-map", "0:" + std::to_string(info.video_stream)};
+  if (info.has_audio()) {
+    a.insert(a.end(), {"-map", "0:" + std::to_string(info.audio_stream)});
+  }
+  a.insert(a.end(), {"-target", pal ? "pal-dvd" : "ntsc-dvd", "-vf", filter, "-aspect", dar,
+                     "-s", std::to_string(p.width) + "x" + std::to_string(p.height),
+                     "-b:v", Kbit(p.video_bitrate), "-maxrate", Kbit(kMaxVideoBitrate),
+                     "-bufsize", std::to_string(kVideoBufferBits)});
+  if (info.has_audio()) {
+    a.insert(a.end(), {"-c:a", "ac3", "-b:a", Kbit(p.audio_bitrate), "-ar",
+                       std::to_string(p.audio_sample_rate), "-ac",
+                       std::to_string(p.audio_channels)});
+  } else {
+    a.push_back("-an");
+  }
+  a.insert(a.end(), {"-f", "dvd", FileUrl(temp_output)});
+  if (preview) {
+    const PictureSize size = PreviewSize(p.aspect);
+    a.insert(a.end(), {"-map", "0:" + std::to_string(info.video_stream), "-an", "-vf",
+                       "fps=2,scale=" + std::to_string(size.width) + ":" +
+                           std::to_string(size.height),
+                       "-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
+  }
+  return a;
+}
+
+std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path,
+                                                      std::string* error) {
+  for (int n = 0; n < 100; ++n) {
+    std::filesystem::path candidate = path;
+    candidate += (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
+    platform::FileError fe;
+    platform::File f = platform::File::Open(candidate, platform::File::Mode::kCreateExclusive, &fe);
+    if (f.is_open()) return candidate;
+    if (fe.code != EEXIST) {
+      *error = fe.message;
+      return std::nullopt;
+    }
+  }
+  *error = "no free temporary name beside " + path.string();
+  return std::nullopt;
+}
+
+FfmpegEncoder::FfmpegEncoder(EncoderTools tools) : tools_(std::move(tools)) {
+  wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  worker_ = std::thread([this] { WorkerLoop(); });
+}
+
+FfmpegEncoder::~FfmpegEncoder() {
+  Shutdown();
+  if (wake_fd_ >= 0) close(wake_fd_);
+}
+
+void FfmpegEncoder::Shutdown() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    quit_ = true;
+    if (busy_) stop_requested_ = true;
+  }
+  std::uint64_t one = 1;
+  ssize_t ignored = write(wake_fd_, &one, sizeof one);
+  (void)ignored;
+  cv_.notify_all();
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+void FfmpegEncoder::SetEvents(EncoderEvents* events) {
+  std::lock_guard<std::mutex> lock(mu_);
+  events_ = events;
+}
+void FfmpegEncoder::SetPreviewTarget(PreviewSink* sink) {
+  std::lock_guard<std::mutex> lock(mu_);
+  preview_sink_ = sink;
+}
+void FfmpegEncoder::SetPreviewEnabled(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  preview_on_ = on;
+}
+void FfmpegEncoder::ClearPreview() {
+  PreviewSink* sink;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    sink = preview_sink_;
+  }
+  if (sink != nullptr) sink->OnPreviewFrame(PreviewFrame{});
+}
+
+void FfmpegEncoder::SetOutputPath(const std::filesystem::path& path) {
+  std::lock_guard<std::mutex> lock(mu_);
+  output_ = path;
+}
+std::filesystem::path FfmpegEncoder::OutputPath() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return output_;
+}
+
+OpenResult FfmpegEncoder::Open(const std::filesystem::path& input) {
+  ProbeOutcome probe = ProbeMedia(tools_, input);
+  std::lock_guard<std::mutex> lock(mu_);
+  input_ = input;
+  if (probe.result.ok()) {
+    info_ = probe.info;
+  } else {
+    info_.reset();
+  }
+  return probe.result;
+}
+bool FfmpegEncoder::HasVideo() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return info_ && info_->has_video();
+}
+bool FfmpegEncoder::HasAudio() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return info_ && info_->has_audio();
+}
+double FfmpegEncoder::DurationSeconds() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return info_ ? info_->duration : 0.0;
+}
+
+void FfmpegEncoder::SetFrameSize(int width, int height) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.width = width;
+  params_.height = height;
+}
+void FfmpegEncoder::SetFrameRate(float fps) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.frame_rate = fps;
+}
+void FfmpegEncoder::SetVideoBitrate(int bps) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.video_bitrate = bps;
+}
+void FfmpegEncoder::SetAudioSampleRate(int hz) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.audio_sample_rate = hz;
+}
+void FfmpegEncoder::SetAudioBitsPerSample(int bits) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.audio_bits = bits;
+}
+void FfmpegEncoder::SetAudioChannels(int channels) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.audio_channels = channels;
+}
+void FfmpegEncoder::SetAudioBitrate(int bps) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.audio_bitrate = bps;
+}
+void FfmpegEncoder::SetTvSystem(int code) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.tv_system = code;
+}
+void FfmpegEncoder::SetAspect(int code) {
+  std::lock_guard<std::mutex> lock(mu_);
+  params_.aspect = code;
+}
+
+bool FfmpegEncoder::Start() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (busy_ || quit_) return false;
+    busy_ = true;
+    stop_requested_ = false;
+    pending_ = Job{input_, info_, params_, output_};
+    fps_ = 0;
+    position_ = 0;
+    timing_ = false;
+    started_ = ended_ = Clock::time_point{};
+  }
+  cv_.notify_all();
+  return true;
+}
+
+void FfmpegEncoder::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!busy_) return;
+    stop_requested_ = true;
+  }
+  std::uint64_t one = 1;
+  ssize_t ignored = write(wake_fd_, &one, sizeof one);
+  (void)ignored;
+}
+
+double FfmpegEncoder::FramesPerSecond() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return fps_;
+}
+double FfmpegEncoder::ElapsedSeconds() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (started_ == Clock::time_point{}) return 0;
+  const auto end = timing_ ? Clock::now() : ended_;
+  return std::chrono::duration<double>(end - started_).count();
+}
+double FfmpegEncoder::PositionSeconds() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return position_;
+}
+
+bool FfmpegEncoder::StopRequested() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return stop_requested_;
+}
+
+void FfmpegEncoder::Raise(std::uint8_t percent) {
+  EncoderEvents* events;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    events = events_;
+  }
+  if (events != nullptr) events->OnProgress(percent);
+}
+
+void FfmpegEncoder::DeliverPreview(const PreviewFrame& frame) {
+  PreviewSink* sink;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    sink = preview_on_ ? preview_sink_ : nullptr;
+  }
+  if (sink != nullptr) sink->OnPreviewFrame(frame);
+}
+
+void FfmpegEncoder::WorkerLoop() {
+  for (;;) {
+    Job job;
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      cv_.wait(lock, [this] { return pending_.has_value() || quit_; });
+      if (!pending_) return;
+      job = std::move(*pending_);
+      pending_.reset();
+    }
+    EncodeResult result;
+    try {
+      result = RunJob(job);
+    } catch (const std::exception& e) {
+      result = {EncodeStatus::kFailed, e.what()};
+    }
+    EncoderEvents* events;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (timing_) {
+        timing_ = false;
+        ended_ = Clock::now();
+      }
+      busy_ = false;
+      events = events_;
+    }
+    // Exactly one completion per accepted start; the handler may start the
+    // next encoding, which this loop picks up once it returns.
+    if (events != nullptr) events->OnCompleted(result);
+  }
+}
+
+EncodeResult FfmpegEncoder::RunJob(const Job& job) {
+  if (StopRequested()) return {EncodeStatus::kCancelled, {}};
+  if (tools_.ffmpeg.empty()) return {EncodeStatus::kFailed, EncoderToolsProblem(tools_)};
+  if (!job.info) return {EncodeStatus::kFailed, "no input file has been opened"};
+  if (!job.info->has_video()) {
+    return {EncodeStatus::kFailed, "the input " + job.input.string() + " has no video stream"};
+  }
+  if (job.output.empty()) return {EncodeStatus::kFailed, "no output file has been given"};
+  std::error_code same_ec;
+  if (std::filesystem::equivalent(job.input, job.output, same_ec)) {
+    return {EncodeStatus::kFailed, "the output file " + job.output.string() +
+                                       " is the input itself and would be replaced"};
+  }
+  if (std::string problem = CheckEncodeParameters(job.params); !problem.empty()) {
+    return {EncodeStatus::kFailed, problem};
+  }
+  std::string error;
+  const auto temp = CreateTempBeside(job.output, &error);
+  if (!temp) return {EncodeStatus::kFailed, "cannot create the output file: " + error};
+  EncodeResult result = RunFfmpeg(job, *temp);
+  if (result.status != EncodeStatus::kOk) {
+    RemoveQuietly(*temp);
+    return result;
+  }
+  const DvdStreamReport check = CheckDvdProgramStream(*temp);
+  if (!check.ok) {
+    RemoveQuietly(*temp);
+    return {EncodeStatus::kFailed, "the converted file is not a DVD program stream: " + check.problem};
+  }
+  std::error_code ec;
+  std::filesystem::rename(*temp, job.output, ec);
+  if (ec) {
+    RemoveQuietly(*temp);
+    return {EncodeStatus::kFailed, "cannot rename the converted file to " + job.output.string() +
+                                       ": " + ec.message()};
+  }
+  return {EncodeStatus::kOk, {}};
+}
+
+EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::path& temp) {
+  bool preview;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    preview = preview_on_ && preview_sink_ != nullptr;
+  }
+  const std::vector<std::string> argv =
+      BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, preview);
+  ChildProcess child;
+  ChildProcess::Options options;
+  options.pipe_fd3 = preview;
+  std::string error;
+  if (!child.Start(argv, options, &error)) return {EncodeStatus::kFailed, error};
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    started_ = Clock::now();
+    timing_ = true;
+  }
+  const PictureSize psize = PreviewSize(job.params.aspect);
+  const std::size_t frame_bytes = static_cast<std::size_t>(psize.width) * psize.height * 3;
+  const double duration = job.info->duration;
+
+  std::string out, err, frames;
+  std::optional<Clock::time_point> kill_at;
+  bool signalled = false;
+  while (child.stdout_fd() >= 0 || child.stderr_fd() >= 0 || child.fd3() >= 0) {
+    if (!signalled && StopRequested()) {
+      child.Signal(SIGTERM);
+      signalled = true;
+      kill_at = Clock::now() + kStopGrace;
+    }
+    int timeout = -1;
+    if (kill_at) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*kill_at - Clock::now()).count();
+      if (left <= 0) {
+        child.Signal(SIGKILL);
+        kill_at.reset();
+      } else {
+        timeout = static_cast<int>(left);
+      }
+    }
+    pollfd fds[4] = {{child.stdout_fd(), POLLIN, 0},
+                     {child.stderr_fd(), POLLIN, 0},
+                     {child.fd3(), POLLIN, 0},
+                     {wake_fd_, POLLIN, 0}};
+    if (poll(fds, 4, timeout) < 0 && errno != EINTR) {
+      child.Signal(SIGKILL);
+      break;
+    }
+    if (fds[3].revents != 0) {
+      std::uint64_t count;
+      ssize_t ignored = read(wake_fd_, &count, sizeof count);
+      (void)ignored;
+    }
+    if (fds[0].revents != 0) {
+      if (!ReadAvailable(child.stdout_fd(), &out)) child.CloseStdout();
+      // -progress writes blocks of key=value lines, each ending with "progress=".
+      std::size_t nl;
+      while ((nl = out.find('\n')) != std::string::npos) {
+        const std::string line = out.substr(0, nl);
+        out.erase(0, nl + 1);
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        if (key == "out_time_us" || key == "fps") {
+          char* end = nullptr;
+          const double v = std::strtod(value.c_str(), &end);
+          if (end == value.c_str() || !std::isfinite(v) || v < 0) continue;
+          std::lock_guard<std::mutex> lock(mu_);
+          if (key == "fps") {
+            fps_ = v;
+          } else {
+            position_ = v / 1e6;
+          }
+        } else if (key == "progress" && !StopRequested()) {
+          double position;
+          {
+            std::lock_guard<std::mutex> lock(mu_);
+            position = position_;
+          }
+          double percent = duration > 0 ? position / duration * 100.0 : 0.0;
+          if (value == "end") percent = 100;
+          Raise(static_cast<std::uint8_t>(std::clamp(percent, 0.0, 100.0)));
+        }
+      }
+      if (out.size() > 65536) out.clear();
+    }
+    if (fds[1].revents != 0) {
+      if (!ReadAvailable(child.stderr_fd(), &err)) child.CloseStderr();
+      err = Hold(err, kKeptErrorBytes);
+    }
+    if (fds[2].revents != 0) {
+      if (!ReadAvailable(child.fd3(), &frames)) child.CloseFd3();
+      if (frames.size() >= frame_bytes) {
+        // Only the newest whole picture is shown.
+        const std::size_t last = (frames.size() / frame_bytes - 1) * frame_bytes;
+        PreviewFrame frame{psize.width, psize.height,
+                           std::vector<std::uint8_t>(frames.begin() + last,
+                                                     frames.begin() + last + frame_bytes)};
+        frames.erase(0, last + frame_bytes);
+        DeliverPreview(frame);
+      }
+    }
+  }
+  const int code = child.Wait();
+  if (StopRequested()) return {EncodeStatus::kCancelled, {}};
+  if (code != 0) {
+    std::string why = LastLine(err);
+    if (why.empty()) why = "ffmpeg ended with code " + std::to_string(code);
+    return {EncodeStatus::kFailed, why};
+  }
+  return {EncodeStatus::kOk, {}};
+}
+
+bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture,
+                                      const std::string& reserved, int milliseconds,
+                                      const std::filesystem::path& clip, std::string* error) {
+  if (!reserved.empty()) {
+    *error = "the reserved argument must be empty";
+    return false;
+  }
+  if (tools_.ffmpeg.empty()) {
+    *error = EncoderToolsProblem(tools_);
+    return false;
+  }
+  if (milliseconds <= 0 || milliseconds > 600000) {
+    *error = "the clip length must be between 1 ms and 10 minutes";
+    return false;
+  }
+  if (!platform::IsRegularFile(picture)) {
+    *error = "cannot read the picture " + picture.string();
+    return false;
+  }
+  const auto temp = CreateTempBeside(clip, error);
+  if (!temp) return false;
+  // The picture is decoded once and its frame repeated, so a picture that
+  // cannot be decoded ends the run at once.
+  const long frames = std::max(1L, std::lround(milliseconds * 25 / 1000.0));
+  const std::vector<std::string> argv = {
+      tools_.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
+      "-protocol_whitelist", "file", "-f", "image2", "-pattern_type", "none",
+      "-framerate", "25", "-i", FileUrl(picture),
+      "-vf", "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) +
+                 ":size=1:start=0",
+      "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi", FileUrl(*temp)};
+  const ChildResult run = RunChild(argv, std::chrono::minutes(2));
+  if (!run.started || run.timed_out || run.exit_code != 0) {
+    RemoveQuietly(*temp);
+    *error = !run.started  ? run.start_error
+             : run.timed_out ? "the clip was not finished in time"
+                             : "cannot make a clip of " + picture.string() + ": " + LastLine(run.err);
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::rename(*temp, clip, ec);
+  if (ec) {
+    RemoveQuietly(*temp);
+    *error = "cannot rename the clip to " + clip.string() + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vantora

@@ -1,0 +1,109 @@
+#include "vantora/ffmpeg_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vantora {
+namespace {
+
+TEST(CheckEncodeParameters, AcceptsTheWizardsBlocksAndRefusesWhatDvdCannotHold) {
+  EncodeParameters pal;
+  EXPECT_EQ(CheckEncodeParameters(pal), "");
+  EncodeParameters ntsc;
+  ntsc.tv_system = kTvSystemNtsc;
+  ntsc.height = 480;
+  ntsc.frame_rate = 29.97f;
+  ntsc.aspect = kAspect16x9;
+  EXPECT_EQ(CheckEncodeParameters(ntsc), "");
+
+  auto problem = [](auto change) {
+    EncodeParameters p;
+    change(p);
+    return CheckEncodeParameters(p);
+  };
+  EXPECT_NE(problem([](auto& p) { p.video_bitrate = 12000 * 1000; }), "");
+  EXPECT_NE(problem([](auto& p) { p.video_bitrate = 9001 * 1000; }), "");
+  EXPECT_EQ(problem([](auto& p) { p.video_bitrate = 9000 * 1000; }), "");
+  EXPECT_EQ(problem([](auto& p) { p.video_bitrate = 1000; }), "");
+  EXPECT_NE(problem([](auto& p) { p.video_bitrate = 0; }), "");
+  EXPECT_NE(problem([](auto& p) { p.height = 480; }), "");  // PAL with an NTSC height
+  EXPECT_NE(problem([](auto& p) { p.frame_rate = 29.97f; }), "");
+  EXPECT_NE(problem([](auto& p) { p.tv_system = 3; }), "");
+  EXPECT_NE(problem([](auto& p) { p.aspect = 0; }), "");
+  EXPECT_NE(problem([](auto& p) { p.audio_sample_rate = 44100; }), "");
+  EXPECT_NE(problem([](auto& p) { p.audio_channels = 6; }), "");
+  EXPECT_NE(problem([](auto& p) { p.audio_bitrate = 640000; }), "");
+  EXPECT_NE(problem([](auto& p) { p.audio_bits = 24; }), "");
+}
+
+TEST(FitPicture, KeepsTheShapeInsideTheDisplayAspect) {
+  // 16:9 source in a 4:3 frame: letterbox.
+  EXPECT_EQ(FitPicture(640, 360, 1, 1, 720, 576, false).width, 720);
+  EXPECT_EQ(FitPicture(640, 360, 1, 1, 720, 576, false).height, 432);
+  // 4:3 source in a 16:9 frame: pillarbox.
+  EXPECT_EQ(FitPicture(320, 240, 1, 1, 720, 576, true).width, 540);
+  EXPECT_EQ(FitPicture(320, 240, 1, 1, 720, 576, true).height, 576);
+  // Anamorphic DVD pictures fill their own frame.
+  EXPECT_EQ(FitPicture(720, 576, 64, 45, 720, 576, true).height, 576);
+  EXPECT_EQ(FitPicture(720, 480, 8, 9, 720, 480, false).width, 720);
+  // Unknown sample aspect counts as square; degenerate sizes fill the frame.
+  EXPECT_EQ(FitPicture(640, 480, 0, 1, 720, 480, false).width, 720);
+  EXPECT_EQ(FitPicture(0, 0, 1, 1, 720, 576, false).width, 720);
+  // A very wide picture never shrinks to nothing.
+  EXPECT_GE(FitPicture(10000, 10, 1, 1, 720, 576, false).height, 2);
+}
+
+bool Has(const std::vector<std::string>& args, const std::vector<std::string>& run) {
+  return std::search(args.begin(), args.end(), run.begin(), run.end()) != args.end();
+}
+
+TEST(BuildEncodeArguments, ReadsOnlyTheLocalFileWithTheProbedDemuxer) {
+  MediaInfo info;
+  info.demuxer = "avi";
+  info.video_stream = 1;
+  info.audio_stream = 0;
+  info.width = 640;
+  info.height = 480;
+  const auto args = BuildEncodeArguments({"/usr/bin/ffmpeg", "/usr/bin/ffprobe"},
+                                         "/in/-i odd name.avi", info, EncodeParameters{},
+                                         "/out/a.mpg.part", false);
+  EXPECT_EQ(args.front(), "/usr/bin/ffmpeg");
+  EXPECT_TRUE(Has(args, {"-protocol_whitelist", "file"}));
+  EXPECT_TRUE(Has(args, {"-f", "avi", "-i", "file:/in/-i odd name.avi"}));
+  EXPECT_TRUE(Has(args, {"-map", "0:1", "-map", "0:0"}));
+  EXPECT_TRUE(Has(args, {"-target", "pal-dvd"}));
+  EXPECT_TRUE(Has(args, {"-aspect", "4:3"}));
+  EXPECT_TRUE(Has(args, {"-b:v", "4500k", "-maxrate", "9000k"}));
+  EXPECT_TRUE(Has(args, {"-c:a", "ac3", "-b:a", "448k", "-ar", "48000", "-ac", "2"}));
+  EXPECT_TRUE(Has(args, {"-f", "dvd", "file:/out/a.mpg.part"}));
+  EXPECT_TRUE(Has(args, {"-progress", "pipe:1"}));
+  EXPECT_FALSE(Has(args, {"pipe:3"}));
+  const auto format = std::find(args.begin(), args.end(), "-format_whitelist");
+  ASSERT_NE(format, args.end());
+  EXPECT_EQ(format[1].find("hls"), std::string::npos);
+  EXPECT_EQ(format[1].find("concat"), std::string::npos);
+}
+
+TEST(BuildEncodeArguments, SilentWideNtscWithPreview) {
+  MediaInfo info;
+  info.demuxer = "mov";
+  info.video_stream = 0;
+  info.width = 1920;
+  info.height = 1080;
+  EncodeParameters p;
+  p.tv_system = kTvSystemNtsc;
+  p.height = 480;
+  p.frame_rate = 29.97f;
+  p.aspect = kAspect16x9;
+  const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/o.part", true);
+  EXPECT_TRUE(Has(args, {"-target", "ntsc-dvd"}));
+  EXPECT_TRUE(Has(args, {"-aspect", "16:9"}));
+  EXPECT_TRUE(Has(args, {"-an", "-f", "dvd"}));
+  EXPECT_TRUE(Has(args, {"-vf", "scale=720:480,pad=720:480:(ow-iw)/2:(oh-ih)/2:black,setdar=16/9"}));
+  EXPECT_TRUE(Has(args, {"-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"}));
+  EXPECT_TRUE(Has(args, {"fps=2,scale=160:90"}));
+}
+
+}  // namespace
+}  // namespace vantora

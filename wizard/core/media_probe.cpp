@@ -1,0 +1,184 @@
+#include "vantora/media_probe.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/fileio.h"
+#include "vantora/child_process.h"
+#include "vantora/json.h"
+
+namespace vantora {
+namespace {
+
+constexpr char kAllowed[] =
+    "avi,mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,flv,asf,mpeg,mpegts,mpegvideo,m4v,h264,hevc,"
+    "dv,ogg,mp3,wav,aac,ac3,nut,mxf,rm,yuv4mpegpipe";
+
+std::filesystem::path FindOnPath(const char* env_override, const char* name) {
+  if (const char* v = std::getenv(env_override); v != nullptr && *v != '\0') {
+    return access(v, X_OK) == 0 ? std::filesystem::path(v) : std::filesystem::path();
+  }
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::stringstream ss(dirs);
+  std::string dir;
+  while (std::getline(ss, dir, ':')) {
+    if (dir.empty()) continue;
+    std::filesystem::path candidate = std::filesystem::path(dir) / name;
+    if (platform::IsRegularFile(candidate) && access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+bool DemuxerAllowed(std::string_view names) {
+  // ffprobe names a demuxer by all its aliases ("mov,mp4,m4a,..."): the first
+  // one decides.
+  const std::string_view first = names.substr(0, names.find(','));
+  if (first.empty()) return false;
+  std::string_view list = kAllowed;
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    if (list.substr(0, comma) == first) return true;
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+int ToInt(const JsonValue* v) {
+  if (v == nullptr) return 0;
+  const auto n = v->AsNumber();
+  if (!n || *n < 0 || *n > 1e6) return 0;
+  return static_cast<int>(*n);
+}
+
+}  // namespace
+
+EncoderTools FindEncoderTools() {
+  return {FindOnPath("VANTORA_FFMPEG", "ffmpeg"), FindOnPath("VANTORA_FFPROBE", "ffprobe")};
+}
+
+std::string EncoderToolsProblem(const EncoderTools& tools) {
+  std::string missing;
+  if (tools.ffmpeg.empty()) missing = "ffmpeg";
+  if (tools.ffprobe.empty()) missing += missing.empty() ? "ffprobe" : " and ffprobe";
+  if (missing.empty()) return {};
+  return "The program " + missing + (missing.find(' ') != std::string::npos ? " were" : " was") +
+         " not found. Vantora needs ffmpeg and ffprobe to read and convert videos: install "
+         "the ffmpeg package, then start Vantora again.";
+}
+
+std::string_view AllowedDemuxers() { return kAllowed; }
+
+std::string FileUrl(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return "file:" + (ec ? path : absolute).lexically_normal().string();
+}
+
+std::optional<MediaInfo> ParseProbeAnswer(std::string_view json) {
+  const auto doc = JsonValue::Parse(json);
+  if (!doc || !doc->is_object()) return std::nullopt;
+  const JsonValue* format = doc->Find("format");
+  if (format == nullptr || !format->is_object()) return std::nullopt;
+  const JsonValue* name = format->Find("format_name");
+  const auto names = name != nullptr ? name->AsText() : std::nullopt;
+  if (!names || !DemuxerAllowed(*names)) return std::nullopt;
+
+  MediaInfo info;
+  info.demuxer = names->substr(0, names->find(','));
+  if (const JsonValue* d = format->Find("duration")) {
+    if (const auto v = d->AsNumber(); v && *v > 0 && *v < 1e9) info.duration = *v;
+  }
+  double longest_stream = 0;
+  if (const JsonValue* streams = doc->Find("streams"); streams != nullptr && streams->is_array()) {
+    for (const JsonValue& s : streams->items()) {
+      const JsonValue* type = s.Find("codec_type");
+      const JsonValue* index = s.Find("index");
+      if (type == nullptr || index == nullptr) continue;
+      const auto kind = type->AsText();
+      const auto idx = index->AsNumber();
+      if (!kind || !idx || *idx < 0 || *idx > 65535) continue;
+      if (const JsonValue* d = s.Find("duration")) {
+        if (const auto v = d->AsNumber(); v && *v > longest_stream && *v < 1e9) {
+          longest_stream = *v;
+        }
+      }
+      if (*kind == "video" && info.video_stream < 0) {
+        // A still picture attached to an audio file is cover art, not video.
+        const JsonValue* disposition = s.Find("disposition");
+        const JsonValue* attached =
+            disposition != nullptr ? disposition->Find("attached_pic") : nullptr;
+        if (attached != nullptr && attached->AsBool()) continue;
+        const int w = ToInt(s.Find("width"));
+        const int h = ToInt(s.Find("height"));
+        if (w <= 0 || h <= 0) continue;
+        info.video_stream = static_cast<int>(*idx);
+        info.width = w;
+        info.height = h;
+        if (const JsonValue* sar = s.Find("sample_aspect_ratio")) {
+          const std::string text = sar->AsText().value_or("");
+          const std::size_t colon = text.find(':');
+          if (colon != std::string::npos) {
+            const int num = std::atoi(text.c_str());
+            const int den = std::atoi(text.c_str() + colon + 1);
+            if (num > 0 && den > 0 && num <= 10000 && den <= 10000) {
+              info.sar_num = num;
+              info.sar_den = den;
+            }
+          }
+        }
+      } else if (*kind == "audio" && info.audio_stream < 0) {
+        info.audio_stream = static_cast<int>(*idx);
+      }
+    }
+  }
+  if (info.duration <= 0) info.duration = longest_stream;
+  return info;
+}
+
+ProbeOutcome ProbeMedia(const EncoderTools& tools, const std::filesystem::path& file) {
+  ProbeOutcome outcome;
+  if (tools.ffprobe.empty()) {
+    outcome.result = {OpenStatus::kToolMissing, EncoderToolsProblem(tools)};
+    return outcome;
+  }
+  // Only regular files: a device or a pipe could block the prober forever.
+  if (!platform::IsRegularFile(file)) {
+    outcome.result = {OpenStatus::kUnrecognized,
+                      "Unrecognized format: " + file.string() + " is not a readable file"};
+    return outcome;
+  }
+  const std::vector<std::string> argv = {
+      tools.ffprobe.string(), "-v", "error", "-protocol_whitelist", "file", "-format_whitelist",
+      std::string(kAllowed), "-show_entries",
+      "format=format_name,duration:stream=index,codec_type,width,height,sample_aspect_ratio,"
+      "duration:stream_disposition=attached_pic",
+      "-of", "json", FileUrl(file)};
+  const ChildResult run = RunChild(argv, std::chrono::seconds(60));
+  if (!run.started) {
+    outcome.result = {OpenStatus::kToolMissing, run.start_error};
+    return outcome;
+  }
+  if (run.timed_out || run.exit_code != 0) {
+    std::string why = run.timed_out ? "the probe did not finish" : LastLine(run.err);
+    outcome.result = {OpenStatus::kUnrecognized,
+                      "Unrecognized format" + (why.empty() ? std::string() : ": " + why)};
+    return outcome;
+  }
+  const auto info = ParseProbeAnswer(run.out);
+  if (!info) {
+    outcome.result = {OpenStatus::kUnrecognized, "Unrecognized format"};
+    return outcome;
+  }
+  outcome.info = *info;
+  outcome.result = {OpenStatus::kOk, {}};
+  return outcome;
+}
+
+}  // namespace vantora
