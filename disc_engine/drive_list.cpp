@@ -96,21 +96,6 @@ namespace {
 std::mutex g_source_mutex;
 DriveSource g_source;
 
-// The backends of ZEPHREL_DRIVES. With the emulated drive in the build, the
-// platform layer parses the whole value; without it only "sg" (also when unset
-// or empty) can start.
-platform::ScanResult OpenDriveBackends(const std::string& spec) {
-#if __has_include("platform/emulated_drive.h")
-  return platform::OpenDrives(spec);
-#else
-  if (spec.empty() || spec == "sg") return platform::ScanSgDrives();
-  platform::ScanResult result;
-  result.load_error = 501;
-  result.message = "drive backend \"" + spec + "\" is not available";
-  return result;
-#endif
-}
-
 }  // namespace
 
 void SetDriveSourceForTesting(DriveSource source) {
@@ -126,7 +111,7 @@ platform::ScanResult OpenConfiguredDrives() {
   }
   if (source) return source();
   const char* spec = std::getenv("ZEPHREL_DRIVES");
-  return OpenDriveBackends(spec ? spec : "");
+  return platform::OpenDrives(spec ? spec : "");
 }
 
 }  // namespace zephrel

@@ -3,8 +3,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#if __has_include("platform/emulated_drive.h")
-
 #include <filesystem>
 
 #include "engine_testutil.h"
@@ -75,5 +73,3 @@ TEST_F(EmulatedDrives, OneMissingFolderGivesLoadCode501AndNoDrives) {
 
 }  // namespace
 }  // namespace zephrel
-
-#endif
