@@ -95,7 +95,7 @@ Image Build(std::vector<UdfFile> video, std::vector<UdfFile> audio = {}, std::ui
 std::vector<UdfFile> Files(int count, std::uint64_t size = 4096) {
   std::vector<UdfFile> files;
   for (int i = 0; i < count; ++i) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "VTS_%02d_%d.VOB", i / 10 + 1, i % 10);
     files.push_back({name, size, 0});
   }
