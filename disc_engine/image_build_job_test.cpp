@@ -25,6 +25,16 @@ std::string Slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Writes straight to the image file.
+struct PlainSink : ImageSink {
+  explicit PlainSink(int descriptor) : fd(descriptor) {}
+  int fd;
+  bool Write(const std::uint8_t* d, std::size_t n, std::string*) override {
+    return ::write(fd, d, n) == static_cast<ssize_t>(n);
+  }
+  bool Close(std::string*) override { return true; }
+};
+
 class ImageBuildJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -120,6 +130,21 @@ TEST_F(ImageBuildJobTest, RawModeReplacesOrAppendsTheExtensionOfTheFileNameOnly)
   EXPECT_EQ(Outputs(), std::vector<std::string>{"out.d"});
 }
 
+TEST_F(ImageBuildJobTest, ASheetThatCannotBeWrittenFailsTheJob) {
+  ImageBuildRequest request = Request(Out("x.iso"), 1);
+  const std::string sheet = Out("x.cue");
+  request.make_sink = [sheet](int fd) {
+    fs::create_directory(sheet);  // taken between the checks and the sheet
+    return std::make_unique<PlainSink>(fd);
+  };
+  JobEventRecorder events;
+  testing::RunBuild(std::move(request), &events);
+  EXPECT_TRUE(events.EndedWithError());
+  EXPECT_NE(events.Descriptions().find("CUE sheet"), std::string::npos) << events.Descriptions();
+  EXPECT_FALSE(fs::exists(Out("x.bin")));
+  EXPECT_TRUE(fs::is_directory(sheet)) << "what the job did not create stays";
+}
+
 TEST_F(ImageBuildJobTest, RawImagesPastNinetyNineMinutesAreRefusedBeforeAnythingIsWritten) {
   dir_.WriteFile("src/huge.bin", "", 1ull << 30);
   JobEventRecorder events;
@@ -151,16 +176,7 @@ TEST_F(ImageBuildJobTest, ASourceThatShrinksWhileBeingCopiedFailsTheJob) {
   const std::string victim = dir_.path() + "/src/sub/c.bin";
   request.make_sink = [victim](int fd) {
     fs::resize_file(victim, 1 << 20);  // after the checks, before the copy
-    struct Plain : ImageSink {
-      int fd;
-      bool Write(const std::uint8_t* d, std::size_t n, std::string*) override {
-        return ::write(fd, d, n) == static_cast<ssize_t>(n);
-      }
-      bool Close(std::string*) override { return true; }
-    };
-    auto sink = std::make_unique<Plain>();
-    sink->fd = fd;
-    return sink;
+    return std::make_unique<PlainSink>(fd);
   };
   JobEventRecorder events;
   testing::RunBuild(std::move(request), &events);
