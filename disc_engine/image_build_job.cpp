@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <unordered_map>
 
 #include "cue_sheet.h"
 #include "dvd_video_files.h"
