@@ -88,7 +88,7 @@ struct ImageBuildJob::Output {
   ~Output() {
     if (fd >= 0) ::close(fd);
   }
-  bool WriteSectors(const std::uint8_t* data, std::size_t sectors, std::string* error) {
+  bool WriteImageBlock(const std::uint8_t* data, std::size_t sectors, std::string* error) {
     if (!raw) {
       next_sector += sectors;
       return sink->Write(data, sectors * kSector, error);
@@ -183,7 +183,7 @@ bool ImageBuildJob::Build() {
   if (!CheckSources(layout)) return false;
   const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kRawSectorSize : kSector);
   if (!CreateOutput(image_bytes)) return false;
-  if (!WriteData(layout, end_sectors)) return false;
+  if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
   if (Canceled()) return false;
   std::string close_error;
   if (!out_->sink->Close(&close_error)) {
@@ -349,10 +349,10 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   return true;
 }
 
-bool ImageBuildJob::WriteData(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors) {
+bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors) {
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
-    if (out_->WriteSectors(data, sectors, &error)) return true;
+    if (out_->WriteImageBlock(data, sectors, &error)) return true;
     Fail("Writing the image " + image_file_.string() + " failed: " + error);
     return false;
   };
@@ -382,7 +382,7 @@ bool ImageBuildJob::WriteData(const IsoLayout& layout, const std::vector<std::ui
       Fail("The image layout is inconsistent at " + p.name + ".");
       return false;
     }
-    if (!zeros(p.extent - position) || !CopyFile(p)) return false;
+    if (!zeros(p.extent - position) || !CopyFileIntoImage(p)) return false;
   }
   const std::uint64_t data_end = layout.session_start + out_->next_sector;
   if (data_end < layout.end_sector && !zeros(layout.end_sector - data_end)) return false;
@@ -393,7 +393,7 @@ bool ImageBuildJob::WriteData(const IsoLayout& layout, const std::vector<std::ui
   return true;
 }
 
-bool ImageBuildJob::CopyFile(const FilePlacement& p) {
+bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
   if (p.size == 0) return true;
   const int fd = ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
@@ -425,7 +425,7 @@ bool ImageBuildJob::CopyFile(const FilePlacement& p) {
     const std::size_t sectors = (want + kSector - 1) / kSector;
     std::memset(buffer_.data() + want, 0, sectors * kSector - want);
     std::string error;
-    if (!out_->WriteSectors(buffer_.data(), sectors, &error)) {
+    if (!out_->WriteImageBlock(buffer_.data(), sectors, &error)) {
       Fail("Writing the image " + image_file_.string() + " failed: " + error);
       return false;
     }

@@ -87,8 +87,10 @@ class ImageBuildJob {
   bool LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors);
   bool CheckSources(const IsoLayout& layout);
   bool CreateOutput(std::uint64_t image_bytes);
-  bool WriteData(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors);
-  bool CopyFile(const FilePlacement& placement);
+  // Writes the header, then every file's data in layout order (zeros in the
+  // gaps), then end_sectors.
+  bool CopyTreeFilesIntoImage(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors);
+  bool CopyFileIntoImage(const FilePlacement& placement);
   bool Canceled();
   void Fail(const std::string& text);
   void Phase(int status);

@@ -49,6 +49,16 @@ class JobEvents : public ImageBuildEvents {
   std::shared_ptr<JobTicket> ticket_;
 };
 
+// The job thread of CreateIso: builds the image and raises its events on the
+// object that started it; the end event releases the job slot.
+void BuildImageThread(std::shared_ptr<ISOBuilderEvents> events, std::shared_ptr<JobTicket> ticket,
+                      ImageBuildRequest request) {
+  JobEvents job_events(std::move(events), std::move(ticket));
+  ImageBuildJob job(std::move(request), &job_events, &EngineState::Instance().flags.cancel);
+  job_events.job = &job;
+  job.Run();
+}
+
 }  // namespace
 
 HResult ISOBuilder::CreateIso(const std::string& IsoPath, std::int32_t Mode, std::int32_t VideoMode) {
@@ -73,10 +83,7 @@ HResult ISOBuilder::CreateIso(const std::string& IsoPath, std::int32_t Mode, std
   engine.flags.busy.store(true);
   const bool started =
       engine.threads.Start([events = events_, ticket, request = std::move(request)](std::stop_token) mutable {
-        JobEvents job_events(events, ticket);
-        ImageBuildJob job(std::move(request), &job_events, &EngineState::Instance().flags.cancel);
-        job_events.job = &job;
-        job.Run();
+        BuildImageThread(std::move(events), std::move(ticket), std::move(request));
       });
   if (!started) {
     engine.flags.busy.store(false);

@@ -106,7 +106,10 @@ class BridgeWriter {
     std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<std::uint32_t>(in_.build_time), hash);
     return hex + in_.volume_name;
   }
-  void WriteRecognition();
+  void WriteUdfVolumeRecognition();
+  // The descriptors outside the partition, the file set and the directories.
+  void WriteUdfFileSystem(std::array<std::uint8_t, kBlockSize>& end_anchor);
+  bool WriteFileEntries(std::string* error);
   void WriteSequence(std::uint32_t first);
   void WriteIntegrity();
   void WriteAnchor(std::uint8_t* p, std::uint32_t location);
@@ -121,11 +124,14 @@ class BridgeWriter {
   const UdfBridgeInput& in_;
   std::span<std::uint8_t> header_;
   std::array<std::uint8_t, kTimestampSize> time_{};
+  // Blocks in the partition: file entries of the root and the two folders,
+  // the first file entry of each folder's files, the end of the area.
   std::uint32_t root_fe_ = 2, audio_fe_ = 0, video_fe_ = 0, files_block_ = 0, area_blocks_ = 0;
+  std::uint32_t audio_files_ = 0, video_files_ = 0;
   std::string error_;
 };
 
-void BridgeWriter::WriteRecognition() {
+void BridgeWriter::WriteUdfVolumeRecognition() {
   static const char* kIds[] = {"BEA01", "NSR02", "TEA01"};
   for (std::uint32_t i = 0; i < 3; ++i) {
     std::uint8_t* p = Sector(in_.session_start + kRecognitionSector + i);
@@ -355,7 +361,9 @@ bool BridgeWriter::Run(std::array<std::uint8_t, kBlockSize>& end_anchor, std::st
   audio_fe_ = 4;
   video_fe_ = audio_fe_ + 1 + audio_blocks;
   files_block_ = video_fe_ + 1 + video_blocks;
-  area_blocks_ = files_block_ + static_cast<std::uint32_t>(in_.audio_ts.size() + in_.video_ts.size());
+  audio_files_ = files_block_;
+  video_files_ = files_block_ + static_cast<std::uint32_t>(in_.audio_ts.size());
+  area_blocks_ = video_files_ + static_cast<std::uint32_t>(in_.video_ts.size());
   if (in_.session_start > in_.partition_start || in_.partition_end < in_.partition_start + area_blocks_ ||
       in_.volume_end <= in_.partition_end - 1 || !Sector(in_.partition_start + area_blocks_ - 1) ||
       !Sector(in_.session_start + kAnchorSector) || in_.partition_start <= in_.session_start + kAnchorSector) {
@@ -363,7 +371,12 @@ bool BridgeWriter::Run(std::array<std::uint8_t, kBlockSize>& end_anchor, std::st
     return false;
   }
 
-  WriteRecognition();
+  WriteUdfVolumeRecognition();
+  WriteUdfFileSystem(end_anchor);
+  return WriteFileEntries(error);
+}
+
+void BridgeWriter::WriteUdfFileSystem(std::array<std::uint8_t, kBlockSize>& end_anchor) {
   WriteSequence(kMainSequenceSector);
   WriteSequence(kReserveSequenceSector);
   WriteIntegrity();
@@ -372,13 +385,14 @@ bool BridgeWriter::Run(std::array<std::uint8_t, kBlockSize>& end_anchor, std::st
   WriteAnchor(end_anchor.data(), in_.volume_end - 1);
   WriteFileSet();
 
-  const std::uint32_t audio_files = files_block_;
-  const std::uint32_t video_files = files_block_ + static_cast<std::uint32_t>(in_.audio_ts.size());
   WriteDirectory(root_fe_, root_fe_ + 1, root_fe_, 3, {{"AUDIO_TS", audio_fe_}, {"VIDEO_TS", video_fe_}}, nullptr,
                  0);
-  WriteDirectory(audio_fe_, audio_fe_ + 1, root_fe_, 1, {}, &in_.audio_ts, audio_files);
-  WriteDirectory(video_fe_, video_fe_ + 1, root_fe_, 1, {}, &in_.video_ts, video_files);
-  for (const auto& [list, first] : {std::pair{&in_.audio_ts, audio_files}, std::pair{&in_.video_ts, video_files}}) {
+  WriteDirectory(audio_fe_, audio_fe_ + 1, root_fe_, 1, {}, &in_.audio_ts, audio_files_);
+  WriteDirectory(video_fe_, video_fe_ + 1, root_fe_, 1, {}, &in_.video_ts, video_files_);
+}
+
+bool BridgeWriter::WriteFileEntries(std::string* error) {
+  for (const auto& [list, first] : {std::pair{&in_.audio_ts, audio_files_}, std::pair{&in_.video_ts, video_files_}}) {
     for (std::size_t i = 0; i < list->size(); ++i) {
       const UdfFile& f = (*list)[i];
       const std::uint32_t block = first + static_cast<std::uint32_t>(i);
