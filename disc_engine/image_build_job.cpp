@@ -320,7 +320,8 @@ bool ImageBuildJob::CheckSources(const IsoLayout& layout) {
 bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   const std::filesystem::path folder = image_file_.has_parent_path() ? image_file_.parent_path() : ".";
   platform::FileError fe;
-  const std::optional<std::uint64_t> free = platform::FreeSpace(folder, &fe);
+  const std::optional<std::uint64_t> free =
+      request_.free_space ? request_.free_space(folder) : platform::FreeSpace(folder, &fe);
   const int fd = ::open(image_file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     error_ = true;

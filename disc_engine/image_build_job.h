@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ struct ImageBuildRequest {
   // Wraps the created image file (its descriptor stays owned by the job);
   // empty: plain writes.
   std::function<std::unique_ptr<ImageSink>(int fd)> make_sink;
+  // Free bytes in a folder (nullopt: unknown); empty: asks the file system.
+  std::function<std::optional<std::uint64_t>(const std::filesystem::path& folder)> free_space;
 };
 
 class ImageBuildJob {

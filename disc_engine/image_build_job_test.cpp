@@ -215,6 +215,29 @@ TEST_F(ImageBuildJobTest, AWriteFailureReportsTheSystemTextAndLeavesNoFile) {
   }
 }
 
+TEST_F(ImageBuildJobTest, TooLittleFreeSpaceFailsBeforeAnyDataIsWritten) {
+  ImageBuildRequest request = Request(Out("x.iso"));
+  request.free_space = [](const fs::path&) { return std::optional<std::uint64_t>(1 << 20); };
+  bool written = false;
+  request.make_sink = [&written](int fd) {
+    struct Watch : PlainSink {
+      Watch(int descriptor, bool* flag) : PlainSink(descriptor), written(flag) {}
+      bool* written;
+      bool Write(const std::uint8_t* d, std::size_t n, std::string* e) override {
+        *written = true;
+        return PlainSink::Write(d, n, e);
+      }
+    };
+    return std::make_unique<Watch>(fd, &written);
+  };
+  JobEventRecorder events;
+  testing::RunBuild(std::move(request), &events);
+  EXPECT_TRUE(events.EndedWithError());
+  EXPECT_NE(events.Descriptions().find("not enough free space"), std::string::npos) << events.Descriptions();
+  EXPECT_FALSE(written);
+  EXPECT_TRUE(Outputs().empty());
+}
+
 TEST_F(ImageBuildJobTest, AFileSizeLimitInAChildProcessFailsTheJobWithTheSystemText) {
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
