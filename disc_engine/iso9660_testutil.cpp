@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -103,25 +102,19 @@ std::string Ucs2(const std::u16string& text) {
 }
 
 TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "zephrel-test-XXXXXX").string();
-  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
+  platform::FileError error;
+  folder_ = platform::TemporaryFolder::Create("zephrel-test", &error);
+  if (!folder_) throw std::runtime_error(error.message);
+  path_ = folder_->path().string();
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(
-           path_, std::filesystem::directory_options::skip_permission_denied, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+  namespace fs = std::filesystem;
+  for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
   }
-  // Folders made unreadable by a test are opened again before removal.
-  for (int pass = 0; pass < 3; ++pass) {
-    for (auto& entry : std::filesystem::directory_iterator(path_, ec)) {
-      if (entry.is_directory(ec) && !entry.is_symlink(ec)) ::chmod(entry.path().c_str(), 0755);
-    }
-  }
-  std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempDir::WriteFile(const std::string& relative, const std::string& content,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iso9660_layout.h"
+#include "platform/fileio.h"
 #include "tree_element.h"
 
 namespace zephrel::testing {
@@ -59,7 +60,8 @@ std::uint32_t Both32(const std::uint8_t* p);
 // UTF-8 to the UCS-2 big-endian bytes of a Joliet identifier (BMP only).
 std::string Ucs2(const std::u16string& text);
 
-// A temporary folder removed (permissions restored first) on destruction.
+// A temporary folder removed on destruction, after the permissions that a
+// test took away from its folders are given back.
 class TempDir {
  public:
   TempDir();
@@ -71,6 +73,7 @@ class TempDir {
   std::string MakeDir(const std::string& relative) const;
 
  private:
+  std::optional<platform::TemporaryFolder> folder_;
   std::string path_;
 };
 
