@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <unordered_map>
 
 #include "cue_sheet.h"
 #include "dvd_video_files.h"
@@ -210,6 +211,8 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   const std::int64_t build_time = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
 
   std::int32_t audio_id = -1, video_id = -1;
+  std::unordered_map<std::int32_t, std::int32_t> parent_of;  // by id
+  for (const TreeElement& e : tree) parent_of[e.id] = e.parent_id;
   if (request_.dvd_video) {
     for (const TreeElement& e : tree) {
       if (e.from_last_session && !e.removed) {
@@ -230,9 +233,8 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
     }
     std::vector<std::string> audio_names, video_names;
     for (const FilePlacement& p : first.layout.placements) {
-      const auto it = std::find_if(tree.begin(), tree.end(), [&](const TreeElement& e) { return e.id == p.id; });
-      if (it->parent_id == audio_id) audio_names.push_back(p.name);
-      if (it->parent_id == video_id) video_names.push_back(p.name);
+      if (parent_of[p.id] == audio_id) audio_names.push_back(p.name);
+      if (parent_of[p.id] == video_id) video_names.push_back(p.name);
     }
     const std::uint32_t udf_blocks =
         std::max(UdfAreaBlocks(audio_names, video_names), first.layout.udf_area_sectors);
@@ -277,10 +279,9 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   udf.volume_name = request_.volume_name.empty() ? "DVD_VIDEO" : request_.volume_name;
   udf.build_time = build_time;
   for (const FilePlacement& p : layout->placements) {
-    const auto it = std::find_if(tree.begin(), tree.end(), [&](const TreeElement& e) { return e.id == p.id; });
-    UdfFile f{p.name, p.size, p.extent};
-    if (it->parent_id == audio_id) udf.audio_ts.push_back(f);
-    if (it->parent_id == video_id) udf.video_ts.push_back(f);
+    const UdfFile f{p.name, p.size, p.extent};
+    if (parent_of[p.id] == audio_id) udf.audio_ts.push_back(f);
+    if (parent_of[p.id] == video_id) udf.video_ts.push_back(f);
   }
   // The UDF area may need more than the layout reserved (large folders); the
   // files were placed after it.
