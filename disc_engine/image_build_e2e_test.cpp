@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -243,6 +244,38 @@ TEST(DvdVideoImage, TenTitleSetsWithMenusReadInEveryReader) {
   testing::RunBuild(DvdRequest(video_ts, image), &events);
   ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
   ExpectDvdImageReadable(video_ts, image, 10);
+}
+
+TEST(DvdVideoImage, ThreeHundredFilesOfOddNameLengthsAllReadBack) {
+  testing::TempDir dir;
+  dir.MakeDir("VIDEO_TS");
+  std::vector<std::string> paths;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "F" + std::string(std::size_t(i % 7), 'x') + std::to_string(i) + ".DAT";
+    dir.WriteFile("VIDEO_TS/" + name, std::string(std::size_t(1 + i * 37), char('a' + i % 26)));
+    paths.push_back("/VIDEO_TS/" + name);
+  }
+  const std::string image = dir.path() + "/files.iso";
+  testing::JobEventRecorder events;
+  testing::RunBuild(DvdRequest(dir.path() + "/VIDEO_TS", image), &events);
+  ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
+  const auto udf = ProbeUdf(image, paths);
+  const auto iso = IsoExtents(image);
+  for (const std::string& path : paths) {
+    ASSERT_TRUE(udf.count(path)) << path;
+    std::string name = fs::path(path).filename().string();
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));  // ISO 9660 names
+    EXPECT_EQ(udf.at(path).second, fs::file_size(dir.path() + path)) << path;
+    ASSERT_TRUE(iso.count(name)) << name;
+    EXPECT_EQ(udf.at(path).first, iso.at(name)) << path;
+  }
+  const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
+  EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
+  EXPECT_EQ(sevenzip.output.find("Headers Error"), std::string::npos);
+  EXPECT_NE(sevenzip.output.find("300 files"), std::string::npos) << sevenzip.output.substr(sevenzip.output.size() - 400);
+  const auto udfinfo = RunProgram({"udfinfo", image});
+  EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
+  EXPECT_NE(udfinfo.output.find("numfiles=300"), std::string::npos) << udfinfo.output;
 }
 
 }  // namespace
