@@ -64,10 +64,12 @@ bool Exec(std::vector<std::string> argv) {
 
 class Quiet : public zephrel::ImageBuildEvents {
  public:
-  void OnBuildingProcess(std::int32_t, std::int32_t, const std::string&, std::int32_t, std::int32_t, std::int32_t,
-                         std::int32_t) override {}
+  void OnBuildingProcess(std::int32_t, std::int32_t, const std::string&, std::int32_t, std::int32_t,
+                         std::int32_t, std::int32_t) override {}
   void BurnerOnError(std::int32_t n) override { std::fprintf(stderr, "error %d\n", n); }
-  void BurningErrorViewDescription(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  void BurningErrorViewDescription(const std::string& text) override {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
   void BurnerOnEndBurn(std::int32_t, std::int32_t, std::int32_t error) override { failed = error != 0; }
   bool failed = false;
 };
@@ -112,19 +114,25 @@ void Compare(const char* label, const fs::path& source, const fs::path& work, bo
   for (int round = 0; round < rounds; ++round) {
     fs::remove_all(work / "out");
     fs::create_directories(work / "out");
-    const Run cp = Measure([&] { return Exec({"cp", "-r", source.string(), (work / "out" / "copy").string()}); });
+    const Run cp = Measure([&] {
+      return Exec({"cp", "-r", source.string(), (work / "out" / "copy").string()});
+    });
     const Run peer = Measure([&] {
       std::vector<std::string> argv{"genisoimage", "-quiet", "-o", (work / "out" / "peer.iso").string()};
-      if (dvd_video) argv.push_back("-dvd-video");
-      else argv.push_back("-J");
+      if (dvd_video)
+        argv.push_back("-dvd-video");
+      else
+        argv.push_back("-J");
       argv.push_back(source.string());
       return Exec(argv);
     });
     const Run ours = Measure([&] { return BuildOurs(source, work / "out" / "ours.iso", dvd_video); });
-    std::printf("  cp %.2f s %ld MiB | genisoimage %.2f s (%.2f x cp) %ld MiB%s | ours %.2f s (%.2f x cp) %ld MiB%s\n",
-                cp.seconds, cp.peak_mib, peer.seconds, peer.seconds / cp.seconds, peer.peak_mib,
-                peer.ok ? "" : " FAILED", ours.seconds, ours.seconds / cp.seconds, ours.peak_mib,
-                ours.ok ? "" : " FAILED");
+    std::printf(
+        "  cp %.2f s %ld MiB | genisoimage %.2f s (%.2f x cp) %ld MiB%s | ours %.2f s (%.2f x cp) %ld "
+        "MiB%s\n",
+        cp.seconds, cp.peak_mib, peer.seconds, peer.seconds / cp.seconds, peer.peak_mib,
+        peer.ok ? "" : " FAILED", ours.seconds, ours.seconds / cp.seconds, ours.peak_mib,
+        ours.ok ? "" : " FAILED");
   }
   fs::remove_all(work / "out");
 }
@@ -146,7 +154,8 @@ int main(int argc, char** argv) {
     std::ofstream out(large / "large.bin", std::ios::binary);
     std::vector<char> block(1 << 20);
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
-    for (std::uint64_t i = 0; i < mb; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    for (std::uint64_t i = 0; i < mb; ++i)
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
   }
   Compare("(a) one large file", large, work, false, 3);
   fs::remove_all(large);
@@ -164,7 +173,8 @@ int main(int argc, char** argv) {
 
   if (argc > 2) {
     const fs::path clip = argv[2];
-    const std::uint64_t copies = std::max<std::uint64_t>(1, mb * (1 << 20) / std::max<std::uint64_t>(1, fs::file_size(clip)));
+    const std::uint64_t copies =
+        std::max<std::uint64_t>(1, mb * (1 << 20) / std::max<std::uint64_t>(1, fs::file_size(clip)));
     const fs::path dvd = work / "dvd";
     {
       std::ofstream xml(work / "dvd.xml");

@@ -16,7 +16,8 @@ constexpr const char* kEol = "\r\n";
 std::string FileLine(const std::string& image_name) { return "FILE \"" + image_name + "\" BINARY" + kEol; }
 
 std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
 }
 
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,

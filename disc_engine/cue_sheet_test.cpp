@@ -69,10 +69,12 @@ TEST(AudioCueSheet, CountsSectorsOfThePcmDataWithoutTheWavHeader) {
   EXPECT_EQ(WavPcmBytes(Wav(dir, "a.wav", pcm), &error), pcm) << error;
   EXPECT_EQ(AudioTrackSectors(pcm), 1000u);
   const std::string text = AudioCueSheetText("a.bin", {{pcm, false}, {pcm, false}, {pcm, false}});
-  EXPECT_NE(text.find("  TRACK 2 AUDIO\r\n    INDEX 00 00:13:25\r\n    INDEX 01 00:15:25\r\n"), std::string::npos)
+  EXPECT_NE(text.find("  TRACK 2 AUDIO\r\n    INDEX 00 00:13:25\r\n    INDEX 01 00:15:25\r\n"),
+            std::string::npos)
       << text;
   // Track 3 starts after 2 x (1000 + 150) sectors = 2300 = 00:30:50.
-  EXPECT_NE(text.find("  TRACK 3 AUDIO\r\n    INDEX 00 00:28:50\r\n    INDEX 01 00:30:50\r\n"), std::string::npos)
+  EXPECT_NE(text.find("  TRACK 3 AUDIO\r\n    INDEX 00 00:28:50\r\n    INDEX 01 00:30:50\r\n"),
+            std::string::npos)
       << text;
   EXPECT_EQ(text.find("FLAGS PRE"), std::string::npos) << "WAV sources are not pre-emphasised";
 }
@@ -85,7 +87,8 @@ TEST(AudioCueSheet, TwoMillionByteFilesGiveTheKnownIndexTimes) {
   EXPECT_EQ(text,
             "FILE \"a.bin\" BINARY\r\n  TRACK 1 AUDIO\r\n    INDEX 01 00:00:00\r\n"
             "  TRACK 2 AUDIO\r\n    FLAGS PRE\r\n    INDEX 00 00:05:51\r\n    INDEX 01 00:07:51\r\n");
-  ASSERT_TRUE(WriteAudioCueSheet(dir.path() + "/a.bin", dir.path() + "/a.cue", {{pcm, false}}, &error)) << error;
+  ASSERT_TRUE(WriteAudioCueSheet(dir.path() + "/a.bin", dir.path() + "/a.cue", {{pcm, false}}, &error))
+      << error;
 }
 
 TEST(AudioCueSheet, WavFilesWithoutSampleDataAreRefused) {

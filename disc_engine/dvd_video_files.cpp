@@ -36,8 +36,10 @@ std::optional<DvdName> ParseName(const std::string& raw) {
     d.set = 0;
     return d;
   }
-  if (name.compare(0, 4, "VTS_") != 0 || name[6] != '_' || !std::isdigit(static_cast<unsigned char>(name[4])) ||
-      !std::isdigit(static_cast<unsigned char>(name[5])) || !std::isdigit(static_cast<unsigned char>(name[7]))) {
+  if (name.compare(0, 4, "VTS_") != 0 || name[6] != '_' ||
+      !std::isdigit(static_cast<unsigned char>(name[4])) ||
+      !std::isdigit(static_cast<unsigned char>(name[5])) ||
+      !std::isdigit(static_cast<unsigned char>(name[7]))) {
     return std::nullopt;
   }
   d.set = (name[4] - '0') * 10 + (name[5] - '0');
@@ -118,8 +120,8 @@ bool PlanDvdVideoStarts(const std::vector<FilePlacement>& placements, const std:
   std::unordered_map<std::int32_t, const TreeElement*> by_id;
   for (const TreeElement& e : tree) by_id[e.id] = &e;
 
-  std::map<int, DeclaredDvdSet> declared;       // by set number, 0 the manager
-  std::map<int, std::uint64_t> set_start;    // actual first sector of each set
+  std::map<int, DeclaredDvdSet> declared;  // by set number, 0 the manager
+  std::map<int, std::uint64_t> set_start;  // actual first sector of each set
   std::uint64_t cursor = first_data_sector;
   for (const FilePlacement& p : placements) {
     std::uint64_t want = cursor;

@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Most inputs get a valid signature, so the fields behind it are reached.
   if (data[0] & 2) std::memcpy(head.data(), manager ? "DVDVIDEO-VMG" : "DVDVIDEO-VTS", 12);
   zephrel::ParseDeclaredDvdSet(head, {data + 1 + head_bytes, size - 1 - head_bytes}, manager);
-  zephrel::DvdVideoFileRank(std::string(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 16)));
+  zephrel::DvdVideoFileRank(
+      std::string(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 16)));
   return 0;
 }

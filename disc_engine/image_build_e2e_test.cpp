@@ -31,8 +31,8 @@ std::string ProbePath() {
 }
 
 // path -> (sector, size) as libdvdread's UDF reader finds them.
-std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> ProbeUdf(const std::string& image,
-                                                                       const std::vector<std::string>& paths) {
+std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> ProbeUdf(
+    const std::string& image, const std::vector<std::string>& paths) {
   std::vector<std::string> argv{ProbePath(), image};
   argv.insert(argv.end(), paths.begin(), paths.end());
   const auto r = RunProgram(argv);
@@ -82,8 +82,10 @@ void ExpectDvdImageReadable(const fs::path& video_ts, const std::string& image, 
 
   const auto isoinfo = RunProgram({"isoinfo", "-d", "-i", image});
   EXPECT_EQ(isoinfo.exit_code, 0) << isoinfo.output;
-  EXPECT_NE(isoinfo.output.find("Volume size is: " + std::to_string(fs::file_size(image) / 2048)), std::string::npos)
-      << "the ISO 9660 volume covers the closing anchor\n" << isoinfo.output;
+  EXPECT_NE(isoinfo.output.find("Volume size is: " + std::to_string(fs::file_size(image) / 2048)),
+            std::string::npos)
+      << "the ISO 9660 volume covers the closing anchor\n"
+      << isoinfo.output;
   const auto xorriso = RunProgram({"xorriso", "-indev", image, "-find", "/"});
   EXPECT_EQ(xorriso.exit_code, 0) << xorriso.output;
   EXPECT_EQ(xorriso.output.find("Wrong or damaged"), std::string::npos) << xorriso.output;
@@ -235,8 +237,8 @@ TEST(DvdVideoImage, OneTitleSetWithoutMenusReadsInEveryReader) {
 
 TEST(DvdVideoImage, TenTitleSetsWithMenusReadInEveryReader) {
   testing::TempDir dir;
-  const fs::path video_ts = testing::AuthorDvdVideo(dir.path() + "/dvd", 10, true, testing::TestClip("pal_menu.mpg"),
-                                                    testing::TestClip("pal_menu.mpg"));
+  const fs::path video_ts = testing::AuthorDvdVideo(
+      dir.path() + "/dvd", 10, true, testing::TestClip("pal_menu.mpg"), testing::TestClip("pal_menu.mpg"));
   ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
   ASSERT_GE(std::distance(fs::directory_iterator(video_ts), fs::directory_iterator()), 41);
   const std::string image = dir.path() + "/dvd.iso";
@@ -264,7 +266,8 @@ TEST(DvdVideoImage, ThreeHundredFilesOfOddNameLengthsAllReadBack) {
   for (const std::string& path : paths) {
     ASSERT_TRUE(udf.count(path)) << path;
     std::string name = fs::path(path).filename().string();
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));  // ISO 9660 names
+    for (char& c : name)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));  // ISO 9660 names
     EXPECT_EQ(udf.at(path).second, fs::file_size(dir.path() + path)) << path;
     ASSERT_TRUE(iso.count(name)) << name;
     EXPECT_EQ(udf.at(path).first, iso.at(name)) << path;
@@ -272,7 +275,8 @@ TEST(DvdVideoImage, ThreeHundredFilesOfOddNameLengthsAllReadBack) {
   const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
   EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
   EXPECT_EQ(sevenzip.output.find("Headers Error"), std::string::npos);
-  EXPECT_NE(sevenzip.output.find("300 files"), std::string::npos) << sevenzip.output.substr(sevenzip.output.size() - 400);
+  EXPECT_NE(sevenzip.output.find("300 files"), std::string::npos)
+      << sevenzip.output.substr(sevenzip.output.size() - 400);
   const auto udfinfo = RunProgram({"udfinfo", image});
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_NE(udfinfo.output.find("numfiles=300"), std::string::npos) << udfinfo.output;

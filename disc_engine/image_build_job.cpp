@@ -64,7 +64,8 @@ void PutBoth32(std::uint8_t* p, std::uint32_t v) {
 // The visible folder of that name directly under the root.
 std::int32_t TopFolder(const std::vector<TreeElement>& tree, const char* name) {
   for (const TreeElement& e : tree) {
-    if (e.parent_id == kRootId && e.is_folder() && !e.removed && platform::AsciiUpper(e.name) == name) return e.id;
+    if (e.parent_id == kRootId && e.is_folder() && !e.removed && platform::AsciiUpper(e.name) == name)
+      return e.id;
   }
   return -1;
 }
@@ -112,7 +113,8 @@ struct ImageBuildJob::Output {
   }
 };
 
-ImageBuildJob::ImageBuildJob(ImageBuildRequest request, ImageBuildEvents* events, const std::atomic<bool>* cancel)
+ImageBuildJob::ImageBuildJob(ImageBuildRequest request, ImageBuildEvents* events,
+                             const std::atomic<bool>* cancel)
     : request_(std::move(request)), events_(events), cancel_(cancel) {}
 
 ImageBuildJob::~ImageBuildJob() = default;
@@ -162,13 +164,15 @@ bool ImageBuildJob::Build() {
     return false;
   }
   if (raw && !CueImageNameIsValid(image_file_)) {
-    Fail("The image name " + image_file_.filename().string() + " cannot stand in a CUE sheet (it holds a '\"').");
+    Fail("The image name " + image_file_.filename().string() +
+         " cannot stand in a CUE sheet (it holds a '\"').");
     return false;
   }
   // An existing image or sheet is the user's: never replaced.
   std::error_code ec;
   if (std::filesystem::symlink_status(image_file_, ec).type() != std::filesystem::file_type::not_found ||
-      (raw && std::filesystem::symlink_status(sheet_file_, ec).type() != std::filesystem::file_type::not_found)) {
+      (raw &&
+       std::filesystem::symlink_status(sheet_file_, ec).type() != std::filesystem::file_type::not_found)) {
     error_ = true;
     events_->BurnerOnError(kErrorImageCreate);
     return false;
@@ -208,7 +212,8 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   options.software_name = request_.software_name;
   const auto now = request_.clock ? request_.clock() : std::chrono::system_clock::now();
   options.clock = [now] { return now; };
-  const std::int64_t build_time = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
+  const std::int64_t build_time =
+      std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
 
   std::int32_t audio_id = -1, video_id = -1;
   std::unordered_map<std::int32_t, std::int32_t> parent_of;  // by id
@@ -216,7 +221,9 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   if (request_.dvd_video) {
     for (const TreeElement& e : tree) {
       if (e.from_last_session && !e.removed) {
-        Fail("A DVD-Video image cannot continue the last session of a disc: build it without importing the session.");
+        Fail(
+            "A DVD-Video image cannot continue the last session of a disc: build it without importing the "
+            "session.");
         return false;
       }
     }
@@ -285,9 +292,9 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   }
   // The UDF area may need more than the layout reserved (large folders); the
   // files were placed after it.
-  const std::size_t udf_end_bytes =
-      std::size_t(layout->udf_area_start - layout->session_start +
-                  UdfAreaBlocks(Names(udf.audio_ts), Names(udf.video_ts))) * kSector;
+  const std::size_t udf_end_bytes = std::size_t(layout->udf_area_start - layout->session_start +
+                                                UdfAreaBlocks(Names(udf.audio_ts), Names(udf.video_ts))) *
+                                    kSector;
   if (layout->header.size() < udf_end_bytes) layout->header.resize(udf_end_bytes, 0);
   std::array<std::uint8_t, udf::kBlockSize> anchor{};
   std::string error;
@@ -296,8 +303,9 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
     return false;
   }
   // The ISO 9660 volume covers the padding and the anchor too.
-  PutBoth32(layout->header.data() + iso9660::kPrimaryDescriptorSector * kSector + iso9660::vd::kVolumeSpaceSize,
-            udf.volume_end);
+  PutBoth32(
+      layout->header.data() + iso9660::kPrimaryDescriptorSector * kSector + iso9660::vd::kVolumeSpaceSize,
+      udf.volume_end);
   end_sectors->assign((volume_end - layout->end_sector) * kSector, 0);
   std::memcpy(end_sectors->data() + end_sectors->size() - kSector, anchor.data(), kSector);
   total_sectors_ = udf.volume_end - layout->session_start;
@@ -311,7 +319,9 @@ bool ImageBuildJob::CheckSources(const IsoLayout& layout) {
     const std::optional<std::uint64_t> size = platform::RegularFileSize(p.source_path, &fe);
     if (!size || *size != p.size) {
       Fail("Can't read : " + p.source_path +
-           (size ? " (its size changed since it was added)" : fe.message.empty() ? "" : " (" + fe.message + ")"));
+           (size                 ? " (its size changed since it was added)"
+            : fe.message.empty() ? ""
+                                 : " (" + fe.message + ")"));
       return false;
     }
   }
@@ -351,7 +361,8 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   return true;
 }
 
-bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors) {
+bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
+                                           const std::vector<std::uint8_t>& end_sectors) {
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
     if (out_->WriteImageBlock(data, sectors, &error)) return true;
@@ -453,7 +464,8 @@ void ImageBuildJob::Progress(const FilePlacement& file, std::uint64_t file_secto
   if (percent <= last_percent_ && file_sectors_done < file.sectors) return;
   last_percent_ = std::max(last_percent_, percent);
   events_->OnBuildingProcess(kStatusFileData, file.id, file.name, static_cast<std::int32_t>(file.sectors),
-                             static_cast<std::int32_t>(file_sectors_done), static_cast<std::int32_t>(total_sectors_),
+                             static_cast<std::int32_t>(file_sectors_done),
+                             static_cast<std::int32_t>(total_sectors_),
                              static_cast<std::int32_t>(sectors_done_));
 }
 

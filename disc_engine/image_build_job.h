@@ -29,8 +29,8 @@ class ImageBuildEvents {
  public:
   virtual ~ImageBuildEvents() = default;
   virtual void OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
-                                 std::int32_t file_size, std::int32_t file_progress, std::int32_t total_sectors,
-                                 std::int32_t sectors_done) = 0;
+                                 std::int32_t file_size, std::int32_t file_progress,
+                                 std::int32_t total_sectors, std::int32_t sectors_done) = 0;
   virtual void BurnerOnError(std::int32_t error_number) = 0;
   virtual void BurningErrorViewDescription(const std::string& text) = 0;
   // The end of the job: raised once, after everything else.

@@ -165,7 +165,8 @@ TEST_F(ImageBuildJobTest, AVanishedOrChangedSourceFailsTheJobNamingIt) {
     testing::RunBuild(std::move(request), &events);
     EXPECT_TRUE(events.EndedWithError()) << change;
     EXPECT_EQ(events.EndCount(), 1);
-    EXPECT_NE(events.Descriptions().find("Can't read : " + victim), std::string::npos) << events.Descriptions();
+    EXPECT_NE(events.Descriptions().find("Can't read : " + victim), std::string::npos)
+        << events.Descriptions();
     EXPECT_TRUE(Outputs().empty()) << change;
     dir_.WriteFile("src/sub/b.bin", std::string(3 * 2048 + 5, 'b'));
   }

@@ -4,11 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <gtest/gtest.h>
 
 #include "iso9660_testutil.h"
 
@@ -20,12 +20,14 @@ void JobEventRecorder::Add(JobEvent e) {
   events_.push_back(std::move(e));
 }
 
-void JobEventRecorder::OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
-                                        std::int32_t, std::int32_t, std::int32_t total_sectors,
-                                        std::int32_t sectors_done) {
+void JobEventRecorder::OnBuildingProcess(std::int32_t status, std::int32_t file_index,
+                                         const std::string& file_name, std::int32_t, std::int32_t,
+                                         std::int32_t total_sectors, std::int32_t sectors_done) {
   Add({JobEvent::kProcess, status, file_index, 0, file_name, total_sectors, sectors_done});
 }
-void JobEventRecorder::BurnerOnError(std::int32_t error_number) { Add({JobEvent::kError, error_number, 0, 0, {}, 0, 0}); }
+void JobEventRecorder::BurnerOnError(std::int32_t error_number) {
+  Add({JobEvent::kError, error_number, 0, 0, {}, 0, 0});
+}
 void JobEventRecorder::BurningErrorViewDescription(const std::string& text) {
   Add({JobEvent::kDescription, 0, 0, 0, text, 0, 0});
 }
@@ -39,7 +41,8 @@ std::vector<JobEvent> JobEventRecorder::events() const {
 }
 int JobEventRecorder::EndCount() const {
   const auto e = events();
-  return static_cast<int>(std::count_if(e.begin(), e.end(), [](auto& x) { return x.kind == JobEvent::kEnd; }));
+  return static_cast<int>(
+      std::count_if(e.begin(), e.end(), [](auto& x) { return x.kind == JobEvent::kEnd; }));
 }
 bool JobEventRecorder::EndedWithError() const {
   const auto e = events();
@@ -153,7 +156,8 @@ std::vector<TreeElement> DvdVideoTree(const std::filesystem::path& video_ts) {
 }
 
 std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int title_sets, bool menus,
-                                     const std::filesystem::path& clip, const std::filesystem::path& menu_clip) {
+                                     const std::filesystem::path& clip,
+                                     const std::filesystem::path& menu_clip) {
   const std::filesystem::path xml = dest.string() + ".xml";
   {
     std::ofstream out(xml);
@@ -203,7 +207,8 @@ void MakeFixture(const TempDir& dir, int small_files, std::uint64_t large_bytes)
   for (int i = 0; i < small_files; ++i) {
     const std::string folder = "src/many/f" + std::to_string(i % 100);
     if (i < 100) dir.MakeDir(folder);
-    dir.WriteFile(folder + "/small" + std::to_string(i) + ".txt", std::string(1 + i % 3000, char('a' + i % 26)));
+    dir.WriteFile(folder + "/small" + std::to_string(i) + ".txt",
+                  std::string(1 + i % 3000, char('a' + i % 26)));
   }
   // The large file: non-zero data with a pattern that shows misplaced blocks.
   std::string block(1 << 20, 0);
@@ -213,7 +218,8 @@ void MakeFixture(const TempDir& dir, int small_files, std::uint64_t large_bytes)
       const std::uint64_t v = (at + i) * 0x9E3779B97F4A7C15ull;
       std::memcpy(block.data() + i, &v, 8);
     }
-    large.write(block.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), large_bytes - at)));
+    large.write(block.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), large_bytes - at)));
   }
 }
 
@@ -229,16 +235,19 @@ ImageBuildRequest FolderImageRequest(const TempDir& dir, const std::string& imag
 }
 
 void ExpectIsoImageReadable(const TempDir& dir, const std::string& image) {
-  for (const std::vector<std::string>& argv :
-       {std::vector<std::string>{"isoinfo", "-d", "-i", image}, {"isoinfo", "-l", "-i", image},
-        {"isoinfo", "-J", "-l", "-i", image}, {"iso-info", "-l", image}, {"7z", "l", image}}) {
+  for (const std::vector<std::string>& argv : {std::vector<std::string>{"isoinfo", "-d", "-i", image},
+                                               {"isoinfo", "-l", "-i", image},
+                                               {"isoinfo", "-J", "-l", "-i", image},
+                                               {"iso-info", "-l", image},
+                                               {"7z", "l", image}}) {
     const auto r = RunProgram(argv);
     EXPECT_EQ(r.exit_code, 0) << argv[0] << " " << argv[1] << "\n" << r.output.substr(0, 4000);
     EXPECT_EQ(r.output.find("rror"), std::string::npos) << argv[0] << " " << argv[1];
     EXPECT_EQ(r.output.find("arning"), std::string::npos) << argv[0] << " " << argv[1];
   }
   for (const char* fs_kind : {"any", "ecma119"}) {
-    const auto r = RunProgram({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
+    const auto r =
+        RunProgram({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
     EXPECT_EQ(r.exit_code, 0) << r.output.substr(0, 4000);
     EXPECT_EQ(r.output.find("Wrong or damaged"), std::string::npos) << fs_kind;
     EXPECT_EQ(r.output.find("WARNING"), std::string::npos) << fs_kind << r.output.substr(0, 4000);

@@ -69,7 +69,8 @@ std::vector<TreeElement> DvdVideoTree(const std::filesystem::path& video_ts);
 // set's) from menu_clip when menus is set. Returns dest/VIDEO_TS, or an empty
 // path on failure.
 std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int title_sets, bool menus,
-                                     const std::filesystem::path& clip, const std::filesystem::path& menu_clip);
+                                     const std::filesystem::path& clip,
+                                     const std::filesystem::path& menu_clip);
 
 class TempDir;
 // Fills dir/src with a tree that trips readers up: UTF-8 names, names that

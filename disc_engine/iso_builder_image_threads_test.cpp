@@ -74,7 +74,8 @@ TEST_F(CreateIsoTest, ASecondJobWhileOneRunsIsRefusedAndTheFirstEndsOnce) {
   ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn));
   builder_->UnloadCom();
   EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
-  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription), std::vector<std::string>{"Another disc job is running"});
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
+            std::vector<std::string>{"Another disc job is running"});
   EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/one.iso"));
   EXPECT_FALSE(std::filesystem::exists(dir_.path() + "/two.iso"));
 }

@@ -16,11 +16,11 @@ inline constexpr std::int32_t kRawAddressOffset = 150;
 inline constexpr std::int64_t kLastRawAddress = 100LL * 60 * 75 - 1;
 
 enum RawSectorMode : int {
-  kRawMode0 = 0,      // header with mode 0, everything else zero
-  kRawMode1 = 1,      // 2048 bytes of data at 16, EDC, P and Q parity
-  kRawMode2 = 2,      // formless: 2336 bytes at 16, header only
-  kRawMode2Form1 = 3, // subheader at 16, 2048 bytes at 24, EDC, parity
-  kRawMode2Form2 = 4, // subheader at 16, 2324 bytes at 24, EDC at 2348
+  kRawMode0 = 0,       // header with mode 0, everything else zero
+  kRawMode1 = 1,       // 2048 bytes of data at 16, EDC, P and Q parity
+  kRawMode2 = 2,       // formless: 2336 bytes at 16, header only
+  kRawMode2Form1 = 3,  // subheader at 16, 2048 bytes at 24, EDC, parity
+  kRawMode2Form2 = 4,  // subheader at 16, 2324 bytes at 24, EDC at 2348
 };
 
 // Completes a raw sector whose user data the caller has placed (at 16 for

@@ -56,8 +56,8 @@ constexpr std::size_t kShortAdSize = 8;
 // two bits hold the extent type, and extents end on a block boundary.
 constexpr std::uint32_t kMaxExtentLength = 0x3FFFF800;
 
-namespace avdp {  // anchor volume descriptor pointer
-constexpr std::size_t kMainExtent = 16;     // extent_ad: length, location
+namespace avdp {                         // anchor volume descriptor pointer
+constexpr std::size_t kMainExtent = 16;  // extent_ad: length, location
 constexpr std::size_t kReserveExtent = 24;
 }  // namespace avdp
 

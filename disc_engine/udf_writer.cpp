@@ -29,7 +29,8 @@ void PutCharspec(std::uint8_t* p) {
   std::memcpy(p + 1, "OSTA Compressed Unicode", 23);
 }
 
-void PutRegid(std::uint8_t* p, std::uint8_t flags, const char* text, std::initializer_list<std::uint8_t> suffix = {}) {
+void PutRegid(std::uint8_t* p, std::uint8_t flags, const char* text,
+              std::initializer_list<std::uint8_t> suffix = {}) {
   p[0] = flags;
   std::memcpy(p + 1, text, std::min<std::size_t>(std::strlen(text), 23));
   std::size_t i = 24;
@@ -63,7 +64,9 @@ void PutLongAd(std::uint8_t* p, std::uint32_t length, std::uint32_t block) {
   Put16(p + 8, 0);  // partition reference
 }
 
-std::size_t FidSize(std::size_t identifier_bytes) { return (fid::kIdentifier + identifier_bytes + 3) & ~std::size_t(3); }
+std::size_t FidSize(std::size_t identifier_bytes) {
+  return (fid::kIdentifier + identifier_bytes + 3) & ~std::size_t(3);
+}
 
 std::uint32_t BlocksFor(std::uint64_t bytes) {
   return static_cast<std::uint32_t>((bytes + kBlockSize - 1) / kBlockSize);
@@ -115,7 +118,8 @@ class BridgeWriter {
   void WriteAnchor(std::uint8_t* p, std::uint32_t location);
   void WriteFileSet();
   void WriteDirectory(std::uint32_t fe_block, std::uint32_t fid_block, std::uint32_t parent_block,
-                      std::uint16_t link_count, const std::vector<std::pair<std::string, std::uint32_t>>& folders,
+                      std::uint16_t link_count,
+                      const std::vector<std::pair<std::string, std::uint32_t>>& folders,
                       const std::vector<UdfFile>* files, std::uint32_t first_file_block);
   bool WriteFileEntry(std::uint32_t block, bool folder, std::uint16_t link_count, std::uint64_t length,
                       std::uint64_t unique_id, std::uint32_t data_block);
@@ -258,8 +262,8 @@ void BridgeWriter::WriteFileSet() {
   MakeUdfDescriptorTag(kTagTerminating, {t, kDescriptorSize}, kDescriptorSize - tag::kSize, 1);
 }
 
-bool BridgeWriter::WriteFileEntry(std::uint32_t block, bool folder, std::uint16_t link_count, std::uint64_t length,
-                                  std::uint64_t unique_id, std::uint32_t data_block) {
+bool BridgeWriter::WriteFileEntry(std::uint32_t block, bool folder, std::uint16_t link_count,
+                                  std::uint64_t length, std::uint64_t unique_id, std::uint32_t data_block) {
   std::uint8_t* p = Sector(in_.partition_start + block);
   Put16(p + fe::kIcbStrategy, 4);
   Put16(p + fe::kIcbMaxEntries, 1);
@@ -304,7 +308,8 @@ bool BridgeWriter::WriteFileEntry(std::uint32_t block, bool folder, std::uint16_
 class DirectoryData {
  public:
   explicit DirectoryData(std::uint32_t fid_block) : fid_block_(fid_block) {}
-  void Add(std::uint8_t characteristics, const std::string& cs0, std::uint32_t icb_block, std::uint64_t unique_id) {
+  void Add(std::uint8_t characteristics, const std::string& cs0, std::uint32_t icb_block,
+           std::uint64_t unique_id) {
     std::vector<std::uint8_t> d(FidSize(cs0.size()), 0);
     Put16(d.data() + fid::kVersion, 1);
     d[fid::kCharacteristics] = characteristics;
@@ -331,7 +336,8 @@ void BridgeWriter::WriteDirectory(std::uint32_t fe_block, std::uint32_t fid_bloc
                                   const std::vector<UdfFile>* files, std::uint32_t first_file_block) {
   DirectoryData dir(fid_block);
   dir.Add(fid::kDirectory | fid::kParent, {}, parent_block, UniqueIdOf(parent_block));
-  for (const auto& [name, block] : folders) dir.Add(fid::kDirectory, Cs0(name, 255), block, UniqueIdOf(block));
+  for (const auto& [name, block] : folders)
+    dir.Add(fid::kDirectory, Cs0(name, 255), block, UniqueIdOf(block));
   if (files) {
     for (std::size_t i = 0; i < files->size(); ++i) {
       const std::uint32_t block = first_file_block + static_cast<std::uint32_t>(i);
@@ -349,15 +355,16 @@ bool BridgeWriter::Run(std::array<std::uint8_t, kBlockSize>& end_anchor, std::st
         *error = "The name " + f.name + " cannot be recorded in the UDF file system.";
         return false;
       }
-      if (f.extent < in_.partition_start ||
-          std::uint64_t(f.extent) + BlocksFor(f.size) > in_.partition_end) {
+      if (f.extent < in_.partition_start || std::uint64_t(f.extent) + BlocksFor(f.size) > in_.partition_end) {
         *error = "The data of " + f.name + " lies outside the UDF partition.";
         return false;
       }
     }
   }
-  const std::uint32_t audio_blocks = std::max<std::uint32_t>(1, BlocksFor(DirectoryBytes(Names(in_.audio_ts))));
-  const std::uint32_t video_blocks = std::max<std::uint32_t>(1, BlocksFor(DirectoryBytes(Names(in_.video_ts))));
+  const std::uint32_t audio_blocks =
+      std::max<std::uint32_t>(1, BlocksFor(DirectoryBytes(Names(in_.audio_ts))));
+  const std::uint32_t video_blocks =
+      std::max<std::uint32_t>(1, BlocksFor(DirectoryBytes(Names(in_.video_ts))));
   audio_fe_ = 4;
   video_fe_ = audio_fe_ + 1 + audio_blocks;
   files_block_ = video_fe_ + 1 + video_blocks;
@@ -366,7 +373,8 @@ bool BridgeWriter::Run(std::array<std::uint8_t, kBlockSize>& end_anchor, std::st
   area_blocks_ = video_files_ + static_cast<std::uint32_t>(in_.video_ts.size());
   if (in_.session_start > in_.partition_start || in_.partition_end < in_.partition_start + area_blocks_ ||
       in_.volume_end <= in_.partition_end - 1 || !Sector(in_.partition_start + area_blocks_ - 1) ||
-      !Sector(in_.session_start + kAnchorSector) || in_.partition_start <= in_.session_start + kAnchorSector) {
+      !Sector(in_.session_start + kAnchorSector) ||
+      in_.partition_start <= in_.session_start + kAnchorSector) {
     *error = "The UDF area does not fit the image layout.";
     return false;
   }
@@ -385,14 +393,15 @@ void BridgeWriter::WriteUdfFileSystem(std::array<std::uint8_t, kBlockSize>& end_
   WriteAnchor(end_anchor.data(), in_.volume_end - 1);
   WriteFileSet();
 
-  WriteDirectory(root_fe_, root_fe_ + 1, root_fe_, 3, {{"AUDIO_TS", audio_fe_}, {"VIDEO_TS", video_fe_}}, nullptr,
-                 0);
+  WriteDirectory(root_fe_, root_fe_ + 1, root_fe_, 3, {{"AUDIO_TS", audio_fe_}, {"VIDEO_TS", video_fe_}},
+                 nullptr, 0);
   WriteDirectory(audio_fe_, audio_fe_ + 1, root_fe_, 1, {}, &in_.audio_ts, audio_files_);
   WriteDirectory(video_fe_, video_fe_ + 1, root_fe_, 1, {}, &in_.video_ts, video_files_);
 }
 
 bool BridgeWriter::WriteFileEntries(std::string* error) {
-  for (const auto& [list, first] : {std::pair{&in_.audio_ts, audio_files_}, std::pair{&in_.video_ts, video_files_}}) {
+  for (const auto& [list, first] :
+       {std::pair{&in_.audio_ts, audio_files_}, std::pair{&in_.video_ts, video_files_}}) {
     for (std::size_t i = 0; i < list->size(); ++i) {
       const UdfFile& f = (*list)[i];
       const std::uint32_t block = first + static_cast<std::uint32_t>(i);
@@ -462,8 +471,8 @@ std::array<std::uint8_t, kTimestampSize> MakeUdfTimestamp(std::int64_t seconds, 
   return t;
 }
 
-void MakeUdfDescriptorTag(std::uint16_t identifier, std::span<std::uint8_t> descriptor, std::uint16_t crc_length,
-                          std::uint32_t location) {
+void MakeUdfDescriptorTag(std::uint16_t identifier, std::span<std::uint8_t> descriptor,
+                          std::uint16_t crc_length, std::uint32_t location) {
   std::uint8_t* p = descriptor.data();
   Put16(p + tag::kIdentifier, identifier);
   Put16(p + tag::kVersion, 2);

@@ -30,8 +30,8 @@ struct UdfBridgeInput {
   std::uint32_t partition_start = 0;
   std::uint32_t partition_end = 0;
   std::uint32_t volume_end = 0;
-  std::string volume_name;   // UTF-8
-  std::int64_t build_time = 0;  // seconds since 1970, UTC
+  std::string volume_name;        // UTF-8
+  std::int64_t build_time = 0;    // seconds since 1970, UTC
   std::vector<UdfFile> audio_ts;  // in directory order
   std::vector<UdfFile> video_ts;
 };
@@ -52,10 +52,11 @@ bool WriteUdfBridge(const UdfBridgeInput& input, std::span<std::uint8_t> header,
 // CRC-ITU-T (polynomial 1021h, initial 0, most significant bit first).
 std::uint16_t UdfCrc16(std::span<const std::uint8_t> bytes);
 // The 12-byte timestamp (UTC) of a time in seconds since 1970.
-std::array<std::uint8_t, udf::kTimestampSize> MakeUdfTimestamp(std::int64_t seconds, std::int32_t microseconds);
+std::array<std::uint8_t, udf::kTimestampSize> MakeUdfTimestamp(std::int64_t seconds,
+                                                               std::int32_t microseconds);
 // Fills the 16-byte tag at the start of descriptor: the CRC over crc_length
 // bytes after the tag, then the checksum.
-void MakeUdfDescriptorTag(std::uint16_t identifier, std::span<std::uint8_t> descriptor, std::uint16_t crc_length,
-                          std::uint32_t location);
+void MakeUdfDescriptorTag(std::uint16_t identifier, std::span<std::uint8_t> descriptor,
+                          std::uint16_t crc_length, std::uint32_t location);
 
 }  // namespace zephrel

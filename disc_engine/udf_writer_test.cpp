@@ -11,7 +11,9 @@ namespace {
 
 using namespace udf;
 
-std::uint32_t Le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24; }
+std::uint32_t Le32(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
+}
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint64_t Le64(const std::uint8_t* p) { return Le32(p) | std::uint64_t(Le32(p + 4)) << 32; }
 
@@ -37,7 +39,9 @@ struct Image {
   UdfBridgeInput in;
   std::vector<std::uint8_t> header;
   std::array<std::uint8_t, kBlockSize> anchor{};
-  std::uint8_t* Block(std::uint32_t b) { return header.data() + std::size_t(in.partition_start + b) * kBlockSize; }
+  std::uint8_t* Block(std::uint32_t b) {
+    return header.data() + std::size_t(in.partition_start + b) * kBlockSize;
+  }
 
   // The identifiers of the directory whose file entry is at block fe.
   std::vector<Fid> Directory(std::uint32_t fe) {
@@ -129,9 +133,10 @@ TEST(UdfBridge, VolumeStructuresCarryExactCrcsAndBothAnchors) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(h + 19 * 2048 + 1), 5), "NSR02");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(h + 20 * 2048 + 1), 5), "TEA01");
   const std::uint16_t ids[] = {kTagPrimaryVolume, kTagImplementationUse, kTagPartition,
-                               kTagLogicalVolume, kTagUnallocatedSpace, kTagTerminating};
+                               kTagLogicalVolume, kTagUnallocatedSpace,  kTagTerminating};
   for (std::uint32_t seq : {32u, 48u}) {
-    for (std::uint32_t i = 0; i < 6; ++i) EXPECT_TRUE(TagOk(h + (seq + i) * 2048, ids[i], seq + i)) << seq + i;
+    for (std::uint32_t i = 0; i < 6; ++i)
+      EXPECT_TRUE(TagOk(h + (seq + i) * 2048, ids[i], seq + i)) << seq + i;
   }
   EXPECT_EQ(Le16(h + 35 * 2048 + 10), lvd::kSize - 16) << "logical volume descriptor CRC length";
   EXPECT_EQ(Le16(h + 36 * 2048 + 10), 8);
@@ -163,8 +168,10 @@ TEST(UdfBridge, DirectoriesHoldEveryFileFromFortyToThreeHundred) {
     Image image = Build(Files(count));
     std::vector<Fid> root = image.Directory(2);
     ASSERT_EQ(root.size(), 3u);
-    EXPECT_EQ(root[1].name, std::string("\x08" "AUDIO_TS"));
-    EXPECT_EQ(root[2].name, std::string("\x08" "VIDEO_TS"));
+    EXPECT_EQ(root[1].name, std::string("\x08"
+                                        "AUDIO_TS"));
+    EXPECT_EQ(root[2].name, std::string("\x08"
+                                        "VIDEO_TS"));
     std::vector<Fid> video = image.Directory(root[2].icb);
     ASSERT_EQ(video.size(), std::size_t(count) + 1) << count;
     EXPECT_EQ(video[0].characteristics, fid::kDirectory | fid::kParent);
@@ -183,8 +190,12 @@ TEST(UdfBridge, IdentifiersOfAnyLengthArePaddedToFourBytes) {
   Image image = Build({{"A", 10, 0}, {"BC.VOB", 10, 0}, {"Ünïcödé ✓ name", 10, 0}});
   std::vector<Fid> video = image.Directory(image.Directory(2)[2].icb);
   ASSERT_EQ(video.size(), 4u);
-  EXPECT_EQ(video[1].name, "\x08" "A");
-  EXPECT_EQ(video[2].name, "\x08" "BC.VOB");
+  EXPECT_EQ(video[1].name,
+            "\x08"
+            "A");
+  EXPECT_EQ(video[2].name,
+            "\x08"
+            "BC.VOB");
   EXPECT_EQ(video[3].name[0], 16) << "a name beyond Latin-1 is 16-bit CS0";
 }
 
