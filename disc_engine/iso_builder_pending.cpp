@@ -11,17 +11,6 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-HResult ISOBuilder::CreateIso(const std::string& /*IsoPath*/, std::int32_t /*Mode*/,
-                              std::int32_t /*VideoMode*/) {
-  StartUnavailableJob("CreateIso", kNoDrive, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::GetImageTotalSectors(std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
   return S_OK;

@@ -91,6 +91,11 @@ void EncodeMode1Sector(std::int32_t lba, std::span<const std::uint8_t, kCdUserDa
   std::memcpy(s + kCdMode1UserDataOffset, user_data.data(), kCdUserDataSize);
   std::uint32_t edc = CdEdc(std::span<const std::uint8_t>(s, kCdMode1EdcOffset));
   for (int i = 0; i < 4; ++i) s[kCdMode1EdcOffset + i] = static_cast<std::uint8_t>(edc >> (8 * i));
+  EncodeCdParity(sector);
+}
+
+void EncodeCdParity(std::span<std::uint8_t, kCdRawSectorSize> sector) {
+  std::uint8_t* s = sector.data();
   // P: 86 codewords of 24 bytes (columns); Q: 52 codewords of 43 bytes
   // (diagonals over data and P parity).
   ComputeParity(s + 12, 86, 24, 2, 86, s + kCdMode1PParityOffset);

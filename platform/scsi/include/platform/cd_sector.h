@@ -39,4 +39,8 @@ std::uint32_t CdEdc(std::span<const std::uint8_t> data);
 void EncodeMode1Sector(std::int32_t lba, std::span<const std::uint8_t, kCdUserDataSize> user_data,
                        std::span<std::uint8_t, kCdRawSectorSize> sector);
 
+// Writes the P and Q parity of the Reed-Solomon product code over bytes 12 to
+// 2075 of sector (header, data and EDC as they stand) into their places.
+void EncodeCdParity(std::span<std::uint8_t, kCdRawSectorSize> sector);
+
 }  // namespace platform

@@ -1,0 +1,60 @@
+// CUE sheets that describe raw (.bin) images, and the path and time texts
+// they are made of. Lines end with CR LF.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zephrel {
+
+// mm:ss:ff of a - b (75 frames a second, at least two digits each); a negative
+// difference counts as 0.
+std::string FormatMsf(std::int64_t a, std::int64_t b);
+
+// path with the extension of its last component replaced by extension (given
+// without the dot), or the extension appended when the name has none. Folder
+// names are never touched.
+std::filesystem::path WithExtension(const std::filesystem::path& path, const std::string& extension);
+
+// The sectors that bytes of track data fill in an image: the one count that
+// both the image and its sheet use.
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes);
+
+// Sector count of an audio track in the image: its PCM data only (a WAV
+// file's header is not part of the track).
+std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes);
+
+// Bytes of sample data in a WAV file: the size of its "data" chunk, cut to
+// what the file holds. 0 with error set for a file that cannot be read or is
+// not RIFF WAVE.
+std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error);
+
+// Whether the last component of image_path may stand in a FILE line (it must
+// be non-empty and hold no '"', CR or LF).
+bool CueImageNameIsValid(const std::filesystem::path& image_path);
+
+// The sheet of a data image: one Mode 1 track of raw sectors. Written to
+// sheet_path, which must not exist. False with error set when the sheet cannot
+// be written; nothing is left behind then.
+bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                       std::string* error);
+
+// One audio track of an audio image: its PCM bytes in the image and whether
+// its source asks for pre-emphasis (WAV files never do).
+struct AudioCueTrack {
+  std::uint64_t pcm_bytes = 0;
+  bool pre_emphasis = false;
+};
+
+// The sheet of an audio image whose tracks follow one another, each after the
+// first preceded by a 150-sector pregap. Same contract as WriteDataCueSheet.
+bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                        const std::vector<AudioCueTrack>& tracks, std::string* error);
+
+// The texts of the sheets (CR LF line ends), for writers and tests.
+std::string DataCueSheetText(const std::string& image_name);
+std::string AudioCueSheetText(const std::string& image_name, const std::vector<AudioCueTrack>& tracks);
+
+}  // namespace zephrel
