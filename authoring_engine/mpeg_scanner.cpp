@@ -1,6 +1,7 @@
 #include "mpeg_scanner.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace morvix::mpeg {
 namespace {
@@ -203,6 +204,17 @@ Status StreamScanner::AddVideo(const std::uint8_t* data, std::size_t size, bool 
     pending_pts_value_ = pts;
   }
   for (std::size_t i = 0; i < size; ++i) {
+    if (capture_ == Capture::kNone) {
+      // A start code is 00 00 01 and its code byte: nothing can happen
+      // before the byte after the next 0x01. Skip to that byte, keeping the
+      // window as the bytes before it left it.
+      const void* one = std::memchr(data + i, 0x01, size - i);
+      const std::size_t next =
+          one != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(one) - data) + 1 : size;
+      for (std::size_t k = next - i > 3 ? next - 3 : i; k < next; ++k) window_ = (window_ << 8) | data[k];
+      if (next == size) break;
+      i = next;
+    }
     const std::uint8_t b = data[i];
     if (capture_ != Capture::kNone) {
       capture_buf_[capture_have_++] = b;

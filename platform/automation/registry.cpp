@@ -67,7 +67,8 @@ HResult ClassRegistry::ClassIdFromProgId(std::string_view prog_id, Guid* clsid) 
   if (!clsid) return E_POINTER;
   std::lock_guard lock(mutex_);
   for (const ClassRegistration& c : classes_) {
-    if (!c.prog_id.empty() && AsciiIEqual(c.prog_id, prog_id)) {
+    if ((!c.prog_id.empty() && AsciiIEqual(c.prog_id, prog_id)) ||
+        (!c.version_independent_prog_id.empty() && AsciiIEqual(c.version_independent_prog_id, prog_id))) {
       *clsid = c.clsid;
       return S_OK;
     }

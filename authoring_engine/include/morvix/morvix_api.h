@@ -116,7 +116,11 @@ class MORVIX_API CMorvixAPI {
   const SettingData* GetSettingData() const noexcept { return settings_.get(); }
 
   // Validates the settings and writes the VIDEO_TS set; progress may be NULL.
-  // Returns 0, kStopped, or an error code.
+  // Returns 0, kStopped, or an error code. The build works on a copy of the
+  // settings taken when it starts, so progress may change or clear them. Only
+  // DVD-Video file names are deleted from the output folder (after the
+  // settings passed validation); a build that then fails or is stopped
+  // leaves no VIDEO_TS.IFO, so no half-written set looks complete.
   Status Build(ProgressCallback progress) noexcept;
 
   // "Error code = <code>\n<text>" into buffer, cut to length - 1 characters

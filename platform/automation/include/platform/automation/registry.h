@@ -32,6 +32,9 @@ struct ClassRegistration {
   std::uint16_t type_library_major = 0;
   std::uint16_t type_library_minor = 0;
   ClassFactory factory;
+  // The version-independent ProgID (e.g. "QUILLON.QuillonCtrl"), whose CurVer
+  // is prog_id; may be empty. Either ProgID finds the class.
+  std::string version_independent_prog_id;
 };
 
 struct TypeLibraryRegistration {

@@ -1,0 +1,71 @@
+// The process-wide list of CD/DVD drives and each drive's write-speed list.
+// A drive number is the 0-based index in the list (host, channel, target, LUN
+// order). Every accessor checks the number and gives nothing for a number
+// outside the list.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/scsi.h"
+
+namespace zephrel {
+
+struct DriveRecord {
+  int host_adapter = 0;  // host number of the SCSI address
+  int target = 0;
+  int lun = 0;
+  std::string vendor;    // INQUIRY vendor, 8 characters, trailing blanks kept
+  std::string product;   // 16 characters
+  std::string revision;  // 4 characters
+
+  // vendor + " - " + product + " (" + revision + ")"
+  std::string display() const;
+};
+
+class DriveList {
+ public:
+  // Replaces the list with the devices found by a scan, in their order.
+  void Replace(std::vector<std::unique_ptr<platform::ScsiDevice>> devices);
+  // Releases every device (commands then fail) but keeps the records: the
+  // identity members still answer until the next scan.
+  void ReleaseDevices();
+
+  int Count() const;
+  std::optional<DriveRecord> Record(int drive) const;
+  // The device of a drive, shared so that a job keeps it alive while it runs;
+  // null for a number outside the list or after ReleaseDevices.
+  std::shared_ptr<platform::ScsiDevice> Device(int drive) const;
+
+  // Write speeds in kB/s in the order the drive reported them, distinct.
+  void ClearSpeeds(int drive);
+  void AddSpeed(int drive, long kbps);  // ignored when already listed
+  int SpeedCount(int drive) const;
+  long SpeedAt(int drive, int index) const;  // 0 outside the list
+  void ClearAllSpeeds();
+
+ private:
+  struct Entry {
+    DriveRecord record;
+    std::shared_ptr<platform::ScsiDevice> device;
+    std::vector<long> speeds;
+  };
+  // Caller holds mutex_.
+  Entry* Find(int drive);
+  const Entry* Find(int drive) const;
+  mutable std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+// Where Burner_Init gets its drives from: by default the backends that
+// ZEPHREL_DRIVES names. Tests install a source of fake devices; an empty
+// function restores the default.
+using DriveSource = std::function<platform::ScanResult()>;
+void SetDriveSourceForTesting(DriveSource source);
+platform::ScanResult OpenConfiguredDrives();
+
+}  // namespace zephrel

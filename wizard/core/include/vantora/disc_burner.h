@@ -1,0 +1,95 @@
+// The disc-engine members the wizard calls, named and typed as the disc
+// engine's IISOBuilder names them, so the wizard's logic runs over the real
+// engine (through an adapter) or over a fake in tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/automation/event_dispatcher.h"
+#include "platform/automation/hresult.h"
+
+namespace vantora {
+
+using platform::HResult;
+
+class DiscBurner {
+ public:
+  virtual ~DiscBurner() = default;
+
+  virtual HResult Burner_Init() = 0;
+  virtual HResult Burner_DriveCount(std::int16_t& pVal) = 0;
+  virtual HResult Burner_DriveHA(std::int32_t DriveNum, std::int16_t& pVal) = 0;
+  virtual HResult Burner_DriveID(std::int32_t DriveNum, std::int16_t& pVal) = 0;
+  virtual HResult Burner_DriveLUN(std::int32_t DriveNum, std::int16_t& pVal) = 0;
+  virtual HResult Burner_GetDriveVendor(std::int32_t DriveNum, std::string& pVal) = 0;
+  virtual HResult Burner_DriveModel(std::int32_t DriveNum, std::string& pVal) = 0;
+  virtual HResult Burner_DriveRevision(std::int32_t DriveNum, std::string& pVal) = 0;
+  // Starts polling drive DriveNum (0-based) for media changes.
+  virtual HResult Burner_ListenDrive(std::int32_t DriveNum) = 0;
+  virtual HResult Burner_StopListenDrive() = 0;
+  virtual HResult CancelBurn() = 0;
+  // Ends the engine's jobs and joins their threads.
+  virtual HResult UnloadCom() = 0;
+
+  // The dispatcher through which the engine's events reach their sinks, and
+  // what makes it release every waiting worker (see UiEventDispatcher).
+  virtual void SetDispatcher(std::shared_ptr<platform::EventDispatcher> dispatcher,
+                             std::function<void()> abort) = 0;
+};
+
+// Dispatch ids of the disc engine's events that end a job; after one of them
+// no queued progress of that job is delivered.
+inline constexpr platform::DispId kEventOnBuildingProcess = 1;
+inline constexpr platform::DispId kEventOnEndBuild = 3;
+inline constexpr platform::DispId kEventBurnerOnEraseComplete = 7;
+inline constexpr platform::DispId kEventOnBurnerOnEndCloseSession = 11;
+inline constexpr platform::DispId kEventBurnerOnEndBurn = 15;
+inline constexpr platform::DispId kEventRipperOnEndRip = 20;
+inline constexpr platform::DispId kEventBurnerBufferStatus = 24;
+inline const std::vector<platform::DispId>& DiscJobEndEvents() {
+  static const std::vector<platform::DispId> events = {
+      kEventOnEndBuild, kEventBurnerOnEraseComplete, kEventOnBurnerOnEndCloseSession,
+      kEventBurnerOnEndBurn, kEventRipperOnEndRip};
+  return events;
+}
+
+// A disc engine without drives, for a build that has none.
+class NoDiscEngine final : public DiscBurner {
+ public:
+  HResult Burner_Init() override { return platform::S_OK; }
+  HResult Burner_DriveCount(std::int16_t& pVal) override { pVal = 0; return platform::S_OK; }
+  HResult Burner_DriveHA(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
+  HResult Burner_DriveID(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
+  HResult Burner_DriveLUN(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
+  HResult Burner_GetDriveVendor(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
+  HResult Burner_DriveModel(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
+  HResult Burner_DriveRevision(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
+  HResult Burner_ListenDrive(std::int32_t) override { return platform::E_INVALIDARG; }
+  HResult Burner_StopListenDrive() override { return platform::S_OK; }
+  HResult CancelBurn() override { return platform::S_OK; }
+  HResult UnloadCom() override { return platform::S_OK; }
+  void SetDispatcher(std::shared_ptr<platform::EventDispatcher>, std::function<void()>) override {}
+};
+
+using DiscBurnerFactory = std::function<std::unique_ptr<DiscBurner>()>;
+
+// The text of a drive-list entry: "[ha:id:lun] vendor model (revision)", the
+// texts without leading and trailing blanks.
+std::string DriveEntryText(int host_adapter, int target, int lun, const std::string& vendor,
+                           const std::string& model, const std::string& revision);
+
+// The authoring control as the wizard's steps use it.
+class AuthoringControl {
+ public:
+  virtual ~AuthoringControl() = default;
+  // Empties the project; while a build runs, only asks it to stop.
+  virtual void ClearAll() = 0;
+  // True from the start of a build until the build has returned.
+  virtual bool IsBuilding() const = 0;
+};
+
+}  // namespace vantora

@@ -1,0 +1,221 @@
+// The wizard's main logic, free of any toolkit: its state (current step, job
+// flags), start-up, the six steps and their buttons, the project settings of
+// step 0, the output options of step 3, the drive list, closing and
+// shut-down. A view (the main window) shows WizardScreen and forwards the
+// user's clicks; every handler runs on the view's thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vantora/disc_burner.h"
+#include "vantora/functions.h"
+#include "vantora/job_log.h"
+#include "vantora/settings.h"
+#include "vantora/ui_event_dispatcher.h"
+#include "vantora/video_encoder.h"
+
+namespace vantora {
+
+inline constexpr int kFirstStep = 0;
+inline constexpr int kLastStep = 5;
+
+inline constexpr char kClassicalMenu[] = "Classical Menu";
+inline constexpr char kWithoutMenu[] = "DVD Without Menu";
+
+// Output options of step 3.
+enum OutputOption : int { kOutputBurn = 1, kOutputIso = 2, kOutputFolder = 3 };
+
+// Menu page size in twips by TV system.
+inline constexpr int kMenuPageWidthTwips = 10823;
+inline constexpr int kMenuPageHeightPalTwips = 8663;
+inline constexpr int kMenuPageHeightNtscTwips = 7237;
+
+// One row of the video list.
+struct VideoRow {
+  std::string text;                // the row's caption
+  std::filesystem::path source;    // the user's video
+  std::filesystem::path converted; // the converted MPEG file; empty until converted
+};
+
+// Everything the main window shows; the view writes the user's edits of
+// step 0 and step 3 back into it.
+struct WizardScreen {
+  std::string status_version;  // "Version a.b.c"
+  int shown_step = -1;         // the page shown
+  std::string label_step;
+  std::string label_detail_step;
+  std::string next_caption = "Next >";
+  bool next_visible = true;
+  bool next_enabled = true;
+  bool previous_visible = true;
+  bool previous_enabled = false;
+  std::string quit_caption = "Quit";
+
+  // Step 0.
+  std::string label = kDefaultDiscLabel;  // Text1
+  bool ntsc = true;                       // OptionNTSC, else OptionPAL
+  bool aspect_4x3 = true;                 // Option43, else Option169
+  std::string bitrate_text = "4500";      // TextBitrate
+  std::string temp_path;                  // TextPath
+  int menu_page_width_twips = kMenuPageWidthTwips;
+  int menu_page_height_twips = kMenuPageHeightNtscTwips;
+
+  // Step 1.
+  std::vector<VideoRow> rows;  // ListViewChapters
+
+  // Step 2.
+  std::vector<std::string> menu_titles;  // List1
+  std::string menu_title_text;           // TextTitleDVD
+  bool classical_menu = true;            // Combo2; Picture7 shown with it
+
+  // Step 3.
+  int output_option = kOutputIso;
+  bool option1_enabled = true;
+  std::string option1_caption = "Burn the project on DVD";
+  bool option3_visible = true;  // with Image12
+  bool frame_burner_visible = false;
+  bool frame_output_dir_visible = true;
+  std::string output_dir;                 // TextOutputDir
+  std::vector<std::string> drive_entries; // ImageCombo1
+  int selected_drive = -1;                // 0-based; -1 with no drive
+  bool drive_list_enabled = true;
+
+  // Step 4.
+  bool preview_on = true;  // Check1
+  int progress1 = 0;       // MyProgressBar1
+  int progress2 = 0;       // MyProgressBar2
+
+  // The capacity gauge: gigabyte scale, maximum in MB.
+  bool gauge_gigabytes = false;
+  int gauge_maximum = 0;
+};
+
+// What the controller asks of its view.
+class WizardView {
+ public:
+  virtual ~WizardView() = default;
+  // Show the screen state again.
+  virtual void Refresh() = 0;
+  // Writes the menu page as a 24-bit bitmap; false when it cannot.
+  virtual bool SaveMenuPicture(const std::filesystem::path& bitmap) = 0;
+  // Ends the program's event loop (after the shut-down's clean-up).
+  virtual void EndProgram() = 0;
+};
+
+struct WizardParts {
+  std::filesystem::path program_folder;
+  std::string version = "1.0.0";
+  FirstRunPage first_run;
+  DiscBurnerFactory make_burner;                  // must give an engine
+  AuthoringControl* authoring = nullptr;          // required
+  VideoEncoder* encoder = nullptr;                // required
+  PictureClipMaker* clip_maker = nullptr;         // required
+  Dialogs* dialogs = nullptr;                     // required
+  Shell* shell = nullptr;                         // required
+  std::shared_ptr<UiEventDispatcher> dispatcher;  // may be null (events then run directly)
+  LogClock* clock = nullptr;                      // required
+};
+
+class WizardController {
+ public:
+  // parts' pointers must outlive the controller; view too.
+  WizardController(WizardParts parts, WizardView& view);
+  ~WizardController();
+  WizardController(const WizardController&) = delete;
+  WizardController& operator=(const WizardController&) = delete;
+
+  // Start-up: version, drive list, first run, encoder preview, step 0, gauge,
+  // settings.
+  void Start();
+
+  void ShowStep(int step);
+  void NextButton_Click();
+  void PreviousButton_Click();
+  void QuitButton_Click();
+  // Closing the window. True when the close is refused (a job runs).
+  bool QueryUnload();
+  // A request from outside to end (SIGTERM): stops what runs, then ends
+  // normally.
+  void Terminate();
+  void ShutdownApplication();
+
+  // Handlers of step 0 and step 3.
+  void Command1_Click();
+  void CommandOutputDirSelect_Click();
+  void OptionNTSC_Click(bool ntsc);
+  void UpdateOutputFrames(int mode);
+  void ImageCombo1_Click(int drive);
+  void Combo2_Click(bool classical);
+  // Adds a video to the list (the add dialog's result).
+  void AddVideo(const std::filesystem::path& source);
+
+  // The end of every conversion, authoring or disc job, whatever its outcome:
+  // clears Busy and Burning, and returns to step 1 when asked.
+  void EndJob(bool back_to_video_list);
+  // Called when the authoring control's build has returned; a cancel asked
+  // during the build is carried out now.
+  void OnAuthoringReturned();
+  // A file the wizard created in the temporary folder (a converted video);
+  // only such files are removed by DeleteConvertedFiles.
+  void RecordCreatedFile(const std::filesystem::path& file);
+
+  // Routines that later steps provide.
+  void UpdateEstimatedSize();
+  void DeleteConvertedFiles();
+  void RedrawMenuPreview(bool final_page);
+  void EncodeMenuVideo();
+  void ConvertNextFile(int file_index);
+  void StartDvdBuild();
+  void StartImageOrBurn();
+
+  WizardScreen& screen() { return screen_; }
+  JobLog& job_log() { return log_; }
+  DiscBurner* burner() { return burner_.get(); }
+  std::filesystem::path ConfigPath() const;
+
+  // Form state.
+  int CurrentStep = 0;
+  int LastStep = kLastStep;
+  int FirstStep = kFirstStep;
+  int VideoBitrate = kDefaultVideoBitrate;
+  int AudioBitrate = 448;
+  std::filesystem::path TempFolder;
+  int FileIndex = 0;
+  bool StopRequested = false;
+  bool Busy = false;
+  std::string OutputFolderSetting;
+  bool Burning = false;
+  std::filesystem::path ProjectFolder;
+  bool UseExistingVideoTs = false;
+  std::filesystem::path ExistingVideoTsFolder;
+  std::string AddFolder;
+
+ private:
+  void FillBurnerList();
+  void LoadSettingsIntoScreen();
+  void ApplyEncoderParameters();
+  void ClearConvertedColumn();
+  void ListenSelectedDrive();
+  void EndWithMessage(const std::string& message);
+  bool CheckDiscLabel();
+
+  WizardParts parts_;
+  WizardView& view_;
+  WizardScreen screen_;
+  JobLog log_;
+  std::unique_ptr<DiscBurner> burner_;
+  std::vector<std::filesystem::path> created_files_;
+  bool cancel_after_build_ = false;
+  bool shut_down_ = false;
+};
+
+// Why a disc label cannot name the project folder: "" when it can. The label
+// becomes a folder name under the temporary and output folders, so it must
+// not be empty, "." or "..", nor hold a separator or a control character.
+std::string DiscLabelProblem(const std::string& label);
+
+}  // namespace vantora

@@ -1,0 +1,434 @@
+#include "vantora/cindral_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "vantora/capacity_view.h"
+#include "vantora/my_progress_bar.h"
+#include "vantora/qt_services.h"
+#include "vantora/ui_encoder_events.h"
+
+namespace vantora {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+UiThread QtUiThread(QObject* context) {
+  UiThread ui;
+  ui.post = [context](std::function<void()> task) {
+    QMetaObject::invokeMethod(context, std::move(task), Qt::QueuedConnection);
+  };
+  ui.is_current = [context] { return QThread::currentThread() == context->thread(); };
+  return ui;
+}
+
+// Twips to pixels at the usual 15 twips per pixel.
+int Pixels(int twips) { return twips / 15; }
+
+}  // namespace
+
+CindralForm::CindralForm(FormServices services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)) {
+  setObjectName("CindralForm");
+  setWindowTitle("Vantora");
+  if (!services_.dialogs) {
+    own_dialogs_ = std::make_unique<QtDialogs>(this);
+    services_.dialogs = own_dialogs_.get();
+  }
+  if (!services_.shell) {
+    own_shell_ = std::make_unique<QtShell>();
+    services_.shell = own_shell_.get();
+  }
+  dispatch_context_ = std::make_unique<QObject>();
+  dispatcher_ = UiEventDispatcher::Create(QtUiThread(dispatch_context_.get()), DiscJobEndEvents());
+
+  auto* central = new QWidget(this);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(6, 6, 6, 2);
+  label_step_ = Named(new QLabel(central), "LabelStep");
+  label_detail_step_ = Named(new QLabel(central), "LabelDetailStep");
+  QFont bold = label_step_->font();
+  bold.setBold(true);
+  bold.setPointSize(bold.pointSize() + 2);
+  label_step_->setFont(bold);
+  auto* header = new QHBoxLayout;
+  header->addWidget(label_step_);
+  header->addWidget(label_detail_step_, 1);
+  outer->addLayout(header);
+
+  frame_step_ = Named(new QStackedWidget(central), "FrameStep");
+  const char* page_names[] = {"FrameStep0", "FrameStep1", "FrameStep2",
+                              "FrameStep3", "FrameStep4", "FrameStep5"};
+  for (const char* name : page_names) frame_step_->addWidget(Named(new QWidget, name));
+  BuildStep0(frame_step_->widget(0));
+  BuildStep1(frame_step_->widget(1));
+  BuildStep2(frame_step_->widget(2));
+  BuildStep3(frame_step_->widget(3));
+  BuildStep4(frame_step_->widget(4));
+  BuildStep5(frame_step_->widget(5));
+  outer->addWidget(frame_step_, 1);
+
+  capacity_ = Named(new CapacityView(central), "CapacityView");
+  outer->addWidget(capacity_);
+
+  auto* buttons = new QHBoxLayout;
+  previous_ = Named(new QPushButton("< Previous", central), "PreviousButton");
+  next_ = Named(new QPushButton("Next >", central), "NextButton");
+  quit_ = Named(new QPushButton("Quit", central), "QuitButton");
+  buttons->addStretch(1);
+  buttons->addWidget(previous_);
+  buttons->addWidget(next_);
+  buttons->addSpacing(12);
+  buttons->addWidget(quit_);
+  outer->addLayout(buttons);
+  setCentralWidget(central);
+
+  auto* status = Named(new QStatusBar(this), "StatusBar1");
+  status_version_ = Named(new QLabel(status), "StatusBar1Panel2");
+  status->addPermanentWidget(status_version_);
+  setStatusBar(status);
+
+  HookMainWindow(this, 9225, 7950);
+
+  UiEncoderEvents::Handlers encoder_handlers;
+  encoder_handlers.progress = [this](std::uint8_t percent) { progress2_->SetValue(percent); };
+  encoder_handlers.completed = [](const EncodeResult&) {};
+  encoder_handlers.preview = [this](const QImage& picture) {
+    picvideo_->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+  };
+  encoder_events_ = std::make_unique<UiEncoderEvents>(std::move(encoder_handlers));
+  services_.encoder->SetEvents(encoder_events_.get());
+  services_.encoder->SetPreviewTarget(encoder_events_.get());
+
+  WizardParts parts;
+  parts.program_folder = services_.program_folder;
+  parts.version = services_.version;
+  parts.first_run = services_.first_run;
+  parts.make_burner = services_.make_burner;
+  parts.authoring = services_.authoring;
+  parts.encoder = services_.encoder;
+  parts.clip_maker = services_.clip_maker;
+  parts.dialogs = services_.dialogs;
+  parts.shell = services_.shell;
+  parts.dispatcher = dispatcher_;
+  parts.clock = services_.clock;
+  controller_ = std::make_unique<WizardController>(std::move(parts), *this);
+
+  JobLog::Listener listener;
+  listener.row_added = [this](std::size_t i) { ShowLogRow(i, true); };
+  listener.row_changed = [this](std::size_t i) { ShowLogRow(i, false); };
+  listener.cleared = [this] { list_view_progress_->clear(); };
+  controller_->job_log().SetListener(std::move(listener));
+
+  // The buttons are disabled while a handler runs, so no click can arrive
+  // inside a transition.
+  auto guarded = [this](void (WizardController::*handler)()) {
+    return [this, handler] {
+      next_->setEnabled(false);
+      previous_->setEnabled(false);
+      quit_->setEnabled(false);
+      (controller_.get()->*handler)();
+      quit_->setEnabled(true);
+      Refresh();
+    };
+  };
+  connect(next_, &QPushButton::clicked, this, guarded(&WizardController::NextButton_Click));
+  connect(previous_, &QPushButton::clicked, this, guarded(&WizardController::PreviousButton_Click));
+  connect(quit_, &QPushButton::clicked, this, guarded(&WizardController::QuitButton_Click));
+
+  controller_->Start();
+  capacity_->SetMode(controller_->screen().gauge_gigabytes);
+  capacity_->SetValueMax(controller_->screen().gauge_maximum);
+  capacity_->DessineBar();
+}
+
+CindralForm::~CindralForm() {
+  dispatcher_->Abort();
+  controller_.reset();  // unloads an engine still loaded
+  services_.encoder->Shutdown();
+  services_.encoder->SetEvents(nullptr);
+  services_.encoder->SetPreviewTarget(nullptr);
+}
+
+void CindralForm::BuildStep0(QWidget* page) {
+  auto* grid = new QGridLayout(page);
+  grid->addWidget(new QLabel("DVD label"), 0, 0);
+  text1_ = Named(new QLineEdit("New DVD", page), "Text1");
+  grid->addWidget(text1_, 0, 1, 1, 2);
+
+  auto* tv = new QGroupBox("TV system", page);
+  auto* tv_layout = new QVBoxLayout(tv);
+  option_ntsc_ = Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
+  option_pal_ = Named(new QRadioButton("PAL (Europe) - MPEG2 Video - 720x576 - 25 Fps", tv), "OptionPAL");
+  tv_layout->addWidget(option_ntsc_);
+  tv_layout->addWidget(option_pal_);
+  grid->addWidget(tv, 1, 0, 1, 3);
+
+  auto* aspect = new QGroupBox("Aspect ratio", page);
+  auto* aspect_layout = new QHBoxLayout(aspect);
+  option43_ = Named(new QRadioButton("4:3", aspect), "Option43");
+  option169_ = Named(new QRadioButton("16:9", aspect), "Option169");
+  aspect_layout->addWidget(option43_);
+  aspect_layout->addWidget(option169_);
+  grid->addWidget(aspect, 2, 0, 1, 3);
+
+  grid->addWidget(new QLabel("Video bitrate (kbit/s)"), 3, 0);
+  text_bitrate_ = Named(new QLineEdit("4500", page), "TextBitrate");
+  grid->addWidget(text_bitrate_, 3, 1);
+
+  grid->addWidget(new QLabel("Temporary directory"), 4, 0);
+  text_path_ = Named(new QLineEdit(page), "TextPath");
+  text_path_->setToolTip("Directory where will be created all temporary files");
+  grid->addWidget(text_path_, 4, 1);
+  auto* command1 = Named(new QPushButton("...", page), "Command1");
+  grid->addWidget(command1, 4, 2);
+  grid->setRowStretch(5, 1);
+
+  connect(text1_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_->screen().label = text.toStdString(); });
+  connect(option_ntsc_, &QRadioButton::toggled, this, [this](bool on) {
+    if (!syncing_) controller_->OptionNTSC_Click(on);
+  });
+  connect(option43_, &QRadioButton::toggled, this, [this](bool on) {
+    if (!syncing_) controller_->screen().aspect_4x3 = on;
+  });
+  connect(text_bitrate_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_->screen().bitrate_text = text.toStdString(); });
+  connect(text_path_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_->screen().temp_path = text.toStdString(); });
+  connect(command1, &QPushButton::clicked, this, [this] { controller_->Command1_Click(); });
+}
+
+void CindralForm::BuildStep1(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  list_view_chapters_ = Named(new QTreeWidget(page), "ListViewChapters");
+  list_view_chapters_->setHeaderLabels({"Title", "File"});
+  list_view_chapters_->setRootIsDecorated(false);
+  layout->addWidget(list_view_chapters_);
+}
+
+void CindralForm::BuildStep2(QWidget* page) {
+  auto* grid = new QGridLayout(page);
+  grid->addWidget(new QLabel("Menu type"), 0, 0);
+  combo2_ = Named(new QComboBox(page), "Combo2");
+  combo2_->addItems({kClassicalMenu, kWithoutMenu});
+  grid->addWidget(combo2_, 0, 1);
+  picture7_ = Named(new QWidget(page), "Picture7");
+  auto* designer = new QGridLayout(picture7_);
+  designer->setContentsMargins(0, 0, 0, 0);
+  designer->addWidget(new QLabel("Menu title"), 0, 0);
+  text_title_dvd_ = Named(new QLineEdit(picture7_), "TextTitleDVD");
+  designer->addWidget(text_title_dvd_, 0, 1);
+  list1_ = Named(new QListWidget(picture7_), "List1");
+  designer->addWidget(list1_, 1, 0);
+  pic_grand_ = Named(new QLabel(picture7_), "PicGrand");
+  pic_grand_->setAlignment(Qt::AlignCenter);
+  pic_grand_->setStyleSheet("background: #203050; color: white;");
+  designer->addWidget(pic_grand_, 1, 1);
+  grid->addWidget(picture7_, 1, 0, 1, 2);
+  connect(combo2_, &QComboBox::activated, this,
+          [this](int index) { controller_->Combo2_Click(index == 0); });
+}
+
+void CindralForm::BuildStep3(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  option1_ = Named(new QRadioButton("Burn the project on DVD", page), "Option1");
+  option2_ = Named(new QRadioButton("Save the project as ISO image file", page), "Option2");
+  auto* row3 = new QHBoxLayout;
+  option3_ = Named(new QRadioButton("Only create IFO, VOB files ", page), "Option3");
+  image12_ = Named(new QLabel(page), "Image12");
+  row3->addWidget(option3_);
+  row3->addWidget(image12_, 1);
+  layout->addWidget(option1_);
+  layout->addWidget(option2_);
+  layout->addLayout(row3);
+
+  frame_burner_ = Named(new QGroupBox(page), "FrameBurner");
+  auto* burner = new QGridLayout(frame_burner_);
+  burner->addWidget(new QLabel("Device"), 0, 0);
+  image_combo1_ = Named(new QComboBox(frame_burner_), "ImageCombo1");
+  burner->addWidget(image_combo1_, 0, 1);
+  burner->addWidget(new QLabel("Speed Write"), 1, 0);
+  burner->addWidget(Named(new QComboBox(frame_burner_), "Combo1"), 1, 1);
+  burner->addWidget(new QLabel("Media detected"), 2, 0);
+  burner->addWidget(Named(new QLabel("No Media (0 MB available)", frame_burner_), "Label19"), 2, 1);
+  auto* label20 = Named(new QLabel("Please insert a valid writable DVD ", frame_burner_), "Label20");
+  burner->addWidget(label20, 3, 1);
+  burner->addWidget(Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation"), 4, 1);
+  layout->addWidget(frame_burner_);
+
+  frame_output_dir_ = Named(new QGroupBox(page), "FrameOutputDir");
+  auto* out = new QGridLayout(frame_output_dir_);
+  out->addWidget(new QLabel("Select the output directory"), 0, 0, 1, 2);
+  text_output_dir_ = Named(new QLineEdit(frame_output_dir_), "TextOutputDir");
+  out->addWidget(text_output_dir_, 1, 0);
+  auto* select = Named(new QPushButton("...", frame_output_dir_), "CommandOutputDirSelect");
+  out->addWidget(select, 1, 1);
+  layout->addWidget(frame_output_dir_);
+  layout->addStretch(1);
+
+  connect(option1_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputBurn); });
+  connect(option2_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputIso); });
+  connect(option3_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputFolder); });
+  connect(image_combo1_, &QComboBox::activated, this, [this](int index) { controller_->ImageCombo1_Click(index); });
+  connect(text_output_dir_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
+  connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
+}
+
+void CindralForm::BuildStep4(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  picvideo_ = Named(new QLabel(page), "picvideo");
+  picvideo_->setMinimumSize(240, 180);
+  picvideo_->setAlignment(Qt::AlignCenter);
+  picvideo_->setStyleSheet("background: black;");
+  layout->addWidget(picvideo_, 1, Qt::AlignHCenter);
+  check1_ = Named(new QCheckBox("Preview", page), "Check1");
+  layout->addWidget(check1_);
+  progress1_ = Named(new MyProgressBar(page), "MyProgressBar1");
+  progress2_ = Named(new MyProgressBar(page), "MyProgressBar2");
+  layout->addWidget(progress1_);
+  layout->addWidget(progress2_);
+  connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
+    if (syncing_) return;
+    controller_->screen().preview_on = on;
+    services_.encoder->SetPreviewEnabled(on);
+  });
+}
+
+void CindralForm::BuildStep5(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  list_view_progress_ = Named(new QTreeWidget(page), "ListViewProgress");
+  list_view_progress_->setHeaderHidden(true);
+  list_view_progress_->setRootIsDecorated(false);
+  layout->addWidget(list_view_progress_, 1);
+  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar3"));
+  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar4"));
+}
+
+void CindralForm::ShowLogRow(std::size_t index, bool added) {
+  const LogRow& row = controller_->job_log().rows()[index];
+  QTreeWidgetItem* item = added ? new QTreeWidgetItem(list_view_progress_)
+                                : list_view_progress_->topLevelItem(static_cast<int>(index));
+  if (!item) return;
+  item->setText(0, Q(row.text));
+  item->setData(0, Qt::UserRole, Q(row.key));
+  item->setIcon(0, style()->standardIcon(row.icon == LogIcon::kError ? QStyle::SP_MessageBoxCritical
+                                                                      : QStyle::SP_DialogApplyButton));
+  if (added) list_view_progress_->scrollToItem(item);
+}
+
+void CindralForm::Refresh() {
+  if (!controller_) return;
+  syncing_ = true;
+  const WizardScreen& s = controller_->screen();
+  status_version_->setText(Q(s.status_version));
+  if (s.shown_step >= 0 && s.shown_step < frame_step_->count()) frame_step_->setCurrentIndex(s.shown_step);
+  label_step_->setText(Q(s.label_step));
+  label_detail_step_->setText(Q(s.label_detail_step));
+  next_->setText(Q(s.next_caption));
+  next_->setVisible(s.next_visible);
+  next_->setEnabled(s.next_enabled);
+  previous_->setVisible(s.previous_visible);
+  previous_->setEnabled(s.previous_enabled);
+  quit_->setText(Q(s.quit_caption));
+
+  if (text1_->text() != Q(s.label)) text1_->setText(Q(s.label));
+  option_ntsc_->setChecked(s.ntsc);
+  option_pal_->setChecked(!s.ntsc);
+  option43_->setChecked(s.aspect_4x3);
+  option169_->setChecked(!s.aspect_4x3);
+  if (text_bitrate_->text() != Q(s.bitrate_text)) text_bitrate_->setText(Q(s.bitrate_text));
+  if (text_path_->text() != Q(s.temp_path)) text_path_->setText(Q(s.temp_path));
+
+  list_view_chapters_->clear();
+  for (const VideoRow& row : s.rows)
+    new QTreeWidgetItem(list_view_chapters_, {Q(row.text), Q(row.source.string())});
+
+  list1_->clear();
+  for (const std::string& title : s.menu_titles) list1_->addItem(Q(title));
+  text_title_dvd_->setText(Q(s.menu_title_text));
+  combo2_->setCurrentIndex(s.classical_menu ? 0 : 1);
+  picture7_->setVisible(s.classical_menu);
+  pic_grand_->setFixedSize(Pixels(s.menu_page_width_twips) / 2, Pixels(s.menu_page_height_twips) / 2);
+  pic_grand_->setText(Q(s.menu_title_text));
+
+  option1_->setEnabled(s.option1_enabled);
+  option1_->setText(Q(s.option1_caption));
+  option1_->setChecked(s.output_option == kOutputBurn);
+  option2_->setChecked(s.output_option == kOutputIso);
+  option3_->setChecked(s.output_option == kOutputFolder);
+  option3_->setVisible(s.option3_visible);
+  image12_->setVisible(s.option3_visible);
+  frame_burner_->setVisible(s.frame_burner_visible);
+  frame_output_dir_->setVisible(s.frame_output_dir_visible);
+  if (text_output_dir_->text() != Q(s.output_dir)) text_output_dir_->setText(Q(s.output_dir));
+  image_combo1_->clear();
+  for (const std::string& entry : s.drive_entries) image_combo1_->addItem(Q(entry));
+  image_combo1_->setCurrentIndex(s.selected_drive);
+  image_combo1_->setEnabled(s.drive_list_enabled);
+
+  check1_->setChecked(s.preview_on);
+  progress1_->SetValue(s.progress1);
+  progress2_->SetValue(s.progress2);
+  syncing_ = false;
+}
+
+bool CindralForm::SaveMenuPicture(const std::filesystem::path& bitmap) {
+  QImage image(pic_grand_->size(), QImage::Format_RGB888);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  pic_grand_->render(&painter);
+  painter.end();
+  return image.save(QString::fromStdString(bitmap.string()), "BMP");
+}
+
+void CindralForm::EndProgram() {
+  ended_ = true;
+  if (services_.end_program) {
+    services_.end_program();
+    return;
+  }
+  hide();
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void CindralForm::closeEvent(QCloseEvent* event) {
+  if (ended_) {
+    event->accept();
+    return;
+  }
+  if (controller_->QueryUnload()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace vantora
