@@ -4,6 +4,7 @@
 // event with the error flag, so no client waits for ever.
 #include <string>
 
+#include "project_tree.h"
 #include "zephrel/iso_builder.h"
 
 namespace zephrel {
@@ -91,6 +92,7 @@ HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t /*DataMo
                                     std::int32_t /*BurnMode*/, std::int32_t /*Multisession*/,
                                     std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/,
                                     std::int32_t /*ImportSession*/, std::int32_t /*VideoMode*/) {
+  ProjectTree::Process().StopScans();  // the burn reads a tree no scan changes
   StartUnavailableJob("Burner_BurnData", DriveNum, JobEnd::kEndBurn, 1);
   return S_OK;
 }
