@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/byte_order.h"
 #include "ifo_format.h"
 #include "platform/fileio.h"
 
@@ -14,14 +15,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 void Put8(Bytes& b, std::size_t at, std::uint32_t v) { b[at] = static_cast<std::uint8_t>(v); }
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b[at] = static_cast<std::uint8_t>(v >> 8);
-  b[at + 1] = static_cast<std::uint8_t>(v);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-
 std::size_t Sectors(std::size_t bytes) { return (bytes + ifo::kSector - 1) / ifo::kSector; }
 std::uint32_t Sectors32(std::uint64_t bytes) {
   return static_cast<std::uint32_t>((bytes + ifo::kSector - 1) / ifo::kSector);
@@ -55,14 +48,14 @@ void PutCellAddresses(Bytes& b, std::size_t at, const MpegFile& file) {
   std::size_t entry = at + ifo::kCAdtHeader;
   for (const Cell& cell : file.cells()) {
     vobs = std::max(vobs, cell.part + 1);
-    Put16(b, entry, static_cast<std::uint32_t>(cell.part + 1));
+    platform::PutBe16(&b[entry], static_cast<std::uint32_t>(cell.part + 1));
     Put8(b, entry + 2, static_cast<std::uint32_t>(cell.cell_number + 1));
-    Put32(b, entry + 4, static_cast<std::uint32_t>(cell.vobus.front().first_pack));
-    Put32(b, entry + 8, static_cast<std::uint32_t>(cell.vobus.back().last_pack));
+    platform::PutBe32(&b[entry + 4], static_cast<std::uint32_t>(cell.vobus.front().first_pack));
+    platform::PutBe32(&b[entry + 8], static_cast<std::uint32_t>(cell.vobus.back().last_pack));
     entry += ifo::kCAdtEntry;
   }
-  Put16(b, at, static_cast<std::uint32_t>(vobs));
-  Put32(b, at + 4, static_cast<std::uint32_t>(entry - at - 1));
+  platform::PutBe16(&b[at], static_cast<std::uint32_t>(vobs));
+  platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(entry - at - 1));
 }
 
 // VOBU address map: every navigation pack's sector, cell after cell.
@@ -70,11 +63,11 @@ void PutVobuMap(Bytes& b, std::size_t at, const MpegFile& file) {
   std::size_t entry = at + ifo::kVobuAdmapHeader;
   for (const Cell& cell : file.cells()) {
     for (const Vobu& v : cell.vobus) {
-      Put32(b, entry, static_cast<std::uint32_t>(v.first_pack));
+      platform::PutBe32(&b[entry], static_cast<std::uint32_t>(v.first_pack));
       entry += 4;
     }
   }
-  Put32(b, at, static_cast<std::uint32_t>(entry - at - 1));
+  platform::PutBe32(&b[at], static_cast<std::uint32_t>(entry - at - 1));
 }
 
 std::size_t CellAddressBytes(const MpegFile& file) {
@@ -89,28 +82,28 @@ Status PutMenuAttributes(Bytes& b, const MpegFile* menu, int subpicture_streams)
   if (menu != nullptr) {
     if (Status s = VideoAttributeBytes(&menu->video(), b.data() + ifo::kMenuVideoAttr); s != kOk) return s;
     const int audio = std::min(menu->audio_stream_count(), 1);
-    Put16(b, ifo::kMenuAudioCount, static_cast<std::uint32_t>(audio));
+    platform::PutBe16(&b[ifo::kMenuAudioCount], static_cast<std::uint32_t>(audio));
     if (audio > 0) {
       if (Status s = AudioAttributeBytes(&menu->audio()[0], b.data() + ifo::kMenuAudioAttr); s != kOk) return s;
     }
   }
-  Put16(b, ifo::kMenuSubpCount, static_cast<std::uint32_t>(subpicture_streams));
+  platform::PutBe16(&b[ifo::kMenuSubpCount], static_cast<std::uint32_t>(subpicture_streams));
   return kOk;
 }
 
 // A menu table (PGCI_UT) with one language unit holding one entry chain.
 void PutMenuTable(Bytes& b, std::size_t at, std::uint32_t category, const Bytes& chain) {
   const std::size_t size = ifo::kPgciUtHeader + chain.size();
-  Put16(b, at, 1);
-  Put32(b, at + 4, static_cast<std::uint32_t>(size - 1));
-  Put16(b, at + 8, ifo::kAnyLanguage);
+  platform::PutBe16(&b[at], 1);
+  platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(size - 1));
+  platform::PutBe16(&b[at + 8], ifo::kAnyLanguage);
   Put8(b, at + 11, ifo::kMenuExists);
-  Put32(b, at + 12, 16);
+  platform::PutBe32(&b[at + 12], 16);
   const std::size_t unit = at + 16;
-  Put16(b, unit, 1);
-  Put32(b, unit + 4, static_cast<std::uint32_t>(size - 17));
-  Put32(b, unit + 8, category);
-  Put32(b, unit + 12, 16);
+  platform::PutBe16(&b[unit], 1);
+  platform::PutBe32(&b[unit + 4], static_cast<std::uint32_t>(size - 17));
+  platform::PutBe32(&b[unit + 8], category);
+  platform::PutBe32(&b[unit + 12], 16);
   std::copy(chain.begin(), chain.end(), b.begin() + static_cast<std::ptrdiff_t>(unit + 16));
 }
 
@@ -226,23 +219,23 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
   const std::uint32_t movie_sectors = Sectors32(info.movie_vob_bytes);
   set_sectors_ = 2 * ifo_sectors + menu_sectors + movie_sectors;
   PutText(b, ifo::kIdentifier, ifo::kVtsIdentifier);
-  Put32(b, ifo::kLastSector, set_sectors_ - 1);
-  Put32(b, ifo::kIfoLastSector, ifo_sectors - 1);
-  Put16(b, ifo::kVersion, ifo::kVersionValue);
-  Put32(b, ifo::kMatLastByte, ifo::kSector - 1);
-  Put32(b, ifo::kMenuVobs, menu != nullptr ? ifo_sectors : 0);
-  Put32(b, ifo::kVtsTitleVobs, ifo_sectors + menu_sectors);
-  Put32(b, ifo::kVtsPttSrpt, ptt_at);
-  Put32(b, ifo::kVtsPgcit, pgcit_at);
-  Put32(b, ifo::kVtsmPgciUt, menu_ut_at);
-  Put32(b, ifo::kVtsmCAdt, menu_cadt_at);
-  Put32(b, ifo::kVtsmVobuAdmap, menu_map_at);
-  Put32(b, ifo::kVtsCAdt, cadt_at);
-  Put32(b, ifo::kVtsVobuAdmap, map_at);
+  platform::PutBe32(&b[ifo::kLastSector], set_sectors_ - 1);
+  platform::PutBe32(&b[ifo::kIfoLastSector], ifo_sectors - 1);
+  platform::PutBe16(&b[ifo::kVersion], ifo::kVersionValue);
+  platform::PutBe32(&b[ifo::kMatLastByte], ifo::kSector - 1);
+  platform::PutBe32(&b[ifo::kMenuVobs], menu != nullptr ? ifo_sectors : 0);
+  platform::PutBe32(&b[ifo::kVtsTitleVobs], ifo_sectors + menu_sectors);
+  platform::PutBe32(&b[ifo::kVtsPttSrpt], ptt_at);
+  platform::PutBe32(&b[ifo::kVtsPgcit], pgcit_at);
+  platform::PutBe32(&b[ifo::kVtsmPgciUt], menu_ut_at);
+  platform::PutBe32(&b[ifo::kVtsmCAdt], menu_cadt_at);
+  platform::PutBe32(&b[ifo::kVtsmVobuAdmap], menu_map_at);
+  platform::PutBe32(&b[ifo::kVtsCAdt], cadt_at);
+  platform::PutBe32(&b[ifo::kVtsVobuAdmap], map_at);
   if (Status s = PutMenuAttributes(b, menu, menu != nullptr ? 1 : 0); s != kOk) return s;
   if (Status s = VideoAttributeBytes(&movie->video(), b.data() + ifo::kVtsVideoAttr); s != kOk) return s;
   const int audio = std::min(movie->audio_stream_count(), ifo::kMaxAudioStreams);
-  Put16(b, ifo::kVtsAudioCount, static_cast<std::uint32_t>(audio));
+  platform::PutBe16(&b[ifo::kVtsAudioCount], static_cast<std::uint32_t>(audio));
   for (int k = 0; k < audio; ++k) {
     if (Status s = AudioAttributeBytes(&movie->audio()[static_cast<std::size_t>(k)],
                                        b.data() + ifo::kVtsAudioAttr + ifo::kAudioAttrSize * static_cast<std::size_t>(k));
@@ -250,18 +243,18 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
       return s;
     }
   }
-  Put16(b, ifo::kVtsSubpCount, 0);
+  platform::PutBe16(&b[ifo::kVtsSubpCount], 0);
   if (report(20)) return kStopped;
 
   // VTS_PTT_SRPT: one title whose chapter c is program c of chain 1.
   {
     const std::size_t at = ptt_at * ifo::kSector;
-    Put16(b, at, 1);
-    Put32(b, at + 4, static_cast<std::uint32_t>(ifo::kPttSrptHeader + ifo::kPttEntry * chapters - 1));
-    Put32(b, at + 8, static_cast<std::uint32_t>(ifo::kPttSrptHeader));
+    platform::PutBe16(&b[at], 1);
+    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kPttSrptHeader + ifo::kPttEntry * chapters - 1));
+    platform::PutBe32(&b[at + 8], static_cast<std::uint32_t>(ifo::kPttSrptHeader));
     for (int c = 0; c < chapters; ++c) {
-      Put16(b, at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c), 1);
-      Put16(b, at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c) + 2,
+      platform::PutBe16(&b[at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c)], 1);
+      platform::PutBe16(&b[at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c) + 2],
             static_cast<std::uint32_t>(c + 1));
     }
   }
@@ -276,10 +269,10 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
     }
     if (chain.size() > title_chain) return kErrInternalTooManyPrograms;
     const std::size_t at = pgcit_at * ifo::kSector;
-    Put16(b, at, 1);
-    Put32(b, at + 4, static_cast<std::uint32_t>(ifo::kPgcitHeader + chain.size() - 1));
-    Put32(b, at + 8, ifo::kTitleChainCategory);
-    Put32(b, at + 12, static_cast<std::uint32_t>(ifo::kPgcitHeader));
+    platform::PutBe16(&b[at], 1);
+    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kPgcitHeader + chain.size() - 1));
+    platform::PutBe32(&b[at + 8], ifo::kTitleChainCategory);
+    platform::PutBe32(&b[at + 12], static_cast<std::uint32_t>(ifo::kPgcitHeader));
     std::copy(chain.begin(), chain.end(), b.begin() + static_cast<std::ptrdiff_t>(at + ifo::kPgcitHeader));
   }
   if (report(40)) return kStopped;
@@ -344,19 +337,19 @@ Status ManagerInfoWriter::Write(const ManagerInfo& info, ErrorContext& error) {
   const std::uint32_t ifo_sectors = layout.sectors();
   const std::uint32_t menu_sectors = menu != nullptr ? Sectors32(info.menu_vob_bytes) : 0;
   PutText(b, ifo::kIdentifier, ifo::kVmgIdentifier);
-  Put32(b, ifo::kLastSector, 2 * ifo_sectors + menu_sectors - 1);
-  Put32(b, ifo::kIfoLastSector, ifo_sectors - 1);
-  Put16(b, ifo::kVersion, ifo::kVersionValue);
-  Put16(b, ifo::kVmgVolumes, 1);
-  Put16(b, ifo::kVmgVolumeNumber, 1);
+  platform::PutBe32(&b[ifo::kLastSector], 2 * ifo_sectors + menu_sectors - 1);
+  platform::PutBe32(&b[ifo::kIfoLastSector], ifo_sectors - 1);
+  platform::PutBe16(&b[ifo::kVersion], ifo::kVersionValue);
+  platform::PutBe16(&b[ifo::kVmgVolumes], 1);
+  platform::PutBe16(&b[ifo::kVmgVolumeNumber], 1);
   Put8(b, ifo::kVmgSide, 1);
-  Put16(b, ifo::kVmgTitleSets, static_cast<std::uint32_t>(titles));
-  Put32(b, ifo::kMenuVobs, menu != nullptr ? ifo_sectors : 0);
-  Put32(b, ifo::kVmgTtSrpt, tt_at);
-  Put32(b, ifo::kVmgmPgciUt, menu_ut_at);
-  Put32(b, ifo::kVmgVtsAtrt, atrt_at);
-  Put32(b, ifo::kVmgmCAdt, cadt_at);
-  Put32(b, ifo::kVmgmVobuAdmap, map_at);
+  platform::PutBe16(&b[ifo::kVmgTitleSets], static_cast<std::uint32_t>(titles));
+  platform::PutBe32(&b[ifo::kMenuVobs], menu != nullptr ? ifo_sectors : 0);
+  platform::PutBe32(&b[ifo::kVmgTtSrpt], tt_at);
+  platform::PutBe32(&b[ifo::kVmgmPgciUt], menu_ut_at);
+  platform::PutBe32(&b[ifo::kVmgVtsAtrt], atrt_at);
+  platform::PutBe32(&b[ifo::kVmgmCAdt], cadt_at);
+  platform::PutBe32(&b[ifo::kVmgmVobuAdmap], map_at);
   if (Status s = PutMenuAttributes(b, menu, 1); s != kOk) return s;
   {
     Bytes chain;
@@ -367,25 +360,25 @@ Status ManagerInfoWriter::Write(const ManagerInfo& info, ErrorContext& error) {
     if (Status s = BuildProgramChain(kChainFirstPlay, 0, info.disc, content, chain); s != kOk) return s;
     if (chain.size() > first_play) return kErrInternalTooManyPrograms;
     std::copy(chain.begin(), chain.end(), b.begin() + static_cast<std::ptrdiff_t>(ifo::kVmgFirstPlayAt));
-    Put32(b, ifo::kMatLastByte, static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt + chain.size() - 1));
-    Put32(b, ifo::kVmgFirstPlayPgc, static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt));
+    platform::PutBe32(&b[ifo::kMatLastByte], static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt + chain.size() - 1));
+    platform::PutBe32(&b[ifo::kVmgFirstPlayPgc], static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt));
   }
 
   // TT_SRPT: title t is title 1 of title set t, which starts after everything before it.
   {
     const std::size_t at = tt_at * ifo::kSector;
-    Put16(b, at, static_cast<std::uint32_t>(titles));
-    Put32(b, at + 4, static_cast<std::uint32_t>(ifo::kTtSrptEntry * titles + 7));
+    platform::PutBe16(&b[at], static_cast<std::uint32_t>(titles));
+    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kTtSrptEntry * titles + 7));
     std::uint32_t start = 2 * ifo_sectors + menu_sectors;
     for (std::size_t t = 0; t < titles; ++t) {
       const std::size_t e = at + ifo::kTtSrptHeader + ifo::kTtSrptEntry * t;
       Put8(b, e, ifo::kTitleType);
       Put8(b, e + 1, 1);
-      Put16(b, e + 2, static_cast<std::uint32_t>(sets[t].chapter_count()));
-      Put16(b, e + 4, 0);
+      platform::PutBe16(&b[e + 2], static_cast<std::uint32_t>(sets[t].chapter_count()));
+      platform::PutBe16(&b[e + 4], 0);
       Put8(b, e + 6, static_cast<std::uint32_t>(t + 1));
       Put8(b, e + 7, 1);
-      Put32(b, e + 8, start);
+      platform::PutBe32(&b[e + 8], start);
       start += sets[t].set_sectors();
     }
   }
@@ -403,12 +396,12 @@ Status ManagerInfoWriter::Write(const ManagerInfo& info, ErrorContext& error) {
   // VTS_ATRT: each title set's attribute block.
   {
     const std::size_t at = atrt_at * ifo::kSector;
-    Put16(b, at, static_cast<std::uint32_t>(titles));
-    Put32(b, at + 4, static_cast<std::uint32_t>(ifo::kVtsAtrtHeader + (4 + ifo::kVtsAtrtEntry) * titles - 1));
+    platform::PutBe16(&b[at], static_cast<std::uint32_t>(titles));
+    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kVtsAtrtHeader + (4 + ifo::kVtsAtrtEntry) * titles - 1));
     for (std::size_t k = 0; k < titles; ++k) {
       const std::size_t offset = ifo::kVtsAtrtHeader + 4 * titles + ifo::kVtsAtrtEntry * k;
-      Put32(b, at + 8 + 4 * k, static_cast<std::uint32_t>(offset));
-      Put32(b, at + offset, static_cast<std::uint32_t>(ifo::kVtsAtrtEntry - 1));
+      platform::PutBe32(&b[at + 8 + 4 * k], static_cast<std::uint32_t>(offset));
+      platform::PutBe32(&b[at + offset], static_cast<std::uint32_t>(ifo::kVtsAtrtEntry - 1));
       const Bytes& vts = sets[k].ifo();
       if (vts.size() < ifo::kVtsAttributesFrom + ifo::kVtsAttributesSize) return kErrInternalNoTitleRecord;
       std::copy_n(vts.begin() + ifo::kVtsAttributesFrom, ifo::kVtsAttributesSize,

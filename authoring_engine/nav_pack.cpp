@@ -2,20 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "mpeg_format.h"
 #include "nav_commands.h"
 
 namespace morvix {
 namespace {
-
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
 
 bool IsStartCode(const std::uint8_t* p, std::uint8_t code) {
   return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == code;
@@ -116,31 +108,31 @@ Status FillNavPack(std::uint8_t* p, const NavPackInfo& info) {
   const Highlight* h = info.highlight;
   const int buttons = h != nullptr && h->buttons != nullptr ? static_cast<int>(h->buttons->size()) : 0;
   if (buttons > nav::kMaxButtons) return kErrInternalUnknownCommand;
-  Put16(p + video + 1, nav::kVideoBufferField);
-  Put16(p + private1 + 1, nav::kPrivate1BufferField);
+  platform::PutBe16(p + video + 1, nav::kVideoBufferField);
+  platform::PutBe16(p + private1 + 1, nav::kPrivate1BufferField);
 
   // PCI.
   std::fill(p + nav::kPciSubstream, p + nav::kPciEnd, 0);
-  Put32(p + nav::kPciLbn, info.lbn);
-  Put32(p + nav::kVobuSPtm, info.s_ptm);
-  Put32(p + nav::kVobuEPtm, info.e_ptm);
-  Put32(p + nav::kVobuSeEPtm, info.se_e_ptm);
+  platform::PutBe32(p + nav::kPciLbn, info.lbn);
+  platform::PutBe32(p + nav::kVobuSPtm, info.s_ptm);
+  platform::PutBe32(p + nav::kVobuEPtm, info.e_ptm);
+  platform::PutBe32(p + nav::kVobuSeEPtm, info.se_e_ptm);
   std::copy(info.c_eltm, info.c_eltm + 4, p + nav::kPciCEltm);
   if (buttons > 0 && h->schemes != nullptr) {
     std::uint8_t* hli = p + nav::kHli;
-    Put16(hli, static_cast<std::uint32_t>(h->hli_ss));
-    Put32(hli + 2, h->s_ptm);
-    Put32(hli + 6, 0xFFFFFFFF);   // hli_e_ptm
-    Put32(hli + 10, 0xFFFFFFFF);  // btn_se_e_ptm
-    Put16(hli + 14, 0x1000);      // one button group
+    platform::PutBe16(hli, static_cast<std::uint32_t>(h->hli_ss));
+    platform::PutBe32(hli + 2, h->s_ptm);
+    platform::PutBe32(hli + 6, 0xFFFFFFFF);   // hli_e_ptm
+    platform::PutBe32(hli + 10, 0xFFFFFFFF);  // btn_se_e_ptm
+    platform::PutBe16(hli + 14, 0x1000);      // one button group
     hli[16] = 0;                  // btn_ofn
     hli[17] = static_cast<std::uint8_t>(buttons);
     hli[18] = static_cast<std::uint8_t>(buttons);
     hli[20] = 0;  // no forcedly selected button
     hli[21] = 0;  // no forcedly activated button
     for (int group = 0; group < 3; ++group) {
-      Put32(hli + 22 + 8 * group, ColorWord(h->schemes->selected));
-      Put32(hli + 26 + 8 * group, ColorWord(h->schemes->activated));
+      platform::PutBe32(hli + 22 + 8 * group, ColorWord(h->schemes->selected));
+      platform::PutBe32(hli + 26 + 8 * group, ColorWord(h->schemes->activated));
     }
     for (int k = 1; k <= buttons; ++k) {
       PutButton(hli + nav::kHliButtons + nav::kBtniSize * static_cast<std::size_t>(k - 1),
@@ -152,21 +144,21 @@ Status FillNavPack(std::uint8_t* p, const NavPackInfo& info) {
   const std::uint64_t scr_base = ReadScr(p) / 300;
   std::fill(p + nav::kDsiSubstream, p + mpeg::kPackSize, 0);
   p[nav::kDsiSubstream] = 0x01;
-  Put32(p + nav::kDsiScr, static_cast<std::uint32_t>(scr_base));
-  Put32(p + nav::kDsiLbn, info.lbn);
-  Put32(p + nav::kVobuEa, info.vobu_ea);
-  Put32(p + nav::kVobu1stRefEa, info.first_ref_ea);
-  Put16(p + nav::kVobuVobIdn, info.vob_idn);
+  platform::PutBe32(p + nav::kDsiScr, static_cast<std::uint32_t>(scr_base));
+  platform::PutBe32(p + nav::kDsiLbn, info.lbn);
+  platform::PutBe32(p + nav::kVobuEa, info.vobu_ea);
+  platform::PutBe32(p + nav::kVobu1stRefEa, info.first_ref_ea);
+  platform::PutBe16(p + nav::kVobuVobIdn, info.vob_idn);
   p[nav::kVobuCIdn] = info.c_idn;
   std::copy(info.c_eltm, info.c_eltm + 4, p + nav::kDsiCEltm);
   std::uint8_t* sri = p + nav::kVobuSri;
   for (int w = 0; w < nav::kSriWords; ++w) {
     const bool video_word = w == nav::kSriNextVideo || w == nav::kSriWords - 1;
-    Put32(sri + 4 * w, video_word ? 0xBFFFFFFF : 0x3FFFFFFF);
+    platform::PutBe32(sri + 4 * w, video_word ? 0xBFFFFFFF : 0x3FFFFFFF);
   }
-  if (info.next_video != 0) Put32(sri + 4 * nav::kSriNextVideo, 0x80000000u | info.next_video);
+  if (info.next_video != 0) platform::PutBe32(sri + 4 * nav::kSriNextVideo, 0x80000000u | info.next_video);
   if (info.next_vobu != 0) {
-    Put32(sri + 4 * nav::kSriNextVobu, (info.next_vobu_has_video ? 0x80000000u : 0u) | info.next_vobu);
+    platform::PutBe32(sri + 4 * nav::kSriNextVobu, (info.next_vobu_has_video ? 0x80000000u : 0u) | info.next_vobu);
   }
   return kOk;
 }

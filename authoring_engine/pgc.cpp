@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "mpeg_analysis.h"
 
 namespace morvix {
@@ -12,15 +13,6 @@ namespace {
 constexpr std::uint32_t kConstantRegister[10] = {6, 2, 0, 7, 8, 9, 10, 13, 14, 15};
 constexpr std::uint32_t kLastTitleLow = 11;   // GPRM11 = last title % 10
 constexpr std::uint32_t kLastTitleHigh = 12;  // GPRM12 = last title / 10
-
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  b[at] = static_cast<std::uint8_t>(v >> 8);
-  b[at + 1] = static_cast<std::uint8_t>(v);
-}
-
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
 
 void FirstPlay(const DiscNavigation& disc, std::vector<NavCommand>& pre) {
   pre.push_back(MakeCommand(kCmdSetGprm, 1, disc.has_main_menu ? 0 : 1));
@@ -152,28 +144,28 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
   if (const Status status = EncodePlaybackTime(total, rate, out.data() + 4); status != kOk) return status;
   if (content.has_audio_map) {
     for (std::size_t k = 0; k < content.audio_stream_numbers.size() && k < 8; ++k) {
-      Put16(out, 12 + 2 * k, 0x8000u | static_cast<std::uint32_t>(content.audio_stream_numbers[k] & 7) << 8);
+      platform::PutBe16(&out[12 + 2 * k], 0x8000u | static_cast<std::uint32_t>(content.audio_stream_numbers[k] & 7) << 8);
     }
   } else {
-    Put16(out, 12, 0x8000);
+    platform::PutBe16(&out[12], 0x8000);
   }
-  if (kind == kChainMainMenu || kind == kChainTitleMenu) Put32(out, 28, 0x80000000u);
+  if (kind == kChainMainMenu || kind == kChainTitleMenu) platform::PutBe32(&out[28], 0x80000000u);
   for (std::size_t i = 0; i < 16; ++i) {
     const std::uint32_t entry =
         content.palette ? (static_cast<std::uint32_t>((*content.palette)[i][0]) << 16 |
                            static_cast<std::uint32_t>((*content.palette)[i][1]) << 8 | (*content.palette)[i][2])
                         : 0x00108080u;
-    Put32(out, 164 + 4 * i, entry);
+    platform::PutBe32(&out[164 + 4 * i], entry);
   }
-  Put16(out, 228, 236);
+  platform::PutBe16(&out[228], 236);
   if (cells > 0) {
-    Put16(out, 230, static_cast<std::uint32_t>(map_offset));
-    Put16(out, 232, static_cast<std::uint32_t>(playback_offset));
-    Put16(out, 234, static_cast<std::uint32_t>(position_offset));
+    platform::PutBe16(&out[230], static_cast<std::uint32_t>(map_offset));
+    platform::PutBe16(&out[232], static_cast<std::uint32_t>(playback_offset));
+    platform::PutBe16(&out[234], static_cast<std::uint32_t>(position_offset));
   }
-  Put16(out, 236, static_cast<std::uint32_t>(pre.size()));
-  Put16(out, 238, static_cast<std::uint32_t>(post.size()));
-  Put16(out, 242, static_cast<std::uint32_t>(8 * commands + 7));
+  platform::PutBe16(&out[236], static_cast<std::uint32_t>(pre.size()));
+  platform::PutBe16(&out[238], static_cast<std::uint32_t>(post.size()));
+  platform::PutBe16(&out[242], static_cast<std::uint32_t>(8 * commands + 7));
   std::size_t at = 244;
   for (const auto* list : {&pre, &post}) {
     for (const NavCommand& command : *list) {
@@ -188,16 +180,16 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
   for (std::size_t c = 0; c < cells; ++c) {
     const ChainCell& cell = content.cells[c];
     const std::size_t base = playback_offset + 24 * c;
-    Put32(out, base, category);
+    platform::PutBe32(&out[base], category);
     const double length = cell.length > 0 ? cell.length : 0.0;
     if (const Status status = EncodePlaybackTime(length, rate, out.data() + base + 4); status != kOk) {
       return status;
     }
-    Put32(out, base + 8, cell.first_sector);
-    Put32(out, base + 16, cell.last_vobu_sector);
-    Put32(out, base + 20, cell.last_sector);
+    platform::PutBe32(&out[base + 8], cell.first_sector);
+    platform::PutBe32(&out[base + 16], cell.last_vobu_sector);
+    platform::PutBe32(&out[base + 20], cell.last_sector);
     const std::size_t pos = position_offset + 4 * c;
-    Put16(out, pos, static_cast<std::uint32_t>(cell.vob_id));
+    platform::PutBe16(&out[pos], static_cast<std::uint32_t>(cell.vob_id));
     out[pos + 3] = static_cast<std::uint8_t>(cell.cell_id);
   }
   return kOk;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/byte_order.h"
 #include "mpeg_format.h"
 #include "platform/bitmap.h"
 #include "platform/text.h"
@@ -58,11 +59,6 @@ std::uint8_t MaskValue(std::uint32_t colorref, bool& valid) {
     case 0xFF0000: return 3;  // pure blue
     default: valid = false; return 0;
   }
-}
-
-void Put16(std::uint8_t* p, std::size_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
 }
 
 }  // namespace
@@ -199,12 +195,12 @@ Status BuildSpu(const ButtonMap& map, const ButtonColorScheme& normal, std::vect
     return kErrOutOfMemory;
   }
   std::uint8_t* p = spu.data();
-  Put16(p, total);
-  Put16(p + 2, r + 4);
+  platform::PutBe16(p, total);
+  platform::PutBe16(p + 2, r + 4);
   std::copy(data.begin(), data.end(), p + 4);
   std::uint8_t* c = p + 4 + r;
-  Put16(c, 0);          // delay
-  Put16(c + 2, r + 4);  // the last control sequence points at itself
+  platform::PutBe16(c, 0);          // delay
+  platform::PutBe16(c + 2, r + 4);  // the last control sequence points at itself
   c[4] = spu::kCmdForceStart;
   c[5] = spu::kCmdSetColor;
   c[6] = static_cast<std::uint8_t>((normal.color[3] & 15) << 4 | (normal.color[2] & 15));
@@ -222,8 +218,8 @@ Status BuildSpu(const ButtonMap& map, const ButtonColorScheme& normal, std::vect
   c[16] = static_cast<std::uint8_t>((t & 15) << 4 | b >> 8);
   c[17] = static_cast<std::uint8_t>(b);
   c[18] = spu::kCmdSetFieldOffsets;
-  Put16(c + 19, 4);
-  Put16(c + 21, 4 + top_size);
+  platform::PutBe16(c + 19, 4);
+  platform::PutBe16(c + 21, 4 + top_size);
   c[23] = spu::kCmdEnd;
   return kOk;
 }
@@ -258,7 +254,7 @@ Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts, std
     p[at + 1] = 0;
     p[at + 2] = 1;
     p[at + 3] = mpeg::kPrivateStream1;
-    Put16(p + at + 4, payload + header_data + 4);
+    platform::PutBe16(p + at + 4, payload + header_data + 4);
     p[at + 6] = 0x81;
     p[at + 7] = first ? 0x81 : 0x00;  // PTS and PES extension in the first packet
     p[at + 8] = static_cast<std::uint8_t>(header_data);
@@ -287,7 +283,7 @@ Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts, std
       p[at + 1] = 0;
       p[at + 2] = 1;
       p[at + 3] = mpeg::kPaddingStream;
-      Put16(p + at + 4, padding - 6);
+      platform::PutBe16(p + at + 4, padding - 6);
       std::fill(p + at + 6, p + mpeg::kPackSize, 0xFF);
     }
   }

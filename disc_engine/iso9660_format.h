@@ -4,6 +4,7 @@
 // Offsets are byte positions inside their structure.
 #pragma once
 
+#include "platform/byte_order.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -99,20 +100,11 @@ inline std::uint32_t SectorsForBytes(std::uint64_t n) {
   return static_cast<std::uint32_t>((n + kSectorSize - 1) / kSectorSize);
 }
 
-inline void PutLe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutBe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-}
-inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
-}
+using platform::PutBe16;
+using platform::PutBe32;
+using platform::PutLe16;
+using platform::PutLe32;
+
 // Both-endian fields: the little-endian value followed by the big-endian one.
 inline void PutBoth16(std::uint8_t* p, std::uint16_t v) {
   PutLe16(p, v);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/cd_sector.h"
 
 namespace zephrel {
@@ -14,10 +15,6 @@ void WriteHeader(std::uint8_t* s, std::int64_t address, std::uint8_t mode) {
   s[13] = Bcd((address / 75) % 60);
   s[14] = Bcd(address % 75);
   s[15] = mode;
-}
-
-void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -41,7 +38,7 @@ int BuildRawSector(std::span<std::uint8_t, kRawSectorSize> sector, int mode, std
       break;
     case kRawMode1: {
       WriteHeader(s, address, 1);
-      StoreLe32(s + 2064, ComputeEdc(sector, 0, 2063));
+      platform::PutLe32(s + 2064, ComputeEdc(sector, 0, 2063));
       std::memset(s + 2068, 0, 8);
       platform::EncodeCdParity(sector);
       break;
@@ -50,14 +47,14 @@ int BuildRawSector(std::span<std::uint8_t, kRawSectorSize> sector, int mode, std
       WriteHeader(s, address, 2);
       break;
     case kRawMode2Form1:
-      StoreLe32(s + 2072, ComputeEdc(sector, 16, 2071));
+      platform::PutLe32(s + 2072, ComputeEdc(sector, 16, 2071));
       std::memset(s + 12, 0, 4);  // the parity of Form 1 sees a zero header
       platform::EncodeCdParity(sector);
       WriteHeader(s, address, 2);
       break;
     case kRawMode2Form2:
       WriteHeader(s, address, 2);
-      StoreLe32(s + 2348, ComputeEdc(sector, 16, 2347));
+      platform::PutLe32(s + 2348, ComputeEdc(sector, 16, 2347));
       break;
   }
   return 0;

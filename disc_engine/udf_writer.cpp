@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/text.h"
 
 namespace zephrel {
@@ -13,16 +14,6 @@ using namespace udf;
 
 constexpr char kImplementationName[] = "*Zephrel";
 
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void Put64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 void PutCharspec(std::uint8_t* p) {
   p[0] = 0;
@@ -59,9 +50,9 @@ void PutDstring(std::uint8_t* p, std::size_t size, const std::string& utf8) {
 }
 
 void PutLongAd(std::uint8_t* p, std::uint32_t length, std::uint32_t block) {
-  Put32(p, length);
-  Put32(p + 4, block);
-  Put16(p + 8, 0);  // partition reference
+  platform::PutLe32(p, length);
+  platform::PutLe32(p + 4, block);
+  platform::PutLe16(p + 8, 0);  // partition reference
 }
 
 std::size_t FidSize(std::size_t identifier_bytes) {
@@ -149,14 +140,14 @@ void BridgeWriter::WriteSequence(std::uint32_t first) {
   const std::uint32_t at = in_.session_start + first;
   {  // primary volume descriptor
     std::uint8_t* p = Sector(at);
-    Put32(p + pvd::kSequenceNumber, 0);
+    platform::PutLe32(p + pvd::kSequenceNumber, 0);
     PutDstring(p + pvd::kVolumeId, 32, in_.volume_name);
-    Put16(p + pvd::kVolumeSequenceNumber, 1);
-    Put16(p + pvd::kMaxVolumeSequenceNumber, 1);
-    Put16(p + pvd::kInterchangeLevel, 2);
-    Put16(p + pvd::kMaxInterchangeLevel, 3);
-    Put32(p + pvd::kCharacterSetList, 1);
-    Put32(p + pvd::kMaxCharacterSetList, 1);
+    platform::PutLe16(p + pvd::kVolumeSequenceNumber, 1);
+    platform::PutLe16(p + pvd::kMaxVolumeSequenceNumber, 1);
+    platform::PutLe16(p + pvd::kInterchangeLevel, 2);
+    platform::PutLe16(p + pvd::kMaxInterchangeLevel, 3);
+    platform::PutLe32(p + pvd::kCharacterSetList, 1);
+    platform::PutLe32(p + pvd::kMaxCharacterSetList, 1);
     PutDstring(p + pvd::kVolumeSetId, 128, VolumeSetId());
     PutCharspec(p + pvd::kDescriptorCharset);
     PutCharspec(p + pvd::kExplanatoryCharset);
@@ -166,7 +157,7 @@ void BridgeWriter::WriteSequence(std::uint32_t first) {
   }
   {  // implementation use volume descriptor
     std::uint8_t* p = Sector(at + 1);
-    Put32(p + iuvd::kSequenceNumber, 1);
+    platform::PutLe32(p + iuvd::kSequenceNumber, 1);
     PutRegid(p + iuvd::kImplementationId, 0, "*UDF LV Info", {0x02, 0x01});
     PutCharspec(p + iuvd::kLviCharset);
     PutDstring(p + iuvd::kLogicalVolumeId, 128, in_.volume_name);
@@ -175,39 +166,39 @@ void BridgeWriter::WriteSequence(std::uint32_t first) {
   }
   {  // partition descriptor
     std::uint8_t* p = Sector(at + 2);
-    Put32(p + pd::kSequenceNumber, 2);
-    Put16(p + pd::kFlags, 1);
-    Put16(p + pd::kNumber, 0);
+    platform::PutLe32(p + pd::kSequenceNumber, 2);
+    platform::PutLe16(p + pd::kFlags, 1);
+    platform::PutLe16(p + pd::kNumber, 0);
     PutRegid(p + pd::kContents, 2, "+NSR02");
-    Put32(p + pd::kAccessType, 1);
-    Put32(p + pd::kStart, in_.partition_start);
-    Put32(p + pd::kLength, in_.partition_end - in_.partition_start);
+    platform::PutLe32(p + pd::kAccessType, 1);
+    platform::PutLe32(p + pd::kStart, in_.partition_start);
+    platform::PutLe32(p + pd::kLength, in_.partition_end - in_.partition_start);
     PutImplementation(p + pd::kImplementationId);
     MakeUdfDescriptorTag(kTagPartition, {p, kDescriptorSize}, kDescriptorSize - tag::kSize, at + 2);
   }
   {  // logical volume descriptor
     std::uint8_t* p = Sector(at + 3);
-    Put32(p + lvd::kSequenceNumber, 3);
+    platform::PutLe32(p + lvd::kSequenceNumber, 3);
     PutCharspec(p + lvd::kDescriptorCharset);
     PutDstring(p + lvd::kLogicalVolumeId, 128, in_.volume_name);
-    Put32(p + lvd::kBlockSize, kBlockSize);
+    platform::PutLe32(p + lvd::kBlockSize, kBlockSize);
     PutDomain(p + lvd::kDomainId);
     PutLongAd(p + lvd::kContentsUse, kBlockSize, 0);
-    Put32(p + lvd::kMapTableLength, lvd::kType1MapSize);
-    Put32(p + lvd::kPartitionMapCount, 1);
+    platform::PutLe32(p + lvd::kMapTableLength, lvd::kType1MapSize);
+    platform::PutLe32(p + lvd::kPartitionMapCount, 1);
     PutImplementation(p + lvd::kImplementationId);
-    Put32(p + lvd::kIntegrityExtent, 2 * kBlockSize);
-    Put32(p + lvd::kIntegrityExtent + 4, in_.session_start + kIntegritySector);
+    platform::PutLe32(p + lvd::kIntegrityExtent, 2 * kBlockSize);
+    platform::PutLe32(p + lvd::kIntegrityExtent + 4, in_.session_start + kIntegritySector);
     std::uint8_t* map = p + lvd::kPartitionMaps;
     map[0] = 1;
     map[1] = lvd::kType1MapSize;
-    Put16(map + 2, 1);
-    Put16(map + 4, 0);
+    platform::PutLe16(map + 2, 1);
+    platform::PutLe16(map + 4, 0);
     MakeUdfDescriptorTag(kTagLogicalVolume, {p, lvd::kSize}, lvd::kSize - tag::kSize, at + 3);
   }
   {  // unallocated space descriptor
     std::uint8_t* p = Sector(at + 4);
-    Put32(p + usd::kSequenceNumber, 4);
+    platform::PutLe32(p + usd::kSequenceNumber, 4);
     MakeUdfDescriptorTag(kTagUnallocatedSpace, {p, usd::kSize}, usd::kSize - tag::kSize, at + 4);
   }
   std::uint8_t* p = Sector(at + 5);
@@ -218,39 +209,39 @@ void BridgeWriter::WriteIntegrity() {
   const std::uint32_t at = in_.session_start + kIntegritySector;
   std::uint8_t* p = Sector(at);
   std::memcpy(p + lvid::kRecordingTime, time_.data(), kTimestampSize);
-  Put32(p + lvid::kIntegrityType, 1);
-  Put64(p + lvid::kNextUniqueId, 16 + area_blocks_);
-  Put32(p + lvid::kPartitionCount, 1);
-  Put32(p + lvid::kImplementationUseLength, lvid::kImplementationUseSize);
-  Put32(p + lvid::kFreeSpaceTable, 0);
-  Put32(p + lvid::kSizeTable, in_.partition_end - in_.partition_start);
+  platform::PutLe32(p + lvid::kIntegrityType, 1);
+  platform::PutLe64(p + lvid::kNextUniqueId, 16 + area_blocks_);
+  platform::PutLe32(p + lvid::kPartitionCount, 1);
+  platform::PutLe32(p + lvid::kImplementationUseLength, lvid::kImplementationUseSize);
+  platform::PutLe32(p + lvid::kFreeSpaceTable, 0);
+  platform::PutLe32(p + lvid::kSizeTable, in_.partition_end - in_.partition_start);
   std::uint8_t* use = p + lvid::kImplementationUse;
   PutImplementation(use);
-  Put32(use + 32, static_cast<std::uint32_t>(in_.audio_ts.size() + in_.video_ts.size()));
-  Put32(use + 36, 3);
-  Put16(use + 40, 0x0102);
-  Put16(use + 42, 0x0102);
-  Put16(use + 44, 0x0102);
+  platform::PutLe32(use + 32, static_cast<std::uint32_t>(in_.audio_ts.size() + in_.video_ts.size()));
+  platform::PutLe32(use + 36, 3);
+  platform::PutLe16(use + 40, 0x0102);
+  platform::PutLe16(use + 42, 0x0102);
+  platform::PutLe16(use + 44, 0x0102);
   MakeUdfDescriptorTag(kTagIntegrity, {p, lvid::kSize}, lvid::kSize - tag::kSize, at);
   std::uint8_t* t = Sector(at + 1);
   MakeUdfDescriptorTag(kTagTerminating, {t, kDescriptorSize}, kDescriptorSize - tag::kSize, at + 1);
 }
 
 void BridgeWriter::WriteAnchor(std::uint8_t* p, std::uint32_t location) {
-  Put32(p + avdp::kMainExtent, kSequenceSectors * kBlockSize);
-  Put32(p + avdp::kMainExtent + 4, in_.session_start + kMainSequenceSector);
-  Put32(p + avdp::kReserveExtent, kSequenceSectors * kBlockSize);
-  Put32(p + avdp::kReserveExtent + 4, in_.session_start + kReserveSequenceSector);
+  platform::PutLe32(p + avdp::kMainExtent, kSequenceSectors * kBlockSize);
+  platform::PutLe32(p + avdp::kMainExtent + 4, in_.session_start + kMainSequenceSector);
+  platform::PutLe32(p + avdp::kReserveExtent, kSequenceSectors * kBlockSize);
+  platform::PutLe32(p + avdp::kReserveExtent + 4, in_.session_start + kReserveSequenceSector);
   MakeUdfDescriptorTag(kTagAnchor, {p, kDescriptorSize}, kDescriptorSize - tag::kSize, location);
 }
 
 void BridgeWriter::WriteFileSet() {
   std::uint8_t* p = Sector(in_.partition_start);
   std::memcpy(p + fsd::kRecordingTime, time_.data(), kTimestampSize);
-  Put16(p + fsd::kInterchangeLevel, 3);
-  Put16(p + fsd::kMaxInterchangeLevel, 3);
-  Put32(p + fsd::kCharacterSetList, 1);
-  Put32(p + fsd::kMaxCharacterSetList, 1);
+  platform::PutLe16(p + fsd::kInterchangeLevel, 3);
+  platform::PutLe16(p + fsd::kMaxInterchangeLevel, 3);
+  platform::PutLe32(p + fsd::kCharacterSetList, 1);
+  platform::PutLe32(p + fsd::kMaxCharacterSetList, 1);
   PutCharspec(p + fsd::kLogicalVolumeIdCharset);
   PutDstring(p + fsd::kLogicalVolumeId, 128, in_.volume_name);
   PutCharspec(p + fsd::kFileSetCharset);
@@ -265,22 +256,22 @@ void BridgeWriter::WriteFileSet() {
 bool BridgeWriter::WriteFileEntry(std::uint32_t block, bool folder, std::uint16_t link_count,
                                   std::uint64_t length, std::uint64_t unique_id, std::uint32_t data_block) {
   std::uint8_t* p = Sector(in_.partition_start + block);
-  Put16(p + fe::kIcbStrategy, 4);
-  Put16(p + fe::kIcbMaxEntries, 1);
+  platform::PutLe16(p + fe::kIcbStrategy, 4);
+  platform::PutLe16(p + fe::kIcbMaxEntries, 1);
   p[fe::kIcbFileType] = folder ? fe::kTypeDirectory : fe::kTypeFile;
-  Put16(p + fe::kIcbFlags, fe::kIcbFlagsValue);
-  Put32(p + fe::kUid, 0xFFFFFFFF);
-  Put32(p + fe::kGid, 0xFFFFFFFF);
-  Put32(p + fe::kPermissions, folder ? fe::kPermissionsDirectory : fe::kPermissionsFile);
-  Put16(p + fe::kLinkCount, link_count);
-  Put64(p + fe::kInformationLength, length);
-  Put64(p + fe::kBlocksRecorded, BlocksFor(length));
+  platform::PutLe16(p + fe::kIcbFlags, fe::kIcbFlagsValue);
+  platform::PutLe32(p + fe::kUid, 0xFFFFFFFF);
+  platform::PutLe32(p + fe::kGid, 0xFFFFFFFF);
+  platform::PutLe32(p + fe::kPermissions, folder ? fe::kPermissionsDirectory : fe::kPermissionsFile);
+  platform::PutLe16(p + fe::kLinkCount, link_count);
+  platform::PutLe64(p + fe::kInformationLength, length);
+  platform::PutLe64(p + fe::kBlocksRecorded, BlocksFor(length));
   std::memcpy(p + fe::kAccessTime, time_.data(), kTimestampSize);
   std::memcpy(p + fe::kModificationTime, time_.data(), kTimestampSize);
   std::memcpy(p + fe::kAttributeTime, time_.data(), kTimestampSize);
-  Put32(p + fe::kCheckpoint, 1);
+  platform::PutLe32(p + fe::kCheckpoint, 1);
   PutRegid(p + fe::kImplementationId, 0, kImplementationName);
-  Put64(p + fe::kUniqueId, unique_id);
+  platform::PutLe64(p + fe::kUniqueId, unique_id);
   // One short allocation descriptor per whole-block extent of at most
   // kMaxExtentLength bytes; an empty file records none.
   std::uint8_t* ad = p + fe::kAllocationDescriptors;
@@ -290,13 +281,13 @@ bool BridgeWriter::WriteFileEntry(std::uint32_t block, bool folder, std::uint16_
   while (left > 0) {
     if (fe::kAllocationDescriptors + ad_bytes + kShortAdSize > kBlockSize) return false;
     const std::uint32_t piece = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kMaxExtentLength));
-    Put32(ad + ad_bytes, piece);
-    Put32(ad + ad_bytes + 4, position);
+    platform::PutLe32(ad + ad_bytes, piece);
+    platform::PutLe32(ad + ad_bytes + 4, position);
     ad_bytes += kShortAdSize;
     left -= piece;
     position += BlocksFor(piece);
   }
-  Put32(p + fe::kAllocationLength, ad_bytes);
+  platform::PutLe32(p + fe::kAllocationLength, ad_bytes);
   MakeUdfDescriptorTag(kTagFileEntry, {p, fe::kAllocationDescriptors + ad_bytes},
                        static_cast<std::uint16_t>(fe::kAllocationDescriptors + ad_bytes - tag::kSize), block);
   return true;
@@ -311,12 +302,12 @@ class DirectoryData {
   void Add(std::uint8_t characteristics, const std::string& cs0, std::uint32_t icb_block,
            std::uint64_t unique_id) {
     std::vector<std::uint8_t> d(FidSize(cs0.size()), 0);
-    Put16(d.data() + fid::kVersion, 1);
+    platform::PutLe16(d.data() + fid::kVersion, 1);
     d[fid::kCharacteristics] = characteristics;
     d[fid::kIdentifierLength] = static_cast<std::uint8_t>(cs0.size());
     PutLongAd(d.data() + fid::kIcb, kBlockSize, icb_block);
-    Put32(d.data() + fid::kUniqueId, static_cast<std::uint32_t>(unique_id));
-    Put16(d.data() + fid::kImplementationUseLength, 0);
+    platform::PutLe32(d.data() + fid::kUniqueId, static_cast<std::uint32_t>(unique_id));
+    platform::PutLe16(d.data() + fid::kImplementationUseLength, 0);
     std::memcpy(d.data() + fid::kIdentifier, cs0.data(), cs0.size());
     // The tag location is the block in which the descriptor starts.
     MakeUdfDescriptorTag(kTagFileIdentifier, d, static_cast<std::uint16_t>(d.size() - tag::kSize),
@@ -457,8 +448,8 @@ std::array<std::uint8_t, kTimestampSize> MakeUdfTimestamp(std::int64_t seconds, 
   const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
   std::array<std::uint8_t, kTimestampSize> t{};
-  Put16(t.data(), 0x1000);  // type 1 (local time), offset 0 from UTC
-  Put16(t.data() + 2, static_cast<std::uint32_t>(std::clamp<std::int64_t>(year, 1, 9999)));
+  platform::PutLe16(t.data(), 0x1000);  // type 1 (local time), offset 0 from UTC
+  platform::PutLe16(t.data() + 2, static_cast<std::uint32_t>(std::clamp<std::int64_t>(year, 1, 9999)));
   t[4] = static_cast<std::uint8_t>(month);
   t[5] = static_cast<std::uint8_t>(day);
   t[6] = static_cast<std::uint8_t>(rest / 3600);
@@ -474,15 +465,15 @@ std::array<std::uint8_t, kTimestampSize> MakeUdfTimestamp(std::int64_t seconds, 
 void MakeUdfDescriptorTag(std::uint16_t identifier, std::span<std::uint8_t> descriptor,
                           std::uint16_t crc_length, std::uint32_t location) {
   std::uint8_t* p = descriptor.data();
-  Put16(p + tag::kIdentifier, identifier);
-  Put16(p + tag::kVersion, 2);
+  platform::PutLe16(p + tag::kIdentifier, identifier);
+  platform::PutLe16(p + tag::kVersion, 2);
   p[tag::kChecksum] = 0;
   p[5] = 0;
-  Put16(p + tag::kSerial, 0);
+  platform::PutLe16(p + tag::kSerial, 0);
   const std::size_t covered = std::min<std::size_t>(crc_length, descriptor.size() - tag::kSize);
-  Put16(p + tag::kCrc, UdfCrc16(descriptor.subspan(tag::kSize, covered)));
-  Put16(p + tag::kCrcLength, static_cast<std::uint16_t>(covered));
-  Put32(p + tag::kLocation, location);
+  platform::PutLe16(p + tag::kCrc, UdfCrc16(descriptor.subspan(tag::kSize, covered)));
+  platform::PutLe16(p + tag::kCrcLength, static_cast<std::uint16_t>(covered));
+  platform::PutLe32(p + tag::kLocation, location);
   std::uint8_t sum = 0;
   for (std::size_t i = 0; i < tag::kSize; ++i) sum = static_cast<std::uint8_t>(sum + p[i]);
   p[tag::kChecksum] = sum;

@@ -1,19 +1,12 @@
 #include <string>
 
+#include "platform/byte_order.h"
 #include "bmp_format.h"
 #include "platform/bitmap.h"
 #include "platform/fileio.h"
 
 namespace platform {
 namespace {
-
-void Put16(std::string& out, std::size_t at, std::uint16_t v) {
-  out[at] = static_cast<char>(v & 0xFF);
-  out[at + 1] = static_cast<char>(v >> 8);
-}
-void Put32(std::string& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 }  // namespace
 
@@ -36,17 +29,17 @@ bool WriteBmp(const std::filesystem::path& path, const Bitmap& bitmap, std::stri
   std::string out(offset + image_size, '\0');
   out[bmp::kOffType] = 'B';
   out[bmp::kOffType + 1] = 'M';
-  Put32(out, bmp::kOffFileSize, static_cast<std::uint32_t>(out.size()));
-  Put32(out, bmp::kOffBits, static_cast<std::uint32_t>(offset));
-  Put32(out, bmp::kOffHeaderSize, bmp::kInfoHeaderSize);
-  Put32(out, bmp::kOffWidth, static_cast<std::uint32_t>(bitmap.width));
-  Put32(out, bmp::kOffHeight, static_cast<std::uint32_t>(bitmap.height));  // positive: bottom-up
-  Put16(out, bmp::kOffPlanes, 1);
-  Put16(out, bmp::kOffBitCount, bmp::kTrueColorBits);
-  Put32(out, bmp::kOffCompression, bmp::kBiRgb);
-  Put32(out, bmp::kOffSizeImage, static_cast<std::uint32_t>(image_size));
-  Put32(out, bmp::kOffXPelsPerMeter, bmp::kPelsPerMeter72Dpi);
-  Put32(out, bmp::kOffYPelsPerMeter, bmp::kPelsPerMeter72Dpi);
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffFileSize]), static_cast<std::uint32_t>(out.size()));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffBits]), static_cast<std::uint32_t>(offset));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffHeaderSize]), bmp::kInfoHeaderSize);
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffWidth]), static_cast<std::uint32_t>(bitmap.width));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffHeight]), static_cast<std::uint32_t>(bitmap.height));  // positive: bottom-up
+  platform::PutLe16(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffPlanes]), 1);
+  platform::PutLe16(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffBitCount]), bmp::kTrueColorBits);
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffCompression]), bmp::kBiRgb);
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffSizeImage]), static_cast<std::uint32_t>(image_size));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffXPelsPerMeter]), bmp::kPelsPerMeter72Dpi);
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffYPelsPerMeter]), bmp::kPelsPerMeter72Dpi);
   for (int y = 0; y < bitmap.height; ++y) {
     char* dst = out.data() + offset + stride * static_cast<std::uint64_t>(bitmap.height - 1 - y);
     const std::uint8_t* src = bitmap.Pixel(0, y);

@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/byte_order.h"
 #include "emulated_drive_state.h"
 #include "platform/fileio.h"
 
@@ -57,13 +58,14 @@ constexpr Check kWriteProtected{0x07, 0x27, 0x00};
 constexpr Check kSequenceError{0x05, 0x2C, 0x00};
 constexpr Check kSavingNotSupported{0x05, 0x39, 0x00};
 
-std::uint32_t Get16(const std::uint8_t* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
-std::uint32_t Get24(const std::uint8_t* p) { return std::uint32_t(p[0]) << 16 | Get16(p + 1); }
-std::uint32_t Get32(const std::uint8_t* p) { return std::uint32_t(p[0]) << 24 | Get24(p + 1); }
-void Put16(std::uint8_t* p, std::uint32_t v) { p[0] = std::uint8_t(v >> 8); p[1] = std::uint8_t(v); }
-void Put32(std::uint8_t* p, std::uint32_t v) { Put16(p, v >> 16); Put16(p + 2, v); }
+using platform::GetBe16;
+using platform::GetBe24;
+using platform::GetBe32;
+using platform::PutBe16;
+using platform::PutBe32;
+
 void PutAddress(std::uint8_t* p, std::int32_t lba, bool msf) {
-  if (!msf) return Put32(p, std::uint32_t(lba));
+  if (!msf) return PutBe32(p, std::uint32_t(lba));
   Msf m = LbaToMsf(lba);
   p[0] = 0, p[1] = m.minute, p[2] = m.second, p[3] = m.frame;
 }
@@ -307,8 +309,8 @@ class EmulatedDrive::Impl {
   std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length) {
     std::uint8_t op = cdb[0];
     bool has_lba = op == 0x28 || op == 0x2A || op == 0xBE || op == 0x2F;
-    std::uint32_t first = has_lba && length >= 6 ? Get32(cdb + 2) : 0;
-    std::uint32_t count = op == 0xBE ? Get24(cdb + 6) : (has_lba ? Get16(cdb + 7) : 1);
+    std::uint32_t first = has_lba && length >= 6 ? GetBe32(cdb + 2) : 0;
+    std::uint32_t count = op == 0xBE ? GetBe24(cdb + 6) : (has_lba ? GetBe16(cdb + 7) : 1);
     std::uint64_t last = std::uint64_t(first) + (count ? count - 1 : 0);
     for (auto it = faults.begin(); it != faults.end(); ++it) {
       if (it->opcode != op) continue;
@@ -385,7 +387,7 @@ class EmulatedDrive::Impl {
     s[13] = c.ascq;
     if (progress >= 0) {
       s[15] = 0x80;
-      Put16(&s[16], std::uint32_t(progress));
+      PutBe16(&s[16], std::uint32_t(progress));
     }
     return s;
   }
@@ -454,7 +456,7 @@ class EmulatedDrive::Impl {
     std::memcpy(&r[8], id.vendor.data(), 8);
     std::memcpy(&r[16], id.product.data(), 16);
     std::memcpy(&r[32], id.revision.data(), 4);
-    *out = Send(r, Get16(cdb + 3), buffer);
+    *out = Send(r, GetBe16(cdb + 3), buffer);
     return kGood;
   }
 
@@ -482,7 +484,7 @@ class EmulatedDrive::Impl {
                   std::uint8_t version = 0) {
     std::size_t at = r.size();
     r.resize(at + 4);
-    Put16(&r[at], code);
+    PutBe16(&r[at], code);
     r[at + 2] = std::uint8_t(version << 2 | (code <= 3 ? 0x02 : 0) | (current ? 1 : 0));
     r[at + 3] = std::uint8_t(body.size());
     r.insert(r.end(), body.begin(), body.end());
@@ -497,7 +499,7 @@ class EmulatedDrive::Impl {
 
   Check GetConfiguration(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out) {
     const int rt = cdb[1] & 0x03;
-    const std::uint16_t start = std::uint16_t(Get16(cdb + 2));
+    const std::uint16_t start = std::uint16_t(GetBe16(cdb + 2));
     if (rt == 3) return kInvalidField;
     const std::uint16_t cur = CurrentProfile();
     auto is = [&](std::initializer_list<std::uint16_t> ps) {
@@ -547,15 +549,15 @@ class EmulatedDrive::Impl {
          is({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRwRestricted}), {0x46, 0, 0, 0}},
     };
     std::vector<std::uint8_t> r(8, 0);
-    Put16(&r[6], cur);
+    PutBe16(&r[6], cur);
     for (const Entry& f : features) {
       if (!f.present) continue;
       if (rt == 2 ? f.code != start : f.code < start) continue;
       if (rt == 1 && !f.current) continue;
       AddFeature(r, f.code, f.current, f.body, f.code == 0x0001 ? 1 : 0);
     }
-    Put32(&r[0], std::uint32_t(r.size() - 4));
-    *out = Send(r, Get16(cdb + 7), buffer);
+    PutBe32(&r[0], std::uint32_t(r.size() - 4));
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
@@ -574,14 +576,14 @@ class EmulatedDrive::Impl {
     p[5] = 0x03;  // CD-DA commands, accurate stream
     p[6] = 0x29 | (prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
     const auto& reads = SpeedTable(false);
-    Put16(&p[8], reads.empty() ? 0 : reads.back());
-    Put16(&p[12], 2048);
-    Put16(&p[14], read_speed);
-    Put16(&p[18], writes.empty() ? 0 : writes.back());
-    Put16(&p[20], write_speed);
-    Put16(&p[28], write_speed);
-    Put16(&p[30], std::uint32_t(n));
-    for (std::size_t i = 0; i < n; ++i) Put16(&p[32 + 4 * i + 2], writes[n - 1 - i]);  // fastest first
+    PutBe16(&p[8], reads.empty() ? 0 : reads.back());
+    PutBe16(&p[12], 2048);
+    PutBe16(&p[14], read_speed);
+    PutBe16(&p[18], writes.empty() ? 0 : writes.back());
+    PutBe16(&p[20], write_speed);
+    PutBe16(&p[28], write_speed);
+    PutBe16(&p[30], std::uint32_t(n));
+    for (std::size_t i = 0; i < n; ++i) PutBe16(&p[32 + 4 * i + 2], writes[n - 1 - i]);  // fastest first
     return p;
   }
 
@@ -597,22 +599,22 @@ class EmulatedDrive::Impl {
     if (page == 0x05 || page == 0x3F) add(std::vector<std::uint8_t>(page05.begin(), page05.end()));
     if (page == 0x2A || page == 0x3F) add(CapabilitiesPage());
     if (r.size() == 8) return kInvalidField;
-    Put16(&r[0], std::uint32_t(r.size() - 2));
-    *out = Send(r, Get16(cdb + 7), buffer);
+    PutBe16(&r[0], std::uint32_t(r.size() - 2));
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
   Check ModeSelect(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr) {
     if (strict && !(cdb[1] & 0x10)) return kInvalidField;  // page format required
     if (cdb[1] & 0x01) return kInvalidField;              // saved pages are not supported
-    const std::size_t length = Get16(cdb + 7);
+    const std::size_t length = GetBe16(cdb + 7);
     if (length == 0) return kGood;
     if (buffer.size() < length) {
       *terr = "data buffer shorter than the parameter list length";
       return kGood;
     }
     const std::uint8_t* d = buffer.data();
-    if (length < 10 || Get16(d + 6) != 0) return kInvalidParameter;  // no block descriptors
+    if (length < 10 || GetBe16(d + 6) != 0) return kInvalidParameter;  // no block descriptors
     const std::uint8_t code = d[8] & 0x3F;
     const std::size_t page_length = d[9];
     if (10 + page_length > length) return kInvalidParameter;
@@ -634,7 +636,7 @@ class EmulatedDrive::Impl {
     if ((p[3] >> 6) == 2) return kParameterValueInvalid;
     if (IsCd(profile) || profile == 0) {
       if (write_type > 3 || (block_type != 0 && block_type != 8)) return kParameterValueInvalid;
-      if ((p[3] & 0x20) && Get32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
+      if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
     } else if (IsDvdMinus(profile)) {
       if ((write_type != 0 && write_type != 2 && !(write_type == 4 && profile == kProfileDvdRDlSequential)) ||
           block_type != 8)
@@ -657,8 +659,8 @@ class EmulatedDrive::Impl {
         if (s <= request) best = std::max(best, s);
       return best;
     };
-    read_speed = pick(SpeedTable(false), Get16(cdb + 2));
-    if (state.identity.writer) write_speed = pick(SpeedTable(true), Get16(cdb + 4));
+    read_speed = pick(SpeedTable(false), GetBe16(cdb + 2));
+    if (state.identity.writer) write_speed = pick(SpeedTable(true), GetBe16(cdb + 4));
     return kGood;
   }
 
@@ -692,8 +694,8 @@ class EmulatedDrive::Impl {
     std::uint32_t end = ClassOf(m) == MediumClass::kSequential ? RecordedEnd(m) : m.capacity;
     if (ClassOf(m) == MediumClass::kRandom && !m.formatted) end = 0;
     std::vector<std::uint8_t> r(8, 0);
-    Put32(&r[0], end ? end - 1 : 0);
-    Put32(&r[4], 2048);
+    PutBe32(&r[0], end ? end - 1 : 0);
+    PutBe32(&r[4], 2048);
     *out = Send(r, 8, buffer);
     return kGood;
   }
@@ -702,7 +704,7 @@ class EmulatedDrive::Impl {
     if ((cdb[1] & 0x07) != 0) return kInvalidField;  // only standard disc information
     const Medium& m = Active();
     std::vector<std::uint8_t> r(34, 0);
-    Put16(&r[0], 32);
+    PutBe16(&r[0], 32);
     const int status = DiscStatus(m);
     r[2] = std::uint8_t((IsErasable(m.profile) ? 0x10 : 0) | LastSessionState(m) << 2 | status);
     r[3] = 1;
@@ -726,7 +728,7 @@ class EmulatedDrive::Impl {
       PutAddress(&r[16], lead_in, true);
       PutAddress(&r[20], std::int32_t(m.capacity), true);
     }
-    *out = Send(r, Get16(cdb + 7), buffer);
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
@@ -737,11 +739,11 @@ class EmulatedDrive::Impl {
   Check TrackInformation(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out) {
     const Medium& m = Active();
     const int type = cdb[1] & 0x03;
-    const std::uint32_t value = Get32(cdb + 2);
+    const std::uint32_t value = GetBe32(cdb + 2);
     if (ClassOf(m) == MediumClass::kRandom && !m.formatted) return kNotFormatted;
     const Track* found = nullptr;
     std::vector<std::uint8_t> r(48, 0);
-    Put16(&r[0], 46);
+    PutBe16(&r[0], 46);
     if (type == 0) {
       for (const Track& t : m.tracks)
         if (value >= t.start && value < t.start + TrackSize(m, t)) found = &t;
@@ -750,12 +752,12 @@ class EmulatedDrive::Impl {
       if (!IsCd(m.profile)) return kInvalidField;
       // Track 0 of a CD is the lead-in of the last session.
       std::int32_t lead_in = MsfToLba(m.atip_lead_in);
-      Put32(&r[8], std::uint32_t(lead_in));
-      Put32(&r[24], std::uint32_t(-lead_in));
+      PutBe32(&r[8], std::uint32_t(lead_in));
+      PutBe32(&r[24], std::uint32_t(-lead_in));
       r[3] = std::uint8_t(SessionCount(m));
       r[5] = 0x04;
       r[6] = 0x0F;
-      *out = Send(r, Get16(cdb + 7), buffer);
+      *out = Send(r, GetBe16(cdb + 7), buffer);
       return kGood;
     } else if (type == 1) {
       for (const Track& t : m.tracks) {
@@ -787,13 +789,13 @@ class EmulatedDrive::Impl {
     r[6] = std::uint8_t((t.state == TrackState::kReserved ? 0x80 : 0) | (blank ? 0x40 : 0) |
                         (incremental ? 0x30 : 0) | (blank || t.audio ? 0x0F : 0x01));
     r[7] = std::uint8_t((t.written > 0 && sequential ? 0x02 : 0) | (writable ? 0x01 : 0));
-    Put32(&r[8], t.start);
-    if (writable) Put32(&r[12], t.next_writable());
-    if (writable) Put32(&r[16], size - t.written);
-    if (incremental) Put32(&r[20], 16);
-    Put32(&r[24], size);
-    if (t.written > 0) Put32(&r[28], t.start + t.written - 1);
-    *out = Send(r, Get16(cdb + 7), buffer);
+    PutBe32(&r[8], t.start);
+    if (writable) PutBe32(&r[12], t.next_writable());
+    if (writable) PutBe32(&r[16], size - t.written);
+    if (incremental) PutBe32(&r[20], 16);
+    PutBe32(&r[24], size);
+    if (t.written > 0) PutBe32(&r[28], t.start + t.written - 1);
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
@@ -812,8 +814,8 @@ class EmulatedDrive::Impl {
       r[8] = m.atip_lead_in.minute, r[9] = m.atip_lead_in.second, r[10] = m.atip_lead_in.frame;
       Msf out_msf = LbaToMsf(std::int32_t(m.capacity));
       r[12] = out_msf.minute, r[13] = out_msf.second, r[14] = out_msf.frame;
-      Put16(&r[0], 26);
-      *out = Send(r, Get16(cdb + 7), buffer);
+      PutBe16(&r[0], 26);
+      *out = Send(r, GetBe16(cdb + 7), buffer);
       return kGood;
     }
     if (format != 0 && format != 1) return kInvalidField;
@@ -852,8 +854,8 @@ class EmulatedDrive::Impl {
       r[3] = std::uint8_t(first->session);
       descriptor(std::uint8_t(first->number), first->control, std::int32_t(first->start));
     }
-    Put16(&r[0], std::uint32_t(r.size() - 2));
-    *out = Send(r, Get16(cdb + 7), buffer);
+    PutBe16(&r[0], std::uint32_t(r.size() - 2));
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
@@ -883,9 +885,9 @@ class EmulatedDrive::Impl {
       const bool dual = m.profile == kProfileDvdPlusRDl || m.profile == kProfileDvdRDlSequential ||
                         m.profile == kProfileDvdPlusRwDl;
       r[6] = std::uint8_t((dual ? 0x20 : 0) | (IsErasable(m.profile) ? 0x04 : m.profile == kProfileDvdRom ? 0x01 : 0x02));
-      Put32(&r[8], 0x030000);
+      PutBe32(&r[8], 0x030000);
       std::uint32_t end = ClassOf(m) == MediumClass::kSequential ? RecordedEnd(m) : m.capacity;
-      if (end) Put32(&r[12], 0x030000 + end - 1);
+      if (end) PutBe32(&r[12], 0x030000 + end - 1);
     } else if (format == 0x0E) {
       if (!IsDvdMinus(m.profile)) return kInvalidField;
       r.assign(4 + 64, 0);
@@ -903,8 +905,8 @@ class EmulatedDrive::Impl {
     } else {
       return kInvalidField;
     }
-    Put16(&r[0], std::uint32_t(r.size() - 2));
-    *out = Send(r, Get16(cdb + 8), buffer);
+    PutBe16(&r[0], std::uint32_t(r.size() - 2));
+    *out = Send(r, GetBe16(cdb + 8), buffer);
     return kGood;
   }
 
@@ -913,17 +915,17 @@ class EmulatedDrive::Impl {
     auto add = [&](std::uint32_t blocks, std::uint8_t type, std::uint32_t param) {
       std::size_t at = r.size();
       r.resize(at + 8, 0);
-      Put32(&r[at], blocks);
+      PutBe32(&r[at], blocks);
       r[at + 4] = std::uint8_t(type << 2);
       r[at + 5] = std::uint8_t(param >> 16), r[at + 6] = std::uint8_t(param >> 8), r[at + 7] = std::uint8_t(param);
     };
     if (!Loaded() || !Supported()) {
       r[8] = 0x03;
-      Put32(&r[4], 0);
+      PutBe32(&r[4], 0);
     } else {
       const Medium& m = *state.medium;
       const bool unformatted = ClassOf(m) == MediumClass::kRandom && !m.formatted;
-      Put32(&r[4], m.capacity);
+      PutBe32(&r[4], m.capacity);
       r[8] = unformatted ? 0x01 : 0x02;
       r[9] = 0, r[10] = 0x08, r[11] = 0;  // 2048-byte blocks
       if (state.identity.writer) {
@@ -937,7 +939,7 @@ class EmulatedDrive::Impl {
       }
     }
     r[3] = std::uint8_t(r.size() - 4);
-    *out = Send(r, Get16(cdb + 7), buffer);
+    *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
 
@@ -950,8 +952,8 @@ class EmulatedDrive::Impl {
   }
 
   Check Write10(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr) {
-    const std::uint32_t lba = Get32(cdb + 2);
-    const std::uint32_t count = Get16(cdb + 7);
+    const std::uint32_t lba = GetBe32(cdb + 2);
+    const std::uint32_t count = GetBe16(cdb + 7);
     Medium& m = Active();
     if (Check c = Writable(m); c.failed()) return c;
     const bool cd = IsCd(m.profile);
@@ -1013,7 +1015,7 @@ class EmulatedDrive::Impl {
     if (Check c = Writable(m); c.failed()) return c;
     if (ClassOf(m) != MediumClass::kSequential) return kSequenceError;
     if (cdb[1] & 0x01) return kInvalidField;  // reservation by address is not offered
-    std::uint32_t size = Get32(cdb + 5);
+    std::uint32_t size = GetBe32(cdb + 5);
     if (size == 0) return kInvalidField;
     Track* open = OpenTrack(m);
     if (!open || open->written > 0) return kSequenceError;
@@ -1055,7 +1057,7 @@ class EmulatedDrive::Impl {
     Medium& m = Active();
     if (Check c = Writable(m); c.failed()) return c;
     const int function = cdb[2] & 0x07;
-    const std::uint32_t number = Get16(cdb + 4);
+    const std::uint32_t number = GetBe16(cdb + 4);
     const bool plus_rw = IsDvdPlusRw(m.profile);
     const bool sequential = ClassOf(m) == MediumClass::kSequential;
     if (plus_rw && (function == 0 || function == 2 || function == 3)) {
@@ -1178,9 +1180,9 @@ class EmulatedDrive::Impl {
       return kGood;
     }
     const std::uint8_t* d = buffer.data();
-    if (Get16(d + 2) != 8) return kInvalidParameter;
+    if (GetBe16(d + 2) != 8) return kInvalidParameter;
     const bool immed = d[1] & 0x02;
-    const std::uint32_t blocks = Get32(d + 4);
+    const std::uint32_t blocks = GetBe32(d + 4);
     const int type = d[8] >> 2;
     const bool dvd_rw = m.profile == kProfileDvdRwSequential || m.profile == kProfileDvdRwRestricted;
     if (!IsDvdPlusRw(m.profile) && !dvd_rw && m.profile != kProfileBdRe && m.profile != kProfileDvdRam)
@@ -1228,7 +1230,7 @@ class EmulatedDrive::Impl {
   }
 
   Check Read10(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out, std::string* terr) {
-    const std::uint32_t lba = Get32(cdb + 2), count = Get16(cdb + 7);
+    const std::uint32_t lba = GetBe32(cdb + 2), count = GetBe16(cdb + 7);
     const Medium& m = *state.medium;
     if (buffer.size() < std::size_t(count) * 2048) {
       *terr = "data buffer shorter than the transfer length";
@@ -1255,7 +1257,7 @@ class EmulatedDrive::Impl {
     const Medium& m = *state.medium;
     if (!IsCd(m.profile)) return kCannotReadFormat;
     const int expected = (cdb[1] >> 2) & 0x07;
-    const std::uint32_t lba = Get32(cdb + 2), count = Get24(cdb + 6);
+    const std::uint32_t lba = GetBe32(cdb + 2), count = GetBe24(cdb + 6);
     const std::uint8_t flags = cdb[9];
     if (cdb[10] & 0x07) return kInvalidField;  // no sub-channel data
     if (expected > 5) return kInvalidField;
