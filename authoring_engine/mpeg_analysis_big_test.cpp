@@ -1,6 +1,5 @@
 // A real movie over 1 GiB: cut into two parts, read with flat memory.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include "mpeg_analysis.h"
 #include "mpeg_testutil.h"
@@ -8,27 +7,17 @@
 namespace morvix {
 namespace {
 
-long PeakRssKib() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
 TEST(MpegAnalysisBigTest, AMovieOverOneGibIsCutIntoTwoPartsWithFlatMemory) {
-  const auto clip = testing::SharedClip("pal_43.mpg");
-  if (clip.empty()) GTEST_SKIP() << "test media not generated";
-  const std::uint64_t clip_bytes = std::filesystem::file_size(clip);
-  const auto loops = static_cast<int>(0x40000000ULL / clip_bytes + 8);
-  const auto big = testing::MakeClip(
-      "big.mpg", {"-stream_loop", std::to_string(loops), "-i", clip.string(), "-c", "copy", "-f", "dvd"});
+  if (testing::SharedClip("pal_43.mpg").empty()) GTEST_SKIP() << "test media not generated";
+  const auto big = testing::ClipOverOneGib("big.mpg");
   ASSERT_FALSE(big.empty());
   ASSERT_GT(std::filesystem::file_size(big), 0x40000000ULL);
 
-  const long before = PeakRssKib();
+  const long before = testing::PeakRssKib();
   MpegFile file(big);
   ErrorContext error;
   ASSERT_EQ(file.Analyse({}, error), kOk);
-  EXPECT_LT(PeakRssKib() - before, 64 * 1024) << "memory grew with the file";
+  EXPECT_LT(testing::PeakRssKib() - before, 64 * 1024) << "memory grew with the file";
 
   ASSERT_EQ(file.part_count(), 2);
   ASSERT_EQ(file.cell_count(), 2);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,6 +165,20 @@ std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type) {
 std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field) {
   return {0, 0, 1, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure),
           static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)), 0x80};
+}
+
+std::filesystem::path ClipOverOneGib(const std::string& name) {
+  const auto clip = SharedClip("pal_43.mpg");
+  if (clip.empty()) return {};
+  const std::uint64_t clip_bytes = std::filesystem::file_size(clip);
+  const auto loops = static_cast<int>(0x40000000ULL / clip_bytes + 8);
+  return MakeClip(name, {"-stream_loop", std::to_string(loops), "-i", clip.string(), "-c", "copy", "-f", "dvd"});
+}
+
+long PeakRssKib() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
 }  // namespace morvix::testing

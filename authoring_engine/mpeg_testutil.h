@@ -41,4 +41,10 @@ std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type);
 // Picture coding extension: picture_structure (3 = frame) and repeat_first_field.
 std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field);
 
+// pal_43.mpg looped into a DVD program stream of more than 1 GiB, made once in
+// the scratch folder; empty when the clips are missing or ffmpeg fails.
+std::filesystem::path ClipOverOneGib(const std::string& name);
+// Peak resident memory of this process so far, in KiB.
+long PeakRssKib();
+
 }  // namespace morvix::testing

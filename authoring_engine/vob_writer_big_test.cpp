@@ -1,6 +1,5 @@
 // A real movie over 1 GiB written as two VOB parts with flat memory.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include "mpeg_testutil.h"
 #include "nav_pack.h"
@@ -10,19 +9,9 @@
 namespace morvix {
 namespace {
 
-long PeakRssKib() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
 TEST(VobWriterBigTest, AMovieOverOneGibIsWrittenAsTwoPartsWithFlatMemory) {
-  const auto clip = testing::SharedClip("pal_43.mpg");
-  if (clip.empty()) GTEST_SKIP() << "test media not generated";
-  const std::uint64_t clip_bytes = std::filesystem::file_size(clip);
-  const auto loops = static_cast<int>(0x40000000ULL / clip_bytes + 8);
-  const auto big = testing::MakeClip(
-      "big_vob_input.mpg", {"-stream_loop", std::to_string(loops), "-i", clip.string(), "-c", "copy", "-f", "dvd"});
+  if (testing::SharedClip("pal_43.mpg").empty()) GTEST_SKIP() << "test media not generated";
+  const auto big = testing::ClipOverOneGib("big_vob_input.mpg");
   ASSERT_FALSE(big.empty());
   const std::uint64_t big_bytes = std::filesystem::file_size(big);
   ASSERT_GT(big_bytes, 0x40000000ULL);
@@ -37,9 +26,9 @@ TEST(VobWriterBigTest, AMovieOverOneGibIsWrittenAsTwoPartsWithFlatMemory) {
   request.output_folder = dir;
   request.title_index = 0;
   VobWriteResult result;
-  const long before = PeakRssKib();
+  const long before = testing::PeakRssKib();
   ASSERT_EQ(VobWriter().WriteVob(file, request, error, &result), kOk);
-  EXPECT_LT(PeakRssKib() - before, 32 * 1024) << "memory grew with the file";
+  EXPECT_LT(testing::PeakRssKib() - before, 32 * 1024) << "memory grew with the file";
 
   ASSERT_EQ(result.files.size(), 2u);
   EXPECT_LE(result.file_bytes[0], 0x40000000ULL);
