@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -127,6 +128,9 @@ std::vector<std::uint8_t> NavPack() {
   std::vector<std::uint8_t> p(2048, 0);
   PutPackHeader(p);
   PutPacket(p, 14, 0xBB, 18);
+  // Buffer bounds of all video streams, audio, private stream 1 and 2.
+  const std::uint8_t entries[] = {0xB9, 0xE0, 0xE6, 0xB8, 0xC0, 0x20, 0xBD, 0xC0, 0x00, 0xBF, 0xE0, 0x02};
+  std::copy(std::begin(entries), std::end(entries), p.begin() + 26);
   PutPacket(p, 38, 0xBF, 0x3D4);
   PutPacket(p, 1024, 0xBF, 0x3FA);
   p[1030] = 1;
