@@ -1,17 +1,12 @@
 #include "mpeg_testutil.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
 
-extern char** environ;
+#include "dvd_checks.h"
 
 namespace morvix::testing {
 namespace {
@@ -72,20 +67,7 @@ const std::filesystem::path& ScratchDir() {
   return scratch.dir;
 }
 
-bool RunQuiet(std::vector<std::string> argv) {
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+bool RunQuiet(std::vector<std::string> argv) { return dvdcheck::RunTool(argv) == 0; }
 
 std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args) {
   static std::map<std::string, std::filesystem::path> made;
