@@ -1,7 +1,6 @@
 // The control over the real authoring engine.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/fileio.h"
@@ -14,13 +13,9 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Clip;
 using platform::VARIANT_FALSE;
 using platform::VARIANT_TRUE;
-
-fs::path Clip(const char* name) {
-  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
-  return fs::path(dir ? dir : "") / name;
-}
 
 class QuillonMorvixTest : public ::testing::Test {
  protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace quillon::testing {
 namespace {
 
@@ -127,6 +129,11 @@ void EventRecorder::TotalProcessing(double iCurrentPos, double iOverallPos) {
 void EventRecorder::OnCompleted() {
   completed++;
   if (on_completed) on_completed();
+}
+
+std::filesystem::path Clip(const char* name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  return std::filesystem::path(dir != nullptr ? dir : "") / name;
 }
 
 std::shared_ptr<EventRecorder> Listen(CQuillonCtrl& ctrl) {

@@ -1,6 +1,7 @@
 // A scripted authoring engine and event recorders for the control's tests.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -91,6 +92,9 @@ class RecordingSite : public ControlSite {
   std::vector<int> changed;
   int invalidated = 0;
 };
+
+// A generated test clip (in the folder VANTORA_TEST_MEDIA names).
+std::filesystem::path Clip(const char* name);
 
 // Advises a new recorder on the control's events.
 std::shared_ptr<EventRecorder> Listen(CQuillonCtrl& ctrl);

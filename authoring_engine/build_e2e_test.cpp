@@ -23,6 +23,8 @@ namespace morvix {
 namespace {
 
 namespace fs = std::filesystem;
+using dvdcheck::ExpectDvdreadAcceptsEverything;
+using dvdcheck::Lines;
 using testing::CountOf;
 using testing::RunTool;
 using testing::SharedClip;
@@ -58,54 +60,6 @@ double InputSeconds(const fs::path& clip) {
   int num = 0, den = 1, frames = 0;
   if (std::sscanf(out.c_str(), "%d/%d,%d", &num, &den, &frames) != 3 || num == 0) return -1;
   return frames * static_cast<double>(den) / num;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// libdvdread's notices about the machine rather than the disc: no decryption
-// library and no device behind a folder.
-bool IsEnvironmentNotice(const std::string& line) {
-  return line.find("Encrypted DVD support unavailable") != std::string::npos ||
-         line.find("Couldn't find device name") != std::string::npos;
-}
-
-void ExpectDvdreadAcceptsEverything(const fs::path& dir) {
-  std::string out;
-  EXPECT_EQ(RunTool({TestTool("dvdread_check").string(), dir.string()}, &out), 0) << out;
-  int warnings = 0;
-  for (const std::string& line : Lines(out)) {
-    if (line.find("libdvdread:") != std::string::npos && !IsEnvironmentNotice(line)) {
-      warnings += CountOf(line, "libdvdread:");
-      ADD_FAILURE() << line;
-    }
-    EXPECT_EQ(line.find("CHECK_VALUE failed"), std::string::npos) << line;
-    EXPECT_EQ(line.find("mismatch:"), std::string::npos) << line;
-  }
-  EXPECT_EQ(warnings, 0);
-  EXPECT_NE(out.find("mismatches=0"), std::string::npos) << out;
-  EXPECT_EQ(out.find("vobus=0 "), std::string::npos) << out;
-}
-
-void ExpectPlaysAs(const fs::path& dir, const Expected& e) {
-  std::vector<std::string> argv = {TestTool("dvdnav_harness").string(), dir.string()};
-  argv.insert(argv.end(), e.actions.begin(), e.actions.end());
-  std::string out;
-  EXPECT_EQ(RunTool(argv, &out), 0) << out;
-  std::string trace;
-  for (const std::string& line : Lines(out)) {
-    for (const char* prefix : {"menu ", "title ", "stop", "end ", "error "}) {
-      if (line.rfind(prefix, 0) == 0) {
-        trace += line + "\n";
-        break;
-      }
-    }
-  }
-  EXPECT_EQ(trace, e.trace) << out;
 }
 
 void ExpectLsdvdSees(const fs::path& dir, const Expected& e) {
@@ -171,7 +125,7 @@ void ExpectBackupsEqualInfoFiles(const fs::path& dir) {
 void ExpectAcceptedByEveryReader(const fs::path& dir, const Expected& e) {
   SCOPED_TRACE(dir.string());
   ExpectDvdreadAcceptsEverything(dir);
-  ExpectPlaysAs(dir, e);
+  dvdcheck::ExpectPlaysAs(dir, e.actions, e.trace);
   ExpectLsdvdSees(dir, e);
   ExpectEveryVobDecodes(dir);
   ExpectBackupsEqualInfoFiles(dir);

@@ -1,7 +1,5 @@
 #include "build_testutil.h"
 
-#include <cstdlib>
-
 #include "mpeg_testutil.h"
 #include "platform/text.h"
 
@@ -25,17 +23,6 @@ void AddTitleButtons(CMorvixAPI& api, const std::filesystem::path& clip, int tit
     api.AddMenuBtn(kMainMenuId, 100, top, 160, static_cast<std::uint16_t>(top + 40), 1,
                    static_cast<std::uint32_t>(t + 1), nullptr);
   }
-}
-
-std::filesystem::path TestTool(const std::string& name) {
-  const char* dir = std::getenv("VANTORA_BINARY_DIR");
-  return std::filesystem::path(dir != nullptr ? dir : VANTORA_BINARY_DIR) / "test_tools" / name;
-}
-
-int CountOf(const std::string& text, const std::string& needle) {
-  int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
-  return n;
 }
 
 }  // namespace morvix::testing

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dvd_checks.h"
 #include "morvix/morvix_api.h"
 
 namespace morvix::testing {
@@ -20,10 +21,7 @@ int AddClipTitle(CMorvixAPI& api, const std::filesystem::path& clip, std::vector
 // (100, 100), each jumping to its title.
 void AddTitleButtons(CMorvixAPI& api, const std::filesystem::path& clip, int titles);
 
-// Runs a program from the build tree's test_tools folder.
-std::filesystem::path TestTool(const std::string& name);
-
-// Occurrences of needle in text.
-int CountOf(const std::string& text, const std::string& needle);
+using dvdcheck::CountOf;
+using dvdcheck::TestTool;
 
 }  // namespace morvix::testing

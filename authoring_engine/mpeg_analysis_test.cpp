@@ -426,6 +426,47 @@ TEST(MpegAnalysisTest, EveryVobuMustStartWithANavigationPackShape) {
   expect("headless.mpg", Bytes(good.begin() + 2048, good.end()), kErrMpegFormat);
 }
 
+TEST(MpegAnalysisTest, ANavigationPackWhoseSystemHeaderLacksTheVideoOrPrivateStreamOneEntryIsRefused) {
+  const auto clip = Pal("ac3.mpg", {});
+  const Bytes good = ReadAll(clip);
+  ASSERT_EQ(Analyse(clip).status, kOk);
+  // The entries of the last navigation pack's system header, whatever their order.
+  std::size_t last = 0;
+  for (std::size_t at = 0; at + 2048 <= good.size(); at += 2048) {
+    if (good[at + 17] == 0xBB) last = at;
+  }
+  ASSERT_GT(last, 0u);
+  const std::size_t end = last + 20 + (good[last + 18] << 8 | good[last + 19]);
+  for (std::uint8_t removed : {std::uint8_t{0xE0}, std::uint8_t{0xBD}}) {
+    SCOPED_TRACE(static_cast<int>(removed));
+    Bytes d = good;
+    int replaced = 0;
+    for (std::size_t at = last + 26; at + 3 <= end; at += 3) {
+      if (d[at] == removed || (removed == 0xE0 && d[at] == 0xB9)) {
+        d[at] = 0xC7;  // an audio stream the clip does not have
+        ++replaced;
+      }
+    }
+    ASSERT_GT(replaced, 0);
+    WriteAll(ScratchDir() / "no_entry.mpg", d);
+    EXPECT_EQ(Analyse(ScratchDir() / "no_entry.mpg").status, kErrMpegFormat);
+  }
+
+  // A synthetic stream is accepted with the entries and refused without them.
+  namespace t = testing;
+  Bytes seq = t::SequenceHeader(720, 576, 2, 3);
+  Bytes pic = t::PictureHeader(0, 1);
+  seq.insert(seq.end(), pic.begin(), pic.end());
+  Bytes file = t::NavPack();
+  const Bytes video = t::VideoPack(seq, 90000);
+  file.insert(file.end(), video.begin(), video.end());
+  WriteAll(ScratchDir() / "entries.mpg", file);
+  EXPECT_EQ(Analyse(ScratchDir() / "entries.mpg").status, kOk);
+  std::fill(file.begin() + 26, file.begin() + 38, std::uint8_t{0});
+  WriteAll(ScratchDir() / "no_entries.mpg", file);
+  EXPECT_EQ(Analyse(ScratchDir() / "no_entries.mpg").status, kErrMpegFormat);
+}
+
 TEST(MpegAnalysisTest, PackHeaderStuffingIsHonoured) {
   namespace t = testing;
   Bytes seq = t::SequenceHeader(720, 576, 2, 3);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "nav_pack.h"
+
 namespace morvix::mpeg {
 namespace {
 
@@ -152,6 +154,9 @@ Status StreamScanner::AddPack(const std::uint8_t* p, std::int64_t number) {
         p[kNavDsiOffset + 3] != kPrivateStream2 || Be16(p + kNavDsiOffset + 4) != kNavDsiLength) {
       return kErrMpegFormat;
     }
+    // The writer sets the video and private stream 1 buffer bounds in the
+    // system header, so both entries must be there.
+    if (const Status s = CheckNavSystemHeader(p); s != kOk) return s;
     if (!vobus_.empty()) vobus_.back().last_pack = number - 1;
     ScannedVobu vobu;
     vobu.first_pack = number;

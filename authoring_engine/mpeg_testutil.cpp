@@ -1,17 +1,14 @@
 #include "mpeg_testutil.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
 
-extern char** environ;
+#include "dvd_checks.h"
 
 namespace morvix::testing {
 namespace {
@@ -72,20 +69,7 @@ const std::filesystem::path& ScratchDir() {
   return scratch.dir;
 }
 
-bool RunQuiet(std::vector<std::string> argv) {
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+bool RunQuiet(std::vector<std::string> argv) { return dvdcheck::RunTool(argv) == 0; }
 
 std::filesystem::path MakeClip(const std::string& name, const std::vector<std::string>& args) {
   static std::map<std::string, std::filesystem::path> made;
@@ -128,6 +112,9 @@ std::vector<std::uint8_t> NavPack() {
   std::vector<std::uint8_t> p(2048, 0);
   PutPackHeader(p);
   PutPacket(p, 14, 0xBB, 18);
+  // Buffer bounds of all video streams, audio, private stream 1 and 2.
+  const std::uint8_t entries[] = {0xB9, 0xE0, 0xE6, 0xB8, 0xC0, 0x20, 0xBD, 0xC0, 0x00, 0xBF, 0xE0, 0x02};
+  std::copy(std::begin(entries), std::end(entries), p.begin() + 26);
   PutPacket(p, 38, 0xBF, 0x3D4);
   PutPacket(p, 1024, 0xBF, 0x3FA);
   p[1030] = 1;

@@ -58,8 +58,8 @@ std::uint64_t PackDuration(const std::uint8_t* pack);
 // Finds the system header entries of the video stream (0xE0, or 0xB9 for all
 // video streams) and of private stream 1 (0xBD) in a navigation-shaped pack.
 // Returns 0 with their offsets, or -4011 when the pack holds no system header
-// or either entry is missing. The analysis may use it to refuse such input
-// early; the VOB writer refuses it in any case.
+// or either entry is missing. The analysis refuses such input; the VOB writer
+// checks again.
 Status FindNavSystemHeaderEntries(const std::uint8_t* pack, std::size_t& video_entry,
                                   std::size_t& private1_entry);
 inline Status CheckNavSystemHeader(const std::uint8_t* pack) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "dvd_checks.h"
 #include "mpeg_analysis.h"
 #include "subpicture_encoder.h"
 
@@ -30,8 +31,6 @@ std::filesystem::path QuarterMask();
 // quarter mask at (300,120).
 std::vector<MenuButton> FourButtons();
 
-// Runs argv (no shell) and returns its exit status (-1 when it could not run)
-// with its standard output and error in *output.
-int RunTool(const std::vector<std::string>& argv, std::string* output = nullptr);
+using dvdcheck::RunTool;
 
 }  // namespace morvix::testing

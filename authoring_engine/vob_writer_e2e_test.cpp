@@ -22,6 +22,7 @@ using testing::ReadAll;
 using testing::RunTool;
 using testing::SharedClip;
 using Bytes = std::vector<std::uint8_t>;
+using dvdcheck::Lines;
 
 // What ffmpeg reports while decoding path completely, with the addresses in
 // its log prefixes removed so that two runs compare equal.
@@ -39,13 +40,6 @@ std::string DecodeComplaints(const std::filesystem::path& path) {
     out += log[i++];
   }
   return out;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 TEST(VobWriterMovieE2e, WrittenMovieDecodesAsCleanlyAsItsInput) {
