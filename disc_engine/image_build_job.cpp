@@ -54,13 +54,6 @@ class FileSink : public ImageSink {
   int fd_;
 };
 
-void PutBoth32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    p[7 - i] = static_cast<std::uint8_t>(v >> (8 * i));
-  }
-}
-
 // The visible folder of that name directly under the root.
 std::int32_t TopFolder(const std::vector<TreeElement>& tree, const char* name) {
   for (const TreeElement& e : tree) {
@@ -85,6 +78,7 @@ struct ImageBuildJob::Output {
   bool raw = false;
   std::uint64_t next_sector = 0;  // logical sector of the next write
   std::unique_ptr<ImageSink> sink;
+  bool direct = false;  // sink is the image file itself: data may move in the kernel
   std::vector<std::uint8_t> raw_buffer;
 
   ~Output() {
@@ -303,7 +297,7 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
     return false;
   }
   // The ISO 9660 volume covers the padding and the anchor too.
-  PutBoth32(
+  iso9660::PutBoth32(
       layout->header.data() + iso9660::kPrimaryDescriptorSector * kSector + iso9660::vd::kVolumeSpaceSize,
       udf.volume_end);
   end_sectors->assign((volume_end - layout->end_sector) * kSector, 0);
@@ -344,6 +338,7 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   out_->fd = fd;
   out_->raw = request_.mode == 1;
   out_->sink = request_.make_sink ? request_.make_sink(fd) : std::make_unique<FileSink>(fd);
+  out_->direct = !request_.make_sink && !out_->raw;
   if (free && *free < image_bytes + 4096) {
     Fail("There is not enough free space for the image in " + folder.string() + ": " +
          std::to_string((image_bytes + (1 << 20) - 1) >> 20) + " MB needed, " + std::to_string(*free >> 20) +
@@ -420,6 +415,38 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   std::uint64_t left = p.size;
   std::uint64_t file_sectors_done = 0;
+  // Whole sectors of a plain image move file to file in the kernel; the tail
+  // (and any file system that cannot) goes through the buffer below.
+  bool in_kernel = out_->direct;
+  while (in_kernel && left >= kCopyBlock) {
+    if (Canceled()) return false;
+    std::size_t moved = 0;
+    while (moved < kCopyBlock) {
+      const ssize_t n = ::copy_file_range(fd, nullptr, out_->fd, nullptr, kCopyBlock - moved, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && moved == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                  errno == EOPNOTSUPP || errno == EBADF)) {
+        in_kernel = false;  // fall back to the buffered copy from here on
+        break;
+      }
+      if (n < 0) {
+        Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+        return false;
+      }
+      if (n == 0) {
+        Fail("Can't read : " + p.source_path + " (it is shorter than when it was added)");
+        return false;
+      }
+      moved += static_cast<std::size_t>(n);
+    }
+    if (!in_kernel) break;
+    const std::size_t sectors = kCopyBlock / kSector;
+    out_->next_sector += sectors;
+    left -= kCopyBlock;
+    sectors_done_ += sectors;
+    file_sectors_done += sectors;
+    Progress(p, file_sectors_done);
+  }
   while (left > 0) {
     if (Canceled()) return false;
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyBlock));
