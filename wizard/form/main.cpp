@@ -14,9 +14,7 @@
 #include "vantora/ffmpeg_encoder.h"
 #include "vantora/media_probe.h"
 #include "vantora/quillon_authoring.h"
-#if VANTORA_WITH_ZEPHREL
 #include "vantora/zephrel_disc_burner.h"
-#endif
 
 // Under the leak checker: font and desktop-bus libraries keep caches for the
 // life of the process.
@@ -61,11 +59,7 @@ int main(int argc, char** argv) {
   vantora::FormServices services;
   services.program_folder = program_folder;
   services.version = VANTORA_VERSION;
-#if VANTORA_WITH_ZEPHREL
   services.make_burner = [] { return vantora::CreateZephrelDiscBurner(); };
-#else
-  services.make_burner = [] { return std::make_unique<vantora::NoDiscEngine>(); };
-#endif
   services.authoring = &authoring;
   services.encoder = &encoder;
   services.clip_maker = &clip_maker;

@@ -1,8 +1,6 @@
 // The main window over the real disc engine with an emulated drive.
 #include <gtest/gtest.h>
 
-#if VANTORA_WITH_ZEPHREL
-
 #include <stdlib.h>
 
 #include <QApplication>
@@ -82,5 +80,3 @@ TEST(ZephrelDiscBurner, TheWizardListsAnEmulatedDriveAndEndsTheEngineAtQuit) {
 
 }  // namespace
 }  // namespace vantora
-
-#endif

@@ -57,24 +57,6 @@ inline const std::vector<platform::DispId>& DiscJobEndEvents() {
   return events;
 }
 
-// A disc engine without drives, for a build that has none.
-class NoDiscEngine final : public DiscBurner {
- public:
-  HResult Burner_Init() override { return platform::S_OK; }
-  HResult Burner_DriveCount(std::int16_t& pVal) override { pVal = 0; return platform::S_OK; }
-  HResult Burner_DriveHA(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
-  HResult Burner_DriveID(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
-  HResult Burner_DriveLUN(std::int32_t, std::int16_t&) override { return platform::E_INVALIDARG; }
-  HResult Burner_GetDriveVendor(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
-  HResult Burner_DriveModel(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
-  HResult Burner_DriveRevision(std::int32_t, std::string&) override { return platform::E_INVALIDARG; }
-  HResult Burner_ListenDrive(std::int32_t) override { return platform::E_INVALIDARG; }
-  HResult Burner_StopListenDrive() override { return platform::S_OK; }
-  HResult CancelBurn() override { return platform::S_OK; }
-  HResult UnloadCom() override { return platform::S_OK; }
-  void SetDispatcher(std::shared_ptr<platform::EventDispatcher>, std::function<void()>) override {}
-};
-
 using DiscBurnerFactory = std::function<std::unique_ptr<DiscBurner>()>;
 
 // The text of a drive-list entry: "[ha:id:lun] vendor model (revision)", the
