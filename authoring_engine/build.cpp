@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "build_pipeline.h"
+
+#include "analysis_ahead.h"
 #include "ifo_writer.h"
 #include "mpeg_analysis.h"
 #include "mpeg_format.h"
@@ -195,6 +197,26 @@ class Pipeline {
     // system, read from its first sequence header, is the disc's.
     reference_system_ = ProbeTvSystem(platform::WideToPath(s_.Title(1)->movie_file));
 
+    // The movies are analysed on a worker, ahead of the writing (results
+    // are taken in order below).
+    std::vector<std::unique_ptr<MpegFile>> movies(static_cast<std::size_t>(n));
+    std::vector<AnalysisAhead::Job> jobs;
+    for (int a = 0; a < n; ++a) {
+      const TitleSetting& title = *s_.Title(a + 1);
+      auto& movie = movies[static_cast<std::size_t>(a)];
+      movie = std::make_unique<MpegFile>(platform::WideToPath(title.movie_file));
+      if (options_.part_bytes > 0) movie->set_part_bytes_for_testing(options_.part_bytes);
+      AnalysisAhead::Job job;
+      job.file = movie.get();
+      job.request.chapter_count = std::clamp(title.chapter_count, 1, kMaxChapters);
+      for (int c = 0; c < job.request.chapter_count; ++c) {
+        job.request.chapter_starts.push_back(c == 0 ? 0.0
+                                                    : title.chapter_starts[static_cast<std::size_t>(c)]);
+      }
+      jobs.push_back(std::move(job));
+    }
+    AnalysisAhead ahead(std::move(jobs));
+
     std::unique_ptr<MpegFile> main_menu;
     std::uint64_t main_menu_bytes = 0;
     title_ = 0;
@@ -205,7 +227,6 @@ class Pipeline {
     }
 
     std::vector<std::unique_ptr<MpegFile>> menus(static_cast<std::size_t>(n));
-    std::vector<std::unique_ptr<MpegFile>> movies(static_cast<std::size_t>(n));
     std::vector<std::uint64_t> menu_bytes(static_cast<std::size_t>(n), 0);
     std::vector<std::uint64_t> movie_bytes(static_cast<std::size_t>(n), 0);
     for (int a = 0; a < n; ++a) {
@@ -217,15 +238,9 @@ class Pipeline {
         if (Status st = AnalyseMenu(*menus[i], title.menu(), a + 1, false); st != kOk) return st;
         if (Status st = WriteVob(*menus[i], &title.menu(), a, menu_bytes[i]); st != kOk) return st;
       }
-      movies[i] = std::make_unique<MpegFile>(platform::WideToPath(title.movie_file));
-      if (options_.part_bytes > 0) movies[i]->set_part_bytes_for_testing(options_.part_bytes);
-      AnalysisRequest request;
-      request.chapter_count = std::clamp(title.chapter_count, 1, kMaxChapters);
-      for (int c = 0; c < request.chapter_count; ++c) {
-        request.chapter_starts.push_back(c == 0 ? 0.0 : title.chapter_starts[static_cast<std::size_t>(c)]);
-      }
-      request.progress = step_progress_;
-      if (Status st = Analysed(*movies[i], request, a + 1); st != kOk) return st;
+      error_.title = a + 1;
+      if (Status st = ahead.Take(i, step_progress_, 5, error_); st != kOk) return st;
+      if (Status st = CheckSystem(*movies[i]); st != kOk) return st;
       if (Status st = WriteVob(*movies[i], nullptr, a, movie_bytes[i]); st != kOk) return st;
     }
 
@@ -278,10 +293,8 @@ class Pipeline {
     return callback_(OverallPercent(step, percent, title_, s_.title_count), percent, text.c_str());
   }
 
-  // Analyses file and checks that its TV system matches title 1's.
-  Status Analysed(MpegFile& file, const AnalysisRequest& request, int title_number) {
-    error_.title = title_number;
-    if (Status st = file.Analyse(request, error_); st != kOk) return st;
+  // Checks that an analysed file's TV system matches title 1's.
+  Status CheckSystem(const MpegFile& file) {
     const int system = file.video().tv_system;
     if (reference_system_ == 0) reference_system_ = system;
     if (system != reference_system_) return error_.Fail(kErrFpsMismatch, file.path().wstring());
@@ -293,7 +306,9 @@ class Pipeline {
     request.menu = true;
     request.main_menu = main;
     request.progress = step_progress_;
-    if (Status st = Analysed(file, request, title_number); st != kOk) return st;
+    error_.title = title_number;
+    if (Status st = file.Analyse(request, error_); st != kOk) return st;
+    if (Status st = CheckSystem(file); st != kOk) return st;
     if (file.video().tv_system == 1 && !ButtonsFitNtsc(menu)) return kErrInvalidButtonPosition;
     return kOk;
   }

@@ -15,7 +15,7 @@
 namespace morvix {
 namespace {
 
-constexpr std::size_t kReadBlock = 4u << 20;  // 4 MiB, a whole number of packs
+constexpr std::size_t kReadBlock = 1u << 20;  // 1 MiB, a whole number of packs
 
 class Fd {
  public:

@@ -548,6 +548,46 @@ TEST(MpegAnalysisTest, RepeatedAndFieldPicturesCountByTheFieldsTheyShow) {
   EXPECT_DOUBLE_EQ(r.file->cells()[0].length, 0.14);
 }
 
+TEST(MpegScannerTest, StartCodesAreFoundAtEveryOffsetAndAcrossPacketEnds) {
+  namespace t = testing;
+  // Slice-like filler full of zeros and ones that never forms 00 00 01.
+  const Bytes filler_pattern = {0, 1, 0, 2, 1, 0, 0, 2, 0, 0, 0, 2, 1, 1, 0, 1, 0x47};
+  Bytes es = t::SequenceHeader(720, 576, 2, 3);
+  int fields = 0;
+  const int pictures = 300;
+  for (int n = 0; n < pictures; ++n) {
+    // Filler lengths 0..70 put the next start code at every offset of the
+    // search vectors; some start codes follow zero stuffing.
+    for (int k = 0; k < n % 71; ++k) es.push_back(filler_pattern[static_cast<std::size_t>(k) % filler_pattern.size()]);
+    if (n % 7 == 3) es.insert(es.end(), {0, 0, 0});
+    const bool repeat = n % 3 == 0;
+    fields += repeat ? 3 : 2;
+    for (const Bytes& part : {t::PictureHeader(n % 12, n % 12 == 0 ? 1 : 2), t::PictureCodingExtension(3, repeat)}) {
+      es.insert(es.end(), part.begin(), part.end());
+    }
+  }
+  // Payload sizes that split start codes at every byte of the prefix and the
+  // code, and that are shorter than a search vector.
+  const std::vector<std::size_t> sizes = {1, 2, 3, 5, 17, 31, 32, 33, 34, 35, 64, 700, 2000};
+  mpeg::StreamScanner scanner;
+  const Bytes nav = t::NavPack();
+  ASSERT_EQ(scanner.AddPack(nav.data(), 0), kOk);
+  std::int64_t number = 1;
+  for (std::size_t at = 0, k = 0; at < es.size(); ++k) {
+    const std::size_t size = std::min(sizes[k % sizes.size()], es.size() - at);
+    const Bytes pack = t::VideoPack(Bytes(es.begin() + static_cast<std::ptrdiff_t>(at),
+                                          es.begin() + static_cast<std::ptrdiff_t>(at + size)),
+                                    at == 0 ? 90000 : -1);
+    ASSERT_EQ(scanner.AddPack(pack.data(), number++), kOk);
+    at += size;
+  }
+  ASSERT_EQ(scanner.Finish(number), kOk);
+  ASSERT_EQ(scanner.vobus().size(), 1u);
+  EXPECT_EQ(scanner.vobus()[0].pictures, pictures);
+  EXPECT_EQ(scanner.vobus()[0].fields, fields);
+  EXPECT_EQ(scanner.video().tv_system, 2);
+}
+
 TEST(MpegAnalysisTest, SizeLimitsAreCheckedOnSparseFiles) {
   auto sparse = [](const std::string& name, std::uint64_t size) {
     const auto p = ScratchDir() / name;

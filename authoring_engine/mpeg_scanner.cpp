@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define MORVIX_X86_SIMD 1
+#endif
+
 #include "nav_pack.h"
 
 namespace morvix::mpeg {
@@ -16,6 +21,61 @@ std::int64_t ReadPts(const std::uint8_t* p) {
   return (static_cast<std::int64_t>(p[0] & 0x0E) << 29) | (static_cast<std::int64_t>(p[1]) << 22) |
          (static_cast<std::int64_t>(p[2] & 0xFE) << 14) | (static_cast<std::int64_t>(p[3]) << 7) |
          (p[4] >> 1);
+}
+
+// Offset of the first 00 00 01 lying wholly in p[0, size), or size. Start
+// codes are sparse in coded pictures (a few per slice), so the search runs
+// over whole vectors and stops only at real prefixes.
+std::size_t FindPrefixScalar(const std::uint8_t* p, std::size_t size, std::size_t i) {
+  for (; i + 3 <= size; ++i) {
+    if (p[i + 2] > 1) {
+      i += 2;  // no prefix can end at or before i + 2
+    } else if (p[i + 2] == 1 && p[i] == 0 && p[i + 1] == 0) {
+      return i;
+    }
+  }
+  return size;
+}
+
+#ifdef MORVIX_X86_SIMD
+std::size_t FindPrefixSse2(const std::uint8_t* p, std::size_t size) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi8(1);
+  std::size_t i = 0;
+  for (; i + 18 <= size; i += 16) {
+    const __m128i a = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero);
+    const __m128i b = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1)), zero);
+    const __m128i c = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2)), one);
+    const int mask = _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(a, b), c));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+  return FindPrefixScalar(p, size, i);
+}
+
+__attribute__((target("avx2"))) std::size_t FindPrefixAvx2(const std::uint8_t* p, std::size_t size) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi8(1);
+  std::size_t i = 0;
+  for (; i + 34 <= size; i += 32) {
+    const __m256i a = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), zero);
+    const __m256i b =
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1)), zero);
+    const __m256i c = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2)), one);
+    const auto mask =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(_mm256_and_si256(a, b), c)));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+  return FindPrefixScalar(p, size, i);
+}
+#endif
+
+std::size_t FindPrefix(const std::uint8_t* p, std::size_t size) {
+#ifdef MORVIX_X86_SIMD
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 ? FindPrefixAvx2(p, size) : FindPrefixSse2(p, size);
+#else
+  return FindPrefixScalar(p, size, 0);
+#endif
 }
 
 // An MPEG-2 PES header: where the payload starts and the PTS when the flags
@@ -208,19 +268,22 @@ Status StreamScanner::AddVideo(const std::uint8_t* data, std::size_t size, bool 
     pending_pts_ = true;
     pending_pts_value_ = pts;
   }
-  for (std::size_t i = 0; i < size; ++i) {
-    if (capture_ == Capture::kNone) {
-      // A start code is 00 00 01 and its code byte: nothing can happen
-      // before the byte after the next 0x01. Skip to that byte, keeping the
-      // window as the bytes before it left it.
-      const void* one = std::memchr(data + i, 0x01, size - i);
-      const std::size_t next =
-          one != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(one) - data) + 1 : size;
-      for (std::size_t k = next - i > 3 ? next - 3 : i; k < next; ++k) window_ = (window_ << 8) | data[k];
-      if (next == size) break;
-      i = next;
+  std::size_t i = 0;
+  while (i < size) {
+    // With nothing being captured and no prefix begun in the window, skip to
+    // the next prefix found inside the payload.
+    if (capture_ == Capture::kNone && (window_ & 0xFF) != 0 && (window_ & 0xFFFFFF) != 0x000001) {
+      const std::size_t found = i + FindPrefix(data + i, size - i);
+      if (found == size) {
+        for (std::size_t k = size - std::min<std::size_t>(3, size - i); k < size; ++k)
+          window_ = (window_ << 8) | data[k];
+        break;
+      }
+      window_ = 0x000001;
+      i = found + 3;
+      continue;
     }
-    const std::uint8_t b = data[i];
+    const std::uint8_t b = data[i++];
     if (capture_ != Capture::kNone) {
       capture_buf_[capture_have_++] = b;
       if (capture_have_ == capture_need_) {

@@ -15,7 +15,8 @@ namespace {
 
 constexpr std::uint64_t kPack = mpeg::kPackSize;
 constexpr int kMaxVobTitles = 99;
-static_assert(kVobCopyBlock >= (1u << 20) && kVobCopyBlock % mpeg::kPackSize == 0);
+constexpr std::uint64_t kWriteBackBytes = 32u << 20;
+static_assert(kVobCopyBlock % mpeg::kPackSize == 0);
 
 // One VOBU in file order with its place in the cell table and its output
 // packs.
@@ -102,126 +103,154 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
 
   // Part boundaries as input pack numbers.
   std::vector<std::int64_t> part_start;
-  std::vector<std::int64_t> part_end;
   {
     std::vector<int> firsts = file.part_first_vobu();
     if (request.menu || firsts.empty()) firsts = {0};
-    for (std::size_t p = 0; p < firsts.size(); ++p) {
-      const auto first = static_cast<std::size_t>(firsts[p]);
-      if (first >= vobus.size()) return error.Fail(kErrMpegFormat2, input_name);
-      part_start.push_back(vobus[first].in_first);
-      if (p > 0) part_end.push_back(vobus[first].in_first);
+    for (const int first : firsts) {
+      if (first < 0 || static_cast<std::size_t>(first) >= vobus.size())
+        return error.Fail(kErrMpegFormat2, input_name);
+      part_start.push_back(vobus[static_cast<std::size_t>(first)].in_first);
     }
-    part_end.push_back(in_packs);
   }
 
   platform::FileError ferr;
   platform::File in = platform::File::Open(file.path(), platform::File::Mode::kRead, &ferr);
   if (!in.is_open()) return error.Fail(kErrOpenFile, input_name);
   in.AdviseSequential();
+  // Packs the writer changes pass through this buffer; the rest of a VOBU
+  // moves file to file without it (in the kernel where it can).
   const std::size_t block_packs = std::max<std::size_t>(1, block_bytes_ / kPack);
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[block_packs * kPack]);
   if (!buffer) return kErrOutOfMemory;
+  const auto read_packs = [&](std::int64_t first, std::size_t count) {
+    return in.ReadFullyAt(buffer.get(), count * kPack, static_cast<std::uint64_t>(first) * kPack, &ferr) ==
+           count * kPack;
+  };
 
   const int rate = FrameRateSelector(file.video().tv_system);
   std::uint64_t scr_shift = 0;  // 27 MHz units added to every pack after the insertion
-  std::size_t next_nav = 0;
   VobWriteResult written;
+  platform::File out;
+  std::size_t part = 0;
+  std::filesystem::path out_path;
+  std::uint64_t written_back = 0;  // bytes of the current file handed to the disk
 
-  for (std::size_t part = 0; part < part_start.size(); ++part) {
-    const std::filesystem::path out_path = VobFileName(request.output_folder, request.menu, request.title_index,
-                                                       static_cast<int>(part));
-    platform::File out = platform::File::Open(out_path, platform::File::Mode::kCreateTruncate, &ferr);
-    if (!out.is_open()) return error.Fail(kErrOpenForWrite, out_path.wstring());
-    written.files.push_back(out_path);
-    written.file_bytes.push_back(0);
-    std::int64_t pack = part_start[part];
-    while (pack < part_end[part]) {
-      std::int64_t end = std::min<std::int64_t>(pack + static_cast<std::int64_t>(block_packs), part_end[part]);
-      if (insert_after >= pack && insert_after < end) end = insert_after + 1;
-      const std::size_t count = static_cast<std::size_t>(end - pack);
-      const std::size_t got =
-          in.ReadFullyAt(buffer.get(), count * kPack, static_cast<std::uint64_t>(pack) * kPack, &ferr);
-      if (got != count * kPack) return error.Fail(kErrReadFile, input_name);
-      if (scr_shift != 0) {
-        for (std::size_t k = 0; k < count; ++k) {
-          std::uint8_t* p = buffer.get() + k * kPack;
-          WriteScr(p, ReadScr(p) + scr_shift);
-        }
+  for (std::size_t n = 0; n < vobus.size(); ++n) {
+    const VobuRef& ref = vobus[n];
+    if (n == 0 || (part + 1 < part_start.size() && ref.in_first == part_start[part + 1])) {
+      if (n > 0) {
+        if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
+        ++part;
       }
-      while (next_nav < vobus.size() && vobus[next_nav].in_first < end) {
-        const VobuRef& ref = vobus[next_nav];
-        const Cell& cell = file.cells()[static_cast<std::size_t>(ref.cell)];
-        const Vobu& v = cell.vobus[static_cast<std::size_t>(ref.index)];
-        NavPackInfo info;
-        info.lbn = static_cast<std::uint32_t>(ref.out_first);
-        info.s_ptm = Low32(v.start_ticks);
-        info.e_ptm = Low32(v.end_ticks);
-        info.se_e_ptm = ref.index == cell.last_video_vobu ? Low32(cell.end_ticks) : 0;
-        const double elapsed = static_cast<double>(std::max<std::int64_t>(0, v.start_ticks - cell.start_ticks)) /
-                               static_cast<double>(mpeg::kTicksPerSecond);
-        if (EncodePlaybackTime(elapsed, rate, info.c_eltm) != kOk) return error.Fail(kErrMpegFormat2, input_name);
-        info.vobu_ea = static_cast<std::uint32_t>(ref.out_last - ref.out_first);
-        info.first_ref_ea = ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
-        info.vob_idn = static_cast<std::uint16_t>(cell.part + 1);
-        info.c_idn = static_cast<std::uint8_t>(cell.cell_number + 1);
-        for (std::size_t j = next_nav + 1; j < vobus.size() && vobus[j].cell == ref.cell; ++j) {
-          const Vobu& later = cell.vobus[static_cast<std::size_t>(vobus[j].index)];
-          if (j == next_nav + 1) {
-            info.next_vobu = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
-            info.next_vobu_has_video = later.has_video;
-          }
-          if (later.has_video) {
-            info.next_video = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
-            break;
-          }
-        }
-        Highlight hl;
-        if (highlight) {
-          hl.hli_ss = ref.index == 0 ? 1 : 2;
-          hl.s_ptm = info.s_ptm;
-          hl.buttons = &request.buttons;
-          hl.schemes = &request.schemes;
-          info.highlight = &hl;
-        }
-        const Status s = FillNavPack(buffer.get() + static_cast<std::size_t>(ref.in_first - pack) * kPack, info);
-        if (s == kErrMpegFormat) return error.Fail(s, input_name);
-        if (s != kOk) return s;
-        ++next_nav;
-      }
-      if (!out.WriteAll(buffer.get(), count * kPack, &ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
-      written.file_bytes.back() += count * kPack;
+      out_path =
+          VobFileName(request.output_folder, request.menu, request.title_index, static_cast<int>(part));
+      out = platform::File::Open(out_path, platform::File::Mode::kCreateTruncate, &ferr);
+      if (!out.is_open()) return error.Fail(kErrOpenForWrite, out_path.wstring());
+      written.files.push_back(out_path);
+      written.file_bytes.push_back(0);
+      written_back = 0;
+    }
+    const auto write = [&](const std::uint8_t* data, std::size_t bytes) {
+      if (!out.WriteAll(data, bytes, &ferr)) return false;
+      written.file_bytes.back() += bytes;
+      return true;
+    };
 
-      if (end - 1 == insert_after) {
-        // The sub-picture packs are clocked on from the pack before them; the
-        // later packs move on when there is no room.
-        const std::uint8_t* last = buffer.get() + (count - 1) * kPack;
-        const std::uint64_t duration = PackDuration(last);
-        std::uint64_t scr = ReadScr(last);
-        for (std::int64_t k = 0; k < inserted; ++k) {
-          scr += duration;
-          WriteScr(spu_packs.data() + static_cast<std::size_t>(k) * kPack, scr);
-        }
-        if (end < in_packs) {
-          std::uint8_t next[mpeg::kPackHeaderSize];
-          if (in.ReadFullyAt(next, sizeof next, static_cast<std::uint64_t>(end) * kPack, &ferr) != sizeof next) {
-            return error.Fail(kErrReadFile, input_name);
-          }
-          const std::uint64_t next_scr = ReadScr(next);
-          if (scr + duration > next_scr) scr_shift = scr + duration - next_scr;
-        }
-        if (!out.WriteAll(spu_packs.data(), spu_packs.size(), &ferr)) {
-          return error.Fail(kErrWriteFile, out_path.wstring());
-        }
-        written.file_bytes.back() += spu_packs.size();
+    // The navigation pack.
+    if (!read_packs(ref.in_first, 1)) return error.Fail(kErrReadFile, input_name);
+    std::uint8_t* nav = buffer.get();
+    if (scr_shift != 0) WriteScr(nav, ReadScr(nav) + scr_shift);
+    const Cell& cell = file.cells()[static_cast<std::size_t>(ref.cell)];
+    const Vobu& v = cell.vobus[static_cast<std::size_t>(ref.index)];
+    NavPackInfo info;
+    info.lbn = static_cast<std::uint32_t>(ref.out_first);
+    info.s_ptm = Low32(v.start_ticks);
+    info.e_ptm = Low32(v.end_ticks);
+    info.se_e_ptm = ref.index == cell.last_video_vobu ? Low32(cell.end_ticks) : 0;
+    const double elapsed = static_cast<double>(std::max<std::int64_t>(0, v.start_ticks - cell.start_ticks)) /
+                           static_cast<double>(mpeg::kTicksPerSecond);
+    if (EncodePlaybackTime(elapsed, rate, info.c_eltm) != kOk) return error.Fail(kErrMpegFormat2, input_name);
+    info.vobu_ea = static_cast<std::uint32_t>(ref.out_last - ref.out_first);
+    info.first_ref_ea =
+        ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
+    info.vob_idn = static_cast<std::uint16_t>(cell.part + 1);
+    info.c_idn = static_cast<std::uint8_t>(cell.cell_number + 1);
+    for (std::size_t j = n + 1; j < vobus.size() && vobus[j].cell == ref.cell; ++j) {
+      const Vobu& later = cell.vobus[static_cast<std::size_t>(vobus[j].index)];
+      if (j == n + 1) {
+        info.next_vobu = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
+        info.next_vobu_has_video = later.has_video;
       }
-      pack = end;
-      if (progress.Report(static_cast<double>(next_nav) / static_cast<double>(vobus.size()) * 100.0) != 0) {
-        return kStopped;
+      if (later.has_video) {
+        info.next_video = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
+        break;
       }
     }
-    if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
+    Highlight hl;
+    if (highlight) {
+      hl.hli_ss = ref.index == 0 ? 1 : 2;
+      hl.s_ptm = info.s_ptm;
+      hl.buttons = &request.buttons;
+      hl.schemes = &request.schemes;
+      info.highlight = &hl;
+    }
+    if (const Status s = FillNavPack(nav, info); s != kOk) {
+      return s == kErrMpegFormat ? error.Fail(s, input_name) : s;
+    }
+    if (!write(nav, kPack)) return error.Fail(kErrWriteFile, out_path.wstring());
+
+    if (ref.in_first == insert_after) {
+      // The sub-picture packs are clocked on from the pack before them; the
+      // later packs move on when there is no room.
+      const std::uint64_t duration = PackDuration(nav);
+      std::uint64_t scr = ReadScr(nav);
+      for (std::int64_t k = 0; k < inserted; ++k) {
+        scr += duration;
+        WriteScr(spu_packs.data() + static_cast<std::size_t>(k) * kPack, scr);
+      }
+      if (ref.in_first + 1 < in_packs) {
+        std::uint8_t next[mpeg::kPackHeaderSize];
+        if (in.ReadFullyAt(next, sizeof next, static_cast<std::uint64_t>(ref.in_first + 1) * kPack, &ferr) !=
+            sizeof next) {
+          return error.Fail(kErrReadFile, input_name);
+        }
+        const std::uint64_t next_scr = ReadScr(next);
+        if (scr + duration > next_scr) scr_shift = scr + duration - next_scr;
+      }
+      if (!write(spu_packs.data(), spu_packs.size())) return error.Fail(kErrWriteFile, out_path.wstring());
+    }
+
+    // The rest of the VOBU, as it is unless its clock moves on.
+    std::int64_t pack = ref.in_first + 1;
+    if (scr_shift == 0 && pack <= ref.in_last) {
+      const auto bytes = static_cast<std::uint64_t>(ref.in_last + 1 - pack) * kPack;
+      const std::uint64_t copied = out.CopyFrom(in, static_cast<std::uint64_t>(pack) * kPack, bytes, &ferr);
+      if (ferr) return error.Fail(kErrWriteFile, out_path.wstring());
+      if (copied != bytes) return error.Fail(kErrReadFile, input_name);
+      written.file_bytes.back() += bytes;
+      pack = ref.in_last + 1;
+    }
+    while (pack <= ref.in_last) {
+      const auto count = static_cast<std::size_t>(
+          std::min<std::int64_t>(ref.in_last + 1 - pack, static_cast<std::int64_t>(block_packs)));
+      if (!read_packs(pack, count)) return error.Fail(kErrReadFile, input_name);
+      for (std::size_t k = 0; k < count; ++k) {
+        std::uint8_t* p = buffer.get() + k * kPack;
+        WriteScr(p, ReadScr(p) + scr_shift);
+      }
+      if (!write(buffer.get(), count * kPack)) return error.Fail(kErrWriteFile, out_path.wstring());
+      pack += static_cast<std::int64_t>(count);
+    }
+    // Hand what is written to the disk as the file grows.
+    if (written.file_bytes.back() - written_back >= kWriteBackBytes) {
+      out.StartWriteBack(written_back, written.file_bytes.back() - written_back);
+      written_back = written.file_bytes.back();
+    }
+    if (progress.Report(static_cast<double>(n + 1) / static_cast<double>(vobus.size()) * 100.0) != 0) {
+      return kStopped;
+    }
   }
+  if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
 
   // The analysis now describes the files written.
   for (const VobuRef& ref : vobus) {

@@ -33,8 +33,10 @@ struct VobWriteResult {
   int inserted_packs = 0;                    // sub-picture packs of a menu
 };
 
-// Size of the copy blocks (the navigation packs are rewritten inside them).
-inline constexpr std::size_t kVobCopyBlock = 2u << 20;
+// Size of the buffer for the packs the writer changes (a menu's packs after
+// its sub-picture when their clock moves on); everything else moves file to
+// file without passing through it.
+inline constexpr std::size_t kVobCopyBlock = 1u << 20;
 
 class VobWriter {
  public:
@@ -49,7 +51,7 @@ class VobWriter {
   Status WriteVob(MpegFile& file, const VobWriteRequest& request, ErrorContext& error,
                   VobWriteResult* result = nullptr);
 
-  // Test hook: the copy block size (a whole number of packs).
+  // Test hook: the buffer size (a whole number of packs).
   void set_block_bytes_for_testing(std::size_t bytes) { block_bytes_ = bytes; }
 
  private:

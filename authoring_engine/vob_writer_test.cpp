@@ -1,6 +1,10 @@
 #include "vob_writer.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -346,6 +350,31 @@ TEST(VobWriterErrors, InputThatChangedAfterTheAnalysisIsRefused) {
   error = {};
   EXPECT_EQ(VobWriter().WriteVob(*movie, request, error), kErrOpenFile);
   EXPECT_EQ(error.file, path.wstring());
+}
+
+TEST(VobWriterErrors, AWriteThatFailsPartWayIsAWriteErrorNamingTheOutput) {
+  // The bulk of each VOBU moves file to file: a failure there (here a file
+  // size limit reached inside a VOBU) must still come back as an error.
+  auto movie = Analysed(SharedClip("pal_43.mpg"), false);
+  ASSERT_TRUE(movie);
+  VobWriteRequest request;
+  request.output_folder = NewOutputDir("size_limit");
+  request.title_index = 0;
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {300000, 300000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(10);
+    ErrorContext error;
+    if (VobWriter().WriteVob(*movie, request, error) != kErrWriteFile) ::_exit(11);
+    if (error.file != VobFileName(request.output_folder, false, 0, 0).wstring()) ::_exit(12);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {

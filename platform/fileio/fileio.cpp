@@ -1,6 +1,7 @@
 #include "platform/fileio.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 
 namespace platform {
@@ -183,6 +185,53 @@ bool File::WriteAll(const void* data, std::size_t size, FileError* error) {
   return done.has_value();
 }
 
+std::uint64_t File::CopyFrom(File& from, std::uint64_t from_offset, std::uint64_t size, FileError* error) {
+  ClearError(error);
+  if (!OffsetFits(from_offset) ||
+      size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - from_offset) {
+    SetError(error, EINVAL, "read", from.path_);
+    return 0;
+  }
+  // Errors that only say this way of copying is not available here.
+  const auto unsupported = [](int e) {
+    return e == EXDEV || e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == EBADF || e == ETXTBSY;
+  };
+  constexpr std::size_t kChunk = std::size_t{1} << 30;
+  std::uint64_t done = 0;
+  // 1: copy_file_range (may clone on file systems that share blocks);
+  // 2: sendfile (page cache to file, also across file systems);
+  // 3: read and write through a buffer.
+  for (int way = 1; way <= 3 && done < size; ++way) {
+    std::unique_ptr<char[]> buffer;
+    constexpr std::size_t kBuffer = std::size_t{1} << 20;
+    while (done < size) {
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kChunk));
+      ssize_t n;
+      if (way == 1) {
+        loff_t in = static_cast<loff_t>(from_offset + done);
+        n = ::copy_file_range(from.fd_, &in, fd_, nullptr, want, 0);
+      } else if (way == 2) {
+        off_t in = static_cast<off_t>(from_offset + done);
+        n = ::sendfile(fd_, from.fd_, &in, want);
+      } else {
+        if (!buffer) buffer.reset(new char[kBuffer]);
+        const std::size_t part = std::min(want, kBuffer);
+        n = ::pread(from.fd_, buffer.get(), part, static_cast<off_t>(from_offset + done));
+        if (n > 0 && !WriteAll(buffer.get(), static_cast<std::size_t>(n), error)) return 0;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && way < 3 && unsupported(errno)) break;  // try the next way from here
+      if (n < 0) {
+        SetError(error, errno, "copy to", path_);
+        return 0;
+      }
+      if (n == 0) return done;  // from ended
+      done += static_cast<std::uint64_t>(n);
+    }
+  }
+  return done;
+}
+
 bool File::WriteAllAt(const void* data, std::size_t size, std::uint64_t offset, FileError* error) {
   ClearError(error);
   if (!RangeFits(offset, size)) {
@@ -253,6 +302,12 @@ bool File::Sync(FileError* error) {
 
 void File::AdviseSequential() {
   if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+void File::StartWriteBack(std::uint64_t offset, std::uint64_t size) {
+  if (fd_ >= 0 && OffsetFits(offset) && OffsetFits(size)) {
+    ::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(size), SYNC_FILE_RANGE_WRITE);
+  }
 }
 
 bool File::Close(FileError* error) {

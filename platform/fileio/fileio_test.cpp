@@ -161,6 +161,53 @@ TEST_F(FileIo, WriteAllReportsTheErrorAfterAShortWrite) {
   EXPECT_EQ(RegularFileSize(p, &err).value_or(0), 10000u);
 }
 
+TEST_F(FileIo, CopyFromMovesARangeToTheCurrentPositionWhateverTheTarget) {
+  const std::string data = Pattern(3 << 20);
+  FileError err;
+  ASSERT_TRUE(WriteFileAtomic(dir_ / "source.bin", data, &err)) << err.message;
+  File source = File::Open(dir_ / "source.bin", File::Mode::kRead, &err);
+  ASSERT_TRUE(source.is_open());
+
+  // Same file system (in-kernel copy), a memory file system (across file
+  // systems when the folder is not one) and a pipe (no copy_file_range).
+  std::vector<fs::path> targets = {dir_ / "copy.bin"};
+  std::optional<TemporaryFolder> shm;
+  if (fs::is_directory("/dev/shm")) {
+    shm = TemporaryFolder::Create("fileio_test", &err, "/dev/shm");
+    if (shm) targets.push_back(shm->path() / "copy.bin");
+  }
+  for (const fs::path& target : targets) {
+    File out = File::Open(target, File::Mode::kCreateTruncate, &err);
+    ASSERT_TRUE(out.is_open()) << err.message;
+    ASSERT_TRUE(out.WriteAll("head", 4, &err));
+    EXPECT_EQ(out.CopyFrom(source, 1000, 2 << 20, &err), 2u << 20) << target << ": " << err.message;
+    EXPECT_EQ(out.CopyFrom(source, 5, 7, &err), 7u);
+    // Past the source's end only what is there is copied.
+    EXPECT_EQ(out.CopyFrom(source, data.size() - 10, 100, &err), 10u);
+    EXPECT_FALSE(err);
+    ASSERT_TRUE(out.Close(&err));
+    const std::string expected = "head" + data.substr(1000, 2 << 20) + data.substr(5, 7) + data.substr(data.size() - 10);
+    EXPECT_TRUE(ReadFile(target, &err).value_or("") == expected) << target;
+  }
+
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  File pipe_end = File::Open("/proc/self/fd/" + std::to_string(fds[1]), File::Mode::kReadWrite, &err);
+  ::close(fds[1]);
+  ASSERT_TRUE(pipe_end.is_open()) << err.message;
+  EXPECT_EQ(pipe_end.CopyFrom(source, 100, 1000, &err), 1000u) << err.message;
+  char got[1000];
+  ASSERT_EQ(::read(fds[0], got, sizeof got), 1000);
+  ::close(fds[0]);
+  EXPECT_EQ(std::string(got, sizeof got), data.substr(100, 1000));
+
+  // A target that cannot be written is an error, not a short copy.
+  File read_only = File::Open(dir_ / "source.bin", File::Mode::kRead, &err);
+  EXPECT_EQ(read_only.CopyFrom(source, 0, 100, &err), 0u);
+  EXPECT_TRUE(err);
+  EXPECT_NE(err.message.find("source.bin"), std::string::npos) << err.message;
+}
+
 TEST_F(FileIo, FifosAndDevicesNeverBlockTheRegularFileChecks) {
   const fs::path fifo = dir_ / "pipe";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -55,12 +55,24 @@ class File {
   bool WriteAll(const void* data, std::size_t size, FileError* error);
   bool WriteAllAt(const void* data, std::size_t size, std::uint64_t offset, FileError* error);
 
+  // Copies size bytes of from, starting at from_offset, to this file's
+  // current position, which moves on past them; from's own position is not
+  // used. The bytes move inside the kernel where the file systems allow it
+  // (a clone or an in-kernel copy), otherwise through a buffer. Returns the
+  // number of bytes copied: fewer than size only when from ends first. On an
+  // error returns 0 and sets *error (the bytes copied before it stay).
+  std::uint64_t CopyFrom(File& from, std::uint64_t from_offset, std::uint64_t size, FileError* error);
+
   bool Seek(std::uint64_t offset, FileError* error);
   std::optional<std::uint64_t> Size(FileError* error) const;
   bool Truncate(std::uint64_t size, FileError* error);
   bool Sync(FileError* error);
   // Hints that the file is read sequentially (posix_fadvise).
   void AdviseSequential();
+  // Starts writing [offset, offset + size) back to the disk without waiting
+  // for it, so that a long sequential writer does not leave it all to the
+  // end. Only a hint: nothing is reported.
+  void StartWriteBack(std::uint64_t offset, std::uint64_t size);
   // Closes now; reports a close error (e.g. delayed write failure).
   bool Close(FileError* error);
 

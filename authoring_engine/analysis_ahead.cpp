@@ -1,0 +1,84 @@
+#include "analysis_ahead.h"
+
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+#include "progress_throttle.h"
+
+namespace morvix {
+
+AnalysisAhead::AnalysisAhead(std::vector<Job> jobs) : jobs_(std::move(jobs)), slots_(new Slot[jobs_.size()]) {
+  if (jobs_.empty()) return;
+  try {
+    worker_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread: Take analyses each job itself.
+  }
+}
+
+AnalysisAhead::~AnalysisAhead() { Stop(); }
+
+void AnalysisAhead::Stop() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void AnalysisAhead::Run() {
+  for (std::size_t k = 0; k < jobs_.size() && !stop_; ++k) {
+    Slot& slot = slots_[k];
+    AnalysisRequest request = jobs_[k].request;
+    request.progress = [this, &slot](int, double percent) {
+      slot.percent = percent;
+      return stop_ ? 1 : 0;
+    };
+    ErrorContext error;
+    const Status status = jobs_[k].file->Analyse(request, error);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot.done = true;
+      slot.status = status;
+      slot.error = std::move(error);
+    }
+    done_.notify_all();
+    // The build ends at its first failure; nothing after it is needed.
+    if (status != kOk) break;
+  }
+}
+
+Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, int step, ErrorContext& error) {
+  if (k >= jobs_.size()) return kErrInternalUnknownCommand;
+  if (!worker_.joinable()) {
+    AnalysisRequest request = jobs_[k].request;
+    request.progress = progress;
+    return jobs_[k].file->Analyse(request, error);
+  }
+  ProgressThrottle throttle(progress, step);
+  if (throttle.Report(0.0) != 0) {
+    Stop();
+    return kStopped;
+  }
+  Slot& slot = slots_[k];
+  for (;;) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (done_.wait_for(lock, std::chrono::milliseconds(50), [&] { return slot.done; })) break;
+    lock.unlock();
+    // The worker reports 100 only when the job is done; hold it back until then.
+    const double percent = slot.percent;
+    if (percent < 100.0 && throttle.Report(percent) != 0) {
+      Stop();
+      return kStopped;
+    }
+  }
+  if (slot.status != kOk) {
+    error = slot.error;
+    return slot.status;
+  }
+  if (throttle.Report(100.0) != 0) {
+    Stop();
+    return kStopped;
+  }
+  return kOk;
+}
+
+}  // namespace morvix
