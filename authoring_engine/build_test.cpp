@@ -467,6 +467,36 @@ TEST(BuildProgress, AStopAtTheLastReportLeavesNoSetThatLooksComplete) {
   EXPECT_FALSE(fs::exists(dir / "VIDEO_TS.BUP"));
 }
 
+TEST(BuildProgress, AStopAtAnyReportEndsTheBuildThereWithoutAManagerFile) {
+  // Two titles: the second movie is analysed while the first is written, yet
+  // its progress comes in order and a stop during it ends the build at once.
+  CMorvixAPI api;
+  testing::AddClipTitle(api, SharedClip("pal_43.mpg"));
+  testing::AddClipTitle(api, SharedClip("pal_noaudio.mpg"));
+  const fs::path dir = testing::NewOutputDir("stop_any");
+  SetOutput(api, dir);
+  g_reports.clear();
+  g_stop_at = -1;
+  ASSERT_EQ(api.Build(Record), kOk);
+  const std::vector<Report> full = g_reports;
+  std::vector<std::string> texts;
+  for (const Report& r : full) {
+    if (texts.empty() || texts.back() != r.text) texts.push_back(r.text);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Analyzing movie video file of title 1...", "Creating movie video file of title 1...",
+                       "Analyzing movie video file of title 2...", "Creating movie video file of title 2...",
+                       "Creating info file of title 1...", "Creating info file of title 2...",
+                       "Creating info file of main menu", "Complete"}));
+  for (int k = 0; k < static_cast<int>(full.size()); ++k) {
+    g_reports.clear();
+    g_stop_at = k;
+    EXPECT_EQ(api.Build(Record), kStopped) << k;
+    EXPECT_EQ(g_reports.size(), static_cast<std::size_t>(k) + 1) << "reports after the stop at " << k;
+    EXPECT_FALSE(fs::exists(dir / "VIDEO_TS.IFO")) << k;
+  }
+}
+
 TEST(BuildNames, DvdVideoFileNamesAreRecognisedWithoutRegardToCase) {
   for (const char* name : {"VIDEO_TS.IFO", "video_ts.vob", "Video_Ts.Bup", "VTS_01_0.IFO", "vts_99_9.vob"}) {
     EXPECT_TRUE(IsDvdVideoFileName(name)) << name;
