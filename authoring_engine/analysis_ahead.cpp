@@ -44,24 +44,37 @@ void AnalysisAhead::Run() {
     // The build ends at its first failure; nothing after it is needed.
     if (status != kOk) break;
   }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  done_.notify_all();
 }
 
 Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, int step, ErrorContext& error) {
   if (k >= jobs_.size()) return kErrInternalUnknownCommand;
-  if (!worker_.joinable()) {
+  Slot& slot = slots_[k];
+  const auto inline_analysis = [&] {
     AnalysisRequest request = jobs_[k].request;
     request.progress = progress;
     return jobs_[k].file->Analyse(request, error);
-  }
+  };
+  if (!worker_.joinable()) return inline_analysis();
   ProgressThrottle throttle(progress, step);
   if (throttle.Report(0.0) != 0) {
     Stop();
     return kStopped;
   }
-  Slot& slot = slots_[k];
   for (;;) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (done_.wait_for(lock, std::chrono::milliseconds(50), [&] { return slot.done; })) break;
+    if (done_.wait_for(lock, std::chrono::milliseconds(50), [&] { return slot.done || finished_; })) {
+      // A worker that ended before this job (after an earlier failure) left it to be done here.
+      if (!slot.done) {
+        lock.unlock();
+        return inline_analysis();
+      }
+      break;
+    }
     lock.unlock();
     // The worker reports 100 only when the job is done; hold it back until then.
     const double percent = slot.percent;

@@ -53,6 +53,7 @@ class AnalysisAhead {
   std::unique_ptr<Slot[]> slots_;
   std::mutex mutex_;
   std::condition_variable done_;
+  bool finished_ = false;  // the worker has left its loop
   std::atomic<bool> stop_{false};
   std::thread worker_;
 };

@@ -79,6 +79,22 @@ TEST(AnalysisAhead, AFailingLaterMovieIsReportedOnlyWhenItsTurnComes) {
   EXPECT_EQ(error.file, bad.wstring());
 }
 
+TEST(AnalysisAhead, AMovieTakenAfterAFailureIsStillAnalysed) {
+  // The worker ends at a failure; a caller that goes on anyway gets the
+  // later movie analysed on its own thread instead of waiting forever.
+  Movies m;
+  const auto bad = t::ScratchDir() / "bad_first.mpg";
+  t::WriteAll(bad, Bytes(4096, 0x47));
+  m.files.push_back(std::make_unique<MpegFile>(bad));
+  m.files.push_back(std::make_unique<MpegFile>(Movie("after_bad", 12)));
+  AnalysisAhead ahead(m.Jobs());
+  ErrorContext error;
+  EXPECT_EQ(ahead.Take(0, {}, 5, error), kErrMpegFormat);
+  error = {};
+  EXPECT_EQ(ahead.Take(1, {}, 5, error), kOk);
+  EXPECT_EQ(m.files[1]->vobu_count(), 12);
+}
+
 TEST(AnalysisAhead, AStopAnswerEndsTheWorkerMidMovie) {
   Movies m;
   for (int k = 0; k < 2; ++k) m.files.push_back(std::make_unique<MpegFile>(Movie("long" + std::to_string(k), 20000)));
