@@ -548,6 +548,32 @@ TEST(MpegAnalysisTest, RepeatedAndFieldPicturesCountByTheFieldsTheyShow) {
   EXPECT_DOUBLE_EQ(r.file->cells()[0].length, 0.14);
 }
 
+TEST(MpegScannerTest, EveryPrefixSearchFindsTheFirstWholePrefix) {
+  std::uint32_t seed = 12345;
+  const auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  const auto naive = [](const Bytes& b) {
+    for (std::size_t i = 0; i + 3 <= b.size(); ++i) {
+      if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1) return i;
+    }
+    return b.size();
+  };
+  for (int round = 0; round < 3000; ++round) {
+    // Bytes drawn mostly from 0, 1 and 2, so near-prefixes abound; lengths
+    // around the vector sizes and their tails.
+    Bytes b(next() % 100);
+    for (auto& x : b) x = static_cast<std::uint8_t>(next() % 7 < 5 ? next() % 3 : next() % 256);
+    const std::size_t expected = naive(b);
+    for (const auto how : {mpeg::PrefixSearch::kScalar, mpeg::PrefixSearch::kSse2, mpeg::PrefixSearch::kAvx2,
+                           mpeg::PrefixSearch::kBest}) {
+      ASSERT_EQ(mpeg::FindStartCodePrefix(b.data(), b.size(), how), expected)
+          << "round " << round << " search " << static_cast<int>(how);
+    }
+  }
+}
+
 TEST(MpegScannerTest, StartCodesAreFoundAtEveryOffsetAndAcrossPacketEnds) {
   namespace t = testing;
   // Slice-like filler full of zeros and ones that never forms 00 00 01.

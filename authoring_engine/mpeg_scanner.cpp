@@ -23,8 +23,7 @@ std::int64_t ReadPts(const std::uint8_t* p) {
          (p[4] >> 1);
 }
 
-// Offset of the first 00 00 01 lying wholly in p[0, size), or size. Start
-// codes are sparse in coded pictures (a few per slice), so the search runs
+// Start codes are sparse in coded pictures (one a slice), so the search runs
 // over whole vectors and stops only at real prefixes.
 std::size_t FindPrefixScalar(const std::uint8_t* p, std::size_t size, std::size_t i) {
   for (; i + 3 <= size; ++i) {
@@ -68,15 +67,6 @@ __attribute__((target("avx2"))) std::size_t FindPrefixAvx2(const std::uint8_t* p
   return FindPrefixScalar(p, size, i);
 }
 #endif
-
-std::size_t FindPrefix(const std::uint8_t* p, std::size_t size) {
-#ifdef MORVIX_X86_SIMD
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return avx2 ? FindPrefixAvx2(p, size) : FindPrefixSse2(p, size);
-#else
-  return FindPrefixScalar(p, size, 0);
-#endif
-}
 
 // An MPEG-2 PES header: where the payload starts and the PTS when the flags
 // say one is there.
@@ -150,6 +140,18 @@ int MpegAudioRate(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+std::size_t FindStartCodePrefix(const std::uint8_t* p, std::size_t size, PrefixSearch how) {
+#ifdef MORVIX_X86_SIMD
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (how == PrefixSearch::kBest) how = avx2 ? PrefixSearch::kAvx2 : PrefixSearch::kSse2;
+  if (how == PrefixSearch::kAvx2 && avx2) return FindPrefixAvx2(p, size);
+  if (how != PrefixSearch::kScalar) return FindPrefixSse2(p, size);
+#else
+  (void)how;
+#endif
+  return FindPrefixScalar(p, size, 0);
+}
 
 Status CheckSequenceHeader(int width, int height, int aspect_code, int frame_rate_code,
                            VideoAttributes& video) {
@@ -273,7 +275,7 @@ Status StreamScanner::AddVideo(const std::uint8_t* data, std::size_t size, bool 
     // With nothing being captured and no prefix begun in the window, skip to
     // the next prefix found inside the payload.
     if (capture_ == Capture::kNone && (window_ & 0xFF) != 0 && (window_ & 0xFFFFFF) != 0x000001) {
-      const std::size_t found = i + FindPrefix(data + i, size - i);
+      const std::size_t found = i + FindStartCodePrefix(data + i, size - i);
       if (found == size) {
         for (std::size_t k = size - std::min<std::size_t>(3, size - i); k < size; ++k)
           window_ = (window_ << 8) | data[k];

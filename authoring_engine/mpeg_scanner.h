@@ -32,6 +32,12 @@ struct ScannedVobu {
 Status CheckSequenceHeader(int width, int height, int aspect_code, int frame_rate_code,
                            VideoAttributes& video);
 
+// Offset of the first 00 00 01 lying wholly in p[0, size), or size. kBest
+// takes the fastest search this processor has; the others are there so that
+// tests can hold every variant to the same answers.
+enum class PrefixSearch { kBest, kScalar, kSse2, kAvx2 };
+std::size_t FindStartCodePrefix(const std::uint8_t* p, std::size_t size, PrefixSearch how = PrefixSearch::kBest);
+
 class StreamScanner {
  public:
   // Takes the next pack (kPackSize bytes) with its number. Returns 0 or an
