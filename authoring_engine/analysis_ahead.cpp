@@ -51,7 +51,7 @@ void AnalysisAhead::Run() {
   done_.notify_all();
 }
 
-Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, int step, ErrorContext& error) {
+Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, ErrorContext& error) {
   if (k >= jobs_.size()) return kErrInternalUnknownCommand;
   Slot& slot = slots_[k];
   const auto inline_analysis = [&] {
@@ -60,7 +60,7 @@ Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, int step
     return jobs_[k].file->Analyse(request, error);
   };
   if (!worker_.joinable()) return inline_analysis();
-  ProgressThrottle throttle(progress, step);
+  ProgressThrottle throttle(progress, jobs_[k].request.step());
   if (throttle.Report(0.0) != 0) {
     Stop();
     return kStopped;

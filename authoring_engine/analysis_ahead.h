@@ -36,7 +36,7 @@ class AnalysisAhead {
   // first and 100 last) through progress, and returns what Analyse returned
   // with error filled as Analyse fills it. kStopped when progress answered
   // non-zero: the worker stops and no later job is analysed.
-  Status Take(std::size_t k, const StepProgress& progress, int step, ErrorContext& error);
+  Status Take(std::size_t k, const StepProgress& progress, ErrorContext& error);
 
  private:
   struct Slot {

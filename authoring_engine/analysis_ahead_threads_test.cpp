@@ -55,7 +55,7 @@ TEST(AnalysisAhead, ResultsAreTakenInOrderWithTheirProgressOnTheCallersThread) {
       return 0;
     };
     ErrorContext error;
-    ASSERT_EQ(ahead.Take(k, progress, 5, error), kOk);
+    ASSERT_EQ(ahead.Take(k, progress, error), kOk);
     EXPECT_FALSE(other_thread);
     ASSERT_GE(seen.size(), 2u);
     EXPECT_EQ(seen.front(), 0.0);
@@ -73,9 +73,9 @@ TEST(AnalysisAhead, AFailingLaterMovieIsReportedOnlyWhenItsTurnComes) {
   m.files.push_back(std::make_unique<MpegFile>(bad));
   AnalysisAhead ahead(m.Jobs());
   ErrorContext error;
-  ASSERT_EQ(ahead.Take(0, {}, 5, error), kOk);
+  ASSERT_EQ(ahead.Take(0, {}, error), kOk);
   EXPECT_TRUE(error.file.empty());
-  EXPECT_EQ(ahead.Take(1, {}, 5, error), kErrMpegFormat);
+  EXPECT_EQ(ahead.Take(1, {}, error), kErrMpegFormat);
   EXPECT_EQ(error.file, bad.wstring());
 }
 
@@ -89,9 +89,9 @@ TEST(AnalysisAhead, AMovieTakenAfterAFailureIsStillAnalysed) {
   m.files.push_back(std::make_unique<MpegFile>(Movie("after_bad", 12)));
   AnalysisAhead ahead(m.Jobs());
   ErrorContext error;
-  EXPECT_EQ(ahead.Take(0, {}, 5, error), kErrMpegFormat);
+  EXPECT_EQ(ahead.Take(0, {}, error), kErrMpegFormat);
   error = {};
-  EXPECT_EQ(ahead.Take(1, {}, 5, error), kOk);
+  EXPECT_EQ(ahead.Take(1, {}, error), kOk);
   EXPECT_EQ(m.files[1]->vobu_count(), 12);
 }
 
@@ -102,7 +102,7 @@ TEST(AnalysisAhead, AStopAnswerEndsTheWorkerMidMovie) {
   {
     AnalysisAhead ahead(m.Jobs());
     ErrorContext error;
-    EXPECT_EQ(ahead.Take(0, [](int, double) { return 1; }, 5, error), kStopped);
+    EXPECT_EQ(ahead.Take(0, [](int, double) { return 1; }, error), kStopped);
   }
   // The second movie was never taken; whatever the worker had begun ended
   // without results.

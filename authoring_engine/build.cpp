@@ -239,7 +239,7 @@ class Pipeline {
         if (Status st = WriteVob(*menus[i], &title.menu(), a, menu_bytes[i]); st != kOk) return st;
       }
       error_.title = a + 1;
-      if (Status st = ahead.Take(i, step_progress_, 5, error_); st != kOk) return st;
+      if (Status st = ahead.Take(i, step_progress_, error_); st != kOk) return st;
       if (Status st = CheckSystem(*movies[i]); st != kOk) return st;
       if (Status st = WriteVob(*movies[i], nullptr, a, movie_bytes[i]); st != kOk) return st;
     }

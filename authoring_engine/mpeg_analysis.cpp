@@ -141,8 +141,7 @@ int MpegFile::vobu_count() const {
 
 Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
   Reset();
-  const int step = request.main_menu ? 1 : request.menu ? 3 : 5;
-  ProgressThrottle progress(request.progress, step);
+  ProgressThrottle progress(request.progress, request.step());
   const std::wstring name = path_.wstring();
   if (progress.Report(0.0) != 0) return kStopped;
 

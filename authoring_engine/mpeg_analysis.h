@@ -79,6 +79,9 @@ struct AnalysisRequest {
   // Step 1 (main menu), 3 (title menu) or 5 (movie) with the step percent;
   // may be empty. The caller binds the title index it reports with.
   StepProgress progress;
+
+  // The step this analysis reports as.
+  int step() const { return main_menu ? 1 : menu ? 3 : 5; }
 };
 
 class MpegFile {

@@ -37,6 +37,37 @@ int StepOf(const VobWriteRequest& r) {
   return r.title_index < 0 ? 2 : 4;
 }
 
+// The navigation data of the VOBU vobus[n] (all but the highlight).
+Status DescribeVobu(const MpegFile& file, const std::vector<VobuRef>& vobus, std::size_t n, int rate,
+                    NavPackInfo& info) {
+  const VobuRef& ref = vobus[n];
+  const Cell& cell = file.cells()[static_cast<std::size_t>(ref.cell)];
+  const Vobu& v = cell.vobus[static_cast<std::size_t>(ref.index)];
+  info.lbn = static_cast<std::uint32_t>(ref.out_first);
+  info.s_ptm = Low32(v.start_ticks);
+  info.e_ptm = Low32(v.end_ticks);
+  info.se_e_ptm = ref.index == cell.last_video_vobu ? Low32(cell.end_ticks) : 0;
+  const double elapsed = static_cast<double>(std::max<std::int64_t>(0, v.start_ticks - cell.start_ticks)) /
+                         static_cast<double>(mpeg::kTicksPerSecond);
+  if (EncodePlaybackTime(elapsed, rate, info.c_eltm) != kOk) return kErrMpegFormat2;
+  info.vobu_ea = static_cast<std::uint32_t>(ref.out_last - ref.out_first);
+  info.first_ref_ea = ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
+  info.vob_idn = static_cast<std::uint16_t>(cell.part + 1);
+  info.c_idn = static_cast<std::uint8_t>(cell.cell_number + 1);
+  for (std::size_t j = n + 1; j < vobus.size() && vobus[j].cell == ref.cell; ++j) {
+    const Vobu& later = cell.vobus[static_cast<std::size_t>(vobus[j].index)];
+    if (j == n + 1) {
+      info.next_vobu = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
+      info.next_vobu_has_video = later.has_video;
+    }
+    if (later.has_video) {
+      info.next_video = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
+      break;
+    }
+  }
+  return kOk;
+}
+
 }  // namespace
 
 std::filesystem::path VobFileName(const std::filesystem::path& folder, bool menu, int title_index, int part) {
@@ -160,32 +191,8 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     if (!read_packs(ref.in_first, 1)) return error.Fail(kErrReadFile, input_name);
     std::uint8_t* nav = buffer.get();
     if (scr_shift != 0) WriteScr(nav, ReadScr(nav) + scr_shift);
-    const Cell& cell = file.cells()[static_cast<std::size_t>(ref.cell)];
-    const Vobu& v = cell.vobus[static_cast<std::size_t>(ref.index)];
     NavPackInfo info;
-    info.lbn = static_cast<std::uint32_t>(ref.out_first);
-    info.s_ptm = Low32(v.start_ticks);
-    info.e_ptm = Low32(v.end_ticks);
-    info.se_e_ptm = ref.index == cell.last_video_vobu ? Low32(cell.end_ticks) : 0;
-    const double elapsed = static_cast<double>(std::max<std::int64_t>(0, v.start_ticks - cell.start_ticks)) /
-                           static_cast<double>(mpeg::kTicksPerSecond);
-    if (EncodePlaybackTime(elapsed, rate, info.c_eltm) != kOk) return error.Fail(kErrMpegFormat2, input_name);
-    info.vobu_ea = static_cast<std::uint32_t>(ref.out_last - ref.out_first);
-    info.first_ref_ea =
-        ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
-    info.vob_idn = static_cast<std::uint16_t>(cell.part + 1);
-    info.c_idn = static_cast<std::uint8_t>(cell.cell_number + 1);
-    for (std::size_t j = n + 1; j < vobus.size() && vobus[j].cell == ref.cell; ++j) {
-      const Vobu& later = cell.vobus[static_cast<std::size_t>(vobus[j].index)];
-      if (j == n + 1) {
-        info.next_vobu = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
-        info.next_vobu_has_video = later.has_video;
-      }
-      if (later.has_video) {
-        info.next_video = static_cast<std::uint32_t>(vobus[j].out_first - ref.out_first);
-        break;
-      }
-    }
+    if (const Status s = DescribeVobu(file, vobus, n, rate, info); s != kOk) return error.Fail(s, input_name);
     Highlight hl;
     if (highlight) {
       hl.hli_ss = ref.index == 0 ? 1 : 2;

@@ -217,6 +217,10 @@ std::uint64_t File::CopyFrom(File& from, std::uint64_t from_offset, std::uint64_
         if (!buffer) buffer.reset(new char[kBuffer]);
         const std::size_t part = std::min(want, kBuffer);
         n = ::pread(from.fd_, buffer.get(), part, static_cast<off_t>(from_offset + done));
+        if (n < 0 && errno != EINTR) {
+          SetError(error, errno, "read", from.path_);
+          return 0;
+        }
         if (n > 0 && !WriteAll(buffer.get(), static_cast<std::size_t>(n), error)) return 0;
       }
       if (n < 0 && errno == EINTR) continue;
