@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "image_build_job.h"
+#include "image/image_build_job.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "iso9660_layout.h"
-#include "project_tree.h"
+#include "image/iso9660_layout.h"
+#include "tree/project_tree.h"
 
 namespace {
 

@@ -15,6 +15,8 @@ function(vantora_test name)
     set(T_TIMEOUT 300)
   endif()
   add_executable(${name} ${T_SOURCES})
+  # Includes are rooted at the module ("image/udf_writer.h").
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     VANTORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -71,10 +73,16 @@ endfunction()
 #                            and seeds from fuzz_seeds/<stem>/
 #     *_testutil.cpp      -> linked into every test executable of the module
 function(vantora_module_tests prefix)
-  cmake_parse_arguments(M "" "" "LIBS" ${ARGN})
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-  file(GLOB utils CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_testutil.cpp)
-  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
+  cmake_parse_arguments(M "RECURSE" "" "LIBS" ${ARGN})
+  if(M_RECURSE)
+    vantora_glob_tree(tests "*_test.cpp")
+    vantora_glob_tree(utils "*_testutil.cpp")
+    vantora_glob_tree(fuzzers "*_fuzz.cpp")
+  else()
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    file(GLOB utils CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_testutil.cpp)
+    file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
+  endif()
   set(unit "")
   set(e2e "")
   set(threads "")
@@ -104,6 +112,7 @@ function(vantora_module_tests prefix)
   endif()
   foreach(f IN LISTS fuzzers)
     get_filename_component(stem ${f} NAME_WE)
+    get_filename_component(fdir ${f} DIRECTORY)
     string(REGEX REPLACE "_fuzz$" "" stem ${stem})
     set(seconds 20)
     if(DEFINED FUZZ_SECONDS_${stem})
@@ -115,14 +124,28 @@ function(vantora_module_tests prefix)
       set(target ${prefix}_${stem}_fuzz)
     endif()
     vantora_fuzz(${target} SOURCES ${f} LIBS ${M_LIBS} SECONDS ${seconds}
-                 SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${stem})
+                 SEEDS ${fdir}/fuzz_seeds/${stem})
   endforeach()
 endfunction()
 
-# vantora_sources(<var>) — the module's library sources: every .cpp beside the
-# CMakeLists.txt that is not a test, test utility or fuzz target.
+# vantora_glob_tree(<var> <pattern>) — files matching the pattern in the
+# module's folder and its subfolders, leaving out test_tools/ and fuzz_seeds/.
+function(vantora_glob_tree var pattern)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${pattern})
+  list(FILTER found EXCLUDE REGEX "/(test_tools|fuzz_seeds)/")
+  set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
+# vantora_sources(<var> [RECURSE]) — the module's library sources: every .cpp
+# beside the CMakeLists.txt (with RECURSE, also in its subfolders) that is not
+# a test, test utility or fuzz target.
 function(vantora_sources var)
-  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(S "RECURSE" "" "" ${ARGN})
+  if(S_RECURSE)
+    vantora_glob_tree(all "*.cpp")
+  else()
+    file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
   list(FILTER all EXCLUDE REGEX "_(test|testutil|fuzz)\\.cpp$")
   set(${var} ${all} PARENT_SCOPE)
 endfunction()

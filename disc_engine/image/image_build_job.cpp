@@ -1,0 +1,499 @@
+#include "image/image_build_job.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <unordered_map>
+
+#include "image/cue_sheet.h"
+#include "image/dvd_video_files.h"
+#include "image/iso9660_format.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
+#include "image/raw_sector.h"
+#include "image/udf_writer.h"
+
+namespace zephrel {
+namespace {
+
+constexpr std::size_t kSector = 2048;
+// File data moves in blocks of this many bytes.
+constexpr std::size_t kCopyBlock = 1 << 20;
+// A DVD-Video image ends on a whole ECC block of 16 sectors.
+constexpr std::uint32_t kDvdBlockSectors = 16;
+
+class FileSink : public ImageSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  bool Write(const std::uint8_t* data, std::size_t size, std::string* error) override {
+    while (size > 0) {
+      const ssize_t n = ::write(fd_, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        *error = platform::ErrnoText(n < 0 ? errno : ENOSPC);
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  bool Close(std::string* error) override {
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+      *error = platform::ErrnoText(errno);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+// The visible folder of that name directly under the root.
+std::int32_t TopFolder(const std::vector<TreeElement>& tree, const char* name) {
+  for (const TreeElement& e : tree) {
+    if (e.parent_id == kRootId && e.is_folder() && !e.removed && platform::AsciiUpper(e.name) == name)
+      return e.id;
+  }
+  return -1;
+}
+
+std::vector<std::string> Names(const std::vector<UdfFile>& files) {
+  std::vector<std::string> names;
+  for (const UdfFile& f : files) names.push_back(f.name);
+  return names;
+}
+
+}  // namespace
+
+// The open image: sectors go through the sink, in raw mode wrapped as Mode 1
+// sectors with their addresses.
+struct ImageBuildJob::Output {
+  int fd = -1;
+  bool raw = false;
+  std::uint64_t next_sector = 0;  // logical sector of the next write
+  std::unique_ptr<ImageSink> sink;
+  bool direct = false;  // sink is the image file itself: data may move in the kernel
+  std::vector<std::uint8_t> raw_buffer;
+
+  ~Output() {
+    if (fd >= 0) ::close(fd);
+  }
+  bool WriteImageBlock(const std::uint8_t* data, std::size_t sectors, std::string* error) {
+    if (!raw) {
+      next_sector += sectors;
+      return sink->Write(data, sectors * kSector, error);
+    }
+    while (sectors > 0) {
+      const std::size_t n = std::min<std::size_t>(sectors, kCopyBlock / kSector);
+      raw_buffer.resize(n * kRawSectorSize);
+      for (std::size_t i = 0; i < n; ++i) {
+        std::uint8_t* s = raw_buffer.data() + i * kRawSectorSize;
+        std::memcpy(s + 16, data + i * kSector, kSector);
+        BuildRawSector(std::span<std::uint8_t, kRawSectorSize>(s, kRawSectorSize), kRawMode1,
+                       static_cast<std::int64_t>(next_sector + i) + kRawAddressOffset);
+      }
+      if (!sink->Write(raw_buffer.data(), raw_buffer.size(), error)) return false;
+      next_sector += n;
+      data += n * kSector;
+      sectors -= n;
+    }
+    return true;
+  }
+};
+
+ImageBuildJob::ImageBuildJob(ImageBuildRequest request, ImageBuildEvents* events,
+                             const std::atomic<bool>* cancel)
+    : request_(std::move(request)), events_(events), cancel_(cancel) {}
+
+ImageBuildJob::~ImageBuildJob() = default;
+
+bool ImageBuildJob::Canceled() {
+  if (!canceled_ && cancel_ && cancel_->load()) canceled_ = true;
+  return canceled_;
+}
+
+void ImageBuildJob::Fail(const std::string& text) {
+  error_ = true;
+  events_->BurningErrorViewDescription(text);
+}
+
+void ImageBuildJob::Phase(int status) {
+  events_->OnBuildingProcess(status, 0, {}, 0, 0, static_cast<std::int32_t>(total_sectors_), 0);
+}
+
+void ImageBuildJob::Run() {
+  try {
+    Build();
+  } catch (...) {
+    error_ = true;
+    try {
+      events_->BurningErrorViewDescription("Compilation exception !");
+    } catch (...) {
+    }
+  }
+  out_.reset();
+  if (error_ || canceled_) RemoveCreated();
+  events_->BurnerOnEndBurn(0, canceled_ ? 1 : 0, error_ ? 1 : 0);
+}
+
+void ImageBuildJob::RemoveCreated() {
+  std::error_code ec;
+  if (image_created_) std::filesystem::remove(image_file_, ec);
+  if (sheet_created_) std::filesystem::remove(sheet_file_, ec);
+  image_created_ = sheet_created_ = false;
+}
+
+bool ImageBuildJob::Build() {
+  const bool raw = request_.mode == 1;
+  image_file_ = raw ? WithExtension(request_.image_path, "bin") : request_.image_path;
+  if (raw) sheet_file_ = WithExtension(request_.image_path, "cue");
+  if (image_file_.filename().empty()) {
+    Fail("The image path " + request_.image_path.string() + " names no file.");
+    return false;
+  }
+  if (raw && !CueImageNameIsValid(image_file_)) {
+    Fail("The image name " + image_file_.filename().string() +
+         " cannot stand in a CUE sheet (it holds a '\"').");
+    return false;
+  }
+  // An existing image or sheet is the user's: never replaced.
+  std::error_code ec;
+  if (std::filesystem::symlink_status(image_file_, ec).type() != std::filesystem::file_type::not_found ||
+      (raw &&
+       std::filesystem::symlink_status(sheet_file_, ec).type() != std::filesystem::file_type::not_found)) {
+    error_ = true;
+    events_->BurnerOnError(kErrorImageCreate);
+    return false;
+  }
+
+  IsoLayout layout;
+  std::vector<std::uint8_t> end_sectors;
+  if (!LayOut(&layout, &end_sectors)) return false;
+  if (raw && std::int64_t(total_sectors_) - 1 + kRawAddressOffset > kLastRawAddress) {
+    Fail("The image is too large for a raw CD image (more than 99 minutes).");
+    return false;
+  }
+  if (!CheckSources(layout)) return false;
+  const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kRawSectorSize : kSector);
+  if (!CreateOutput(image_bytes)) return false;
+  if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
+  if (Canceled()) return false;
+  std::string close_error;
+  if (!out_->sink->Close(&close_error)) {
+    Fail("Writing the image " + image_file_.string() + " failed: " + close_error);
+    return false;
+  }
+  const int fd = out_->fd;
+  out_->fd = -1;
+  if (::close(fd) != 0) {
+    Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+    return false;
+  }
+  return true;
+}
+
+bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors) {
+  std::vector<TreeElement>& tree = request_.tree;
+  LayoutOptions options;
+  options.dvd_video = request_.dvd_video;
+  options.volume_name = request_.volume_name;
+  options.software_name = request_.software_name;
+  const auto now = request_.clock ? request_.clock() : std::chrono::system_clock::now();
+  options.clock = [now] { return now; };
+  const std::int64_t build_time =
+      std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
+
+  std::int32_t audio_id = -1, video_id = -1;
+  std::unordered_map<std::int32_t, std::int32_t> parent_of;  // by id
+  for (const TreeElement& e : tree) parent_of[e.id] = e.parent_id;
+  if (request_.dvd_video) {
+    for (const TreeElement& e : tree) {
+      if (e.from_last_session && !e.removed) {
+        Fail(
+            "A DVD-Video image cannot continue the last session of a disc: build it without importing the "
+            "session.");
+        return false;
+      }
+    }
+    audio_id = TopFolder(tree, "AUDIO_TS");
+    video_id = TopFolder(tree, "VIDEO_TS");
+    if (video_id >= 0) OrderDvdVideoFiles(tree, video_id);
+    // A first pass finds where the UDF area starts and the order of the files;
+    // the second places the files where the UDF area and the DVD-Video sets
+    // need them.
+    LayoutResult first = LayOutIso9660(tree, options);
+    if (!first.ok()) {
+      Fail(first.error.empty() ? "The image could not be laid out." : first.error);
+      return false;
+    }
+    std::vector<std::string> audio_names, video_names;
+    for (const FilePlacement& p : first.layout.placements) {
+      if (parent_of[p.id] == audio_id) audio_names.push_back(p.name);
+      if (parent_of[p.id] == video_id) video_names.push_back(p.name);
+    }
+    const std::uint32_t udf_blocks =
+        std::max(UdfAreaBlocks(audio_names, video_names), first.layout.udf_area_sectors);
+    std::string error;
+    if (!PlanDvdVideoStarts(first.layout.placements, tree, video_id, first.layout.udf_area_start + udf_blocks,
+                            &options.min_start_sector, &error)) {
+      Fail(error);
+      return false;
+    }
+  }
+  options.phase = [this](int status) {
+    Phase(status);
+    return !Canceled();
+  };
+  LayoutResult result = LayOutIso9660(tree, options);
+  if (result.status == LayoutResult::Status::kCanceled || Canceled()) {
+    canceled_ = true;
+    return false;
+  }
+  if (!result.ok()) {
+    Fail(result.error.empty() ? "The image could not be laid out." : result.error);
+    return false;
+  }
+  *layout = std::move(result.layout);
+  total_sectors_ = layout->total_sectors;
+  if (!request_.dvd_video) return true;
+
+  // The UDF bridge: the partition holds the UDF area and the file data; the
+  // volume then runs to a whole ECC block whose last sector is the closing
+  // anchor.
+  const std::uint64_t volume_end =
+      (std::uint64_t(layout->end_sector) + 1 + kDvdBlockSectors - 1) / kDvdBlockSectors * kDvdBlockSectors;
+  if (volume_end > 0xFFFFFFFFull) {
+    Fail("The files do not fit in an ISO 9660 volume.");
+    return false;
+  }
+  UdfBridgeInput udf;
+  udf.session_start = layout->session_start;
+  udf.partition_start = layout->udf_area_start;
+  udf.partition_end = layout->end_sector;
+  udf.volume_end = static_cast<std::uint32_t>(volume_end);
+  udf.volume_name = request_.volume_name.empty() ? "DVD_VIDEO" : request_.volume_name;
+  udf.build_time = build_time;
+  for (const FilePlacement& p : layout->placements) {
+    const UdfFile f{p.name, p.size, p.extent};
+    if (parent_of[p.id] == audio_id) udf.audio_ts.push_back(f);
+    if (parent_of[p.id] == video_id) udf.video_ts.push_back(f);
+  }
+  // The UDF area may need more than the layout reserved (large folders); the
+  // files were placed after it.
+  const std::size_t udf_end_bytes = std::size_t(layout->udf_area_start - layout->session_start +
+                                                UdfAreaBlocks(Names(udf.audio_ts), Names(udf.video_ts))) *
+                                    kSector;
+  if (layout->header.size() < udf_end_bytes) layout->header.resize(udf_end_bytes, 0);
+  std::array<std::uint8_t, udf::kBlockSize> anchor{};
+  std::string error;
+  if (!WriteUdfBridge(udf, layout->header, anchor, &error)) {
+    Fail(error);
+    return false;
+  }
+  // The ISO 9660 volume covers the padding and the anchor too.
+  iso9660::PutBoth32(
+      layout->header.data() + iso9660::kPrimaryDescriptorSector * kSector + iso9660::vd::kVolumeSpaceSize,
+      udf.volume_end);
+  end_sectors->assign((volume_end - layout->end_sector) * kSector, 0);
+  std::memcpy(end_sectors->data() + end_sectors->size() - kSector, anchor.data(), kSector);
+  total_sectors_ = udf.volume_end - layout->session_start;
+  return true;
+}
+
+bool ImageBuildJob::CheckSources(const IsoLayout& layout) {
+  for (const FilePlacement& p : layout.placements) {
+    if (Canceled()) return false;
+    platform::FileError fe;
+    const std::optional<std::uint64_t> size = platform::RegularFileSize(p.source_path, &fe);
+    if (!size || *size != p.size) {
+      Fail("Can't read : " + p.source_path +
+           (size                 ? " (its size changed since it was added)"
+            : fe.message.empty() ? ""
+                                 : " (" + fe.message + ")"));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
+  const std::filesystem::path folder = image_file_.has_parent_path() ? image_file_.parent_path() : ".";
+  platform::FileError fe;
+  const std::optional<std::uint64_t> free =
+      request_.free_space ? request_.free_space(folder) : platform::FreeSpace(folder, &fe);
+  const int fd = ::open(image_file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error_ = true;
+    events_->BurnerOnError(kErrorImageCreate);
+    return false;
+  }
+  image_created_ = true;
+  out_ = std::make_unique<Output>();
+  out_->fd = fd;
+  out_->raw = request_.mode == 1;
+  out_->sink = request_.make_sink ? request_.make_sink(fd) : std::make_unique<FileSink>(fd);
+  out_->direct = !request_.make_sink && !out_->raw;
+  if (free && *free < image_bytes + 4096) {
+    Fail("There is not enough free space for the image in " + folder.string() + ": " +
+         std::to_string((image_bytes + (1 << 20) - 1) >> 20) + " MB needed, " + std::to_string(*free >> 20) +
+         " MB free.");
+    return false;
+  }
+  if (out_->raw) {
+    std::string error;
+    if (!WriteDataCueSheet(image_file_, sheet_file_, &error)) {
+      Fail("The CUE sheet " + sheet_file_.string() + " cannot be written: " + error);
+      return false;
+    }
+    sheet_created_ = true;
+  }
+  return true;
+}
+
+bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
+                                           const std::vector<std::uint8_t>& end_sectors) {
+  std::string error;
+  const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
+    if (out_->WriteImageBlock(data, sectors, &error)) return true;
+    Fail("Writing the image " + image_file_.string() + " failed: " + error);
+    return false;
+  };
+  for (std::size_t at = 0; at < layout.header.size(); at += kCopyBlock) {
+    if (Canceled()) return false;
+    const std::size_t bytes = std::min(kCopyBlock, layout.header.size() - at);
+    if (!write(layout.header.data() + at, bytes / kSector)) return false;
+  }
+  sectors_done_ = layout.header.size() / kSector;
+  buffer_.assign(kCopyBlock, 0);
+  const auto zeros = [&](std::uint64_t sectors) {
+    if (sectors == 0) return true;
+    std::fill_n(buffer_.begin(), std::min<std::uint64_t>(sectors * kSector, buffer_.size()), 0);
+    while (sectors > 0) {
+      if (Canceled()) return false;
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sectors, kCopyBlock / kSector));
+      if (!write(buffer_.data(), n)) return false;
+      sectors -= n;
+      sectors_done_ += n;
+    }
+    return true;
+  };
+  for (const FilePlacement& p : layout.placements) {
+    if (Canceled()) return false;
+    const std::uint64_t position = layout.session_start + out_->next_sector;
+    if (p.extent < position) {
+      Fail("The image layout is inconsistent at " + p.name + ".");
+      return false;
+    }
+    if (!zeros(p.extent - position) || !CopyFileIntoImage(p)) return false;
+  }
+  const std::uint64_t data_end = layout.session_start + out_->next_sector;
+  if (data_end < layout.end_sector && !zeros(layout.end_sector - data_end)) return false;
+  if (!end_sectors.empty()) {
+    if (!write(end_sectors.data(), end_sectors.size() / kSector)) return false;
+    sectors_done_ += end_sectors.size() / kSector;
+  }
+  return true;
+}
+
+bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
+  if (p.size == 0) return true;
+  const int fd = ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    Fail("Can't read : " + p.source_path + " (" + platform::ErrnoText(errno) + ")");
+    return false;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  std::uint64_t left = p.size;
+  std::uint64_t file_sectors_done = 0;
+  // Whole sectors of a plain image move file to file in the kernel; the tail
+  // (and any file system that cannot) goes through the buffer below.
+  bool in_kernel = out_->direct;
+  while (in_kernel && left >= kCopyBlock) {
+    if (Canceled()) return false;
+    std::size_t moved = 0;
+    while (moved < kCopyBlock) {
+      const ssize_t n = ::copy_file_range(fd, nullptr, out_->fd, nullptr, kCopyBlock - moved, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && moved == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                  errno == EOPNOTSUPP || errno == EBADF)) {
+        in_kernel = false;  // fall back to the buffered copy from here on
+        break;
+      }
+      if (n < 0) {
+        Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+        return false;
+      }
+      if (n == 0) {
+        Fail("Can't read : " + p.source_path + " (it is shorter than when it was added)");
+        return false;
+      }
+      moved += static_cast<std::size_t>(n);
+    }
+    if (!in_kernel) break;
+    const std::size_t sectors = kCopyBlock / kSector;
+    out_->next_sector += sectors;
+    left -= kCopyBlock;
+    sectors_done_ += sectors;
+    file_sectors_done += sectors;
+    Progress(p, file_sectors_done);
+  }
+  while (left > 0) {
+    if (Canceled()) return false;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyBlock));
+    std::size_t got = 0;
+    while (got < want) {
+      const ssize_t n = ::read(fd, buffer_.data() + got, want - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EAGAIN) continue;
+      if (n <= 0) {
+        Fail("Can't read : " + p.source_path +
+             (n < 0 ? " (" + platform::ErrnoText(errno) + ")" : " (it is shorter than when it was added)"));
+        return false;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    const std::size_t sectors = (want + kSector - 1) / kSector;
+    std::memset(buffer_.data() + want, 0, sectors * kSector - want);
+    std::string error;
+    if (!out_->WriteImageBlock(buffer_.data(), sectors, &error)) {
+      Fail("Writing the image " + image_file_.string() + " failed: " + error);
+      return false;
+    }
+    left -= want;
+    sectors_done_ += sectors;
+    file_sectors_done += sectors;
+    Progress(p, file_sectors_done);
+  }
+  std::uint8_t extra;
+  ssize_t n;
+  do {
+    n = ::read(fd, &extra, 1);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) {
+    Fail("Can't read : " + p.source_path + " (it grew since it was added)");
+    return false;
+  }
+  return true;
+}
+
+void ImageBuildJob::Progress(const FilePlacement& file, std::uint64_t file_sectors_done) {
+  const int percent = total_sectors_ ? static_cast<int>(sectors_done_ * 100 / total_sectors_) : 100;
+  if (percent <= last_percent_ && file_sectors_done < file.sectors) return;
+  last_percent_ = std::max(last_percent_, percent);
+  events_->OnBuildingProcess(kStatusFileData, file.id, file.name, static_cast<std::int32_t>(file.sectors),
+                             static_cast<std::int32_t>(file_sectors_done),
+                             static_cast<std::int32_t>(total_sectors_),
+                             static_cast<std::int32_t>(sectors_done_));
+}
+
+}  // namespace zephrel
