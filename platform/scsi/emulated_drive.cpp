@@ -324,21 +324,19 @@ class EmulatedDrive::Impl {
 
   ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer) {
     ScsiResult result;
-    // Like the pass-through backend: a block must have its opcode's standard
-    // length (any of 6, 10, 12, 16 for the vendor groups). Lenient, the drive
-    // takes a block of another length as a packet interface does: cut or
-    // zero-padded to the standard length.
-    const std::size_t standard = sent.empty() ? 0 : CdbLength(sent[0]);
-    const std::size_t n = sent.size();
-    const bool usual = standard ? n == standard : (n == 6 || n == 10 || n == 12 || n == 16);
-    if (n == 0 || (!usual && (strict || !standard))) {
+    // The transport policy sends only blocks of their opcode's standard
+    // length. A block of another length is taken as a packet interface does:
+    // cut or zero-padded to the standard length.
+    if (sent.empty()) {
       result.transport = ScsiResult::Transport::kError;
-      result.transport_message = "command block of " + std::to_string(n) + " bytes refused";
+      result.transport_message = "empty command block refused";
       return result;
     }
+    const std::size_t standard = CdbLength(sent[0]);
+    const std::size_t n = sent.size();
     std::array<std::uint8_t, 16> padded{};
     std::copy_n(sent.begin(), std::min<std::size_t>(n, 16), padded.begin());
-    const std::span<const std::uint8_t> cdb(padded.data(), standard ? standard : n);
+    const std::span<const std::uint8_t> cdb(padded.data(), standard ? standard : std::min<std::size_t>(n, 16));
     std::size_t transferred = 0;
     Check check;
     std::string transport_error;

@@ -1,6 +1,48 @@
 #include "platform/scsi_policy.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+
 namespace platform {
+namespace {
+
+// Appends one line for a command to the file named by ZEPHREL_SCSI_LOG (read
+// at every command, so a test may name the file after start-up). The file is
+// shared by every drive of the process, so writes are serialised.
+void TraceCommand(const std::string& node, std::span<const std::uint8_t> cdb, const ScsiResult& result,
+                  bool retried) {
+  const char* path = std::getenv("ZEPHREL_SCSI_LOG");
+  if (path == nullptr || *path == 0) return;
+  std::ostringstream line;
+  char hex[4];
+  line << node << " CDB";
+  for (std::uint8_t byte : cdb) {
+    std::snprintf(hex, sizeof hex, " %02X", byte);
+    line << hex;
+  }
+  if (result.transport == ScsiResult::Transport::kTimeout) {
+    line << " -> timeout";
+  } else if (result.transport == ScsiResult::Transport::kError) {
+    line << " -> transport error: " << result.transport_message;
+  } else {
+    char text[64];
+    std::snprintf(text, sizeof text, " -> status %02X sense %X/%02X/%02X moved %zu", result.status,
+                  result.sense.key, result.sense.asc, result.sense.ascq, result.transferred);
+    line << text;
+  }
+  if (retried) line << " (sent again after a unit attention)";
+  line << '\n';
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  std::ofstream out(path, std::ios::app);
+  out << line.str();
+}
+
+}  // namespace
 
 std::chrono::milliseconds CommandTimeout(std::uint8_t opcode) {
   using std::chrono::hours;
@@ -77,6 +119,39 @@ std::size_t StandardCdbLength(std::uint8_t opcode) {
     default:
       return 0;
   }
+}
+
+TransportPolicy::TransportPolicy(std::unique_ptr<ScsiDevice> backend) : backend_(std::move(backend)) {}
+
+ScsiResult TransportPolicy::exec(std::span<const std::uint8_t> cdb, DataDirection direction,
+                                 std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) {
+  // Pass-through hands the length to the drive, and USB bridges refuse a
+  // length other than the opcode's standard one.
+  const std::size_t standard = cdb.empty() ? 0 : StandardCdbLength(cdb[0]);
+  const bool valid_length =
+      standard != 0 ? cdb.size() == standard
+                    : (cdb.size() == 6 || cdb.size() == 10 || cdb.size() == 12 || cdb.size() == 16);
+  if (!valid_length) {
+    ScsiResult refused;
+    refused.transport = ScsiResult::Transport::kError;
+    refused.transport_message = "command block of " + std::to_string(cdb.size()) + " bytes refused";
+    TraceCommand(backend_->identity().node, cdb, refused, false);
+    return refused;
+  }
+  if (timeout.count() <= 0) timeout = CommandTimeout(cdb[0]);
+  int sends = 0;
+  ScsiResult result = ExecRetryingUnitAttention(cdb, [&] {
+    ++sends;
+    return backend_->exec(cdb, direction, buffer, timeout);
+  });
+  TraceCommand(backend_->identity().node, cdb, result, sends > 1);
+  return result;
+}
+
+const DeviceIdentity& TransportPolicy::identity() const { return backend_->identity(); }
+
+std::unique_ptr<ScsiDevice> WithTransportPolicy(std::unique_ptr<ScsiDevice> backend) {
+  return std::make_unique<TransportPolicy>(std::move(backend));
 }
 
 }  // namespace platform

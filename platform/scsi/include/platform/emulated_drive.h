@@ -126,9 +126,12 @@ class EmulatedDrive : public ScsiDevice {
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
   void ArmUnderrun();
-  // Lenient mode accepts a few things a standard drive refuses: command
-  // blocks of another length than the command's own (cut or zero-padded), a
-  // media type other than DVD in READ DVD STRUCTURE, MODE SELECT without PF.
+  // Lenient mode accepts a few things a standard drive refuses: a media type
+  // other than DVD in READ DVD STRUCTURE, MODE SELECT without PF. In either
+  // mode a command block of another length than the command's own is cut or
+  // zero-padded, as a packet interface takes it: the transport policy in front
+  // of every drive that OpenDrives opens refuses such blocks before they get
+  // here.
   void SetStrict(bool strict);
   std::vector<LoggedCommand> CommandLog() const;
   void ClearCommandLog();
