@@ -1,5 +1,7 @@
 #include "platform/scsi_policy.h"
 
+#include "platform/mmc.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,16 +51,16 @@ std::chrono::milliseconds CommandTimeout(std::uint8_t opcode) {
   using std::chrono::minutes;
   using std::chrono::seconds;
   switch (opcode) {
-    case 0xA1:  // BLANK
-    case 0x04:  // FORMAT UNIT
-    case 0x5B:  // CLOSE TRACK/SESSION
+    case mmc::kBlank:
+    case mmc::kFormatUnit:
+    case mmc::kCloseTrackSession:
       return hours(2);
-    case 0x35:  // SYNCHRONIZE CACHE(10)
-    case 0x91:  // SYNCHRONIZE CACHE(16)
+    case mmc::kSynchronizeCache:
+    case mmc::kSynchronizeCache16:
       return minutes(15);
-    case 0x2A:  // WRITE(10)
-    case 0xAA:  // WRITE(12)
-    case 0x2E:  // WRITE AND VERIFY(10)
+    case mmc::kWrite10:
+    case mmc::kWrite12:
+    case mmc::kWriteAndVerify10:
       return seconds(60);
     default:
       return seconds(30);
@@ -67,26 +69,26 @@ std::chrono::milliseconds CommandTimeout(std::uint8_t opcode) {
 
 bool CommandChangesNothing(std::uint8_t opcode) {
   switch (opcode) {
-    case 0x00:  // TEST UNIT READY
-    case 0x03:  // REQUEST SENSE
-    case 0x12:  // INQUIRY
-    case 0x1A:  // MODE SENSE(6)
-    case 0x23:  // READ FORMAT CAPACITIES
-    case 0x25:  // READ CAPACITY
-    case 0x28:  // READ(10)
-    case 0x42:  // READ SUB-CHANNEL
-    case 0x43:  // READ TOC/PMA/ATIP
-    case 0x46:  // GET CONFIGURATION
-    case 0x4A:  // GET EVENT STATUS NOTIFICATION
-    case 0x51:  // READ DISC INFORMATION
-    case 0x52:  // READ TRACK INFORMATION
-    case 0x5A:  // MODE SENSE(10)
-    case 0x5C:  // READ BUFFER CAPACITY
-    case 0xA8:  // READ(12)
-    case 0xAC:  // GET PERFORMANCE
-    case 0xAD:  // READ DVD STRUCTURE
-    case 0xB9:  // READ CD MSF
-    case 0xBE:  // READ CD
+    case mmc::kTestUnitReady:
+    case mmc::kRequestSense:
+    case mmc::kInquiry:
+    case mmc::kModeSense6:
+    case mmc::kReadFormatCapacities:
+    case mmc::kReadCapacity:
+    case mmc::kRead10:
+    case mmc::kReadSubChannel:
+    case mmc::kReadTocPmaAtip:
+    case mmc::kGetConfiguration:
+    case mmc::kGetEventStatusNotification:
+    case mmc::kReadDiscInformation:
+    case mmc::kReadTrackInformation:
+    case mmc::kModeSense10:
+    case mmc::kReadBufferCapacity:
+    case mmc::kRead12:
+    case mmc::kGetPerformance:
+    case mmc::kReadDvdStructure:
+    case mmc::kReadCdMsf:
+    case mmc::kReadCd:
       return true;
     default:
       return false;

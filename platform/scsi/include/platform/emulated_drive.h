@@ -14,33 +14,13 @@
 #include <vector>
 
 #include "platform/cd_sector.h"
+#include "platform/mmc.h"
 #include "platform/scsi.h"
 
 namespace platform {
 
-// MMC profile numbers of the media the emulator knows.
-enum MmcProfile : std::uint16_t {
-  kProfileNone = 0x00,
-  kProfileCdRom = 0x08,
-  kProfileCdR = 0x09,
-  kProfileCdRw = 0x0A,
-  kProfileDvdRom = 0x10,
-  kProfileDvdR = 0x11,
-  kProfileDvdRam = 0x12,
-  kProfileDvdRwRestricted = 0x13,
-  kProfileDvdRwSequential = 0x14,
-  kProfileDvdRDlSequential = 0x15,
-  kProfileDvdPlusRw = 0x1A,
-  kProfileDvdPlusR = 0x1B,
-  kProfileDvdPlusRwDl = 0x2A,
-  kProfileDvdPlusRDl = 0x2B,
-  kProfileBdRSrm = 0x41,
-  kProfileBdRRrm = 0x42,
-  kProfileBdRe = 0x43,
-  kProfileHdDvdRom = 0x50,
-  kProfileHdDvdR = 0x51,
-  kProfileHdDvdRam = 0x52,
-};
+// The emulator speaks the shared MMC vocabulary (profiles, opcodes, senses).
+using namespace mmc;
 
 struct EmulatedIdentity {
   std::string vendor = "VANTORA ";          // padded or cut to 8 characters
