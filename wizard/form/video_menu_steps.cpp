@@ -64,9 +64,15 @@ QStringList Sizes() {
   return sizes;
 }
 
+// Selects text, adding it first when the list lacks it (a font name that
+// fontconfig substitutes, such as "Arial").
 void SetText(QComboBox* combo, const std::string& text) {
-  const int index = combo->findText(Q(text));
-  if (index >= 0) combo->setCurrentIndex(index);
+  int index = combo->findText(Q(text));
+  if (index < 0) {
+    combo->insertItem(0, Q(text));
+    index = 0;
+  }
+  combo->setCurrentIndex(index);
 }
 
 int CheckValue(const QCheckBox* box) {
