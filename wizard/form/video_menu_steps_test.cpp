@@ -97,7 +97,9 @@ class VideoMenuStepsTest : public ::testing::Test {
     WaitForRows();
   }
   void Screenshot(const std::string& name) {
-    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard";
+    // One folder per platform: "offscreen", and "xcb" for the real window.
+    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
+                         QGuiApplication::platformName().toStdString();
     fs::create_directories(dir);
     QApplication::processEvents();
     EXPECT_TRUE(form->grab().save(QString::fromStdString((dir / (name + ".png")).native()), "PNG"));
@@ -263,8 +265,10 @@ TEST_F(VideoMenuStepsTest, ScreenshotsOfTheVideoListAndTheMenuDesigner) {
   Click("NextButton");
   ASSERT_EQ(c().CurrentStep, 2);
   Screenshot("step2_menu_designer");
-  EXPECT_TRUE(form->MenuPicture().save(QString::fromStdString(
-      (fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" / "menu_page.png").native())));
+  EXPECT_TRUE(form->MenuPicture().save(
+      QString::fromStdString((fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
+                              QGuiApplication::platformName().toStdString() / "menu_page.png")
+                                 .native())));
 }
 
 }  // namespace
