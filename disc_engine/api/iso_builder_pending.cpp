@@ -123,10 +123,6 @@ HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multi
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_ListenDrive(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_StopListenDrive() { return S_OK; }
-
 HResult ISOBuilder::AudioRip_GetNbTracks(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
   return S_OK;
@@ -198,8 +194,6 @@ HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, const std:
 HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirectory*/) { return S_OK; }
 
 HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 
 HResult ISOBuilder::CencelRipCurrentTrack() { return S_OK; }
 
