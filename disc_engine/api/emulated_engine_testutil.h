@@ -12,10 +12,12 @@
 
 #include "api/engine_testutil.h"
 #include "platform/emulated_drive.h"
+#include "platform/scsi_policy.h"
 
 namespace zephrel::testing {
 
-// Hands the engine a drive that the test owns as well.
+// Hands the engine a drive that the test owns as well (behind the transport
+// policy, as every drive the engine opens).
 class SharedDevice : public platform::ScsiDevice {
  public:
   explicit SharedDevice(std::shared_ptr<platform::ScsiDevice> device) : device_(std::move(device)) {}
@@ -53,7 +55,7 @@ class EmulatedEngineTest : public ISOBuilderTest {
     drive_->SetStrict(true);
     source_ = std::make_unique<ScopedDriveSource>([drive = drive_] {
       platform::ScanResult scan;
-      scan.devices.push_back(std::make_unique<SharedDevice>(drive));
+      scan.devices.push_back(platform::WithTransportPolicy(std::make_unique<SharedDevice>(drive)));
       return scan;
     });
     builder_->Burner_Init();

@@ -20,7 +20,8 @@ MediaListener& EngineListener() {
       [] {
         EngineState& engine = EngineState::Instance();
         return engine.flags.busy.load() || engine.threads.JobRunning();
-      });
+      },
+      [] { return EngineState::Instance().Clock(); });
   return *listener;
 }
 

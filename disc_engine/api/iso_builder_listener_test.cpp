@@ -4,8 +4,9 @@
 
 #include "api/emulated_engine_testutil.h"
 #include "api/engine_listener.h"
-#include "drive/poll_clock_testutil.h"
+#include "jobs/job_clock_testutil.h"
 #include "jobs/job_state.h"
+#include "jobs/step_job_clock_testutil.h"
 
 namespace zephrel {
 namespace {
@@ -14,13 +15,9 @@ using namespace std::chrono_literals;
 
 class Listener : public testing::EmulatedEngineTest {
  protected:
-  void SetUp() override {
-    EmulatedEngineTest::SetUp();
-    EngineListener().SetClock(clock_.clock(), 1000ms);
-  }
+  void SetUp() override { EmulatedEngineTest::SetUp(); }
   void TearDown() override {
     EmulatedEngineTest::TearDown();
-    EngineListener().SetClock(PollClock::Real());
     EngineState::Instance().flags.busy.store(false);
   }
   // Lets one interval pass and waits until the listener has polled again.
@@ -34,7 +31,9 @@ class Listener : public testing::EmulatedEngineTest {
     for (const auto& c : drive_->CommandLog()) n += c.cdb[0] == 0x00;
     return n;
   }
-  testing::StepClock clock_;
+  std::shared_ptr<testing::StepJobClock> step_ = std::make_shared<testing::StepJobClock>();
+  testing::StepJobClock& clock_ = *step_;
+  testing::ScopedJobClock scoped_clock_{step_};
 };
 
 TEST_F(Listener, TheFirstPollReportsAndOnlyEachTrayChangeReportsAgain) {

@@ -7,8 +7,9 @@
 
 #include "api/emulated_engine_testutil.h"
 #include "api/engine_listener.h"
-#include "drive/poll_clock_testutil.h"
+#include "jobs/job_clock_testutil.h"
 #include "jobs/job_state.h"
+#include "jobs/step_job_clock_testutil.h"
 
 namespace zephrel {
 namespace {
@@ -26,15 +27,11 @@ bool LiveLoopsBecome(int n) {
 
 class ListenerThreads : public testing::EmulatedEngineTest {
  protected:
-  void SetUp() override {
-    EmulatedEngineTest::SetUp();
-    EngineListener().SetClock(clock_.clock(), 1000ms);
-  }
-  void TearDown() override {
-    EmulatedEngineTest::TearDown();
-    EngineListener().SetClock(PollClock::Real());
-  }
-  testing::StepClock clock_;
+  void SetUp() override { EmulatedEngineTest::SetUp(); }
+  void TearDown() override { EmulatedEngineTest::TearDown(); }
+  std::shared_ptr<testing::StepJobClock> step_ = std::make_shared<testing::StepJobClock>();
+  testing::StepJobClock& clock_ = *step_;
+  testing::ScopedJobClock scoped_clock_{step_};
 };
 
 TEST_F(ListenerThreads, FiftyRestartsLeaveExactlyOneListenerAlive) {

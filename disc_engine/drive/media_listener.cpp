@@ -3,16 +3,17 @@
 #include <utility>
 
 #include "drive/mmc_commands.h"
-#include "platform/scsi_policy.h"
 
 namespace zephrel {
 
-MediaListener::MediaListener(StartThread start, DeviceOf device, Paused paused)
-    : start_(std::move(start)), device_(std::move(device)), paused_(std::move(paused)) {}
+MediaListener::MediaListener(StartThread start, DeviceOf device, Paused paused, ClockSource clock)
+    : start_(std::move(start)),
+      device_(std::move(device)),
+      paused_(std::move(paused)),
+      clock_(std::move(clock)) {}
 
-void MediaListener::SetClock(PollClock clock, std::chrono::milliseconds interval) {
+void MediaListener::SetInterval(std::chrono::milliseconds interval) {
   std::lock_guard lock(mutex_);
-  clock_ = std::move(clock);
   interval_ = interval;
 }
 
@@ -23,7 +24,7 @@ bool MediaListener::Listen(int drive, std::function<void()> raise) {
   current_ = own;
   listened_.store(drive);
   live_.fetch_add(1);  // counted from now, so a thread not yet running counts too
-  const bool started = start_([this, own, drive, raise = std::move(raise), clock = clock_,
+  const bool started = start_([this, own, drive, raise = std::move(raise), clock = clock_(),
                                interval = interval_](std::stop_token thread_stop) mutable {
     // The engine's shutdown stops every thread; Stop and Listen stop this one.
     struct Ended {
@@ -31,7 +32,7 @@ bool MediaListener::Listen(int drive, std::function<void()> raise) {
       ~Ended() { live.fetch_sub(1); }
     } ended{live_};
     std::stop_callback forward(thread_stop, [own]() mutable { own.request_stop(); });
-    Loop(own.get_token(), drive, raise, clock, interval);
+    Loop(own.get_token(), drive, raise, *clock, interval);
   });
   if (!started) live_.fetch_sub(1);
   return started;
@@ -43,8 +44,8 @@ void MediaListener::Stop() {
   current_.request_stop();
 }
 
-void MediaListener::Loop(std::stop_token stop, int drive, const std::function<void()>& raise,
-                         const PollClock& clock, std::chrono::milliseconds interval) {
+void MediaListener::Loop(std::stop_token stop, int drive, const std::function<void()>& raise, JobClock& clock,
+                         std::chrono::milliseconds interval) {
   int last = -1;  // not known yet: the first answer is always reported
   while (!stop.stop_requested()) {
     if (drive >= 0 && !paused_()) {
@@ -57,17 +58,13 @@ void MediaListener::Loop(std::stop_token stop, int drive, const std::function<vo
         raise();
       }
     }
-    if (!clock.sleep(interval, stop)) break;
+    if (!clock.SleepFor(interval, stop)) break;
   }
 }
 
 bool DriveIsReady(platform::ScsiDevice& device) {
   const mmc::Cdb cdb = mmc::TestUnitReady();
-  const platform::ScsiResult result = platform::ExecRetryingUnitAttention(cdb.span(), [&] {
-    return device.exec(cdb.span(), platform::DataDirection::kNone, {},
-                       platform::CommandTimeout(cdb.bytes[0]));
-  });
-  return result.ok();
+  return device.exec(cdb.span(), platform::DataDirection::kNone, {}, {}).ok();
 }
 
 }  // namespace zephrel

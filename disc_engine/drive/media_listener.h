@@ -19,7 +19,7 @@
 #include <mutex>
 #include <stop_token>
 
-#include "drive/poll_clock.h"
+#include "jobs/job_clock.h"
 #include "platform/scsi.h"
 
 namespace zephrel {
@@ -34,7 +34,10 @@ class MediaListener {
   // and reports a change made meanwhile at its first poll afterwards.
   using Paused = std::function<bool()>;
 
-  MediaListener(StartThread start, DeviceOf device, Paused paused);
+  // The clock of the listeners started from now on.
+  using ClockSource = std::function<std::shared_ptr<JobClock>()>;
+
+  MediaListener(StartThread start, DeviceOf device, Paused paused, ClockSource clock);
   MediaListener(const MediaListener&) = delete;
   MediaListener& operator=(const MediaListener&) = delete;
 
@@ -49,26 +52,27 @@ class MediaListener {
   // Listener loops that are running (retired ones included until they end).
   int LiveLoops() const { return live_.load(); }
 
-  // The clock and poll interval of listeners started from now on.
-  void SetClock(PollClock clock, std::chrono::milliseconds interval = std::chrono::milliseconds(1000));
+  // The poll interval of listeners started from now on (1000 ms at first).
+  void SetInterval(std::chrono::milliseconds interval);
 
  private:
-  void Loop(std::stop_token stop, int drive, const std::function<void()>& raise, const PollClock& clock,
+  void Loop(std::stop_token stop, int drive, const std::function<void()>& raise, JobClock& clock,
             std::chrono::milliseconds interval);
 
   StartThread start_;
   DeviceOf device_;
   Paused paused_;
+  ClockSource clock_;
   std::mutex mutex_;
   std::stop_source current_;  // of the listener that runs now
-  PollClock clock_ = PollClock::Real();
   std::chrono::milliseconds interval_{1000};
   std::atomic<int> listened_{-1};
   std::atomic<int> live_{0};
 };
 
-// TEST UNIT READY: true when the drive answers GOOD. A unit attention (the
-// medium was changed) is asked again once, so a new medium reads as ready.
+// TEST UNIT READY: true when the drive answers GOOD. Behind the transport
+// policy a unit attention (the medium was changed) is asked again once, so a
+// new medium reads as ready.
 bool DriveIsReady(platform::ScsiDevice& device);
 
 }  // namespace zephrel
