@@ -13,17 +13,6 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
-                                         std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_GetMediaTypeName(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
                                             std::string& pVal) {
   pVal = {};
@@ -35,56 +24,12 @@ HResult ISOBuilder::Burner_GetMediaType(std::int32_t /*DriveNum*/, std::int32_t&
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_MediaIsRW(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_Eject(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_GetSessionCount(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t /*DriveNum*/, float& pVal) {
   pVal = 0;
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetMediaUsedSpace(std::int32_t /*DriveNum*/, float& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_EraseDisk(std::int32_t DriveNum, std::int32_t /*EraseMode*/) {
-  StartUnavailableJob("Burner_EraseDisk", DriveNum, JobEnd::kEraseComplete, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetStateLastSession(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_CloseSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_CloseLastSession(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = StartUnavailableJob("Burner_CloseLastSession", DriveNum, JobEnd::kEndCloseSession, 0) ? 1 : 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_NewSessionAdressStart(std::int32_t /*DriveIndex*/, std::int32_t& pVal) {
   pVal = 0;
   return S_OK;
 }
@@ -253,13 +198,6 @@ HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string&
                                      std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
                                      std::int32_t /*Simulation*/) {
   StartUnavailableJob("Burner_BurnImage", DriveIndex, JobEnd::kEndBurn, 1);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::isRealBurnerDevice(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
   return S_OK;
 }
 
