@@ -41,6 +41,7 @@ class EmulatedEngineTest : public ISOBuilderTest {
   }
   void TearDown() override {
     ISOBuilderTest::TearDown();
+    raw_.reset();
     drive_.reset();
     std::filesystem::remove_all(root_);
   }
@@ -60,6 +61,12 @@ class EmulatedEngineTest : public ISOBuilderTest {
     });
     builder_->Burner_Init();
   }
+  // The test's own way to the drive, behind the transport policy as the
+  // engine's is (so a unit attention is asked again).
+  platform::ScsiDevice& Raw() {
+    if (!raw_) raw_ = platform::WithTransportPolicy(std::make_unique<SharedDevice>(drive_));
+    return *raw_;
+  }
   void UseMedium(std::uint16_t profile) {
     platform::MediumSpec medium;
     medium.profile = profile;
@@ -69,6 +76,7 @@ class EmulatedEngineTest : public ISOBuilderTest {
   std::filesystem::path root_;
   std::shared_ptr<platform::EmulatedDrive> drive_;
   std::unique_ptr<ScopedDriveSource> source_;
+  std::unique_ptr<platform::ScsiDevice> raw_;
 };
 
 }  // namespace zephrel::testing
