@@ -48,9 +48,9 @@ class EmulatedEngineTest : public ISOBuilderTest {
 
   // Creates the drive with the medium (none when null), makes it the engine's
   // only drive (number 0) and initialises the engine.
-  void UseDrive(const platform::MediumSpec* medium) {
+  void UseDrive(const platform::MediumSpec* medium, const platform::EmulatedIdentity& identity = {}) {
     std::string error;
-    ASSERT_TRUE(platform::EmulatedDrive::Create(root_, {}, medium, &error)) << error;
+    ASSERT_TRUE(platform::EmulatedDrive::Create(root_, identity, medium, &error)) << error;
     drive_ = std::shared_ptr<platform::EmulatedDrive>(platform::EmulatedDrive::Open(root_, &error));
     ASSERT_TRUE(drive_) << error;
     drive_->SetStrict(true);
