@@ -63,9 +63,10 @@ class EmulatedEngineTest : public ISOBuilderTest {
   }
   // The test's own way to the drive, behind the transport policy as the
   // engine's is (so a unit attention is asked again).
-  platform::ScsiDevice& Raw() {
+  platform::ScsiDevice& Raw() { return *raw_shared(); }
+  std::shared_ptr<platform::ScsiDevice> raw_shared() {
     if (!raw_) raw_ = platform::WithTransportPolicy(std::make_unique<SharedDevice>(drive_));
-    return *raw_;
+    return raw_;
   }
   void UseMedium(std::uint16_t profile) {
     platform::MediumSpec medium;
@@ -76,7 +77,7 @@ class EmulatedEngineTest : public ISOBuilderTest {
   std::filesystem::path root_;
   std::shared_ptr<platform::EmulatedDrive> drive_;
   std::unique_ptr<ScopedDriveSource> source_;
-  std::unique_ptr<platform::ScsiDevice> raw_;
+  std::shared_ptr<platform::ScsiDevice> raw_;
 };
 
 }  // namespace zephrel::testing

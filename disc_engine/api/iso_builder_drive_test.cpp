@@ -2,10 +2,11 @@
 // drive must answer what the emulator never does.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <fstream>
 
 #include "api/emulated_engine_testutil.h"
 #include "api/engine_listener.h"
+#include "drive/drive_testutil.h"
 #include "drive/mmc_commands.h"
 #include "jobs/job_state.h"
 #include "platform/byte_order.h"
@@ -16,35 +17,6 @@ namespace {
 
 using platform::DataDirection;
 
-// A drive whose every answer comes from a function of the command block.
-class ScriptedDevice : public platform::ScsiDevice {
- public:
-  using Script = std::function<platform::ScsiResult(std::span<const std::uint8_t>, std::span<std::uint8_t>)>;
-  explicit ScriptedDevice(Script script) : script_(std::move(script)) { identity_.node = "scripted"; }
-  platform::ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection, std::span<std::uint8_t> buffer,
-                            std::chrono::milliseconds) override {
-    return script_(cdb, buffer);
-  }
-  const platform::DeviceIdentity& identity() const override { return identity_; }
-
- private:
-  Script script_;
-  platform::DeviceIdentity identity_;
-};
-
-platform::ScsiResult Good(std::size_t transferred = 0) {
-  platform::ScsiResult r;
-  r.transferred = transferred;
-  return r;
-}
-
-platform::ScsiResult Refused() {
-  platform::ScsiResult r;
-  r.status = 2;
-  r.sense = {0x05, 0x20, 0x00, true};
-  return r;
-}
-
 class DriveMembers : public testing::EmulatedEngineTest {
  protected:
   std::int32_t Member(platform::HResult (ISOBuilder::*member)(std::int32_t, std::int32_t&), int drive = 0) {
@@ -52,13 +24,16 @@ class DriveMembers : public testing::EmulatedEngineTest {
     (builder_.get()->*member)(drive, value);
     return value;
   }
-  void UseScripted(ScriptedDevice::Script script) {
-    source_ = std::make_unique<testing::ScopedDriveSource>([script] {
+  // Makes a scripted drive the engine's only drive.
+  std::shared_ptr<testing::ScriptedDevice> UseScripted() {
+    auto scripted = std::make_shared<testing::ScriptedDevice>();
+    source_ = std::make_unique<testing::ScopedDriveSource>([scripted] {
       platform::ScanResult scan;
-      scan.devices.push_back(std::make_unique<ScriptedDevice>(script));
+      scan.devices.push_back(std::make_unique<testing::SharedDevice>(scripted));
       return scan;
     });
     builder_->Burner_Init();
+    return scripted;
   }
   platform::ScsiResult TestUnitReady() {
     const mmc::Cdb cdb = mmc::TestUnitReady();
@@ -83,38 +58,20 @@ TEST_F(DriveMembers, AnEmulatedWriterIsARealBurnerAndAReaderOfDiscsOnlyIsNot) {
 }
 
 TEST_F(DriveMembers, ADriveThatRejectsTheProfileQuestionCountsAsABurner) {
-  UseScripted([](std::span<const std::uint8_t> cdb, std::span<std::uint8_t>) {
-    return cdb[0] == mmc::kGetConfiguration ? Refused() : Good();
-  });
+  UseScripted();  // every command is refused with 05/20/00
   EXPECT_EQ(Member(&ISOBuilder::isRealBurnerDevice), 1);
 }
 
-TEST_F(DriveMembers, TheProfileListIsWalkedOnlyAsFarAsTheDriveDeclaresIt) {
-  // A DVD-ROM profile declared, and a CD-R profile number left in the bytes
-  // after the declared list: not a writer.
-  UseScripted([](std::span<const std::uint8_t> cdb, std::span<std::uint8_t> buffer) {
-    if (cdb[0] != mmc::kGetConfiguration) return Good();
-    std::fill(buffer.begin(), buffer.end(), 0);
-    platform::PutBe32(&buffer[0], 12);
-    buffer[11] = 4;  // one profile descriptor
-    platform::PutBe16(&buffer[12], mmc::kProfileDvdRom);
-    platform::PutBe16(&buffer[16], mmc::kProfileCdR);
-    return Good(buffer.size());
-  });
-  EXPECT_EQ(Member(&ISOBuilder::isRealBurnerDevice), 0);
-}
-
 TEST_F(DriveMembers, ADriveThatAcceptsEverySpeedButReportsOneSpeedHasOneSpeed) {
-  int requests = 0;
-  UseScripted([&requests](std::span<const std::uint8_t> cdb, std::span<std::uint8_t> buffer) {
-    if (cdb[0] == mmc::kSetCdSpeed) ++requests;
-    if (cdb[0] != mmc::kModeSense10 || (cdb[2] & 0x3F) != mmc::kPageCapabilities) return Good();
-    std::fill(buffer.begin(), buffer.end(), 0);
-    platform::PutBe16(&buffer[8 + 28], 7056);
-    return Good(buffer.size());
-  });
+  auto scripted = UseScripted();
+  scripted->Always(mmc::kSetCdSpeed, testing::ScriptedDevice::Reply({}));
+  std::vector<std::uint8_t> page(8 + 32, 0);
+  page[8] = mmc::kPageCapabilities;
+  page[9] = 30;
+  platform::PutBe16(&page[8 + 28], 7056);
+  scripted->Always(mmc::kModeSense10, testing::ScriptedDevice::Reply(page));
   EXPECT_EQ(Member(&ISOBuilder::Burner_SpeedWriteCount), 1);
-  EXPECT_GT(requests, 1);
+  EXPECT_EQ(scripted->CountOf(mmc::kSetCdSpeed), 52u) << "CD steps from 52x down to 1x without a medium";
 }
 
 TEST_F(DriveMembers, TheSpeedProbeListsEachSpeedOnceFastestFirst) {
@@ -155,17 +112,51 @@ TEST_F(DriveMembers, EjectAfterEraseReadsBackWhatWasPut) {
 }
 
 TEST_F(DriveMembers, TheProjectedSizeCountsTheListenedDriveOnlyWhileOneIsListened) {
-  UseMedium(platform::kProfileDvdPlusR);
+  // A closed DVD+R holding one MB.
+  const std::filesystem::path content = root_.string() + ".content";
+  {
+    std::ofstream out(content, std::ios::binary);
+    const std::vector<char> data(512 * 2048, 'x');
+    out.write(data.data(), std::streamsize(data.size()));
+  }
+  platform::MediumSpec medium;
+  medium.profile = platform::kProfileDvdPlusR;
+  medium.content = content;
+  UseDrive(&medium);
+  std::filesystem::remove(content);
   builder_->Clear();
   float mb = -1;
+  builder_->GetProjectedImageSize(mb);
+  EXPECT_FLOAT_EQ(mb, 0.0f) << "no drive listened to";
   builder_->Burner_ListenDrive(0);
   builder_->GetProjectedImageSize(mb);
-  float used = -1;
-  builder_->Burner_GetMediaUsedSpace(0, used);
-  EXPECT_FLOAT_EQ(mb, used > 0 ? used : 0.0f);
+  EXPECT_FLOAT_EQ(mb, 1.0f);
   builder_->Burner_StopListenDrive();
   builder_->GetProjectedImageSize(mb);
   EXPECT_FLOAT_EQ(mb, 0.0f);
+}
+
+TEST_F(DriveMembers, WriteSpeedsAreGivenInTheMediumsOwnSpeedFactors) {
+  UseMedium(platform::kProfileDvdPlusR);
+  ASSERT_EQ(Member(&ISOBuilder::Burner_SpeedWriteCount), 3);
+  std::vector<std::int32_t> factors;
+  for (int i = 0; i < 3; ++i) {
+    std::int32_t factor = 0;
+    builder_->Burner_GetSpeedWrite(0, i, factor);
+    factors.push_back(factor);
+  }
+  EXPECT_EQ(factors, (std::vector<std::int32_t>{8, 4, 2}));
+  std::int32_t outside = -1;
+  builder_->Burner_GetSpeedWrite(0, 3, outside);
+  EXPECT_EQ(outside, 0);
+}
+
+TEST_F(DriveMembers, CdWriteSpeedsAreGivenInCdFactors) {
+  UseMedium(platform::kProfileCdR);
+  ASSERT_EQ(Member(&ISOBuilder::Burner_SpeedWriteCount), 3);
+  std::int32_t fastest = 0;
+  builder_->Burner_GetSpeedWrite(0, 0, fastest);
+  EXPECT_EQ(fastest, 40);
 }
 
 }  // namespace

@@ -13,27 +13,6 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-HResult ISOBuilder::Burner_GetMediaTypeName(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
-                                            std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaType(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t /*DriveNum*/, float& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUsedSpace(std::int32_t /*DriveNum*/, float& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t /*DataMode*/,
                                     std::int32_t /*BurnMode*/, std::int32_t /*Multisession*/,
                                     std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/,
@@ -184,12 +163,6 @@ HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string
   return S_OK;
 }
 
-HResult ISOBuilder::GetSessionDataMode(std::int32_t /*DriveIndex*/, std::int32_t /*SessionNumber*/,
-                                       std::int16_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::CDDB_Localread(const std::string& /*PathFile*/) { return S_OK; }
 
 HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& /*PathFile*/) { return S_OK; }
@@ -198,12 +171,6 @@ HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string&
                                      std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
                                      std::int32_t /*Simulation*/) {
   StartUnavailableJob("Burner_BurnImage", DriveIndex, JobEnd::kEndBurn, 1);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUID(std::int32_t /*DriveNum*/, std::string& pVal, std::string& pVal2) {
-  pVal = {};
-  pVal2 = {};
   return S_OK;
 }
 

@@ -1,26 +1,22 @@
 #include "burn/readiness_wait.h"
 
-#include "drive/drive_commands.h"
-
 namespace zephrel {
 
-Readiness WaitUntilReady(platform::ScsiDevice& device, Job& job, JobClock::Duration cap) {
+Readiness WaitUntilReady(MmcDrive& drive, Job& job, JobClock::Duration cap) {
   platform::ScsiResult last;
-  bool answered = false;
   bool gone = false;
-  const bool ended = job.PollUntil(cap, kReadyPoll, [&] {
+  const bool answered = job.PollUntil(cap, kReadyPoll, [&] {
     // Any good answer will do: the drive is taking commands again.
-    ReadDiscInformation(device, &last);
-    answered = last.ok();
-    gone = !answered && MediumAbsent(last);
-    return answered || gone;
+    drive.Query(mmc::ReadDiscInformation(34), 34, &last);
+    gone = !last.ok() && last.sense.valid && last.sense.asc == platform::mmc::kAscMediumNotPresent;
+    return last.ok() || gone;
   });
   Readiness readiness;
-  if (answered) return readiness;
+  if (answered && !gone) return readiness;
   if (gone) {
     readiness.outcome = Readiness::kNoMedium;
     readiness.text = FailureText(last);
-  } else if (!ended && job.stop_token().stop_requested()) {
+  } else if (job.stop_token().stop_requested()) {
     readiness.outcome = Readiness::kStopped;
     readiness.text = "The disc engine is shutting down";
   } else {

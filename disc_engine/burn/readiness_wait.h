@@ -8,8 +8,8 @@
 #include <chrono>
 #include <string>
 
+#include "drive/mmc_drive.h"
 #include "jobs/job_runner.h"
-#include "platform/scsi.h"
 
 namespace zephrel {
 
@@ -26,6 +26,6 @@ struct Readiness {
 };
 
 // Asks the drive until it answers, for at most cap, on the job's clock.
-Readiness WaitUntilReady(platform::ScsiDevice& device, Job& job, JobClock::Duration cap);
+Readiness WaitUntilReady(MmcDrive& drive, Job& job, JobClock::Duration cap);
 
 }  // namespace zephrel

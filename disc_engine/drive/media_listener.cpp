@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "drive/mmc_commands.h"
+#include "drive/mmc_drive.h"
 
 namespace zephrel {
 
@@ -50,7 +50,9 @@ void MediaListener::Loop(std::stop_token stop, int drive, const std::function<vo
   while (!stop.stop_requested()) {
     if (drive >= 0 && !paused_()) {
       const std::shared_ptr<platform::ScsiDevice> device = device_(drive);
-      const int ready = device && DriveIsReady(*device) ? 1 : 0;
+      // Behind the transport policy a unit attention (a new medium) is asked
+      // again, so a medium just put in reads as ready.
+      const int ready = device && MmcDrive(device).MmcTestUnitReady() == 1 ? 1 : 0;
       // A job that started during the poll owns the drive now: its change is
       // reported after it.
       if (ready != last && !stop.stop_requested() && !paused_()) {
@@ -60,11 +62,6 @@ void MediaListener::Loop(std::stop_token stop, int drive, const std::function<vo
     }
     if (!clock.SleepFor(interval, stop)) break;
   }
-}
-
-bool DriveIsReady(platform::ScsiDevice& device) {
-  const mmc::Cdb cdb = mmc::TestUnitReady();
-  return device.exec(cdb.span(), platform::DataDirection::kNone, {}, {}).ok();
 }
 
 }  // namespace zephrel

@@ -70,9 +70,4 @@ class MediaListener {
   std::atomic<int> live_{0};
 };
 
-// TEST UNIT READY: true when the drive answers GOOD. Behind the transport
-// policy a unit attention (the medium was changed) is asked again once, so a
-// new medium reads as ready.
-bool DriveIsReady(platform::ScsiDevice& device);
-
 }  // namespace zephrel
