@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "drive/drive_list.h"
 #include "drive/mmc_commands.h"
 #include "jobs/job_runner.h"

@@ -2,7 +2,7 @@
 // medium in a drive, write speeds and tray actions.
 #include <memory>
 
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "burn/erase_jobs.h"
 #include "drive/media.h"
 #include "drive/mmc_drive.h"
@@ -16,14 +16,10 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-namespace {
-
 MmcDrive DriveFor(std::int32_t drive) {
   DriveList& drives = EngineState::Instance().drives;
   return MmcDrive(drives.Device(drive), &drives, drive);
 }
-
-}  // namespace
 
 MediaListener& EngineListener() {
   static MediaListener* listener = new MediaListener(  // lives to process exit, as the threads it runs on

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "api/emulated_engine_testutil.h"
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "drive/drive_testutil.h"
 #include "drive/mmc_commands.h"
 #include "jobs/job_state.h"

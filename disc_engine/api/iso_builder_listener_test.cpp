@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "api/emulated_engine_testutil.h"
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "jobs/job_clock_testutil.h"
 #include "jobs/job_state.h"
 #include "jobs/step_job_clock_testutil.h"

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "api/emulated_engine_testutil.h"
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "jobs/job_clock_testutil.h"
 #include "jobs/job_state.h"
 #include "jobs/step_job_clock_testutil.h"
@@ -84,38 +84,10 @@ TEST_F(ListenerThreads, ShutdownWithAListenerBlockedInASlowHandlerDoesNotDeadloc
   EXPECT_EQ(EngineListener().LiveLoops(), 0);
 }
 
-// Like a UI thread's dispatcher: the raising thread waits until that thread
-// runs the delivery, which this one never does, or until it is aborted.
-class StalledDispatcher : public platform::EventDispatcher {
- public:
-  void Dispatch(platform::DispId, platform::Delivery, std::function<void()>) override {
-    std::unique_lock lock(mutex_);
-    ++waiting_;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return aborted_; });
-    --waiting_;
-  }
-  void Abort() {
-    std::lock_guard lock(mutex_);
-    aborted_ = true;
-    changed_.notify_all();
-  }
-  void WaitForAWaitingWorker() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return waiting_ > 0; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int waiting_ = 0;
-  bool aborted_ = false;
-};
-
 TEST_F(ListenerThreads, StoppingNeverWaitsForAListenerInsideAUiEvent) {
   UseMedium(platform::kProfileDvdPlusR);
   auto sink = Advised();
-  auto dispatcher = std::make_shared<StalledDispatcher>();
+  auto dispatcher = std::make_shared<testing::StalledDispatcher>();
   builder_->SetEventDispatcher(dispatcher, [dispatcher] { dispatcher->Abort(); });
   builder_->Burner_ListenDrive(0);
   dispatcher->WaitForAWaitingWorker();  // the listener waits for "the UI thread": this one

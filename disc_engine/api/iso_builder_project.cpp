@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "api/engine_listener.h"
+#include "api/engine_drives.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 
