@@ -143,43 +143,6 @@ HResult ISOBuilder::AudioRip_GetTotalDuration(std::int32_t /*DriveNum*/, std::in
   return S_OK;
 }
 
-// The lookup itself is not available: the request ends at once, on a thread
-// of its own as a lookup would, with the value every lookup ends with.
-HResult ISOBuilder::RequestCDDB(const std::string& /*RepDest*/) {
-  StartBackgroundEnd([](ISOBuilderEvents& events) { events.CDDBOnEndRequest(1); });
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetAlbum(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetArtist(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetYear(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDb_GetGenre(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetTrackTitle(std::int32_t /*index*/, std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetNbTrack(std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
   StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
@@ -203,28 +166,10 @@ HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 
 HResult ISOBuilder::CencelRipCurrentTrack() { return S_OK; }
 
-HResult ISOBuilder::CDDB_SetTrackTitle(std::int32_t /*index*/, const std::string& /*TrackTitle*/) {
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_SetArtist(const std::string& /*Artist*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_SetAlbum(const std::string& /*Album*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_CreateAudioImage(const std::string& /*ImageFile*/, std::int32_t /*Mode*/) {
   StartUnavailableJob("Burner_CreateAudioImage", kNoDrive, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::GetCDDBGenre(std::int32_t /*index*/, std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::GetCDDBNbGenre(std::int32_t& pVal) {
-  pVal = 0;
   return S_OK;
 }
 
@@ -233,10 +178,6 @@ HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::st
   StartUnavailableJob("AudioRip_RipDiscAsImage", DriveNum, JobEnd::kEndRip, 0);
   return S_OK;
 }
-
-HResult ISOBuilder::CDDB_SetYear(const std::string& /*MyYEAR*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_SetGenre(const std::string& /*myGenre*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/) {
@@ -249,10 +190,6 @@ HResult ISOBuilder::GetSessionDataMode(std::int32_t /*DriveIndex*/, std::int32_t
   pVal = 0;
   return S_OK;
 }
-
-HResult ISOBuilder::CDDB_Localread(const std::string& /*PathFile*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& /*PathFile*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
