@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -9,6 +10,7 @@
 #include "audio/disc_information.h"
 #include "platform/fileio.h"
 #include "platform/ini.h"
+#include "testing/loopback_http_server.h"
 #include "zephrel/iso_builder.h"
 
 namespace zephrel {
@@ -34,26 +36,28 @@ class CddbMembersTest : public ISOBuilderTest {
       s = DiscState{};
       s.ReplaceToc(toc);
     });
-    SetCddbFetch([this](const std::string& url, std::stop_token) -> std::optional<std::string> {
-      std::lock_guard lock(mutex_);
-      urls_.push_back(url);
-      const std::size_t from = url.find("?cmd=") + 5;
-      const auto it = answers_.find(url.substr(from, url.find('&') - from));
-      if (it == answers_.end()) return std::nullopt;
-      return it->second;
-    });
+    setenv("ZEPHREL_CDDB_URL", server_.Url("/~cddb/cddb.cgi").c_str(), 1);
   }
   void TearDown() override {
     ISOBuilderTest::TearDown();
     SetCddbFetch({});
+    unsetenv("ZEPHREL_CDDB_URL");
   }
   void Answer(const std::string& cmd, const std::string& body) {
     std::lock_guard lock(mutex_);
     answers_[cmd] = body;
   }
-  std::size_t Requests() {
+  std::size_t Requests() { return server_.RequestCount(); }
+  // The server's answer to a request: by its command, 404 for any other.
+  test_support::HttpReply Serve(const test_support::HttpRequest& request) {
+    const std::string& target = request.target;
+    const std::size_t from = target.find("?cmd=");
     std::lock_guard lock(mutex_);
-    return urls_.size();
+    const auto it = from == std::string::npos
+                        ? answers_.end()
+                        : answers_.find(target.substr(from + 5, target.find('&') - from - 5));
+    if (it == answers_.end()) return test_support::HttpReply::Text("not here", 404, "Not Found");
+    return test_support::HttpReply::Text(it->second);
   }
   std::string Member(platform::HResult (ISOBuilder::*get)(std::string&)) {
     std::string value;
@@ -65,7 +69,7 @@ class CddbMembersTest : public ISOBuilderTest {
   fs::path base_;
   std::mutex mutex_;
   std::map<std::string, std::string> answers_;
-  std::vector<std::string> urls_;
+  test_support::LoopbackHttpServer server_{[this](const test_support::HttpRequest& r) { return Serve(r); }};
 };
 
 TEST_F(CddbMembersTest, AnExactMatchFillsEveryFieldAndStoresTheAnswer) {
@@ -88,6 +92,64 @@ TEST_F(CddbMembersTest, AnExactMatchFillsEveryFieldAndStoresTheAnswer) {
   EXPECT_TRUE(fs::is_directory(base_ / "My Music"));
   EXPECT_EQ(platform::ReadIni(base_ / "CDDB" / "CDDB.ini", "CDDBID", "0c016602", ""),
             "\\CDDB\\rock\\0c016602.txt");
+  const std::vector<test_support::HttpRequest> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target,
+            "/~cddb/"
+            "cddb.cgi?cmd=cddb+query+0c016602+2+150+14250+360&hello=anonymous+localhost+Zephrel+1.0&proto=5");
+  EXPECT_EQ(requests[1].target,
+            "/~cddb/cddb.cgi?cmd=cddb+read+rock+0c016602&hello=anonymous+localhost+Zephrel+1.0&proto=5");
+}
+
+TEST_F(CddbMembersTest, SeveralMatchesAreShownInTheChooserAndTheChosenDiscIsRead) {
+  struct Chooser : CddbAlbumChooser {
+    std::vector<std::string> rows;
+    std::optional<std::size_t> ChooseAlbum(const CddbAlbumChoice& choice) override {
+      rows = choice.rows;
+      return 2;
+    }
+  };
+  auto chooser = std::make_shared<Chooser>();
+  SetCddbAlbumChooser(chooser);
+  Answer(kQueryCmd,
+         "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0c016602 A / One\r\n"
+         "misc 0c016603 B / Two\r\njazz 0c016604 C / Three\r\n.\r\n");
+  Answer("cddb+read+jazz+0c016604", "210 jazz 0c016604\r\nDTITLE=C / Three\r\n.\r\n");
+  auto sink = Advised();
+  builder_->RequestCDDB(base_.native());
+  ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
+  SetCddbAlbumChooser(nullptr);
+  EXPECT_EQ(chooser->rows,
+            (std::vector<std::string>{"rock : A / One", "misc : B / Two", "jazz : C / Three"}));
+  EXPECT_EQ(Member(&ISOBuilder::CDDB_GetAlbum), "Three");
+  EXPECT_TRUE(fs::is_regular_file(base_ / "CDDB" / "jazz" / "0c016604.txt"));
+}
+
+TEST_F(CddbMembersTest, UnsafeServerWordsWriteNothingOutsideTheStore) {
+  Answer(kQueryCmd, "200 .. 0c016602 Evil\r\n");
+  Answer("cddb+read+..+0c016602", "210 .. 0c016602\r\nDTITLE=Evil / Evil\r\n.\r\n");
+  auto sink = Advised();
+  builder_->RequestCDDB(base_.native());
+  ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
+  Answer(kQueryCmd, "211 list\r\nrock ../../../x Evil\r\nrock 0c01/602 Evil\r\n.\r\n");
+  builder_->RequestCDDB(base_.native());
+  ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest, 2));
+  EXPECT_EQ(Requests(), 2u);  // no read was asked for
+  EXPECT_EQ(Member(&ISOBuilder::CDDB_GetArtist), "Unknown");
+  EXPECT_FALSE(fs::exists(base_ / "CDDB" / "CDDB.ini"));
+  for (const auto& entry : fs::recursive_directory_iterator(temp_->path())) {
+    EXPECT_FALSE(entry.is_regular_file()) << entry.path().native();
+  }
+}
+
+TEST_F(CddbMembersTest, WithTheServerGoneTheRequestStillEnds) {
+  test_support::ClosedLoopbackPort closed;
+  setenv("ZEPHREL_CDDB_URL", closed.Url("/~cddb/cddb.cgi").c_str(), 1);
+  auto sink = Advised();
+  builder_->RequestCDDB(base_.native());
+  ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
+  EXPECT_EQ(Member(&ISOBuilder::CDDB_GetAlbum), "Unknown");
 }
 
 TEST_F(CddbMembersTest, NoMatchKeepsThePresets) {

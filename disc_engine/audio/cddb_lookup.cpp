@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/http.h"
+
 namespace zephrel {
 
 namespace {
@@ -15,23 +17,6 @@ std::mutex g_chooser_mutex;
 std::shared_ptr<CddbAlbumChooser> g_chooser;
 std::mutex g_fetch_mutex;
 CddbFetch g_fetch;
-
-std::string Escape(std::string_view word) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : word) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
-        b == '_' || b == '~') {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0x0F];
-    }
-  }
-  return out;
-}
 
 // Reads the offer from the server and keeps it; nullopt when the read fails or
 // its answer is no disc file.
@@ -82,7 +67,7 @@ std::string CddbRequestUrl(const std::string& server, const std::vector<std::str
   std::string url = server + "?cmd=";
   for (std::size_t i = 0; i < command.size(); ++i) {
     if (i > 0) url += '+';
-    url += Escape(command[i]);
+    url += platform::UrlEncode(command[i]);
   }
   url += "&hello=";
   url += kHello;
