@@ -27,6 +27,19 @@ void ForEachLine(std::string_view bytes, F&& line) {
   }
 }
 
+// The lines after an answer's status line, up to the terminating ".".
+template <class F>
+void ForEachBodyLine(std::string_view bytes, F&& line) {
+  bool status_line = true;
+  ForEachLine(bytes, [&](std::string_view text) {
+    if (status_line) {
+      status_line = false;
+      return true;
+    }
+    return text != "." && line(text);
+  });
+}
+
 std::string_view FirstLine(std::string_view bytes) {
   std::string_view first;
   ForEachLine(bytes, [&](std::string_view text) {
@@ -90,13 +103,7 @@ CddbQueryReply ParseCddbQueryReply(std::string_view answer) {
     }
   } else if (code == "210" || code == "211") {
     reply.status = CddbQueryStatus::kSeveral;
-    bool header = true;
-    ForEachLine(bytes, [&](std::string_view text) {
-      if (header) {
-        header = false;
-        return true;
-      }
-      if (text == ".") return false;
+    ForEachBodyLine(bytes, [&](std::string_view text) {
       if (std::optional<CddbMatch> match = ReadMatch(text)) {
         reply.matches.push_back(std::move(*match));
       }
@@ -120,13 +127,7 @@ std::optional<CddbDiscFile> ParseCddbDiscFile(std::string_view answer) {
     constexpr std::size_t kRawCap = kCddbFieldChars * 4 + 4;
     if (to.size() < kRawCap) to += platform::CutUtf8(more, kRawCap - to.size());
   };
-  bool header = true;
-  ForEachLine(bytes, [&](std::string_view text) {
-    if (header) {
-      header = false;
-      return true;
-    }
-    if (text == ".") return false;
+  ForEachBodyLine(bytes, [&](std::string_view text) {
     const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos || text.front() == '#') return true;
     const std::string_view key = text.substr(0, eq);
