@@ -1,4 +1,5 @@
 #include "vantora/wizard_controller.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <system_error>
@@ -217,7 +218,7 @@ void WizardController::NextButton_Click() {
         TempFolder = screen_.temp_path;
       } else {
         TempFolder = parts_.program_folder / "projects";
-        screen_.temp_path = TempFolder.string();
+        screen_.temp_path = platform::PathToUtf8(TempFolder);
         fs::create_directories(TempFolder, ec);  // a failure shows later, at the first write
       }
       DeleteConvertedFiles();
@@ -459,9 +460,8 @@ void WizardController::Combo2_Click(bool classical) {
 }
 
 void WizardController::AddVideo(const fs::path& source) {
-  screen_.rows.push_back(VideoRow{std::to_string(screen_.rows.size() + 1) + " - " +
-                                      source.filename().string(),
-                                  source, {}});
+  screen_.rows.push_back(VideoRow{
+      std::to_string(screen_.rows.size() + 1) + " - " + platform::PathToUtf8(source.filename()), source, {}});
   UpdateEstimatedSize();
   view_.Refresh();
 }

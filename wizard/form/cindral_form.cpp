@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"
@@ -369,7 +370,7 @@ void CindralForm::Refresh() {
 
   list_view_chapters_->clear();
   for (const VideoRow& row : s.rows)
-    new QTreeWidgetItem(list_view_chapters_, {Q(row.text), Q(row.source.string())});
+    new QTreeWidgetItem(list_view_chapters_, {Q(row.text), Q(platform::PathToUtf8(row.source))});
 
   list1_->clear();
   for (const std::string& title : s.menu_titles) list1_->addItem(Q(title));
@@ -406,7 +407,7 @@ bool CindralForm::SaveMenuPicture(const std::filesystem::path& bitmap) {
   QPainter painter(&image);
   pic_grand_->render(&painter);
   painter.end();
-  return image.save(QString::fromStdString(bitmap.string()), "BMP");
+  return image.save(QString::fromStdString(platform::PathToUtf8(bitmap)), "BMP");
 }
 
 void CindralForm::EndProgram() {
