@@ -50,8 +50,9 @@ void LookupThread(const std::shared_ptr<ISOBuilderEvents>& events, const std::fi
   LookupGuard guard;
   try {
     CddbLookupRequest request;
+    const CdToc toc = TocOfRecords(TrackList::Process().Records());
     DiscInformation::Process().Locked([&](DiscState& s) {
-      s.Identify();
+      s.Identify(toc);
       request.disc_key = s.identifier;
       request.query = s.query;
     });
@@ -61,9 +62,7 @@ void LookupThread(const std::shared_ptr<ISOBuilderEvents>& events, const std::fi
     request.store = &store;
     request.fetch = CurrentCddbFetch();
     request.chooser = CurrentCddbAlbumChooser();
-    if (std::optional<CddbDiscFile> disc = LookUpCddb(request, stop)) {
-      DiscInformation::Process().Locked([&](DiscState& s) { s.Apply(*disc); });
-    }
+    if (std::optional<CddbDiscFile> disc = LookUpCddb(request, stop)) ApplyDiscFile(*disc);
   } catch (...) {
     // The presets stay; the request still ends below.
   }
@@ -89,12 +88,12 @@ HResult ISOBuilder::RequestCDDB(const std::string& RepDest) {
 }
 
 HResult ISOBuilder::CDDB_Localread(const std::string& PathFile) {
-  std::string key;
-  const bool has_tracks = DiscInformation::Process().Locked([&](DiscState& s) {
-    s.Identify();
-    key = s.identifier;
-    return !s.toc.tracks.empty();
+  const CdToc toc = TocOfRecords(TrackList::Process().Records());
+  const std::string key = DiscInformation::Process().Locked([&](DiscState& s) {
+    s.Identify(toc);
+    return s.identifier;
   });
+  const bool has_tracks = !toc.tracks.empty();
   const CddbStore store{std::filesystem::path(PathFile)};
   std::optional<CddbDiscFile> disc;
   if (has_tracks) {
@@ -107,7 +106,7 @@ HResult ISOBuilder::CDDB_Localread(const std::string& PathFile) {
   }
   // Not in the store, or its file cannot be read: ask the server.
   if (!disc) return RequestCDDB(PathFile);
-  DiscInformation::Process().Locked([&](DiscState& s) { s.Apply(*disc); });
+  ApplyDiscFile(*disc);
   events_->CDDBOnEndRequest(1);
   return S_OK;
 }
@@ -115,11 +114,11 @@ HResult ISOBuilder::CDDB_Localread(const std::string& PathFile) {
 HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& PathFile) {
   const DiscState state = DiscInformation::Process().Snapshot();
   if (state.identifier.empty()) return S_OK;
-  const ManualDiscInfo info{state.identifier, state.artist, state.album,
-                            state.year,       state.genre,  state.titles};
+  ManualDiscInfo info{state.identifier, state.artist, state.album, state.year, state.genre, {}};
+  for (const TrackRecord& record : TrackList::Process().Records()) info.titles.push_back(record.title);
+  // A file that cannot be written is not reported, as the member promises.
   platform::FileError error;
-  CddbStore(std::filesystem::path(PathFile))
-      .SaveManual(info, &error);  // not reported, as the member promises
+  CddbStore(std::filesystem::path(PathFile)).SaveManual(info, &error);
   return S_OK;
 }
 
@@ -164,20 +163,18 @@ HResult ISOBuilder::CDDB_SetGenre(const std::string& myGenre) {
 }
 
 HResult ISOBuilder::CDDB_GetTrackTitle(std::int32_t index, std::string& pVal) {
-  pVal = DiscInformation::Process().Locked([index](DiscState& s) { return s.Title(index); });
+  pVal = TrackList::Process().GetTrackTitle(index);
   return S_OK;
 }
 
 // Counted from 1, unlike the getter.
 HResult ISOBuilder::CDDB_SetTrackTitle(std::int32_t index, const std::string& TrackTitle) {
-  DiscInformation::Process().Locked(
-      [&](DiscState& s) { s.SetTitle(static_cast<std::int64_t>(index) - 1, TrackTitle); });
+  TrackList::Process().SetTrackTitle(index - 1, TrackTitle.c_str());
   return S_OK;
 }
 
 HResult ISOBuilder::CDDB_GetNbTrack(std::int32_t& pVal) {
-  pVal = DiscInformation::Process().Locked(
-      [](DiscState& s) { return static_cast<std::int32_t>(s.toc.tracks.size()); });
+  pVal = TrackList::Process().Count();
   return S_OK;
 }
 

@@ -8,6 +8,7 @@
 #include "api/engine_testutil.h"
 #include "audio/cddb_lookup.h"
 #include "audio/disc_information.h"
+#include "audio/disc_testutil.h"
 #include "platform/fileio.h"
 #include "platform/ini.h"
 #include "testing/loopback_http_server.h"
@@ -29,13 +30,8 @@ class CddbMembersTest : public ISOBuilderTest {
     ASSERT_TRUE(temp_);
     base_ = temp_->path() / "CD \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5";
     fs::create_directory(base_);
-    CdToc toc;
-    toc.tracks = {{1, 150, 0, 0}, {2, 14250, 0, 0}};
-    toc.lead_out = 27000;
-    DiscInformation::Process().Locked([&](DiscState& s) {
-      s = DiscState{};
-      s.ReplaceToc(toc);
-    });
+    testing::SetTrackList(testing::TwoTrackToc());
+    DiscInformation::Process().Locked([&](DiscState& s) { s = DiscState{}; });
     setenv("ZEPHREL_CDDB_URL", server_.Url("/~cddb/cddb.cgi").c_str(), 1);
   }
   void TearDown() override {
@@ -171,7 +167,8 @@ TEST_F(CddbMembersTest, AManualSaveIsFoundAgainWithoutARequest) {
   builder_->CDDB_SetGenre("Jazz");
   builder_->CDDB_SetTrackTitle(1, "Un");
   builder_->CDDB_SetTrackTitle(2, "Deux");
-  DiscInformation::Process().Locked([](DiscState& s) { s.Identify(); });
+  const CdToc toc = testing::TwoTrackToc();
+  DiscInformation::Process().Locked([&](DiscState& s) { s.Identify(toc); });
   builder_->CDDB_ManualSaveInfos(base_.native());
   const fs::path file = base_ / "CDDB" / "Custom" / "0c016602.txt";
   ASSERT_TRUE(fs::is_regular_file(file));

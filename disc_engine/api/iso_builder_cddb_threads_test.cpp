@@ -6,6 +6,7 @@
 #include "api/engine_testutil.h"
 #include "audio/cddb_lookup.h"
 #include "audio/disc_information.h"
+#include "audio/disc_testutil.h"
 #include "platform/fileio.h"
 #include "zephrel/iso_builder.h"
 
@@ -18,10 +19,7 @@ TEST_F(ISOBuilderTest, MembersReadAndEditTheDiscInformationWhileLookupsWriteIt) 
   platform::FileError error;
   auto temp = platform::TemporaryFolder::Create("cddb-threads", &error);
   ASSERT_TRUE(temp);
-  CdToc toc;
-  toc.tracks = {{1, 150, 0, 0}, {2, 14250, 0, 0}};
-  toc.lead_out = 27000;
-  DiscInformation::Process().Locked([&](DiscState& s) { s.ReplaceToc(toc); });
+  testing::SetTrackList(testing::TwoTrackToc());
   SetCddbFetch([](const std::string& url, std::stop_token) -> std::optional<std::string> {
     if (url.find("cmd=cddb+query") != std::string::npos) return "200 rock 0c016602 A / B\r\n";
     return "210 rock 0c016602\r\nDTITLE=Artist / Album\r\nDYEAR=1999\r\nTTITLE0=One\r\nTTITLE1=Two\r\n.\r\n";

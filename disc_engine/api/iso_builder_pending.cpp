@@ -107,34 +107,9 @@ HResult ISOBuilder::Burner_ListenDrive(std::int32_t /*DriveNum*/) { return S_OK;
 
 HResult ISOBuilder::Burner_StopListenDrive() { return S_OK; }
 
-HResult ISOBuilder::AudioRip_GetNbTracks(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_GetTrackDuration(std::int32_t /*DriveNum*/, std::int32_t /*TrackNumber*/,
-                                              std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_GetTotalDuration(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
   StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, const std::int32_t& /*newVal*/) {
   return S_OK;
 }
 
@@ -143,8 +118,6 @@ HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirect
 HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
-
-HResult ISOBuilder::CencelRipCurrentTrack() { return S_OK; }
 
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
 

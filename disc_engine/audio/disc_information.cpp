@@ -1,22 +1,8 @@
 #include "audio/disc_information.h"
 
-#include <cstdio>
-
 #include "audio/cddb_disc_id.h"
-#include "platform/text.h"
 
 namespace zephrel {
-
-void DiscState::ReplaceToc(CdToc new_toc) {
-  toc = std::move(new_toc);
-  titles.clear();
-  for (std::size_t i = 0; i < toc.tracks.size(); ++i) {
-    char title[16];
-    std::snprintf(title, sizeof title, "Track %.2d", static_cast<int>(i + 1));
-    titles.emplace_back(title);
-  }
-  selected.assign(toc.tracks.size(), 0);
-}
 
 void DiscState::SetPresets() {
   album = "Unknown";
@@ -25,7 +11,7 @@ void DiscState::SetPresets() {
   genre = "Rock";
 }
 
-void DiscState::Identify() {
+void DiscState::Identify(const CdToc& toc) {
   if (toc.tracks.empty()) {
     query.clear();
     return;
@@ -39,22 +25,32 @@ void DiscState::Apply(const CddbDiscFile& file) {
   album = file.album;
   year = file.year;
   genre = file.genre;
-  for (std::size_t i = 0; i < titles.size(); ++i) titles[i] = file.Title(i);
-}
-
-std::string DiscState::Title(std::int64_t index) const {
-  if (index < 0 || index >= static_cast<std::int64_t>(titles.size())) return {};
-  return titles[static_cast<std::size_t>(index)];
-}
-
-void DiscState::SetTitle(std::int64_t index, std::string_view title) {
-  if (index < 0 || index >= static_cast<std::int64_t>(titles.size())) return;
-  titles[static_cast<std::size_t>(index)] = platform::CutUtf8Chars(title, kCddbFieldChars);
 }
 
 DiscInformation& DiscInformation::Process() {
   static DiscInformation information;
   return information;
+}
+
+CdToc TocOfRecords(const std::vector<TrackRecord>& records) {
+  CdToc toc;
+  for (const TrackRecord& r : records) {
+    CdTocTrack track;
+    track.number = r.number;
+    track.start = r.toc_start;
+    track.control = static_cast<std::uint8_t>(r.adr_control & 0x0F);
+    track.own_length = static_cast<std::int32_t>(r.info_size);
+    toc.tracks.push_back(track);
+  }
+  if (!records.empty()) toc.lead_out = records.back().toc_start + records.back().length;
+  return toc;
+}
+
+void ApplyDiscFile(const CddbDiscFile& file) {
+  DiscInformation::Process().Locked([&](DiscState& s) { s.Apply(file); });
+  TrackList& tracks = TrackList::Process();
+  const int count = tracks.Count();
+  for (int i = 0; i < count; ++i) tracks.SetTrackTitle(i, file.Title(static_cast<std::size_t>(i)).c_str());
 }
 
 }  // namespace zephrel

@@ -2,22 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "audio/disc_testutil.h"
+
 namespace zephrel {
 namespace {
-
-CdToc TwoTracks() {
-  CdToc toc;
-  toc.tracks = {{1, 150, 0, 0}, {2, 14250, 0, 0}};
-  toc.lead_out = 27000;
-  return toc;
-}
-
-TEST(DiscState, ANewTableOfContentsNamesTracksAndSelectsNone) {
-  DiscState state;
-  state.ReplaceToc(TwoTracks());
-  EXPECT_EQ(state.titles, (std::vector<std::string>{"Track 01", "Track 02"}));
-  EXPECT_EQ(state.selected, (std::vector<std::int32_t>{0, 0}));
-}
 
 TEST(DiscState, StartsWithThePresets) {
   const DiscState state;
@@ -29,40 +17,45 @@ TEST(DiscState, StartsWithThePresets) {
 
 TEST(DiscState, IdentifyingATableWithoutTracksKeepsTheIdentifierAndEmptiesTheQuery) {
   DiscState state;
-  state.ReplaceToc(TwoTracks());
-  state.Identify();
+  state.Identify(testing::TwoTrackToc());
   EXPECT_EQ(state.identifier, "0c016602");
   EXPECT_EQ(state.query.size(), 7u);
-  state.ReplaceToc(CdToc{});
-  state.Identify();
+  state.Identify(CdToc{});
   EXPECT_EQ(state.identifier, "0c016602");
   EXPECT_TRUE(state.query.empty());
 }
 
-TEST(DiscState, TitlesOutsideTheListAreEmptyAndCannotBeSet) {
-  DiscState state;
-  state.ReplaceToc(TwoTracks());
-  state.SetTitle(2, "nowhere");
-  state.SetTitle(-1, "nowhere");
-  EXPECT_EQ(state.Title(2), "");
-  EXPECT_EQ(state.Title(-1), "");
-  EXPECT_EQ(state.titles.size(), 2u);
-  state.SetTitle(1, std::string(2047, 'x'));
-  EXPECT_EQ(state.Title(1), std::string(kCddbFieldChars, 'x'));
-}
-
-TEST(DiscState, ADiscFileReplacesEveryFieldMissingValuesIncluded) {
-  DiscState state;
-  state.ReplaceToc(TwoTracks());
+TEST(DiscState, ADiscFileReplacesEveryTextMissingValuesIncluded) {
+  testing::SetTrackList(testing::TwoTrackToc());
   CddbDiscFile file;
   file.artist = "A";
   file.album = "B";
   file.genre = "Jazz";
   file.titles = {"One"};
-  state.Apply(file);
+  DiscInformation::Process().Locked([](DiscState& s) { s = DiscState{}; });
+  ApplyDiscFile(file);
+  const DiscState state = DiscInformation::Process().Snapshot();
   EXPECT_EQ(state.artist, "A");
   EXPECT_EQ(state.year, "");
-  EXPECT_EQ(state.titles, (std::vector<std::string>{"One", ""}));
+  EXPECT_EQ(TrackList::Process().GetTrackTitle(0), "One");
+  EXPECT_EQ(TrackList::Process().GetTrackTitle(1), "");
+}
+
+TEST(TocOfRecords, TakesTheTocStartsNotTheStartsADiscCopyPutInTheirPlace) {
+  CdToc toc = testing::TwoTrackToc();
+  toc.tracks[1].control = 0x04;
+  toc.tracks[0].own_length = 13000;
+  std::vector<TrackRecord> records = testing::RecordsOf(toc);
+  records[0].start = 0;
+  records[1].start = 14100;
+  const CdToc back = TocOfRecords(records);
+  ASSERT_EQ(back.tracks.size(), 2u);
+  EXPECT_EQ(back.tracks[0].start, 150);
+  EXPECT_EQ(back.tracks[1].start, 14250);
+  EXPECT_EQ(back.lead_out, 27000);
+  EXPECT_TRUE(back.tracks[1].is_data());
+  EXPECT_EQ(back.RipLength(0), 13000);
+  EXPECT_EQ(back.RipLength(1), 27000 - 14250);
 }
 
 }  // namespace
