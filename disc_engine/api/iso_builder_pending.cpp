@@ -48,71 +48,9 @@ HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multi
   return S_OK;
 }
 
-HResult ISOBuilder::AudioRip_GetNbTracks(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_GetTrackDuration(std::int32_t /*DriveNum*/, std::int32_t /*TrackNumber*/,
-                                              std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_GetTotalDuration(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-// The lookup itself is not available: the request ends at once, on a thread
-// of its own as a lookup would, with the value every lookup ends with.
-HResult ISOBuilder::RequestCDDB(const std::string& /*RepDest*/) {
-  StartBackgroundEnd([](ISOBuilderEvents& events) { events.CDDBOnEndRequest(1); });
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetAlbum(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetArtist(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetYear(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDb_GetGenre(std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetTrackTitle(std::int32_t /*index*/, std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_GetNbTrack(std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
   StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, const std::int32_t& /*newVal*/) {
   return S_OK;
 }
 
@@ -120,30 +58,10 @@ HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirect
 
 HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
 
-HResult ISOBuilder::CencelRipCurrentTrack() { return S_OK; }
-
-HResult ISOBuilder::CDDB_SetTrackTitle(std::int32_t /*index*/, const std::string& /*TrackTitle*/) {
-  return S_OK;
-}
-
-HResult ISOBuilder::CDDB_SetArtist(const std::string& /*Artist*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_SetAlbum(const std::string& /*Album*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_CreateAudioImage(const std::string& /*ImageFile*/, std::int32_t /*Mode*/) {
   StartUnavailableJob("Burner_CreateAudioImage", kNoDrive, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::GetCDDBGenre(std::int32_t /*index*/, std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::GetCDDBNbGenre(std::int32_t& pVal) {
-  pVal = 0;
   return S_OK;
 }
 
@@ -153,19 +71,11 @@ HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::st
   return S_OK;
 }
 
-HResult ISOBuilder::CDDB_SetYear(const std::string& /*MyYEAR*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_SetGenre(const std::string& /*myGenre*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/) {
   StartUnavailableJob("Burner_CopyCDDVD", EntryDevice, JobEnd::kEndBurn, 2);
   return S_OK;
 }
-
-HResult ISOBuilder::CDDB_Localread(const std::string& /*PathFile*/) { return S_OK; }
-
-HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& /*PathFile*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
