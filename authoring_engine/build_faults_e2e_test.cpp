@@ -282,8 +282,9 @@ class BuildFaultsFullDisk : public ::testing::Test {
     page_ = Pages(1);
   }
 
-  // Builds one title into a disk with free_bytes free and checks what is left.
-  void ExpectFailsLeavingNoDisc(std::uint64_t free_bytes) {
+  // Builds one title into a disk with free_bytes free, expects the write of
+  // the file failing to fail, and checks what is left.
+  void ExpectFailsLeavingNoDisc(std::uint64_t free_bytes, const std::string& failing) {
     const fs::path at = root_.path() / ("disk" + kOdd);
     std::optional<SmallDisk> disk = SmallDisk::Mount(at);
     if (!disk) GTEST_SKIP() << "no tmpfs can be mounted here";
@@ -295,7 +296,8 @@ class BuildFaultsFullDisk : public ::testing::Test {
     OneTitle(api, out);
     const Status status = api.Build(nullptr);
     EXPECT_EQ(status, kErrWriteFile) << Text(api, status);
-    EXPECT_NE(Text(api, status).find(platform::PathToUtf8(out)), std::string::npos) << Text(api, status);
+    EXPECT_NE(Text(api, status).find(platform::PathToUtf8(out / failing) + "\n"), std::string::npos)
+        << Text(api, status);
     ExpectNoDiscIn(out);
   }
 
@@ -304,23 +306,23 @@ class BuildFaultsFullDisk : public ::testing::Test {
 };
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheMovieIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ / 2 / page_ * page_);
+  ExpectFailsLeavingNoDisc(vob_ / 2 / page_ * page_, "VTS_01_1.VOB");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheTitleSetIfoIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + page_, "VTS_01_0.IFO");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheTitleSetBupIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + vts_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + vts_ + page_, "VTS_01_0.BUP");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileVideoTsIfoIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + page_, "VIDEO_TS.IFO");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileVideoTsBupIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + vmg_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + vmg_ + page_, "VIDEO_TS.BUP");
 }
 
 TEST_F(BuildFaultsFullDisk, EnoughRoomForEveryFileBuildsTheWholeSet) {
