@@ -12,6 +12,7 @@
 #include "api/engine_testutil.h"
 #include "image/image_build_testutil.h"
 #include "image/iso9660_testutil.h"
+#include "testing/tools.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 
@@ -19,7 +20,8 @@ namespace zephrel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunProgram;
+using vantora::testing::RunTool;
+using vantora::testing::ToolErrors;
 
 // A blank, é, ü, 日本 and an emoji.
 const std::string kOdd = " caf\xC3\xA9 \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
@@ -67,7 +69,7 @@ TEST_F(ISOBuilderFaults, AddFileAddDirectoryAndTheImagePathMayHoldBlanksAndNonAs
   ASSERT_TRUE(Build(sink, image, 0)) << sink->Texts(kBurningErrorViewDescription).size();
 
   // 7z reads the Joliet names as UTF-8 (isoinfo prints only 8-bit code pages).
-  const auto joliet = RunProgram({"7z", "l", "-ba", "-slt", image});
+  const auto joliet = RunTool({"7z", "l", "-ba", "-slt", image});
   EXPECT_EQ(joliet.exit_code, 0) << joliet.output;
   // Joliet holds UCS-2: the emoji, beyond it, becomes '_'.
   const std::string bmp = " caf\xC3\xA9 \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC _";
@@ -76,9 +78,9 @@ TEST_F(ISOBuilderFaults, AddFileAddDirectoryAndTheImagePathMayHoldBlanksAndNonAs
     EXPECT_NE(joliet.output.find("Path = " + path + "\n"), std::string::npos) << path << "\n"
                                                                               << joliet.output;
   }
-  const auto extracted = RunProgram({"7z", "x", "-so", image, "single" + bmp + ".txt"});
+  const auto extracted = RunTool({"7z", "x", "-so", image, "single" + bmp + ".txt"}, ToolErrors::kApart);
   EXPECT_EQ(extracted.output.substr(0, 7), "single\n");
-  const auto plain = RunProgram({"isoinfo", "-l", "-i", image});
+  const auto plain = RunTool({"isoinfo", "-l", "-i", image});
   EXPECT_EQ(plain.exit_code, 0) << plain.output;
 }
 
@@ -96,13 +98,13 @@ TEST_F(ISOBuilderFaults, ADvdVideoFolderWithANonAsciiPathMakesAnImageThatUdfRead
   const std::string image = dir_.path() + "/disc" + kOdd + ".iso";
   ASSERT_TRUE(Build(sink, image, 1));
 
-  const auto udfinfo = RunProgram({"udfinfo", image});
+  const auto udfinfo = RunTool({"udfinfo", image});
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_EQ(udfinfo.output.find("rror"), std::string::npos) << udfinfo.output;
-  const auto listing = RunProgram({"isoinfo", "-f", "-i", image});
+  const auto listing = RunTool({"isoinfo", "-f", "-i", image});
   EXPECT_EQ(listing.exit_code, 0) << listing.output;
   EXPECT_NE(listing.output.find("/VIDEO_TS/VTS_01_1.VOB"), std::string::npos) << listing.output;
-  const auto lsdvd = RunProgram({"lsdvd", image});
+  const auto lsdvd = RunTool({"lsdvd", image});
   EXPECT_EQ(lsdvd.exit_code, 0) << lsdvd.output;
 }
 
@@ -120,7 +122,7 @@ TEST_F(ISOBuilderFaults, AFifoGivenToAddFileIsRefusedNamingItsKindAndTheImageIsB
 
   const std::string image = dir_.path() + "/out.iso";
   ASSERT_TRUE(Build(sink, image, 0));
-  const auto listing = RunProgram({"isoinfo", "-J", "-f", "-i", image});
+  const auto listing = RunTool({"isoinfo", "-J", "-f", "-i", image});
   EXPECT_EQ(listing.output, "/kept.txt\n");
 }
 
