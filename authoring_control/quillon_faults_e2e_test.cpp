@@ -19,6 +19,7 @@
 #include "quillon/identity.h"
 #include "quillon/quillon_ctrl.h"
 #include "quillon_testutil.h"
+#include "testing/folder_held_elsewhere.h"
 
 namespace quillon {
 namespace {
@@ -113,7 +114,7 @@ TEST_F(QuillonFaultsE2e, ABuildIntoAFolderThatAnotherProcessHoldsFailsWithoutTou
             Variant::Bool(true));
   Variant refused;
   {
-    dvdcheck::FolderHeldElsewhere other(out_);
+    vantora::testing::FolderHeldElsewhere other(out_);
     ASSERT_TRUE(other.held());
     refused = Value(dispid::kBuildDVDImage);
   }

@@ -30,6 +30,7 @@
 #include "mpeg_testutil.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
+#include "testing/folder_held_elsewhere.h"
 #include "vob_testutil.h"
 
 namespace morvix {
@@ -526,7 +527,7 @@ TEST(BuildFaultsTwoBuilds, ABuildIntoAFolderThatAnotherProcessBuildsIntoIsRefuse
   OneTitle(api, root.path());
   Status refused = kOk;
   {
-    dvdcheck::FolderHeldElsewhere other(root.path());
+    vantora::testing::FolderHeldElsewhere other(root.path());
     ASSERT_TRUE(other.held());
     refused = api.Build(nullptr);
   }

@@ -22,9 +22,7 @@ std::filesystem::path TestTool(const std::string& name) {
 
 int CountOf(const std::string& text, const std::string& needle) {
   int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size()))
-    ++n;
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
   return n;
 }
 
@@ -79,44 +77,6 @@ void ExpectPlaysAs(const std::filesystem::path& dir, const std::vector<std::stri
     }
   }
   EXPECT_EQ(seen, trace) << out;
-}
-
-FolderHeldElsewhere::FolderHeldElsewhere(const std::filesystem::path& folder) {
-  int in[2], out[2];
-  if (::pipe(in) != 0) return;
-  if (::pipe(out) != 0) {
-    ::close(in[0]);
-    ::close(in[1]);
-    return;
-  }
-  // The child says "held" once it has the lock and keeps it until its input ends.
-  std::vector<std::string> argv = {"flock", "-x", folder.native(), "sh", "-c", "echo held; read line"};
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, in[1]);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, "flock", &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  to_child_ = in[1];
-  if (rc == 0) {
-    pid_ = pid;
-    char said[5] = {};
-    held_ = ::read(out[0], said, 4) == 4 && std::string(said) == "held";
-  }
-  ::close(out[0]);
-}
-
-FolderHeldElsewhere::~FolderHeldElsewhere() {
-  if (to_child_ >= 0) ::close(to_child_);
-  if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace dvdcheck

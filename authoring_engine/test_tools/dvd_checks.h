@@ -32,21 +32,4 @@ void ExpectDvdreadAcceptsEverything(const std::filesystem::path& dir);
 void ExpectPlaysAs(const std::filesystem::path& dir, const std::vector<std::string>& actions,
                    const std::string& trace);
 
-// Another process (flock(1)) holding the advisory lock of a folder, as a
-// build running elsewhere holds it, from construction until destruction.
-class FolderHeldElsewhere {
- public:
-  explicit FolderHeldElsewhere(const std::filesystem::path& folder);
-  ~FolderHeldElsewhere();  // releases the lock and waits for the process
-  FolderHeldElsewhere(const FolderHeldElsewhere&) = delete;
-  FolderHeldElsewhere& operator=(const FolderHeldElsewhere&) = delete;
-  // True once the other process holds the lock.
-  bool held() const { return held_; }
-
- private:
-  int pid_ = -1;
-  int to_child_ = -1;
-  bool held_ = false;
-};
-
 }  // namespace dvdcheck
