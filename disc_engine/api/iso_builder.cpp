@@ -2,6 +2,7 @@
 // the device layer (initialisation, drive identity, job settings, unloading).
 #include "zephrel/iso_builder.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "api/engine_drives.h"
@@ -9,6 +10,7 @@
 #include "drive/mmc_commands.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
+#include "jobs/sector_fifo.h"
 #include "platform/scsi_policy.h"
 
 namespace zephrel {
@@ -164,7 +166,9 @@ HResult ISOBuilder::SetPriorityThread(std::int32_t Priority) {
 }
 
 HResult ISOBuilder::Burner_SetSizeBuffer(std::int32_t SizeBuffer) {
-  EngineState::Instance().flags.fifo_mib.store(SizeBuffer);
+  // A FIFO of no block could never take one: the size is held to 1-1024 MiB.
+  EngineState::Instance().flags.fifo_mib.store(
+      std::clamp<std::int32_t>(SizeBuffer, kFifoMinMib, kFifoMaxMib));
   return S_OK;
 }
 

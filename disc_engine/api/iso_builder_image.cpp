@@ -1,7 +1,9 @@
 // CreateIso: the image build as a disc job on an engine thread.
 #include <atomic>
+#include <mutex>
 #include <string>
 
+#include "api/project_image.h"
 #include "image/image_build_job.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
@@ -19,6 +21,8 @@ namespace {
 // size of the last build.
 std::atomic<bool> g_dvd_video{false};
 std::atomic<std::int32_t> g_last_total_sectors{0};
+std::mutex g_clock_mutex;
+LayoutClock g_build_clock;
 
 // Forwards an image build's events to the object that started it; the end
 // becomes the job's outcome, which the job runner raises once the slot is free.
@@ -48,20 +52,36 @@ class JobEvents : public ImageBuildEvents {
 
 }  // namespace
 
+void ApplyVideoMode(std::int32_t video_mode) {
+  if (video_mode == 1) g_dvd_video.store(true);
+  if (video_mode == 0) g_dvd_video.store(false);
+}
+
+ImageBuildRequest ProjectImageRequest() {
+  ProjectTree& tree = ProjectTree::Process();
+  tree.StopScans();
+  ImageBuildRequest request;
+  request.dvd_video = g_dvd_video.load();
+  request.tree = tree.Snapshot();
+  request.volume_name = tree.CDName();
+  request.software_name = tree.SoftwareName();
+  std::lock_guard lock(g_clock_mutex);
+  request.clock = g_build_clock;
+  return request;
+}
+
+void SetBuildClockForTesting(LayoutClock clock) {
+  std::lock_guard lock(g_clock_mutex);
+  g_build_clock = std::move(clock);
+}
+
 HResult ISOBuilder::CreateIso(const std::string& IsoPath, std::int32_t Mode, std::int32_t VideoMode) {
-  if (VideoMode == 1) g_dvd_video.store(true);
-  if (VideoMode == 0) g_dvd_video.store(false);
+  ApplyVideoMode(VideoMode);
   StartJob(events_, JobEnd::kEndBurn, kNoDrive, JobSetup([IsoPath, Mode]() -> JobBody {
              // The job's own copy of the tree, taken once the job holds the slot.
-             ProjectTree& tree = ProjectTree::Process();
-             tree.StopScans();
-             ImageBuildRequest request;
+             ImageBuildRequest request = ProjectImageRequest();
              request.image_path = IsoPath;
              request.mode = Mode;
-             request.dvd_video = g_dvd_video.load();
-             request.tree = tree.Snapshot();
-             request.volume_name = tree.CDName();
-             request.software_name = tree.SoftwareName();
              return [request = std::move(request)](Job& job) mutable {
                JobEvents job_events(job);
                ImageBuildJob build(std::move(request), &job_events, &EngineState::Instance().flags.cancel);

@@ -12,20 +12,24 @@
 namespace zephrel {
 namespace {
 
+// What a data burn on a drive that answers every command with nothing says
+// before it ends: it cannot tell where to write.
+constexpr const char* kBurnDataRefusal =
+    "The next writable address of the disc cannot be read: nothing was written.";
+
 using platform::Variant;
 using testing::ISOBuilderTest;
 using testing::RecordingSink;
 using testing::ScopedDriveSource;
 using testing::ThreeDrives;
 
-TEST_F(ISOBuilderTest, AJobNotYetAvailableSaysSoAndEndsWithItsErrorFlag) {
+TEST_F(ISOBuilderTest, AJobThatCannotWorkSaysWhyAndEndsWithItsErrorFlag) {
   ScopedDriveSource drives([] { return ThreeDrives(); });
   builder_->Burner_Init();
   auto sink = Advised();
   builder_->Burner_BurnData(0, 0, 0, 0, 0, 0, 0, 0);
   ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn));
-  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
-            std::vector<std::string>{"Burner_BurnData is not available"});
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription), std::vector<std::string>{kBurnDataRefusal});
   const auto end = sink->events().back();
   EXPECT_EQ(end.args, (std::vector<Variant>{Variant(std::int32_t{1}), Variant(std::int32_t{0}),
                                             Variant(std::int32_t{1})}));
@@ -107,9 +111,8 @@ TEST_F(ISOBuilderTest, AJobReleasesItsSlotBeforeItsEndEventSoTheHandlerMayStartT
   builder_->Burner_BurnData(0, 0, 0, 0, 0, 0, 0, 0);
   ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn, 2));
   builder_->UnloadCom();  // joins the jobs before the hook's captures go
-  EXPECT_EQ(
-      sink->Texts(kBurningErrorViewDescription),
-      (std::vector<std::string>{"Burner_BurnData is not available", "Burner_BurnImage is not available"}));
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
+            (std::vector<std::string>{kBurnDataRefusal, "Burner_BurnImage is not available"}));
 }
 
 TEST_F(ISOBuilderTest, UnloadComFromTheUiThreadReleasesAWorkerBlockedInAnEventAndJoinsIt) {

@@ -13,17 +13,6 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t /*DataMode*/,
-                                    std::int32_t /*BurnMode*/, std::int32_t /*Multisession*/,
-                                    std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/,
-                                    std::int32_t /*ImportSession*/, std::int32_t /*VideoMode*/) {
-  ProjectTree::Process().StopScans();  // the burn reads a tree no scan changes
-  StartUnavailableJob("Burner_BurnData", DriveNum, JobEnd::kEndBurn, 1);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_SetWriteSpeed(std::int32_t /*DriveNum*/, std::int32_t /*Speed*/) { return S_OK; }
-
 HResult ISOBuilder::AudioFile_M4A_GetDuration(const std::string& /*myM4AFile*/, float& pVal) {
   pVal = 0;
   return S_OK;

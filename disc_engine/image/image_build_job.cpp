@@ -12,11 +12,11 @@
 #include "image/cue_sheet.h"
 #include "image/dvd_video_files.h"
 #include "image/iso9660_format.h"
-#include "platform/mmc.h"
-#include "platform/fileio.h"
-#include "platform/text.h"
 #include "image/raw_sector.h"
 #include "image/udf_writer.h"
+#include "platform/fileio.h"
+#include "platform/mmc.h"
+#include "platform/text.h"
 
 namespace zephrel {
 namespace {
@@ -53,6 +53,19 @@ class FileSink : public ImageSink {
 
  private:
   int fd_;
+};
+
+// Hands blocks on to a sink the job does not own (a burn's stream).
+class BorrowedSink : public ImageSink {
+ public:
+  explicit BorrowedSink(ImageSink* sink) : sink_(sink) {}
+  bool Write(const std::uint8_t* data, std::size_t size, std::string* error) override {
+    return sink_->Write(data, size, error);
+  }
+  bool Close(std::string* error) override { return sink_->Close(error); }
+
+ private:
+  ImageSink* sink_;
 };
 
 // The visible folder of that name directly under the root.
@@ -151,6 +164,7 @@ void ImageBuildJob::RemoveCreated() {
 }
 
 bool ImageBuildJob::Build() {
+  if (request_.stream) return BuildStream();
   const bool raw = request_.mode == 1;
   image_file_ = raw ? WithExtension(request_.image_path, "bin") : request_.image_path;
   if (raw) sheet_file_ = WithExtension(request_.image_path, "cue");
@@ -199,9 +213,52 @@ bool ImageBuildJob::Build() {
   return true;
 }
 
+bool ImageBuildJob::BuildStream() {
+  IsoLayout layout;
+  std::vector<std::uint8_t> end_sectors;
+  if (!LayOut(&layout, &end_sectors)) return false;
+  if (!CheckSources(layout)) return false;
+  if (request_.before_data && !request_.before_data(total_sectors_)) {
+    stopped_ = true;
+    return false;
+  }
+  out_ = std::make_unique<Output>();
+  out_->sink = std::make_unique<BorrowedSink>(request_.stream);
+  if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
+  if (Canceled()) return false;
+  std::string close_error;
+  if (!out_->sink->Close(&close_error)) {
+    if (close_error.empty()) {
+      stopped_ = true;
+    } else {
+      Fail(close_error);
+    }
+    return false;
+  }
+  return true;
+}
+
+void ImageBuildJob::PadTo(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors) {
+  const std::uint32_t pad = std::max<std::uint32_t>(request_.pad_to_sectors, 1);
+  const std::uint32_t extra = (pad - total_sectors_ % pad) % pad;
+  if (extra == 0) return;
+  end_sectors->insert(end_sectors->end(), std::size_t(extra) * kSector, 0);
+  total_sectors_ += extra;
+  const std::uint32_t volume_end = layout->session_start + total_sectors_;
+  for (const std::uint32_t sector : {iso9660::kPrimaryDescriptorSector, iso9660::kJolietDescriptorSector}) {
+    std::uint8_t* d = layout->header.data() + sector * kSector;
+    if (layout->header.size() < (sector + 1) * kSector) continue;
+    if (d[iso9660::vd::kType] != iso9660::kTypePrimary &&
+        d[iso9660::vd::kType] != iso9660::kTypeSupplementary)
+      continue;
+    iso9660::PutBoth32(d + iso9660::vd::kVolumeSpaceSize, volume_end);
+  }
+}
+
 bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors) {
   std::vector<TreeElement>& tree = request_.tree;
   LayoutOptions options;
+  options.session_start = request_.session_start;
   options.dvd_video = request_.dvd_video;
   options.volume_name = request_.volume_name;
   options.software_name = request_.software_name;
@@ -262,13 +319,19 @@ bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sec
   }
   *layout = std::move(result.layout);
   total_sectors_ = layout->total_sectors;
-  if (!request_.dvd_video) return true;
+  if (!request_.dvd_video) {
+    PadTo(layout, end_sectors);
+    return true;
+  }
 
   // The UDF bridge: the partition holds the UDF area and the file data; the
   // volume then runs to a whole ECC block whose last sector is the closing
   // anchor.
-  const std::uint64_t volume_end =
+  std::uint64_t volume_end =
       (std::uint64_t(layout->end_sector) + 1 + kDvdBlockSectors - 1) / kDvdBlockSectors * kDvdBlockSectors;
+  // A burn's whole blocks: the closing anchor stays the last sector.
+  const std::uint32_t pad = std::max<std::uint32_t>(request_.pad_to_sectors, 1);
+  while ((volume_end - layout->session_start) % pad != 0) volume_end += kDvdBlockSectors;
   if (volume_end > 0xFFFFFFFFull) {
     Fail("The files do not fit in an ISO 9660 volume.");
     return false;
@@ -362,6 +425,10 @@ bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
     if (out_->WriteImageBlock(data, sectors, &error)) return true;
+    if (error.empty()) {
+      stopped_ = true;
+      return false;
+    }
     Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
     return false;
   };
@@ -425,8 +492,8 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
     while (moved < kCopyBlock) {
       const ssize_t n = ::copy_file_range(fd, nullptr, out_->fd, nullptr, kCopyBlock - moved, 0);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && moved == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                                  errno == EOPNOTSUPP || errno == EBADF)) {
+      if (n < 0 && moved == 0 &&
+          (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
         in_kernel = false;  // fall back to the buffered copy from here on
         break;
       }
@@ -468,6 +535,10 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
     std::memset(buffer_.data() + want, 0, sectors * kSector - want);
     std::string error;
     if (!out_->WriteImageBlock(buffer_.data(), sectors, &error)) {
+      if (error.empty()) {
+        stopped_ = true;
+        return false;
+      }
       Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
       return false;
     }

@@ -61,6 +61,21 @@ struct ImageBuildRequest {
   std::function<std::unique_ptr<ImageSink>(int fd)> make_sink;
   // Free bytes in a folder (nullopt: unknown); empty: asks the file system.
   std::function<std::optional<std::uint64_t>(const std::filesystem::path& folder)> free_space;
+
+  // A burn: the sectors go to stream (which must outlive the job) in place of
+  // a file, in 2048-byte sectors, and no file or sheet is made. Closing the
+  // stream ends the data. A write that fails with an empty error text stops
+  // the build quietly (the other side has stopped and said why).
+  ImageSink* stream = nullptr;
+  // First sector of the session; every sector number of the layout counts
+  // from it.
+  std::uint32_t session_start = 0;
+  // The image is padded with zeros to a whole number of these sectors, and
+  // its volume descriptors record the padded size.
+  std::uint32_t pad_to_sectors = 1;
+  // Called once the size is known, before any sector is written; false stops
+  // the build quietly (the hook has said why).
+  std::function<bool(std::uint32_t total_sectors)> before_data;
 };
 
 class ImageBuildJob {
@@ -80,6 +95,8 @@ class ImageBuildJob {
   std::uint32_t total_sectors() const { return total_sectors_; }
   bool failed() const { return error_; }
   bool canceled() const { return canceled_; }
+  // The build stopped where the stream or the before_data hook asked.
+  bool stopped() const { return stopped_; }
   // The image file (with .bin in raw mode) and, in raw mode, its sheet.
   const std::filesystem::path& image_file() const { return image_file_; }
   const std::filesystem::path& sheet_file() const { return sheet_file_; }
@@ -87,8 +104,10 @@ class ImageBuildJob {
  private:
   struct Output;
   bool Build();
+  bool BuildStream();
   bool LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors);
   bool CheckSources(const IsoLayout& layout);
+  void PadTo(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors);
   bool CreateOutput(std::uint64_t image_bytes);
   // Writes the header, then every file's data in layout order (zeros in the
   // gaps), then end_sectors.
@@ -107,6 +126,7 @@ class ImageBuildJob {
   bool image_created_ = false, sheet_created_ = false;
   bool error_ = false;  // once set, stays set
   bool canceled_ = false;
+  bool stopped_ = false;
   std::uint32_t total_sectors_ = 0;
   std::uint64_t sectors_done_ = 0;
   int last_percent_ = -1;

@@ -1,0 +1,49 @@
+// The burning members: the data burn of the project, and the write speed.
+#include <algorithm>
+
+#include "api/engine_drives.h"
+#include "api/project_image.h"
+#include "burn/data_burn.h"
+#include "drive/media.h"
+#include "jobs/job_runner.h"
+#include "tree/project_tree.h"
+#include "zephrel/iso_builder.h"
+
+namespace zephrel {
+
+using platform::HResult;
+using platform::S_OK;
+
+HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t DataMode, std::int32_t BurnMode,
+                                    std::int32_t Multisession, std::int32_t FakeWrite, std::int32_t BurnProof,
+                                    std::int32_t /*ImportSession*/, std::int32_t VideoMode) {
+  ProjectTree::Process().StopScans();  // the burn reads a tree no scan changes
+  ApplyVideoMode(VideoMode);
+  // A client's TRUE (-1 from automation, or 1) turns a switch on.
+  DataBurnSettings settings;
+  settings.data_mode = DataMode;
+  settings.burn_mode = BurnMode;
+  settings.multisession = Multisession != 0;
+  settings.simulate = FakeWrite != 0;
+  settings.burn_proof = BurnProof != 0;
+  StartJob(events_, JobEnd::kEndBurn, DriveNum, JobSetup([settings]() -> JobBody {
+             return [settings, request = ProjectImageRequest()](Job& job) mutable {
+               BurnData(job, settings, std::move(request));
+             };
+           }),
+           JobOptions{.priority_applies = true});
+  return S_OK;
+}
+
+HResult ISOBuilder::Burner_SetWriteSpeed(std::int32_t DriveNum, std::int32_t Speed) {
+  MmcDrive drive = DriveFor(DriveNum);
+  const int code = drive.MmcGetMediaTypeCode();
+  if (code < 0 || code > 15) {
+    drive.SetCdWriteSpeed(Speed);
+  } else {
+    drive.SetDvdWriteSpeed(Speed);
+  }
+  return S_OK;
+}
+
+}  // namespace zephrel

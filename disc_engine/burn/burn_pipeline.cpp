@@ -1,0 +1,259 @@
+#include "burn/burn_pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "burn/erase_jobs.h"
+#include "burn/readiness_wait.h"
+#include "drive/media.h"
+#include "platform/byte_order.h"
+
+namespace zephrel {
+namespace {
+
+using platform::DataDirection;
+using platform::ScsiResult;
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
+
+// The drive's current profile, from the GET CONFIGURATION header; 0 when it
+// cannot be read.
+std::uint16_t CurrentProfile(MmcDrive& drive) {
+  const auto reply = drive.Query(mmc::GetConfiguration(mmc::kAllFeatures, 0, 8), 8);
+  return reply && reply->size() >= 8 ? platform::GetBe16(reply->data() + 6) : 0;
+}
+
+bool Overwritable(MmcDrive& drive, int code) {
+  switch (code) {
+    case kMediaDvdRam:
+    case kMediaDvdPlusRw:
+    case kMediaDvdPlusRwDl:
+    case kMediaBdRe:
+      return true;
+    case kMediaDvdRw:
+      return CurrentProfile(drive) == platform::mmc::kProfileDvdRwRestricted;
+    default:
+      return false;
+  }
+}
+
+// A command without data; its failure's text in *text.
+bool Run(MmcDrive& drive, const mmc::Cdb& cdb, std::string* text) {
+  const ScsiResult r = drive.Send(cdb, DataDirection::kNone);
+  if (!r.ok()) *text = FailureText(r);
+  return r.ok();
+}
+
+}  // namespace
+
+std::uint32_t BlockSectorsFor(int code) {
+  return code == kMediaCdR || code == kMediaCdRw ? kCdBlockSectorsPerBlock : kDvdBlockSectorsPerBlock;
+}
+
+bool CanSimulate(MmcDrive& drive, int code) {
+  if (code == kMediaCdR || code == kMediaCdRw || code == kMediaDvdR) return true;
+  return code == kMediaDvdRw && CurrentProfile(drive) == platform::mmc::kProfileDvdRwSequential;
+}
+
+std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int code, int last_track, std::string* why) {
+  std::optional<std::vector<std::uint8_t>> reply;
+  if (last_track > 0)
+    reply = drive.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, std::uint32_t(last_track), 28), 28);
+  const bool valid = reply && reply->size() >= 16 && ((*reply)[7] & 0x01) != 0;
+  if (valid) return platform::GetBe32(reply->data() + 12);
+  if (Overwritable(drive, code)) return 0u;
+  *why = reply ? "The disc takes no more data (it has no writable address): nothing was written."
+               : "The next writable address of the disc cannot be read: nothing was written.";
+  return std::nullopt;
+}
+
+std::uint64_t CapacitySectors(MmcDrive& drive, int code) {
+  const double mb = GetMediaCapacityMB(drive, code);
+  return mb > 0 ? static_cast<std::uint64_t>(mb * 1024.0 * 1024.0 / 2048.0) : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The drive writer
+
+DriveWriter::DriveWriter(Job& job, MmcDrive& drive, SectorFifo& fifo, std::uint32_t start)
+    : job_(job), drive_(drive), fifo_(fifo), start_(start) {}
+
+DriveWriter::~DriveWriter() {
+  fifo_.Stop();
+  Join();
+}
+
+void DriveWriter::Start(std::uint32_t total_sectors) {
+  total_ = total_sectors;
+  thread_ = std::thread([this] {
+    try {
+      Run();
+    } catch (...) {
+      failed_.store(true);
+      fifo_.Stop();
+      try {
+        job_.events().BurningErrorViewDescription("The drive writer stopped on an unexpected error.");
+      } catch (...) {
+      }
+    }
+  });
+}
+
+void DriveWriter::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void DriveWriter::SetFileName(const std::string& name) {
+  std::lock_guard lock(name_mutex_);
+  file_name_ = name;
+}
+
+void DriveWriter::Report() {
+  std::string name;
+  {
+    std::lock_guard lock(name_mutex_);
+    name = file_name_;
+  }
+  const auto capacity = static_cast<std::int32_t>(fifo_.Capacity());
+  const auto count = static_cast<std::int32_t>(fifo_.Count());
+  job_.events().OnBuildingProcess(kStatusFileData, 0, name, capacity, count,
+                                  static_cast<std::int32_t>(total_),
+                                  static_cast<std::int32_t>(written_.load()));
+  job_.events().BurnerBufferStatus(capacity, count);
+}
+
+void DriveWriter::Run() {
+  std::vector<std::uint8_t> block(fifo_.BlockBytes());
+  const DriveWait waits{&job_.clock(), job_.stop_token(), &EngineState::Instance().flags.cancel};
+  int last_percent = -1;
+  while (fifo_.Pop(block)) {
+    const std::uint32_t done = written_.load();
+    if (done >= total_) break;
+    const auto n = static_cast<std::uint16_t>(std::min(total_ - done, fifo_.SectorsPerBlock()));
+    std::string text;
+    if (drive_.MmcWrite10(std::span<const std::uint8_t>(block.data(), std::size_t(n) * kSector),
+                          start_ + done, n, &text, true, waits) != 1) {
+      failed_.store(true);
+      fifo_.Stop();
+      job_.events().BurningErrorViewDescription(text);
+      break;
+    }
+    written_.store(done + n);
+    const int percent = total_ ? static_cast<int>(std::uint64_t(done + n) * 100 / total_) : 100;
+    if (percent > last_percent) {
+      last_percent = percent;
+      Report();
+    }
+  }
+  Report();
+}
+
+// ---------------------------------------------------------------------------
+// The producer's side
+
+FifoSink::FifoSink(SectorFifo& fifo, ISOBuilderEvents& events)
+    : fifo_(fifo), events_(events), partial_(fifo.BlockBytes(), 0) {}
+
+bool FifoSink::PushPartial() {
+  if (!fifo_.Push(partial_)) return false;
+  fill_ = 0;
+  if (!fifo_.Started())
+    events_.BurnerBufferStatus(static_cast<std::int32_t>(fifo_.Capacity()),
+                               static_cast<std::int32_t>(fifo_.Count()));
+  return true;
+}
+
+bool FifoSink::Write(const std::uint8_t* data, std::size_t size, std::string* error) {
+  while (size > 0) {
+    const std::size_t n = std::min(size, partial_.size() - fill_);
+    std::memcpy(partial_.data() + fill_, data, n);
+    fill_ += n;
+    data += n;
+    size -= n;
+    if (fill_ == partial_.size() && !PushPartial()) {
+      error->clear();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FifoSink::Close(std::string* error) {
+  if (fill_ > 0) {
+    std::memset(partial_.data() + fill_, 0, partial_.size() - fill_);
+    if (!PushPartial()) {
+      error->clear();
+      return false;
+    }
+  }
+  fifo_.Finish();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool multisession) {
+  ISOBuilderEvents& events = job.events();
+  bool ok = true;
+  const auto step = [&](bool done, const std::string& text, const char* heading = nullptr) {
+    if (done) return;
+    if (heading) events.BurningErrorViewDescription(heading);
+    events.BurningErrorViewDescription(text);
+    ok = false;
+  };
+  const auto close = [&](std::uint8_t function, int track, const char* heading = nullptr) {
+    std::string text;
+    step(drive.MmcCloseTrackSession(false, function, static_cast<std::uint16_t>(track), &text) == 1, text,
+         heading);
+  };
+  const auto sync = [&](bool immed) {
+    std::string text;
+    step(Run(drive, mmc::SynchronizeCache(immed), &text), text);
+  };
+  switch (code) {
+    case kMediaDvdRw:
+      // Written at once (DAO) it is closed by this flush.
+      sync(true);
+      events.BurnerCloseSession(1);
+      break;
+    case kMediaDvdR:
+      events.BurnerCloseSession(1);
+      sync(false);
+      close(mmc::kCloseTrack, new_track, "Close Track error...");
+      close(mmc::kCloseSession, new_track + 2, "Close Session error...");
+      break;
+    case kMediaDvdPlusRw:
+      sync(false);
+      events.BurnerCloseSession(1);
+      close(mmc::kCloseSession, 255);
+      break;
+    case kMediaDvdPlusR:
+    case kMediaDvdPlusRDl:
+      sync(false);
+      events.BurnerCloseSession(1);
+      close(mmc::kCloseTrack, new_track);
+      close(mmc::kCloseSession, 255);
+      if (!multisession) close(mmc::kCloseFinalizeCompatible, new_track + 1);
+      break;
+    case kMediaDvdPlusRwDl:
+      sync(false);
+      events.BurnerCloseSession(1);
+      close(mmc::kCloseFinalizeDvdRw, 255);
+      break;
+    case kMediaCdR:
+    case kMediaCdRw:
+      sync(false);
+      events.BurnerCloseSession(1);
+      close(mmc::kCloseSession, 0);
+      break;
+    default:
+      sync(false);
+      break;
+  }
+  const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
+  step(ready.ready(), ready.text);
+  if (!ok) events.BurnerOnError(kCloseFailed);
+  return ok;
+}
+
+}  // namespace zephrel

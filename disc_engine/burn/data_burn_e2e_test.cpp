@@ -1,0 +1,458 @@
+// The data burn through the engine object on an emulated drive: what the
+// medium holds afterwards, read back with xorriso, isoinfo, udfinfo and lsdvd
+// from the drive's exported user data, against CreateIso of the same project
+// at the same build time; the close commands each medium gets; and how the
+// job ends when the disc, the drive or the client gets in the way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "api/emulated_engine_testutil.h"
+#include "api/project_image.h"
+#include "drive/mmc_commands.h"
+#include "image/image_build_testutil.h"
+#include "image/iso9660_format.h"
+#include "image/iso9660_testutil.h"
+#include "jobs/job_clock_testutil.h"
+#include "platform/byte_order.h"
+#include "testing/tools.h"
+#include "tree/project_tree.h"
+
+namespace zephrel {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Variant;
+using vantora::testing::RunTool;
+
+constexpr std::int32_t kTrue = -1;  // automation's TRUE
+const std::string kOdd = " caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC";
+
+std::vector<std::uint8_t> ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class DataBurn : public testing::EmulatedEngineTest {
+ protected:
+  void SetUp() override {
+    EmulatedEngineTest::SetUp();
+    ProjectTree::Process().Clear();
+    SetBuildClockForTesting(testing::PinnedClock(1700000000));
+  }
+  void TearDown() override {
+    builder_->Burner_SetSizeBuffer(32);
+    EmulatedEngineTest::TearDown();
+    SetBuildClockForTesting(nullptr);
+    ProjectTree::Process().Clear();
+  }
+
+  // The project: every entry of dir/src at the root.
+  void AddSource(const std::shared_ptr<testing::RecordingSink>& sink) {
+    std::size_t folders = 0;
+    for (const auto& entry : fs::directory_iterator(dir_.path() + "/src")) {
+      if (entry.is_directory()) {
+        builder_->AddDirectory(kRootId, entry.path().string());
+        ASSERT_TRUE(sink->WaitFor(kOnEndAddingElements, ++folders));
+      } else {
+        builder_->AddFile(kRootId, entry.path().string());
+      }
+    }
+  }
+  void MakeSource() {
+    dir_.MakeDir("src");
+    dir_.MakeDir("src/folder" + kOdd);
+    dir_.WriteFile("src/folder" + kOdd + "/inner" + kOdd + ".txt", "inner\n");
+    dir_.WriteFile("src/folder" + kOdd + "/big.bin", "big", 3u << 20);
+    dir_.WriteFile("src/top.txt", "top\n");
+  }
+
+  // Burns the project and waits for the end; the engine's threads are joined.
+  std::vector<Variant> Burn(const std::shared_ptr<testing::RecordingSink>& sink, std::int32_t multisession,
+                            std::int32_t fake = 0, std::int32_t video = 0) {
+    const std::size_t ends = sink->Count(kBurnerOnEndBurn);
+    builder_->Burner_BurnData(0, 8, 1, multisession, fake, kTrue, 0, video);
+    EXPECT_TRUE(sink->WaitFor(kBurnerOnEndBurn, ends + 1));
+    builder_->UnloadCom();
+    EXPECT_EQ(sink->Count(kBurnerOnEndBurn), ends + 1);
+    return sink->events().back().args;
+  }
+  std::vector<Variant> End(int mode, int cancel, int error) {
+    return {Variant(std::int32_t(mode)), Variant(std::int32_t(cancel)), Variant(std::int32_t(error))};
+  }
+  // CreateIso of the same project.
+  std::string CreateIso(const std::shared_ptr<testing::RecordingSink>& sink, int video = 0) {
+    const std::string image = dir_.path() + "/same" + kOdd + ".iso";
+    const std::size_t ends = sink->Count(kBurnerOnEndBurn);
+    builder_->CreateIso(image, 0, video);
+    EXPECT_TRUE(sink->WaitFor(kBurnerOnEndBurn, ends + 1));
+    return image;
+  }
+  std::string Export(const std::string& name = "medium.iso") {
+    const std::string out = dir_.path() + "/" + name;
+    std::string error;
+    EXPECT_TRUE(drive_->ExportUserData(out, &error)) << error;
+    return out;
+  }
+  // Everything the job said, for a failure's message.
+  std::string Said(const testing::RecordingSink& sink) {
+    std::string out;
+    for (const auto& e : sink.events()) {
+      if (e.id == kBurnerOnError) out += "error " + std::to_string(e.args[0].i4()) + "\n";
+      if (e.id == kBurningErrorViewDescription) out += e.args[0].str() + "\n";
+    }
+    return out;
+  }
+  // The commands of one opcode the drive received, in order.
+  std::vector<std::vector<std::uint8_t>> Commands(std::uint8_t opcode) {
+    std::vector<std::vector<std::uint8_t>> found;
+    for (const auto& c : drive_->CommandLog())
+      if (c.cdb[0] == opcode) found.push_back(c.cdb);
+    return found;
+  }
+  // The close commands as (function, track).
+  std::vector<std::pair<int, int>> Closes() {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& c : Commands(mmc::kCloseTrackSession)) out.emplace_back(c[2] & 7, c[4] << 8 | c[5]);
+    return out;
+  }
+  std::uint32_t VolumeSpaceSize(const std::vector<std::uint8_t>& image, std::uint32_t session_start = 0) {
+    const std::size_t at = (session_start + iso9660::kPrimaryDescriptorSector) * 2048ul;
+    if (image.size() < at + 2048) return 0;
+    return platform::GetBe32(image.data() + at + iso9660::vd::kVolumeSpaceSize + 4);
+  }
+  // The disc information, with the tray closed again after the burn's eject.
+  std::vector<std::uint8_t> DiscInfo() {
+    drive_->CloseTray();
+    std::vector<std::uint8_t> reply(34, 0);
+    const mmc::Cdb cdb = mmc::ReadDiscInformation(34);
+    EXPECT_TRUE(Raw().exec(cdb.span(), platform::DataDirection::kIn, reply, {}).ok());
+    return reply;
+  }
+
+  std::shared_ptr<testing::ManualJobClock> clock_ = std::make_shared<testing::ManualJobClock>();
+  testing::ScopedJobClock scoped_clock_{clock_};
+  testing::TempDir dir_;
+};
+
+// ---------------------------------------------------------------------------
+// What the medium holds
+
+TEST_F(DataBurn,
+       AProjectBurnedOnADvdPlusRHoldsTheBytesOfCreateIsoPaddedToWholeBlocksAndReadsBackAsTheSource) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  const std::vector<std::uint8_t> image = ReadAll(CreateIso(sink));
+  ASSERT_FALSE(image.empty());
+  EXPECT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
+
+  const std::string medium = Export();
+  std::vector<std::uint8_t> burned = ReadAll(medium);
+  const std::uint32_t sectors = static_cast<std::uint32_t>(image.size() / 2048);
+  const std::uint32_t padded = (sectors + 31) / 32 * 32;
+  ASSERT_EQ(burned.size(), padded * 2048ul);
+  EXPECT_EQ(VolumeSpaceSize(burned), padded) << "the volume records the padded size";
+  EXPECT_EQ(VolumeSpaceSize(image), sectors);
+  // Apart from the recorded size, the burn laid out the same bytes.
+  std::vector<std::uint8_t> expected = image;
+  expected.resize(burned.size(), 0);
+  for (std::uint32_t sector : {iso9660::kPrimaryDescriptorSector, iso9660::kJolietDescriptorSector})
+    iso9660::PutBoth32(expected.data() + sector * 2048 + iso9660::vd::kVolumeSpaceSize, padded);
+  EXPECT_TRUE(burned == expected);
+  testing::ExpectIsoImageReadable(dir_, medium);
+
+  EXPECT_EQ(Closes(), (std::vector<std::pair<int, int>>{{1, 1}, {2, 255}, {6, 2}}))
+      << "without multisession a DVD+R is finalised";
+  EXPECT_EQ(DiscInfo()[2] & 0x03, 2) << "complete";
+  EXPECT_EQ(Commands(mmc::kSynchronizeCache).size(), 1u);
+}
+
+TEST_F(DataBurn, EveryWriteIsOneWholeBlockAtTheNextAddressAndTheProgressCountsTheSectorsWritten) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 1), End(1, 0, 0));
+  const auto writes = Commands(mmc::kWrite10);
+  ASSERT_FALSE(writes.empty());
+  std::uint32_t next = 0;
+  for (const auto& w : writes) {
+    EXPECT_EQ(platform::GetBe32(w.data() + 2), next);
+    EXPECT_EQ(platform::GetBe16(w.data() + 7), 32u);
+    next += 32;
+  }
+  std::int32_t last_total = 0, last_done = -1;
+  for (const auto& e : sink->events()) {
+    if (e.id != kOnBuildingProcess || e.args[0].i4() != 11) continue;
+    EXPECT_GE(e.args[6].i4(), last_done);
+    last_done = e.args[6].i4();
+    last_total = e.args[5].i4();
+  }
+  EXPECT_EQ(last_total, static_cast<std::int32_t>(next));
+  EXPECT_EQ(last_done, static_cast<std::int32_t>(next)) << "the last progress is the whole burn";
+  EXPECT_GT(sink->Count(kBurnerBufferStatus), 0u);
+  EXPECT_EQ(Closes(), (std::vector<std::pair<int, int>>{{1, 1}, {2, 255}})) << "multisession: left open";
+  EXPECT_EQ(DiscInfo()[2] & 0x03, 1) << "appendable";
+}
+
+TEST_F(DataBurn, ADvdMinusRIsReservedThenClosedTrackBySessionAndReadsBack) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
+  ASSERT_EQ(Commands(mmc::kReserveTrack).size(), 1u);
+  EXPECT_EQ(Closes(), (std::vector<std::pair<int, int>>{{1, 1}, {2, 3}}));
+  testing::ExpectIsoImageReadable(dir_, Export());
+}
+
+TEST_F(DataBurn, ACdRIsWrittenInBlocksOf27SectorsClosedBySessionAndReadsBack) {
+  MakeSource();
+  UseMedium(platform::kProfileCdR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
+  const auto writes = Commands(mmc::kWrite10);
+  ASSERT_FALSE(writes.empty());
+  for (const auto& w : writes) EXPECT_EQ(platform::GetBe16(w.data() + 7), 27u);
+  EXPECT_EQ(Closes(), (std::vector<std::pair<int, int>>{{2, 0}}));
+  const std::string medium = Export();
+  EXPECT_EQ(ReadAll(medium).size() % (27 * 2048), 0u);
+  testing::ExpectIsoImageReadable(dir_, medium);
+}
+
+TEST_F(DataBurn, ASecondSessionStartsAtTheNextWritableAddressAndReadsAtThatSession) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 1), End(1, 0, 0));
+  const std::uint32_t first_end = static_cast<std::uint32_t>(ReadAll(Export("first.iso")).size() / 2048);
+
+  // The emulated drive puts the next session after a lead-out gap.
+  drive_->CloseTray();
+  drive_->ClearCommandLog();
+  builder_ = CreateISOBuilder();
+  builder_->Burner_Init();
+  ProjectTree::Process().Clear();
+  fs::remove_all(dir_.path() + "/src");
+  dir_.MakeDir("src");
+  dir_.WriteFile("src/second" + kOdd + ".txt", "second session\n");
+  dir_.WriteFile("src/more.bin", "more", 200000);
+  auto second = Advised();
+  AddSource(second);
+  ASSERT_EQ(Burn(second, 1), End(1, 0, 0)) << Said(*second);
+  const auto writes = Commands(mmc::kWrite10);
+  ASSERT_FALSE(writes.empty());
+  const std::uint32_t session = platform::GetBe32(writes.front().data() + 2);
+  ASSERT_GE(session, first_end);
+  const std::string medium = Export("both.iso");
+  const std::vector<std::uint8_t> bytes = ReadAll(medium);
+  EXPECT_EQ(VolumeSpaceSize(bytes, session) % 32, 0u);
+
+  const auto listing = RunTool({"isoinfo", "-J", "-f", "-T", std::to_string(session), "-i", medium});
+  EXPECT_EQ(listing.exit_code, 0) << listing.output;
+  EXPECT_NE(listing.output.find("/more.bin"), std::string::npos) << listing.output;
+  const std::string out = dir_.path() + "/extracted";
+  const auto extract = RunTool({"xorriso", "-osirrox", "on", "-load", "sbsector", std::to_string(session),
+                                "-indev", medium, "-extract", "/", out});
+  EXPECT_EQ(extract.exit_code, 0) << extract.output.substr(0, 4000);
+  RunTool({"chmod", "-R", "u+w", out});
+  const auto diff = RunTool({"diff", "-r", dir_.path() + "/src", out});
+  EXPECT_EQ(diff.exit_code, 0) << diff.output.substr(0, 4000);
+}
+
+// ---------------------------------------------------------------------------
+// Simulation
+
+TEST_F(DataBurn, ASimulatedBurnOnADvdMinusRWritesNothingOnTheMedium) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 0, kTrue), End(1, 0, 0)) << Said(*sink);
+  EXPECT_FALSE(Commands(mmc::kWrite10).empty()) << "the drive was sent the data";
+  EXPECT_EQ(DiscInfo()[2] & 0x03, 0) << "and the disc is still blank";
+}
+
+TEST_F(DataBurn, ASimulatedBurnOnADvdPlusRIsRefusedBeforeAnythingIsWritten) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  EXPECT_EQ(Burn(sink, 0, kTrue), End(1, 0, 1));
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
+            std::vector<std::string>{
+                "This medium cannot be burned in simulation (test write): nothing was written."});
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+  EXPECT_EQ(DiscInfo()[2] & 0x03, 0);
+}
+
+TEST_F(DataBurn, AutomationTrueForBurnProofTurnsBufferUnderrunProtectionOnSoAnUnderrunDoesNoHarm) {
+  MakeSource();
+  UseMedium(platform::kProfileCdR);
+  drive_->ArmUnderrun();  // without protection the next write ruins the disc
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
+  testing::ExpectIsoImageReadable(dir_, Export());
+}
+
+// ---------------------------------------------------------------------------
+// Failures
+
+TEST_F(DataBurn, AWriteErrorEndsTheJobOnceWithTheErrorFlagAndTheSenseText) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  drive_->InjectFault(
+      {.opcode = mmc::kWrite10, .first_lba = 64, .count = 100, .key = 0x03, .asc = 0x0C, .ascq = 0x00});
+  auto sink = Advised();
+  AddSource(sink);
+  const auto end = Burn(sink, 0);
+  EXPECT_EQ(end[2].i4(), 1);
+  const auto texts = sink->Texts(kBurningErrorViewDescription);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_NE(texts[0].find("Write Error"), std::string::npos) << texts[0];
+  for (const auto& w : Commands(mmc::kWrite10)) EXPECT_LE(platform::GetBe32(w.data() + 2), 64u);
+}
+
+TEST_F(DataBurn, ADiscTooSmallGives1015AndOneEndAsCancelledWithNothingWritten) {
+  MakeSource();
+  platform::MediumSpec small;
+  small.profile = platform::kProfileCdR;
+  small.atip_lead_out = {0, 20, 0};  // 20 seconds: 1350 sectors
+  UseDrive(&small);
+  auto sink = Advised();
+  AddSource(sink);
+  EXPECT_EQ(Burn(sink, 0), End(1, 1, 0));
+  std::vector<std::int32_t> errors;
+  for (const auto& e : sink->events())
+    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
+  EXPECT_EQ(errors, std::vector<std::int32_t>{1015});
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+}
+
+TEST_F(DataBurn, AnUnreadableNextWritableAddressOnASequentialMediumAbortsInsteadOfWritingFromSectorZero) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  drive_->InjectFault({.opcode = mmc::kReadTrackInformation, .count = 100, .key = 0x05, .asc = 0x24});
+  auto sink = Advised();
+  AddSource(sink);
+  EXPECT_EQ(Burn(sink, 0), End(1, 0, 1));
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      std::vector<std::string>{"The next writable address of the disc cannot be read: nothing was written."});
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+}
+
+TEST_F(DataBurn, AFinalisedDiscThatReportsNoWritableAddressIsNotWrittenOver) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  ASSERT_EQ(Burn(sink, 0), End(1, 0, 0));
+  const std::vector<std::uint8_t> before = ReadAll(Export("before.iso"));
+  drive_->ClearCommandLog();
+  drive_->CloseTray();
+  builder_ = CreateISOBuilder();
+  builder_->Burner_Init();
+  auto again = Advised();
+  EXPECT_EQ(Burn(again, 0), End(1, 0, 1));
+  EXPECT_EQ(again->Texts(kBurningErrorViewDescription),
+            std::vector<std::string>{
+                "The disc takes no more data (it has no writable address): nothing was written."});
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(ReadAll(Export("after.iso")) == before);
+}
+
+TEST_F(DataBurn, AFailedCloseEndsWith1014AndTheSenseTextInsteadOfBurningComplete) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  drive_->InjectFault(
+      {.opcode = mmc::kCloseTrackSession, .count = 1, .key = 0x05, .asc = 0x2C, .ascq = 0x00});
+  auto sink = Advised();
+  AddSource(sink);
+  EXPECT_EQ(Burn(sink, 1), End(1, 0, 1));
+  std::vector<std::int32_t> errors;
+  for (const auto& e : sink->events())
+    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
+  EXPECT_EQ(errors, std::vector<std::int32_t>{1014});
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription).size(), 1u);
+}
+
+TEST_F(DataBurn, AFailedSynchronizeCacheOfADvdMinusRwInDiscAtOnceModeIsReportedToo) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdRwSequential);
+  drive_->InjectFault(
+      {.opcode = mmc::kSynchronizeCache, .count = 100, .key = 0x03, .asc = 0x0C, .ascq = 0x00});
+  auto sink = Advised();
+  AddSource(sink);
+  builder_->Burner_BurnData(0, 8, 2, 0, 0, kTrue, 0, 0);
+  ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn));
+  builder_->UnloadCom();
+  EXPECT_EQ(sink->events().back().args, End(1, 0, 1));
+  std::vector<std::int32_t> errors;
+  for (const auto& e : sink->events())
+    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
+  EXPECT_EQ(errors, std::vector<std::int32_t>{1014});
+}
+
+TEST_F(DataBurn, ATrayOpenedMidBurnEndsTheJobOnceWithTheErrorFlag) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  std::atomic<bool> opened{false};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 11 && !opened.exchange(true)) drive_->OpenTray();
+  });
+  builder_->Burner_SetSizeBuffer(1);
+  const auto end = Burn(sink, 0);
+  EXPECT_TRUE(opened.load());
+  EXPECT_EQ(end[2].i4(), 1);
+  EXPECT_NE(sink->Texts(kBurningErrorViewDescription)[0].find("Medium Not Present"), std::string::npos);
+}
+
+TEST_F(DataBurn, ACancelRightAfterTheStartIsNotLostAndEndsWithoutCloseCommands) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 1) builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, 0), End(1, 1, 0));
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+}
+
+TEST_F(DataBurn, ADvdVideoProjectBurnedOnADvdPlusRPassesLsdvdAndUdfinfo) {
+  const fs::path video_ts =
+      testing::AuthorDvdVideo(dir_.path() + "/dvd" + kOdd, 1, false, testing::TestClip("pal_43.mpg"), {});
+  ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  builder_->AddVirtualDirectory(kRootId, "AUDIO_TS");
+  builder_->AddVirtualDirectory(kRootId, "VIDEO_TS");
+  for (const char* name : {"VIDEO_TS.IFO", "VIDEO_TS.BUP", "VTS_01_0.IFO", "VTS_01_1.VOB", "VTS_01_0.BUP"})
+    builder_->AddFile(2, (video_ts / name).string());
+  ASSERT_EQ(Burn(sink, 0, 0, 1), End(1, 0, 0)) << Said(*sink);
+  const std::string medium = Export("video.iso");
+  EXPECT_EQ(ReadAll(medium).size() % (32 * 2048), 0u);
+  const auto udfinfo = RunTool({"udfinfo", medium});
+  EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
+  EXPECT_EQ(udfinfo.output.find("rror"), std::string::npos) << udfinfo.output;
+  const auto lsdvd = RunTool({"lsdvd", medium});
+  EXPECT_EQ(lsdvd.exit_code, 0) << lsdvd.output;
+}
+
+}  // namespace
+}  // namespace zephrel
