@@ -1,11 +1,14 @@
-// The burning members: the data burn of the project, and the write speed.
+// The burning members: the data burn of the project, the burn of an image
+// file, and the write speed.
 #include <algorithm>
 
 #include "api/engine_drives.h"
 #include "api/project_image.h"
 #include "burn/data_burn.h"
+#include "burn/image_burn.h"
 #include "drive/media.h"
 #include "jobs/job_runner.h"
+#include "platform/text.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 
@@ -32,6 +35,18 @@ HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t DataMode
              };
            }),
            JobOptions{.priority_applies = true});
+  return S_OK;
+}
+
+HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string& ImagePath,
+                                     std::int32_t /*ImageMode*/, std::int32_t BurnProof,
+                                     std::int32_t Simulation) {
+  // The format is read from the file itself; ImageMode is not needed.
+  const ImageBurnSettings settings{.burn_proof = BurnProof != 0, .simulate = Simulation != 0};
+  StartJob(
+      events_, JobEnd::kEndBurn, DriveIndex,
+      [settings, path = platform::Utf8ToPath(ImagePath)](Job& job) { BurnImage(job, path, settings); },
+      JobOptions{.priority_applies = true});
   return S_OK;
 }
 

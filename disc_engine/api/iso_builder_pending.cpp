@@ -66,11 +66,4 @@ HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string& /*ImagePath*/,
-                                     std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
-                                     std::int32_t /*Simulation*/) {
-  StartUnavailableJob("Burner_BurnImage", DriveIndex, JobEnd::kEndBurn, 1);
-  return S_OK;
-}
-
 }  // namespace zephrel

@@ -12,7 +12,7 @@
 namespace zephrel {
 namespace {
 
-// What a data burn on a drive that answers every command with nothing says
+// What a burn on a drive that answers every command with nothing says
 // before it ends: it cannot tell where to write.
 constexpr const char* kBurnDataRefusal =
     "The next writable address of the disc cannot be read: nothing was written.";

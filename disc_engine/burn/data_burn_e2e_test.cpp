@@ -6,18 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "api/emulated_engine_testutil.h"
 #include "api/project_image.h"
+#include "burn/burn_testutil.h"
 #include "drive/mmc_commands.h"
 #include "image/image_build_testutil.h"
 #include "image/iso9660_format.h"
 #include "image/iso9660_testutil.h"
-#include "jobs/job_clock_testutil.h"
 #include "platform/byte_order.h"
 #include "testing/tools.h"
 #include "tree/project_tree.h"
@@ -29,24 +26,19 @@ namespace fs = std::filesystem;
 using platform::Variant;
 using vantora::testing::RunTool;
 
-constexpr std::int32_t kTrue = -1;  // automation's TRUE
-const std::string kOdd = " caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC";
+using testing::kOdd;
+using testing::kTrue;
+using testing::ReadAll;
 
-std::vector<std::uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class DataBurn : public testing::EmulatedEngineTest {
+class DataBurn : public testing::BurnTest {
  protected:
   void SetUp() override {
-    EmulatedEngineTest::SetUp();
+    BurnTest::SetUp();
     ProjectTree::Process().Clear();
     SetBuildClockForTesting(testing::PinnedClock(1700000000));
   }
   void TearDown() override {
-    builder_->Burner_SetSizeBuffer(32);
-    EmulatedEngineTest::TearDown();
+    BurnTest::TearDown();
     SetBuildClockForTesting(nullptr);
     ProjectTree::Process().Clear();
   }
@@ -71,18 +63,12 @@ class DataBurn : public testing::EmulatedEngineTest {
     dir_.WriteFile("src/top.txt", "top\n");
   }
 
-  // Burns the project and waits for the end; the engine's threads are joined.
+  // Burns the project and waits for the end.
   std::vector<Variant> Burn(const std::shared_ptr<testing::RecordingSink>& sink, std::int32_t multisession,
                             std::int32_t fake = 0, std::int32_t video = 0) {
     const std::size_t ends = sink->Count(kBurnerOnEndBurn);
     builder_->Burner_BurnData(0, 8, 1, multisession, fake, kTrue, 0, video);
-    EXPECT_TRUE(sink->WaitFor(kBurnerOnEndBurn, ends + 1));
-    builder_->UnloadCom();
-    EXPECT_EQ(sink->Count(kBurnerOnEndBurn), ends + 1);
-    return sink->events().back().args;
-  }
-  std::vector<Variant> End(int mode, int cancel, int error) {
-    return {Variant(std::int32_t(mode)), Variant(std::int32_t(cancel)), Variant(std::int32_t(error))};
+    return WaitForEnd(*sink, ends);
   }
   // CreateIso of the same project.
   std::string CreateIso(const std::shared_ptr<testing::RecordingSink>& sink, int video = 0) {
@@ -92,51 +78,6 @@ class DataBurn : public testing::EmulatedEngineTest {
     EXPECT_TRUE(sink->WaitFor(kBurnerOnEndBurn, ends + 1));
     return image;
   }
-  std::string Export(const std::string& name = "medium.iso") {
-    const std::string out = dir_.path() + "/" + name;
-    std::string error;
-    EXPECT_TRUE(drive_->ExportUserData(out, &error)) << error;
-    return out;
-  }
-  // Everything the job said, for a failure's message.
-  std::string Said(const testing::RecordingSink& sink) {
-    std::string out;
-    for (const auto& e : sink.events()) {
-      if (e.id == kBurnerOnError) out += "error " + std::to_string(e.args[0].i4()) + "\n";
-      if (e.id == kBurningErrorViewDescription) out += e.args[0].str() + "\n";
-    }
-    return out;
-  }
-  // The commands of one opcode the drive received, in order.
-  std::vector<std::vector<std::uint8_t>> Commands(std::uint8_t opcode) {
-    std::vector<std::vector<std::uint8_t>> found;
-    for (const auto& c : drive_->CommandLog())
-      if (c.cdb[0] == opcode) found.push_back(c.cdb);
-    return found;
-  }
-  // The close commands as (function, track).
-  std::vector<std::pair<int, int>> Closes() {
-    std::vector<std::pair<int, int>> out;
-    for (const auto& c : Commands(mmc::kCloseTrackSession)) out.emplace_back(c[2] & 7, c[4] << 8 | c[5]);
-    return out;
-  }
-  std::uint32_t VolumeSpaceSize(const std::vector<std::uint8_t>& image, std::uint32_t session_start = 0) {
-    const std::size_t at = (session_start + iso9660::kPrimaryDescriptorSector) * 2048ul;
-    if (image.size() < at + 2048) return 0;
-    return platform::GetBe32(image.data() + at + iso9660::vd::kVolumeSpaceSize + 4);
-  }
-  // The disc information, with the tray closed again after the burn's eject.
-  std::vector<std::uint8_t> DiscInfo() {
-    drive_->CloseTray();
-    std::vector<std::uint8_t> reply(34, 0);
-    const mmc::Cdb cdb = mmc::ReadDiscInformation(34);
-    EXPECT_TRUE(Raw().exec(cdb.span(), platform::DataDirection::kIn, reply, {}).ok());
-    return reply;
-  }
-
-  std::shared_ptr<testing::ManualJobClock> clock_ = std::make_shared<testing::ManualJobClock>();
-  testing::ScopedJobClock scoped_clock_{clock_};
-  testing::TempDir dir_;
 };
 
 // ---------------------------------------------------------------------------
@@ -236,10 +177,7 @@ TEST_F(DataBurn, ASecondSessionStartsAtTheNextWritableAddressAndReadsAtThatSessi
   const std::uint32_t first_end = static_cast<std::uint32_t>(ReadAll(Export("first.iso")).size() / 2048);
 
   // The emulated drive puts the next session after a lead-out gap.
-  drive_->CloseTray();
-  drive_->ClearCommandLog();
-  builder_ = CreateISOBuilder();
-  builder_->Burner_Init();
+  NextJob();
   ProjectTree::Process().Clear();
   fs::remove_all(dir_.path() + "/src");
   dir_.MakeDir("src");
@@ -332,10 +270,7 @@ TEST_F(DataBurn, ADiscTooSmallGives1015AndOneEndAsCancelledWithNothingWritten) {
   auto sink = Advised();
   AddSource(sink);
   EXPECT_EQ(Burn(sink, 0), End(1, 1, 0));
-  std::vector<std::int32_t> errors;
-  for (const auto& e : sink->events())
-    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
-  EXPECT_EQ(errors, std::vector<std::int32_t>{1015});
+  EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{1015});
   EXPECT_TRUE(Commands(mmc::kWrite10).empty());
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
 }
@@ -360,10 +295,7 @@ TEST_F(DataBurn, AFinalisedDiscThatReportsNoWritableAddressIsNotWrittenOver) {
   AddSource(sink);
   ASSERT_EQ(Burn(sink, 0), End(1, 0, 0));
   const std::vector<std::uint8_t> before = ReadAll(Export("before.iso"));
-  drive_->ClearCommandLog();
-  drive_->CloseTray();
-  builder_ = CreateISOBuilder();
-  builder_->Burner_Init();
+  NextJob();
   auto again = Advised();
   EXPECT_EQ(Burn(again, 0), End(1, 0, 1));
   EXPECT_EQ(again->Texts(kBurningErrorViewDescription),
@@ -381,10 +313,7 @@ TEST_F(DataBurn, AFailedCloseEndsWith1014AndTheSenseTextInsteadOfBurningComplete
   auto sink = Advised();
   AddSource(sink);
   EXPECT_EQ(Burn(sink, 1), End(1, 0, 1));
-  std::vector<std::int32_t> errors;
-  for (const auto& e : sink->events())
-    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
-  EXPECT_EQ(errors, std::vector<std::int32_t>{1014});
+  EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{1014});
   EXPECT_EQ(sink->Texts(kBurningErrorViewDescription).size(), 1u);
 }
 
@@ -399,10 +328,7 @@ TEST_F(DataBurn, AFailedSynchronizeCacheOfADvdMinusRwInDiscAtOnceModeIsReportedT
   ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn));
   builder_->UnloadCom();
   EXPECT_EQ(sink->events().back().args, End(1, 0, 1));
-  std::vector<std::int32_t> errors;
-  for (const auto& e : sink->events())
-    if (e.id == kBurnerOnError) errors.push_back(e.args[0].i4());
-  EXPECT_EQ(errors, std::vector<std::int32_t>{1014});
+  EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{1014});
 }
 
 TEST_F(DataBurn, ATrayOpenedMidBurnEndsTheJobOnceWithTheErrorFlag) {

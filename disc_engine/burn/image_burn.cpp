@@ -1,0 +1,223 @@
+#include "burn/image_burn.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "burn/burn_pipeline.h"
+#include "drive/media.h"
+#include "drive/mmc_drive.h"
+#include "platform/byte_order.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
+
+namespace zephrel {
+namespace {
+
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
+constexpr const char* kNoDevice = "The drive is not available";
+constexpr const char* kNoSimulation =
+    "This medium cannot be burned in simulation (test write): nothing was written.";
+// Whole sectors read at once while feeding.
+constexpr std::size_t kFeedSectors = 16;
+// The extent of a volume descriptor's root directory record (the big-endian
+// half of its both-endian field).
+constexpr std::size_t kRootExtent = 156 + 6;
+
+bool ReadAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset, std::size_t* got, int* err) {
+  *got = 0;
+  while (*got < size) {
+    const ssize_t n = ::pread(fd, data + *got, size - *got, off_t(offset + *got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *err = errno;
+      return false;
+    }
+    if (n == 0) break;
+    *got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+std::optional<ImageFormat> DetectImageFormat(int fd, std::span<std::uint8_t, 2048> descriptor) {
+  static constexpr ImageFormat kFormats[] = {
+      {2048, 0, 16 * 2048},
+      {2352, 16, 16 * 2352 + 16},
+      {2336, 8, 16 * 2336 + 8},
+      {2352, 24, 16 * 2352 + 24},
+  };
+  for (const ImageFormat& f : kFormats) {
+    std::size_t got = 0;
+    int err = 0;
+    std::memset(descriptor.data(), 0, descriptor.size());
+    if (!ReadAt(fd, descriptor.data(), descriptor.size(), f.descriptor_offset, &got, &err) || got < 6)
+      continue;
+    if (std::memcmp(descriptor.data() + 1, "CD001", 5) == 0 ||
+        std::memcmp(descriptor.data() + 1, "cd001", 5) == 0)
+      return f;
+  }
+  return std::nullopt;
+}
+
+void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSettings& settings) {
+  ISOBuilderEvents& events = job.events();
+  JobOutcome& outcome = job.outcome();
+  outcome.mode_burn = 1;
+  outcome.failed = true;
+  if (!job.context().device) return events.BurningErrorViewDescription(kNoDevice);
+  std::atomic<bool>& cancel = EngineState::Instance().flags.cancel;
+  const std::string name = platform::PathToUtf8(image);
+
+  MmcDrive drive(job.context().device);
+  const int code = drive.MmcGetMediaTypeCode();
+  if (settings.simulate && !CanSimulate(drive, code))
+    return events.BurningErrorViewDescription(kNoSimulation);
+  const bool multisession = code != kMediaDvdRw;
+  drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
+  if (code == kMediaDvdPlusRw && drive.MmcReadFormatCapacities() == 1) drive.MmcFormatUnit();
+  const int sessions = drive.MmcGetSessionCount();
+  const int last_track = drive.MmcGetLastTrackNumber();
+  drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
+
+  // Refusals before anything is written.
+  const auto end_early = [&](bool as_cancel) {
+    drive.MmcAllowRemoval();
+    drive.MmcEjectMedium();
+    if (as_cancel) cancel.store(true);
+    outcome.canceled = cancel.load();
+    outcome.failed = !as_cancel;
+  };
+  std::string why;
+  const std::optional<std::uint32_t> start = SessionStart(drive, code, last_track, &why);
+  if (!start) {
+    events.BurningErrorViewDescription(why);
+    return end_early(false);
+  }
+  if (cancel.load()) return end_early(false);
+  Fd file;
+  file.fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  struct stat st {};
+  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    events.BurningErrorViewDescription(
+        "Can't read : " + name +
+        (file.fd < 0 ? " (" + platform::ErrnoText(errno) + ")" : " (it is not a regular file)"));
+    return end_early(false);
+  }
+  std::array<std::uint8_t, 2048> descriptor{};
+  const std::optional<ImageFormat> format = DetectImageFormat(file.fd, descriptor);
+  if (!format) {
+    events.BurnerOnError(kErrorImageFormat);
+    return end_early(true);
+  }
+  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  const std::uint64_t sectors = (size + format->sector_bytes - 1) / format->sector_bytes;
+  const std::uint32_t spb = BlockSectorsFor(code);
+  const std::uint64_t to_write = (sectors + spb - 1) / spb * spb;
+  if (to_write > 0xFFFFFFFFull - *start) {
+    events.BurnerOnError(kErrorNoSpace);
+    return end_early(true);
+  }
+  events.OnBuildingProcess(kStatusImageBurnStart, 1, {}, 0, 0, static_cast<std::int32_t>(to_write), 0);
+  if (CapacitySectors(drive, code) < *start + to_write) {
+    events.BurnerOnError(kErrorNoSpace);
+    return end_early(true);
+  }
+  // An image records absolute sector numbers: one built for an earlier start
+  // would be unreadable where this disc is written.
+  const std::uint32_t root = platform::GetBe32(descriptor.data() + kRootExtent);
+  if (root < *start) {
+    events.BurningErrorViewDescription(
+        "The image " + name + " was built for a disc that starts at sector 0 (its " +
+        "root directory is at sector " + std::to_string(root) + "), but this disc is written from sector " +
+        std::to_string(*start) + ": nothing was written.");
+    return end_early(false);
+  }
+
+  if (code == kMediaDvdR || code == kMediaDvdRw) {
+    if (drive.MmcReserveTrack(static_cast<std::uint32_t>(to_write)) != 1) {
+      events.BurningErrorViewDescription("The track cannot be reserved on the disc: nothing was written.");
+      return end_early(false);
+    }
+    drive.MmcSynchronizeCacheImmed();
+  }
+
+  SectorFifo fifo(job.context().fifo_mib, spb, &cancel);
+  DriveWriter writer(job, drive, fifo, *start);
+  FifoSink sink(fifo, events);
+  writer.Start(static_cast<std::uint32_t>(to_write));
+  writer.SetFileName(name);
+
+  // The feed: user data of every sector, the tail of the last one zeros.
+  bool fed = true, feed_failed = false;
+  const std::size_t batch = kFeedSectors;
+  std::vector<std::uint8_t> in(batch * format->sector_bytes), out(batch * kSector);
+  std::uint64_t done = 0;
+  ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  while (done < sectors) {
+    if (cancel.load() || writer.failed()) {
+      fed = false;
+      break;
+    }
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(batch, sectors - done));
+    const std::uint64_t offset = done * format->sector_bytes;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(n * format->sector_bytes, size - offset));
+    std::size_t got = 0;
+    int err = 0;
+    std::memset(in.data(), 0, in.size());
+    if (!ReadAt(file.fd, in.data(), want, offset, &got, &err) || got < want) {
+      events.BurningErrorViewDescription("Can't read : " + name +
+                                         (got < want && err == 0 ? " (it is shorter than when the burn began)"
+                                                                 : " (" + platform::ErrnoText(err) + ")"));
+      fed = false;
+      feed_failed = true;
+      break;
+    }
+    const std::uint8_t* data = in.data();
+    if (format->sector_bytes != kSector) {
+      for (std::size_t i = 0; i < n; ++i)
+        std::memcpy(out.data() + i * kSector, in.data() + i * format->sector_bytes + format->user_data_at,
+                    kSector);
+      data = out.data();
+    }
+    std::string error;
+    if (!sink.Write(data, n * kSector, &error)) {
+      fed = false;
+      break;
+    }
+    done += n;
+  }
+  std::string error;
+  if (!fed || !sink.Close(&error)) {
+    fed = false;
+    fifo.Stop();
+  }
+  writer.Join();
+
+  bool closed = true;
+  if (fed && !writer.failed() && !cancel.load())
+    closed = CloseByMedium(drive, job, code, sessions + 1, multisession);
+  drive.MmcAllowRemoval();
+  drive.MmcEjectMedium();
+  outcome.canceled = cancel.load();
+  const bool complete = writer.written() == to_write;
+  outcome.failed = feed_failed || writer.failed() || !closed || (!outcome.canceled && !complete);
+}
+
+}  // namespace zephrel
