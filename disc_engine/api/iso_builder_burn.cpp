@@ -1,10 +1,11 @@
 // The burning members: the data burn of the project, the burn of an image
-// file, and the write speed.
+// file, the copy of a disc into an image, and the write speed.
 #include <algorithm>
 
 #include "api/engine_drives.h"
 #include "api/project_image.h"
 #include "burn/data_burn.h"
+#include "burn/disc_copy.h"
 #include "burn/image_burn.h"
 #include "drive/media.h"
 #include "jobs/job_runner.h"
@@ -46,6 +47,15 @@ HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string&
   StartJob(
       events_, JobEnd::kEndBurn, DriveIndex,
       [settings, path = platform::Utf8ToPath(ImagePath)](Job& job) { BurnImage(job, path, settings); },
+      JobOptions{.priority_applies = true});
+  return S_OK;
+}
+
+HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& ImagePath,
+                                     std::int32_t ImageMode) {
+  StartJob(
+      events_, JobEnd::kEndBurn, EntryDevice,
+      [path = platform::Utf8ToPath(ImagePath), raw = ImageMode == 1](Job& job) { CopyDisc(job, path, raw); },
       JobOptions{.priority_applies = true});
   return S_OK;
 }

@@ -60,10 +60,4 @@ HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::st
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& /*ImagePath*/,
-                                     std::int32_t /*ImageMode*/) {
-  StartUnavailableJob("Burner_CopyCDDVD", EntryDevice, JobEnd::kEndBurn, 2);
-  return S_OK;
-}
-
 }  // namespace zephrel

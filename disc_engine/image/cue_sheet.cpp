@@ -133,4 +133,37 @@ bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::file
                     AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
 }
 
+std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
+                                 std::size_t sector_bytes, const std::vector<DiscCopyCueTrack>& tracks) {
+  std::string text = FileLine(image_name) + "REM ORIGINAL MEDIA-TYPE: " + media_name + kEol;
+  int session = 0;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const DiscCopyCueTrack& t = tracks[i];
+    if (t.session > session) {
+      session = t.session;
+      text += "  REM SESSION " + std::to_string(session) + kEol;
+    }
+    text += "    TRACK " + std::to_string(t.number) +
+            (t.data ? " MODE1/" + std::to_string(sector_bytes) : std::string(" AUDIO")) + kEol;
+    if (!t.data && t.pre_emphasis) text += std::string("      FLAGS PRE") + kEol;
+    if (i == 0) {
+      text += std::string("      INDEX 01 00:00:00") + kEol;
+    } else {
+      const auto start = static_cast<std::int64_t>(t.start);
+      text += "      INDEX 00 " + FormatMsf(start, 150) + kEol;
+      text += "      INDEX 01 " + FormatMsf(start, 0) + kEol;
+    }
+  }
+  return text;
+}
+
+bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                           const std::string& media_name, std::size_t sector_bytes,
+                           const std::vector<DiscCopyCueTrack>& tracks, std::string* error) {
+  return WriteSheet(
+      image_path, sheet_path,
+      DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, sector_bytes, tracks),
+      error);
+}
+
 }  // namespace zephrel

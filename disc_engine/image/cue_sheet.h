@@ -57,4 +57,24 @@ bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::file
 std::string DataCueSheetText(const std::string& image_name);
 std::string AudioCueSheetText(const std::string& image_name, const std::vector<AudioCueTrack>& tracks);
 
+// One track of a disc copied sector by sector into an image whose addresses
+// equal the disc's.
+struct DiscCopyCueTrack {
+  int number = 0;
+  int session = 0;
+  std::uint32_t start = 0;    // first sector, as READ TRACK INFORMATION gives it
+  bool data = false;          // by the track's control bit
+  bool pre_emphasis = false;  // by the track's control bit
+};
+
+// The sheet of a disc copy: the source's medium name (empty for none), then
+// the tracks, each session announced once at its first track; data tracks
+// are MODE1 of sector_bytes (2048 or 2352).
+std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
+                                 std::size_t sector_bytes, const std::vector<DiscCopyCueTrack>& tracks);
+// Same contract as WriteDataCueSheet.
+bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                           const std::string& media_name, std::size_t sector_bytes,
+                           const std::vector<DiscCopyCueTrack>& tracks, std::string* error);
+
 }  // namespace zephrel
