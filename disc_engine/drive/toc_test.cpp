@@ -20,7 +20,8 @@ struct Entry {
 // A READ TOC (format 0, MSF) reply: header, then one descriptor per entry.
 std::vector<std::uint8_t> TocReply(std::uint8_t first, std::uint8_t last, const std::vector<Entry>& entries) {
   std::vector<std::uint8_t> r(4, 0);
-  for (const Entry& e : entries) r.insert(r.end(), {0, e.adr_control, e.track, 0, 0, e.minute, e.second, e.frame});
+  for (const Entry& e : entries)
+    r.insert(r.end(), {0, e.adr_control, e.track, 0, 0, e.minute, e.second, e.frame});
   const std::size_t length = r.size() - 2;
   r[0] = std::uint8_t(length >> 8);
   r[1] = std::uint8_t(length);
@@ -52,11 +53,8 @@ TEST(ParseToc, AnAudioTrackFrom000200To041033Has18633FramesOf0408_33) {
 }
 
 TEST(ParseToc, EachRecordKeepsItsTrackNumberControlAndTocStart) {
-  auto records = ParseToc(TocReply(1, 3,
-                                   {{0x11, 1, 0, 2, 0},
-                                    {0x10, 2, 3, 0, 0},
-                                    {0x14, 3, 5, 0, 0},
-                                    {0x14, 0xAA, 60, 0, 0}}));
+  auto records = ParseToc(
+      TocReply(1, 3, {{0x11, 1, 0, 2, 0}, {0x10, 2, 3, 0, 0}, {0x14, 3, 5, 0, 0}, {0x14, 0xAA, 60, 0, 0}}));
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].title, "Track 01");
   EXPECT_EQ(records[1].title, "Track 02");
@@ -118,9 +116,9 @@ TEST(DurationText, MinutesSecondsAndFramesHaveTwoDigitsEach) {
 
 TEST_F(TrackListTest, ADiscWhoseLeadOutIsAt600000LastsAnHour) {
   auto device = std::make_shared<ScriptedDevice>();
-  device->Always(pm::kReadTocPmaAtip, ScriptedDevice::Reply(TocReply(1, 2, {{0x10, 1, 0, 0, 0},
-                                                                            {0x10, 2, 30, 0, 0},
-                                                                            {0x10, 0xAA, 60, 0, 0}})));
+  device->Always(pm::kReadTocPmaAtip,
+                 ScriptedDevice::Reply(
+                     TocReply(1, 2, {{0x10, 1, 0, 0, 0}, {0x10, 2, 30, 0, 0}, {0x10, 0xAA, 60, 0, 0}})));
   MmcDrive drive(device);
   EXPECT_EQ(ReadToc(drive, 3), 0);
   TrackList& list = TrackList::Process();
