@@ -108,15 +108,6 @@ HResult ISOBuilder::AudioFile_M4A_Decode(const std::string& /*Source*/, const st
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_AddWavFile(const std::string& /*WavFile*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_ClearWavFile() { return S_OK; }
-
-HResult ISOBuilder::Burner_GetWavFileCount(std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multisession*/,
                                      std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/) {
   StartUnavailableJob("Burner_BurnAudio", DriveNum, JobEnd::kEndBurn, 0);
@@ -195,10 +186,6 @@ HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t /*TrackNum*/, const std:
   return S_OK;
 }
 
-HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirectory*/) { return S_OK; }
-
-HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 
 HResult ISOBuilder::CencelRipCurrentTrack() { return S_OK; }
@@ -212,11 +199,6 @@ HResult ISOBuilder::CDDB_SetArtist(const std::string& /*Artist*/) { return S_OK;
 HResult ISOBuilder::CDDB_SetAlbum(const std::string& /*Album*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_CreateAudioImage(const std::string& /*ImageFile*/, std::int32_t /*Mode*/) {
-  StartUnavailableJob("Burner_CreateAudioImage", kNoDrive, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
 
 HResult ISOBuilder::GetCDDBGenre(std::int32_t /*index*/, std::string& pVal) {
   pVal = {};
