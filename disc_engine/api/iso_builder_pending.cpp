@@ -4,6 +4,7 @@
 // event with the error flag, so no client waits for ever.
 #include <string>
 
+#include "jobs/job_runner.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 

@@ -24,39 +24,9 @@ constexpr char kStateFile[] = "drive.state";
 constexpr char kMediaFile[] = "media.img";
 constexpr std::size_t kLogLimit = 20000;
 
-// Sense key, additional sense code and qualifier of a failed command.
-struct Check {
-  std::uint8_t key = 0, asc = 0, ascq = 0;
-  bool failed() const { return key != 0; }
-};
+// The answer a command ends with: no sense when it succeeded.
+using Check = SenseCode;
 constexpr Check kGood{};
-constexpr Check kNoMediumTrayClosed{0x02, 0x3A, 0x00};
-constexpr Check kNoMediumTrayOpen{0x02, 0x3A, 0x02};
-constexpr Check kBecomingReady{0x02, 0x04, 0x01};
-constexpr Check kOperationInProgress{0x02, 0x04, 0x07};
-constexpr Check kLongWriteInProgress{0x02, 0x04, 0x08};
-constexpr Check kFormatInProgress{0x02, 0x04, 0x04};
-constexpr Check kMediumChanged{0x06, 0x28, 0x00};
-constexpr Check kInvalidField{0x05, 0x24, 0x00};
-constexpr Check kInvalidCommand{0x05, 0x20, 0x00};
-constexpr Check kOutOfRange{0x05, 0x21, 0x00};
-constexpr Check kInvalidWriteAddress{0x05, 0x21, 0x02};
-constexpr Check kInvalidParameter{0x05, 0x26, 0x00};
-constexpr Check kParameterValueInvalid{0x05, 0x26, 0x02};
-constexpr Check kCannotFormat{0x05, 0x30, 0x06};
-constexpr Check kNotFormatted{0x02, 0x30, 0x10};
-constexpr Check kIncompatibleMedium{0x05, 0x30, 0x00};
-constexpr Check kCannotReadFormat{0x05, 0x30, 0x02};
-constexpr Check kCannotWriteFormat{0x05, 0x30, 0x05};
-constexpr Check kSessionFixationError{0x05, 0x72, 0x03};
-constexpr Check kWriteError{0x03, 0x0C, 0x00};
-constexpr Check kLossOfStreaming{0x03, 0x0C, 0x09};
-constexpr Check kUnrecoveredRead{0x03, 0x11, 0x00};
-constexpr Check kIllegalModeForTrack{0x05, 0x64, 0x00};
-constexpr Check kRemovalPrevented{0x05, 0x53, 0x02};
-constexpr Check kWriteProtected{0x07, 0x27, 0x00};
-constexpr Check kSequenceError{0x05, 0x2C, 0x00};
-constexpr Check kSavingNotSupported{0x05, 0x39, 0x00};
 
 using platform::GetBe16;
 using platform::GetBe24;
@@ -143,7 +113,7 @@ class EmulatedDrive::Impl {
 
   void ResetWriteParameters() {
     page05.fill(0);
-    page05[0] = 0x05;
+    page05[0] = kPageWriteParameters;
     page05[1] = 0x32;
     std::uint16_t p = state.medium ? state.medium->profile : 0;
     page05[2] = IsCd(p) ? 0x01 : 0x00;  // TAO on CD, incremental elsewhere
@@ -308,9 +278,9 @@ class EmulatedDrive::Impl {
 
   std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length) {
     std::uint8_t op = cdb[0];
-    bool has_lba = op == 0x28 || op == 0x2A || op == 0xBE || op == 0x2F;
+    bool has_lba = op == kRead10 || op == kWrite10 || op == kReadCd || op == kVerify10;
     std::uint32_t first = has_lba && length >= 6 ? GetBe32(cdb + 2) : 0;
-    std::uint32_t count = op == 0xBE ? GetBe24(cdb + 6) : (has_lba ? GetBe16(cdb + 7) : 1);
+    std::uint32_t count = op == kReadCd ? GetBe24(cdb + 6) : (has_lba ? GetBe16(cdb + 7) : 1);
     std::uint64_t last = std::uint64_t(first) + (count ? count - 1 : 0);
     for (auto it = faults.begin(); it != faults.end(); ++it) {
       if (it->opcode != op) continue;
@@ -324,26 +294,24 @@ class EmulatedDrive::Impl {
 
   ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer) {
     ScsiResult result;
-    // Like the pass-through backend: a block must have its opcode's standard
-    // length (any of 6, 10, 12, 16 for the vendor groups). Lenient, the drive
-    // takes a block of another length as a packet interface does: cut or
-    // zero-padded to the standard length.
-    const std::size_t standard = sent.empty() ? 0 : CdbLength(sent[0]);
-    const std::size_t n = sent.size();
-    const bool usual = standard ? n == standard : (n == 6 || n == 10 || n == 12 || n == 16);
-    if (n == 0 || (!usual && (strict || !standard))) {
+    // The transport policy sends only blocks of their opcode's standard
+    // length. A block of another length is taken as a packet interface does:
+    // cut or zero-padded to the standard length.
+    if (sent.empty()) {
       result.transport = ScsiResult::Transport::kError;
-      result.transport_message = "command block of " + std::to_string(n) + " bytes refused";
+      result.transport_message = "empty command block refused";
       return result;
     }
+    const std::size_t standard = CdbLength(sent[0]);
+    const std::size_t n = sent.size();
     std::array<std::uint8_t, 16> padded{};
     std::copy_n(sent.begin(), std::min<std::size_t>(n, 16), padded.begin());
-    const std::span<const std::uint8_t> cdb(padded.data(), standard ? standard : n);
+    const std::span<const std::uint8_t> cdb(padded.data(), standard ? standard : std::min<std::size_t>(n, 16));
     std::size_t transferred = 0;
     Check check;
     std::string transport_error;
     const std::uint8_t op = cdb[0];
-    const bool exempt = op == 0x12 || op == 0x03 || op == 0x46;  // INQUIRY, REQUEST SENSE, GET CONFIGURATION
+    const bool exempt = op == kInquiry || op == kRequestSense || op == kGetConfiguration;
     in_progress = busy > 0;
     CountCommand();
     if (auto fault = InjectedFor(cdb.data(), cdb.size())) {
@@ -395,22 +363,25 @@ class EmulatedDrive::Impl {
   Check Dispatch(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out, std::string* terr) {
     const std::uint8_t op = cdb[0];
     switch (op) {
-      case 0x12: return Inquiry(cdb, buffer, out);
-      case 0x03: return RequestSense(cdb, buffer, out);
-      case 0x46: return GetConfiguration(cdb, buffer, out);
-      case 0x5A: return ModeSense(cdb, buffer, out);
-      case 0x55: return ModeSelect(cdb, buffer, terr);
-      case 0x1B: return StartStop(cdb);
-      case 0x1E: prevent = (cdb[4] & 0x01) != 0; return kGood;
-      case 0xBB: return SetSpeed(cdb);
-      case 0x23: return ReadFormatCapacities(cdb, buffer, out);
+      case kInquiry: return Inquiry(cdb, buffer, out);
+      case kRequestSense: return RequestSense(cdb, buffer, out);
+      case kGetConfiguration: return GetConfiguration(cdb, buffer, out);
+      case kModeSense10: return ModeSense(cdb, buffer, out);
+      case kModeSelect10: return ModeSelect(cdb, buffer, terr);
+      case kStartStopUnit: return StartStop(cdb);
+      case kPreventAllowMediumRemoval: prevent = (cdb[4] & 0x01) != 0; return kGood;
+      case kSetCdSpeed: return SetSpeed(cdb);
+      case kReadFormatCapacities: return ReadFormatCapacities(cdb, buffer, out);
       default: break;
     }
-    static constexpr std::uint8_t kMediumCommands[] = {0x00, 0x04, 0x25, 0x28, 0x2A, 0x35, 0x43, 0x51,
-                                                       0x52, 0x53, 0x5B, 0xA1, 0xAD, 0xBE};
+    static constexpr std::uint8_t kMediumCommands[] = {
+        kTestUnitReady, kFormatUnit, kReadCapacity, kRead10, kWrite10, kSynchronizeCache, kReadTocPmaAtip,
+        kReadDiscInformation, kReadTrackInformation, kReserveTrack, kCloseTrackSession, kBlank, kReadDvdStructure,
+        kReadCd};
     if (std::find(std::begin(kMediumCommands), std::end(kMediumCommands), op) == std::end(kMediumCommands))
       return kInvalidCommand;
-    const bool writes = op == 0x04 || op == 0x2A || op == 0x53 || op == 0x5B || op == 0xA1;
+    const bool writes = op == kFormatUnit || op == kWrite10 || op == kReserveTrack || op == kCloseTrackSession ||
+                        op == kBlank;
     if (writes && !state.identity.writer) return kInvalidCommand;
     if (!Loaded()) return NoMedium();
     if (not_ready > 0) {
@@ -419,20 +390,20 @@ class EmulatedDrive::Impl {
     }
     if (!Supported()) return kIncompatibleMedium;
     switch (op) {
-      case 0x00: return kGood;
-      case 0x04: return FormatUnit(cdb, buffer, terr);
-      case 0x25: return ReadCapacity(buffer, out);
-      case 0x28: return Read10(cdb, buffer, out, terr);
-      case 0x2A: return Write10(cdb, buffer, terr);
-      case 0x35: return SynchronizeCache(cdb);
-      case 0x43: return ReadToc(cdb, buffer, out);
-      case 0x51: return DiscInformation(cdb, buffer, out);
-      case 0x52: return TrackInformation(cdb, buffer, out);
-      case 0x53: return ReserveTrack(cdb);
-      case 0x5B: return CloseTrackSession(cdb);
-      case 0xA1: return Blank(cdb);
-      case 0xAD: return ReadDvdStructure(cdb, buffer, out);
-      case 0xBE: return ReadCd(cdb, buffer, out, terr);
+      case kTestUnitReady: return kGood;
+      case kFormatUnit: return FormatUnit(cdb, buffer, terr);
+      case kReadCapacity: return ReadCapacity(buffer, out);
+      case kRead10: return Read10(cdb, buffer, out, terr);
+      case kWrite10: return Write10(cdb, buffer, terr);
+      case kSynchronizeCache: return SynchronizeCache(cdb);
+      case kReadTocPmaAtip: return ReadToc(cdb, buffer, out);
+      case kReadDiscInformation: return DiscInformation(cdb, buffer, out);
+      case kReadTrackInformation: return TrackInformation(cdb, buffer, out);
+      case kReserveTrack: return ReserveTrack(cdb);
+      case kCloseTrackSession: return CloseTrackSession(cdb);
+      case kBlank: return Blank(cdb);
+      case kReadDvdStructure: return ReadDvdStructure(cdb, buffer, out);
+      case kReadCd: return ReadCd(cdb, buffer, out, terr);
     }
     return kInvalidCommand;
   }
@@ -531,21 +502,21 @@ class EmulatedDrive::Impl {
                                                               kProfileDvdRwSequential, kProfileDvdRDlSequential};
     const bool loaded = cur != 0;
     std::vector<Entry> features = {
-        {0x0000, true, true, profile_list},
-        {0x0001, true, true, {0, 0, 0, 2, 0x01, 0, 0, 0}},  // ATAPI, DBE
-        {0x0003, true, true, {0x29, 0, 0, 0}},              // tray, eject, lock
-        {0x0010, true, loaded, {0, 0, 0x08, 0, 0, 1, 0, 0}},
-        {0x001E, Has(cds), is(cds), {0x00, 0, 0, 0}},
-        {0x001F, Has(dvds), is(dvds), {}},
-        {0x0020, writer && Has(random), is(random), {0, 0, 0, 0, 0, 0, 0x08, 0, 0, 0x01, 0, 0}},
-        {0x0021, writer && Has(incremental), is(incremental), {0x01, 0x01, 0x01, 1, 16, 0, 0, 0}},
-        {0x0023, writer && Has(random), is(random), {0, 0, 0, 0}},
-        {0x0026, writer && Has({kProfileDvdRwRestricted}), is({kProfileDvdRwRestricted}), {}},
-        {0x002A, writer && Has({kProfileDvdPlusRw}), is({kProfileDvdPlusRw}), {0x01, 0x00, 0, 0}},
-        {0x002B, Has({kProfileDvdPlusR}), is({kProfileDvdPlusR}), {std::uint8_t(writer ? 1 : 0), 0, 0, 0}},
-        {0x002D, writer && Has({kProfileCdR, kProfileCdRw}), is({kProfileCdR, kProfileCdRw}),
+        {kFeatureProfileList, true, true, profile_list},
+        {kFeatureCore, true, true, {0, 0, 0, 2, 0x01, 0, 0, 0}},          // ATAPI, DBE
+        {kFeatureRemovableMedium, true, true, {0x29, 0, 0, 0}},           // tray, eject, lock
+        {kFeatureRandomReadable, true, loaded, {0, 0, 0x08, 0, 0, 1, 0, 0}},
+        {kFeatureCdRead, Has(cds), is(cds), {0x00, 0, 0, 0}},
+        {kFeatureDvdRead, Has(dvds), is(dvds), {}},
+        {kFeatureRandomWritable, writer && Has(random), is(random), {0, 0, 0, 0, 0, 0, 0x08, 0, 0, 0x01, 0, 0}},
+        {kFeatureIncrementalStreamingWritable, writer && Has(incremental), is(incremental), {0x01, 0x01, 0x01, 1, 16, 0, 0, 0}},
+        {kFeatureFormattable, writer && Has(random), is(random), {0, 0, 0, 0}},
+        {kFeatureRestrictedOverwrite, writer && Has({kProfileDvdRwRestricted}), is({kProfileDvdRwRestricted}), {}},
+        {kFeatureDvdPlusRw, writer && Has({kProfileDvdPlusRw}), is({kProfileDvdPlusRw}), {0x01, 0x00, 0, 0}},
+        {kFeatureDvdPlusR, Has({kProfileDvdPlusR}), is({kProfileDvdPlusR}), {std::uint8_t(writer ? 1 : 0), 0, 0, 0}},
+        {kFeatureCdTrackAtOnce, writer && Has({kProfileCdR, kProfileCdRw}), is({kProfileCdR, kProfileCdRw}),
          {0x46, 0, 0, 0}},  // BUF, test write, CD-RW
-        {0x002F, writer && Has({kProfileDvdR, kProfileDvdRwSequential}),
+        {kFeatureDvdMinusRWrite, writer && Has({kProfileDvdR, kProfileDvdRwSequential}),
          is({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRwRestricted}), {0x46, 0, 0, 0}},
     };
     std::vector<std::uint8_t> r(8, 0);
@@ -554,7 +525,7 @@ class EmulatedDrive::Impl {
       if (!f.present) continue;
       if (rt == 2 ? f.code != start : f.code < start) continue;
       if (rt == 1 && !f.current) continue;
-      AddFeature(r, f.code, f.current, f.body, f.code == 0x0001 ? 1 : 0);
+      AddFeature(r, f.code, f.current, f.body, f.code == kFeatureCore ? 1 : 0);
     }
     PutBe32(&r[0], std::uint32_t(r.size() - 4));
     *out = Send(r, GetBe16(cdb + 7), buffer);
@@ -567,7 +538,7 @@ class EmulatedDrive::Impl {
     const auto& writes = SpeedTable(true);
     const std::size_t n = state.identity.writer ? writes.size() : 0;
     std::vector<std::uint8_t> p(32 + 4 * n, 0);
-    p[0] = 0x2A;
+    p[0] = kPageCapabilities;
     p[1] = std::uint8_t(p.size() - 2);
     const bool dvd = Has({kProfileDvdRom, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdPlusR});
     p[2] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
@@ -593,11 +564,12 @@ class EmulatedDrive::Impl {
     if (pc == 3) return kSavingNotSupported;
     std::vector<std::uint8_t> r(8, 0);
     auto add = [&](std::vector<std::uint8_t> p) {
-      if (pc == 1) std::fill(p.begin() + 2, p.end(), std::uint8_t(p[0] == 0x05 ? 0xFF : 0x00));
+      if (pc == 1) std::fill(p.begin() + 2, p.end(), std::uint8_t(p[0] == kPageWriteParameters ? 0xFF : 0x00));
       r.insert(r.end(), p.begin(), p.end());
     };
-    if (page == 0x05 || page == 0x3F) add(std::vector<std::uint8_t>(page05.begin(), page05.end()));
-    if (page == 0x2A || page == 0x3F) add(CapabilitiesPage());
+    if (page == kPageWriteParameters || page == kPageAll)
+      add(std::vector<std::uint8_t>(page05.begin(), page05.end()));
+    if (page == kPageCapabilities || page == kPageAll) add(CapabilitiesPage());
     if (r.size() == 8) return kInvalidField;
     PutBe16(&r[0], std::uint32_t(r.size() - 2));
     *out = Send(r, GetBe16(cdb + 7), buffer);
@@ -618,16 +590,16 @@ class EmulatedDrive::Impl {
     const std::uint8_t code = d[8] & 0x3F;
     const std::size_t page_length = d[9];
     if (10 + page_length > length) return kInvalidParameter;
-    if (code == 0x2A) {
+    if (code == kPageCapabilities) {
       std::vector<std::uint8_t> current = CapabilitiesPage();
       if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + 10))
         return kInvalidParameter;
       return kGood;
     }
-    if (code != 0x05 || (page_length != 0x32 && page_length != 0x36)) return kInvalidParameter;
+    if (code != kPageWriteParameters || (page_length != 0x32 && page_length != 0x36)) return kInvalidParameter;
     std::array<std::uint8_t, 52> p{};
     std::memcpy(p.data(), d + 8, 52);
-    p[0] = 0x05;
+    p[0] = kPageWriteParameters;
     p[1] = 0x32;
     const std::uint16_t profile = state.medium && !state.tray_open ? state.medium->profile : 0;
     const int write_type = p[2] & 0x0F;
