@@ -62,7 +62,7 @@ std::optional<WavLayout> ReadCdAudioWav(const std::filesystem::path& path, std::
 
 std::array<std::uint8_t, fmt::kWavHeaderSize> WavHeader(std::uint64_t sectors) {
   std::array<std::uint8_t, fmt::kWavHeaderSize> h{};
-  const auto data = static_cast<std::uint32_t>(sectors * kRawSectorSize);
+  const auto data = static_cast<std::uint32_t>(sectors * kCdRawSectorSize);
   std::memcpy(&h[fmt::kWavRiffId], "RIFF", 4);
   PutLe32(&h[fmt::kWavRiffSize], 36 + data);
   std::memcpy(&h[fmt::kWavWaveId], "WAVE", 4);

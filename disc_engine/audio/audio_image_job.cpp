@@ -118,8 +118,8 @@ bool AudioImageJob::Write(const std::vector<AudioSource>& sources, platform::Fil
   const std::uint64_t total = TotalSectors(sources);
   std::uint64_t done = 0;
   int last_percent = -1;
-  std::vector<std::uint8_t> buffer(kAudioBlockSectors * kRawSectorSize);
-  const std::vector<std::uint8_t> silence(kAudioPregapSectors * kRawSectorSize, 0);
+  std::vector<std::uint8_t> buffer(kAudioBlockSectors * kCdRawSectorSize);
+  const std::vector<std::uint8_t> silence(kAudioPregapSectors * kCdRawSectorSize, 0);
   for (std::size_t i = 0; i < sources.size(); ++i) {
     if (cancel_ && cancel_->load()) {
       *canceled = true;
@@ -145,7 +145,7 @@ bool AudioImageJob::Write(const std::vector<AudioSource>& sources, platform::Fil
         Fail(kErrorWavFile, error);
         return false;
       }
-      if (!image.WriteAll(buffer.data(), n * kRawSectorSize, &fe)) {
+      if (!image.WriteAll(buffer.data(), n * kCdRawSectorSize, &fe)) {
         Fail(0, fe.message);
         return false;
       }

@@ -76,8 +76,8 @@ bool AudioSourceReader::Open(const AudioSource& source, std::string* error) {
 
 bool AudioSourceReader::Read(std::uint64_t first, std::uint64_t count, std::uint8_t* buffer,
                              std::string* error) {
-  const std::uint64_t start = first * kRawSectorSize;
-  const std::uint64_t wanted = count * kRawSectorSize;
+  const std::uint64_t start = first * kCdRawSectorSize;
+  const std::uint64_t wanted = count * kCdRawSectorSize;
   const std::uint64_t available = start < source_.layout.data_bytes ? source_.layout.data_bytes - start : 0;
   const std::uint64_t take = std::min(wanted, available);
   platform::FileError fe;
