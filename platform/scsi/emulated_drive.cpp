@@ -13,6 +13,7 @@
 
 #include "platform/byte_order.h"
 #include "emulated_drive_state.h"
+#include "emulated_drive_tao.h"
 #include "platform/fileio.h"
 
 namespace platform {
@@ -998,7 +999,8 @@ class EmulatedDrive::Impl {
     open->state = TrackState::kReserved;
     open->size = size;
     open->dao = dao;
-    const std::uint32_t session = open->session, next = open->start + size;
+    const std::uint32_t session = open->session;
+    const std::uint32_t next = FollowingTrackStart(m, open->start + size, page05[2] & 0x0F);
     if (!dao) AppendOpenTrack(m, session, next);
     dirty = dirty || !simulation;
     return kGood;
@@ -1051,8 +1053,8 @@ class EmulatedDrive::Impl {
       } else if (t->state == TrackState::kOpen && t->written > 0) {
         t->size = t->written;
         t->state = TrackState::kComplete;
-        const std::uint32_t session = t->session, next = t->start + t->size;
-        AppendOpenTrack(m, session, next);
+        const std::uint32_t session = t->session;
+        AppendOpenTrack(m, session, FollowingTrackStart(m, t->start + t->size, page05[2] & 0x0F));
       }
     } else if (function == 2) {
       const std::uint32_t session = SessionCount(m);
