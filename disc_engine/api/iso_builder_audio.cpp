@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "api/image_job_events.h"
+#include "audio/audio_burn_job.h"
 #include "audio/audio_image_job.h"
 #include "audio/rip_state.h"
 #include "jobs/job_runner.h"
@@ -42,6 +43,23 @@ HResult ISOBuilder::Burner_CreateAudioImage(const std::string& ImageFile, std::i
                job.outcome().mode_burn = 1;
                ImageJobEvents job_events(job);
                AudioImageJob(std::move(request), &job_events, &EngineState::Instance().flags.cancel).Run();
+             };
+           }));
+  return S_OK;
+}
+
+// Automation's TRUE is -1: any value other than 0 turns a switch on, so a
+// requested simulation is never burned for real.
+HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t Multisession, std::int32_t FakeWrite,
+                                     std::int32_t BurnProof) {
+  AudioBurnRequest request;
+  request.multisession = Multisession != 0;
+  request.test_write = FakeWrite != 0;
+  request.burn_proof = BurnProof != 0;
+  StartJob(events_, JobEnd::kEndBurn, DriveNum, JobSetup([request]() mutable -> JobBody {
+             request.wav_files = WavList::Process().Snapshot();
+             return [request = std::move(request)](Job& job) {
+               RunAudioBurn(job, request, EngineState::Instance().flags.cancel);
              };
            }));
   return S_OK;

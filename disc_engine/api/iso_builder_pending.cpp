@@ -109,12 +109,6 @@ HResult ISOBuilder::AudioFile_M4A_Decode(const std::string& /*Source*/, const st
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multisession*/,
-                                     std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/) {
-  StartUnavailableJob("Burner_BurnAudio", DriveNum, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_ListenDrive(std::int32_t /*DriveNum*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_StopListenDrive() { return S_OK; }
