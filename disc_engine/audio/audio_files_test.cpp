@@ -129,3 +129,16 @@ TEST(Id3v1, AnEmptyPathOrAMissingFileIsNotTagged) {
 
 }  // namespace
 }  // namespace zephrel
+
+namespace zephrel {
+namespace {
+
+TEST(WavHeader, AFullDiskIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP();
+  std::string error;
+  EXPECT_FALSE(WriteWavHeader("/dev/full", 10, &error));
+  EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace zephrel

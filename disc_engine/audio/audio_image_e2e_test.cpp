@@ -1,6 +1,9 @@
 // Audio images from WAV files made by sox, read back by cd-info and bchunk.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 
 #include "audio/audio_image_job.h"
@@ -241,6 +244,25 @@ TEST(AudioImage, AnImageNameTakenByALinkIsLeftAlone) {
   EXPECT_TRUE(events.EndedWithError());
   EXPECT_EQ(events.Errors(), std::vector<std::int32_t>{1001});
   EXPECT_FALSE(fs::exists(dir.path() + "/nowhere")) << "the link is not followed";
+}
+
+TEST(AudioImage, AWriteErrorIsReportedAndTheImageIsNoSuccess) {
+  TempDir dir;
+  const std::vector<std::string> wavs{testing::MakeWav(dir, "a.wav", testing::PatternPcm(2352 * 200))};
+  // A file size limit makes the image's writes fail part way, as a full disk does.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 100 * 2352;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  JobEventRecorder events;
+  RunImage({dir.path() + "/limited.bin", 1, wavs}, &events);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(events.EndedWithError());
+  EXPECT_EQ(events.EndCount(), 1);
+  EXPECT_NE(events.Descriptions().find("limited.bin"), std::string::npos) << events.Descriptions();
 }
 
 TEST(AudioTable, TwoFilesOf1000044BytesGiveTheKnownStartsAndLengths) {

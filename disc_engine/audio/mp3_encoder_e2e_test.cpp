@@ -103,5 +103,19 @@ TEST(Mp3Writer, AnOutputFileThatCannotBeCreatedIsReported) {
   EXPECT_NE(error.find("missing/x.mp3"), std::string::npos) << error;
 }
 
+TEST(Mp3Writer, AFullDiskIsReportedAndNotTakenForSuccess) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP();
+  std::shared_ptr<const LameApi> api;
+  std::string error;
+  ASSERT_EQ(LoadMp3Encoder(&api, &error), kEncoderLoaded) << error;
+  Mp3Writer writer(api);
+  ASSERT_TRUE(writer.Open("/dev/full", Mp3EncoderConfig{}, &error)) << error;
+  const auto pcm = Sine(1);
+  bool ok = writer.Encode(pcm.data(), pcm.size(), &error);
+  ok = writer.Close(&error) && ok;
+  EXPECT_FALSE(ok);
+  EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace zephrel
