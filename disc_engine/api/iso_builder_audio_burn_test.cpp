@@ -196,6 +196,11 @@ TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndThe
     start += sectors[t] + kGap;
   }
   EXPECT_EQ(Info(0x51)[2] & 0x03, 2) << "without multisession the disc is complete";
+  // Blocks of 27 sectors while that many remain, then single sectors.
+  std::vector<std::uint32_t> counts;
+  for (const auto& c : drive_->CommandLog())
+    if (c.cdb[0] == platform::mmc::kWrite10) counts.push_back(std::uint32_t(c.cdb[7]) << 8 | c.cdb[8]);
+  EXPECT_EQ(counts, (std::vector<std::uint32_t>{27, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 27, 1, 1, 1, 1}));
   bool ejected = false;
   for (const auto& c : drive_->CommandLog())
     ejected = ejected || (c.cdb[0] == 0x1B && (c.cdb[4] & 0x03) == 0x02);
