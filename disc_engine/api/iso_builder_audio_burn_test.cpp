@@ -239,7 +239,7 @@ TEST_F(AudioBurnTest, AWavThatIsNotCdAudioGives1011BeforeAnythingIsWritten) {
 TEST_F(AudioBurnTest, AFailedWriteGives1012WithTheSenseTextAndTheTrackIsClosed) {
   InsertBlank(platform::mmc::kProfileCdR);
   AddWav("a.wav", 2352 * 60, 1);
-  drive_->InjectFault({platform::mmc::kWrite10, 30, 40, 1, 0x03, 0x0C, 0x00});
+  drive_->InjectFault({platform::mmc::kWrite10, 30, 40, 1000, 0x03, 0x0C, 0x00});  // past the retries
   const auto events = Burn();
   EXPECT_EQ(Errors(events), std::vector<std::int32_t>{1012});
   EXPECT_NE(Descriptions(events).find("Write Error"), std::string::npos) << Descriptions(events);

@@ -24,17 +24,6 @@ HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t /*DriveNum*/, std::int32_t
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_GetMediaTypeName(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
-                                            std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaType(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
   return S_OK;
@@ -53,16 +42,6 @@ HResult ISOBuilder::Burner_GetSessionCount(std::int32_t /*DriveNum*/, std::int32
 }
 
 HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t /*DriveNum*/, float& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUsedSpace(std::int32_t /*DriveNum*/, float& pVal) {
   pVal = 0;
   return S_OK;
 }
@@ -221,12 +200,6 @@ HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string
   return S_OK;
 }
 
-HResult ISOBuilder::GetSessionDataMode(std::int32_t /*DriveIndex*/, std::int32_t /*SessionNumber*/,
-                                       std::int16_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::CDDB_Localread(const std::string& /*PathFile*/) { return S_OK; }
 
 HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& /*PathFile*/) { return S_OK; }
@@ -242,12 +215,6 @@ HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) { return S_OK;
 
 HResult ISOBuilder::isRealBurnerDevice(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUID(std::int32_t /*DriveNum*/, std::string& pVal, std::string& pVal2) {
-  pVal = {};
-  pVal2 = {};
   return S_OK;
 }
 

@@ -3,10 +3,11 @@
 #include <array>
 
 #include "audio/audio_sources.h"
+#include "drive/media.h"
 #include "drive/mmc_commands.h"
+#include "drive/mmc_drive.h"
 #include "image/raw_sector.h"
 #include "platform/byte_order.h"
-#include "platform/scsi_policy.h"
 #include "platform/scsi_sense.h"
 
 namespace zephrel {
@@ -32,13 +33,13 @@ bool StillBusy(const ScsiResult& r) {
 class AudioBurn {
  public:
   AudioBurn(Job& job, const AudioBurnRequest& request, const std::atomic<bool>& cancel)
-      : job_(job), request_(request), cancel_(cancel), device_(*job.context().device) {}
+      : job_(job), request_(request), cancel_(cancel), drive_(job.context().device) {}
 
   void Run() {
     JobOutcome& outcome = job_.outcome();
     outcome = {.mode_burn = 0, .canceled = false, .failed = true};
-    const std::optional<std::uint16_t> profile = CurrentProfile();
-    if (profile != platform::mmc::kProfileCdR && profile != platform::mmc::kProfileCdRw) {
+    const int media = drive_.MmcGetMediaTypeCode();
+    if (media != kMediaCdR && media != kMediaCdRw) {
       events().BurnerOnError(kErrorNotAudioMedium);
       events().BurningErrorViewDescription(
           "The disc in the drive is not a CD-R or CD-RW: audio CDs need one.");
@@ -79,16 +80,12 @@ class AudioBurn {
  private:
   ISOBuilderEvents& events() { return job_.events(); }
 
-  ScsiResult Send(const mmc::Cdb& cdb, DataDirection direction, std::span<std::uint8_t> buffer) {
-    return device_.exec(cdb.span(), direction, buffer, platform::CommandTimeout(cdb.bytes[0]));
-  }
-
   // Sends a command again while the drive says it is still busy, for at most
   // kAudioDriveBusyLimit on the job's clock.
   ScsiResult SendUntilNotBusy(const mmc::Cdb& cdb) {
     ScsiResult r;
     const bool answered = job_.PollUntil(kAudioDriveBusyLimit, kReadyPollInterval, [&] {
-      r = Send(cdb, DataDirection::kNone, {});
+      r = drive_.Send(cdb, DataDirection::kNone);
       return !StillBusy(r);
     });
     if (!answered && r.ok()) r.status = 2;  // asked to stop while waiting
@@ -106,24 +103,15 @@ class AudioBurn {
     return platform::SenseText(r.sense);
   }
 
-  std::optional<std::uint16_t> CurrentProfile() {
-    std::array<std::uint8_t, 8> header{};
-    const ScsiResult r =
-        Send(mmc::GetConfiguration(mmc::kCurrentFeatures, 0, header.size()), DataDirection::kIn, header);
-    if (!r.ok() || r.transferred < 8) return std::nullopt;
-    return static_cast<std::uint16_t>(platform::GetBe16(&header[6]));
-  }
-
   struct DiscInfo {
     std::uint8_t status = 0;
     std::uint32_t sessions = 0;
     std::uint32_t last_track = 0;
   };
   std::optional<DiscInfo> ReadDiscInfo() {
-    std::array<std::uint8_t, 34> d{};
-    const ScsiResult r = Send(mmc::ReadDiscInformation(d.size()), DataDirection::kIn, d);
-    if (!r.ok() || r.transferred < 7) return std::nullopt;
-    return DiscInfo{static_cast<std::uint8_t>(d[2] & 0x03), d[4], d[6]};
+    const auto d = drive_.Query(mmc::ReadDiscInformation(34), 34);
+    if (!d || d->size() < 7) return std::nullopt;
+    return DiscInfo{static_cast<std::uint8_t>((*d)[2] & 0x03), (*d)[4], (*d)[6]};
   }
 
   struct TrackInfo {
@@ -132,29 +120,19 @@ class AudioBurn {
     std::uint32_t free_blocks = 0;
   };
   std::optional<TrackInfo> ReadTrackInfo(std::uint32_t track) {
-    std::array<std::uint8_t, 48> d{};
-    const ScsiResult r =
-        Send(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, d.size()), DataDirection::kIn, d);
-    if (!r.ok() || r.transferred < 20) return std::nullopt;
-    return TrackInfo{(d[7] & 0x01) != 0, platform::GetBe32(&d[12]), platform::GetBe32(&d[16])};
+    const auto d = drive_.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, 48), 48);
+    if (!d || d->size() < 20) return std::nullopt;
+    return TrackInfo{((*d)[7] & 0x01) != 0, platform::GetBe32(d->data() + 12),
+                     platform::GetBe32(d->data() + 16)};
   }
 
-  // The write parameters page: track at once, raw audio blocks, audio track
-  // mode, and the three switches.
+  // Track at once, raw audio blocks, audio track mode and the three switches.
   bool SetWriteParameters() {
-    std::array<std::uint8_t, 60> list{};
-    std::uint8_t* p = &list[8];  // after the mode parameter header
-    p[0] = platform::mmc::kPageWriteParameters;
-    p[1] = 0x32;
-    p[2] = static_cast<std::uint8_t>(platform::mmc::kWriteTypeTrackAtOnce | (request_.test_write ? 0x10 : 0) |
-                                     (request_.burn_proof ? 0x40 : 0));
-    p[3] = static_cast<std::uint8_t>(request_.multisession ? 0xC0 : 0x00);  // track mode 0: audio
-    p[4] = 0;                                                               // 2352-byte raw audio blocks
-    platform::PutBe16(&p[14], platform::mmc::kCdPregapSectors);             // audio pause length
-    const ScsiResult r = Send(mmc::ModeSelect10(list.size()), DataDirection::kOut, list);
-    if (r.ok()) return true;
+    if (drive_.MmcSetAudioWriteParameters(request_.burn_proof, request_.multisession, request_.test_write) ==
+        0)
+      return true;
     events().BurnerOnError(kErrorAudioParameters);
-    Fail("The drive refused the audio write parameters: " + Reason(r));
+    Fail("The drive refused the audio write parameters.");
     return false;
   }
 
@@ -211,12 +189,12 @@ class AudioBurn {
         write_failed = true;
         break;
       }
-      const ScsiResult r =
-          Send(mmc::Write10(static_cast<std::uint32_t>(info->nwa + k), static_cast<std::uint16_t>(n)),
-               DataDirection::kOut, std::span<std::uint8_t>(block.data(), n * kCdRawSectorSize));
-      if (!r.ok()) {
+      std::string sense_text;
+      const DriveWait waits{&job_.clock(), job_.stop_token(), &cancel_};
+      if (drive_.MmcWrite10({block.data(), n * kCdRawSectorSize}, static_cast<std::uint32_t>(info->nwa + k),
+                            static_cast<std::uint16_t>(n), &sense_text, true, waits) != 1) {
         events().BurnerOnError(kErrorAudioWrite);
-        Fail(Reason(r));
+        Fail(sense_text);
         write_failed = true;
         break;
       }
@@ -254,15 +232,15 @@ class AudioBurn {
       Fail("The drive did not become ready after the session was closed.");
       return false;
     }
-    Send(mmc::PreventAllowMediumRemoval(false), DataDirection::kNone, {});
-    Send(mmc::Eject(), DataDirection::kNone, {});
+    drive_.MmcAllowRemoval();
+    drive_.MmcEject();
     return true;
   }
 
   Job& job_;
   const AudioBurnRequest& request_;
   const std::atomic<bool>& cancel_;
-  platform::ScsiDevice& device_;
+  MmcDrive drive_;
   std::uint64_t total_ = 0, done_ = 0;
   int last_percent_ = -1;
   bool failed_ = false;

@@ -9,6 +9,7 @@
 #include "audio/audio_image_job.h"
 #include "audio/audio_testutil.h"
 #include "image/image_build_testutil.h"
+#include "testing/tools.h"
 
 namespace zephrel {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::JobEventRecorder;
 using testing::ReadWholeFile;
-using testing::RunProgram;
+using vantora::testing::RunTool;
 using testing::TempDir;
 
 struct Fixture {
@@ -53,7 +54,7 @@ void MakeSoxWavs(Fixture* f) {
     const std::string path = f->dir.path() + "/" + s.name;
     std::vector<std::string> argv{"sox", "-n", "-r", "44100", "-c", "2", "-b", "16"};
     argv.insert(argv.end(), {path, "synth", s.seconds, "sine", "300-900"});
-    const auto r = RunProgram(argv);
+    const auto r = RunTool(argv);
     ASSERT_EQ(r.exit_code, 0) << r.output;
     if (s.comment) InsertListChunk(path);
     std::string error;
@@ -83,7 +84,7 @@ TEST(AudioImage, BinAndCueReadBackByCdInfoAndBchunkBitExact) {
   EXPECT_FALSE(events.EndedWithError()) << events.Descriptions();
   const std::string cue = f.dir.path() + "/audio disc.cue";
 
-  const auto info = RunProgram({"cd-info", "--no-device-info", "--no-cddb", "--cue-file", cue});
+  const auto info = RunTool({"cd-info", "--no-device-info", "--no-cddb", "--cue-file", cue});
   ASSERT_EQ(info.exit_code, 0) << info.output;
   // Track starts in the image: each after the previous track and its 150-sector gap.
   std::uint64_t start = 0;
@@ -100,7 +101,7 @@ TEST(AudioImage, BinAndCueReadBackByCdInfoAndBchunkBitExact) {
     start += Sectors(f.pcm[t]) + 150;
   }
 
-  const auto split = RunProgram({"bchunk", "-w", bin, cue, f.dir.path() + "/back"});
+  const auto split = RunTool({"bchunk", "-w", bin, cue, f.dir.path() + "/back"});
   ASSERT_EQ(split.exit_code, 0) << split.output;
   for (int t = 0; t < 3; ++t) {
     char name[64];
@@ -169,7 +170,7 @@ TEST(AudioImage, A48KilohertzWavIsRefusedBeforeAnythingIsWritten) {
   Fixture f;
   MakeSoxWavs(&f);
   const std::string odd = f.dir.path() + "/odd rate.wav";
-  ASSERT_EQ(RunProgram({"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", odd, "synth", "1", "sine", "440"})
+  ASSERT_EQ(RunTool({"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", odd, "synth", "1", "sine", "440"})
                 .exit_code,
             0);
   f.wavs.insert(f.wavs.begin() + 1, odd);

@@ -8,11 +8,12 @@
 #include "audio/audio_testutil.h"
 #include "audio/mp3_encoder.h"
 #include "image/image_build_testutil.h"
+#include "testing/tools.h"
 
 namespace zephrel {
 namespace {
 
-using testing::RunProgram;
+using vantora::testing::RunTool;
 using testing::TempDir;
 
 // Seconds of a 440 Hz sine, left and right, as 16-bit little-endian PCM.
@@ -53,11 +54,11 @@ TEST(Mp3Writer, ASineWithDefaultSettingsIsAValidJointStereo128KbitMp3) {
   std::string error;
   ASSERT_TRUE(WriteId3v1Tag(mp3, {"Sine", "Zephrel", "Tests", "2026", "Created by Zephrel", 12}, &error))
       << error;
-  const auto val = RunProgram({"mp3val", mp3});
+  const auto val = RunTool({"mp3val", mp3});
   ASSERT_EQ(val.exit_code, 0) << val.output;
   EXPECT_EQ(val.output.find("WARNING"), std::string::npos) << val.output;
   EXPECT_EQ(val.output.find("ERROR"), std::string::npos) << val.output;
-  const auto info = RunProgram({"mp3info", "-p", "%o|%r|%Q|%t|%a|%y\n", mp3});
+  const auto info = RunTool({"mp3info", "-p", "%o|%r|%Q|%t|%a|%y\n", mp3});
   ASSERT_EQ(info.exit_code, 0) << info.output;
   EXPECT_EQ(info.output, "joint stereo|128|44100|Sine|Zephrel|2026\n");
 }
@@ -74,10 +75,10 @@ TEST(Mp3Writer, VbrWithItsHeaderGivesAValidVariableRateFile) {
   const std::string mp3 = Encode(dir, "vbr.mp3", s);
   std::string error;
   ASSERT_TRUE(WriteId3v1Tag(mp3, {"V", "", "", "", "", 0}, &error)) << error;
-  const auto val = RunProgram({"mp3val", mp3});
+  const auto val = RunTool({"mp3val", mp3});
   ASSERT_EQ(val.exit_code, 0) << val.output;
   EXPECT_EQ(val.output.find("WARNING"), std::string::npos) << val.output;
-  const auto info = RunProgram({"mp3info", "-p", "%o|%r\n", mp3});
+  const auto info = RunTool({"mp3info", "-p", "%o|%r\n", mp3});
   EXPECT_EQ(info.output, "stereo|Variable\n");
   const std::string bytes = testing::ReadWholeFile(mp3);
   EXPECT_TRUE(bytes.find("Xing") < 64) << "the VBR header frame comes first";
