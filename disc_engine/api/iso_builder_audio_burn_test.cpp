@@ -163,6 +163,8 @@ TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndThe
     if (e.id == kOnBuildingProcess) {
       if (e.args[0].i4() == 20) {
         starts.push_back(e.args[1].i4());
+        const std::int32_t track_sectors[] = {40, 28, 3};
+        EXPECT_EQ(e.args[3].i4(), track_sectors[starts.size() - 1]) << "FileSize: the track's sectors";
         EXPECT_EQ(e.args[5].i4(), 40 + 28 + 3) << "the sectors of all tracks";
       }
       kinds.push_back(e.args[0].i4());
