@@ -16,6 +16,7 @@
 
 #include "platform/fileio.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 #include "zephrel/iso_builder.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
@@ -38,7 +39,7 @@ class RipperDialogTest : public ::testing::Test {
     platform::FileError fe;
     folder_ = platform::TemporaryFolder::Create("zephrel-dialogs", &fe);
     ASSERT_TRUE(folder_) << fe.message;
-    dir_ = (folder_->path() / "Rip é 日本").string();
+    dir_ = platform::PathToUtf8(folder_->path() / "Rip é 日本");
     fs::create_directories(dir_);
   }
   std::string Ini(const char* section, const char* key) {
@@ -47,7 +48,7 @@ class RipperDialogTest : public ::testing::Test {
   static void Save(QWidget& w, const std::string& name) {
     const fs::path shots = fs::path(VANTORA_BINARY_DIR) / "screenshots";
     fs::create_directories(shots);
-    w.grab().save(QString::fromStdString((shots / (name + ".png")).string()));
+    w.grab().save(QString::fromStdString(platform::PathToUtf8(shots / (name + ".png"))));
   }
   template <class W>
   static W* Control(QWidget& dialog, int id) {
@@ -167,7 +168,7 @@ TEST_F(RipperDialogTest, OkWritesTheRipperKeysAndCloseWritesNothing) {
   EXPECT_EQ(Ini("Output", "Nom"), "%T %T");
   EXPECT_EQ(Ini("Output", "Rep"), "false");
   EXPECT_EQ(Ini("CDDB", "Auto"), "true");
-  EXPECT_EQ(Ini("SAUVEGARDE", "Chemin"), (fs::path(dir_) / "My Music").string());
+  EXPECT_EQ(Ini("SAUVEGARDE", "Chemin"), platform::PathToUtf8(fs::path(dir_) / "My Music"));
   builder->UnloadCom();
 }
 

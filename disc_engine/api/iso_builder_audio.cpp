@@ -8,6 +8,7 @@
 #include "audio/rip_state.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
+#include "platform/text.h"
 #include "zephrel/iso_builder.h"
 
 namespace zephrel {
@@ -38,7 +39,7 @@ HResult ISOBuilder::Burner_GetWavFileCount(std::int32_t& pVal) {
 
 HResult ISOBuilder::Burner_CreateAudioImage(const std::string& ImageFile, std::int32_t Mode) {
   StartJob(events_, JobEnd::kEndBurn, kNoDrive, JobSetup([ImageFile, Mode]() -> JobBody {
-             AudioImageRequest request{ImageFile, Mode, WavList::Process().Snapshot()};
+             AudioImageRequest request{platform::Utf8ToPath(ImageFile), Mode, WavList::Process().Snapshot()};
              return [request = std::move(request)](Job& job) mutable {
                job.outcome().mode_burn = 1;
                ImageJobEvents job_events(job);
@@ -71,9 +72,11 @@ HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& AppDirector
     return S_OK;
   }
   SetRipApplicationFolder(AppDirectory);
-  const std::optional<Mp3Settings> edited = ripper_dialogs_->EditMp3Settings(LoadMp3Settings(AppDirectory));
+  const std::optional<Mp3Settings> edited =
+      ripper_dialogs_->EditMp3Settings(LoadMp3Settings(platform::Utf8ToPath(AppDirectory)));
   std::string error;
-  if (edited && !SaveMp3Settings(AppDirectory, *edited, &error)) events_->BurningErrorViewDescription(error);
+  if (edited && !SaveMp3Settings(platform::Utf8ToPath(AppDirectory), *edited, &error))
+    events_->BurningErrorViewDescription(error);
   return S_OK;
 }
 
@@ -84,9 +87,10 @@ HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& AppPath) {
   }
   SetRipApplicationFolder(AppPath);
   const std::optional<RipperOutputSettings> edited =
-      ripper_dialogs_->EditRipperSettings(LoadRipperSettings(AppPath));
+      ripper_dialogs_->EditRipperSettings(LoadRipperSettings(platform::Utf8ToPath(AppPath)));
   std::string error;
-  if (edited && !SaveRipperSettings(AppPath, *edited, &error)) events_->BurningErrorViewDescription(error);
+  if (edited && !SaveRipperSettings(platform::Utf8ToPath(AppPath), *edited, &error))
+    events_->BurningErrorViewDescription(error);
   return S_OK;
 }
 

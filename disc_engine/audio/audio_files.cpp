@@ -39,13 +39,13 @@ void PutText(std::uint8_t* field, const std::string& text, std::size_t width) {
 
 std::optional<WavLayout> ReadCdAudioWav(const std::filesystem::path& path, std::string* error) {
   if (!platform::IsRegularFile(path)) {
-    *error = "The WAV file " + path.string() + " cannot be opened: it is not a regular file.";
+    *error = "The WAV file " + platform::PathToUtf8(path) + " cannot be opened: it is not a regular file.";
     return std::nullopt;
   }
   std::string why;
   std::optional<WavLayout> layout = ReadWavLayout(path, &why);
   if (!layout) {
-    *error = "The WAV file " + path.string() + " cannot be read: " + why;
+    *error = "The WAV file " + platform::PathToUtf8(path) + " cannot be read: " + why;
     return std::nullopt;
   }
   const bool pcm =
@@ -53,7 +53,8 @@ std::optional<WavLayout> ReadCdAudioWav(const std::filesystem::path& path, std::
       (layout->format_tag == fmt::kWavFormatExtensible && layout->sub_format == fmt::kWavFormatPcm);
   if (!layout->has_format || !pcm || layout->sample_rate != fmt::kCdSampleRate ||
       layout->channels != fmt::kCdChannels || layout->bits_per_sample != fmt::kCdBitsPerSample) {
-    *error = "The WAV file " + path.string() + " is not CD audio (44100 Hz, 2 channels, 16-bit PCM): " +
+    *error = "The WAV file " + platform::PathToUtf8(path) +
+             " is not CD audio (44100 Hz, 2 channels, 16-bit PCM): " +
              (layout->has_format ? "it holds " + FormatText(*layout) : "it has no format chunk");
     return std::nullopt;
   }
@@ -108,7 +109,7 @@ bool WriteId3v1Tag(const std::filesystem::path& path, const Id3v1Tag& tag, std::
     return false;
   }
   if (!platform::IsRegularFile(path)) {
-    *error = "The MP3 file " + path.string() + " cannot be tagged: it is not a regular file.";
+    *error = "The MP3 file " + platform::PathToUtf8(path) + " cannot be tagged: it is not a regular file.";
     return false;
   }
   platform::FileError fe;

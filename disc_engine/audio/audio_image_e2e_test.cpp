@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::JobEventRecorder;
 using testing::ReadWholeFile;
-using vantora::testing::RunTool;
 using testing::TempDir;
+using vantora::testing::RunTool;
 
 struct Fixture {
   TempDir dir;

@@ -5,6 +5,7 @@
 #include "image/cue_sheet.h"
 #include "image/raw_sector.h"
 #include "platform/byte_order.h"
+#include "platform/text.h"
 
 namespace zephrel {
 namespace {
@@ -65,11 +66,13 @@ void AudioImageJob::Run() {
       return;
     }
     if (with_sheet && sheet_path == image_path) {
-      Fail(kErrorImageCreate, "The image " + image_path.string() + " cannot be its own CUE sheet.");
+      Fail(kErrorImageCreate,
+           "The image " + platform::PathToUtf8(image_path) + " cannot be its own CUE sheet.");
       return;
     }
     if (Exists(image_path) || (with_sheet && Exists(sheet_path))) {
-      Fail(kErrorImageCreate, "The file " + (Exists(image_path) ? image_path : sheet_path).string() +
+      Fail(kErrorImageCreate, "The file " +
+                                  platform::PathToUtf8(Exists(image_path) ? image_path : sheet_path) +
                                   " exists already; it is left as it is.");
       return;
     }

@@ -4,6 +4,7 @@
 
 #include "image/cue_sheet.h"
 #include "image/raw_sector.h"
+#include "platform/text.h"
 
 namespace zephrel {
 
@@ -46,7 +47,7 @@ std::optional<std::vector<AudioSource>> SizeAudioSources(const std::vector<std::
   }
   std::vector<AudioSource> sources;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    std::optional<WavLayout> layout = ReadCdAudioWav(paths[i], error);
+    std::optional<WavLayout> layout = ReadCdAudioWav(platform::Utf8ToPath(paths[i]), error);
     if (!layout) {
       *failed_index = static_cast<int>(i);
       return std::nullopt;
@@ -64,7 +65,7 @@ std::uint64_t TotalSectors(const std::vector<AudioSource>& sources) {
 
 bool AudioSourceReader::Open(const AudioSource& source, std::string* error) {
   platform::FileError fe;
-  file_ = platform::File::Open(source.path, platform::File::Mode::kRead, &fe);
+  file_ = platform::File::Open(platform::Utf8ToPath(source.path), platform::File::Mode::kRead, &fe);
   if (!file_.is_open()) {
     *error = "The WAV file " + source.path + " cannot be opened: " + fe.message;
     return false;

@@ -13,8 +13,8 @@
 namespace zephrel {
 namespace {
 
-using vantora::testing::RunTool;
 using testing::TempDir;
+using vantora::testing::RunTool;
 
 // Seconds of a 440 Hz sine, left and right, as 16-bit little-endian PCM.
 std::vector<std::uint8_t> Sine(int seconds) {

@@ -16,7 +16,8 @@ bool CreateFolder(const std::filesystem::path& folder, std::string* error) {
   if (std::filesystem::is_directory(folder, ec)) return true;
   std::filesystem::create_directories(folder, ec);
   if (ec || !std::filesystem::is_directory(folder, ec)) {
-    *error = "The folder " + folder.string() + " cannot be created" + (ec ? ": " + ec.message() : "");
+    *error =
+        "The folder " + platform::PathToUtf8(folder) + " cannot be created" + (ec ? ": " + ec.message() : "");
     return false;
   }
   return true;
@@ -70,12 +71,12 @@ std::optional<std::filesystem::path> RipPathBuilder::Build(const std::string& ou
     *error = "No output folder is set for ripped tracks.";
     return std::nullopt;
   }
-  std::filesystem::path folder(output_folder);
+  std::filesystem::path folder = platform::Utf8ToPath(output_folder);
   if (!CreateFolder(folder, error)) return std::nullopt;
   if (subfolders) {
-    folder /= CleanNameComponent(names.artist);
+    folder /= platform::Utf8ToPath(CleanNameComponent(names.artist));
     if (!CreateFolder(folder, error)) return std::nullopt;
-    folder /= CleanNameComponent(names.album);
+    folder /= platform::Utf8ToPath(CleanNameComponent(names.album));
     if (!CreateFolder(folder, error)) return std::nullopt;
   }
   // The pattern's own text may not leave the folder either.
@@ -87,9 +88,9 @@ std::optional<std::filesystem::path> RipPathBuilder::Build(const std::string& ou
   const std::size_t room = kMaxComponentBytes - suffix.size() - 8;  // room for " (nnn)"
   stem = platform::CutUtf8(stem, room);
   if (stem.empty() || stem == "." || stem == "..") stem = "Unknown";
-  std::filesystem::path path = folder / (stem + suffix);
+  std::filesystem::path path = folder / platform::Utf8ToPath(stem + suffix);
   for (int n = 2; used_.count(path) != 0; ++n)
-    path = folder / (stem + " (" + std::to_string(n) + ")" + suffix);
+    path = folder / platform::Utf8ToPath(stem + " (" + std::to_string(n) + ")" + suffix);
   used_.insert(path);
   return path;
 }

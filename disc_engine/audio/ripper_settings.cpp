@@ -35,7 +35,7 @@ std::string ReadKey(const std::filesystem::path& file, std::string_view section,
 bool Switch(const std::string& value) { return value.empty() || value[0] != '0'; }
 
 std::string DefaultOutputFolder(const std::filesystem::path& folder) {
-  return (folder / "My Music").string();
+  return platform::PathToUtf8(folder / "My Music");
 }
 
 std::size_t Select(std::span<const std::string_view> items, const std::string& text,
@@ -49,7 +49,8 @@ bool Write(const std::filesystem::path& file, std::string_view section, std::str
   platform::FileError fe;
   if (platform::WriteIni(file, section, key, value, &fe)) return true;
   if (error->empty())
-    *error = fe.message.empty() ? "The settings cannot be written to " + file.string() : fe.message;
+    *error =
+        fe.message.empty() ? "The settings cannot be written to " + platform::PathToUtf8(file) : fe.message;
   return false;
 }
 
