@@ -34,6 +34,7 @@ bool IsNibble(std::int16_t v) { return v >= 0 && v <= 15; }
 class BuildScope {
  public:
   explicit BuildScope(CQuillonCtrl* ctrl) : ctrl_(ctrl) {
+    std::lock_guard lock(ctrl_->build_mutex_);
     CQuillonCtrl* expected = nullptr;
     acquired_ = g_current_build.compare_exchange_strong(expected, ctrl);
     if (acquired_) {
@@ -43,6 +44,7 @@ class BuildScope {
   }
   ~BuildScope() {
     if (!acquired_) return;
+    std::lock_guard lock(ctrl_->build_mutex_);
     ctrl_->building_ = false;
     g_current_build.store(nullptr);
   }
@@ -126,16 +128,15 @@ VariantBool CQuillonCtrl::AddMainMenuButton(std::int32_t iLeft, std::int32_t iTo
     type = 3;  // back to the main menu
     value = 0xFFFFFFFFu;
   }
-  const EngineStatus status =
-      engine_->AddMenuBtn(kMainMenuId, static_cast<std::uint16_t>(iLeft), static_cast<std::uint16_t>(iTop),
-                          static_cast<std::uint16_t>(iRight), static_cast<std::uint16_t>(iBottom), type, value);
+  const EngineStatus status = engine_->AddMenuBtn(
+      kMainMenuId, static_cast<std::uint16_t>(iLeft), static_cast<std::uint16_t>(iTop),
+      static_cast<std::uint16_t>(iRight), static_cast<std::uint16_t>(iBottom), type, value);
   return ToVariantBool(status >= 0);
 }
 
-VariantBool CQuillonCtrl::SetMainMenuButtonColor(std::int16_t iNormalBtnClrIndex, std::int16_t iNormalBtnTransValue,
-                                                 std::int16_t iSelectedBtnClrIndex,
-                                                 std::int16_t iSelectedBtnTransValue, std::int16_t iActiveBtnClrIndex,
-                                                 std::int16_t iActiveBtnTransValue) {
+VariantBool CQuillonCtrl::SetMainMenuButtonColor(
+    std::int16_t iNormalBtnClrIndex, std::int16_t iNormalBtnTransValue, std::int16_t iSelectedBtnClrIndex,
+    std::int16_t iSelectedBtnTransValue, std::int16_t iActiveBtnClrIndex, std::int16_t iActiveBtnTransValue) {
   if (building_) return VARIANT_FALSE;
   const std::int16_t colours[3] = {iNormalBtnClrIndex, iSelectedBtnClrIndex, iActiveBtnClrIndex};
   const std::int16_t contrasts[3] = {iNormalBtnTransValue, iSelectedBtnTransValue, iActiveBtnTransValue};
@@ -169,6 +170,7 @@ VariantBool CQuillonCtrl::RemoveTitle(std::int16_t iTitleIndex) {
 }
 
 void CQuillonCtrl::ClearAll() {
+  std::lock_guard lock(build_mutex_);
   if (building_) {
     stop_requested_ = true;  // the progress callback asks the engine to stop; cleared when it has
     return;
@@ -209,6 +211,7 @@ VariantBool CQuillonCtrl::BuildDVDImage() {
   {
     BuildScope scope(this);
     if (!scope.acquired()) return VARIANT_FALSE;  // another build runs in this process
+    last_build_text_.clear();
     if (add_failed_) return VARIANT_FALSE;
     if (engine_->GetTitleCount() <= 0) return VARIANT_FALSE;
     // Without a main menu there are no button colours to send; the palette
@@ -223,7 +226,14 @@ VariantBool CQuillonCtrl::BuildDVDImage() {
     ClearAll();
     return VARIANT_FALSE;
   }
-  if (status < 0) return VARIANT_FALSE;
+  if (status < 0) {
+    try {
+      last_build_text_ = engine_->StatusText(status);
+    } catch (...) {
+      // Without its text the failure still reads as FALSE.
+    }
+    return VARIANT_FALSE;
+  }
   try {
     events_.Raise(dispid::kOnCompleted, {});
   } catch (...) {
