@@ -1,7 +1,7 @@
-// The routines of the later steps (size estimate, menu drawing, conversion,
-// authoring, image and burn) as the wizard runs them today: none of these
-// jobs exists yet, so each one that would start a job ends it at once and
-// says so, and the wizard returns to the video list.
+// The routines of the later steps (size estimate, menu drawing, conversion)
+// as the wizard runs them today: none of these jobs exists yet, so each one
+// that would start a job ends it at once and says so, and the wizard returns
+// to the video list.
 #include "vantora/wizard_controller.h"
 
 namespace vantora {
@@ -16,15 +16,6 @@ void WizardController::EncodeMenuVideo() {
 
 void WizardController::ConvertNextFile(int) {
   EndWithMessage("Video conversion is not available in this version.");
-}
-
-void WizardController::StartDvdBuild() {
-  EndWithMessage("DVD authoring is not available in this version.");
-}
-
-void WizardController::StartImageOrBurn() {
-  log_.Clear();
-  EndWithMessage("Writing images and discs is not available in this version.");
 }
 
 }  // namespace vantora

@@ -60,13 +60,19 @@ WizardController::WizardController(WizardParts parts, WizardView& view)
     : parts_(std::move(parts)), view_(view), log_(*parts_.clock) {}
 
 WizardController::~WizardController() {
-  // An engine still loaded (no normal end) is stopped with its threads.
+  // A build still running is stopped and joined; an engine still loaded (no
+  // normal end) is stopped with its threads.
+  if (parts_.dispatcher) parts_.dispatcher->Abort();
+  if (authoring_run_ && authoring_run_->running()) parts_.authoring->ClearAll();
+  authoring_run_.reset();
   if (burner_) {
-    if (parts_.dispatcher) parts_.dispatcher->Abort();
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
+    burner_->SetEvents(nullptr);
   }
 }
+
+bool WizardController::AuthoringRunning() const { return authoring_run_ && authoring_run_->running(); }
 
 fs::path WizardController::ConfigPath() const { return ConfigFile(parts_.program_folder); }
 
@@ -107,6 +113,7 @@ void WizardController::LoadSettingsIntoScreen() {
 
 void WizardController::FillBurnerList() {
   burner_ = parts_.make_burner();
+  burner_->SetEvents(this);
   if (parts_.dispatcher) {
     auto dispatcher = parts_.dispatcher;
     burner_->SetDispatcher(dispatcher, [dispatcher] { dispatcher->Abort(); });
@@ -318,12 +325,12 @@ void WizardController::QuitButton_Click() {
     ClearConvertedColumn();
     DeleteConvertedFiles();
     EndJob(true);
-  } else if (CurrentStep == 5 && Burning) {
+  } else if (CurrentStep == 5 && (Burning || disc_job_.active)) {
     StopRequested = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
   } else if (CurrentStep == 5) {
     StopRequested = true;
-    if (parts_.authoring->IsBuilding()) {
+    if (AuthoringRunning() || parts_.authoring->IsBuilding()) {
       // The build is asked to stop; clearing and the return to the video list
       // wait until the build has returned.
       parts_.authoring->ClearAll();
@@ -371,10 +378,10 @@ bool WizardController::QueryUnload() {
 }
 
 void WizardController::Terminate() {
-  if (Busy || cancel_after_build_) {
+  if (Busy || cancel_after_build_ || AuthoringRunning()) {
     StopRequested = true;
     parts_.encoder->Stop();
-    if (Burning && burner_) burner_->CancelBurn();
+    if ((Burning || disc_job_.active) && burner_) burner_->CancelBurn();
     parts_.authoring->ClearAll();
   }
   ShutdownApplication();
@@ -393,13 +400,16 @@ void WizardController::ShutdownApplication() {
   s.add_folder = AddFolder;
   s.show_preview = screen_.preview_on;
   SaveSettings(ConfigPath(), s, screen_.bitrate_text);
+  // Workers blocked in an event are released before their threads are joined.
+  if (parts_.dispatcher) parts_.dispatcher->Abort();
+  if (AuthoringRunning()) parts_.authoring->ClearAll();
+  authoring_run_.reset();
   DeleteConvertedFiles();
   parts_.encoder->Shutdown();
   if (burner_) {
-    // Workers blocked in an event are released before the engine joins them.
-    if (parts_.dispatcher) parts_.dispatcher->Abort();
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
+    burner_->SetEvents(nullptr);
     burner_.reset();
   }
   view_.EndProgram();

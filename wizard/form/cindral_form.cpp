@@ -328,8 +328,16 @@ void CindralForm::BuildStep5(QWidget* page) {
   list_view_progress_->setHeaderHidden(true);
   list_view_progress_->setRootIsDecorated(false);
   layout->addWidget(list_view_progress_, 1);
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar3"));
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar4"));
+  label13_ = Named(new QLabel(page), "Label13");
+  progress4_ = Named(new MyProgressBar(page), "MyProgressBar4");
+  label14_ = Named(new QLabel(page), "Label14");
+  progress3_ = Named(new MyProgressBar(page), "MyProgressBar3");
+  label22_ = Named(new QLabel(page), "Label22");
+  layout->addWidget(label13_);
+  layout->addWidget(progress4_);
+  layout->addWidget(label14_);
+  layout->addWidget(progress3_);
+  layout->addWidget(label22_);
 }
 
 void CindralForm::ShowLogRow(std::size_t index, bool added) {
@@ -397,6 +405,12 @@ void CindralForm::Refresh() {
   check1_->setChecked(s.preview_on);
   progress1_->SetValue(s.progress1);
   progress2_->SetValue(s.progress2);
+
+  label13_->setText(Q(s.label13));
+  label14_->setText(Q(s.label14));
+  label22_->setText(Q(s.label22));
+  if (progress3_->GetValue() != s.progress3) progress3_->SetValue(s.progress3);
+  if (progress4_->GetValue() != s.progress4) progress4_->SetValue(s.progress4);
   syncing_ = false;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "vantora/authoring_run.h"
 #include "vantora/disc_burner.h"
 #include "vantora/functions.h"
 #include "vantora/job_log.h"
@@ -39,6 +40,14 @@ struct VideoRow {
   std::string text;                // the row's caption
   std::filesystem::path source;    // the user's video
   std::filesystem::path converted; // the converted MPEG file; empty until converted
+};
+
+// One button of the menu page, in menu-page pixels: the square (Left, Top) -
+// (Left + Size, Top + Size). Record i jumps to title i + 1.
+struct MenuButtonRect {
+  std::int32_t Top = 0;
+  std::int32_t Left = 0;
+  std::int32_t Size = 0;
 };
 
 // Everything the main window shows; the view writes the user's edits of
@@ -83,11 +92,23 @@ struct WizardScreen {
   std::vector<std::string> drive_entries; // ImageCombo1
   int selected_drive = -1;                // 0-based; -1 with no drive
   bool drive_list_enabled = true;
+  int speed_index = -1;     // Combo1's ListIndex; -1 with no speed listed
+  bool simulation = false;  // CheckSimulation
+  // Button colour indexes (0 to 15) of the normal, selected and activated
+  // states (cbonormalbtncolor, cboselectedbtncolor, cboactivebtncolor).
+  int normal_button_color = 0;
+  int selected_button_color = 0;
+  int active_button_color = 0;
 
   // Step 4.
   bool preview_on = true;  // Check1
   int progress1 = 0;       // MyProgressBar1
   int progress2 = 0;       // MyProgressBar2
+
+  // Step 5.
+  std::string label13, label14, label22;
+  int progress3 = 0;  // MyProgressBar3: the whole build, then the sectors written
+  int progress4 = 0;  // MyProgressBar4: the build's step, then the FIFO
 
   // The capacity gauge: gigabyte scale, maximum in MB.
   bool gauge_gigabytes = false;
@@ -120,7 +141,7 @@ struct WizardParts {
   LogClock* clock = nullptr;                      // required
 };
 
-class WizardController {
+class WizardController : private DiscBurnerEvents {
  public:
   // parts' pointers must outlive the controller; view too.
   WizardController(WizardParts parts, WizardView& view);
@@ -172,6 +193,20 @@ class WizardController {
   void StartDvdBuild();
   void StartImageOrBurn();
 
+  // The authoring control's events (run on the user-interface thread).
+  void Quillon1_TotalProcessing(double iCurrentPos, double iOverallPos);
+  void Quillon1_OnCompleted();
+  // Fills the disc engine's project tree with the DVD-Video files of folder;
+  // false (with the reason shown) when the folder holds no VIDEO_TS.IFO or
+  // the engine refused a file.
+  bool BuildDiscLayout(const std::filesystem::path& folder);
+  void ResetAfterBurn();
+  void DeleteDvdFolder(const std::filesystem::path& folder, const std::string& label);
+  // Whether a disc-engine job that the wizard started has not ended yet.
+  bool DiscJobRunning() const { return disc_job_.active; }
+  // Whether the authoring build still runs on its worker.
+  bool AuthoringRunning() const;
+
   WizardScreen& screen() { return screen_; }
   JobLog& job_log() { return log_; }
   DiscBurner* burner() { return burner_.get(); }
@@ -193,8 +228,45 @@ class WizardController {
   bool UseExistingVideoTs = false;
   std::filesystem::path ExistingVideoTsFolder;
   std::string AddFolder;
+  std::vector<MenuButtonRect> MenuButtons;
 
  private:
+  // The disc-engine job that the wizard started and whose end it waits for.
+  struct DiscJob {
+    bool active = false;
+    int mode_burn = 0;         // 1 for a burn
+    bool error = false;        // an error was reported during the job
+    std::string reason;        // the first error's text
+    std::filesystem::path iso_partial;  // the image while it is written
+    std::filesystem::path iso_final;    // its name once complete
+  };
+
+  // DiscBurnerEvents.
+  void OnBuildingProcess(std::int32_t Status, std::int32_t FileIndex, const std::string& FileName,
+                         std::int32_t FileSize, std::int32_t FileProgress, std::int32_t TotalImageSize,
+                         std::int32_t TotalImageProgress) override;
+  void OnBuildingError(std::int32_t ErrorNumber, const std::string& ErrorDescription) override;
+  void OnEndBuild(std::int32_t Canceled, std::int32_t Error) override;
+  void BurnerOnError(std::int32_t ErrorNumber) override;
+  void BurnerCloseTrack(std::int32_t Track) override;
+  void BurnerCloseSession(std::int32_t Session) override;
+  void BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cancel, std::int32_t ErrorBurner) override;
+  void BurningErrorViewDescription(const std::string& ErrorDesc) override;
+  void BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) override;
+
+  void OnAuthoringBuildReturned(bool built, const std::string& error_text);
+  // Starts the image or the burn of the tree just laid out; false, with the
+  // reason shown, when the engine did not start it.
+  bool StartDiscJob(int option);
+  // A job that could not start or failed before its end: says why, keeps
+  // every file and goes back to the output step.
+  void FailBeforeDiscJob(const std::string& reason);
+  void NoteJobError(const std::string& reason);
+  // Keys of the job log's rows: date " " time, and with the new row's number
+  // and the message for error rows.
+  std::string log_clock_date_time() const { return parts_.clock->Date() + " " + parts_.clock->Time(); }
+  std::string ErrorRowKey(const std::string& message) const;
+
   void FillBurnerList();
   void LoadSettingsIntoScreen();
   void ApplyEncoderParameters();
@@ -211,6 +283,12 @@ class WizardController {
   std::vector<std::filesystem::path> created_files_;
   bool cancel_after_build_ = false;
   bool shut_down_ = false;
+  std::unique_ptr<AuthoringRun> authoring_run_;
+  DiscJob disc_job_;
+  bool starting_disc_job_ = false;      // inside CreateIso or Burner_BurnData
+  std::string refused_reason_;          // an error reported inside that call
+  bool laying_out_ = false;             // inside BuildDiscLayout
+  std::string layout_refused_;          // a file the engine refused meanwhile
 };
 
 // Why a disc label cannot name the project folder: "" when it can. The label
