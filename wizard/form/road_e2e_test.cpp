@@ -1,0 +1,256 @@
+// The road from converted videos to an ISO image or a VIDEO_TS folder, through
+// the real main window, the real authoring control and the real disc engine,
+// with message boxes answered by a script. The converted videos are the
+// generated DVD-compliant test clips; the results are read by libdvdread,
+// lsdvd, isoinfo and udfinfo.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+#include "../core/core_testutil.h"
+#include "../core/wizard_fakes.h"
+#include "dvd_checks.h"
+#include "quillon/quillon_ctrl.h"
+#include "vantora/cindral_form.h"
+#include "vantora/quillon_authoring.h"
+#include "vantora/zephrel_disc_burner.h"
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
+
+namespace vantora {
+namespace {
+
+namespace fs = std::filesystem;
+
+QApplication& App() {
+  static int argc = 1;
+  static char arg0[] = "vantora_form_e2e_tests";
+  static char* argv[] = {arg0, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+fs::path Media(const char* name) { return fs::path(std::getenv("VANTORA_TEST_MEDIA")) / name; }
+
+fs::path ScreenshotDir() {
+  const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard";
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+  std::map<std::string, std::string> bytes;
+  for (const auto& entry : fs::directory_iterator(folder))
+    bytes[entry.path().filename().native()] = testing::ReadBytes(entry.path());
+  return bytes;
+}
+
+class RoadE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    ASSERT_TRUE(fs::exists(Media("pal_43.mpg"))) << "test clips missing";
+    temp_dir = temp / "temp folder";
+    out_dir = temp / "out folder";
+    fs::create_directories(temp_dir);
+    fs::create_directories(out_dir);
+    fs::create_directories(temp / "home");
+    std::ofstream(ConfigFile(temp / "home")) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n";
+    ::setenv("ZEPHREL_DRIVES", ("emu:" + (temp / "no drive here").native()).c_str(), 1);
+
+    FormServices services;
+    services.program_folder = temp / "home";
+    services.make_burner = [] { return CreateZephrelDiscBurner(); };
+    services.authoring = &authoring;
+    services.encoder = &encoder;
+    services.clip_maker = &clip_maker;
+    services.shell = &shell;
+    services.clock = &clock;
+    services.end_program = [] {};
+    form = std::make_unique<CindralForm>(std::move(services));
+    form->show();
+
+    // Answers every message box, keeping its text; the first one of each
+    // test run is saved as a picture.
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box != nullptr) {
+        if (!box_shot.empty()) {
+          box->grab().save(QString::fromStdString((ScreenshotDir() / box_shot).native()), "PNG");
+          box_shot.clear();
+        }
+        messages.push_back(box->text().toStdString());
+        box->accept();
+        return;
+      }
+      if (!step5_shot.empty() && c().CurrentStep == 5 && c().screen().progress3 > 0) {
+        form->grab().save(QString::fromStdString((ScreenshotDir() / step5_shot).native()), "PNG");
+        step5_shot.clear();
+      }
+    });
+    answer.start();
+  }
+  void TearDown() override {
+    answer.stop();
+    form.reset();
+    ::unsetenv("ZEPHREL_DRIVES");
+  }
+  WizardController& c() { return form->controller(); }
+
+  // Steps 0 to 3 of a three-video PAL 4:3 project whose videos are converted
+  // already, with the classical menu.
+  void PrepareProject(const std::string& label, int output) {
+    WizardScreen& s = c().screen();
+    s.label = label;
+    c().OptionNTSC_Click(false);
+    s.aspect_4x3 = true;
+    s.temp_path = temp_dir.native();
+    s.output_dir = out_dir.native();
+    c().NextButton_Click();  // step 1
+    const char* clips[] = {"pal_43.mpg", "pal_noaudio.mpg", "pal_43.mpg"};
+    for (int i = 0; i < 3; ++i) {
+      c().AddVideo(Media(clips[i]));
+      const fs::path converted =
+          temp_dir / (std::to_string(i + 1) + " - video " + std::to_string(i + 1) + ".mpg");
+      fs::copy_file(Media(clips[i]), converted, fs::copy_options::overwrite_existing);
+      c().screen().rows[static_cast<std::size_t>(i)].converted = converted;
+      c().RecordCreatedFile(converted);
+    }
+    fs::copy_file(Media("pal_menu.mpg"), temp_dir / "menu.mpg", fs::copy_options::overwrite_existing);
+    c().RecordCreatedFile(temp_dir / "menu.mpg");
+    c().MenuButtons = {{100, 60, 80}, {250, 60, 80}, {400, 60, 80}};
+    c().NextButton_Click();  // step 2
+    c().NextButton_Click();  // step 3
+    c().UpdateOutputFrames(output);
+    ASSERT_EQ(c().CurrentStep, 3);
+  }
+  // Runs until the final message box has been answered.
+  void WaitForTheEnd(std::size_t boxes = 1) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
+  }
+  std::vector<std::string> LogTexts() {
+    std::vector<std::string> texts;
+    for (const LogRow& row : c().job_log().rows()) texts.push_back(row.text.substr(row.text.find(" - ") + 3));
+    return texts;
+  }
+
+  testing::TempFolder temp;
+  fs::path temp_dir, out_dir;
+  quillon::CQuillonCtrl quillon;
+  QuillonAuthoring authoring{quillon};
+  testing::FakeEncoder encoder;
+  testing::FakeClipMaker clip_maker;
+  testing::RecordingShell shell;
+  testing::FakeClock clock;
+  std::unique_ptr<CindralForm> form;
+  QTimer answer;
+  std::vector<std::string> messages;
+  std::string box_shot, step5_shot;
+};
+
+TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
+  PrepareProject("ROAD DVD", kOutputIso);
+  step5_shot = "road_step5_image.png";
+  box_shot = "road_final_message.png";
+  c().StartDvdBuild();
+  EXPECT_EQ(c().CurrentStep, 5);
+  EXPECT_TRUE(c().Busy);
+  WaitForTheEnd();
+
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+  const std::vector<std::string> log = LogTexts();
+  // A DVD-Video layout has no Joliet step 10, so the layout row ends at step
+  // 9 and no "Writing started !" row follows.
+  const std::vector<std::string> expected = {"DVD Filesystem creation...",
+                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "Image writing complete!"};
+  EXPECT_EQ(log, expected);
+  // The temporary folder keeps none of the wizard's files.
+  EXPECT_TRUE(fs::is_empty(temp_dir)) << "the project folder, the converted files and the menu clip are gone";
+  for (const VideoRow& row : c().screen().rows) EXPECT_TRUE(row.converted.empty());
+
+  const fs::path iso = out_dir / "ROAD DVD.iso";
+  ASSERT_TRUE(fs::exists(iso));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_dir), fs::directory_iterator()), 1)
+      << "no partial image left";
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
+  EXPECT_NE(out.find("Volume id: ROAD DVD"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    int title = 0, h = 0, m = 0, sec = 0, ms = 0;
+    if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
+    EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, 12.0, 1.0) << line;
+  }
+}
+
+TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
+  PrepareProject("FOLDER DVD", kOutputFolder);
+  box_shot = "road_folder_message.png";
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  const fs::path folder = out_dir / "FOLDER DVD";
+  EXPECT_EQ(shell.opened, std::vector<std::string>{folder.native() + "/"});
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  dvdcheck::ExpectDvdreadAcceptsEverything(folder);
+  EXPECT_EQ(c().screen().output_dir, out_dir.native() + "/");
+
+  // That folder, chosen as an existing VIDEO_TS folder, becomes an image and
+  // is left byte for byte as it was.
+  const auto before = FolderBytes(folder);
+  messages.clear();
+  c().screen().label = "FROM FOLDER";
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = folder;
+  c().UpdateOutputFrames(kOutputIso);
+  c().ShowStep(3);
+  c().NextButton_Click();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_EQ(FolderBytes(folder), before);
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", (out_dir / "FROM FOLDER.iso").native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+}
+
+TEST_F(RoadE2e, AnImageThatCannotBeCreatedFailsOnceAndKeepsTheAuthoredFolder) {
+  PrepareProject("FAIL DVD", kOutputIso);
+  // The output "folder" is a plain file: no image can be made in it.
+  fs::remove(out_dir);
+  testing::WriteBytes(out_dir, "not a folder");
+  c().screen().output_dir = out_dir.native();
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror", 0), 0u) << messages[0];
+  EXPECT_EQ(messages[0].find("complete"), std::string::npos);
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing failure !"), 1);
+  EXPECT_TRUE(fs::exists(temp_dir / "FAIL DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_TRUE(fs::exists(c().screen().rows[0].converted)) << "the converted files stay";
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_EQ(testing::ReadBytes(out_dir), "not a folder");
+}
+
+}  // namespace
+}  // namespace vantora
