@@ -23,11 +23,11 @@ class FakeDiscBurner final : public DiscBurner {
     std::vector<std::string> calls;  // "Init", "Listen 0", "StopListen", "CancelBurn", "UnloadCom"
     std::vector<int> listened;
     bool dispatcher_set = false;
-    std::vector<std::string> added;   // AddFile paths
-    std::string iso_path;             // CreateIso's path
-    std::vector<int> speeds;          // what Burner_GetSpeedWrite gives by index
-    std::string refuse_file;          // AddFile of this path reports 5003
-    const char* refusal = nullptr;    // CreateIso and BurnData report this at once
+    std::vector<std::string> added;  // AddFile paths
+    std::string iso_path;            // CreateIso's path
+    std::vector<int> speeds;         // what Burner_GetSpeedWrite gives by index
+    std::string refuse_file;         // AddFile of this path reports 5003
+    const char* refusal = nullptr;   // CreateIso and BurnData report this at once
     // The wizard's handlers; a test raises the job's events through them.
     DiscBurnerEvents* events = nullptr;
   };
@@ -37,12 +37,24 @@ class FakeDiscBurner final : public DiscBurner {
     v = static_cast<std::int16_t>(drives_.size());
     return platform::S_OK;
   }
-  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.ha; }); }
-  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.id; }); }
-  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.lun; }); }
-  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.vendor; }); }
-  HResult Burner_DriveModel(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.model; }); }
-  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.revision; }); }
+  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.ha; });
+  }
+  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.id; });
+  }
+  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.lun; });
+  }
+  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.vendor; });
+  }
+  HResult Burner_DriveModel(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.model; });
+  }
+  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.revision; });
+  }
   HResult Burner_ListenDrive(std::int32_t d) override {
     log_.listened.push_back(d);
     return Note("Listen " + std::to_string(d));
@@ -69,8 +81,12 @@ class FakeDiscBurner final : public DiscBurner {
     if (log_.refusal && events_) events_->BurningErrorViewDescription(log_.refusal);
     return platform::S_OK;
   }
-  HResult Burner_SetSizeBuffer(std::int32_t size) override { return Note("SetSizeBuffer " + std::to_string(size)); }
-  HResult SetPriorityThread(std::int32_t p) override { return Note("SetPriorityThread " + std::to_string(p)); }
+  HResult Burner_SetSizeBuffer(std::int32_t size) override {
+    return Note("SetSizeBuffer " + std::to_string(size));
+  }
+  HResult SetPriorityThread(std::int32_t p) override {
+    return Note("SetPriorityThread " + std::to_string(p));
+  }
   HResult Burner_GetSpeedWrite(std::int32_t d, std::int32_t index, std::int32_t& v) override {
     v = index >= 0 && index < static_cast<int>(log_.speeds.size()) ? log_.speeds[index] : 0;
     return Note("GetSpeedWrite " + std::to_string(d) + " " + std::to_string(index));
@@ -81,8 +97,8 @@ class FakeDiscBurner final : public DiscBurner {
   HResult Burner_BurnData(std::int32_t d, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t fake,
                           std::int32_t e, std::int32_t f, std::int32_t g) override {
     Note("BurnData " + std::to_string(d) + " " + std::to_string(a) + " " + std::to_string(b) + " " +
-         std::to_string(c) + " " + std::to_string(fake) + " " + std::to_string(e) + " " + std::to_string(f) + " " +
-         std::to_string(g));
+         std::to_string(c) + " " + std::to_string(fake) + " " + std::to_string(e) + " " + std::to_string(f) +
+         " " + std::to_string(g));
     if (log_.refusal && events_) events_->BurningErrorViewDescription(log_.refusal);
     return platform::S_OK;
   }
@@ -146,7 +162,9 @@ class FakeAuthoring final : public AuthoringControl {
     if (events_) events_->OnCompleted();
     return true;
   }
-  std::string LastBuildStatusText() const override { return build_result ? "" : "Error code = -4003\nBad file"; }
+  std::string LastBuildStatusText() const override {
+    return build_result ? "" : "Error code = -4003\nBad file";
+  }
   void SetEvents(AuthoringEvents* events) override { events_ = events; }
 
   bool building = false;
@@ -195,8 +213,8 @@ class FakeEncoder final : public VideoEncoder {
 
   std::filesystem::path output;
   bool preview = false;
-  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0,
-      audio_bitrate = 0, tv = 0, aspect = 0, shutdowns = 0, stops = 0;
+  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0, audio_bitrate = 0,
+      tv = 0, aspect = 0, shutdowns = 0, stops = 0;
   float fps = 0;
 };
 

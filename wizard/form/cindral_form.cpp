@@ -184,7 +184,8 @@ void CindralForm::BuildStep0(QWidget* page) {
 
   auto* tv = new QGroupBox("TV system", page);
   auto* tv_layout = new QVBoxLayout(tv);
-  option_ntsc_ = Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
+  option_ntsc_ =
+      Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
   option_pal_ = Named(new QRadioButton("PAL (Europe) - MPEG2 Video - 720x576 - 25 Fps", tv), "OptionPAL");
   tv_layout->addWidget(option_ntsc_);
   tv_layout->addWidget(option_pal_);
@@ -252,8 +253,7 @@ void CindralForm::BuildStep2(QWidget* page) {
   pic_grand_->setStyleSheet("background: #203050; color: white;");
   designer->addWidget(pic_grand_, 1, 1);
   grid->addWidget(picture7_, 1, 0, 1, 2);
-  connect(combo2_, &QComboBox::activated, this,
-          [this](int index) { controller_->Combo2_Click(index == 0); });
+  connect(combo2_, &QComboBox::activated, this, [this](int index) { controller_->Combo2_Click(index == 0); });
 }
 
 void CindralForm::BuildStep3(QWidget* page) {
@@ -296,7 +296,8 @@ void CindralForm::BuildStep3(QWidget* page) {
   connect(option1_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputBurn); });
   connect(option2_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputIso); });
   connect(option3_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputFolder); });
-  connect(image_combo1_, &QComboBox::activated, this, [this](int index) { controller_->ImageCombo1_Click(index); });
+  connect(image_combo1_, &QComboBox::activated, this,
+          [this](int index) { controller_->ImageCombo1_Click(index); });
   connect(text_output_dir_, &QLineEdit::textEdited, this,
           [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
@@ -348,7 +349,7 @@ void CindralForm::ShowLogRow(std::size_t index, bool added) {
   item->setText(0, Q(row.text));
   item->setData(0, Qt::UserRole, Q(row.key));
   item->setIcon(0, style()->standardIcon(row.icon == LogIcon::kError ? QStyle::SP_MessageBoxCritical
-                                                                      : QStyle::SP_DialogApplyButton));
+                                                                     : QStyle::SP_DialogApplyButton));
   if (added) list_view_progress_->scrollToItem(item);
 }
 

@@ -23,8 +23,8 @@ class DiscBurnerEvents {
  public:
   virtual ~DiscBurnerEvents() = default;
   virtual void OnBuildingProcess(std::int32_t Status, std::int32_t FileIndex, const std::string& FileName,
-                                 std::int32_t FileSize, std::int32_t FileProgress, std::int32_t TotalImageSize,
-                                 std::int32_t TotalImageProgress) = 0;
+                                 std::int32_t FileSize, std::int32_t FileProgress,
+                                 std::int32_t TotalImageSize, std::int32_t TotalImageProgress) = 0;
   virtual void OnBuildingError(std::int32_t ErrorNumber, const std::string& ErrorDescription) = 0;
   virtual void OnEndBuild(std::int32_t Canceled, std::int32_t Error) = 0;
   virtual void BurnerOnError(std::int32_t ErrorNumber) = 0;
@@ -87,9 +87,9 @@ inline constexpr platform::DispId kEventBurnerOnEndBurn = 15;
 inline constexpr platform::DispId kEventRipperOnEndRip = 20;
 inline constexpr platform::DispId kEventBurnerBufferStatus = 24;
 inline const std::vector<platform::DispId>& DiscJobEndEvents() {
-  static const std::vector<platform::DispId> events = {
-      kEventOnEndBuild, kEventBurnerOnEraseComplete, kEventOnBurnerOnEndCloseSession,
-      kEventBurnerOnEndBurn, kEventRipperOnEndRip};
+  static const std::vector<platform::DispId> events = {kEventOnEndBuild, kEventBurnerOnEraseComplete,
+                                                       kEventOnBurnerOnEndCloseSession, kEventBurnerOnEndBurn,
+                                                       kEventRipperOnEndRip};
   return events;
 }
 
@@ -119,11 +119,11 @@ class AuthoringControl {
   // True from the start of a build until the build has returned.
   virtual bool IsBuilding() const = 0;
   virtual bool AddMainMenu(const std::string& strMPEGFile) = 0;
-  virtual bool SetMainMenuButtonColor(std::int16_t normal, std::int16_t normal_contrast, std::int16_t selected,
-                                      std::int16_t selected_contrast, std::int16_t active,
-                                      std::int16_t active_contrast) = 0;
-  virtual bool AddMainMenuButton(std::int32_t iLeft, std::int32_t iTop, std::int32_t iRight, std::int32_t iBottom,
-                                 std::int16_t iJumpTitleNo) = 0;
+  virtual bool SetMainMenuButtonColor(std::int16_t normal, std::int16_t normal_contrast,
+                                      std::int16_t selected, std::int16_t selected_contrast,
+                                      std::int16_t active, std::int16_t active_contrast) = 0;
+  virtual bool AddMainMenuButton(std::int32_t iLeft, std::int32_t iTop, std::int32_t iRight,
+                                 std::int32_t iBottom, std::int16_t iJumpTitleNo) = 0;
   virtual void SetEnableAutoNextTitle(bool on) = 0;
   virtual void SetOutputDir(const std::string& folder) = 0;
   virtual bool AddTitle(const std::string& strMPEGFile) = 0;

@@ -37,9 +37,9 @@ inline constexpr int kMenuPageHeightNtscTwips = 7237;
 
 // One row of the video list.
 struct VideoRow {
-  std::string text;                // the row's caption
-  std::filesystem::path source;    // the user's video
-  std::filesystem::path converted; // the converted MPEG file; empty until converted
+  std::string text;                 // the row's caption
+  std::filesystem::path source;     // the user's video
+  std::filesystem::path converted;  // the converted MPEG file; empty until converted
 };
 
 // One button of the menu page, in menu-page pixels: the square (Left, Top) -
@@ -88,9 +88,9 @@ struct WizardScreen {
   bool option3_visible = true;  // with Image12
   bool frame_burner_visible = false;
   bool frame_output_dir_visible = true;
-  std::string output_dir;                 // TextOutputDir
-  std::vector<std::string> drive_entries; // ImageCombo1
-  int selected_drive = -1;                // 0-based; -1 with no drive
+  std::string output_dir;                  // TextOutputDir
+  std::vector<std::string> drive_entries;  // ImageCombo1
+  int selected_drive = -1;                 // 0-based; -1 with no drive
   bool drive_list_enabled = true;
   int speed_index = -1;     // Combo1's ListIndex; -1 with no speed listed
   bool simulation = false;  // CheckSimulation
@@ -234,9 +234,9 @@ class WizardController : private DiscBurnerEvents {
   // The disc-engine job that the wizard started and whose end it waits for.
   struct DiscJob {
     bool active = false;
-    int mode_burn = 0;         // 1 for a burn
-    bool error = false;        // an error was reported during the job
-    std::string reason;        // the first error's text
+    int mode_burn = 0;                  // 1 for a burn
+    bool error = false;                 // an error was reported during the job
+    std::string reason;                 // the first error's text
     std::filesystem::path iso_partial;  // the image while it is written
     std::filesystem::path iso_final;    // its name once complete
   };
@@ -285,10 +285,10 @@ class WizardController : private DiscBurnerEvents {
   bool shut_down_ = false;
   std::unique_ptr<AuthoringRun> authoring_run_;
   DiscJob disc_job_;
-  bool starting_disc_job_ = false;      // inside CreateIso or Burner_BurnData
-  std::string refused_reason_;          // an error reported inside that call
-  bool laying_out_ = false;             // inside BuildDiscLayout
-  std::string layout_refused_;          // a file the engine refused meanwhile
+  bool starting_disc_job_ = false;  // inside CreateIso or Burner_BurnData
+  std::string refused_reason_;      // an error reported inside that call
+  bool laying_out_ = false;         // inside BuildDiscLayout
+  std::string layout_refused_;      // a file the engine refused meanwhile
 };
 
 // Why a disc label cannot name the project folder: "" when it can. The label

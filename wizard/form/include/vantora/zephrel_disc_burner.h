@@ -16,13 +16,21 @@ class ZephrelDiscBurner final : public DiscBurner {
 
   HResult Burner_Init() override { return builder_->Burner_Init(); }
   HResult Burner_DriveCount(std::int16_t& pVal) override { return builder_->Burner_DriveCount(pVal); }
-  HResult Burner_DriveHA(std::int32_t d, std::int16_t& pVal) override { return builder_->Burner_DriveHA(d, pVal); }
-  HResult Burner_DriveID(std::int32_t d, std::int16_t& pVal) override { return builder_->Burner_DriveID(d, pVal); }
-  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& pVal) override { return builder_->Burner_DriveLUN(d, pVal); }
+  HResult Burner_DriveHA(std::int32_t d, std::int16_t& pVal) override {
+    return builder_->Burner_DriveHA(d, pVal);
+  }
+  HResult Burner_DriveID(std::int32_t d, std::int16_t& pVal) override {
+    return builder_->Burner_DriveID(d, pVal);
+  }
+  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& pVal) override {
+    return builder_->Burner_DriveLUN(d, pVal);
+  }
   HResult Burner_GetDriveVendor(std::int32_t d, std::string& pVal) override {
     return builder_->Burner_GetDriveVendor(d, pVal);
   }
-  HResult Burner_DriveModel(std::int32_t d, std::string& pVal) override { return builder_->Burner_DriveModel(d, pVal); }
+  HResult Burner_DriveModel(std::int32_t d, std::string& pVal) override {
+    return builder_->Burner_DriveModel(d, pVal);
+  }
   HResult Burner_DriveRevision(std::int32_t d, std::string& pVal) override {
     return builder_->Burner_DriveRevision(d, pVal);
   }
@@ -30,7 +38,8 @@ class ZephrelDiscBurner final : public DiscBurner {
   HResult Burner_StopListenDrive() override { return builder_->Burner_StopListenDrive(); }
   HResult CancelBurn() override { return builder_->CancelBurn(); }
   HResult UnloadCom() override { return builder_->UnloadCom(); }
-  void SetDispatcher(std::shared_ptr<platform::EventDispatcher> dispatcher, std::function<void()> abort) override {
+  void SetDispatcher(std::shared_ptr<platform::EventDispatcher> dispatcher,
+                     std::function<void()> abort) override {
     builder_->SetEventDispatcher(std::move(dispatcher), std::move(abort));
   }
   HResult SetCDName(const std::string& name) override { return builder_->SetCDName(name); }
@@ -51,7 +60,8 @@ class ZephrelDiscBurner final : public DiscBurner {
     return builder_->Burner_SetWriteSpeed(d, speed);
   }
   HResult Burner_BurnData(std::int32_t d, std::int32_t data_mode, std::int32_t burn_mode, std::int32_t multi,
-                          std::int32_t fake, std::int32_t proof, std::int32_t import, std::int32_t video) override {
+                          std::int32_t fake, std::int32_t proof, std::int32_t import,
+                          std::int32_t video) override {
     return builder_->Burner_BurnData(d, data_mode, burn_mode, multi, fake, proof, import, video);
   }
   void SetEvents(DiscBurnerEvents* events) override;
