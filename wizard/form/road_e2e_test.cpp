@@ -5,11 +5,15 @@
 // lsdvd, isoinfo and udfinfo.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -28,6 +32,18 @@ namespace vantora {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Set in a child run of this program: every file the process writes is held
+// to that many bytes, as on a disk that is full.
+constexpr char kFileSizeLimit[] = "VANTORA_TEST_FILE_SIZE_LIMIT";
+const bool g_file_size_limited = [] {
+  const char* limit = std::getenv(kFileSizeLimit);
+  if (limit == nullptr) return false;
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+  rlimit r{};
+  r.rlim_cur = r.rlim_max = std::strtoull(limit, nullptr, 10);
+  return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
+}();
 
 QApplication& App() {
   static int argc = 1;
@@ -126,7 +142,7 @@ class RoadE2e : public ::testing::Test {
     }
     fs::copy_file(Media("pal_menu.mpg"), temp_dir / "menu.mpg", fs::copy_options::overwrite_existing);
     c().RecordCreatedFile(temp_dir / "menu.mpg");
-    c().MenuButtons = {{100, 60, 80}, {250, 60, 80}, {400, 60, 80}};
+    c().MenuButtons = menu_buttons;
     c().NextButton_Click();  // step 2
     c().NextButton_Click();  // step 3
     c().UpdateOutputFrames(output);
@@ -154,6 +170,7 @@ class RoadE2e : public ::testing::Test {
   QTimer answer;
   std::vector<std::string> messages;
   std::string box_shot, step5_shot;
+  const std::vector<MenuButtonRect> menu_buttons = {{100, 60, 80}, {250, 60, 80}, {400, 60, 80}};
 };
 
 TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
@@ -197,6 +214,32 @@ TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
     if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
     EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, 12.0, 1.0) << line;
   }
+
+  // A player finds the three buttons where the menu page put them, and each
+  // plays its own title and comes back to the menu.
+  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1", "select:2",
+                               "select:3"},
+                              &out),
+            0)
+      << out;
+  std::string trace, buttons;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    if (line.rfind("button ", 0) == 0) {
+      if (trace.find("menu") == trace.rfind("menu")) buttons += line + "\n";  // the first menu's
+    } else if (line.rfind("menu ", 0) == 0 || line.rfind("title ", 0) == 0 || line.rfind("end ", 0) == 0 ||
+               line.rfind("stop", 0) == 0 || line.rfind("error ", 0) == 0) {
+      trace += line + "\n";
+    }
+  }
+  EXPECT_EQ(trace,
+            "menu vmgm buttons=3\ntitle 1 chapter 1\nmenu vmgm buttons=3\ntitle 2 chapter 1\n"
+            "menu vmgm buttons=3\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n");
+  std::string expected_buttons;
+  int k = 0;
+  for (const MenuButtonRect& r : menu_buttons)
+    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " + std::to_string(r.Top) +
+                        " " + std::to_string(r.Left + r.Size) + " " + std::to_string(r.Top + r.Size) + "\n";
+  EXPECT_EQ(buttons, expected_buttons);
 }
 
 TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
@@ -250,6 +293,65 @@ TEST_F(RoadE2e, AnImageThatCannotBeCreatedFailsOnceAndKeepsTheAuthoredFolder) {
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_FALSE(c().Busy);
   EXPECT_EQ(testing::ReadBytes(out_dir), "not a folder");
+}
+
+TEST_F(RoadE2e, ACancelDuringTheImageLogsItShowsAbortedAndEndsOnce) {
+  PrepareProject("CANCEL DVD", kOutputIso);
+  // The form's log view is replaced by one that presses Cancel once the
+  // image's layout has begun (the press is queued, as a click would be).
+  bool pressed = false;
+  JobLog::Listener listener;
+  listener.row_added = [&](std::size_t index) {
+    if (pressed || c().job_log().rows()[index].key != "FILESYSTEM") return;
+    pressed = true;
+    QTimer::singleShot(0, form.get(), [this] { c().QuitButton_Click(); });
+  };
+  c().job_log().SetListener(listener);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  EXPECT_TRUE(pressed);
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing cancelled...");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing cancelled..."), 1);
+  EXPECT_TRUE(fs::is_empty(out_dir)) << "no image and no partial image";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+}
+
+TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
+  if (!g_file_size_limited) {
+    // Run again in a child whose files may not grow past 12 MB: the authored
+    // files fit, the image (about 20 MB) does not.
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    ASSERT_FALSE(ec);
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool({"env", std::string(kFileSizeLimit) + "=12000000", self.native(),
+                                 "--gtest_filter=RoadE2e.AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder"},
+                                &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+    return;
+  }
+  PrepareProject("FULL DVD", kOutputIso);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror", 0), 0u) << messages[0];
+  EXPECT_NE(messages[0].find("File too large"), std::string::npos) << messages[0];
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing failure !"), 1);
+  EXPECT_TRUE(fs::exists(temp_dir / "FULL DVD" / "VIDEO_TS.IFO"));
+  EXPECT_TRUE(fs::exists(c().screen().rows[0].converted));
+  EXPECT_TRUE(fs::is_empty(out_dir)) << "the partial image is removed";
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
 }
 
 }  // namespace
