@@ -21,6 +21,7 @@
 #include "../core/core_testutil.h"
 #include "../core/wizard_fakes.h"
 #include "dvd_checks.h"
+#include "platform/emulated_drive.h"
 #include "quillon/quillon_ctrl.h"
 #include "vantora/cindral_form.h"
 #include "vantora/quillon_authoring.h"
@@ -79,7 +80,22 @@ class RoadE2e : public ::testing::Test {
     fs::create_directories(out_dir);
     fs::create_directories(temp / "home");
     std::ofstream(ConfigFile(temp / "home")) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n";
-    ::setenv("ZEPHREL_DRIVES", ("emu:" + (temp / "no drive here").native()).c_str(), 1);
+  }
+  // The form over the real engines; with_drive gives it one emulated DVD
+  // writer with a blank DVD+R.
+  void StartForm(bool with_drive) {
+    const fs::path drive = temp / "drive";
+    if (with_drive) {
+      platform::EmulatedIdentity identity;
+      identity.vendor = "ACME";
+      identity.product = "DVDRW X1";
+      identity.revision = "1.02";
+      identity.address = {1, 0, 0, 0};
+      platform::MediumSpec medium;
+      std::string error;
+      ASSERT_TRUE(platform::EmulatedDrive::Create(drive, identity, &medium, &error)) << error;
+    }
+    ::setenv("ZEPHREL_DRIVES", ("emu:" + drive.native()).c_str(), 1);
 
     FormServices services;
     services.program_folder = temp / "home";
@@ -115,6 +131,7 @@ class RoadE2e : public ::testing::Test {
     answer.start();
   }
   void TearDown() override {
+    if (!form) return;
     answer.stop();
     form.reset();
     ::unsetenv("ZEPHREL_DRIVES");
@@ -123,7 +140,8 @@ class RoadE2e : public ::testing::Test {
 
   // Steps 0 to 3 of a three-video PAL 4:3 project whose videos are converted
   // already, with the classical menu.
-  void PrepareProject(const std::string& label, int output) {
+  void PrepareProject(const std::string& label, int output, bool with_drive = false) {
+    StartForm(with_drive);
     WizardScreen& s = c().screen();
     s.label = label;
     c().OptionNTSC_Click(false);
@@ -352,6 +370,26 @@ TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
   EXPECT_TRUE(fs::is_empty(out_dir)) << "the partial image is removed";
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_FALSE(c().Busy);
+}
+
+TEST_F(RoadE2e, TheBurnOptionReachesTheEnginesBurnAndShowsItsFailure) {
+  PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
+  ASSERT_EQ(c().screen().drive_entries.size(), 1u);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  // The engine's data burn is not available yet: it says so and ends with
+  // its error flag.
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
+      << messages[0];
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Burner_BurnData is not available");
+  EXPECT_EQ(log.back(), "Burning failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
+  EXPECT_TRUE(fs::exists(temp_dir / "BURN DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
 }
 
 }  // namespace
