@@ -207,25 +207,26 @@ void CQuillonCtrl::RaiseTotalProcessing(double step_percent, double overall_perc
 VariantBool CQuillonCtrl::BuildDVDImage() {
   if (building_ || !engine_) return VARIANT_FALSE;
   EngineStatus status = 0;
-  bool stopped = false;
+  bool ran = false;
   {
     BuildScope scope(this);
     if (!scope.acquired()) return VARIANT_FALSE;  // another build runs in this process
     last_build_text_.clear();
-    if (add_failed_) return VARIANT_FALSE;
-    if (engine_->GetTitleCount() <= 0) return VARIANT_FALSE;
     // Without a main menu there are no button colours to send; the palette
     // stays the engine's own.
-    if (HasMainMenu() && engine_->SetButtonSchemes(kMainMenuId, schemes_) < 0) return VARIANT_FALSE;
-    if (engine_->SetAutoNextTitle(auto_next_ != 0 ? 1 : 0) < 0) return VARIANT_FALSE;
-    status = engine_->Build(&CQuillonCtrl::BuildProgressProc);
-    stopped = stop_requested_ || status == kEngineStopped;
+    ran = !add_failed_ && engine_->GetTitleCount() > 0 &&
+          (!HasMainMenu() || engine_->SetButtonSchemes(kMainMenuId, schemes_) >= 0) &&
+          engine_->SetAutoNextTitle(auto_next_ != 0 ? 1 : 0) >= 0;
+    if (ran) status = engine_->Build(&CQuillonCtrl::BuildProgressProc);
   }
-  if (stopped) {
-    stop_requested_ = false;
+  // Read once the build is no longer marked: a ClearAll from another thread
+  // either got in before (a stop request, carried out here) or comes after
+  // (and clears by itself).
+  if (stop_requested_.exchange(false) || (ran && status == kEngineStopped)) {
     ClearAll();
     return VARIANT_FALSE;
   }
+  if (!ran) return VARIANT_FALSE;
   if (status < 0) {
     try {
       last_build_text_ = engine_->StatusText(status);

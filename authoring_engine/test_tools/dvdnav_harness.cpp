@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   dvdnav_set_PGC_positioning_flag(nav, 1);
 
   static std::uint8_t buffer[DVD_VIDEO_LB_LEN];
-  int last_title = -1;       // title reported last (-1: none since the last menu)
+  int last_title = -1;  // title reported last (-1: none since the last menu)
   bool menu_reported = false;
   bool title_key_sent = false;
   int title_blocks = 0;

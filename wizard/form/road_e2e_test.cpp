@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -235,8 +235,8 @@ TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
 
   // A player finds the three buttons where the menu page put them, and each
   // plays its own title and comes back to the menu.
-  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1", "select:2",
-                               "select:3"},
+  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1",
+                               "select:2", "select:3"},
                               &out),
             0)
       << out;
@@ -255,8 +255,9 @@ TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
   std::string expected_buttons;
   int k = 0;
   for (const MenuButtonRect& r : menu_buttons)
-    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " + std::to_string(r.Top) +
-                        " " + std::to_string(r.Left + r.Size) + " " + std::to_string(r.Top + r.Size) + "\n";
+    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " +
+                        std::to_string(r.Top) + " " + std::to_string(r.Left + r.Size) + " " +
+                        std::to_string(r.Top + r.Size) + "\n";
   EXPECT_EQ(buttons, expected_buttons);
 }
 
@@ -347,9 +348,10 @@ TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     ASSERT_FALSE(ec);
     std::string out;
-    EXPECT_EQ(dvdcheck::RunTool({"env", std::string(kFileSizeLimit) + "=12000000", self.native(),
-                                 "--gtest_filter=RoadE2e.AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder"},
-                                &out),
+    EXPECT_EQ(dvdcheck::RunTool(
+                  {"env", std::string(kFileSizeLimit) + "=12000000", self.native(),
+                   "--gtest_filter=RoadE2e.AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder"},
+                  &out),
               0)
         << out;
     EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
