@@ -367,5 +367,25 @@ TEST_F(DiscDriverTest, ErrorRowsCloseRowsAndUnknownCodesFollowTheTables) {
   EXPECT_EQ(dialogs.messages.size(), 0u);
 }
 
+TEST_F(DiscDriverTest, CancelDuringTheBuildWaitsForItsReturnAndStartsNoImage) {
+  bool refused_close = false;
+  authoring.on_progress = [&] {
+    if (c().StopRequested) return;
+    refused_close = c().QueryUnload();  // the window stays while the build runs
+    c().QuitButton_Click();
+    EXPECT_EQ(c().CurrentStep, 5) << "the clean-up waits until the build has returned";
+  };
+  Author(kOutputIso);
+  EXPECT_TRUE(refused_close);
+  EXPECT_EQ(authoring.clear_calls.front(), false);  // StartDvdBuild's own
+  EXPECT_TRUE(std::find(authoring.clear_calls.begin(), authoring.clear_calls.end(), true) !=
+              authoring.clear_calls.end())
+      << "a stop was asked during the build";
+  EXPECT_TRUE(Calls("CreateIso").empty()) << "the completion of a cancelled build starts nothing";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(fs::exists(tmp / "1 - video.mpg"));
+}
+
 }  // namespace
 }  // namespace vantora

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -155,8 +156,12 @@ class FakeAuthoring final : public AuthoringControl {
   bool BuildDVDImage() override {
     ++builds;
     building = true;
-    if (events_)
-      for (const auto& [step, overall] : progress) events_->TotalProcessing(step, overall);
+    if (events_) {
+      for (const auto& [step, overall] : progress) {
+        events_->TotalProcessing(step, overall);
+        if (on_progress) on_progress();
+      }
+    }
     building = false;
     if (!build_result) return false;
     if (events_) events_->OnCompleted();
@@ -178,6 +183,7 @@ class FakeAuthoring final : public AuthoringControl {
   std::vector<std::pair<double, double>> progress{{50.0, 25.0}, {100.0, 100.0}};
   bool build_result = true;
   int builds = 0;
+  std::function<void()> on_progress;  // run inside the build after each report
 
  private:
   AuthoringEvents* events_ = nullptr;
