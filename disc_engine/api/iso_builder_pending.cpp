@@ -4,6 +4,7 @@
 // event with the error flag, so no client waits for ever.
 #include <string>
 
+#include "jobs/job_runner.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 
@@ -19,17 +20,6 @@ HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t /*DriveNum*/, std::int32
 
 HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
                                          std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaTypeName(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
-                                            std::string& pVal) {
-  pVal = {};
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaType(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
   return S_OK;
 }
@@ -52,16 +42,6 @@ HResult ISOBuilder::Burner_GetSessionCount(std::int32_t /*DriveNum*/, std::int32
 }
 
 HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t /*DriveNum*/, float& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUsedSpace(std::int32_t /*DriveNum*/, float& pVal) {
   pVal = 0;
   return S_OK;
 }
@@ -244,12 +224,6 @@ HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string
   return S_OK;
 }
 
-HResult ISOBuilder::GetSessionDataMode(std::int32_t /*DriveIndex*/, std::int32_t /*SessionNumber*/,
-                                       std::int16_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::CDDB_Localread(const std::string& /*PathFile*/) { return S_OK; }
 
 HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& /*PathFile*/) { return S_OK; }
@@ -265,12 +239,6 @@ HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) { return S_OK;
 
 HResult ISOBuilder::isRealBurnerDevice(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
   pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetMediaUID(std::int32_t /*DriveNum*/, std::string& pVal, std::string& pVal2) {
-  pVal = {};
-  pVal2 = {};
   return S_OK;
 }
 

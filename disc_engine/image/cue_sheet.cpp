@@ -62,7 +62,7 @@ std::filesystem::path WithExtension(const std::filesystem::path& path, const std
   return result;
 }
 
-std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kRawSectorSize - 1) / kRawSectorSize; }
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize; }
 
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 

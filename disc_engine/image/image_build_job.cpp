@@ -12,6 +12,7 @@
 #include "image/cue_sheet.h"
 #include "image/dvd_video_files.h"
 #include "image/iso9660_format.h"
+#include "platform/mmc.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "image/raw_sector.h"
@@ -20,7 +21,7 @@
 namespace zephrel {
 namespace {
 
-constexpr std::size_t kSector = 2048;
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
 // File data moves in blocks of this many bytes.
 constexpr std::size_t kCopyBlock = 1 << 20;
 // A DVD-Video image ends on a whole ECC block of 16 sectors.
@@ -91,12 +92,12 @@ struct ImageBuildJob::Output {
     }
     while (sectors > 0) {
       const std::size_t n = std::min<std::size_t>(sectors, kCopyBlock / kSector);
-      raw_buffer.resize(n * kRawSectorSize);
+      raw_buffer.resize(n * kCdRawSectorSize);
       for (std::size_t i = 0; i < n; ++i) {
-        std::uint8_t* s = raw_buffer.data() + i * kRawSectorSize;
+        std::uint8_t* s = raw_buffer.data() + i * kCdRawSectorSize;
         std::memcpy(s + 16, data + i * kSector, kSector);
-        BuildRawSector(std::span<std::uint8_t, kRawSectorSize>(s, kRawSectorSize), kRawMode1,
-                       static_cast<std::int64_t>(next_sector + i) + kRawAddressOffset);
+        BuildRawSector(std::span<std::uint8_t, kCdRawSectorSize>(s, kCdRawSectorSize), kRawMode1,
+                       static_cast<std::int64_t>(next_sector + i) + kCdMsfOffset);
       }
       if (!sink->Write(raw_buffer.data(), raw_buffer.size(), error)) return false;
       next_sector += n;
@@ -175,12 +176,12 @@ bool ImageBuildJob::Build() {
   IsoLayout layout;
   std::vector<std::uint8_t> end_sectors;
   if (!LayOut(&layout, &end_sectors)) return false;
-  if (raw && std::int64_t(total_sectors_) - 1 + kRawAddressOffset > kLastRawAddress) {
+  if (raw && std::int64_t(total_sectors_) - 1 + kCdMsfOffset > kCdLastAddress) {
     Fail("The image is too large for a raw CD image (more than 99 minutes).");
     return false;
   }
   if (!CheckSources(layout)) return false;
-  const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kRawSectorSize : kSector);
+  const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kCdRawSectorSize : kSector);
   if (!CreateOutput(image_bytes)) return false;
   if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
   if (Canceled()) return false;

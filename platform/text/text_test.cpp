@@ -18,6 +18,21 @@ TEST(TextConversions, Utf8AndWideRoundTripNonAsciiText) {
   EXPECT_EQ(WideToPath(wide).native(), utf8);
 }
 
+TEST(TextConversions, PathsWithNonAsciiNamesConvertBothWaysWithoutThrowing) {
+  const std::string utf8 = "/tmp/caf" + kE + " " + kU + "/" + kNihon + " " + kEmoji + ".mpg";
+  const std::filesystem::path path = Utf8ToPath(utf8);
+  EXPECT_EQ(path.native(), utf8);
+  EXPECT_EQ(PathToUtf8(path), utf8);
+  EXPECT_EQ(PathToWide(path), L"/tmp/caf\u00E9 \u00FC/\u65E5\u672C \U0001F600.mpg");
+  EXPECT_EQ(PathToUtf8(WideToPath(PathToWide(path))), utf8);
+  EXPECT_EQ(PathToWide(path.filename()), L"\u65E5\u672C \U0001F600.mpg");
+}
+
+TEST(TextConversions, APathWhoseBytesAreNotUtf8ReadsAsWindows1252) {
+  EXPECT_EQ(PathToWide(Utf8ToPath("caf\xE9")), L"caf\u00E9");
+  EXPECT_EQ(PathToUtf8(Utf8ToPath("caf\xE9")), "caf\xE9");
+}
+
 TEST(TextConversions, WideCodePointsThatAreNotScalarValuesBecomeReplacementCharacters) {
   std::wstring wide = L"a";
   wide += static_cast<wchar_t>(0xD800);

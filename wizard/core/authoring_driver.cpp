@@ -40,9 +40,9 @@ void WizardController::StartDvdBuild() {
     // Every button must be accepted: a refused one would leave its title
     // without a way in.
     bool accepted = quillon.AddMainMenu((TempFolder / "menu.mpg").native());
-    accepted = quillon.SetMainMenuButtonColor(ColorIndex(screen_.normal_button_color), kButtonContrast,
-                                              ColorIndex(screen_.selected_button_color), kButtonContrast,
-                                              ColorIndex(screen_.active_button_color), kButtonContrast) &&
+    accepted = quillon.SetMainMenuButtonColor(ColorIndex(screen_.button_color[0]), kButtonContrast,
+                                              ColorIndex(screen_.button_color[1]), kButtonContrast,
+                                              ColorIndex(screen_.button_color[2]), kButtonContrast) &&
                accepted;
     accepted = accepted && !MenuButtons.empty();
     for (std::size_t i = 0; i < MenuButtons.size(); ++i) {

@@ -57,9 +57,9 @@ class DiscDriverTest : public ::testing::Test {
       c().RecordCreatedFile(converted);
     }
     c().MenuButtons = {{40, 60, 20}, {90, 60, 20}, {140, 60, 20}};
-    s.normal_button_color = 2;
-    s.selected_button_color = 5;
-    s.active_button_color = 7;
+    s.button_color[0] = 2;
+    s.button_color[1] = 5;
+    s.button_color[2] = 7;
   }
   void TearDown() override { controller.reset(); }
   WizardController& c() { return *controller; }

@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "core_testutil.h"
-#include "vantora/child_process.h"
+#include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
 
@@ -23,6 +23,10 @@
 #endif
 
 namespace vantora {
+
+using platform::ChildResult;
+using platform::RunChild;
+
 namespace {
 
 using testing::TempFolder;

@@ -1,4 +1,5 @@
 #include "vantora/wizard_controller.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <system_error>
@@ -39,9 +40,8 @@ std::string Trim(const std::string& text) {
 
 std::string DriveEntryText(int host_adapter, int target, int lun, const std::string& vendor,
                            const std::string& model, const std::string& revision) {
-  return "[" + std::to_string(host_adapter) + ":" + std::to_string(target) + ":" +
-         std::to_string(lun) + "] " + Trim(vendor) + " " + Trim(model) + " (" + Trim(revision) +
-         ")";
+  return "[" + std::to_string(host_adapter) + ":" + std::to_string(target) + ":" + std::to_string(lun) +
+         "] " + Trim(vendor) + " " + Trim(model) + " (" + Trim(revision) + ")";
 }
 
 std::string DiscLabelProblem(const std::string& label) {
@@ -60,6 +60,9 @@ WizardController::WizardController(WizardParts parts, WizardView& view)
     : parts_(std::move(parts)), view_(view), log_(*parts_.clock) {}
 
 WizardController::~WizardController() {
+  // Rows of probes still running are not added any more.
+  alive_.reset();
+  for (std::thread& t : probe_threads_) t.join();
   // A build still running is stopped and joined; an engine still loaded (no
   // normal end) is stopped with its threads.
   if (parts_.dispatcher) parts_.dispatcher->Abort();
@@ -91,6 +94,10 @@ void WizardController::Start() {
   screen_.gauge_maximum = 9000;
   AudioBitrate = 448;
   LoadSettingsIntoScreen();
+  FillButtonColorLists();
+  // The menu designer starts on the bundled background.
+  view_.LoadMenuBackground("Default");
+  RedrawMenuPreview(false);
   view_.Refresh();
 }
 
@@ -175,7 +182,10 @@ void WizardController::ShowStep(int step) {
     screen_.menu_titles.clear();
     for (const VideoRow& row : screen_.rows) screen_.menu_titles.push_back(row.text);
     screen_.menu_title_text = screen_.label;
+    screen_.menu.lines = screen_.menu_titles;
+    screen_.menu.title = screen_.label;
     screen_.classical_menu = ReadClassicalMenu(ConfigPath());
+    RedrawMenuPreview(false);
   } else if (step == 3) {
     ListenSelectedDrive();
   }
@@ -224,7 +234,7 @@ void WizardController::NextButton_Click() {
         TempFolder = screen_.temp_path;
       } else {
         TempFolder = parts_.program_folder / "projects";
-        screen_.temp_path = TempFolder.string();
+        screen_.temp_path = platform::PathToUtf8(TempFolder);
         fs::create_directories(TempFolder, ec);  // a failure shows later, at the first write
       }
       DeleteConvertedFiles();
@@ -238,6 +248,10 @@ void WizardController::NextButton_Click() {
       break;
     }
     case 2: {
+      if (ProbesRunning()) {  // rows are still to come
+        CurrentStep = 1;
+        return;
+      }
       if (screen_.rows.empty()) {
         parts_.dialogs->ShowMessage("You must insert at least 1 video file into your project", kTitle,
                                     MessageIcon::kExclamation);
@@ -256,16 +270,9 @@ void WizardController::NextButton_Click() {
       break;
     }
     case 3: {
-      if (screen_.classical_menu) {
-        RedrawMenuPreview(true);
-        const fs::path bitmap = parts_.program_folder / "menutemp.bmp";
-        const fs::path clip = parts_.program_folder / "menutemp.avi";
-        if (view_.SaveMenuPicture(bitmap)) {
-          std::string error;
-          parts_.clip_maker->MakeClip(bitmap, "", 1000, clip, &error);
-        }
-        std::error_code ec;
-        fs::remove(bitmap, ec);
+      if (screen_.classical_menu && !SaveMenuClip()) {
+        CurrentStep = 2;  // the message told why; the menu step stays
+        return;
       }
       FileIndex = 0;
       ShowStep(3);
@@ -275,14 +282,21 @@ void WizardController::NextButton_Click() {
       if (screen_.output_option == kOutputBurn && screen_.selected_drive < 0) {
         // Nothing is burnt without a drive.
         CurrentStep = 3;
-        parts_.dialogs->ShowMessage("No DVD writer is selected: choose one, or save the project as an ISO "
-                                    "image file or as IFO, VOB files.",
-                                    kTitle, MessageIcon::kExclamation);
+        parts_.dialogs->ShowMessage(
+            "No DVD writer is selected: choose one, or save the project as an ISO "
+            "image file or as IFO, VOB files.",
+            kTitle, MessageIcon::kExclamation);
         return;
       }
       screen_.progress1 = 0;
       screen_.progress2 = 0;
       if (!UseExistingVideoTs) {
+        if (!CheckSourcesExist()) {
+          CurrentStep = 3;
+          return;
+        }
+        converted_targets_ = AssignConvertedFiles(screen_.rows, TempFolder);
+        Busy = true;
         ShowStep(4);
         StopRequested = false;
         if (screen_.classical_menu) {
@@ -320,11 +334,13 @@ void WizardController::PreviousButton_Click() {
 void WizardController::QuitButton_Click() {
   if (CurrentStep == 4) {
     StopRequested = true;
-    parts_.encoder->Stop();
-    parts_.authoring->ClearAll();
-    ClearConvertedColumn();
-    DeleteConvertedFiles();
-    EndJob(true);
+    if (encoding_) {
+      // The files are deleted once the encoder has ended (its completion).
+      cancel_after_encode_ = true;
+      parts_.encoder->Stop();
+      return;
+    }
+    FinishConversionCancel();
   } else if (CurrentStep == 5 && (Burning || disc_job_.active)) {
     StopRequested = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
@@ -404,8 +420,9 @@ void WizardController::ShutdownApplication() {
   if (parts_.dispatcher) parts_.dispatcher->Abort();
   if (AuthoringRunning()) parts_.authoring->ClearAll();
   authoring_run_.reset();
-  DeleteConvertedFiles();
+  // The encoder has ended before its files are deleted.
   parts_.encoder->Shutdown();
+  DeleteConvertedFiles();
   if (burner_) {
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
@@ -465,14 +482,6 @@ void WizardController::Combo2_Click(bool classical) {
   screen_.classical_menu = classical;
   std::string error;
   WriteClassicalMenu(ConfigPath(), classical, &error);
-  view_.Refresh();
-}
-
-void WizardController::AddVideo(const fs::path& source) {
-  screen_.rows.push_back(VideoRow{std::to_string(screen_.rows.size() + 1) + " - " +
-                                      source.filename().string(),
-                                  source, {}});
-  UpdateEstimatedSize();
   view_.Refresh();
 }
 
