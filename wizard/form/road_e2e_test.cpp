@@ -10,6 +10,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -57,10 +59,20 @@ QApplication& App() {
   return *app;
 }
 
-fs::path Media(const char* name) { return fs::path(std::getenv("VANTORA_TEST_MEDIA")) / name; }
+// Clicks a radio button on its indicator.
+void Choose(QRadioButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
 
+fs::path Media(const char* name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  return fs::path(dir != nullptr ? dir : "") / name;
+}
+
+// One folder per platform: "offscreen", and "xcb" for a real window.
 fs::path ScreenshotDir() {
-  const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard";
+  const fs::path dir =
+      fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" / QGuiApplication::platformName().toStdString();
   fs::create_directories(dir);
   return dir;
 }
@@ -70,6 +82,36 @@ std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder))
     bytes[entry.path().filename().native()] = testing::ReadBytes(entry.path());
   return bytes;
+}
+
+// A player finds the three buttons where the menu page put them, and each
+// plays its own title and comes back to the menu.
+void ExpectButtonsPlayTheirTitles(const fs::path& iso, const std::vector<MenuButtonRect>& menu_buttons) {
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1",
+                               "select:2", "select:3"},
+                              &out),
+            0)
+      << out;
+  std::string trace, buttons;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    if (line.rfind("button ", 0) == 0) {
+      if (trace.find("menu") == trace.rfind("menu")) buttons += line + "\n";  // the first menu's
+    } else if (line.rfind("menu ", 0) == 0 || line.rfind("title ", 0) == 0 || line.rfind("end ", 0) == 0 ||
+               line.rfind("stop", 0) == 0 || line.rfind("error ", 0) == 0) {
+      trace += line + "\n";
+    }
+  }
+  EXPECT_EQ(trace,
+            "menu vmgm buttons=3\ntitle 1 chapter 1\nmenu vmgm buttons=3\ntitle 2 chapter 1\n"
+            "menu vmgm buttons=3\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n");
+  std::string expected_buttons;
+  int k = 0;
+  for (const MenuButtonRect& r : menu_buttons)
+    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " +
+                        std::to_string(r.Top) + " " + std::to_string(r.Left + r.Size) + " " +
+                        std::to_string(r.Top + r.Size) + "\n";
+  EXPECT_EQ(buttons, expected_buttons);
 }
 
 class RoadE2e : public ::testing::Test {
@@ -86,7 +128,7 @@ class RoadE2e : public ::testing::Test {
   }
   // The form over the real engines; with_drive gives it one emulated DVD
   // writer with a blank DVD+R.
-  void StartForm(bool with_drive) {
+  void StartForm(bool with_drive, bool real_encoder = false) {
     const fs::path drive = temp / "drive";
     if (with_drive) {
       platform::EmulatedIdentity identity;
@@ -104,8 +146,8 @@ class RoadE2e : public ::testing::Test {
     services.program_folder = temp / "home";
     services.make_burner = [] { return CreateZephrelDiscBurner(); };
     services.authoring = &authoring;
-    services.encoder = &encoder;
-    services.clip_maker = &clip_maker;
+    services.encoder = real_encoder ? static_cast<VideoEncoder*>(&ffmpeg) : &encoder;
+    services.clip_maker = real_encoder ? static_cast<PictureClipMaker*>(&ffmpeg_clips) : &clip_maker;
     services.shell = &shell;
     services.clock = &clock;
     services.prober = &prober;
@@ -122,6 +164,10 @@ class RoadE2e : public ::testing::Test {
         if (!box_shot.empty()) {
           box->grab().save(QString::fromStdString((ScreenshotDir() / box_shot).native()), "PNG");
           box_shot.clear();
+          // The window behind it, as the job left it.
+          if (!end_shot.empty())
+            form->grab().save(QString::fromStdString((ScreenshotDir() / end_shot).native()), "PNG");
+          end_shot.clear();
         }
         messages.push_back(box->text().toStdString());
         // A question is answered "Yes".
@@ -132,7 +178,11 @@ class RoadE2e : public ::testing::Test {
         }
         return;
       }
-      if (!step5_shot.empty() && c().CurrentStep == 5 && c().screen().progress3 > 0) {
+      if (!step4_shot.empty() && c().CurrentStep == 4 && c().screen().progress2 > 0) {
+        form->grab().save(QString::fromStdString((ScreenshotDir() / step4_shot).native()), "PNG");
+        step4_shot.clear();
+      }
+      if (!step5_shot.empty() && c().CurrentStep == 5 && c().screen().progress3 >= 50) {
         form->grab().save(QString::fromStdString((ScreenshotDir() / step5_shot).native()), "PNG");
         step5_shot.clear();
       }
@@ -199,6 +249,8 @@ class RoadE2e : public ::testing::Test {
   QuillonAuthoring authoring{quillon};
   const EncoderTools tools = FindEncoderTools();
   FfprobeProber prober{tools};
+  FfmpegEncoder ffmpeg{tools};
+  FfmpegPictureClipMaker ffmpeg_clips{tools};
   testing::FakeEncoder encoder;
   testing::FakeClipMaker clip_maker;
   testing::RecordingShell shell;
@@ -206,7 +258,7 @@ class RoadE2e : public ::testing::Test {
   std::unique_ptr<CindralForm> form;
   QTimer answer;
   std::vector<std::string> messages;
-  std::string box_shot, step5_shot;
+  std::string box_shot, step4_shot, step5_shot, end_shot;
 };
 
 TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
@@ -253,32 +305,7 @@ TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
     EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, 12.0, 1.0) << line;
   }
 
-  // A player finds the three buttons where the menu page put them, and each
-  // plays its own title and comes back to the menu.
-  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1",
-                               "select:2", "select:3"},
-                              &out),
-            0)
-      << out;
-  std::string trace, buttons;
-  for (const std::string& line : dvdcheck::Lines(out)) {
-    if (line.rfind("button ", 0) == 0) {
-      if (trace.find("menu") == trace.rfind("menu")) buttons += line + "\n";  // the first menu's
-    } else if (line.rfind("menu ", 0) == 0 || line.rfind("title ", 0) == 0 || line.rfind("end ", 0) == 0 ||
-               line.rfind("stop", 0) == 0 || line.rfind("error ", 0) == 0) {
-      trace += line + "\n";
-    }
-  }
-  EXPECT_EQ(trace,
-            "menu vmgm buttons=3\ntitle 1 chapter 1\nmenu vmgm buttons=3\ntitle 2 chapter 1\n"
-            "menu vmgm buttons=3\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n");
-  std::string expected_buttons;
-  int k = 0;
-  for (const MenuButtonRect& r : menu_buttons)
-    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " +
-                        std::to_string(r.Top) + " " + std::to_string(r.Left + r.Size) + " " +
-                        std::to_string(r.Top + r.Size) + "\n";
-  EXPECT_EQ(buttons, expected_buttons);
+  ExpectButtonsPlayTheirTitles(iso, menu_buttons);
 }
 
 TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
@@ -412,6 +439,100 @@ TEST_F(RoadE2e, TheBurnOptionReachesTheEnginesBurnAndShowsItsFailure) {
   EXPECT_TRUE(fs::exists(temp_dir / "BURN DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
   EXPECT_FALSE(c().Busy);
   EXPECT_FALSE(c().Burning);
+}
+
+TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
+  // The user's videos: H.264 with AAC in mp4, a Matroska file, and an AVI
+  // without sound.
+  const fs::path sources = temp / "my vidéos";
+  fs::create_directories(sources);
+  struct Source {
+    std::string name;
+    std::vector<std::string> args;
+    double seconds;
+  };
+  const std::vector<Source> videos = {
+      {"holiday.mp4",
+       {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+        "aac"},
+       3.0},
+      {"party night.mkv",
+       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
+        "sine=frequency=660:sample_rate=48000", "-t", "3", "-c:v", "mpeg4", "-c:a", "mp2"},
+       3.0},
+      {"silent.avi",
+       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4"},
+       2.0}};
+  std::vector<fs::path> files;
+  for (const Source& v : videos) {
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    argv.insert(argv.end(), v.args.begin(), v.args.end());
+    argv.push_back((sources / v.name).native());
+    std::string out;
+    ASSERT_EQ(dvdcheck::RunTool(argv, &out), 0) << out;
+    files.push_back(sources / v.name);
+  }
+
+  StartForm(false, /*real_encoder=*/true);
+  WizardScreen& s = c().screen();
+  s.label = "MY ROAD";
+  c().OptionNTSC_Click(false);
+  s.temp_path = temp_dir.native();
+  s.output_dir = out_dir.native();
+  form->Refresh();
+  auto* next = form->findChild<QPushButton*>("NextButton");
+  ASSERT_NE(next, nullptr);
+  QTest::mouseClick(next, Qt::LeftButton);  // step 1
+  ASSERT_EQ(c().CurrentStep, 1);
+  c().AddVideoFiles(files);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !c().ProbesRunning() && c().screen().rows.size() == 3; }, 60000));
+  ASSERT_EQ(messages.size(), 1u) << "the question for the video without sound";
+  messages.clear();
+  QTest::mouseClick(next, Qt::LeftButton);  // step 2, the classical menu
+  ASSERT_EQ(c().CurrentStep, 2);
+  QTest::mouseClick(next, Qt::LeftButton);  // step 3
+  ASSERT_EQ(c().CurrentStep, 3);
+  Choose(form->findChild<QRadioButton*>("Option2"));
+  const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
+  ASSERT_EQ(menu_buttons.size(), 3u);
+
+  step4_shot = "road_step4_conversion.png";
+  step5_shot = "road_step5_compilation.png";
+  end_shot = "road_step5_at_the_end.png";
+  box_shot = "road_whole_final_message.png";
+  QTest::mouseClick(next, Qt::LeftButton);  // "Start >"
+  EXPECT_EQ(c().CurrentStep, 4);
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_TRUE(step4_shot.empty()) << "the conversion step was seen with progress";
+  EXPECT_TRUE(step5_shot.empty()) << "the compilation step was seen with progress";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  const std::vector<std::string> expected = {"DVD Filesystem creation...",
+                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "Image writing complete!"};
+  EXPECT_EQ(LogTexts(), expected);
+  EXPECT_TRUE(fs::is_empty(temp_dir)) << "no converted file, menu clip or project folder is left";
+  for (const fs::path& f : files) EXPECT_TRUE(fs::exists(f)) << "the user's videos stay";
+
+  const fs::path iso = out_dir / "MY ROAD.iso";
+  ASSERT_TRUE(fs::exists(iso));
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
+  std::size_t t = 0;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    int title = 0, h = 0, m = 0, sec = 0, ms = 0;
+    if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
+    ASSERT_LT(t, videos.size());
+    EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, videos[t++].seconds, 1.0) << line;
+  }
+  ExpectButtonsPlayTheirTitles(iso, menu_buttons);
 }
 
 }  // namespace
