@@ -78,7 +78,7 @@ TEST_F(QuillonMorvixTest, ARefusedOutputFolderFailsTheBuildWithoutCompletion) {
 }
 
 TEST_F(QuillonMorvixTest, AFailedBuildLeavesTheEnginesOwnTextNamingTheFile) {
-  const fs::path junk = out_->path() / "not a video.mpg";
+  const fs::path junk = out_->path() / "pas une vidéo 日本.mpg";
   {
     platform::FileError error;
     ASSERT_TRUE(platform::WriteFileAtomic(junk, std::string(4096, 'x'), &error)) << error.message;
@@ -91,7 +91,7 @@ TEST_F(QuillonMorvixTest, AFailedBuildLeavesTheEnginesOwnTextNamingTheFile) {
   EXPECT_EQ(ctrl_.BuildDVDImage(), VARIANT_FALSE);
   const std::string text = ctrl_.LastBuildStatusText();
   EXPECT_EQ(text.rfind("Error code = -", 0), 0u) << text;
-  EXPECT_NE(text.find("not a video.mpg"), std::string::npos) << text;
+  EXPECT_NE(text.find("pas une vidéo 日本.mpg"), std::string::npos) << text;
 
   // A build that succeeds leaves no text behind.
   ctrl_.ClearAll();

@@ -474,9 +474,14 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
     files.push_back(sources / v.name);
   }
 
+  // Folders and a disc label with blanks and characters outside ASCII.
+  temp_dir = temp / "tëmp 日本";
+  out_dir = temp / "out 🎬";
+  fs::create_directories(temp_dir);
+  fs::create_directories(out_dir);
   StartForm(false, /*real_encoder=*/true);
   WizardScreen& s = c().screen();
-  s.label = "MY ROAD";
+  s.label = "MY RÖAD";
   c().OptionNTSC_Click(false);
   s.temp_path = temp_dir.native();
   s.output_dir = out_dir.native();
@@ -516,7 +521,7 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
   EXPECT_TRUE(fs::is_empty(temp_dir)) << "no converted file, menu clip or project folder is left";
   for (const fs::path& f : files) EXPECT_TRUE(fs::exists(f)) << "the user's videos stay";
 
-  const fs::path iso = out_dir / "MY ROAD.iso";
+  const fs::path iso = out_dir / "MY RÖAD.iso";
   ASSERT_TRUE(fs::exists(iso));
   std::string out;
   EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
