@@ -127,6 +127,17 @@ void TrackList::SetTrackTitle(int index, const char* text) {
   records_[std::size_t(index)].title = text ? CutToCharacters(text, kTrackTitleLimit) : std::string();
 }
 
+int TrackList::GetSelected(int index) const {
+  const auto record = Record(index);
+  return record ? record->selected : 0;
+}
+
+void TrackList::SetSelected(int index, int value) {
+  std::lock_guard lock(mutex_);
+  if (index < 0 || index >= static_cast<int>(records_.size())) return;
+  records_[std::size_t(index)].selected = value;
+}
+
 int TrackList::GetDiscLengthSeconds() const {
   std::lock_guard lock(mutex_);
   if (records_.empty()) return 0;

@@ -65,6 +65,10 @@ class TrackList {
   // No text gives the empty title; longer texts are cut to kTrackTitleLimit
   // characters.
   void SetTrackTitle(int index, const char* text);
+  // The ripping selection flag; 0 outside the list, where setting it changes
+  // nothing.
+  int GetSelected(int index) const;
+  void SetSelected(int index, int value);
   int GetDiscLengthSeconds() const;
 
  private:

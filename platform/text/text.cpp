@@ -158,6 +158,13 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
+  return out;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
   auto unit = [&](std::size_t i) -> char32_t {
     const auto a = static_cast<unsigned char>(bytes[i]);

@@ -53,6 +53,13 @@ TEST(TextConversions, InvalidUtf8BytesAreReadAsWindows1252) {
   EXPECT_EQ(ToUtf8Lenient(kE + kEmoji), kE + kEmoji);
 }
 
+TEST(TextConversions, Latin1BytesAreTheirOwnCodePointsC1ControlsIncluded) {
+  EXPECT_EQ(Latin1ToUtf8("caf\xE9"), "caf" + kE);
+  // 80h and 9Fh are C1 controls in ISO 8859-1, not the euro sign and Y diaeresis.
+  EXPECT_EQ(Latin1ToUtf8("\x80\x9F\xFC"), "\xC2\x80\xC2\x9F" + kU);
+  EXPECT_EQ(Latin1ToUtf8("plain"), "plain");
+}
+
 TEST(TextConversions, MalformedSequencesAreNotAcceptedAsUtf8) {
   EXPECT_TRUE(IsValidUtf8(kE + kU + kNihon + kEmoji));
   EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'

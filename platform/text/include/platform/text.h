@@ -47,6 +47,10 @@ std::u32string DecodeUtf8OrCp1252(std::string_view bytes);
 // Windows-1252 bytes to UTF-8 (the five undefined bytes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view bytes);
 
+// ISO 8859-1 bytes to UTF-8: every byte is the code point of its value, so
+// 80h-9Fh are the C1 controls (unlike Windows-1252).
+std::string Latin1ToUtf8(std::string_view bytes);
+
 // UTF-16 bytes (no BOM; little-endian unless big_endian) to UTF-8. Unpaired
 // surrogates become U+FFFD; a last odd byte is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool big_endian = false);
