@@ -1,8 +1,8 @@
 // The authoring driver: fills the authoring control with the converted videos
 // and the menu, runs its build on a worker, and shows its progress.
-#include <cmath>
 #include <system_error>
 
+#include "vantora/format.h"
 #include "vantora/wizard_controller.h"
 
 namespace vantora {
@@ -14,13 +14,6 @@ namespace {
 constexpr char kTitle[] = "Vantora";
 constexpr char kAuthoringKey[] = "DVD Filesystem creation...";
 constexpr std::int16_t kButtonContrast = 13;
-
-// A progress value as a bar shows it: the nearest whole number, halves to the
-// even neighbour.
-int BarValue(double percent) {
-  if (!std::isfinite(percent)) return 0;
-  return static_cast<int>(std::nearbyint(std::fmax(-1e9, std::fmin(1e9, percent))));
-}
 
 std::int16_t ColorIndex(int index) { return static_cast<std::int16_t>(index); }
 
@@ -116,9 +109,9 @@ void WizardController::StartDvdBuild() {
 void WizardController::Quillon1_TotalProcessing(double iCurrentPos, double iOverallPos) {
   if (!log_.ProgressLogHasKey(kAuthoringKey)) log_.AddRow(kAuthoringKey, kAuthoringKey, LogIcon::kStep);
   screen_.label13 = "File processing:";
-  screen_.progress4 = BarValue(iCurrentPos);
+  screen_.progress4 = RoundHalfEven(iCurrentPos);
   screen_.label14 = "Total DVD Image creation:";
-  screen_.progress3 = BarValue(iOverallPos);
+  screen_.progress3 = RoundHalfEven(iOverallPos);
   view_.Refresh();
 }
 

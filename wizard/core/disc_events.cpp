@@ -1,9 +1,9 @@
 // The handlers of the disc engine's events for the image and burn jobs: the
 // layout steps, the writing and FIFO progress, closing, errors, and the end
 // of the job with its clean-up.
-#include <cmath>
 #include <system_error>
 
+#include "vantora/format.h"
 #include "vantora/wizard_controller.h"
 
 namespace vantora {
@@ -15,11 +15,6 @@ namespace {
 constexpr char kTitle[] = "Vantora";
 constexpr char kLayoutKey[] = "FILESYSTEM";
 constexpr std::int32_t kCannotAddFile = 5003;
-
-int BarValue(double percent) {
-  if (!std::isfinite(percent)) return 0;
-  return static_cast<int>(std::nearbyint(std::fmax(-1e9, std::fmin(1e9, percent))));
-}
 
 // The log text of a BurnerOnError number; "" for a number the wizard does not
 // show.
@@ -82,7 +77,7 @@ void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, cons
   } else if (Status == 11) {
     if (TotalImageSize == 0) return;
     const double p = static_cast<double>(TotalImageProgress) / TotalImageSize * 100.0;
-    screen_.progress3 = BarValue(p);
+    screen_.progress3 = RoundHalfEven(p);
     screen_.label22 =
         "Sectors : " + std::to_string(TotalImageProgress) + " / " + std::to_string(TotalImageSize);
   } else {
@@ -93,7 +88,7 @@ void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, cons
 
 void WizardController::BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) {
   if (MaxBuffer <= 0) return;
-  screen_.progress4 = BarValue(static_cast<double>(SizeBuffer) / MaxBuffer * 100.0);
+  screen_.progress4 = RoundHalfEven(static_cast<double>(SizeBuffer) / MaxBuffer * 100.0);
   view_.Refresh();
 }
 
