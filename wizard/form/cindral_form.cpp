@@ -255,12 +255,14 @@ void CindralForm::BuildStep3(QWidget* page) {
   image_combo1_ = Named(new QComboBox(frame_burner_), "ImageCombo1");
   burner->addWidget(image_combo1_, 0, 1);
   burner->addWidget(new QLabel("Speed Write"), 1, 0);
-  burner->addWidget(Named(new QComboBox(frame_burner_), "Combo1"), 1, 1);
+  auto* combo1 = Named(new QComboBox(frame_burner_), "Combo1");
+  burner->addWidget(combo1, 1, 1);
   burner->addWidget(new QLabel("Media detected"), 2, 0);
   burner->addWidget(Named(new QLabel("No Media (0 MB available)", frame_burner_), "Label19"), 2, 1);
   auto* label20 = Named(new QLabel("Please insert a valid writable DVD ", frame_burner_), "Label20");
   burner->addWidget(label20, 3, 1);
-  burner->addWidget(Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation"), 4, 1);
+  auto* simulation = Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation");
+  burner->addWidget(simulation, 4, 1);
   layout->addWidget(frame_burner_);
 
   frame_output_dir_ = Named(new QGroupBox(page), "FrameOutputDir");
@@ -281,6 +283,13 @@ void CindralForm::BuildStep3(QWidget* page) {
   connect(text_output_dir_, &QLineEdit::textEdited, this,
           [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
+  // What the burn is given: the chosen write speed's entry and the simulation switch.
+  connect(combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!syncing_) controller_->screen().speed_index = index;
+  });
+  connect(simulation, &QCheckBox::toggled, this, [this](bool on) {
+    if (!syncing_) controller_->screen().simulation = on;
+  });
 }
 
 void CindralForm::BuildStep5(QWidget* page) {
