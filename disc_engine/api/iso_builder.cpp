@@ -8,6 +8,7 @@
 #include "api/engine_drives.h"
 #include "drive/drive_list.h"
 #include "drive/mmc_commands.h"
+#include "drive/toc.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "jobs/sector_fifo.h"
@@ -99,6 +100,7 @@ HResult ISOBuilder::UnloadCom() {
   engine.threads.StopAndJoin();
   std::lock_guard lock(engine.init_mutex);
   engine.drives.ClearAllSpeeds();
+  TrackList::Process().Clear();
   engine.drives.ReleaseDevices();
   engine.flags.cancel.store(false);
   engine.flags.rip_cancel.store(false);
