@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "emulated_drive_pacing.h"
 #include "emulated_drive_state.h"
 #include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
@@ -79,6 +80,7 @@ class EmulatedDrive::Impl {
   int bg_remaining = 0;
   std::vector<InjectedFault> faults;
   bool underrun = false;
+  WritePacing pacing;  // off by default (emulated_drive_pacing.cpp)
   bool strict = true;
   std::array<std::uint8_t, 52> page05{};
   std::uint32_t write_speed = 0, read_speed = 0;

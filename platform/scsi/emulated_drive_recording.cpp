@@ -48,6 +48,7 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
       if (t.next_writable() == lba) target = &t;
     }
   if (IsDvdMinus(m.profile) && write_type == 2 && (!target || !target->dao)) return kSequenceError;
+  if (pacing.BeforeWrite(count * block)) underrun = true;
   if (underrun) {
     underrun = false;
     if (!(page05[2] & 0x40)) {
@@ -120,6 +121,7 @@ Check EmulatedDrive::Impl::CloseOpenSession(Medium& m, bool allow_empty) {
 }
 
 Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
+  pacing.EndSession();
   Medium& m = Active();
   if (Check c = Writable(m); c.failed()) return c;
   const int function = cdb[2] & 0x07;
@@ -175,6 +177,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
 }
 
 Check EmulatedDrive::Impl::SynchronizeCache(const std::uint8_t* cdb) {
+  pacing.EndSession();
   Medium& m = Active();
   for (Track& t : m.tracks) {
     if (t.dao && t.state == TrackState::kReserved && t.written == t.size) {

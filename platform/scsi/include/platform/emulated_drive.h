@@ -115,6 +115,13 @@ class EmulatedDrive : public ScsiDevice {
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
   void ArmUnderrun();
+  // Writes in real time at kbps (0: at once, the default) through a drive
+  // buffer of buffer_bytes: a WRITE waits while the buffer is full, and one
+  // that finds it run dry in the middle of a write session is an underrun
+  // (with BUFE off it ruins the track, as ArmUnderrun does).
+  void SetWritePacing(std::uint32_t kbps, std::size_t buffer_bytes);
+  // Underruns since the drive was opened.
+  std::uint64_t UnderrunCount() const;
   // Lenient mode accepts a few things a standard drive refuses: a media type
   // other than DVD in READ DVD STRUCTURE, MODE SELECT without PF. In either
   // mode a command block of another length than the command's own is cut or

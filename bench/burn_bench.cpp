@@ -1,0 +1,243 @@
+// The data burn beside CreateIso of the same project and "cp" of its files,
+// in one run, each in its own process (wall time and peak memory): the burn
+// goes to an emulated DVD+R without pacing, then once more with the drive
+// paced at DVD 16x (22,160 kB/s) and the wizard's 32 MiB FIFO, where the
+// drive's underruns and the lowest FIFO fill after the first fill are
+// printed. Arguments: a work folder; optionally a VIDEO_TS folder to burn as
+// a DVD-Video project (else a data project of one large file and 2,000 small
+// ones is made); the size of the made project in MB (default 2000).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "drive/drive_list.h"
+#include "platform/emulated_drive.h"
+#include "platform/process.h"
+#include "platform/scsi_policy.h"
+#include "tree/tree_element.h"
+#include "zephrel/iso_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Run {
+  double seconds = 0;
+  long peak_mib = 0;
+  bool ok = false;
+};
+
+Run Measure(const std::function<bool()>& body) {
+  const auto start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body() ? 0 : 1);
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  ::sync();
+  Run r;
+  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  r.peak_mib = usage.ru_maxrss / 1024;
+  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return r;
+}
+
+// Waits for the end of the job and keeps what the burn reports of its FIFO.
+class EndSink : public platform::EventSink {
+ public:
+  bool SupportsInterface(const platform::Guid&) const override { return true; }
+  void OnEvent(platform::DispId event, std::span<const platform::Variant> args) override {
+    std::lock_guard lock(mutex_);
+    if (event == zephrel::kBurnerBufferStatus && args.size() == 2) {
+      const int max = args[0].i4(), size = args[1].i4();
+      if (size >= max) full_ = true;
+      if (full_) lowest_ = std::min(lowest_, size);
+      max_ = max;
+    }
+    if (event == zephrel::kBurningErrorViewDescription && !args.empty())
+      std::fprintf(stderr, "%s\n", args[0].str().c_str());
+    if (event == zephrel::kBurnerOnEndBurn && args.size() == 3) {
+      failed_ = args[2].i4() != 0 || args[1].i4() != 0;
+      ended_ = true;
+      changed_.notify_all();
+    }
+  }
+  bool Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ended_; });
+    return !failed_;
+  }
+  int lowest() const { return lowest_; }
+  int capacity() const { return max_; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ended_ = false, failed_ = false, full_ = false;
+  int lowest_ = 1 << 30, max_ = 0;
+};
+
+void AddProject(zephrel::ISOBuilder& builder, const fs::path& source, bool video) {
+  if (video) {
+    builder.AddVirtualDirectory(zephrel::kRootId, "AUDIO_TS");
+    builder.AddVirtualDirectory(zephrel::kRootId, "VIDEO_TS");
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(source)) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& f : files) builder.AddFile(2, f.string());
+    return;
+  }
+  for (const auto& e : fs::directory_iterator(source)) {
+    if (e.is_directory()) {
+      builder.AddDirectory(zephrel::kRootId, e.path().string());
+    } else {
+      builder.AddFile(zephrel::kRootId, e.path().string());
+    }
+  }
+}
+
+// Waits for the folder scans that AddDirectory starts.
+void WaitForScans(zephrel::ISOBuilder& builder) {
+  for (;;) {
+    std::int32_t files = 0;
+    builder.GetFileCount(files);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::int32_t again = 0;
+    builder.GetFileCount(again);
+    if (again == files) return;
+  }
+}
+
+bool CreateIso(const fs::path& source, bool video, const fs::path& image) {
+  auto builder = zephrel::CreateISOBuilder();
+  auto sink = std::make_shared<EndSink>();
+  platform::Cookie cookie = 0;
+  builder->Advise(sink, &cookie);
+  AddProject(*builder, source, video);
+  WaitForScans(*builder);
+  builder->CreateIso(image.string(), 0, video ? 1 : 0);
+  const bool ok = sink->Wait();
+  builder->UnloadCom();
+  return ok;
+}
+
+bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std::uint32_t pace_kbps) {
+  std::string error;
+  platform::MediumSpec medium;
+  medium.profile = platform::kProfileDvdPlusR;
+  if (!platform::EmulatedDrive::Create(drive_folder, {}, &medium, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
+  std::shared_ptr<platform::EmulatedDrive> drive(platform::EmulatedDrive::Open(drive_folder, &error));
+  if (!drive) return false;
+  // A 2 MiB drive buffer, as many DVD writers have.
+  if (pace_kbps) drive->SetWritePacing(pace_kbps, 2u << 20);
+  zephrel::SetDriveSourceForTesting([drive] {
+    struct Shared : platform::ScsiDevice {
+      std::shared_ptr<platform::EmulatedDrive> d;
+      platform::ScsiResult exec(std::span<const std::uint8_t> cdb, platform::DataDirection dir,
+                                std::span<std::uint8_t> buf, std::chrono::milliseconds t) override {
+        return d->exec(cdb, dir, buf, t);
+      }
+      const platform::DeviceIdentity& identity() const override { return d->identity(); }
+    };
+    auto shared = std::make_unique<Shared>();
+    shared->d = drive;
+    platform::ScanResult scan;
+    scan.devices.push_back(platform::WithTransportPolicy(std::move(shared)));
+    return scan;
+  });
+  auto builder = zephrel::CreateISOBuilder();
+  auto sink = std::make_shared<EndSink>();
+  platform::Cookie cookie = 0;
+  builder->Advise(sink, &cookie);
+  builder->Burner_Init();
+  builder->Burner_SetSizeBuffer(32);
+  AddProject(*builder, source, video);
+  WaitForScans(*builder);
+  builder->Burner_BurnData(0, 8, 1, 0, 0, 1, 0, video ? 1 : 0);
+  const bool ok = sink->Wait();
+  builder->UnloadCom();
+  if (pace_kbps)
+    std::printf("paced at %u kB/s: underruns %llu, FIFO %d blocks, lowest fill after the first fill %d\n",
+                pace_kbps, static_cast<unsigned long long>(drive->UnderrunCount()), sink->capacity(),
+                sink->lowest());
+  return ok;
+}
+
+bool Copy(const fs::path& source, const fs::path& dest) {
+  const platform::ChildResult run = platform::RunChild(
+      {platform::FindProgram("cp").native(), "-r", source.native(), dest.native()}, std::chrono::hours(4));
+  return run.started && run.exit_code == 0;
+}
+
+void MakeDataProject(const fs::path& src, std::uint64_t mb) {
+  fs::create_directories(src / "small");
+  std::vector<char> block(1 << 20);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131 + 7);
+  std::ofstream big(src / "large.bin", std::ios::binary);
+  for (std::uint64_t i = 0; i < mb; ++i) big.write(block.data(), std::streamsize(block.size()));
+  for (int i = 0; i < 2000; ++i) {
+    std::ofstream f(src / "small" / ("f" + std::to_string(i) + ".txt"), std::ios::binary);
+    f.write(block.data() + i, 3000);
+  }
+}
+
+void Print(const char* name, const Run& r, double reference) {
+  std::printf("%-28s %8.2f s  %6ld MiB peak  %s  ratio to CreateIso %.3f\n", name, r.seconds, r.peak_mib,
+              r.ok ? "ok  " : "FAIL", reference > 0 ? r.seconds / reference : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: burn_bench WORK [VIDEO_TS] [MB]\n");
+    return 2;
+  }
+  const fs::path work = argv[1];
+  const bool video = argc > 2 && std::string(argv[2]) != "-";
+  const std::uint64_t mb = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 2000;
+  fs::create_directories(work);
+  fs::path source = video ? fs::path(argv[2]) : work / "src";
+  if (!video && !fs::exists(source)) MakeDataProject(source, mb);
+  const auto clean = [&] {
+    std::error_code ec;
+    for (const char* p : {"image.iso", "drive", "paced", "copy"}) fs::remove_all(work / p, ec);
+  };
+  clean();
+  const Run iso = Measure([&] { return CreateIso(source, video, work / "image.iso"); });
+  const std::uintmax_t image_bytes = fs::exists(work / "image.iso") ? fs::file_size(work / "image.iso") : 0;
+  fs::remove(work / "image.iso");
+  const Run burn = Measure([&] { return Burn(source, video, work / "drive", 0); });
+  fs::remove_all(work / "drive");
+  const Run cp = Measure([&] { return Copy(source, work / "copy"); });
+  fs::remove_all(work / "copy");
+  std::printf("%s project, image of %.1f MiB\n", video ? "DVD-Video" : "data",
+              static_cast<double>(image_bytes) / 1048576.0);
+  Print("CreateIso", iso, iso.seconds);
+  Print("Burner_BurnData (no pacing)", burn, iso.seconds);
+  Print("cp -r", cp, iso.seconds);
+  std::fflush(stdout);
+  const Run paced = Measure([&] { return Burn(source, video, work / "paced", 22160); });
+  Print("Burner_BurnData (DVD 16x)", paced, iso.seconds);
+  clean();
+  return iso.ok && burn.ok && cp.ok && paced.ok ? 0 : 1;
+}
