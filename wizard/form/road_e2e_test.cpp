@@ -421,24 +421,31 @@ TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
   EXPECT_FALSE(c().Busy);
 }
 
-TEST_F(RoadE2e, TheBurnOptionReachesTheEnginesBurnAndShowsItsFailure) {
+TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMedium) {
   PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
   c().StartDvdBuild();
   WaitForTheEnd();
-  // The engine's data burn is not available yet: it says so and ends with
-  // its error flag.
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
-      << messages[0];
+  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
   const std::vector<std::string> log = LogTexts();
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "Burner_BurnData is not available");
-  EXPECT_EQ(log.back(), "Burning failure !");
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
-  EXPECT_TRUE(fs::exists(temp_dir / "BURN DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning complete!");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning failure !"), 0);
   EXPECT_FALSE(c().Busy);
   EXPECT_FALSE(c().Burning);
+
+  // The medium, read back from the drive, is the DVD-Video disc.
+  std::string error;
+  const auto drive = platform::EmulatedDrive::Open(temp / "drive", &error);
+  ASSERT_TRUE(drive) << error;
+  const fs::path medium = temp / "medium.iso";
+  ASSERT_TRUE(drive->ExportUserData(medium, &error)) << error;
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", medium.native()}, &out), 0) << out;
+  EXPECT_NE(out.find("Volume id: BURN DVD"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", medium.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", medium.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
