@@ -149,6 +149,9 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
   if (!drive) return false;
   // A 2 MiB drive buffer, as many DVD writers have.
   if (pace_kbps) drive->SetWritePacing(pace_kbps, 2u << 20);
+  // The state file is replaced at the burn's flush, not after every block:
+  // the emulator's own bookkeeping is not the burn's time.
+  drive->SetWriteSavesDeferred(true);
   zephrel::SetDriveSourceForTesting([drive] {
     struct Shared : platform::ScsiDevice {
       std::shared_ptr<platform::EmulatedDrive> d;

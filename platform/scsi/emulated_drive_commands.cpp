@@ -62,7 +62,8 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
     result.transport_message = transport_error;
     check = kGood;
   }
-  if (dirty && !Save(&save_error) && !check.failed()) check = kWriteError;
+  const bool deferred = defer_write_saves && cdb[0] == kWrite10;
+  if (dirty && !deferred && !Save(&save_error) && !check.failed()) check = kWriteError;
   LoggedCommand entry;
   entry.cdb.assign(cdb.begin(), cdb.end());
   if (check.failed()) {

@@ -1,5 +1,5 @@
-// Write pacing: the drive buffer that drains at the write speed, and the
-// underrun count.
+// The speed of the emulated drive's writes: pacing through a drive buffer that
+// drains at the write speed, the underrun count, and deferred state saves.
 #include "emulated_drive_pacing.h"
 
 #include <algorithm>
@@ -53,6 +53,11 @@ void WritePacing::EndSession() { in_session_ = false; }
 void EmulatedDrive::SetWritePacing(std::uint32_t kbps, std::size_t buffer_bytes) {
   std::lock_guard lock(impl_->mutex);
   impl_->pacing.Set(kbps, buffer_bytes);
+}
+
+void EmulatedDrive::SetWriteSavesDeferred(bool deferred) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->defer_write_saves = deferred;
 }
 
 std::uint64_t EmulatedDrive::UnderrunCount() const {

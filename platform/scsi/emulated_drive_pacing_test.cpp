@@ -46,5 +46,14 @@ TEST(EmulatedDrivePacing, WithBufferUnderrunProtectionTheBurnGoesOnAndAFlushEnds
   EXPECT_EQ(h.drive().UnderrunCount(), 1u) << "a new session starts with a full buffer's worth of time";
 }
 
+TEST(EmulatedDriveSaves, DeferredSavesStoreTheWrittenTrackAtTheNextOtherCommand) {
+  EmulatedDriveHarness h(Medium(kProfileDvdPlusR));
+  h.drive().SetWriteSavesDeferred(true);
+  ASSERT_EQ(SenseText(h.Write(0, 16, Pattern(16 * 2048, 1))), "ok");
+  ASSERT_EQ(SenseText(h.Sync()), "ok");
+  h.Reopen();
+  EXPECT_EQ(h.NextWritable(1), 16u) << "the write survived in the state file";
+}
+
 }  // namespace
 }  // namespace platform

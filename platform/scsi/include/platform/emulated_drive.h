@@ -122,6 +122,10 @@ class EmulatedDrive : public ScsiDevice {
   void SetWritePacing(std::uint32_t kbps, std::size_t buffer_bytes);
   // Underruns since the drive was opened.
   std::uint64_t UnderrunCount() const;
+  // With deferral, the state file is not replaced after each WRITE but at the
+  // next other command (a flush or a close ends every burn): for measuring a
+  // burn's own speed. Off by default.
+  void SetWriteSavesDeferred(bool deferred);
   // Lenient mode accepts a few things a standard drive refuses: a media type
   // other than DVD in READ DVD STRUCTURE, MODE SELECT without PF. In either
   // mode a command block of another length than the command's own is cut or
