@@ -67,7 +67,7 @@ class EndSink : public platform::EventSink {
     if (event == zephrel::kBurnerBufferStatus && args.size() == 2) {
       const int max = args[0].i4(), size = args[1].i4();
       if (size >= max) full_ = true;
-      if (full_) lowest_ = std::min(lowest_, size);
+      if (full_) fills_.push_back(size);
       max_ = max;
     }
     if (event == zephrel::kBurningErrorViewDescription && !args.empty())
@@ -83,14 +83,25 @@ class EndSink : public platform::EventSink {
     changed_.wait(lock, [&] { return ended_; });
     return !failed_;
   }
-  int lowest() const { return lowest_; }
+  // The lowest fill while the producer still worked: the fills after the
+  // first full FIFO, less the final drain once the producer is done (the run
+  // of falling fills at the end).
+  int lowest() const {
+    std::size_t end = fills_.size();
+    while (end > 1 && fills_[end - 1] <= fills_[end - 2]) --end;
+    if (end > 0) --end;  // the first of the drain
+    int lowest = max_;
+    for (std::size_t i = 0; i < end; ++i) lowest = std::min(lowest, fills_[i]);
+    return lowest;
+  }
   int capacity() const { return max_; }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   bool ended_ = false, failed_ = false, full_ = false;
-  int lowest_ = 1 << 30, max_ = 0;
+  int max_ = 0;
+  std::vector<int> fills_;
 };
 
 void AddProject(zephrel::ISOBuilder& builder, const fs::path& source, bool video) {
@@ -182,6 +193,7 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
     std::printf("paced at %u kB/s: underruns %llu, FIFO %d blocks, lowest fill after the first fill %d\n",
                 pace_kbps, static_cast<unsigned long long>(drive->UnderrunCount()), sink->capacity(),
                 sink->lowest());
+  std::fflush(stdout);  // the child ends with _exit
   return ok;
 }
 
