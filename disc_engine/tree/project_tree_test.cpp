@@ -363,7 +363,9 @@ TEST_F(ProjectTreeTest, ProjectedSizeCountsWholeKibibytesAndNoDriveAsZeroAndLeav
   old_file.file_size = 50 * 1024 * 1024;
   EXPECT_FALSE(tree_.AddImportedElements({old_file}, 11)) << "its parent is unknown";
   ASSERT_TRUE(tree_.AddImportedElements({old_folder, old_file}, 11));
-  EXPECT_FALSE(tree_.AddImportedElements({old_folder}, 11)) << "id taken";
+  TreeElement clash = old_folder;
+  clash.id = 1;
+  EXPECT_FALSE(tree_.AddImportedElements({clash}, 11)) << "id taken by an element that was added";
   EXPECT_EQ(tree_.GetFileCount(), 2) << "imported files count";
   EXPECT_DOUBLE_EQ(tree_.ProjectedFilesMB(), 0.0) << "but take no new space";
   EXPECT_EQ(tree_.AddVirtualDirectory(kRootId, "after"), 12);
