@@ -39,8 +39,6 @@ HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*Trac
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
 HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::string& /*AppDirectory*/,
                                             const std::string& /*ImagePath*/, std::int32_t /*Mode*/) {
   StartUnavailableJob("AudioRip_RipDiscAsImage", DriveNum, JobEnd::kEndRip, 0);
