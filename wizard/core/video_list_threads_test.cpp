@@ -2,6 +2,9 @@
 // still arrive in the order the files were chosen.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "controller_fixture.h"
 
 namespace vantora {
@@ -24,6 +27,29 @@ TEST_F(VideoListThreadsTest, SeveralBatchesOfProbesAddTheirRowsInOrder) {
     EXPECT_EQ(c().screen().rows[20 + i].source, second[i]);
   }
   EXPECT_FALSE(c().screen().probing);
+}
+
+TEST_F(VideoListThreadsTest, ABatchThatEndsFirstWaitsForTheOneChosenBefore) {
+  Start(/*with_queue=*/true);
+  Walk(1);
+  const auto slow = Video("slow.avi");
+  const auto fast = Video("fast.avi");
+  std::atomic<bool> release{false};
+  prober.before_probe = [&](const std::filesystem::path& file) {
+    while (file == slow && !release) std::this_thread::yield();
+  };
+  c().AddVideoFiles({slow});
+  c().AddVideoFiles({fast});
+  // The second batch has ended and posted its rows before the first.
+  for (;;) {
+    std::lock_guard lock(queue_mu);
+    if (!queue.empty()) break;
+  }
+  release = true;
+  Pump();
+  ASSERT_EQ(c().screen().rows.size(), 2u);
+  EXPECT_EQ(c().screen().rows[0].source, slow);
+  EXPECT_EQ(c().screen().rows[1].source, fast);
 }
 
 TEST_F(VideoListThreadsTest, AControllerDestroyedWhileProbesRunAddsNothingAfterwards) {

@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -35,12 +36,24 @@ class FakeDiscBurner final : public DiscBurner {
     v = static_cast<std::int16_t>(drives_.size());
     return platform::S_OK;
   }
-  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.ha; }); }
-  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.id; }); }
-  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.lun; }); }
-  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.vendor; }); }
-  HResult Burner_DriveModel(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.model; }); }
-  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.revision; }); }
+  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.ha; });
+  }
+  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.id; });
+  }
+  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.lun; });
+  }
+  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.vendor; });
+  }
+  HResult Burner_DriveModel(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.model; });
+  }
+  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.revision; });
+  }
   HResult Burner_ListenDrive(std::int32_t d) override {
     log_.listened.push_back(d);
     return Note("Listen " + std::to_string(d));
@@ -107,9 +120,7 @@ class FakeEncoder final : public VideoEncoder {
     running = true;
     return true;
   }
-  void Stop() override {
-    ++stops;
-  }
+  void Stop() override { ++stops; }
   double FramesPerSecond() const override { return fps_now; }
   double ElapsedSeconds() const override { return elapsed; }
   double PositionSeconds() const override { return position; }
@@ -126,8 +137,8 @@ class FakeEncoder final : public VideoEncoder {
   double fps_now = 0, elapsed = 0, position = 0;
   std::filesystem::path output;
   bool preview = false;
-  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0,
-      audio_bitrate = 0, tv = 0, aspect = 0, shutdowns = 0, stops = 0;
+  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0, audio_bitrate = 0,
+      tv = 0, aspect = 0, shutdowns = 0, stops = 0;
   float fps = 0;
 };
 
@@ -198,6 +209,7 @@ class FakeProber final : public MediaProber {
     bool audio = true;
   };
   ProbeOutcome Probe(const std::filesystem::path& file) override {
+    if (before_probe) before_probe(file);
     std::lock_guard lock(mu);
     probed.push_back(file);
     ProbeOutcome outcome;
@@ -212,6 +224,7 @@ class FakeProber final : public MediaProber {
     outcome.info.audio_stream = it->second.audio ? 1 : -1;
     return outcome;
   }
+  std::function<void(const std::filesystem::path&)> before_probe;  // runs on the probing thread
   std::mutex mu;
   std::map<std::filesystem::path, Media> media;
   std::vector<std::filesystem::path> probed;
