@@ -10,23 +10,12 @@
 
 namespace morvix::testing {
 
-TestFolder::TestFolder() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "morvix-test-XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-}
-
-TestFolder::~TestFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 std::wstring TestFolder::Wide(const std::filesystem::path& name) const {
-  return platform::Utf8ToWide((path_ / name).string());
+  return platform::Utf8ToWide((path() / name).string());
 }
 
 std::wstring TestFolder::MakeFile(const std::filesystem::path& name) const {
-  std::ofstream(path_ / name, std::ios::binary) << "not empty";
+  std::ofstream(path() / name, std::ios::binary) << "not empty";
   return Wide(name);
 }
 

@@ -5,25 +5,22 @@
 #include <filesystem>
 #include <string>
 
+#include "testing/temp_folder.h"
+
 namespace morvix::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it on destruction.
 class TestFolder {
  public:
-  TestFolder();
-  ~TestFolder();
-  TestFolder(const TestFolder&) = delete;
-  TestFolder& operator=(const TestFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
   // path()/name as a wide string.
   std::wstring Wide(const std::filesystem::path& name) const;
   // Creates path()/name holding a few bytes and returns it as a wide string.
   std::wstring MakeFile(const std::filesystem::path& name) const;
 
  private:
-  std::filesystem::path path_;
+  vantora::testing::TempFolder folder_{"morvix-test"};
 };
 
 // Writes a one-colour BMP of width x height with ffmpeg (pure colours stay

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "mpeg_scanner.h"
 #include "mpeg_testutil.h"
+#include "testing/tools.h"
 
 namespace morvix {
 namespace {
@@ -75,23 +77,26 @@ double TotalLength(const MpegFile& f) {
 
 // Frames that ffprobe decodes from the file's video stream.
 int ProbeFrameCount(const std::filesystem::path& path) {
-  const std::string cmd = "ffprobe -v quiet -count_frames -select_streams v:0 -show_entries "
-                          "stream=nb_read_frames -of csv=p=0 '" + path.string() + "'";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(cmd.c_str(), "r"), ::pclose);
+  const vantora::testing::ToolResult r =
+      vantora::testing::RunTool({"ffprobe", "-v", "quiet", "-count_frames", "-select_streams", "v:0",
+                                 "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", path.string()},
+                                vantora::testing::ToolErrors::kApart);
   int frames = -1;
-  if (pipe && std::fscanf(pipe.get(), "%d", &frames) != 1) frames = -1;
+  if (!r.started || std::sscanf(r.output.c_str(), "%d", &frames) != 1) frames = -1;
   return frames;
 }
 
 // Presentation times (90 kHz) of every decoded video frame, in display order.
 std::vector<std::int64_t> ProbeFramePts(const std::filesystem::path& path) {
-  const std::string cmd = "ffprobe -v quiet -select_streams v:0 -show_entries frame=pts -of csv=p=0 '" +
-                          path.string() + "'";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(cmd.c_str(), "r"), ::pclose);
+  const vantora::testing::ToolResult r =
+      vantora::testing::RunTool({"ffprobe", "-v", "quiet", "-select_streams", "v:0", "-show_entries",
+                                 "frame=pts", "-of", "csv=p=0", path.string()},
+                                vantora::testing::ToolErrors::kApart);
   std::vector<std::int64_t> pts;
-  char line[128];
-  while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-    if (line[0] >= '0' && line[0] <= '9') pts.push_back(std::strtoll(line, nullptr, 10));
+  std::istringstream lines(r.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line[0] >= '0' && line[0] <= '9')
+      pts.push_back(std::strtoll(line.c_str(), nullptr, 10));
   }
   std::sort(pts.begin(), pts.end());
   return pts;

@@ -9,21 +9,10 @@
 #include <map>
 
 #include "dvd_checks.h"
+#include "testing/temp_folder.h"
 
 namespace morvix::testing {
 namespace {
-
-struct Scratch {
-  std::filesystem::path dir;
-  Scratch() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "morvix-mpeg-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) != nullptr) dir = tmpl;
-  }
-  ~Scratch() {
-    std::error_code ec;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-  }
-};
 
 void PutPackHeader(std::vector<std::uint8_t>& p) {
   const std::uint8_t header[14] = {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 1, 0x89, 0xC3, 0xF8};
@@ -65,8 +54,8 @@ std::vector<std::uint8_t> PesPack(std::uint8_t id, const std::vector<std::uint8_
 }  // namespace
 
 const std::filesystem::path& ScratchDir() {
-  static Scratch scratch;
-  return scratch.dir;
+  static const vantora::testing::TempFolder scratch("morvix-mpeg");
+  return scratch.path();
 }
 
 bool RunQuiet(std::vector<std::string> argv) { return dvdcheck::RunTool(argv) == 0; }

@@ -1,6 +1,7 @@
 // authoring_bench: authors the same three titles with dvdauthor and with
 // Morvix, and copies the same input bytes with cp, alternating the three in
-// each round (every run ends with sync), then prints wall times, the ratios to
+// each round in an order that moves on by one every round (every run ends
+// with sync), then prints wall times, the ratios to
 // cp and each one's peak memory.
 //
 //   authoring_bench [--dir DIR] [--mb TOTAL] [--rounds N] [--keep]
@@ -9,10 +10,6 @@
 // as /dev/shm to measure with the files in memory. TOTAL is the size of the
 // three inputs together in MiB (default 2100), made from one generated clip
 // with ffmpeg -stream_loop ... -c copy.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,9 +24,9 @@
 #include <vector>
 
 #include "morvix/morvix_api.h"
+#include "platform/process.h"
 #include "platform/text.h"
-
-extern char** environ;
+#include "round_order.h"
 
 namespace {
 
@@ -44,37 +41,26 @@ struct Run {
   int status = -1;
 };
 
-// Runs argv (no shell) with its output discarded and measures it.
-Run Spawn(const std::vector<std::string>& args, bool quiet = true) {
-  std::vector<std::string> argv = args;
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (quiet) {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  }
+// Runs argv (no shell; argv[0] looked up in $PATH) and measures it, the sync
+// after it included. Its output is kept and shown only when asked for.
+Run Spawn(std::vector<std::string> argv, bool quiet = true) {
   Run run;
+  argv[0] = platform::FindProgram(argv[0]).native();
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, cargv.data(), environ) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
+  const platform::ChildResult child = platform::RunChild(argv, std::chrono::hours(4));
+  if (!child.started) {
+    std::fprintf(stderr, "%s\n", child.start_error.c_str());
     return run;
   }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (!quiet) std::fprintf(stderr, "%s%s", child.out.c_str(), child.err.c_str());
+  run.status = child.exit_code;
   const auto exited = std::chrono::steady_clock::now();
   ::sync();
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.sync_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - exited).count();
-  run.user = static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
-  run.system = static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
-  run.peak_kib = usage.ru_maxrss;
+  run.user = child.usage.user_seconds;
+  run.system = child.usage.system_seconds;
+  run.peak_kib = child.usage.peak_kib;
   return run;
 }
 
@@ -173,7 +159,7 @@ int main(int argc, char** argv) {
   std::map<std::string, std::vector<double>> times;
   std::map<std::string, long> peak;
   for (int r = 0; r < rounds; ++r) {
-    for (const std::string tool : {"cp", "dvdauthor", "morvix"}) {
+    for (const std::string& tool : bench::RoundOrder<std::string>({"cp", "dvdauthor", "morvix"}, r)) {
       const fs::path out = work / ("out_" + tool);
       Fresh(out);
       ::sync();

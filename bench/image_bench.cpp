@@ -1,6 +1,7 @@
 // Builds the same inputs with the image build job, with the peer
 // "genisoimage", and copies the same bytes with "cp", alternating in one run
-// (each run ends with "sync"), and prints wall times, the ratios to cp and the
+// in an order that moves on by one tool every round (each run ends with
+// "sync"), and prints wall times, the ratios to cp and the
 // peak memory of each run. Inputs, made in the work folder given as the first
 // argument: (a) one large file, (b) 20,000 files of 3 KB in 200 folders,
 // (c) a DVD-Video set authored by dvdauthor from the clip given as the second
@@ -20,6 +21,8 @@
 #include <vector>
 
 #include "image/image_build_job.h"
+#include "platform/process.h"
+#include "round_order.h"
 
 namespace {
 
@@ -48,18 +51,12 @@ Run Measure(const std::function<bool()>& body) {
   return r;
 }
 
+// Runs a program (looked up in $PATH) without a shell; true when it exits with 0.
 bool Exec(std::vector<std::string> argv) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  argv[0] = platform::FindProgram(argv[0]).native();
+  const platform::ChildResult run = platform::RunChild(argv, std::chrono::hours(4));
+  if (!run.started) std::fprintf(stderr, "%s\n", run.start_error.c_str());
+  return run.started && run.exit_code == 0;
 }
 
 class Quiet : public zephrel::ImageBuildEvents {
@@ -111,22 +108,33 @@ bool BuildOurs(const fs::path& source, const fs::path& image, bool dvd_video) {
 
 void Compare(const char* label, const fs::path& source, const fs::path& work, bool dvd_video, int rounds) {
   std::printf("%s\n", label);
+  enum Tool { kCp, kPeer, kOurs };
   for (int round = 0; round < rounds; ++round) {
     fs::remove_all(work / "out");
     fs::create_directories(work / "out");
-    const Run cp = Measure([&] {
-      return Exec({"cp", "-r", source.string(), (work / "out" / "copy").string()});
-    });
-    const Run peer = Measure([&] {
-      std::vector<std::string> argv{"genisoimage", "-quiet", "-o", (work / "out" / "peer.iso").string()};
-      if (dvd_video)
-        argv.push_back("-dvd-video");
-      else
-        argv.push_back("-J");
-      argv.push_back(source.string());
-      return Exec(argv);
-    });
-    const Run ours = Measure([&] { return BuildOurs(source, work / "out" / "ours.iso", dvd_video); });
+    Run runs[3];
+    for (const Tool tool : bench::RoundOrder<Tool>({kCp, kPeer, kOurs}, round)) {
+      if (tool == kCp) {
+        runs[kCp] = Measure([&] {
+          return Exec({"cp", "-r", source.string(), (work / "out" / "copy").string()});
+        });
+      } else if (tool == kPeer) {
+        runs[kPeer] = Measure([&] {
+          std::vector<std::string> argv{"genisoimage", "-quiet", "-o", (work / "out" / "peer.iso").string()};
+          if (dvd_video)
+            argv.push_back("-dvd-video");
+          else
+            argv.push_back("-J");
+          argv.push_back(source.string());
+          return Exec(argv);
+        });
+      } else {
+        runs[kOurs] = Measure([&] { return BuildOurs(source, work / "out" / "ours.iso", dvd_video); });
+      }
+    }
+    const Run& cp = runs[kCp];
+    const Run& peer = runs[kPeer];
+    const Run& ours = runs[kOurs];
     std::printf(
         "  cp %.2f s %ld MiB | genisoimage %.2f s (%.2f x cp) %ld MiB%s | ours %.2f s (%.2f x cp) %ld "
         "MiB%s\n",

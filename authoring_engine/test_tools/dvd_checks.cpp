@@ -1,45 +1,18 @@
 #include "dvd_checks.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <sstream>
 
-extern char** environ;
+#include "testing/tools.h"
 
 namespace dvdcheck {
 
 int RunTool(const std::vector<std::string>& args, std::string* output) {
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return -1;
-  std::vector<std::string> argv = args;
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
-  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe_fds[1]);
-  std::string text;
-  char chunk[4096];
-  ssize_t n;
-  while ((n = ::read(pipe_fds[0], chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<std::size_t>(n));
-  ::close(pipe_fds[0]);
-  if (output != nullptr) *output = text;
-  if (rc != 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  const vantora::testing::ToolResult run = vantora::testing::RunTool(args);
+  if (output != nullptr) *output = run.output;
+  return run.started ? run.exit_code : -1;
 }
 
 std::filesystem::path TestTool(const std::string& name) {

@@ -4,11 +4,12 @@
 
 #include <utility>
 
+#include "api/engine_drives.h"
 #include "drive/drive_list.h"
-#include "jobs/job_state.h"
 #include "drive/mmc_commands.h"
+#include "jobs/job_runner.h"
+#include "jobs/job_state.h"
 #include "platform/scsi_policy.h"
-#include "jobs/thread_priority.h"
 
 namespace zephrel {
 
@@ -18,8 +19,6 @@ using platform::S_OK;
 namespace {
 
 constexpr const char* kJobRunning = "Another disc job is running";
-// How much a job raises its own thread's priority when asked to.
-constexpr int kJobPriorityBoost = -5;
 
 // A field of a drive's record, or the neutral value for a number outside the
 // drive list.
@@ -29,14 +28,13 @@ T RecordField(std::int32_t drive, Field field) {
   return record ? static_cast<T>(field(*record)) : T{};
 }
 
-std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
-
 }  // namespace
 
 ISOBuilder::ISOBuilder() : events_(std::make_shared<ISOBuilderEvents>()) {}
 
 ISOBuilder::~ISOBuilder() {
   events_->AbortDispatcher();
+  EngineListener().Stop();
   EngineThreads& threads = EngineState::Instance().threads;
   threads.StopAndJoin();
   threads.Reopen();
@@ -45,59 +43,15 @@ ISOBuilder::~ISOBuilder() {
 // ---------------------------------------------------------------------------
 // Jobs
 
-void ISOBuilder::RefuseJob(const std::string& reason, int drive, JobEnd end) {
-  events_->BurningErrorViewDescription(reason);
-  if (end == JobEnd::kEraseComplete) events_->BurnerOnEraseComplete(drive, 0);
-}
-
 bool ISOBuilder::StartUnavailableJob(const char* member, int drive, JobEnd end, std::int32_t mode_burn) {
-  EngineState& engine = EngineState::Instance();
-  if (drive != kNoDrive && !engine.drives.Record(drive)) {
-    RefuseJob(NoSuchDrive(drive), drive, end);
-    return false;
-  }
-  std::shared_ptr<JobTicket> ticket = engine.threads.TryClaimJob();
-  if (!ticket) {
-    RefuseJob(kJobRunning, drive, end);
-    return false;
-  }
-
-  JobContext context;
-  context.drive = drive;
-  context.device = engine.drives.Device(drive);
-  context.priority = engine.flags.priority.load();
-  context.fifo_mib = engine.flags.fifo_mib.load();
-  context.eject_after_erase = engine.flags.eject_after_erase.load();
-  if (drive != kNoDrive) engine.flags.job_drive.store(drive);
-
   std::string text = std::string(member) + " is not available";
-  const bool started = engine.threads.Start([events = events_, ticket, context = std::move(context),
-                                             text = std::move(text), end, mode_burn](std::stop_token) {
-    std::optional<ScopedThreadPriority> priority;
-    if (context.priority == 1) priority.emplace(kJobPriorityBoost);
-    events->BurningErrorViewDescription(text);
-    priority.reset();
-    ticket->Release();  // before the end event: its handler may start the next job
-    switch (end) {
-      case JobEnd::kEndBurn:
-        events->BurnerOnEndBurn(mode_burn, 0, 1);
-        break;
-      case JobEnd::kEraseComplete:
-        events->BurnerOnEraseComplete(context.drive, 0);
-        break;
-      case JobEnd::kEndCloseSession:
-        events->OnBurnerOnEndCloseSession(context.drive);
-        break;
-      case JobEnd::kEndRip:
-        events->RipperOnEndRip();
-        break;
-    }
-  });
-  if (!started) {
-    ticket->Release();
-    RefuseJob("The disc engine is shutting down", drive, end);
-  }
-  return started;
+  return StartJob(
+      events_, end, drive,
+      [text = std::move(text), mode_burn](Job& job) {
+        job.events().BurningErrorViewDescription(text);
+        job.outcome().mode_burn = mode_burn;
+      },
+      JobOptions{.priority_applies = true});
 }
 
 void ISOBuilder::StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise) {
@@ -120,6 +74,7 @@ HResult ISOBuilder::Burner_Init() {
     return S_OK;
   }
   engine.flags.busy.store(false);
+  EngineListener().Stop();
   platform::ScanResult scan = OpenConfiguredDrives();
   const int load_error = scan.load_error;
   if (load_error != 0) scan.devices.clear();
@@ -136,6 +91,7 @@ HResult ISOBuilder::UnloadCom() {
   // dispatcher first so it returns, then stop and join every thread. No lock
   // is held while joining, so a worker's event handler may still call members.
   events_->AbortDispatcher();
+  EngineListener().Stop();
   engine.flags.cancel.store(true);
   engine.flags.rip_cancel.store(true);
   engine.threads.StopAndJoin();

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/fileio.h"
 #include "image/raw_sector.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace zephrel {
 namespace {
@@ -23,7 +24,8 @@ std::uint32_t Le32(const unsigned char* p) {
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
   if (!CueImageNameIsValid(image_path)) {
-    *error = "The image name " + image_path.filename().string() + " cannot stand in a CUE sheet.";
+    *error =
+        "The image name " + platform::PathToUtf8(image_path.filename()) + " cannot stand in a CUE sheet.";
     return false;
   }
   platform::FileError fe;
@@ -54,7 +56,7 @@ std::string FormatMsf(std::int64_t a, std::int64_t b) {
 
 std::filesystem::path WithExtension(const std::filesystem::path& path, const std::string& extension) {
   std::filesystem::path result = path;
-  std::string name = path.filename().string();
+  std::string name = platform::PathToUtf8(path.filename());
   const std::size_t dot = name.rfind('.');
   // A leading dot starts a hidden name, not an extension.
   if (dot != std::string::npos && dot > 0) name.resize(dot);
@@ -62,7 +64,7 @@ std::filesystem::path WithExtension(const std::filesystem::path& path, const std
   return result;
 }
 
-std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kRawSectorSize - 1) / kRawSectorSize; }
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize; }
 
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
@@ -77,7 +79,7 @@ std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) 
   unsigned char riff[12];
   if (!size || file.ReadFullyAt(riff, 12, 0, &fe) != 12 || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0) {
-    *error = "Not a WAV file: " + wav.string();
+    *error = "Not a WAV file: " + platform::PathToUtf8(wav);
     return 0;
   }
   std::uint64_t at = 12;
@@ -88,12 +90,12 @@ std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) 
     if (std::memcmp(chunk, "data", 4) == 0) return std::min<std::uint64_t>(length, *size - (at + 8));
     at += 8 + length + (length & 1);
   }
-  *error = "The WAV file holds no sample data: " + wav.string();
+  *error = "The WAV file holds no sample data: " + platform::PathToUtf8(wav);
   return 0;
 }
 
 bool CueImageNameIsValid(const std::filesystem::path& image_path) {
-  const std::string name = image_path.filename().string();
+  const std::string name = platform::PathToUtf8(image_path.filename());
   return !name.empty() && name.find_first_of("\"\r\n") == std::string::npos;
 }
 
@@ -121,12 +123,14 @@ std::string AudioCueSheetText(const std::string& image_name, const std::vector<A
 
 bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                        std::string* error) {
-  return WriteSheet(image_path, sheet_path, DataCueSheetText(image_path.filename().string()), error);
+  return WriteSheet(image_path, sheet_path, DataCueSheetText(platform::PathToUtf8(image_path.filename())),
+                    error);
 }
 
 bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                         const std::vector<AudioCueTrack>& tracks, std::string* error) {
-  return WriteSheet(image_path, sheet_path, AudioCueSheetText(image_path.filename().string(), tracks), error);
+  return WriteSheet(image_path, sheet_path,
+                    AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
 }
 
 }  // namespace zephrel

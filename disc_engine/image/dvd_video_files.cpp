@@ -6,13 +6,14 @@
 #include <map>
 #include <optional>
 
+#include "platform/mmc.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace zephrel {
 namespace {
 
-constexpr std::size_t kSector = 2048;
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];

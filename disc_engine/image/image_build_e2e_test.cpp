@@ -13,12 +13,13 @@
 #include "image/iso9660_testutil.h"
 #include "image/raw_sector_testutil.h"
 #include "image/udf_writer.h"
+#include "testing/tools.h"
 
 namespace zephrel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunProgram;
+using vantora::testing::RunTool;
 
 constexpr std::int64_t kBuildTime = 1700000000;
 
@@ -35,7 +36,7 @@ std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> ProbeUdf(
     const std::string& image, const std::vector<std::string>& paths) {
   std::vector<std::string> argv{ProbePath(), image};
   argv.insert(argv.end(), paths.begin(), paths.end());
-  const auto r = RunProgram(argv);
+  const auto r = RunTool(argv);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> out;
   std::istringstream in(r.output);
@@ -51,7 +52,7 @@ std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> ProbeUdf(
 
 // name -> extent from isoinfo -l of the ISO 9660 hierarchy.
 std::map<std::string, std::uint32_t> IsoExtents(const std::string& image) {
-  const auto r = RunProgram({"isoinfo", "-l", "-i", image});
+  const auto r = RunTool({"isoinfo", "-l", "-i", image});
   EXPECT_EQ(r.exit_code, 0) << r.output;
   std::map<std::string, std::uint32_t> out;
   // Lines end in "[ extent flags]  NAME".
@@ -70,28 +71,28 @@ std::map<std::string, std::uint32_t> IsoExtents(const std::string& image) {
 }
 
 void ExpectDvdImageReadable(const fs::path& video_ts, const std::string& image, int titles) {
-  const auto udfinfo = RunProgram({"udfinfo", image});
+  const auto udfinfo = RunTool({"udfinfo", image});
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_EQ(udfinfo.output.find("arning"), std::string::npos) << udfinfo.output;
   EXPECT_EQ(udfinfo.output.find("rror"), std::string::npos) << udfinfo.output;
 
-  const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
+  const auto sevenzip = RunTool({"7z", "l", "-tudf", image});
   EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
   EXPECT_EQ(sevenzip.output.find("Headers Error"), std::string::npos) << sevenzip.output;
   EXPECT_EQ(sevenzip.output.find("Unsupported feature"), std::string::npos) << sevenzip.output;
 
-  const auto isoinfo = RunProgram({"isoinfo", "-d", "-i", image});
+  const auto isoinfo = RunTool({"isoinfo", "-d", "-i", image});
   EXPECT_EQ(isoinfo.exit_code, 0) << isoinfo.output;
   EXPECT_NE(isoinfo.output.find("Volume size is: " + std::to_string(fs::file_size(image) / 2048)),
             std::string::npos)
       << "the ISO 9660 volume covers the closing anchor\n"
       << isoinfo.output;
-  const auto xorriso = RunProgram({"xorriso", "-indev", image, "-find", "/"});
+  const auto xorriso = RunTool({"xorriso", "-indev", image, "-find", "/"});
   EXPECT_EQ(xorriso.exit_code, 0) << xorriso.output;
   EXPECT_EQ(xorriso.output.find("Wrong or damaged"), std::string::npos) << xorriso.output;
   EXPECT_EQ(fs::file_size(image) % (16 * 2048), 0u) << "whole ECC blocks";
 
-  const auto lsdvd = RunProgram({"lsdvd", image});
+  const auto lsdvd = RunTool({"lsdvd", image});
   EXPECT_EQ(lsdvd.exit_code, 0) << lsdvd.output;
   char last_title[32];
   std::snprintf(last_title, sizeof last_title, "Title: %02d", titles);
@@ -147,12 +148,12 @@ TEST(RawImage, EverySectorIsAValidModeOneSectorAndBchunkGivesBackTheIso) {
     ASSERT_EQ(problem, "") << "sector " << lba;
   }
 
-  const auto bchunk = RunProgram({"bchunk", bin, cue, dir.path() + "/back"});
+  const auto bchunk = RunTool({"bchunk", bin, cue, dir.path() + "/back"});
   ASSERT_EQ(bchunk.exit_code, 0) << bchunk.output;
-  const auto cmp = RunProgram({"cmp", plain, dir.path() + "/back01.iso"});
+  const auto cmp = RunTool({"cmp", plain, dir.path() + "/back01.iso"});
   EXPECT_EQ(cmp.exit_code, 0) << cmp.output;
 
-  const auto cdinfo = RunProgram({"cd-info", "--no-device-info", "--cue-file", cue});
+  const auto cdinfo = RunTool({"cd-info", "--no-device-info", "--cue-file", cue});
   EXPECT_EQ(cdinfo.exit_code, 0) << cdinfo.output;
   EXPECT_NE(cdinfo.output.find("ISO 9660"), std::string::npos) << cdinfo.output;
 }
@@ -198,11 +199,11 @@ TEST(UdfBridge, OneGibibyteFileReadsBackWithItsFullSize) {
   EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_1.VOB").second, udf::kMaxExtentLength);
   EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_1.VOB").first, in.video_ts[1].extent);
   EXPECT_EQ(udf.at("/VIDEO_TS/VTS_01_2.VOB").first, in.video_ts[2].extent);
-  const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
+  const auto sevenzip = RunTool({"7z", "l", "-tudf", image});
   EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
   EXPECT_NE(sevenzip.output.find("1073741824"), std::string::npos) << sevenzip.output;
   EXPECT_NE(sevenzip.output.find("1073745920"), std::string::npos) << sevenzip.output;
-  const auto udfinfo = RunProgram({"udfinfo", image});
+  const auto udfinfo = RunTool({"udfinfo", image});
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_EQ(udfinfo.output.find("arning"), std::string::npos) << udfinfo.output;
 }
@@ -272,12 +273,12 @@ TEST(DvdVideoImage, ThreeHundredFilesOfOddNameLengthsAllReadBack) {
     ASSERT_TRUE(iso.count(name)) << name;
     EXPECT_EQ(udf.at(path).first, iso.at(name)) << path;
   }
-  const auto sevenzip = RunProgram({"7z", "l", "-tudf", image});
+  const auto sevenzip = RunTool({"7z", "l", "-tudf", image});
   EXPECT_EQ(sevenzip.exit_code, 0) << sevenzip.output;
   EXPECT_EQ(sevenzip.output.find("Headers Error"), std::string::npos);
   EXPECT_NE(sevenzip.output.find("300 files"), std::string::npos)
       << sevenzip.output.substr(sevenzip.output.size() - 400);
-  const auto udfinfo = RunProgram({"udfinfo", image});
+  const auto udfinfo = RunTool({"udfinfo", image});
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_NE(udfinfo.output.find("numfiles=300"), std::string::npos) << udfinfo.output;
 }

@@ -11,8 +11,12 @@
 #include <fstream>
 
 #include "image/iso9660_testutil.h"
+#include "testing/tools.h"
 
 namespace zephrel::testing {
+
+using vantora::testing::RunTool;
+using vantora::testing::ToolResult;
 
 void JobEventRecorder::Add(JobEvent e) {
   if (on_event) on_event(e);
@@ -70,39 +74,6 @@ std::vector<std::int32_t> JobEventRecorder::Errors() const {
 void RunBuild(ImageBuildRequest request, JobEventRecorder* events, const std::atomic<bool>* cancel) {
   ImageBuildJob job(std::move(request), events, cancel);
   job.Run();
-}
-
-ProgramResult RunProgram(const std::vector<std::string>& argv) {
-  ProgramResult result;
-  int fds[2];
-  if (::pipe(fds) != 0) return result;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], 1);
-    ::dup2(fds[1], 2);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  char buffer[65536];
-  ssize_t n;
-  while ((n = ::read(fds[0], buffer, sizeof buffer)) != 0) {
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    result.output.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
 }
 
 namespace {
@@ -178,7 +149,7 @@ std::filesystem::path AuthorDvdVideo(const std::filesystem::path& dest, int titl
     out << "</dvdauthor>\n";
   }
   ::setenv("VIDEO_FORMAT", "PAL", 1);  // a manager without menus names no format of its own
-  const ProgramResult r = RunProgram({"dvdauthor", "-x", xml.string()});
+  const ToolResult r = RunTool({"dvdauthor", "-x", xml.string()});
   if (r.exit_code != 0) return {};
   return dest / "VIDEO_TS";
 }
@@ -240,26 +211,26 @@ void ExpectIsoImageReadable(const TempDir& dir, const std::string& image) {
                                                {"isoinfo", "-J", "-l", "-i", image},
                                                {"iso-info", "-l", image},
                                                {"7z", "l", image}}) {
-    const auto r = RunProgram(argv);
+    const auto r = RunTool(argv);
     EXPECT_EQ(r.exit_code, 0) << argv[0] << " " << argv[1] << "\n" << r.output.substr(0, 4000);
     EXPECT_EQ(r.output.find("rror"), std::string::npos) << argv[0] << " " << argv[1];
     EXPECT_EQ(r.output.find("arning"), std::string::npos) << argv[0] << " " << argv[1];
   }
   for (const char* fs_kind : {"any", "ecma119"}) {
     const auto r =
-        RunProgram({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
+        RunTool({"xorriso", "-abort_on", "FAILURE", "-read_fs", fs_kind, "-indev", image, "-find", "/"});
     EXPECT_EQ(r.exit_code, 0) << r.output.substr(0, 4000);
     EXPECT_EQ(r.output.find("Wrong or damaged"), std::string::npos) << fs_kind;
     EXPECT_EQ(r.output.find("WARNING"), std::string::npos) << fs_kind << r.output.substr(0, 4000);
   }
-  const auto check = RunProgram({"xorriso", "-indev", image, "-check_media", "--"});
+  const auto check = RunTool({"xorriso", "-indev", image, "-check_media", "--"});
   EXPECT_EQ(check.exit_code, 0) << check.output;
   EXPECT_EQ(check.output.find("damaged"), std::string::npos) << check.output;
   const std::string out = dir.path() + "/extracted";
-  const auto extract = RunProgram({"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/", out});
+  const auto extract = RunTool({"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/", out});
   EXPECT_EQ(extract.exit_code, 0) << extract.output.substr(0, 4000);
-  RunProgram({"chmod", "-R", "u+w", out});
-  const auto diff = RunProgram({"diff", "-r", dir.path() + "/src", out});
+  RunTool({"chmod", "-R", "u+w", out});
+  const auto diff = RunTool({"diff", "-r", dir.path() + "/src", out});
   EXPECT_EQ(diff.exit_code, 0) << diff.output.substr(0, 4000);
 }
 

@@ -50,13 +50,6 @@ class JobEventRecorder : public ImageBuildEvents {
 // Runs a build on the calling thread.
 void RunBuild(ImageBuildRequest request, JobEventRecorder* events, const std::atomic<bool>* cancel = nullptr);
 
-struct ProgramResult {
-  int exit_code = -1;
-  std::string output;  // stdout and stderr together
-};
-// Runs argv[0] (searched in PATH) with its arguments, no shell.
-ProgramResult RunProgram(const std::vector<std::string>& argv);
-
 // The tree of a folder on disk as the project tree would hold it after adding
 // the folder's contents under the root (files sorted by name in each folder).
 std::vector<TreeElement> TreeOfFolder(const std::filesystem::path& folder);

@@ -14,6 +14,7 @@
 #include "image/iso9660_format.h"
 #include "image/iso9660_layout.h"
 #include "image/iso9660_testutil.h"
+#include "testing/tools.h"
 #include "tree/project_tree.h"
 
 namespace zephrel {
@@ -21,31 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandResult {
-  int exit_code = -1;
-  std::string output;  // stdout and stderr
-};
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-CommandResult RunCommand(const std::vector<std::string>& argv) {
-  std::string command;
-  for (const auto& a : argv) command += Quote(a) + " ";
-  command += "2>&1";
-  CommandResult r;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return r;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
-  int status = ::pclose(pipe);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using vantora::testing::RunTool;
+using vantora::testing::ToolResult;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -72,7 +50,7 @@ void WriteImage(const IsoLayout& layout, const std::string& path) {
   ::close(fd);
 }
 
-void ExpectContains(const CommandResult& r, const std::string& needle) {
+void ExpectContains(const ToolResult& r, const std::string& needle) {
   EXPECT_NE(r.output.find(needle), std::string::npos) << "missing '" << needle << "' in:\n" << r.output;
 }
 
@@ -116,8 +94,8 @@ class IsoReadersTest : public ::testing::Test {
   void ExpectExtractedTreeMatches(const std::string& read_fs,
                                   const std::vector<std::pair<std::string, std::string>>& files) {
     std::string out = dir_.path() + "/extract-" + read_fs;
-    CommandResult r = RunCommand({"xorriso", "-abort_on", "FAILURE", "-read_fs", read_fs, "-osirrox", "on",
-                                  "-indev", image_, "-extract", "/", out});
+    ToolResult r = RunTool({"xorriso", "-abort_on", "FAILURE", "-read_fs", read_fs, "-osirrox", "on",
+                            "-indev", image_, "-extract", "/", out});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     for (const auto& [in_image, source] : files) {
       EXPECT_EQ(ReadAll(out + "/" + in_image), ReadAll(source)) << in_image;
@@ -140,14 +118,14 @@ TEST_F(IsoReadersTest, IsoinfoAndXorrisoReadBothHierarchiesAndTheFileData) {
   WriteImage(r.layout, image_);
   KeepImage(image_);
 
-  CommandResult d = RunCommand({"isoinfo", "-d", "-i", image_});
+  ToolResult d = RunTool({"isoinfo", "-d", "-i", image_});
   EXPECT_EQ(d.exit_code, 0);
   ExpectContains(d, "Volume id: TEST VOL");
   ExpectContains(d, "Volume size is: " + std::to_string(r.layout.end_sector));
   ExpectContains(d, "Joliet with UCS level 3 found");
   ExpectContains(d, "Publisher id: VANTORA");
 
-  CommandResult l = RunCommand({"isoinfo", "-l", "-i", image_});
+  ToolResult l = RunTool({"isoinfo", "-l", "-i", image_});
   EXPECT_EQ(l.exit_code, 0);
   for (const char* name :
        {"README.TXT", "_T_.TXT", "A.TXT", "A1.TXT", "EMPTY.BIN", "RANDOM.BIN", "EXACT.BIN",
@@ -155,7 +133,7 @@ TEST_F(IsoReadersTest, IsoinfoAndXorrisoReadBothHierarchiesAndTheFileData) {
     ExpectContains(l, name);
   }
 
-  CommandResult j = RunCommand({"isoinfo", "-J", "-j", "iso8859-1", "-l", "-i", image_});
+  ToolResult j = RunTool({"isoinfo", "-J", "-j", "iso8859-1", "-l", "-i", image_});
   EXPECT_EQ(j.exit_code, 0);
   for (const char* name :
        {"readme.txt", "\xC9t\xE9.txt", " a.txt", " A.TXT",
@@ -163,7 +141,7 @@ TEST_F(IsoReadersTest, IsoinfoAndXorrisoReadBothHierarchiesAndTheFileData) {
     ExpectContains(j, name);
   }
 
-  CommandResult find = RunCommand({"xorriso", "-abort_on", "FAILURE", "-indev", image_, "-find", "/"});
+  ToolResult find = RunTool({"xorriso", "-abort_on", "FAILURE", "-indev", image_, "-find", "/"});
   EXPECT_EQ(find.exit_code, 0) << find.output;
   ExpectContains(find, "'/disc/sub/deeper/exact.bin'");
   ExpectContains(find, "'/disc/\xC3\x89t\xC3\xA9.txt'");
@@ -203,10 +181,10 @@ TEST_F(IsoReadersTest, DvdVideoModeImagesReadAsIso9660WithDataInAddOrder) {
   for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(r.layout.placements[i].name, names[i]);
   WriteImage(r.layout, image_);
 
-  CommandResult d = RunCommand({"isoinfo", "-d", "-i", image_});
+  ToolResult d = RunTool({"isoinfo", "-d", "-i", image_});
   ExpectContains(d, "Volume size is: " + std::to_string(r.layout.end_sector));
   ExpectContains(d, "NO Joliet present");
-  CommandResult l = RunCommand({"isoinfo", "-l", "-i", image_});
+  ToolResult l = RunTool({"isoinfo", "-l", "-i", image_});
   ExpectContains(l, "Directory listing of /VIDEO_TS/");
   ExpectContains(l, "VTS_01_1.VOB");
   std::vector<std::pair<std::string, std::string>> files;
@@ -220,11 +198,11 @@ TEST_F(IsoReadersTest, ALaterSessionIsReadFromItsStartSector) {
   LayoutResult r = LayOutScan(false, 1000);
   ASSERT_TRUE(r.ok()) << r.error;
   WriteImage(r.layout, image_);
-  CommandResult d = RunCommand({"isoinfo", "-d", "-T", "1000", "-i", image_});
+  ToolResult d = RunTool({"isoinfo", "-d", "-T", "1000", "-i", image_});
   ExpectContains(d, "Volume size is: " + std::to_string(r.layout.end_sector));
-  CommandResult l = RunCommand({"isoinfo", "-J", "-l", "-T", "1000", "-i", image_});
+  ToolResult l = RunTool({"isoinfo", "-J", "-l", "-T", "1000", "-i", image_});
   ExpectContains(l, "Directory listing of /disc/sub/deeper/");
-  CommandResult x = RunCommand({"isoinfo", "-T", "1000", "-i", image_, "-x", "/DISC/SUB/RANDOM.BIN"});
+  ToolResult x = RunTool({"isoinfo", "-T", "1000", "-i", image_, "-x", "/DISC/SUB/RANDOM.BIN"});
   EXPECT_EQ(x.exit_code, 0);
   EXPECT_EQ(x.output, ReadAll(dir_.path() + "/disc/sub/random.bin"));
 }

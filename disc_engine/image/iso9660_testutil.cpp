@@ -101,21 +101,7 @@ std::string Ucs2(const std::u16string& text) {
   return out;
 }
 
-TempDir::TempDir() {
-  platform::FileError error;
-  folder_ = platform::TemporaryFolder::Create("zephrel-test", &error);
-  if (!folder_) throw std::runtime_error(error.message);
-  path_ = folder_->path().string();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  namespace fs = std::filesystem;
-  for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
-  }
-}
+TempDir::TempDir() : path_(folder_.path().string()) {}
 
 std::string TempDir::WriteFile(const std::string& relative, const std::string& content,
                                std::uint64_t size) const {

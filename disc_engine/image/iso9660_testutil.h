@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image/iso9660_layout.h"
-#include "platform/fileio.h"
+#include "testing/temp_folder.h"
 #include "tree/tree_element.h"
 
 namespace zephrel::testing {
@@ -65,7 +65,6 @@ std::string Ucs2(const std::u16string& text);
 class TempDir {
  public:
   TempDir();
-  ~TempDir();
   const std::string& path() const { return path_; }
   // Creates a file of size bytes (sparse beyond content) below the folder.
   std::string WriteFile(const std::string& relative, const std::string& content,
@@ -73,7 +72,7 @@ class TempDir {
   std::string MakeDir(const std::string& relative) const;
 
  private:
-  std::optional<platform::TemporaryFolder> folder_;
+  vantora::testing::TempFolder folder_{"zephrel-test"};
   std::string path_;
 };
 

@@ -67,6 +67,16 @@ void EngineThreads::Reopen() {
   closed_ = false;
 }
 
+std::shared_ptr<JobClock> EngineState::Clock() const {
+  std::lock_guard lock(clock_mutex_);
+  return clock_ ? clock_ : SystemJobClock();
+}
+
+void EngineState::SetClockForTesting(std::shared_ptr<JobClock> clock) {
+  std::lock_guard lock(clock_mutex_);
+  clock_ = std::move(clock);
+}
+
 EngineState& EngineState::Instance() {
   static EngineState* state = new EngineState();  // lives to process exit
   return *state;

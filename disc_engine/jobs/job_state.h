@@ -13,18 +13,10 @@
 #include <vector>
 
 #include "drive/drive_list.h"
+#include "jobs/job_clock.h"
 #include "platform/scsi.h"
 
 namespace zephrel {
-
-// Values handed to the write-parameter page of the drive.
-struct WriteParameters {
-  int data_block_type = 0;
-  int write_type = 0;
-  int buffer_underrun_protection = 0;
-  int test_write = 0;
-  int multisession = 0;
-};
 
 // What a job works with, copied when the job starts, so members called while
 // it runs cannot change it under the job.
@@ -33,13 +25,11 @@ struct JobContext {
   int source_drive = -1;
   std::shared_ptr<platform::ScsiDevice> device;         // the drive's device, kept alive by the job
   std::shared_ptr<platform::ScsiDevice> source_device;  // disc copy and image burn
-  WriteParameters write;
   std::string image_path;
   int image_mode = 0;
   int priority = 0;  // 1 raises the job thread's priority
   int fifo_mib = 32;
   int eject_after_erase = 0;
-  int erase_mode = 0;
 };
 
 // Flags polled across threads. Jobs read their settings from their JobContext;
@@ -48,17 +38,12 @@ struct JobFlags {
   std::atomic<bool> busy{false};        // a long job runs; the listener pauses
   std::atomic<bool> cancel{false};      // CancelBurn
   std::atomic<bool> rip_cancel{false};  // CancelRip; also ends a disc copy
-  std::atomic<int> writer_error{0};
-  std::atomic<bool> feed_done{false};
-  std::atomic<bool> writer_done{false};
-  std::atomic<int> burn_mode{0};
   std::atomic<int> job_drive{-1};
   std::atomic<int> source_drive{-1};
   // Settings members store for the next job.
   std::atomic<int> priority{0};
   std::atomic<int> fifo_mib{32};
   std::atomic<int> eject_after_erase{0};
-  std::atomic<int> erase_mode{0};
 };
 
 // Ownership of the single job slot. Release it before raising the job's end
@@ -120,6 +105,15 @@ struct EngineState {
   std::mutex init_mutex;  // serialises Burner_Init and UnloadCom
 
   static EngineState& Instance();
+
+  // The clock that jobs starting from now on take their time from: the
+  // system's unless a test has put its own in place (null puts it back).
+  std::shared_ptr<JobClock> Clock() const;
+  void SetClockForTesting(std::shared_ptr<JobClock> clock);
+
+ private:
+  mutable std::mutex clock_mutex_;
+  std::shared_ptr<JobClock> clock_;
 };
 
 }  // namespace zephrel

@@ -1,7 +1,5 @@
 #include "platform/bitmap.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,8 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fileio.h"
-
-extern char** environ;
+#include "testing/tools.h"
 
 namespace platform {
 namespace {
@@ -22,14 +19,8 @@ namespace fs = std::filesystem;
 
 // Runs a program with its arguments (no shell); true when it exits with 0.
 bool RunProgram(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const vantora::testing::ToolResult run = vantora::testing::RunTool(args);
+  return run.started && run.exit_code == 0;
 }
 
 class BitmapFiles : public ::testing::Test {

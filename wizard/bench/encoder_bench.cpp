@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "vantora/child_process.h"
+#include "platform/process.h"
 #include "vantora/ffmpeg_encoder.h"
 
 namespace {
@@ -53,11 +53,29 @@ int main(int argc, char** argv) {
   std::filesystem::path input = argc > 1 ? std::filesystem::path(argv[1]) : dir / "input.mp4";
   if (argc <= 1 && !std::filesystem::exists(input)) {
     std::printf("making a 60 s test clip...\n");
-    const auto r = vantora::RunChild(
-        {tools.ffmpeg.string(), "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-         "testsrc2=size=1280x720:rate=25", "-f", "lavfi", "-i", "sine=frequency=440",
-         "-t", "60", "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac", input.string()},
-        std::chrono::minutes(10));
+    const auto r = platform::RunChild({tools.ffmpeg.string(),
+                                       "-nostdin",
+                                       "-loglevel",
+                                       "error",
+                                       "-y",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc2=size=1280x720:rate=25",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440",
+                                       "-t",
+                                       "60",
+                                       "-c:v",
+                                       "libx264",
+                                       "-preset",
+                                       "veryfast",
+                                       "-c:a",
+                                       "aac",
+                                       input.string()},
+                                      std::chrono::minutes(10));
     if (r.exit_code != 0) {
       std::fprintf(stderr, "cannot make the clip: %s\n", r.err.c_str());
       return 1;
@@ -88,7 +106,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = vantora::BuildEncodeArguments(
       tools, input, probe.info, vantora::EncodeParameters{}, dir / "direct.mpg", false);
   t = Clock::now();
-  const auto direct_run = vantora::RunChild(args, std::chrono::minutes(30));
+  const auto direct_run = platform::RunChild(args, std::chrono::minutes(30));
   const double direct = Since(t);
   if (direct_run.exit_code != 0) {
     std::fprintf(stderr, "direct run failed: %s\n", direct_run.err.c_str());

@@ -2,15 +2,8 @@
 
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 namespace vantora::testing {
-
-TempFolder::TempFolder() {
-  platform::FileError error;
-  folder_ = platform::TemporaryFolder::Create("vantora-test", &error);
-  if (!folder_) throw std::runtime_error(error.message);
-}
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

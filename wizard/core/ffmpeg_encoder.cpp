@@ -13,10 +13,17 @@
 #include <cstdlib>
 
 #include "platform/fileio.h"
-#include "vantora/child_process.h"
+#include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 
 namespace vantora {
+
+using platform::ChildProcess;
+using platform::ChildResult;
+using platform::LastLine;
+using platform::ReadAvailable;
+using platform::RunChild;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -14,13 +14,17 @@
 #include <mutex>
 
 #include "core_testutil.h"
-#include "vantora/child_process.h"
+#include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
 
 #include "authoring_check.h"
 
 namespace vantora {
+
+using platform::ChildResult;
+using platform::RunChild;
+
 namespace {
 
 using testing::TempFolder;

@@ -7,10 +7,15 @@
 #include <sstream>
 
 #include "platform/fileio.h"
-#include "vantora/child_process.h"
+#include "platform/process.h"
 #include "vantora/json.h"
 
 namespace vantora {
+
+using platform::ChildResult;
+using platform::LastLine;
+using platform::RunChild;
+
 namespace {
 
 constexpr char kAllowed[] =
@@ -21,18 +26,7 @@ std::filesystem::path FindOnPath(const char* env_override, const char* name) {
   if (const char* v = std::getenv(env_override); v != nullptr && *v != '\0') {
     return access(v, X_OK) == 0 ? std::filesystem::path(v) : std::filesystem::path();
   }
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-  std::stringstream ss(dirs);
-  std::string dir;
-  while (std::getline(ss, dir, ':')) {
-    if (dir.empty()) continue;
-    std::filesystem::path candidate = std::filesystem::path(dir) / name;
-    if (platform::IsRegularFile(candidate) && access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-  }
-  return {};
+  return platform::FindProgram(name);
 }
 
 bool DemuxerAllowed(std::string_view names) {

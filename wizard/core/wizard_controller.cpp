@@ -1,4 +1,5 @@
 #include "vantora/wizard_controller.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <system_error>
@@ -227,7 +228,7 @@ void WizardController::NextButton_Click() {
         TempFolder = screen_.temp_path;
       } else {
         TempFolder = parts_.program_folder / "projects";
-        screen_.temp_path = TempFolder.string();
+        screen_.temp_path = platform::PathToUtf8(TempFolder);
         fs::create_directories(TempFolder, ec);  // a failure shows later, at the first write
       }
       DeleteConvertedFiles();

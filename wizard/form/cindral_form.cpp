@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"

@@ -14,6 +14,8 @@
 
 namespace zephrel {
 
+enum class JobEnd;  // the end event of a disc job (the engine's job runner)
+
 class ISOBuilder final : public IISOBuilder {
  public:
   ISOBuilder();
@@ -147,20 +149,13 @@ class ISOBuilder final : public IISOBuilder {
   platform::HResult Burner_GetMediaUID(std::int32_t DriveNum, std::string& pVal, std::string& pVal2) override;
 
  private:
-  enum class JobEnd { kEndBurn, kEraseComplete, kEndCloseSession, kEndRip };
-  // A disc job whose work is not available in this version: claims the job
-  // slot, then on a job thread reports "<member> is not available" through
-  // BurningErrorViewDescription, releases the slot and raises its end event
-  // with the error flag. A job that cannot start takes the refusal path.
-  // Returns whether the job started. kNoDrive: a job that uses no drive.
-  static constexpr int kNoDrive = -0x7FFFFFFF;
+  // A disc job whose work is not available in this version: started through
+  // the job runner like every job, it reports "<member> is not available"
+  // through BurningErrorViewDescription and ends with the error flag.
+  // Returns whether the job started.
   bool StartUnavailableJob(const char* member, int drive, JobEnd end, std::int32_t mode_burn);
   // Raises events from an engine thread (not a disc job: no slot taken).
   void StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise);
-  // Reports a job that cannot start: the reason through
-  // BurningErrorViewDescription; an erase also gets BurnerOnEraseComplete(d, 0).
-  // No other end event: it would read as the end of the job that is running.
-  void RefuseJob(const std::string& reason, int drive, JobEnd end);
 
   std::shared_ptr<ISOBuilderEvents> events_;
 };

@@ -67,12 +67,14 @@ struct ScanResult {
 };
 
 // Opens the drives that a ZEPHREL_DRIVES value names: "sg" (also for an empty
-// spec) or a comma-separated list of "emu:DIR" entries.
+// spec) or a comma-separated list of "emu:DIR" entries. Every device is
+// handed out behind the transport policy (scsi_policy.h).
 ScanResult OpenDrives(const std::string& spec);
 
 // SG_IO backend: the CD/DVD devices (SCSI type 5) listed under sysfs_root, in
 // host:channel:target:lun order, opened through their /dev/sr* (else /dev/sg*)
-// node under dev_root. Tests point both roots at fake trees.
+// node under dev_root, without the transport policy. Tests point both roots at
+// fake trees.
 ScanResult ScanSgDrives(const std::filesystem::path& sysfs_root = "/sys/class/scsi_device",
                         const std::filesystem::path& dev_root = "/dev");
 

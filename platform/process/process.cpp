@@ -1,19 +1,22 @@
-#include "vantora/child_process.h"
+#include "platform/process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "platform/fileio.h"
 
-namespace vantora {
+namespace platform {
 namespace {
 
 int OpenPidfd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
@@ -40,8 +43,7 @@ ChildProcess::~ChildProcess() {
   CloseFd(&pidfd_);
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& options,
-                         std::string* error) {
+bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& options, std::string* error) {
   if (argv.empty() || started()) {
     *error = "no program to start";
     return false;
@@ -58,9 +60,10 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
     }
   };
   int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (devnull < 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
-      pipe2(status, O_CLOEXEC) != 0 || (options.pipe_fd3 && pipe2(extra, O_CLOEXEC) != 0)) {
-    *error = "cannot start " + argv[0] + ": " + platform::ErrnoText(errno);
+  if (devnull < 0 || pipe2(out, O_CLOEXEC) != 0 ||
+      (!options.stderr_to_stdout && pipe2(err, O_CLOEXEC) != 0) || pipe2(status, O_CLOEXEC) != 0 ||
+      (options.pipe_fd3 && pipe2(extra, O_CLOEXEC) != 0)) {
+    *error = "cannot start " + argv[0] + ": " + ErrnoText(errno);
     close_all();
     if (devnull >= 0) close(devnull);
     return false;
@@ -73,7 +76,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
     if (getppid() != parent) _exit(127);
     dup2(devnull, 0);
     dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(err[1] >= 0 ? err[1] : out[1], 2);
     if (extra[1] >= 0) dup2(extra[1], 3);
     const int keep_from = extra[1] >= 0 ? 4 : 3;
     for (int fd = 0; fd < keep_from; ++fd) fcntl(fd, F_SETFD, 0);
@@ -99,7 +102,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   }
   close(devnull);
   if (pid < 0) {
-    *error = "cannot start " + argv[0] + ": " + platform::ErrnoText(errno);
+    *error = "cannot start " + argv[0] + ": " + ErrnoText(errno);
     close_all();
     return false;
   }
@@ -117,7 +120,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   if (n > 0) {
     Wait();
     close_all();
-    *error = "cannot start " + argv[0] + ": " + platform::ErrnoText(exec_errno);
+    *error = "cannot start " + argv[0] + ": " + ErrnoText(exec_errno);
     return false;
   }
   pidfd_ = OpenPidfd(pid);
@@ -147,11 +150,19 @@ int ChildProcess::Wait() {
   if (pid_ <= 0) return -1;
   if (reaped_) return exit_code_;
   int status = 0;
+  rusage used{};
   pid_t r;
   do {
-    r = waitpid(pid_, &status, 0);
+    r = wait4(pid_, &status, 0, &used);
   } while (r < 0 && errno == EINTR);
   reaped_ = true;
+  if (r > 0) {
+    usage_.user_seconds =
+        static_cast<double>(used.ru_utime.tv_sec) + static_cast<double>(used.ru_utime.tv_usec) / 1e6;
+    usage_.system_seconds =
+        static_cast<double>(used.ru_stime.tv_sec) + static_cast<double>(used.ru_stime.tv_usec) / 1e6;
+    usage_.peak_kib = used.ru_maxrss;
+  }
   if (r < 0) {
     exit_code_ = -1;
   } else if (WIFSIGNALED(status)) {
@@ -183,8 +194,8 @@ std::string LastLine(const std::string& text) {
     const std::size_t nl = text.rfind('\n', end - 1);
     const std::size_t begin = nl == std::string::npos ? 0 : nl + 1;
     std::size_t stop = end;
-    while (stop > begin && (text[stop - 1] == '\r' || text[stop - 1] == ' ' ||
-                            text[stop - 1] == '\t' || text[stop - 1] == '\n')) {
+    while (stop > begin && (text[stop - 1] == '\r' || text[stop - 1] == ' ' || text[stop - 1] == '\t' ||
+                            text[stop - 1] == '\n')) {
       --stop;
     }
     if (stop > begin) return text.substr(begin, stop - begin);
@@ -195,17 +206,19 @@ std::string LastLine(const std::string& text) {
 }
 
 ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                     std::size_t max_output) {
+                     std::size_t max_output, const ChildProcess::Options& options) {
   ChildResult result;
   ChildProcess child;
-  if (!child.Start(argv, {}, &result.start_error)) return result;
+  ChildProcess::Options run_options = options;
+  run_options.pipe_fd3 = false;  // nothing here would read it
+  if (!child.Start(argv, run_options, &result.start_error)) return result;
   result.started = true;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  bool out_open = true, err_open = true;
+  bool out_open = true, err_open = child.stderr_fd() >= 0;
   while (out_open || err_open) {
     pollfd fds[2] = {{child.stdout_fd(), POLLIN, 0}, {child.stderr_fd(), POLLIN, 0}};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       result.timed_out = true;
       child.Signal(SIGKILL);
@@ -232,7 +245,24 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::millisec
     }
   }
   result.exit_code = child.Wait();
+  result.usage = child.usage();
   return result;
 }
 
-}  // namespace vantora
+std::filesystem::path FindProgram(const std::string& name) {
+  if (name.empty()) return {};
+  if (name.find('/') != std::string::npos) {
+    return IsRegularFile(name) && access(name.c_str(), X_OK) == 0 ? std::filesystem::path(name)
+                                                                  : std::filesystem::path();
+  }
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    if (dir.empty()) continue;
+    std::filesystem::path candidate = std::filesystem::path(dir) / name;
+    if (IsRegularFile(candidate) && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+}  // namespace platform

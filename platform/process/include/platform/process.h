@@ -7,15 +7,24 @@
 
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-namespace vantora {
+namespace platform {
+
+// What a child used, known once it has been reaped.
+struct ChildUsage {
+  double user_seconds = 0;
+  double system_seconds = 0;
+  long peak_kib = 0;  // its largest resident set
+};
 
 class ChildProcess {
  public:
   struct Options {
-    bool pipe_fd3 = false;  // give the child a write end as its fd 3
+    bool pipe_fd3 = false;          // give the child a write end as its fd 3
+    bool stderr_to_stdout = false;  // one pipe for both (stderr_fd() is then -1)
   };
 
   ChildProcess() = default;
@@ -46,6 +55,8 @@ class ChildProcess {
   // signal number when a signal ended it. Further calls return the same value.
   int Wait();
   bool exited_by_signal() const { return by_signal_; }
+  // What the child used (zero until Wait has reaped it).
+  const ChildUsage& usage() const { return usage_; }
 
  private:
   int pid_ = -1;
@@ -56,6 +67,7 @@ class ChildProcess {
   bool reaped_ = false;
   bool by_signal_ = false;
   int exit_code_ = -1;
+  ChildUsage usage_;
 };
 
 // The whole output of a child that was run to its end.
@@ -64,14 +76,21 @@ struct ChildResult {
   std::string start_error;  // why it could not be started
   bool timed_out = false;   // killed after the time limit
   int exit_code = -1;
-  std::string out;          // at most max_output bytes of stdout
-  std::string err;          // the last max_output bytes of stderr
+  std::string out;  // at most max_output bytes of stdout
+  std::string err;  // the last max_output bytes of stderr
+  ChildUsage usage;
 };
 
 // Runs argv to its end, collecting its output. A child that runs longer than
 // timeout is killed.
 ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                     std::size_t max_output = 4u << 20);
+                     std::size_t max_output = 4u << 20, const ChildProcess::Options& options = {});
+
+// The program called name in the folders of $PATH (/usr/local/bin, /usr/bin
+// and /bin when it is unset): the first regular file there that may be
+// executed; empty when there is none. A name holding a slash is a path, not
+// searched for: it comes back as it is when it names such a file.
+std::filesystem::path FindProgram(const std::string& name);
 
 // Appends what can be read now from a non-blocking descriptor. Returns false at
 // the end of the stream or on an error (the descriptor should then be closed).
@@ -80,4 +99,4 @@ bool ReadAvailable(int fd, std::string* into);
 // The last non-empty line of a program's error output, without trailing blanks.
 std::string LastLine(const std::string& text);
 
-}  // namespace vantora
+}  // namespace platform

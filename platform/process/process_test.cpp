@@ -1,9 +1,9 @@
-#include "vantora/child_process.h"
+#include "platform/process.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
-namespace vantora {
+namespace platform {
 namespace {
 
 TEST(RunChild, CollectsOutputAndExitCodeWithoutAShell) {
@@ -28,6 +28,14 @@ TEST(RunChild, KillsAChildThatOverrunsItsTime) {
   EXPECT_EQ(r.exit_code, 128 + SIGKILL);
 }
 
+TEST(RunChild, ReportsWhatTheChildUsed) {
+  const ChildResult r = RunChild({"/bin/sh", "-c", "i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done"},
+                                 std::chrono::seconds(60));
+  ASSERT_TRUE(r.started) << r.start_error;
+  EXPECT_GT(r.usage.peak_kib, 0);
+  EXPECT_GT(r.usage.user_seconds + r.usage.system_seconds, 0.0);
+}
+
 TEST(ChildProcess, SignalsReachOnlyItsOwnChild) {
   ChildProcess child;
   std::string error;
@@ -38,6 +46,30 @@ TEST(ChildProcess, SignalsReachOnlyItsOwnChild) {
   EXPECT_FALSE(child.Signal(SIGTERM));  // reaped: nothing to signal any more
 }
 
+TEST(RunChild, CanMergeTheErrorOutputIntoTheStandardOutput) {
+  ChildProcess::Options merged;
+  merged.stderr_to_stdout = true;
+  const ChildResult r = RunChild({"/bin/sh", "-c", "echo out; echo err >&2; echo out2"},
+                                 std::chrono::seconds(30), 4u << 20, merged);
+  ASSERT_TRUE(r.started) << r.start_error;
+  EXPECT_EQ(r.out, "out\nerr\nout2\n");
+  EXPECT_EQ(r.err, "");
+  const ChildResult apart = RunChild({"/bin/sh", "-c", "echo out; echo err >&2"}, std::chrono::seconds(30));
+  EXPECT_EQ(apart.out, "out\n");
+  EXPECT_EQ(apart.err, "err\n");
+}
+
+TEST(FindProgram, FindsAnExecutableOnThePathAndNothingElse) {
+  const std::filesystem::path sh = FindProgram("sh");
+  ASSERT_FALSE(sh.empty());
+  EXPECT_EQ(sh.filename(), "sh");
+  EXPECT_TRUE(FindProgram("no-such-program-anywhere").empty());
+  EXPECT_EQ(FindProgram("/bin/sh"), "/bin/sh");  // a path is taken as it is
+  EXPECT_TRUE(FindProgram("/nonexistent/sh").empty());
+  EXPECT_TRUE(FindProgram("/bin").empty());  // a folder is no program
+  EXPECT_TRUE(FindProgram("").empty());
+}
+
 TEST(LastLine, GivesTheLastNonEmptyLine) {
   EXPECT_EQ(LastLine("first\nsecond  \n\n"), "second");
   EXPECT_EQ(LastLine("only"), "only");
@@ -46,4 +78,4 @@ TEST(LastLine, GivesTheLastNonEmptyLine) {
 }
 
 }  // namespace
-}  // namespace vantora
+}  // namespace platform

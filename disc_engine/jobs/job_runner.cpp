@@ -1,0 +1,106 @@
+#include "jobs/job_runner.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "jobs/thread_priority.h"
+
+namespace zephrel {
+namespace {
+
+constexpr const char* kJobRunning = "Another disc job is running";
+constexpr const char* kShuttingDown = "The disc engine is shutting down";
+// How much a job raises its own thread's priority when asked to.
+constexpr int kJobPriorityBoost = -5;
+
+std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
+
+void RaiseEnd(ISOBuilderEvents& events, JobEnd end, int drive, const JobOutcome& outcome) {
+  switch (end) {
+    case JobEnd::kEndBurn:
+      events.BurnerOnEndBurn(outcome.mode_burn, outcome.canceled ? 1 : 0, outcome.failed ? 1 : 0);
+      break;
+    case JobEnd::kEraseComplete:
+      events.BurnerOnEraseComplete(drive, outcome.failed ? 0 : 1);
+      break;
+    case JobEnd::kEndCloseSession:
+      events.OnBurnerOnEndCloseSession(drive);
+      break;
+    case JobEnd::kEndRip:
+      events.RipperOnEndRip();
+      break;
+  }
+}
+
+// The job thread: the body at the priority asked for, then the end in the
+// order every job keeps.
+void RunJob(Job& job, const JobBody& body, JobEnd end, std::shared_ptr<JobTicket> ticket) {
+  {
+    std::optional<ScopedThreadPriority> priority;
+    if (job.context().priority == 1) priority.emplace(kJobPriorityBoost);
+    try {
+      body(job);
+    } catch (...) {
+      job.outcome().failed = true;  // nothing leaves the job thread
+    }
+  }
+  EngineState::Instance().flags.busy.store(false);
+  ticket->Release();  // before the end event: its handler may start the next job
+  RaiseEnd(job.events(), end, job.context().drive, job.outcome());
+}
+
+}  // namespace
+
+void RefuseJob(ISOBuilderEvents& events, const std::string& reason, int drive, JobEnd end) {
+  events.BurningErrorViewDescription(reason);
+  if (end == JobEnd::kEraseComplete) events.BurnerOnEraseComplete(drive, 0);
+}
+
+bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int drive, JobSetup setup,
+              JobOptions options) {
+  EngineState& engine = EngineState::Instance();
+  if (drive != kNoDrive && !engine.drives.Record(drive)) {
+    RefuseJob(*events, NoSuchDrive(drive), drive, end);
+    return false;
+  }
+  std::shared_ptr<JobTicket> ticket = engine.threads.TryClaimJob();
+  if (!ticket) {
+    RefuseJob(*events, kJobRunning, drive, end);
+    return false;
+  }
+
+  JobContext context;
+  context.drive = drive;
+  if (drive != kNoDrive) context.device = engine.drives.Device(drive);
+  context.priority = options.priority_applies ? engine.flags.priority.load() : 0;
+  context.fifo_mib = engine.flags.fifo_mib.load();
+  context.eject_after_erase = engine.flags.eject_after_erase.load();
+  std::shared_ptr<JobClock> clock = engine.Clock();
+  JobBody body = setup();
+
+  engine.flags.cancel.store(false);
+  engine.flags.rip_cancel.store(false);
+  engine.flags.busy.store(true);
+  if (drive != kNoDrive) engine.flags.job_drive.store(drive);
+  const bool started =
+      engine.threads.Start([events, end, ticket, context = std::move(context), clock = std::move(clock),
+                            body = std::move(body)](std::stop_token stop) mutable {
+        Job job(std::move(context), std::move(events), std::move(clock), stop);
+        RunJob(job, body, end, std::move(ticket));
+      });
+  if (!started) {
+    engine.flags.busy.store(false);
+    ticket->Release();
+    RefuseJob(*events, kShuttingDown, drive, end);
+  }
+  return started;
+}
+
+bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int drive, JobBody body,
+              JobOptions options) {
+  return StartJob(events, end, drive,
+                  JobSetup([body = std::move(body)]() mutable { return std::move(body); }), options);
+}
+
+}  // namespace zephrel

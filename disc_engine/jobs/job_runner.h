@@ -1,0 +1,99 @@
+// The one way a disc job starts. StartJob claims the engine's single job slot,
+// copies the job's settings, marks the engine busy, and runs the job's body on
+// an engine thread; when the body returns (or throws) it clears the busy flag,
+// releases the slot and only then raises the job's one end event, so every job
+// ends exactly once, with its end event last and the slot free when a handler
+// of that event starts the next job. A job that cannot start is refused with a
+// text and no end event (an erase also gets its erase end, which a client
+// waits for), so a refusal never reads as the end of the job that is running.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
+
+#include "jobs/job_clock.h"
+#include "jobs/job_state.h"
+#include "zephrel/iso_builder_events.h"
+
+namespace zephrel {
+
+// A job that uses no drive (an image build, an audio image).
+constexpr int kNoDrive = -0x7FFFFFFF;
+
+// The end event a job raises.
+enum class JobEnd {
+  kEndBurn,          // BurnerOnEndBurn(mode_burn, canceled, failed)
+  kEraseComplete,    // BurnerOnEraseComplete(drive, 1 on success, else 0)
+  kEndCloseSession,  // OnBurnerOnEndCloseSession(drive)
+  kEndRip,           // RipperOnEndRip()
+};
+
+// What the end event reports; the body fills it in. A body that returns
+// without saying otherwise, or throws, has failed.
+struct JobOutcome {
+  std::int32_t mode_burn = 0;
+  bool canceled = false;
+  bool failed = true;
+};
+
+// A running job, as its body sees it. Lives on the job thread for the body's
+// duration.
+class Job {
+ public:
+  Job(JobContext context, std::shared_ptr<ISOBuilderEvents> events, std::shared_ptr<JobClock> clock,
+      std::stop_token stop)
+      : context_(std::move(context)), events_(std::move(events)), clock_(std::move(clock)), stop_(stop) {}
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
+
+  const JobContext& context() const { return context_; }
+  // The events of the object whose member started the job. The body never
+  // raises the end event itself: the runner does, from outcome().
+  ISOBuilderEvents& events() { return *events_; }
+  JobOutcome& outcome() { return outcome_; }
+  // Set when the engine shuts down (UnloadCom): the body should return soon.
+  std::stop_token stop_token() const { return stop_; }
+
+  // Time for waits, polls and back-offs (a test's clock when one is set).
+  JobClock& clock() { return *clock_; }
+  // Waits; false when the engine asked the job to stop.
+  bool SleepFor(JobClock::Duration duration) { return clock_->SleepFor(duration, stop_); }
+  // PollUntil on the job's clock and stop token.
+  bool PollUntil(JobClock::Duration timeout, JobClock::Duration interval, const std::function<bool()>& done) {
+    return zephrel::PollUntil(*clock_, stop_, timeout, interval, done);
+  }
+
+ private:
+  JobContext context_;
+  std::shared_ptr<ISOBuilderEvents> events_;
+  std::shared_ptr<JobClock> clock_;
+  std::stop_token stop_;
+  JobOutcome outcome_;
+};
+
+using JobBody = std::function<void(Job&)>;
+// Runs on the calling thread once the slot is held, before the job thread
+// starts, and returns the body; for what must be copied from the caller's
+// state only when the job really starts (the project tree, for example).
+using JobSetup = std::function<JobBody()>;
+
+struct JobOptions {
+  // The priority flag (SetPriorityThread 1) raises this job's thread.
+  bool priority_applies = false;
+};
+
+// Starts a job on drive (kNoDrive: none) that raises events on events and ends
+// with end. Returns whether it started; when it did not, the refusal has been
+// reported: "There is no drive number <d>", "Another disc job is running" or
+// "The disc engine is shutting down".
+bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int drive, JobBody body,
+              JobOptions options = {});
+bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int drive, JobSetup setup,
+              JobOptions options = {});
+
+// Reports a job that cannot start, as StartJob does.
+void RefuseJob(ISOBuilderEvents& events, const std::string& reason, int drive, JobEnd end);
+
+}  // namespace zephrel
