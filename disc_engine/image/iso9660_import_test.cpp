@@ -151,6 +151,15 @@ TEST_F(SessionReaderTest, AnElToritoBootRecordBeforeThePrimaryIsPassedOver) {
   EXPECT_EQ(Find(tree, "boot.img")->file_size, 8192u);
 }
 
+TEST_F(SessionReaderTest, ASessionWithUdfBesideItsIsoViewImportsTheIsoView) {
+  Write(src() / "VIDEO_TS/VIDEO_TS.IFO", "ifo");
+  Disc disc{Make({"-J", "-udf"})};
+  SessionTree tree = disc.Read();
+  EXPECT_TRUE(tree.joliet);
+  ASSERT_NE(Find(tree, "VIDEO_TS.IFO"), nullptr);
+  EXPECT_EQ(DataOf(disc, *Find(tree, "VIDEO_TS.IFO")), "ifo");
+}
+
 TEST_F(SessionReaderTest, ASecondSessionListsTheOldFilesWhereTheyLieInTheFirst) {
   Write(src() / "old.txt", "old bytes");
   Disc disc{Make({"-J"})};
