@@ -9,6 +9,7 @@
 #include "api/emulated_engine_testutil.h"
 #include "drive/mmc_drive.h"
 #include "drive/session_tracks.h"
+#include "jobs/job_state.h"
 #include "platform/text.h"
 #include "testing/temp_folder.h"
 #include "testing/tools.h"
@@ -181,6 +182,20 @@ TEST_F(ImportLastSessionTest, ABlankDiscImportsNothingAndSaysSo) {
   EXPECT_TRUE(ProjectTree::Process().Snapshot().empty());
   ASSERT_EQ(Reports().size(), 1u);
   EXPECT_EQ(Reports()[0], "The disc holds no session to import.");
+}
+
+TEST_F(ImportLastSessionTest, WhileAnotherDiscJobRunsNothingIsReadAndTheClientIsTold) {
+  Write("kept.txt", "k");
+  BurnSession({"-J"});
+  auto ticket = EngineState::Instance().threads.TryClaimJob();
+  ASSERT_TRUE(ticket);
+  drive_->ClearCommandLog();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  ticket->Release();
+  EXPECT_TRUE(ProjectTree::Process().Snapshot().empty());
+  EXPECT_TRUE(drive_->CommandLog().empty());
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(Reports()[0], "Another disc job is running");
 }
 
 TEST_F(ImportLastSessionTest, AnUnknownDriveIsReported) {
