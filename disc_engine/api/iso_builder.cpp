@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "api/engine_drives.h"
 #include "drive/drive_list.h"
 #include "drive/mmc_commands.h"
 #include "jobs/job_runner.h"
@@ -33,6 +34,7 @@ ISOBuilder::ISOBuilder() : events_(std::make_shared<ISOBuilderEvents>()) {}
 
 ISOBuilder::~ISOBuilder() {
   events_->AbortDispatcher();
+  EngineListener().Stop();
   EngineThreads& threads = EngineState::Instance().threads;
   threads.StopAndJoin();
   threads.Reopen();
@@ -72,6 +74,7 @@ HResult ISOBuilder::Burner_Init() {
     return S_OK;
   }
   engine.flags.busy.store(false);
+  EngineListener().Stop();
   platform::ScanResult scan = OpenConfiguredDrives();
   const int load_error = scan.load_error;
   if (load_error != 0) scan.devices.clear();
@@ -88,6 +91,7 @@ HResult ISOBuilder::UnloadCom() {
   // dispatcher first so it returns, then stop and join every thread. No lock
   // is held while joining, so a worker's event handler may still call members.
   events_->AbortDispatcher();
+  EngineListener().Stop();
   engine.flags.cancel.store(true);
   engine.flags.rip_cancel.store(true);
   engine.threads.StopAndJoin();

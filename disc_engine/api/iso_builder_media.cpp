@@ -2,6 +2,7 @@
 // total and used space, its identifier and manufacturer, and whether a
 // session holds data. Each reads the drive at the call; a drive number
 // outside the list gives the neutral value.
+#include "api/engine_drives.h"
 #include "drive/media.h"
 #include "drive/mmc_drive.h"
 #include "drive/toc.h"
@@ -12,15 +13,6 @@ namespace zephrel {
 
 using platform::HResult;
 using platform::S_OK;
-
-namespace {
-
-MmcDrive DriveFor(std::int32_t drive) {
-  DriveList& drives = EngineState::Instance().drives;
-  return MmcDrive(drives.Device(drive), &drives, drive);
-}
-
-}  // namespace
 
 HResult ISOBuilder::Burner_GetMediaType(std::int32_t DriveNum, std::int32_t& pVal) {
   pVal = DriveFor(DriveNum).MmcGetMediaTypeCode();

@@ -13,61 +13,6 @@ namespace zephrel {
 using platform::HResult;
 using platform::S_OK;
 
-HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t /*DriveNum*/, std::int32_t /*index*/,
-                                         std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_MediaIsRW(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_Eject(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_GetSessionCount(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_EraseDisk(std::int32_t DriveNum, std::int32_t /*EraseMode*/) {
-  StartUnavailableJob("Burner_EraseDisk", DriveNum, JobEnd::kEraseComplete, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_GetStateLastSession(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_CloseSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_CloseLastSession(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = StartUnavailableJob("Burner_CloseLastSession", DriveNum, JobEnd::kEndCloseSession, 0) ? 1 : 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_NewSessionAdressStart(std::int32_t /*DriveIndex*/, std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t /*DataMode*/,
                                     std::int32_t /*BurnMode*/, std::int32_t /*Multisession*/,
                                     std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/,
@@ -103,10 +48,6 @@ HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multi
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_ListenDrive(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_StopListenDrive() { return S_OK; }
-
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
   StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
@@ -116,8 +57,6 @@ HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*Trac
 HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirectory*/) { return S_OK; }
 
 HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
 
@@ -142,13 +81,6 @@ HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string&
                                      std::int32_t /*ImageMode*/, std::int32_t /*BurnProof*/,
                                      std::int32_t /*Simulation*/) {
   StartUnavailableJob("Burner_BurnImage", DriveIndex, JobEnd::kEndBurn, 1);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::isRealBurnerDevice(std::int32_t /*DriveNum*/, std::int32_t& pVal) {
-  pVal = 0;
   return S_OK;
 }
 

@@ -28,9 +28,6 @@ constexpr auto kLongWriteLimit = std::chrono::seconds(120);
 constexpr auto kFirstBackOff = std::chrono::milliseconds(5);
 constexpr auto kLastBackOff = std::chrono::milliseconds(20);
 constexpr auto kRetryPause = std::chrono::milliseconds(1);
-// CD speed steps in kB/s.
-constexpr int kCdSpeedStep = 176;
-constexpr int kDvdSpeedStep = 1385;
 
 float SectorsToMB(std::uint64_t sectors) {
   return static_cast<float>(static_cast<double>(sectors) * platform::mmc::kSectorSize / kBytesPerMB);
@@ -58,15 +55,14 @@ bool HoldsVolumeDescriptor(const std::vector<std::uint8_t>& sector) {
          (std::memcmp(&sector[1], "CD001", 5) == 0 || std::memcmp(&sector[1], "cd001", 5) == 0);
 }
 
-// The text of a failed command: the sense row, or the transport's words.
+bool IsDvdMinus(int code) { return code == kMediaDvdR || code == kMediaDvdRw; }
+
+}  // namespace
+
 std::string FailureText(const ScsiResult& result) {
   if (result.transport != ScsiResult::Transport::kOk) return result.transport_message;
   return platform::SenseText(result.sense);
 }
-
-bool IsDvdMinus(int code) { return code == kMediaDvdR || code == kMediaDvdRw; }
-
-}  // namespace
 
 bool DriveWait::Cancelled() const { return stop.stop_requested() || (cancel != nullptr && cancel->load()); }
 

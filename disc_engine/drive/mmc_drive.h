@@ -35,6 +35,14 @@ struct DriveWait {
   bool Sleep(JobClock::Duration duration) const;
 };
 
+// Speed units in kB/s: one step of CD speed (1x) and of DVD speed.
+inline constexpr int kCdSpeedStep = 176;
+inline constexpr int kDvdSpeedStep = 1385;
+
+// The text of a failed command, as the user is shown it: the sense row, or
+// the transport's words.
+std::string FailureText(const platform::ScsiResult& result);
+
 // Result of MmcWrite10 while the drive reports a long write in progress and
 // the caller asked not to wait.
 inline constexpr int kWriteInProgress = 101;
