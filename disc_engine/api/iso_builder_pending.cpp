@@ -65,12 +65,6 @@ HResult ISOBuilder::Burner_CreateAudioImage(const std::string& /*ImageFile*/, st
   return S_OK;
 }
 
-HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::string& /*AppDirectory*/,
-                                            const std::string& /*ImagePath*/, std::int32_t /*Mode*/) {
-  StartUnavailableJob("AudioRip_RipDiscAsImage", DriveNum, JobEnd::kEndRip, 0);
-  return S_OK;
-}
-
 HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/) {
   StartUnavailableJob("Burner_CopyCDDVD", EntryDevice, JobEnd::kEndBurn, 2);

@@ -1,8 +1,11 @@
 // The ripping members: the track list of the disc in a drive, the selection
 // of tracks to rip, and the flags that end a rip or its current track.
+#include "audio/disc_information.h"
+#include "audio/disc_rip_job.h"
 #include "audio/rip_flags.h"
 #include "drive/mmc_drive.h"
 #include "drive/toc.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "zephrel/iso_builder.h"
 
@@ -36,6 +39,29 @@ HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t TrackNum, std::int32_t& 
 
 HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t TrackNum, const std::int32_t& newVal) {
   TrackList::Process().SetSelected(TrackNum, newVal);
+  return S_OK;
+}
+
+// AppDirectory is not used: a disc image needs no settings.
+HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::string& /*AppDirectory*/,
+                                            const std::string& ImagePath, std::int32_t Mode) {
+  if (Mode != 1) {
+    StartJob(events_, JobEnd::kEndRip, DriveNum, JobBody([](Job& job) {
+               job.events().BurningErrorViewDescription(
+                   "AudioRip_RipDiscAsImage with a track table is not available");
+             }));
+    return S_OK;
+  }
+  StartJob(events_, JobEnd::kEndRip, DriveNum, JobSetup([ImagePath, Mode]() -> JobBody {
+             DiscRipRequest request;
+             request.image_path = std::filesystem::path(ImagePath);
+             request.mode = Mode;
+             request.toc = TocOfRecords(TrackList::Process().Records());
+             return [request = std::move(request)](Job& job) {
+               job.outcome().failed = true;
+               RunDiscRip(job, request);
+             };
+           }));
   return S_OK;
 }
 
