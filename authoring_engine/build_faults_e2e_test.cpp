@@ -4,7 +4,6 @@
 // Results are checked with libdvdread and lsdvd.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -31,6 +30,7 @@
 #include "mpeg_testutil.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
+#include "testing/folder_held_elsewhere.h"
 #include "vob_testutil.h"
 
 namespace morvix {
@@ -283,8 +283,9 @@ class BuildFaultsFullDisk : public ::testing::Test {
     page_ = Pages(1);
   }
 
-  // Builds one title into a disk with free_bytes free and checks what is left.
-  void ExpectFailsLeavingNoDisc(std::uint64_t free_bytes) {
+  // Builds one title into a disk with free_bytes free, expects the write of
+  // the file failing to fail, and checks what is left.
+  void ExpectFailsLeavingNoDisc(std::uint64_t free_bytes, const std::string& failing) {
     const fs::path at = root_.path() / ("disk" + kOdd);
     std::optional<SmallDisk> disk = SmallDisk::Mount(at);
     if (!disk) GTEST_SKIP() << "no tmpfs can be mounted here";
@@ -296,7 +297,8 @@ class BuildFaultsFullDisk : public ::testing::Test {
     OneTitle(api, out);
     const Status status = api.Build(nullptr);
     EXPECT_EQ(status, kErrWriteFile) << Text(api, status);
-    EXPECT_NE(Text(api, status).find(platform::PathToUtf8(out)), std::string::npos) << Text(api, status);
+    EXPECT_NE(Text(api, status).find(platform::PathToUtf8(out / failing) + "\n"), std::string::npos)
+        << Text(api, status);
     ExpectNoDiscIn(out);
   }
 
@@ -305,23 +307,23 @@ class BuildFaultsFullDisk : public ::testing::Test {
 };
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheMovieIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ / 2 / page_ * page_);
+  ExpectFailsLeavingNoDisc(vob_ / 2 / page_ * page_, "VTS_01_1.VOB");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheTitleSetIfoIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + page_, "VTS_01_0.IFO");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileTheTitleSetBupIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + vts_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + vts_ + page_, "VTS_01_0.BUP");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileVideoTsIfoIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + page_, "VIDEO_TS.IFO");
 }
 
 TEST_F(BuildFaultsFullDisk, FillingWhileVideoTsBupIsWrittenLeavesNoVideoManager) {
-  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + vmg_ + page_);
+  ExpectFailsLeavingNoDisc(vob_ + 2 * vts_ + vmg_ + page_, "VIDEO_TS.BUP");
 }
 
 TEST_F(BuildFaultsFullDisk, EnoughRoomForEveryFileBuildsTheWholeSet) {
@@ -521,30 +523,14 @@ TEST(BuildFaultsTwoBuilds, ASecondBuildIntoTheSameFolderIsRefusedNamingTheFolder
 
 TEST(BuildFaultsTwoBuilds, ABuildIntoAFolderThatAnotherProcessBuildsIntoIsRefused) {
   testing::TestFolder root;
-  int locked[2], release[2];
-  ASSERT_EQ(::pipe(locked), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Another build's hold on the folder, taken as any process takes it.
-    const int fd = ::open(root.path().c_str(), O_RDONLY | O_DIRECTORY);
-    const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-    (void)!::write(locked[1], &ok, 1);
-    char done;
-    (void)!::read(release[0], &done, 1);
-    ::_exit(0);
-  }
-  char ok = 0;
-  ASSERT_EQ(::read(locked[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 'y');
   CMorvixAPI api;
   OneTitle(api, root.path());
-  const Status refused = api.Build(nullptr);
-  (void)!::write(release[1], "x", 1);
-  ::waitpid(child, nullptr, 0);
-  for (int fd : {locked[0], locked[1], release[0], release[1]}) ::close(fd);
-
+  Status refused = kOk;
+  {
+    vantora::testing::FolderHeldElsewhere other(root.path());
+    ASSERT_TRUE(other.held());
+    refused = api.Build(nullptr);
+  }
   EXPECT_EQ(refused, kErrOpenFile);
   EXPECT_NE(Text(api, refused).find(platform::PathToUtf8(root.path())), std::string::npos);
   EXPECT_TRUE(fs::is_empty(root.path())) << "nothing written or cleaned";

@@ -7,6 +7,7 @@
 #include "api/engine_drives.h"
 #include "drive/drive_list.h"
 #include "drive/mmc_commands.h"
+#include "drive/toc.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "platform/scsi_policy.h"
@@ -97,6 +98,7 @@ HResult ISOBuilder::UnloadCom() {
   engine.threads.StopAndJoin();
   std::lock_guard lock(engine.init_mutex);
   engine.drives.ClearAllSpeeds();
+  TrackList::Process().Clear();
   engine.drives.ReleaseDevices();
   engine.flags.cancel.store(false);
   engine.flags.rip_cancel.store(false);

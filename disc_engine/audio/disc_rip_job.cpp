@@ -1,5 +1,6 @@
 #include "audio/disc_rip_job.h"
 
+#include "audio/audio_image_job.h"
 #include "audio/cd_rip.h"
 #include "drive/media.h"
 #include "drive/mmc_drive.h"
@@ -64,6 +65,20 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
     events.BurningErrorViewDescription(fe.message);
     events.BurnerOnError(kCannotCreateImage);
     return;
+  }
+  if (request.mode != 1) {
+    // Each track by its start frame and its length in frames, as the table of
+    // contents gives them.
+    std::vector<TrackTableEntry> entries;
+    for (std::size_t i = 0; i < request.toc.tracks.size(); ++i) {
+      entries.push_back({static_cast<std::uint32_t>(request.toc.tracks[i].start),
+                         static_cast<std::uint32_t>(request.toc.TocLength(i))});
+    }
+    const auto table = TrackTable(entries);
+    if (!image.WriteAll(table.data(), table.size(), &fe)) {
+      events.BurningErrorViewDescription(fe.message);
+      return;
+    }
   }
   CdAudioReader reader(*job.context().device);
   FileSink sink(image);

@@ -1,6 +1,7 @@
 // A disc ripped as an image: every sector from LBA 0 to the lead-out, raw,
-// into a new image file, with a sheet beside it (mode 1). The job body runs on
-// a job thread of the runner, which raises RipperOnEndRip after it.
+// into a new image file, with a sheet beside it (mode 1) or after a 4096-byte
+// track table (any other mode). The job body runs on a job thread of the
+// runner, which raises RipperOnEndRip after it.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +14,7 @@ namespace zephrel {
 
 struct DiscRipRequest {
   std::filesystem::path image_path;
-  int mode = 1;  // 1: raw sectors and a sheet; the other modes are not written here
+  int mode = 1;  // 1: raw sectors and a sheet; any other: the track table, then the sectors
   CdToc toc;     // the track list as it stood when the rip was asked for
 };
 

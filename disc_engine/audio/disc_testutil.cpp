@@ -3,11 +3,10 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <random>
 
-#include "platform/byte_order.h"
+#include "audio/audio_files.h"
 #include "platform/emulated_drive.h"
 
 namespace zephrel::testing {
@@ -51,20 +50,10 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A CD-audio WAV file of whole sectors, with the engine's own header.
 std::vector<std::uint8_t> Wav(const std::vector<std::uint8_t>& pcm) {
-  std::vector<std::uint8_t> wav(44);
-  std::memcpy(wav.data(), "RIFF", 4);
-  platform::PutLe32(&wav[4], static_cast<std::uint32_t>(36 + pcm.size()));
-  std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
-  platform::PutLe32(&wav[16], 16);
-  platform::PutLe16(&wav[20], 1);
-  platform::PutLe16(&wav[22], 2);
-  platform::PutLe32(&wav[24], 44100);
-  platform::PutLe32(&wav[28], 176400);
-  platform::PutLe16(&wav[32], 4);
-  platform::PutLe16(&wav[34], 16);
-  std::memcpy(wav.data() + 36, "data", 4);
-  platform::PutLe32(&wav[40], static_cast<std::uint32_t>(pcm.size()));
+  const auto header = WavHeader(pcm.size() / 2352);
+  std::vector<std::uint8_t> wav(header.begin(), header.end());
   wav.insert(wav.end(), pcm.begin(), pcm.end());
   return wav;
 }
@@ -94,7 +83,7 @@ PressedDisc::PressedDisc(const std::vector<std::uint32_t>& audio_sectors, std::u
     WriteBytes(sources / "data.iso", data);
     medium.pressed.push_back({sources / "data.iso", 0, 0, false, false, true});
   }
-  const std::filesystem::path drive = temp_->path() / "drive \xE6\x97\xA5\xE6\x9C\xAC";
+  const std::filesystem::path drive = drive_folder();
   std::string text;
   if (!platform::EmulatedDrive::Create(drive, {}, &medium, &text)) return;
   setenv("ZEPHREL_DRIVES", ("emu:" + drive.native()).c_str(), 1);

@@ -35,6 +35,8 @@ class PressedDisc {
 
   bool ok() const { return ok_; }
   const std::filesystem::path& folder() const { return temp_->path(); }
+  // The emulated drive's folder (ZEPHREL_DRIVES names it).
+  std::filesystem::path drive_folder() const { return temp_->path() / "drive \xE6\x97\xA5\xE6\x9C\xAC"; }
   const std::vector<std::uint8_t>& pcm(std::size_t track) const { return pcm_[track]; }
   // Every audio track's PCM, in disc order.
   std::vector<std::uint8_t> AllPcm() const;

@@ -1,5 +1,6 @@
 #include "image/cue_sheet.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "image/raw_sector.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace zephrel {
 namespace {
@@ -23,7 +25,8 @@ std::uint32_t Le32(const unsigned char* p) {
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
   if (!CueImageNameIsValid(image_path)) {
-    *error = "The image name " + image_path.filename().string() + " cannot stand in a CUE sheet.";
+    *error =
+        "The image name " + platform::PathToUtf8(image_path.filename()) + " cannot stand in a CUE sheet.";
     return false;
   }
   platform::FileError fe;
@@ -54,7 +57,7 @@ std::string FormatMsf(std::int64_t a, std::int64_t b) {
 
 std::filesystem::path WithExtension(const std::filesystem::path& path, const std::string& extension) {
   std::filesystem::path result = path;
-  std::string name = path.filename().string();
+  std::string name = platform::PathToUtf8(path.filename());
   const std::size_t dot = name.rfind('.');
   // A leading dot starts a hidden name, not an extension.
   if (dot != std::string::npos && dot > 0) name.resize(dot);
@@ -69,33 +72,55 @@ std::uint64_t CdSectorsForBytes(std::uint64_t bytes) {
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
 std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) {
+  const std::optional<WavLayout> layout = ReadWavLayout(wav, error);
+  return layout ? layout->data_bytes : 0;
+}
+
+std::optional<WavLayout> ReadWavLayout(const std::filesystem::path& wav, std::string* error) {
   platform::FileError fe;
   platform::File file = platform::File::Open(wav, platform::File::Mode::kRead, &fe);
   if (!file.is_open()) {
     *error = fe.message;
-    return 0;
+    return std::nullopt;
   }
   const std::optional<std::uint64_t> size = file.Size(&fe);
   unsigned char riff[12];
   if (!size || file.ReadFullyAt(riff, 12, 0, &fe) != 12 || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0) {
-    *error = "Not a WAV file: " + wav.string();
-    return 0;
+    *error = "Not a WAV file: " + platform::PathToUtf8(wav);
+    return std::nullopt;
   }
+  WavLayout layout;
   std::uint64_t at = 12;
   while (at + 8 <= *size) {
     unsigned char chunk[8];
     if (file.ReadFullyAt(chunk, 8, at, &fe) != 8) break;
     const std::uint64_t length = Le32(chunk + 4);
-    if (std::memcmp(chunk, "data", 4) == 0) return std::min<std::uint64_t>(length, *size - (at + 8));
+    if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.has_format && length >= 16) {
+      unsigned char fmt[26] = {};
+      const std::size_t got = file.ReadFullyAt(fmt, std::min<std::uint64_t>(length, sizeof fmt), at + 8, &fe);
+      if (got >= 16) {
+        layout.has_format = true;
+        layout.format_tag = static_cast<std::uint16_t>(fmt[0] | fmt[1] << 8);
+        layout.channels = static_cast<std::uint16_t>(fmt[2] | fmt[3] << 8);
+        layout.sample_rate = Le32(fmt + 4);
+        layout.bits_per_sample = static_cast<std::uint16_t>(fmt[14] | fmt[15] << 8);
+        if (got >= 26) layout.sub_format = static_cast<std::uint16_t>(fmt[24] | fmt[25] << 8);
+      }
+    }
+    if (std::memcmp(chunk, "data", 4) == 0) {
+      layout.data_offset = at + 8;
+      layout.data_bytes = std::min<std::uint64_t>(length, *size - (at + 8));
+      return layout;
+    }
     at += 8 + length + (length & 1);
   }
-  *error = "The WAV file holds no sample data: " + wav.string();
-  return 0;
+  *error = "The WAV file holds no sample data: " + platform::PathToUtf8(wav);
+  return std::nullopt;
 }
 
 bool CueImageNameIsValid(const std::filesystem::path& image_path) {
-  const std::string name = image_path.filename().string();
+  const std::string name = platform::PathToUtf8(image_path.filename());
   return !name.empty() && name.find_first_of("\"\r\n") == std::string::npos;
 }
 
@@ -148,19 +173,21 @@ std::string DiscCopyCueSheetText(const std::string& image_name, const std::strin
 
 bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                        std::string* error) {
-  return WriteSheet(image_path, sheet_path, DataCueSheetText(image_path.filename().string()), error);
+  return WriteSheet(image_path, sheet_path, DataCueSheetText(platform::PathToUtf8(image_path.filename())),
+                    error);
 }
 
 bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                         const std::vector<AudioCueTrack>& tracks, std::string* error) {
-  return WriteSheet(image_path, sheet_path, AudioCueSheetText(image_path.filename().string(), tracks), error);
+  return WriteSheet(image_path, sheet_path,
+                    AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
 }
 
 bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                            const std::string& media_name, const std::vector<DiscCueTrack>& tracks,
                            bool data_as_2048, std::string* error) {
   return WriteSheet(image_path, sheet_path,
-                    DiscCopyCueSheetText(image_path.filename().string(), media_name, tracks, data_as_2048),
+                    DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, tracks, data_as_2048),
                     error);
 }
 

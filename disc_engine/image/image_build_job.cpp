@@ -155,11 +155,11 @@ bool ImageBuildJob::Build() {
   image_file_ = raw ? WithExtension(request_.image_path, "bin") : request_.image_path;
   if (raw) sheet_file_ = WithExtension(request_.image_path, "cue");
   if (image_file_.filename().empty()) {
-    Fail("The image path " + request_.image_path.string() + " names no file.");
+    Fail("The image path " + platform::PathToUtf8(request_.image_path) + " names no file.");
     return false;
   }
   if (raw && !CueImageNameIsValid(image_file_)) {
-    Fail("The image name " + image_file_.filename().string() +
+    Fail("The image name " + platform::PathToUtf8(image_file_.filename()) +
          " cannot stand in a CUE sheet (it holds a '\"').");
     return false;
   }
@@ -187,13 +187,13 @@ bool ImageBuildJob::Build() {
   if (Canceled()) return false;
   std::string close_error;
   if (!out_->sink->Close(&close_error)) {
-    Fail("Writing the image " + image_file_.string() + " failed: " + close_error);
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + close_error);
     return false;
   }
   const int fd = out_->fd;
   out_->fd = -1;
   if (::close(fd) != 0) {
-    Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + platform::ErrnoText(errno));
     return false;
   }
   return true;
@@ -341,7 +341,7 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   out_->sink = request_.make_sink ? request_.make_sink(fd) : std::make_unique<FileSink>(fd);
   out_->direct = !request_.make_sink && !out_->raw;
   if (free && *free < image_bytes + 4096) {
-    Fail("There is not enough free space for the image in " + folder.string() + ": " +
+    Fail("There is not enough free space for the image in " + platform::PathToUtf8(folder) + ": " +
          std::to_string((image_bytes + (1 << 20) - 1) >> 20) + " MB needed, " + std::to_string(*free >> 20) +
          " MB free.");
     return false;
@@ -349,7 +349,7 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   if (out_->raw) {
     std::string error;
     if (!WriteDataCueSheet(image_file_, sheet_file_, &error)) {
-      Fail("The CUE sheet " + sheet_file_.string() + " cannot be written: " + error);
+      Fail("The CUE sheet " + platform::PathToUtf8(sheet_file_) + " cannot be written: " + error);
       return false;
     }
     sheet_created_ = true;
@@ -362,7 +362,7 @@ bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
     if (out_->WriteImageBlock(data, sectors, &error)) return true;
-    Fail("Writing the image " + image_file_.string() + " failed: " + error);
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
     return false;
   };
   for (std::size_t at = 0; at < layout.header.size(); at += kCopyBlock) {
@@ -431,7 +431,8 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
         break;
       }
       if (n < 0) {
-        Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+        Fail("Writing the image " + platform::PathToUtf8(image_file_) +
+             " failed: " + platform::ErrnoText(errno));
         return false;
       }
       if (n == 0) {
@@ -467,7 +468,7 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
     std::memset(buffer_.data() + want, 0, sectors * kSector - want);
     std::string error;
     if (!out_->WriteImageBlock(buffer_.data(), sectors, &error)) {
-      Fail("Writing the image " + image_file_.string() + " failed: " + error);
+      Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
       return false;
     }
     left -= want;

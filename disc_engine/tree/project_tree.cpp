@@ -413,7 +413,20 @@ void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path, EventTa
   std::lock_guard lock(scans_mutex_);
   ReapFinishedScansLocked();
   scan->thread = std::thread([this, self = scan, events, dad_index, p = std::move(path)]() mutable {
-    RunScan(self.get(), events, dad_index, std::move(p));
+    // Nothing leaves the scan's thread: a failure (memory running out, a
+    // handler that throws) ends the scan as reported and ended.
+    try {
+      RunScan(self.get(), events, dad_index, p);
+    } catch (...) {
+      try {
+        Report(events, kErrorCannotAddElement, p + ": the scan of this folder failed");
+      } catch (...) {
+      }
+      try {
+        if (events) events->OnEndAddingElements();
+      } catch (...) {
+      }
+    }
     self->done = true;
   });
   scans_.push_back(std::move(scan));

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "image/iso9660_testutil.h"
 
@@ -199,6 +200,27 @@ TEST_F(ProjectTreeTest, AddingElementsIsReportedEveryHundredIdsAboveAThousandDur
   for (int i = 0; i < 100; ++i) tree_.AddVirtualDirectory(kRootId, "v" + std::to_string(i));
   for (int i = 0; i < 100; ++i) tree_.AddFile(kRootId, file);
   EXPECT_EQ(events_.adding.size(), 2u) << "never for AddFile or AddVirtualDirectory";
+}
+
+TEST(ProjectTreeScanThread, AHandlerThatThrowsOnTheScansThreadStillGetsTheScansEndAndNothingEscapes) {
+  struct Throwing : RecordingEvents {
+    void OnBuildingError(std::int32_t n, const std::string& d) override {
+      RecordingEvents::OnBuildingError(n, d);
+      throw std::runtime_error("handler failed");
+    }
+  };
+  Throwing events;
+  ProjectTree tree(&events);
+  TempDir dir;
+  dir.MakeDir("top");
+  dir.WriteFile("top/kept.txt", "x");
+  ASSERT_EQ(::mkfifo((dir.path() + "/top/pipe").c_str(), 0600), 0);  // skipped, so reported
+  tree.AddDirectory(kRootId, dir.path() + "/top");
+  tree.WaitForScans();
+  EXPECT_EQ(events.end_adding, 1);
+  ASSERT_EQ(events.errors.size(), 2u);
+  EXPECT_EQ(events.errors[1].second, dir.path() + "/top: the scan of this folder failed");
+  EXPECT_EQ(tree.GetFileCount(), 1) << "what the scan found stays";
 }
 
 TEST_F(ProjectTreeTest, AddFileTakesRegularReadableFilesAndRefusesEverythingElse) {

@@ -44,8 +44,10 @@ enum IISOBuilderEvents : platform::DispId {
   // ISO 9660 file holds at most 4 GiB less one byte), or whose parent is no
   // folder; AddVirtualDirectory of a bad name or parent; AddDirectory of a
   // folder that cannot be read, and once for the entries a scan skipped. The
-  // text is "<path>: <why>" for AddFile, the path or name otherwise. A
-  // refused file is not in the tree, so CreateIso builds the image without it.
+  // text starts with the path or name; for AddFile it goes on with why
+  // ("<path>: <why>": the file's kind, its size against the limit, or the
+  // system's error text). A refused file is not in the tree, so CreateIso
+  // builds the image without it.
   kOnBuildingError = 2,
   kOnEndBuild = 3,  // never raised
   kOnAddingElements = 4,

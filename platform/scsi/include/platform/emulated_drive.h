@@ -29,13 +29,22 @@ struct EmulatedIdentity {
   ScsiAddress address;
   bool writer = true;
   // Profiles the drive supports, most preferred first.
-  std::vector<std::uint16_t> profiles = {kProfileBdRe, kProfileBdRSrm, kProfileDvdPlusRDl,
-                                         kProfileDvdPlusR, kProfileDvdPlusRw, kProfileDvdRwSequential,
-                                         kProfileDvdRwRestricted, kProfileDvdR, kProfileDvdRam,
-                                         kProfileDvdRom, kProfileCdRw, kProfileCdR, kProfileCdRom};
+  std::vector<std::uint16_t> profiles = {kProfileBdRe,
+                                         kProfileBdRSrm,
+                                         kProfileDvdPlusRDl,
+                                         kProfileDvdPlusR,
+                                         kProfileDvdPlusRw,
+                                         kProfileDvdRwSequential,
+                                         kProfileDvdRwRestricted,
+                                         kProfileDvdR,
+                                         kProfileDvdRam,
+                                         kProfileDvdRom,
+                                         kProfileCdRw,
+                                         kProfileCdR,
+                                         kProfileCdRom};
   // Speed tables in kB/s, ascending.
-  std::vector<std::uint32_t> cd_write_speeds = {1764, 3528, 7056};     // 10x 20x 40x
-  std::vector<std::uint32_t> dvd_write_speeds = {2770, 5540, 11080};   // 2x 4x 8x
+  std::vector<std::uint32_t> cd_write_speeds = {1764, 3528, 7056};    // 10x 20x 40x
+  std::vector<std::uint32_t> dvd_write_speeds = {2770, 5540, 11080};  // 2x 4x 8x
   std::vector<std::uint32_t> cd_read_speeds = {7056};
   std::vector<std::uint32_t> dvd_read_speeds = {22160};
 };
@@ -107,8 +116,8 @@ class EmulatedDrive : public ScsiDevice {
 
   ~EmulatedDrive() override;
 
-  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction,
-                  std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override;
+  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
+                  std::chrono::milliseconds timeout) override;
   const DeviceIdentity& identity() const override;
 
   // Test control. Every call that changes the drive saves its state.

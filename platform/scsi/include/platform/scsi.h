@@ -6,9 +6,9 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,7 +47,7 @@ struct DeviceIdentity {
   std::string product;   // bytes 16..31
   std::string revision;  // bytes 32..35
   ScsiAddress address;
-  std::string node;      // /dev/sr0, or the emulated drive's folder
+  std::string node;  // /dev/sr0, or the emulated drive's folder
 };
 
 class ScsiDevice {
@@ -62,7 +62,7 @@ class ScsiDevice {
 
 struct ScanResult {
   std::vector<std::unique_ptr<ScsiDevice>> devices;  // in host:channel:target:lun order
-  int load_error = 0;  // 0, or 501 when the configured backend cannot start
+  int load_error = 0;                                // 0, or 501 when the configured backend cannot start
   std::string message;
 };
 
