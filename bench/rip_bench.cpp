@@ -5,8 +5,6 @@
 // "sync"). Prints wall times, the ratios and the peak memory of each run.
 // Usage: rip_bench WORK_FOLDER [ROUNDS] [MINUTES]
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_run.h"
 #include "platform/emulated_drive.h"
 #include "platform/process.h"
 #include "round_order.h"
@@ -27,37 +26,12 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kTracks = 10;
 
-struct Run {
-  double seconds = 0;
-  long peak_mib = 0;
-  bool ok = false;
-};
-
-Run Measure(const std::function<bool()>& body) {
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body() ? 0 : 1);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  ::sync();
-  Run r;
-  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  r.peak_mib = usage.ru_maxrss / 1024;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
-
-bool Exec(std::vector<std::string> argv) {
-  argv[0] = platform::FindProgram(argv[0]).native();
-  const platform::ChildResult run = platform::RunChild(argv, std::chrono::hours(4));
-  if (!run.started) std::fprintf(stderr, "%s\n", run.start_error.c_str());
-  return run.started && run.exit_code == 0;
-}
+using bench::Exec;
+using bench::Measure;
+using bench::Run;
 
 // Waits for the end of a rip and counts its texts (each is a failure).
 class EndSink : public platform::EventSink {

@@ -16,10 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 using vantora::testing::RunTool;
 
+// A pressed CD in drive 0 with its table of contents read; app_ is an
+// application folder for the ripper's settings.
 class DiscRip : public testing::ISOBuilderTest {
  protected:
   void Insert(testing::PressedDisc& disc) {
     ASSERT_TRUE(disc.ok());
+    app_ = disc.folder() / "app \xC3\xA9";
+    fs::create_directories(app_);
     builder_->Burner_Init();
     std::int32_t count = 0;
     builder_->AudioRip_GetNbTracks(0, count);
@@ -29,6 +33,7 @@ class DiscRip : public testing::ISOBuilderTest {
     testing::ISOBuilderTest::TearDown();
     TrackList::Process().Clear();
   }
+  fs::path app_;
   int tracks_ = 0;
 };
 
@@ -72,34 +77,12 @@ TEST_F(DiscRip, AnImageThatExistsIsNotOverwritten) {
   EXPECT_EQ(text, "the user's own file");
 }
 
-}  // namespace
-}  // namespace zephrel
-
-namespace zephrel {
-namespace {
-
-namespace fs = std::filesystem;
-using vantora::testing::RunTool;
-
 // Rips of the selected tracks of a pressed CD into the output folder that the
 // ripper's settings name below the application folder.
-class TrackRip : public testing::ISOBuilderTest {
+class TrackRip : public DiscRip {
  protected:
-  void Insert(testing::PressedDisc& disc) {
-    ASSERT_TRUE(disc.ok());
-    app_ = disc.folder() / "app \xC3\xA9";
-    fs::create_directories(app_);
-    builder_->Burner_Init();
-    std::int32_t count = 0;
-    builder_->AudioRip_GetNbTracks(0, count);
-    tracks_ = count;
-  }
   void SelectAll() {
     for (int i = 0; i < tracks_; ++i) builder_->AudioRip_TrackSelected(i, std::int32_t{-1});
-  }
-  void TearDown() override {
-    testing::ISOBuilderTest::TearDown();
-    TrackList::Process().Clear();
   }
   // The ripped file of track (1-based), with the default settings: artist and
   // album folders, "%N - %T".
@@ -123,8 +106,6 @@ class TrackRip : public testing::ISOBuilderTest {
     EXPECT_EQ(soxi.exit_code, 0) << soxi.output;
     EXPECT_EQ(soxi.output, std::to_string(pcm.size() / 4) + "\n");
   }
-  fs::path app_;
-  int tracks_ = 0;
 };
 
 TEST_F(TrackRip, WavFilesHoldThePcmBitExactWithTheirHeaders) {
@@ -253,12 +234,6 @@ TEST_F(TrackRip, Mp3FilesAreTaggedWithTheDiscInformation) {
     EXPECT_EQ(info.output, std::string(titles[t]) + "|Album|1999|Created by Zephrel|Jazz") << mp3.native();
   }
 }
-
-}  // namespace
-}  // namespace zephrel
-
-namespace zephrel {
-namespace {
 
 TEST_F(DiscRip, ATableModeRipPutsTheTrackTableBeforeTheSectors) {
   testing::PressedDisc disc({30, 20});

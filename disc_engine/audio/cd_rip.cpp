@@ -32,6 +32,13 @@ std::uint32_t GapSectorsAt(const CdToc& toc, std::uint32_t lba) {
 
 }  // namespace
 
+bool FileRipSink::Write(std::span<const std::uint8_t> bytes, std::string* error) {
+  platform::FileError fe;
+  if (file_.WriteAll(bytes.data(), bytes.size(), &fe)) return true;
+  *error = fe.message;
+  return false;
+}
+
 std::uint32_t RipFirstLba(const CdTocTrack& track) {
   return track.start > platform::kCdMsfOffset
              ? static_cast<std::uint32_t>(track.start - platform::kCdMsfOffset)

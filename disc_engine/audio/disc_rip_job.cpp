@@ -14,20 +14,6 @@ namespace {
 
 constexpr std::int32_t kCannotCreateImage = 1001;
 
-class FileSink : public RipSink {
- public:
-  explicit FileSink(platform::File& file) : file_(file) {}
-  bool Write(std::span<const std::uint8_t> bytes, std::string* error) override {
-    platform::FileError fe;
-    if (file_.WriteAll(bytes.data(), bytes.size(), &fe)) return true;
-    *error = fe.message;
-    return false;
-  }
-
- private:
-  platform::File& file_;
-};
-
 std::vector<DiscCueTrack> SheetTracks(MmcDrive& drive, const CdToc& toc) {
   std::vector<DiscCueTrack> tracks;
   for (const CdTocTrack& t : toc.tracks) {
@@ -81,7 +67,7 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
     }
   }
   CdAudioReader reader(*job.context().device);
-  FileSink sink(image);
+  FileRipSink sink(image);
   const std::int32_t drive_number = job.context().drive;
   const DiscRipResult result = RipDiscSectors(
       reader, request.toc, sink, EngineState::Instance().flags.rip_cancel,

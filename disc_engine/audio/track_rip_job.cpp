@@ -16,20 +16,6 @@ namespace {
 
 constexpr const char* kTagComment = "Created by Zephrel";
 
-class WavSink : public RipSink {
- public:
-  explicit WavSink(platform::File& file) : file_(file) {}
-  bool Write(std::span<const std::uint8_t> bytes, std::string* error) override {
-    platform::FileError fe;
-    if (file_.WriteAll(bytes.data(), bytes.size(), &fe)) return true;
-    *error = fe.message;
-    return false;
-  }
-
- private:
-  platform::File& file_;
-};
-
 class Mp3Sink : public RipSink {
  public:
   explicit Mp3Sink(Mp3Writer& writer) : writer_(writer) {}
@@ -107,7 +93,7 @@ void RunTrackRip(Job& job, const TrackRipRequest& request) {
     }
     events.RipperOnStartRip(drive, static_cast<std::int32_t>(i));
 
-    WavSink wav_sink(wav);
+    FileRipSink wav_sink(wav);
     Mp3Sink mp3_sink(mp3);
     RipSink& sink = request.mp3 ? static_cast<RipSink&>(mp3_sink) : wav_sink;
     const TrackRipResult result = RipTrackSectors(
