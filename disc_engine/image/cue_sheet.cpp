@@ -5,20 +5,19 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/fileio.h"
 #include "image/raw_sector.h"
+#include "platform/byte_order.h"
+#include "platform/fileio.h"
 
 namespace zephrel {
+
+using platform::GetLe32;
+
 namespace {
 
 constexpr const char* kEol = "\r\n";
 
 std::string FileLine(const std::string& image_name) { return "FILE \"" + image_name + "\" BINARY" + kEol; }
-
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
 
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
@@ -84,7 +83,7 @@ std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) 
   while (at + 8 <= *size) {
     unsigned char chunk[8];
     if (file.ReadFullyAt(chunk, 8, at, &fe) != 8) break;
-    const std::uint64_t length = Le32(chunk + 4);
+    const std::uint64_t length = GetLe32(chunk + 4);
     if (std::memcmp(chunk, "data", 4) == 0) return std::min<std::uint64_t>(length, *size - (at + 8));
     at += 8 + length + (length & 1);
   }
