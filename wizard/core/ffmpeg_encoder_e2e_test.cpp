@@ -14,13 +14,10 @@
 #include <mutex>
 
 #include "core_testutil.h"
+#include "mpeg_analysis.h"
 #include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
-
-#ifdef VANTORA_WITH_MORVIX
-#include "mpeg_analysis.h"
-#endif
 
 namespace vantora {
 
@@ -150,7 +147,6 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
 // system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
 void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
                             int audio_streams) {
-#ifdef VANTORA_WITH_MORVIX
   morvix::MpegFile mpeg(file);
   morvix::ErrorContext error;
   ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
@@ -159,9 +155,6 @@ void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, in
   EXPECT_EQ(mpeg.video().size_class, 1);
   EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
   EXPECT_GT(mpeg.vobu_count(), 1);
-#else
-  (void)file, (void)tv_system, (void)aspect, (void)audio_streams;
-#endif
 }
 
 class EncoderTest : public ::testing::Test {
