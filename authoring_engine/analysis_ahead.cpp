@@ -27,13 +27,20 @@ void AnalysisAhead::Stop() {
 void AnalysisAhead::Run() {
   for (std::size_t k = 0; k < jobs_.size() && !stop_; ++k) {
     Slot& slot = slots_[k];
-    AnalysisRequest request = jobs_[k].request;
-    request.progress = [this, &slot](int, double percent) {
-      slot.percent = percent;
-      return stop_ ? 1 : 0;
-    };
     ErrorContext error;
-    const Status status = jobs_[k].file->Analyse(request, error);
+    Status status = kOk;
+    // Nothing may leave the worker: a failure to copy the request is the
+    // job's result like any other.
+    try {
+      AnalysisRequest request = jobs_[k].request;
+      request.progress = [this, &slot](int, double percent) {
+        slot.percent = percent;
+        return stop_ ? 1 : 0;
+      };
+      status = jobs_[k].file->Analyse(request, error);
+    } catch (...) {
+      status = kErrOutOfMemory;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       slot.done = true;
@@ -84,7 +91,8 @@ Status AnalysisAhead::Take(std::size_t k, const StepProgress& progress, ErrorCon
     }
   }
   if (slot.status != kOk) {
-    error = slot.error;
+    // Only the file comes from the worker: the title is the caller's.
+    error.file = slot.error.file;
     return slot.status;
   }
   if (throttle.Report(100.0) != 0) {

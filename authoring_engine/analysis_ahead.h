@@ -34,7 +34,8 @@ class AnalysisAhead {
 
   // Waits for job k's analysis, reporting its step progress (throttled, 0
   // first and 100 last) through progress, and returns what Analyse returned
-  // with error filled as Analyse fills it. kStopped when progress answered
+  // with error.file filled as Analyse fills it (error.title is left as the
+  // caller set it). kStopped when progress answered
   // non-zero: the worker stops and no later job is analysed.
   Status Take(std::size_t k, const StepProgress& progress, ErrorContext& error);
 

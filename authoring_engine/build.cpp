@@ -1,3 +1,7 @@
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -6,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -46,7 +51,8 @@ Status Validate(const SettingData& s, ErrorContext& error) {
   error.title = 0;
   const fs::path folder = platform::WideToPath(s.output_folder);
   std::error_code ec;
-  if (s.output_folder.empty() || !fs::is_directory(folder, ec)) return error.Fail(kErrOutputDir, s.output_folder);
+  if (s.output_folder.empty() || !fs::is_directory(folder, ec))
+    return error.Fail(kErrOutputDir, s.output_folder);
   if (s.title_count < 1) return kErrNoTitle;
   for (int n = 0; n <= s.title_count; ++n) {
     const TitleSetting* title = n > 0 ? s.Title(n) : nullptr;
@@ -123,7 +129,10 @@ std::vector<fs::path> InputFiles(const SettingData& s) {
 
 // Deletes the DVD-Video files of the output folder; nothing else there is
 // touched. When one of them is an input (by name, or reached through a link)
-// the build stops before anything is deleted.
+// the build stops before anything is deleted. The old set goes whole or not
+// at all: its files are first moved into a hidden folder beside them, and
+// when one cannot be moved (so could not be deleted either) the ones moved go
+// back and the build stops naming it.
 Status CleanOutputFolder(const SettingData& s, ErrorContext& error) {
   const fs::path folder = platform::WideToPath(s.output_folder);
   std::error_code ec;
@@ -131,19 +140,38 @@ Status CleanOutputFolder(const SettingData& s, ErrorContext& error) {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
     if (it->is_directory(type_ec)) continue;
-    if (IsDvdVideoFileName(it->path().filename().string())) doomed.push_back(it->path());
+    if (IsDvdVideoFileName(platform::PathToUtf8(it->path().filename()))) doomed.push_back(it->path());
   }
-  if (ec) return error.Fail(kErrDeleteFile, folder.wstring());
+  if (ec) return error.Fail(kErrDeleteFile, platform::PathToWide(folder));
   for (const fs::path& input : InputFiles(s)) {
     for (const fs::path& file : doomed) {
       std::error_code same_ec;
-      if (fs::equivalent(input, file, same_ec)) return error.Fail(kErrDeleteFile, input.wstring());
+      if (fs::equivalent(input, file, same_ec))
+        return error.Fail(kErrDeleteFile, platform::PathToWide(input));
     }
   }
-  for (const fs::path& file : doomed) {
-    std::error_code rm;
-    if (!fs::remove(file, rm) && rm) return error.Fail(kErrDeleteFile, file.wstring());
+  if (doomed.empty()) return kOk;
+
+  std::string aside_name = platform::PathToUtf8(folder / ".old-video-ts.XXXXXX");
+  if (::mkdtemp(aside_name.data()) == nullptr)
+    return error.Fail(kErrDeleteFile, platform::PathToWide(doomed[0]));
+  const fs::path aside = platform::Utf8ToPath(aside_name);
+  std::size_t moved = 0;
+  for (; moved < doomed.size(); ++moved) {
+    const fs::path& file = doomed[moved];
+    if (std::rename(file.c_str(), (aside / file.filename()).c_str()) != 0) break;
   }
+  if (moved < doomed.size()) {
+    for (std::size_t k = 0; k < moved; ++k)
+      std::rename((aside / doomed[k].filename()).c_str(), doomed[k].c_str());
+    ::rmdir(aside.c_str());
+    return error.Fail(kErrDeleteFile, platform::PathToWide(doomed[moved]));
+  }
+  for (const fs::path& file : doomed) {
+    if (::unlink((aside / file.filename()).c_str()) != 0)
+      return error.Fail(kErrDeleteFile, platform::PathToWide(file));
+  }
+  ::rmdir(aside.c_str());
   return kOk;
 }
 
@@ -152,7 +180,10 @@ Status CleanOutputFolder(const SettingData& s, ErrorContext& error) {
 int ProbeTvSystem(const fs::path& path) {
   platform::FileError ferr;
   platform::File in = platform::File::Open(path, platform::File::Mode::kRead, &ferr);
-  if (!in.is_open()) return 0;
+  // Only a regular file is read: a FIFO could hold the build for ever (the
+  // analysis refuses it).
+  struct stat st {};
+  if (!in.is_open() || ::fstat(in.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   std::vector<std::uint8_t> pack(mpeg::kPackSize);
   for (std::size_t k = 0; k < kProbePacks; ++k) {
     if (in.ReadFully(pack.data(), pack.size(), &ferr) != pack.size()) return 0;
@@ -297,7 +328,7 @@ class Pipeline {
   Status CheckSystem(const MpegFile& file) {
     const int system = file.video().tv_system;
     if (reference_system_ == 0) reference_system_ = system;
-    if (system != reference_system_) return error_.Fail(kErrFpsMismatch, file.path().wstring());
+    if (system != reference_system_) return error_.Fail(kErrFpsMismatch, platform::PathToWide(file.path()));
     return kOk;
   }
 
@@ -343,26 +374,52 @@ double OverallPercent(int step, double x, int a, int n) {
   const double titles = std::max(1, n);
   double m = 100, t = 0, i = 0, v = 0;
   switch (step) {
-    case 1: m = 0.3 * x; break;
-    case 2: m = 30 + 0.7 * x; break;
-    case 3: t = (100 * a + 3 * h) / titles; break;
-    case 4: t = (100 * a + 3 + 7 * h) / titles; break;
-    case 5: t = (100 * a + 10 + 27 * h) / titles; break;
-    case 6: t = (100 * a + 37 + 63 * h) / titles; break;
-    case 7: t = 100; i = x; break;
-    case 8: t = 100; i = 100; v = x; break;
-    default: t = 100; i = 100; v = 100; break;
+    case 1:
+      m = 0.3 * x;
+      break;
+    case 2:
+      m = 30 + 0.7 * x;
+      break;
+    case 3:
+      t = (100 * a + 3 * h) / titles;
+      break;
+    case 4:
+      t = (100 * a + 3 + 7 * h) / titles;
+      break;
+    case 5:
+      t = (100 * a + 10 + 27 * h) / titles;
+      break;
+    case 6:
+      t = (100 * a + 37 + 63 * h) / titles;
+      break;
+    case 7:
+      t = 100;
+      i = x;
+      break;
+    case 8:
+      t = 100;
+      i = 100;
+      v = x;
+      break;
+    default:
+      t = 100;
+      i = 100;
+      v = 100;
+      break;
   }
   return (5 * m + 90 * t + 4 * i + v) / 100;
 }
 
 std::wstring StepText(int step, int title) {
-  static const wchar_t* const kTexts[] = {
-      L"Analyzing main menu video file...",       L"Creating main menu video file...",
-      L"Analyzing menu video file of title %d...", L"Creating menu video file of title %d...",
-      L"Analyzing movie video file of title %d...", L"Creating movie video file of title %d...",
-      L"Creating info file of title %d...",        L"Creating info file of main menu",
-      L"Complete"};
+  static const wchar_t* const kTexts[] = {L"Analyzing main menu video file...",
+                                          L"Creating main menu video file...",
+                                          L"Analyzing menu video file of title %d...",
+                                          L"Creating menu video file of title %d...",
+                                          L"Analyzing movie video file of title %d...",
+                                          L"Creating movie video file of title %d...",
+                                          L"Creating info file of title %d...",
+                                          L"Creating info file of main menu",
+                                          L"Complete"};
   if (step < 1 || step > 9) return L"";
   wchar_t text[96];
   std::swprintf(text, sizeof text / sizeof text[0], kTexts[step - 1], title + 1);
@@ -386,12 +443,18 @@ Status BuildVideoTs(const SettingData& settings, ProgressCallback progress, cons
     error.title = 0;
     if (Status st = Validate(settings, error); st != kOk) return st;
     if (Status st = CheckButtonTargets(settings, error); st != kOk) return st;
+    // The output folder is this build's until it returns: a second build
+    // into it, from this process or another, is refused at once.
+    const fs::path folder = platform::WideToPath(settings.output_folder);
+    platform::FileError lock_error;
+    const std::optional<platform::FolderLock> lock = platform::FolderLock::TryLock(folder, &lock_error);
+    if (!lock) return error.Fail(kErrOpenFile, settings.output_folder);
     if (Status st = CleanOutputFolder(settings, error); st != kOk) return st;
     return Pipeline(settings, progress, options, error).Run();
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   } catch (...) {
-    return kErrOutOfMemory;
+    return kErrInternalUnexpected;
   }
 }
 

@@ -1,13 +1,17 @@
 #include "ifo_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
-#include "platform/byte_order.h"
 #include "ifo_format.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace morvix {
 namespace {
@@ -84,7 +88,8 @@ Status PutMenuAttributes(Bytes& b, const MpegFile* menu, int subpicture_streams)
     const int audio = std::min(menu->audio_stream_count(), 1);
     platform::PutBe16(&b[ifo::kMenuAudioCount], static_cast<std::uint32_t>(audio));
     if (audio > 0) {
-      if (Status s = AudioAttributeBytes(&menu->audio()[0], b.data() + ifo::kMenuAudioAttr); s != kOk) return s;
+      if (Status s = AudioAttributeBytes(&menu->audio()[0], b.data() + ifo::kMenuAudioAttr); s != kOk)
+        return s;
     }
   }
   platform::PutBe16(&b[ifo::kMenuSubpCount], static_cast<std::uint32_t>(subpicture_streams));
@@ -107,19 +112,41 @@ void PutMenuTable(Bytes& b, std::size_t at, std::uint32_t category, const Bytes&
   std::copy(chain.begin(), chain.end(), b.begin() + static_cast<std::ptrdiff_t>(unit + 16));
 }
 
-void PutText(Bytes& b, std::size_t at, const char* text) { std::memcpy(b.data() + at, text, std::strlen(text)); }
+void PutText(Bytes& b, std::size_t at, const char* text) {
+  std::memcpy(b.data() + at, text, std::strlen(text));
+}
 
-// Writes bytes as name.IFO and name.BUP.
+// Writes bytes as name.IFO and name.BUP so that neither name appears until
+// both files are whole: each is written under a temporary name first, then
+// the BUP and last the IFO are renamed into place. On a failure neither name
+// is left behind (a reader takes a lone BUP for the IFO).
 Status WriteInfoFiles(const std::filesystem::path& folder, const std::string& stem, const Bytes& bytes,
                       ErrorContext& error) {
-  for (const char* ext : {"IFO", "BUP"}) {
-    const std::filesystem::path path = folder / (stem + ext);
-    platform::FileError ferr;
-    platform::File out = platform::File::Open(path, platform::File::Mode::kCreateTruncate, &ferr);
-    if (!out.is_open()) return error.Fail(kErrOpenForWrite, path.wstring());
-    if (!out.WriteAll(bytes.data(), bytes.size(), &ferr) || !out.Close(&ferr)) {
-      return error.Fail(kErrWriteFile, path.wstring());
+  enum { kIfo, kBup };
+  const std::filesystem::path finals[2] = {folder / (stem + "IFO"), folder / (stem + "BUP")};
+  std::filesystem::path temps[2];
+  std::vector<int> renamed;
+  const auto fail = [&](Status code, const std::filesystem::path& path) {
+    for (const std::filesystem::path& temp : temps) {
+      if (!temp.empty()) ::unlink(temp.c_str());
     }
+    for (int k : renamed) ::unlink(finals[k].c_str());
+    return error.Fail(code, platform::PathToWide(path));
+  };
+  for (int k : {kIfo, kBup}) {
+    platform::FileError ferr;
+    platform::File out = platform::CreateTemporaryBeside(finals[k], &ferr);
+    if (!out.is_open()) return fail(kErrOpenForWrite, finals[k]);
+    temps[k] = out.path();
+    if (!out.WriteAll(bytes.data(), bytes.size(), &ferr) || !out.Close(&ferr)) {
+      return fail(kErrWriteFile, finals[k]);
+    }
+  }
+  for (int k : {kBup, kIfo}) {
+    // A folder or anything else in the way of a name refuses the rename.
+    if (std::rename(temps[k].c_str(), finals[k].c_str()) != 0) return fail(kErrOpenForWrite, finals[k]);
+    temps[k].clear();
+    renamed.push_back(k);
   }
   return kOk;
 }
@@ -163,10 +190,20 @@ Status AudioAttributeBytes(const AudioStreamAttributes* audio, std::uint8_t* out
   std::uint8_t coding = 0;
   std::uint8_t quant = 0;
   switch (audio->coding) {
-    case 1: coding = 0; quant = 3; break;                                  // AC-3
-    case 2: coding = 2; quant = audio->extension != 0 ? 1 : 0; break;     // MPEG audio
-    case 4: coding = 4; quant = static_cast<std::uint8_t>(std::clamp(audio->quantisation, 1, 3) - 1); break;
-    default: return kErrInternalAudioAttr;
+    case 1:
+      coding = 0;
+      quant = 3;
+      break;  // AC-3
+    case 2:
+      coding = 2;
+      quant = audio->extension != 0 ? 1 : 0;
+      break;  // MPEG audio
+    case 4:
+      coding = 4;
+      quant = static_cast<std::uint8_t>(std::clamp(audio->quantisation, 1, 3) - 1);
+      break;
+    default:
+      return kErrInternalAudioAttr;
   }
   out[0] = static_cast<std::uint8_t>(coding << 5);
   out[1] = static_cast<std::uint8_t>(quant << 6 | (audio->sample_rate == 2 ? 1 : 0) << 4 |
@@ -202,7 +239,8 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
 
   Layout layout;
   layout.Add(ifo::kSector);  // VTSI_MAT
-  const std::uint32_t ptt_at = layout.Add(ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(chapters));
+  const std::uint32_t ptt_at =
+      layout.Add(ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(chapters));
   const std::uint32_t pgcit_at = layout.Add(ifo::kPgcitHeader + title_chain);
   const std::uint32_t menu_ut_at = layout.Add(ifo::kPgciUtHeader + menu_chain);
   const std::uint32_t menu_cadt_at = menu != nullptr ? layout.Add(CellAddressBytes(*menu)) : 0;
@@ -237,8 +275,9 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
   const int audio = std::min(movie->audio_stream_count(), ifo::kMaxAudioStreams);
   platform::PutBe16(&b[ifo::kVtsAudioCount], static_cast<std::uint32_t>(audio));
   for (int k = 0; k < audio; ++k) {
-    if (Status s = AudioAttributeBytes(&movie->audio()[static_cast<std::size_t>(k)],
-                                       b.data() + ifo::kVtsAudioAttr + ifo::kAudioAttrSize * static_cast<std::size_t>(k));
+    if (Status s = AudioAttributeBytes(
+            &movie->audio()[static_cast<std::size_t>(k)],
+            b.data() + ifo::kVtsAudioAttr + ifo::kAudioAttrSize * static_cast<std::size_t>(k));
         s != kOk) {
       return s;
     }
@@ -250,12 +289,13 @@ Status TitleSetInfoWriter::Write(const TitleSetInfo& info, ErrorContext& error) 
   {
     const std::size_t at = ptt_at * ifo::kSector;
     platform::PutBe16(&b[at], 1);
-    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kPttSrptHeader + ifo::kPttEntry * chapters - 1));
+    platform::PutBe32(&b[at + 4],
+                      static_cast<std::uint32_t>(ifo::kPttSrptHeader + ifo::kPttEntry * chapters - 1));
     platform::PutBe32(&b[at + 8], static_cast<std::uint32_t>(ifo::kPttSrptHeader));
     for (int c = 0; c < chapters; ++c) {
       platform::PutBe16(&b[at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c)], 1);
       platform::PutBe16(&b[at + ifo::kPttSrptHeader + ifo::kPttEntry * static_cast<std::size_t>(c) + 2],
-            static_cast<std::uint32_t>(c + 1));
+                        static_cast<std::uint32_t>(c + 1));
     }
   }
   if (report(30)) return kStopped;
@@ -360,7 +400,8 @@ Status ManagerInfoWriter::Write(const ManagerInfo& info, ErrorContext& error) {
     if (Status s = BuildProgramChain(kChainFirstPlay, 0, info.disc, content, chain); s != kOk) return s;
     if (chain.size() > first_play) return kErrInternalTooManyPrograms;
     std::copy(chain.begin(), chain.end(), b.begin() + static_cast<std::ptrdiff_t>(ifo::kVmgFirstPlayAt));
-    platform::PutBe32(&b[ifo::kMatLastByte], static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt + chain.size() - 1));
+    platform::PutBe32(&b[ifo::kMatLastByte],
+                      static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt + chain.size() - 1));
     platform::PutBe32(&b[ifo::kVmgFirstPlayPgc], static_cast<std::uint32_t>(ifo::kVmgFirstPlayAt));
   }
 
@@ -397,7 +438,8 @@ Status ManagerInfoWriter::Write(const ManagerInfo& info, ErrorContext& error) {
   {
     const std::size_t at = atrt_at * ifo::kSector;
     platform::PutBe16(&b[at], static_cast<std::uint32_t>(titles));
-    platform::PutBe32(&b[at + 4], static_cast<std::uint32_t>(ifo::kVtsAtrtHeader + (4 + ifo::kVtsAtrtEntry) * titles - 1));
+    platform::PutBe32(
+        &b[at + 4], static_cast<std::uint32_t>(ifo::kVtsAtrtHeader + (4 + ifo::kVtsAtrtEntry) * titles - 1));
     for (std::size_t k = 0; k < titles; ++k) {
       const std::size_t offset = ifo::kVtsAtrtHeader + 4 * titles + ifo::kVtsAtrtEntry * k;
       platform::PutBe32(&b[at + 8 + 4 * k], static_cast<std::uint32_t>(offset));

@@ -27,14 +27,14 @@ Status AudioAttributeBytes(const AudioStreamAttributes* audio, std::uint8_t* out
 
 struct TitleSetInfo {
   std::filesystem::path output_folder;
-  int title_index = 0;                 // 0-based; the set is title_index + 1
-  const MpegFile* menu = nullptr;      // the written title menu, or null
-  std::uint64_t menu_vob_bytes = 0;    // as written
+  int title_index = 0;               // 0-based; the set is title_index + 1
+  const MpegFile* menu = nullptr;    // the written title menu, or null
+  std::uint64_t menu_vob_bytes = 0;  // as written
   const std::array<YCrCb, 16>* menu_palette = nullptr;
-  const MpegFile* movie = nullptr;     // the written movie
-  std::uint64_t movie_vob_bytes = 0;   // all parts, as written
+  const MpegFile* movie = nullptr;    // the written movie
+  std::uint64_t movie_vob_bytes = 0;  // all parts, as written
   DiscNavigation disc;
-  StepProgress progress;               // step 7; may be empty
+  StepProgress progress;  // step 7; may be empty
 };
 
 class TitleSetInfoWriter {
@@ -42,7 +42,8 @@ class TitleSetInfoWriter {
   // Builds the information file and writes it as IFO and BUP. Returns 0, 1
   // when the progress callback asked to stop, or an error code (-2020 no
   // movie, -4005 with error.file naming the file that could not be written).
-  // Files written before a failure stay.
+  // Files written before a failure stay; the set's own IFO and BUP appear
+  // only together and whole.
   Status Write(const TitleSetInfo& info, ErrorContext& error);
 
   // The information file's bytes (valid after a successful Write).
@@ -59,18 +60,20 @@ class TitleSetInfoWriter {
 
 struct ManagerInfo {
   std::filesystem::path output_folder;
-  const MpegFile* menu = nullptr;      // the written main menu, or null
+  const MpegFile* menu = nullptr;  // the written main menu, or null
   std::uint64_t menu_vob_bytes = 0;
   const std::array<YCrCb, 16>* menu_palette = nullptr;
   DiscNavigation disc;
   const std::vector<TitleSetInfoWriter>* title_sets = nullptr;  // one per title, all written
-  StepProgress progress;               // steps 8 and 9; may be empty
+  StepProgress progress;                                        // steps 8 and 9; may be empty
 };
 
 class ManagerInfoWriter {
  public:
   // Writes VIDEO_TS.IFO and VIDEO_TS.BUP, then reports step 9 at 100.
   // Returns 0, 1 when the progress callback asked to stop, or an error code.
+  // The two names appear together, whole, and only as the very last files of
+  // the build; a failed write leaves neither.
   Status Write(const ManagerInfo& info, ErrorContext& error);
   const std::vector<std::uint8_t>& ifo() const { return ifo_; }
 

@@ -29,14 +29,16 @@ constexpr int kMaskWidthLimit = 600;   // a mask must be narrower
 constexpr int kMaskHeightLimit = 400;  // and lower than this
 constexpr double kMinChapterLength = 2.0;
 
-// Runs body, turning the exceptions that allocation can raise into a status so
-// that none leaves the library.
+// Runs body, turning exceptions into a status so that none leaves the
+// library: -3 only when memory ran out.
 template <class Body>
 Status Guarded(Body&& body) noexcept {
   try {
     return body();
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
+  } catch (...) {
+    return kErrInternalUnexpected;
   }
 }
 

@@ -11,40 +11,13 @@
 #include <system_error>
 
 #include "mpeg_scanner.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace morvix {
 namespace {
 
 constexpr std::size_t kReadBlock = 1u << 20;  // 1 MiB, a whole number of packs
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads up to size bytes; returns the count, or -1 on an error.
-ssize_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
-}
 
 std::int64_t FrameTicks(const VideoAttributes& video) {
   return video.tv_system == 2 ? mpeg::kPalFrameTicks : mpeg::kNtscFrameTicks;
@@ -139,10 +112,27 @@ int MpegFile::vobu_count() const {
   return n;
 }
 
-Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
+Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) noexcept {
+  Status status = kOk;
+  try {
+    status = AnalyseFile(request, error);
+  } catch (const std::bad_alloc&) {
+    status = kErrOutOfMemory;
+  } catch (...) {
+    try {
+      status = error.Fail(kErrReadFile, platform::PathToWide(path_));
+    } catch (...) {
+      status = kErrOutOfMemory;
+    }
+  }
+  if (status != kOk) Reset();
+  return status;
+}
+
+Status MpegFile::AnalyseFile(const AnalysisRequest& request, ErrorContext& error) {
   Reset();
   ProgressThrottle progress(request.progress, request.step());
-  const std::wstring name = path_.wstring();
+  const std::wstring name = platform::PathToWide(path_);
   if (progress.Report(0.0) != 0) return kStopped;
 
   std::error_code ec;
@@ -152,16 +142,18 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
     return kErrInvalidChapterStart;
   }
 
-  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return error.Fail(kErrOpenFile, name);
+  // The open never waits (a FIFO or a device is refused here at once).
+  platform::FileError ferr;
+  platform::File in = platform::File::Open(path_, platform::File::Mode::kRead, &ferr);
+  if (!in.is_open()) return error.Fail(kErrOpenFile, name);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return error.Fail(kErrOpenFile, name);
+  if (::fstat(in.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return error.Fail(kErrOpenFile, name);
   const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
   if (length % mpeg::kPackSize != 0) return error.Fail(kErrMpegLength, name);
   if (request.menu && length >= kPartBytes) return error.Fail(kErrMenuTooLarge, name);
   if (length >= kMovieLimitBytes) return error.Fail(kErrMpegTooLarge, name);
   if (length == 0) return error.Fail(kErrMpegFormat, name);
-  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  in.AdviseSequential();
 
   // Scan: one sequential pass in large blocks.
   const std::size_t block = static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, length));
@@ -173,10 +165,10 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
   std::uint64_t offset = 0;
   while (offset < length) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(block, length - offset));
-    const ssize_t got = ReadUpTo(fd.get(), buffer.get(), want);
+    const std::size_t got = in.ReadFully(buffer.get(), want, &ferr);
     // The length was checked above: a short read here is an I/O fault (or the
     // file shrank), never the end of the stream.
-    if (got != static_cast<ssize_t>(want)) return error.Fail(kErrReadFile, name);
+    if (ferr || got != want) return error.Fail(kErrReadFile, name);
     for (std::size_t at = 0; at < want; at += mpeg::kPackSize, ++pack) {
       const Status status = scanner.AddPack(buffer.get() + at, pack);
       if (status != kOk) return error.Fail(status, name);
@@ -211,7 +203,8 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
     std::uint64_t total = 0;
     for (int i = 0; i < vobu_total; ++i) {
       const Vobu& v = vobus[static_cast<std::size_t>(i)];
-      const std::uint64_t bytes = static_cast<std::uint64_t>(v.last_pack - v.first_pack + 1) * mpeg::kPackSize;
+      const std::uint64_t bytes =
+          static_cast<std::uint64_t>(v.last_pack - v.first_pack + 1) * mpeg::kPackSize;
       if (bytes > part_bytes_) return error.Fail(kErrMpegFormat, name);
       if (total > 0 && total + bytes > part_bytes_) {
         part_first.push_back(i);
@@ -234,7 +227,8 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
   for (std::size_t c = 0; c < cell_first.size(); ++c) {
     const int first = cell_first[c];
     const int end = c + 1 < cell_first.size() ? cell_first[c + 1] : vobu_total;
-    if (part + 1 < static_cast<int>(part_first.size()) && part_first[static_cast<std::size_t>(part + 1)] == first) {
+    if (part + 1 < static_cast<int>(part_first.size()) &&
+        part_first[static_cast<std::size_t>(part + 1)] == first) {
       ++part;
       number_in_part = 0;
     }
@@ -249,7 +243,8 @@ Status MpegFile::Analyse(const AnalysisRequest& request, ErrorContext& error) {
     cell.end_ticks = cell.vobus.back().end_ticks;
     const Vobu& last = cell.vobus.back();
     cell.length = static_cast<double>(last.elapsed_ticks + (last.end_ticks - last.start_ticks) -
-                                      cell.vobus.front().elapsed_ticks) / 90000.0;
+                                      cell.vobus.front().elapsed_ticks) /
+                  90000.0;
     cells.push_back(std::move(cell));
   }
 

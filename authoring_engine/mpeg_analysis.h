@@ -17,18 +17,18 @@
 namespace morvix {
 
 struct VideoAttributes {
-  int tv_system = 1;     // 1 NTSC, 2 PAL
-  int size_class = 1;    // 1 = 720 wide, 2 = 704, 3 = 352 full height, 4 = 352 half height
-  int aspect = 1;        // 1 = 4:3, 2 = 16:9
+  int tv_system = 1;   // 1 NTSC, 2 PAL
+  int size_class = 1;  // 1 = 720 wide, 2 = 704, 3 = 352 full height, 4 = 352 half height
+  int aspect = 1;      // 1 = 4:3, 2 = 16:9
   double frame_rate = 29.97002997;
   int mpeg_version = 2;
 };
 
 struct AudioStreamAttributes {
-  int coding = 0;        // 4 = LPCM, 1 = AC-3, 2 = MPEG audio
+  int coding = 0;  // 4 = LPCM, 1 = AC-3, 2 = MPEG audio
   int channels = 2;
   int quantisation = 3;
-  int sample_rate = 1;   // 1 = 48 kHz, 2 = 96 kHz (LPCM only)
+  int sample_rate = 1;  // 1 = 48 kHz, 2 = 96 kHz (LPCM only)
   int extension = 0;
   std::uint8_t stream_id = 0;  // 0x80..0x87 AC-3, 0xA0..0xA7 LPCM, 0xC0..0xC7 MPEG
   int stream_number() const { return stream_id & 7; }
@@ -39,14 +39,14 @@ struct Vobu {
   std::int64_t last_pack = 0;
   std::int64_t first_video_pack = -1;  // -1 when the VOBU holds no video
   std::int64_t last_video_pack = -1;
-  std::int64_t start_ticks = 0;  // presentation start, 90 kHz (may run past 32 bits)
-  std::int64_t end_ticks = 0;    // the next VOBU's start; the last one (or one before a
-                                 // clock jump): start + its pictures' display time
+  std::int64_t start_ticks = 0;    // presentation start, 90 kHz (may run past 32 bits)
+  std::int64_t end_ticks = 0;      // the next VOBU's start; the last one (or one before a
+                                   // clock jump): start + its pictures' display time
   std::int64_t elapsed_ticks = 0;  // presentation time from the file's first VOBU to this one
-  bool has_pts = false;          // false: start interpolated from the neighbours
+  bool has_pts = false;            // false: start interpolated from the neighbours
   bool has_video = false;
-  int pictures = 0;              // picture start codes in this VOBU
-  std::int64_t fields = 0;       // display fields of those pictures
+  int pictures = 0;                    // picture start codes in this VOBU
+  std::int64_t fields = 0;             // display fields of those pictures
   std::uint32_t out_first_sector = 0;  // filled by the VOB writer
   std::uint32_t out_last_sector = 0;
 
@@ -57,16 +57,16 @@ struct Vobu {
 
 struct Cell {
   std::vector<Vobu> vobus;
-  int last_video_vobu = -1;  // index in vobus of the last VOBU holding video
-  int part = 0;              // 0-based VOB part
-  int cell_number = 0;       // 0-based within its part
-  double length = 0.0;       // seconds of presentation
+  int last_video_vobu = -1;      // index in vobus of the last VOBU holding video
+  int part = 0;                  // 0-based VOB part
+  int cell_number = 0;           // 0-based within its part
+  double length = 0.0;           // seconds of presentation
   std::int64_t start_ticks = 0;  // first VOBU's start
   std::int64_t end_ticks = 0;    // last VOBU's end
 };
 
 struct Chapter {
-  int first_cell = 0;   // 0-based index into cells()
+  int first_cell = 0;  // 0-based index into cells()
   int part = 0;
   int cell_number = 0;  // within the part
 };
@@ -97,8 +97,10 @@ class MpegFile {
 
   // Reads and checks the file. Returns 0, 1 when the progress callback asked
   // to stop, or an error code; on an error error.file names the input. After
-  // anything but 0 the object holds no results (cell_count() is -1).
-  Status Analyse(const AnalysisRequest& request, ErrorContext& error);
+  // anything but 0 the object holds no results (cell_count() is -1). Never
+  // throws: running out of memory gives -3, any other failure -4006 naming
+  // the input.
+  Status Analyse(const AnalysisRequest& request, ErrorContext& error) noexcept;
 
   const std::filesystem::path& path() const { return path_; }
   std::uint64_t length() const { return length_; }
@@ -125,6 +127,7 @@ class MpegFile {
 
  private:
   void Reset();
+  Status AnalyseFile(const AnalysisRequest& request, ErrorContext& error);
 
   std::filesystem::path path_;
   std::uint64_t length_ = 0;

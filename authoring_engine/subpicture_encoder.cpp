@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <new>
 
-#include "platform/byte_order.h"
 #include "mpeg_format.h"
 #include "platform/bitmap.h"
+#include "platform/byte_order.h"
 #include "platform/text.h"
 #include "spu_format.h"
 
@@ -53,11 +53,17 @@ Status PutRun(BitWriter& bits, int n, std::uint8_t v) {
 std::uint8_t MaskValue(std::uint32_t colorref, bool& valid) {
   valid = true;
   switch (colorref) {
-    case 0x000000: return 0;
-    case 0xFFFFFF: return 1;
-    case 0x0000FF: return 2;  // pure red
-    case 0xFF0000: return 3;  // pure blue
-    default: valid = false; return 0;
+    case 0x000000:
+      return 0;
+    case 0xFFFFFF:
+      return 1;
+    case 0x0000FF:
+      return 2;  // pure red
+    case 0xFF0000:
+      return 3;  // pure blue
+    default:
+      valid = false;
+      return 0;
   }
 }
 
@@ -108,8 +114,8 @@ Status MakeButtonMap(const std::vector<MenuButton>& buttons, const WarningSink& 
     for (int y = 0; y < bmp.bitmap.height; ++y) {
       for (int x = 0; x < bmp.bitmap.width; ++x) {
         const std::uint8_t* rgb = bmp.bitmap.Pixel(x, y);
-        const std::uint32_t colorref = rgb[0] | static_cast<std::uint32_t>(rgb[1]) << 8 |
-                                       static_cast<std::uint32_t>(rgb[2]) << 16;
+        const std::uint32_t colorref =
+            rgb[0] | static_cast<std::uint32_t>(rgb[1]) << 8 | static_cast<std::uint32_t>(rgb[2]) << 16;
         bool valid = true;
         const std::uint8_t v = MaskValue(colorref, valid);
         if (!valid && !warned) {
@@ -117,7 +123,7 @@ Status MakeButtonMap(const std::vector<MenuButton>& buttons, const WarningSink& 
           if (warning) {
             char text[96];
             std::snprintf(text, sizeof text, "Invalid color: [%08X] at [%d,%d], in file\n", colorref, x, y);
-            warning(platform::Utf8ToWide(text) + b.mask_file.wstring() + L"\n");
+            warning(platform::Utf8ToWide(text) + platform::PathToWide(b.mask_file) + L"\n");
           }
         }
         set(b.left + x, b.top + y, v);
@@ -165,8 +171,8 @@ Status EncodeFields(const ButtonMap& map, std::vector<std::uint8_t>& data, std::
     data.reserve(static_cast<std::size_t>(height) * (static_cast<std::size_t>(width) / 2 + 4));
     for (int field = 0; field < 2; ++field) {
       for (int y = field; y < height; y += 2) {
-        const Status s = EncodeLine(&map.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)],
-                                    width, data);
+        const Status s = EncodeLine(
+            &map.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)], width, data);
         if (s != kOk) return s;
       }
       if (field == 0) top_size = data.size();
@@ -180,7 +186,8 @@ Status EncodeFields(const ButtonMap& map, std::vector<std::uint8_t>& data, std::
 
 Status BuildSpu(const ButtonMap& map, const ButtonColorScheme& normal, std::vector<std::uint8_t>& spu) {
   if (map.pixels.empty()) return kSpuErrNoUnitData;
-  if (map.width() < 1 || map.width() > kSpuPictureWidth || map.height() < 1 || map.height() > kSpuPictureHeight) {
+  if (map.width() < 1 || map.width() > kSpuPictureWidth || map.height() < 1 ||
+      map.height() > kSpuPictureHeight) {
     return kSpuErrUnitSize;
   }
   std::vector<std::uint8_t> data;
@@ -229,7 +236,8 @@ std::size_t SpuPackCount(std::size_t size) {
   return (size + 7) / spu::kLaterPayload + 1;
 }
 
-Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts, std::vector<std::uint8_t>& packs) {
+Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts,
+                    std::vector<std::uint8_t>& packs) {
   if (spu.empty()) return kSpuErrEmptyUnit;
   const std::size_t count = SpuPackCount(spu.size());
   const std::size_t base = packs.size();

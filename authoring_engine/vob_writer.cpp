@@ -9,6 +9,7 @@
 #include "nav_commands.h"
 #include "nav_pack.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace morvix {
 namespace {
@@ -30,7 +31,9 @@ struct VobuRef {
   std::int64_t out_last_video = -1;
 };
 
-std::uint32_t Low32(std::int64_t ticks) { return static_cast<std::uint32_t>(std::max<std::int64_t>(ticks, 0)); }
+std::uint32_t Low32(std::int64_t ticks) {
+  return static_cast<std::uint32_t>(std::max<std::int64_t>(ticks, 0));
+}
 
 int StepOf(const VobWriteRequest& r) {
   if (!r.menu) return 6;
@@ -51,7 +54,8 @@ Status DescribeVobu(const MpegFile& file, const std::vector<VobuRef>& vobus, std
                          static_cast<double>(mpeg::kTicksPerSecond);
   if (EncodePlaybackTime(elapsed, rate, info.c_eltm) != kOk) return kErrMpegFormat2;
   info.vobu_ea = static_cast<std::uint32_t>(ref.out_last - ref.out_first);
-  info.first_ref_ea = ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
+  info.first_ref_ea =
+      ref.out_last_video >= 0 ? static_cast<std::uint32_t>(ref.out_last_video - ref.out_first) : 0;
   info.vob_idn = static_cast<std::uint16_t>(cell.part + 1);
   info.c_idn = static_cast<std::uint8_t>(cell.cell_number + 1);
   for (std::size_t j = n + 1; j < vobus.size() && vobus[j].cell == ref.cell; ++j) {
@@ -89,7 +93,7 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
   if ((!request.menu && request.title_index < 0) || request.title_index >= kMaxVobTitles) {
     return kErrInvalidTitleNumber;
   }
-  const std::wstring input_name = file.path().wstring();
+  const std::wstring input_name = platform::PathToWide(file.path());
   if (file.cell_count() <= 0) return error.Fail(kErrMpegFormat2, input_name);
 
   std::vector<VobuRef> vobus;
@@ -107,15 +111,17 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
   const bool highlight = request.menu && !request.buttons.empty();
   std::vector<std::uint8_t> spu_packs;
   if (highlight) {
-    if (request.buttons.size() > static_cast<std::size_t>(nav::kMaxButtons)) return kErrInternalUnknownCommand;
+    if (request.buttons.size() > static_cast<std::size_t>(nav::kMaxButtons))
+      return kErrInternalUnknownCommand;
     ButtonMap map;
     std::filesystem::path failing_mask;
     if (MakeButtonMap(request.buttons, request.warning, map, &failing_mask) != kOk) {
-      if (!failing_mask.empty()) error.file = failing_mask.wstring();
+      if (!failing_mask.empty()) error.file = platform::PathToWide(failing_mask);
       return kErrInternalUnknownCommand;
     }
     const std::int64_t start = file.cells().front().vobus.front().start_ticks;
-    const auto pts = static_cast<std::uint64_t>(std::max<std::int64_t>(start, 0)) & ((std::uint64_t{1} << 33) - 1);
+    const auto pts =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(start, 0)) & ((std::uint64_t{1} << 33) - 1);
     const Status s = EncodeHighlight(map, pts, request.schemes, spu_packs);
     if (s == kErrSubpictureTooLarge) return error.Fail(s, input_name);
     if (s != kOk) return kErrInternalTooManyPrograms;
@@ -170,13 +176,13 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     const VobuRef& ref = vobus[n];
     if (n == 0 || (part + 1 < part_start.size() && ref.in_first == part_start[part + 1])) {
       if (n > 0) {
-        if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
+        if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
         ++part;
       }
       out_path =
           VobFileName(request.output_folder, request.menu, request.title_index, static_cast<int>(part));
       out = platform::File::Open(out_path, platform::File::Mode::kCreateTruncate, &ferr);
-      if (!out.is_open()) return error.Fail(kErrOpenForWrite, out_path.wstring());
+      if (!out.is_open()) return error.Fail(kErrOpenForWrite, platform::PathToWide(out_path));
       written.files.push_back(out_path);
       written.file_bytes.push_back(0);
       written_back = 0;
@@ -204,7 +210,7 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     if (const Status s = FillNavPack(nav, info); s != kOk) {
       return s == kErrMpegFormat ? error.Fail(s, input_name) : s;
     }
-    if (!write(nav, kPack)) return error.Fail(kErrWriteFile, out_path.wstring());
+    if (!write(nav, kPack)) return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
 
     if (ref.in_first == insert_after) {
       // The sub-picture packs are clocked on from the pack before them; the
@@ -224,7 +230,8 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
         const std::uint64_t next_scr = ReadScr(next);
         if (scr + duration > next_scr) scr_shift = scr + duration - next_scr;
       }
-      if (!write(spu_packs.data(), spu_packs.size())) return error.Fail(kErrWriteFile, out_path.wstring());
+      if (!write(spu_packs.data(), spu_packs.size()))
+        return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
     }
 
     // The rest of the VOBU, as it is unless its clock moves on.
@@ -232,7 +239,7 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
     if (scr_shift == 0 && pack <= ref.in_last) {
       const auto bytes = static_cast<std::uint64_t>(ref.in_last + 1 - pack) * kPack;
       const std::uint64_t copied = out.CopyFrom(in, static_cast<std::uint64_t>(pack) * kPack, bytes, &ferr);
-      if (ferr) return error.Fail(kErrWriteFile, out_path.wstring());
+      if (ferr) return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
       if (copied != bytes) return error.Fail(kErrReadFile, input_name);
       written.file_bytes.back() += bytes;
       pack = ref.in_last + 1;
@@ -245,7 +252,8 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
         std::uint8_t* p = buffer.get() + k * kPack;
         WriteScr(p, ReadScr(p) + scr_shift);
       }
-      if (!write(buffer.get(), count * kPack)) return error.Fail(kErrWriteFile, out_path.wstring());
+      if (!write(buffer.get(), count * kPack))
+        return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
       pack += static_cast<std::int64_t>(count);
     }
     // Hand what is written to the disk as the file grows.
@@ -257,7 +265,7 @@ Status VobWriter::WriteVob(MpegFile& file, const VobWriteRequest& request, Error
       return kStopped;
     }
   }
-  if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, out_path.wstring());
+  if (!out.Close(&ferr)) return error.Fail(kErrWriteFile, platform::PathToWide(out_path));
 
   // The analysis now describes the files written.
   for (const VobuRef& ref : vobus) {

@@ -52,6 +52,8 @@ function(vantora_fuzz name)
     set(F_SECONDS 20)
   endif()
   add_executable(${name} ${F_SOURCES})
+  # Includes are rooted at the module, as for the tests.
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})

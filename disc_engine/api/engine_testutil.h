@@ -134,6 +134,35 @@ class RecordingSink : public platform::EventSink {
   std::function<void(const RecordedEvent&)> hook_;
 };
 
+// A dispatcher like a UI thread's whose thread never gets to its queue: a
+// raising worker waits in Dispatch until the dispatcher is aborted, as it
+// would while the UI thread is busy elsewhere (in UnloadCom, say).
+class StalledDispatcher : public platform::EventDispatcher {
+ public:
+  void Dispatch(platform::DispId, platform::Delivery, std::function<void()>) override {
+    std::unique_lock lock(mutex_);
+    ++waiting_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return aborted_; });
+    --waiting_;
+  }
+  void Abort() {
+    std::lock_guard lock(mutex_);
+    aborted_ = true;
+    changed_.notify_all();
+  }
+  void WaitForAWaitingWorker() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_ > 0; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int waiting_ = 0;
+  bool aborted_ = false;
+};
+
 // Three fake drives: two LUNs of one target on host 1, one on host 2. Their
 // command logs are appended to *logs when given.
 inline platform::ScanResult ThreeDrives(std::vector<std::shared_ptr<FakeDevice::Log>>* logs = nullptr) {

@@ -4,8 +4,10 @@
 
 #include <utility>
 
+#include "api/engine_drives.h"
 #include "drive/drive_list.h"
 #include "drive/mmc_commands.h"
+#include "drive/toc.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "platform/scsi_policy.h"
@@ -33,6 +35,7 @@ ISOBuilder::ISOBuilder() : events_(std::make_shared<ISOBuilderEvents>()) {}
 
 ISOBuilder::~ISOBuilder() {
   events_->AbortDispatcher();
+  EngineListener().Stop();
   EngineThreads& threads = EngineState::Instance().threads;
   threads.StopAndJoin();
   threads.Reopen();
@@ -72,6 +75,7 @@ HResult ISOBuilder::Burner_Init() {
     return S_OK;
   }
   engine.flags.busy.store(false);
+  EngineListener().Stop();
   platform::ScanResult scan = OpenConfiguredDrives();
   const int load_error = scan.load_error;
   if (load_error != 0) scan.devices.clear();
@@ -88,11 +92,13 @@ HResult ISOBuilder::UnloadCom() {
   // dispatcher first so it returns, then stop and join every thread. No lock
   // is held while joining, so a worker's event handler may still call members.
   events_->AbortDispatcher();
+  EngineListener().Stop();
   engine.flags.cancel.store(true);
   engine.flags.rip_cancel.store(true);
   engine.threads.StopAndJoin();
   std::lock_guard lock(engine.init_mutex);
   engine.drives.ClearAllSpeeds();
+  TrackList::Process().Clear();
   engine.drives.ReleaseDevices();
   engine.flags.cancel.store(false);
   engine.flags.rip_cancel.store(false);

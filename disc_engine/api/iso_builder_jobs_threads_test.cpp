@@ -112,45 +112,11 @@ TEST_F(ISOBuilderTest, AJobReleasesItsSlotBeforeItsEndEventSoTheHandlerMayStartT
       (std::vector<std::string>{"Burner_BurnData is not available", "Burner_BurnImage is not available"}));
 }
 
-// A dispatcher like a UI thread's: deliveries are queued for that thread and
-// the raising worker waits until it has run them, or until the dispatcher is
-// aborted.
-class QueueDispatcher : public platform::EventDispatcher {
- public:
-  void Dispatch(platform::DispId, platform::Delivery, std::function<void()> deliver) override {
-    std::unique_lock lock(mutex_);
-    if (aborted_) return;
-    queued_.push_back(std::move(deliver));
-    ++waiting_;
-    changed_.notify_all();
-    const std::size_t ticket = queued_.size();
-    changed_.wait(lock, [&] { return aborted_ || done_ >= ticket; });
-    --waiting_;
-  }
-  void Abort() {
-    std::lock_guard lock(mutex_);
-    aborted_ = true;
-    changed_.notify_all();
-  }
-  void WaitForAWaitingWorker() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return waiting_ > 0; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::function<void()>> queued_;
-  std::size_t done_ = 0;
-  int waiting_ = 0;
-  bool aborted_ = false;
-};
-
 TEST_F(ISOBuilderTest, UnloadComFromTheUiThreadReleasesAWorkerBlockedInAnEventAndJoinsIt) {
   ScopedDriveSource drives([] { return ThreeDrives(); });
   builder_->Burner_Init();
   auto sink = Advised();
-  auto dispatcher = std::make_shared<QueueDispatcher>();
+  auto dispatcher = std::make_shared<testing::StalledDispatcher>();
   builder_->SetEventDispatcher(dispatcher, [dispatcher] { dispatcher->Abort(); });
   builder_->Burner_BurnData(0, 0, 0, 0, 0, 0, 0, 0);
   dispatcher->WaitForAWaitingWorker();  // the job waits for this thread, which never runs its queue

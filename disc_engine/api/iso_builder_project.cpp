@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "api/engine_drives.h"
 #include "tree/project_tree.h"
 #include "zephrel/iso_builder.h"
 
@@ -73,10 +74,12 @@ HResult ISOBuilder::GetFileCount(std::int32_t& pVal) {
   return S_OK;
 }
 
-// The listened drive's used space joins the sum once the drive listener
-// provides it; until then no drive counts as 0.
+// The files plus what the disc in the listened drive already holds (a new
+// session goes after it); no listened drive counts as 0.
 HResult ISOBuilder::GetProjectedImageSize(float& pVal) {
-  pVal = Tree().ProjectedImageSizeMB(-1.0f);
+  float used = -1.0f;
+  if (const int drive = EngineListener().ListenedDrive(); drive >= 0) Burner_GetMediaUsedSpace(drive, used);
+  pVal = Tree().ProjectedImageSizeMB(used);
   return S_OK;
 }
 

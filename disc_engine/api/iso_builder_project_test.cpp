@@ -41,8 +41,8 @@ TEST_F(ISOBuilderTreeTest, TreeMembersWorkOnTheProcessTreeAndReportToTheCallingO
   for (const auto& e : sink->events()) {
     if (e.id == kOnBuildingError) errors.emplace_back(e.args[0].i4(), e.args[1].str());
   }
-  EXPECT_EQ(errors,
-            (std::vector<std::pair<std::int64_t, std::string>>{{5003, dir_.path() + "/missing.txt"}}));
+  EXPECT_EQ(errors, (std::vector<std::pair<std::int64_t, std::string>>{
+                        {5003, dir_.path() + "/missing.txt: No such file or directory"}}));
 
   builder_->AddVirtualDirectory(kRootId, "virtual");
   builder_->GetFilesDirsAtLevel(kRootId);

@@ -8,6 +8,7 @@
 #include "image/raw_sector.h"
 #include "platform/byte_order.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace zephrel {
 
@@ -22,7 +23,8 @@ std::string FileLine(const std::string& image_name) { return "FILE \"" + image_n
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
   if (!CueImageNameIsValid(image_path)) {
-    *error = "The image name " + image_path.filename().string() + " cannot stand in a CUE sheet.";
+    *error =
+        "The image name " + platform::PathToUtf8(image_path.filename()) + " cannot stand in a CUE sheet.";
     return false;
   }
   platform::FileError fe;
@@ -53,7 +55,7 @@ std::string FormatMsf(std::int64_t a, std::int64_t b) {
 
 std::filesystem::path WithExtension(const std::filesystem::path& path, const std::string& extension) {
   std::filesystem::path result = path;
-  std::string name = path.filename().string();
+  std::string name = platform::PathToUtf8(path.filename());
   const std::size_t dot = name.rfind('.');
   // A leading dot starts a hidden name, not an extension.
   if (dot != std::string::npos && dot > 0) name.resize(dot);
@@ -61,7 +63,7 @@ std::filesystem::path WithExtension(const std::filesystem::path& path, const std
   return result;
 }
 
-std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kRawSectorSize - 1) / kRawSectorSize; }
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize; }
 
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
@@ -76,7 +78,7 @@ std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) 
   unsigned char riff[12];
   if (!size || file.ReadFullyAt(riff, 12, 0, &fe) != 12 || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0) {
-    *error = "Not a WAV file: " + wav.string();
+    *error = "Not a WAV file: " + platform::PathToUtf8(wav);
     return 0;
   }
   std::uint64_t at = 12;
@@ -87,12 +89,12 @@ std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) 
     if (std::memcmp(chunk, "data", 4) == 0) return std::min<std::uint64_t>(length, *size - (at + 8));
     at += 8 + length + (length & 1);
   }
-  *error = "The WAV file holds no sample data: " + wav.string();
+  *error = "The WAV file holds no sample data: " + platform::PathToUtf8(wav);
   return 0;
 }
 
 bool CueImageNameIsValid(const std::filesystem::path& image_path) {
-  const std::string name = image_path.filename().string();
+  const std::string name = platform::PathToUtf8(image_path.filename());
   return !name.empty() && name.find_first_of("\"\r\n") == std::string::npos;
 }
 
@@ -120,12 +122,14 @@ std::string AudioCueSheetText(const std::string& image_name, const std::vector<A
 
 bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                        std::string* error) {
-  return WriteSheet(image_path, sheet_path, DataCueSheetText(image_path.filename().string()), error);
+  return WriteSheet(image_path, sheet_path, DataCueSheetText(platform::PathToUtf8(image_path.filename())),
+                    error);
 }
 
 bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                         const std::vector<AudioCueTrack>& tracks, std::string* error) {
-  return WriteSheet(image_path, sheet_path, AudioCueSheetText(image_path.filename().string(), tracks), error);
+  return WriteSheet(image_path, sheet_path,
+                    AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
 }
 
 }  // namespace zephrel

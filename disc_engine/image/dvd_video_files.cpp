@@ -8,6 +8,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/fileio.h"
+#include "platform/mmc.h"
 #include "platform/text.h"
 
 namespace zephrel {
@@ -17,7 +18,7 @@ using platform::GetBe32;
 
 namespace {
 
-constexpr std::size_t kSector = 2048;
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
 
 // Parses a name of the form VIDEO_TS.xxx or VTS_nn_p.xxx. set 0 is the
 // manager; part is 0 for the IFO, BUP and menu VOB.

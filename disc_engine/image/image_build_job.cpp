@@ -12,6 +12,7 @@
 #include "image/cue_sheet.h"
 #include "image/dvd_video_files.h"
 #include "image/iso9660_format.h"
+#include "platform/mmc.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "image/raw_sector.h"
@@ -20,7 +21,7 @@
 namespace zephrel {
 namespace {
 
-constexpr std::size_t kSector = 2048;
+constexpr std::size_t kSector = platform::mmc::kSectorSize;
 // File data moves in blocks of this many bytes.
 constexpr std::size_t kCopyBlock = 1 << 20;
 // A DVD-Video image ends on a whole ECC block of 16 sectors.
@@ -91,12 +92,12 @@ struct ImageBuildJob::Output {
     }
     while (sectors > 0) {
       const std::size_t n = std::min<std::size_t>(sectors, kCopyBlock / kSector);
-      raw_buffer.resize(n * kRawSectorSize);
+      raw_buffer.resize(n * kCdRawSectorSize);
       for (std::size_t i = 0; i < n; ++i) {
-        std::uint8_t* s = raw_buffer.data() + i * kRawSectorSize;
+        std::uint8_t* s = raw_buffer.data() + i * kCdRawSectorSize;
         std::memcpy(s + 16, data + i * kSector, kSector);
-        BuildRawSector(std::span<std::uint8_t, kRawSectorSize>(s, kRawSectorSize), kRawMode1,
-                       static_cast<std::int64_t>(next_sector + i) + kRawAddressOffset);
+        BuildRawSector(std::span<std::uint8_t, kCdRawSectorSize>(s, kCdRawSectorSize), kRawMode1,
+                       static_cast<std::int64_t>(next_sector + i) + kCdMsfOffset);
       }
       if (!sink->Write(raw_buffer.data(), raw_buffer.size(), error)) return false;
       next_sector += n;
@@ -154,11 +155,11 @@ bool ImageBuildJob::Build() {
   image_file_ = raw ? WithExtension(request_.image_path, "bin") : request_.image_path;
   if (raw) sheet_file_ = WithExtension(request_.image_path, "cue");
   if (image_file_.filename().empty()) {
-    Fail("The image path " + request_.image_path.string() + " names no file.");
+    Fail("The image path " + platform::PathToUtf8(request_.image_path) + " names no file.");
     return false;
   }
   if (raw && !CueImageNameIsValid(image_file_)) {
-    Fail("The image name " + image_file_.filename().string() +
+    Fail("The image name " + platform::PathToUtf8(image_file_.filename()) +
          " cannot stand in a CUE sheet (it holds a '\"').");
     return false;
   }
@@ -175,24 +176,24 @@ bool ImageBuildJob::Build() {
   IsoLayout layout;
   std::vector<std::uint8_t> end_sectors;
   if (!LayOut(&layout, &end_sectors)) return false;
-  if (raw && std::int64_t(total_sectors_) - 1 + kRawAddressOffset > kLastRawAddress) {
+  if (raw && std::int64_t(total_sectors_) - 1 + kCdMsfOffset > kCdLastAddress) {
     Fail("The image is too large for a raw CD image (more than 99 minutes).");
     return false;
   }
   if (!CheckSources(layout)) return false;
-  const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kRawSectorSize : kSector);
+  const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kCdRawSectorSize : kSector);
   if (!CreateOutput(image_bytes)) return false;
   if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
   if (Canceled()) return false;
   std::string close_error;
   if (!out_->sink->Close(&close_error)) {
-    Fail("Writing the image " + image_file_.string() + " failed: " + close_error);
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + close_error);
     return false;
   }
   const int fd = out_->fd;
   out_->fd = -1;
   if (::close(fd) != 0) {
-    Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + platform::ErrnoText(errno));
     return false;
   }
   return true;
@@ -340,7 +341,7 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   out_->sink = request_.make_sink ? request_.make_sink(fd) : std::make_unique<FileSink>(fd);
   out_->direct = !request_.make_sink && !out_->raw;
   if (free && *free < image_bytes + 4096) {
-    Fail("There is not enough free space for the image in " + folder.string() + ": " +
+    Fail("There is not enough free space for the image in " + platform::PathToUtf8(folder) + ": " +
          std::to_string((image_bytes + (1 << 20) - 1) >> 20) + " MB needed, " + std::to_string(*free >> 20) +
          " MB free.");
     return false;
@@ -348,7 +349,7 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   if (out_->raw) {
     std::string error;
     if (!WriteDataCueSheet(image_file_, sheet_file_, &error)) {
-      Fail("The CUE sheet " + sheet_file_.string() + " cannot be written: " + error);
+      Fail("The CUE sheet " + platform::PathToUtf8(sheet_file_) + " cannot be written: " + error);
       return false;
     }
     sheet_created_ = true;
@@ -361,7 +362,7 @@ bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
     if (out_->WriteImageBlock(data, sectors, &error)) return true;
-    Fail("Writing the image " + image_file_.string() + " failed: " + error);
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
     return false;
   };
   for (std::size_t at = 0; at < layout.header.size(); at += kCopyBlock) {
@@ -430,7 +431,8 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
         break;
       }
       if (n < 0) {
-        Fail("Writing the image " + image_file_.string() + " failed: " + platform::ErrnoText(errno));
+        Fail("Writing the image " + platform::PathToUtf8(image_file_) +
+             " failed: " + platform::ErrnoText(errno));
         return false;
       }
       if (n == 0) {
@@ -466,7 +468,7 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
     std::memset(buffer_.data() + want, 0, sectors * kSector - want);
     std::string error;
     if (!out_->WriteImageBlock(buffer_.data(), sectors, &error)) {
-      Fail("Writing the image " + image_file_.string() + " failed: " + error);
+      Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + error);
       return false;
     }
     left -= want;

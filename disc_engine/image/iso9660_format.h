@@ -4,13 +4,14 @@
 // Offsets are byte positions inside their structure.
 #pragma once
 
+#include "platform/mmc.h"
 #include "platform/byte_order.h"
 #include <cstddef>
 #include <cstdint>
 
 namespace zephrel::iso9660 {
 
-constexpr std::uint32_t kSectorSize = 2048;
+constexpr std::uint32_t kSectorSize = platform::mmc::kSectorSize;
 
 // Sectors relative to the start of a session.
 constexpr std::uint32_t kPrimaryDescriptorSector = 16;

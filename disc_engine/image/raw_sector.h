@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/cd_sector.h"
+
 namespace zephrel {
 
-inline constexpr std::size_t kRawSectorSize = 2352;
-inline constexpr std::size_t kUserSectorSize = 2048;
-// The header of logical block 0 reads 00:02:00.
-inline constexpr std::int32_t kRawAddressOffset = 150;
-// The last address whose minute still fits in two BCD digits (99:59:74).
-inline constexpr std::int64_t kLastRawAddress = 100LL * 60 * 75 - 1;
+// The layout constants are the platform's (platform/cd_sector.h).
+using platform::kCdLastAddress;
+using platform::kCdMsfOffset;
+using platform::kCdRawSectorSize;
 
 enum RawSectorMode : int {
   kRawMode0 = 0,       // header with mode 0, everything else zero
@@ -26,14 +26,14 @@ enum RawSectorMode : int {
 // Completes a raw sector whose user data the caller has placed (at 16 for
 // modes 1 and 2, subheader at 16 and data at 24 for the Mode 2 forms):
 // writes the sync pattern, the header for address (logical block + 150,
-// 0 to kLastRawAddress) and what the mode adds. Returns 0, or -1 for an unknown
+// 0 to kCdLastAddress) and what the mode adds. Returns 0, or -1 for an unknown
 // mode or an address out of range (the sector then holds only the sync pattern
 // in addition to what it held).
-int BuildRawSector(std::span<std::uint8_t, kRawSectorSize> sector, int mode, std::int64_t address);
+int BuildRawSector(std::span<std::uint8_t, kCdRawSectorSize> sector, int mode, std::int64_t address);
 
 // The EDC over bytes first to last (inclusive) of sector; 0 when last < first
 // or the range leaves the sector.
-std::uint32_t ComputeEdc(std::span<const std::uint8_t, kRawSectorSize> sector, std::size_t first,
+std::uint32_t ComputeEdc(std::span<const std::uint8_t, kCdRawSectorSize> sector, std::size_t first,
                          std::size_t last);
 
 }  // namespace zephrel

@@ -10,12 +10,12 @@
 namespace zephrel {
 namespace {
 
-using Sector = std::array<std::uint8_t, kRawSectorSize>;
+using Sector = std::array<std::uint8_t, kCdRawSectorSize>;
 
 Sector Mode1(std::int64_t lba, const std::vector<std::uint8_t>& data) {
   Sector s{};
   std::copy(data.begin(), data.end(), s.begin() + 16);
-  EXPECT_EQ(BuildRawSector(s, kRawMode1, lba + kRawAddressOffset), 0);
+  EXPECT_EQ(BuildRawSector(s, kRawMode1, lba + kCdMsfOffset), 0);
   return s;
 }
 
@@ -45,7 +45,7 @@ TEST(RawSector, Mode2Form1SectorMatchesKnownAnswerVector) {
   std::copy(std::begin(sub), std::end(sub), s.begin() + 16);
   const auto data = Pattern();
   std::copy(data.begin(), data.end(), s.begin() + 24);
-  ASSERT_EQ(BuildRawSector(s, kRawMode2Form1, 16 + kRawAddressOffset), 0);
+  ASSERT_EQ(BuildRawSector(s, kRawMode2Form1, 16 + kCdMsfOffset), 0);
   EXPECT_EQ(testing::Crc32(s), 0x4c59836au);
 }
 
@@ -74,7 +74,7 @@ TEST(RawSector, OtherModesFillTheirOwnFields) {
   zero.fill(0x77);
   ASSERT_EQ(BuildRawSector(zero, kRawMode0, 150), 0);
   EXPECT_EQ(zero[15], 0);
-  for (std::size_t i = 16; i < kRawSectorSize; ++i) ASSERT_EQ(zero[i], 0) << i;
+  for (std::size_t i = 16; i < kCdRawSectorSize; ++i) ASSERT_EQ(zero[i], 0) << i;
 
   Sector form2{};
   form2.fill(0x11);
@@ -91,7 +91,7 @@ TEST(RawSector, UnknownModesAndAddressesPastNinetyNineMinutesAreRefused) {
   EXPECT_EQ(BuildRawSector(s, 5, 150), -1);
   EXPECT_EQ(s[15], 0x33) << "the header is left alone";
   EXPECT_EQ(s[1], 0xFF) << "the sync pattern is written";
-  EXPECT_EQ(BuildRawSector(s, kRawMode1, kLastRawAddress + 1), -1);
+  EXPECT_EQ(BuildRawSector(s, kRawMode1, kCdLastAddress + 1), -1);
   EXPECT_EQ(BuildRawSector(s, kRawMode1, -1), -1);
   EXPECT_EQ(ComputeEdc(s, 10, 9), 0u);
 }

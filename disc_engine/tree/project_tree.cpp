@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <unordered_set>
 #include <utility>
 
 #include "image/iso9660_format.h"
+#include "platform/fileio.h"
 
 namespace zephrel {
 
@@ -160,14 +162,42 @@ std::int32_t ProjectTree::AddVirtualDirectory(std::int32_t dad_index, std::strin
   return -1;
 }
 
+namespace {
+
+// What a file of the given status is, for a refusal that names its kind.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+// Why AddFile refuses path, or empty when it may be added (links followed;
+// nothing is opened, so a FIFO or a device cannot block the call).
+std::string AddFileRefusal(const std::string& path, const std::string& name, struct stat* st) {
+  if (!IsValidElementName(name)) return path + ": not a file name";
+  if (::stat(path.c_str(), st) != 0) return path + ": " + platform::ErrnoText(errno);
+  if (!S_ISREG(st->st_mode)) {
+    return path + ": " + KindOf(st->st_mode) + ", not a regular file; only regular files go into an image";
+  }
+  const auto size = static_cast<std::uint64_t>(st->st_size);
+  if (size > iso9660::kMaxFileSize) {
+    return path + ": " + std::to_string(size) + " bytes; an ISO 9660 file holds at most " +
+           std::to_string(iso9660::kMaxFileSize) + " bytes (4 GiB less one byte)";
+  }
+  if (::access(path.c_str(), R_OK) != 0) return path + ": " + platform::ErrnoText(errno);
+  return {};
+}
+
+}  // namespace
+
 std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path, EventTarget target) {
-  // Links are followed: the file must end at a regular, readable file.
-  struct stat st;
+  struct stat st {};
   std::string name = LastComponent(path);
-  bool ok = IsValidElementName(name) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            static_cast<std::uint64_t>(st.st_size) <= iso9660::kMaxFileSize &&
-            ::access(path.c_str(), R_OK) == 0;
-  if (ok) {
+  std::string refusal = AddFileRefusal(path, name, &st);
+  if (refusal.empty()) {
     std::lock_guard lock(mutex_);
     if (IsLiveFolderLocked(dad_index)) {
       TreeElement e;
@@ -180,8 +210,9 @@ std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path, Even
       e.mtime = MtimeSeconds(st);
       return AppendLocked(std::move(e));
     }
+    refusal = path + ": the folder " + std::to_string(dad_index) + " to add it to does not exist";
   }
-  Report(Resolve(target), kErrorCannotAddElement, path);
+  Report(Resolve(target), kErrorCannotAddElement, refusal);
   return -1;
 }
 
@@ -382,7 +413,20 @@ void ProjectTree::AddDirectory(std::int32_t dad_index, std::string path, EventTa
   std::lock_guard lock(scans_mutex_);
   ReapFinishedScansLocked();
   scan->thread = std::thread([this, self = scan, events, dad_index, p = std::move(path)]() mutable {
-    RunScan(self.get(), events, dad_index, std::move(p));
+    // Nothing leaves the scan's thread: a failure (memory running out, a
+    // handler that throws) ends the scan as reported and ended.
+    try {
+      RunScan(self.get(), events, dad_index, p);
+    } catch (...) {
+      try {
+        Report(events, kErrorCannotAddElement, p + ": the scan of this folder failed");
+      } catch (...) {
+      }
+      try {
+        if (events) events->OnEndAddingElements();
+      } catch (...) {
+      }
+    }
     self->done = true;
   });
   scans_.push_back(std::move(scan));

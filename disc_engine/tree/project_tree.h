@@ -69,7 +69,9 @@ class ProjectTree {
   std::int32_t AddVirtualDirectory(std::int32_t dad_index, std::string name, EventTarget target = {});
   // Adds one regular file (links followed). Returns its id, or -1 when refused
   // (missing, unreadable, not a regular file, 4 GiB or more, bad parent),
-  // reported as OnBuildingError(kErrorCannotAddElement, path).
+  // reported as OnBuildingError(kErrorCannotAddElement, "<path>: <why>"),
+  // where why gives the file's kind, or its size against the limit, or the
+  // system's error text.
   std::int32_t AddFile(std::int32_t dad_index, std::string path, EventTarget target = {});
   // Appends elements imported from the last session of a disc, marked as
   // such. Their ids come from the import's own counter: the tree's counter

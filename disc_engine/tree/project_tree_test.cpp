@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "image/iso9660_testutil.h"
 
@@ -201,6 +202,27 @@ TEST_F(ProjectTreeTest, AddingElementsIsReportedEveryHundredIdsAboveAThousandDur
   EXPECT_EQ(events_.adding.size(), 2u) << "never for AddFile or AddVirtualDirectory";
 }
 
+TEST(ProjectTreeScanThread, AHandlerThatThrowsOnTheScansThreadStillGetsTheScansEndAndNothingEscapes) {
+  struct Throwing : RecordingEvents {
+    void OnBuildingError(std::int32_t n, const std::string& d) override {
+      RecordingEvents::OnBuildingError(n, d);
+      throw std::runtime_error("handler failed");
+    }
+  };
+  Throwing events;
+  ProjectTree tree(&events);
+  TempDir dir;
+  dir.MakeDir("top");
+  dir.WriteFile("top/kept.txt", "x");
+  ASSERT_EQ(::mkfifo((dir.path() + "/top/pipe").c_str(), 0600), 0);  // skipped, so reported
+  tree.AddDirectory(kRootId, dir.path() + "/top");
+  tree.WaitForScans();
+  EXPECT_EQ(events.end_adding, 1);
+  ASSERT_EQ(events.errors.size(), 2u);
+  EXPECT_EQ(events.errors[1].second, dir.path() + "/top: the scan of this folder failed");
+  EXPECT_EQ(tree.GetFileCount(), 1) << "what the scan found stays";
+}
+
 TEST_F(ProjectTreeTest, AddFileTakesRegularReadableFilesAndRefusesEverythingElse) {
   std::string good = dir_.WriteFile("good.bin", "hello");
   std::int32_t id = tree_.AddFile(kRootId, good);
@@ -214,22 +236,31 @@ TEST_F(ProjectTreeTest, AddFileTakesRegularReadableFilesAndRefusesEverythingElse
   EXPECT_EQ(e.mtime, st.st_mtim.tv_sec);
 
   ASSERT_EQ(::mkfifo((dir_.path() + "/fifo").c_str(), 0644), 0);
-  std::vector<std::string> refused = {dir_.path() + "/missing.bin", dir_.MakeDir("folder"),
-                                      dir_.path() + "/fifo", good + "/", "/dev/zero"};
+  // Each refusal names the file and says why.
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {dir_.path() + "/missing.bin", "No such file or directory"},
+      {dir_.MakeDir("folder"), "a folder, not a regular file"},
+      {dir_.path() + "/fifo", "a FIFO, not a regular file"},
+      {good + "/", "not a file name"},
+      {"/dev/zero", "a character device, not a regular file"}};
   if (::geteuid() != 0) {
     std::string locked = dir_.WriteFile("locked.bin", "x");
     ::chmod(locked.c_str(), 0);
-    refused.push_back(locked);
+    refused.emplace_back(locked, "Permission denied");
   }
-  for (const auto& path : refused) {
+  for (const auto& [path, why] : refused) {
     events_.errors.clear();
     EXPECT_EQ(tree_.AddFile(kRootId, path), -1) << path;
     ASSERT_EQ(events_.errors.size(), 1u) << path;
-    EXPECT_EQ(events_.errors[0], std::make_pair(int(kErrorCannotAddElement), path));
+    EXPECT_EQ(events_.errors[0].first, kErrorCannotAddElement);
+    EXPECT_EQ(events_.errors[0].second.rfind(path + ": ", 0), 0u) << events_.errors[0].second;
+    EXPECT_NE(events_.errors[0].second.find(why), std::string::npos) << events_.errors[0].second;
   }
   events_.errors.clear();
   EXPECT_EQ(tree_.AddFile(12345, good), -1) << "an unknown parent";
   EXPECT_EQ(tree_.AddFile(id, good), -1) << "a file is no parent";
+  ASSERT_EQ(events_.errors.size(), 2u);
+  EXPECT_EQ(events_.errors[0].second, good + ": the folder 12345 to add it to does not exist");
   EXPECT_EQ(tree_.GetFileCount(), 1);
 }
 
@@ -240,7 +271,10 @@ TEST_F(ProjectTreeTest, FilesOfFourGibibytesAreRefusedAndSizesBelowStaySixtyFour
   EXPECT_EQ(tree_.Snapshot()[0].file_size, 0xFFFFFFFFull);
   EXPECT_EQ(tree_.AddFile(kRootId, too_big), -1);
   ASSERT_EQ(events_.errors.size(), 1u);
-  EXPECT_EQ(events_.errors[0], std::make_pair(int(kErrorCannotAddElement), too_big));
+  EXPECT_EQ(events_.errors[0],
+            std::make_pair(int(kErrorCannotAddElement),
+                           too_big + ": 4294967296 bytes; an ISO 9660 file holds at most 4294967295 bytes "
+                                     "(4 GiB less one byte)"));
 
   events_.errors.clear();
   tree_.Clear();

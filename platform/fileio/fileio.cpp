@@ -1,6 +1,7 @@
 #include "platform/fileio.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -13,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -367,6 +369,19 @@ std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError
   return contents;
 }
 
+File CreateTemporaryBeside(const std::filesystem::path& path, FileError* error) {
+  ClearError(error);
+  std::filesystem::path tmp;
+  File file;
+  for (int attempt = 0; attempt < 100 && !file.is_open(); ++attempt) {
+    tmp = TempNameBeside(path);
+    file = File::Open(tmp, File::Mode::kCreateExclusive, error);
+    if (!file.is_open() && (!error || error->code != EEXIST)) break;
+  }
+  if (!file.is_open() && error && error->code == 0) SetError(error, EEXIST, "create", tmp);
+  return file;
+}
+
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view contents, FileError* error) {
   ClearError(error);
   // Replace the file a symbolic link points to, not the link.
@@ -382,17 +397,9 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view content
     SetErrorText(error, S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "replace", target, "not a regular file");
     return false;
   }
-  std::filesystem::path tmp;
-  File file;
-  for (int attempt = 0; attempt < 100 && !file.is_open(); ++attempt) {
-    tmp = TempNameBeside(target);
-    file = File::Open(tmp, File::Mode::kCreateExclusive, error);
-    if (!file.is_open() && (!error || error->code != EEXIST)) break;
-  }
-  if (!file.is_open()) {
-    if (error && error->code == 0) SetError(error, EEXIST, "create", tmp);
-    return false;
-  }
+  File file = CreateTemporaryBeside(target, error);
+  if (!file.is_open()) return false;
+  const std::filesystem::path tmp = file.path();
   auto fail = [&]() {
     file.Close(nullptr);
     ::unlink(tmp.c_str());
@@ -492,6 +499,36 @@ void TemporaryFolder::Remove() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);  // best effort: a destructor cannot report
   path_.clear();
+}
+
+std::optional<FolderLock> FolderLock::TryLock(const std::filesystem::path& folder, FileError* error) {
+  ClearError(error);
+  FolderLock lock;
+  lock.fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lock.fd_ < 0) {
+    SetError(error, errno, "open", folder);
+    return std::nullopt;
+  }
+  int rc;
+  do {
+    rc = ::flock(lock.fd_, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    SetError(error, errno, "lock", folder);
+    return std::nullopt;
+  }
+  return lock;
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+  std::swap(fd_, other.fd_);
+  return *this;
 }
 
 }  // namespace platform

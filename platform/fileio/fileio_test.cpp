@@ -186,7 +186,8 @@ TEST_F(FileIo, CopyFromMovesARangeToTheCurrentPositionWhateverTheTarget) {
     EXPECT_EQ(out.CopyFrom(source, data.size() - 10, 100, &err), 10u);
     EXPECT_FALSE(err);
     ASSERT_TRUE(out.Close(&err));
-    const std::string expected = "head" + data.substr(1000, 2 << 20) + data.substr(5, 7) + data.substr(data.size() - 10);
+    const std::string expected =
+        "head" + data.substr(1000, 2 << 20) + data.substr(5, 7) + data.substr(data.size() - 10);
     EXPECT_TRUE(ReadFile(target, &err).value_or("") == expected) << target;
   }
 
@@ -282,6 +283,35 @@ TEST_F(FileIo, TemporaryFoldersAreUniqueAndRemovedWithTheirContents) {
   EXPECT_FALSE(fs::exists(kept));
   EXPECT_TRUE(fs::is_empty(dir_));
   EXPECT_FALSE(TemporaryFolder::Create("work", &err, dir_ / "missing"));
+  EXPECT_EQ(err.code, ENOENT);
+}
+
+TEST_F(FileIo, AFolderLockExcludesEveryOtherLockOfTheFolderUntilItIsDestroyed) {
+  FileError err;
+  {
+    std::optional<FolderLock> first = FolderLock::TryLock(dir_, &err);
+    ASSERT_TRUE(first) << err.message;
+    EXPECT_FALSE(FolderLock::TryLock(dir_, &err));
+    EXPECT_EQ(err.code, EWOULDBLOCK);
+    FolderLock moved = std::move(*first);
+    first.reset();  // the moved-from object holds nothing
+    EXPECT_FALSE(FolderLock::TryLock(dir_, &err));
+  }
+  EXPECT_TRUE(FolderLock::TryLock(dir_, &err)) << err.message;
+  EXPECT_TRUE(fs::is_empty(dir_)) << "nothing is created in the folder";
+  EXPECT_FALSE(FolderLock::TryLock(dir_ / "missing", &err));
+  EXPECT_EQ(err.code, ENOENT);
+}
+
+TEST_F(FileIo, ATemporaryFileBesideAPathIsNewAndInTheSameFolder) {
+  FileError err;
+  File a = CreateTemporaryBeside(dir_ / "VIDEO_TS.IFO", &err);
+  File b = CreateTemporaryBeside(dir_ / "VIDEO_TS.IFO", &err);
+  ASSERT_TRUE(a.is_open() && b.is_open()) << err.message;
+  EXPECT_NE(a.path(), b.path());
+  EXPECT_EQ(a.path().parent_path(), dir_);
+  EXPECT_FALSE(fs::exists(dir_ / "VIDEO_TS.IFO"));
+  EXPECT_FALSE(CreateTemporaryBeside(dir_ / "missing" / "x", &err).is_open());
   EXPECT_EQ(err.code, ENOENT);
 }
 

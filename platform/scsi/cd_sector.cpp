@@ -27,14 +27,12 @@ const Tables& T() {
   return tables;
 }
 
-std::uint8_t Bcd(int value) { return static_cast<std::uint8_t>((value / 10) * 16 + value % 10); }
-
 // One family of Reed-Solomon codewords over the 2340 bytes that follow the
 // sync pattern. Each codeword takes `length` bytes, starting at a position
 // given by its index, stepping `step` bytes (modulo the area), and gets two
 // parity bytes: one at parity[i], one at parity[i + count].
-void ComputeParity(const std::uint8_t* area, std::size_t count, std::size_t length,
-                   std::size_t start_step, std::size_t step, std::uint8_t* parity) {
+void ComputeParity(const std::uint8_t* area, std::size_t count, std::size_t length, std::size_t start_step,
+                   std::size_t step, std::uint8_t* parity) {
   const std::size_t area_size = count * length;
   const Tables& t = T();
   for (std::size_t i = 0; i < count; ++i) {
@@ -54,6 +52,23 @@ void ComputeParity(const std::uint8_t* area, std::size_t count, std::size_t leng
 }
 
 }  // namespace
+
+std::uint8_t ToBcd(int value) { return static_cast<std::uint8_t>((value / 10) * 16 + value % 10); }
+
+void WriteCdSync(std::span<std::uint8_t, kCdRawSectorSize> sector) {
+  sector[0] = 0;
+  std::memset(sector.data() + 1, 0xFF, 10);
+  sector[11] = 0;
+}
+
+void WriteCdHeader(std::span<std::uint8_t, kCdRawSectorSize> sector, std::int64_t address,
+                   std::uint8_t mode) {
+  std::uint8_t* h = sector.data() + kCdHeaderOffset;
+  h[0] = ToBcd(static_cast<int>(address / 4500));
+  h[1] = ToBcd(static_cast<int>((address / 75) % 60));
+  h[2] = ToBcd(static_cast<int>(address % 75));
+  h[3] = mode;
+}
 
 Msf LbaToMsf(std::int32_t lba) {
   std::int64_t frames = static_cast<std::int64_t>(lba) + kCdMsfOffset;
@@ -78,20 +93,21 @@ std::uint32_t CdEdc(std::span<const std::uint8_t> data) {
   return crc;
 }
 
+void CompleteCdMode1Sector(std::span<std::uint8_t, kCdRawSectorSize> sector, std::int64_t address) {
+  std::uint8_t* s = sector.data();
+  WriteCdSync(sector);
+  WriteCdHeader(sector, address, 1);
+  const std::uint32_t edc = CdEdc(std::span<const std::uint8_t>(s, kCdMode1EdcOffset));
+  for (int i = 0; i < 4; ++i) s[kCdMode1EdcOffset + i] = static_cast<std::uint8_t>(edc >> (8 * i));
+  std::memset(s + kCdMode1ZeroOffset, 0, kCdMode1PParityOffset - kCdMode1ZeroOffset);
+  EncodeCdParity(sector);
+}
+
 void EncodeMode1Sector(std::int32_t lba, std::span<const std::uint8_t, kCdUserDataSize> user_data,
                        std::span<std::uint8_t, kCdRawSectorSize> sector) {
-  std::uint8_t* s = sector.data();
-  std::memset(s, 0, kCdRawSectorSize);
-  std::memset(s + 1, 0xFF, 10);  // sync: 00h, ten FFh, 00h
-  Msf msf = LbaToMsf(lba);
-  s[12] = Bcd(msf.minute);
-  s[13] = Bcd(msf.second);
-  s[14] = Bcd(msf.frame);
-  s[15] = 1;
-  std::memcpy(s + kCdMode1UserDataOffset, user_data.data(), kCdUserDataSize);
-  std::uint32_t edc = CdEdc(std::span<const std::uint8_t>(s, kCdMode1EdcOffset));
-  for (int i = 0; i < 4; ++i) s[kCdMode1EdcOffset + i] = static_cast<std::uint8_t>(edc >> (8 * i));
-  EncodeCdParity(sector);
+  std::memcpy(sector.data() + kCdMode1UserDataOffset, user_data.data(), kCdUserDataSize);
+  const Msf msf = LbaToMsf(lba);
+  CompleteCdMode1Sector(sector, msf.minute * 4500 + msf.second * 75 + msf.frame);
 }
 
 void EncodeCdParity(std::span<std::uint8_t, kCdRawSectorSize> sector) {

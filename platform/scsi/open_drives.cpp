@@ -3,10 +3,19 @@
 
 #include "platform/emulated_drive.h"
 #include "platform/scsi.h"
+#include "platform/scsi_policy.h"
 
 namespace platform {
 
-ScanResult OpenDrives(const std::string& spec) {
+namespace {
+
+// Every backend's commands go through the one transport policy.
+ScanResult WithPolicy(ScanResult scan) {
+  for (auto& device : scan.devices) device = WithTransportPolicy(std::move(device));
+  return scan;
+}
+
+ScanResult OpenBackends(const std::string& spec) {
   if (spec.empty() || spec == "sg") return ScanSgDrives();
   ScanResult result;
   std::size_t begin = 0;
@@ -37,5 +46,9 @@ ScanResult OpenDrives(const std::string& spec) {
   });
   return result;
 }
+
+}  // namespace
+
+ScanResult OpenDrives(const std::string& spec) { return WithPolicy(OpenBackends(spec)); }
 
 }  // namespace platform

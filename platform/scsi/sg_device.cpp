@@ -1,5 +1,7 @@
 // SG_IO backend: CD/DVD drives found through sysfs and driven by the Linux
-// SCSI generic ioctl on their /dev/sr* (or /dev/sg*) node.
+// SCSI generic ioctl on their /dev/sr* (or /dev/sg*) node. The transport
+// policy (scsi_policy.h) that OpenDrives puts in front of it checks lengths,
+// retries and traces.
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
@@ -27,50 +29,6 @@ constexpr unsigned kSenseBufferSize = 32;
 constexpr unsigned kHostTimeout = 0x03;    // DID_TIME_OUT
 constexpr unsigned kDriverTimeout = 0x06;  // DRIVER_TIMEOUT (low nibble)
 
-// Appends one line per command to the file named by ZEPHREL_SCSI_LOG. The
-// file is shared by every drive of the process, so writes are serialised.
-class CommandTrace {
- public:
-  static CommandTrace& Instance() {
-    static CommandTrace trace;
-    return trace;
-  }
-
-  void Record(const std::string& node, std::span<const std::uint8_t> cdb, const ScsiResult& result,
-              bool retried) {
-    if (path_.empty()) return;
-    std::ostringstream line;
-    char hex[4];
-    line << node << " CDB";
-    for (std::uint8_t byte : cdb) {
-      std::snprintf(hex, sizeof hex, " %02X", byte);
-      line << hex;
-    }
-    if (result.transport == ScsiResult::Transport::kTimeout) {
-      line << " -> timeout";
-    } else if (result.transport == ScsiResult::Transport::kError) {
-      line << " -> transport error: " << result.transport_message;
-    } else {
-      char text[64];
-      std::snprintf(text, sizeof text, " -> status %02X sense %X/%02X/%02X moved %zu", result.status,
-                    result.sense.key, result.sense.asc, result.sense.ascq, result.transferred);
-      line << text;
-    }
-    if (retried) line << " (sent again after a unit attention)";
-    line << '\n';
-    std::lock_guard lock(mutex_);
-    std::ofstream out(path_, std::ios::app);
-    out << line.str();
-  }
-
- private:
-  CommandTrace() {
-    if (const char* path = std::getenv("ZEPHREL_SCSI_LOG")) path_ = path;
-  }
-  std::string path_;
-  std::mutex mutex_;
-};
-
 class SgDevice final : public ScsiDevice {
  public:
   explicit SgDevice(DeviceIdentity identity) : identity_(std::move(identity)) {}
@@ -83,23 +41,12 @@ class SgDevice final : public ScsiDevice {
   ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
                   std::chrono::milliseconds timeout) override {
     std::lock_guard lock(mutex_);
-    // Pass-through hands the length to the drive, and USB bridges refuse a
-    // length other than the opcode's standard one.
-    const std::size_t standard = cdb.empty() ? 0 : StandardCdbLength(cdb[0]);
-    const bool valid_length =
-        standard != 0 ? cdb.size() == standard
-                      : (cdb.size() == 6 || cdb.size() == 10 || cdb.size() == 12 || cdb.size() == 16);
-    if (!valid_length) {
+    // The transport policy sends only blocks of 6 to 16 bytes.
+    if (cdb.empty() || cdb.size() > 16) {
       return Failure("command block of " + std::to_string(cdb.size()) + " bytes refused");
     }
     if (timeout.count() <= 0) timeout = CommandTimeout(cdb[0]);
-    int sends = 0;
-    ScsiResult result = ExecRetryingUnitAttention(cdb, [&] {
-      ++sends;
-      return SendOnce(cdb, direction, buffer, timeout);
-    });
-    CommandTrace::Instance().Record(identity_.node, cdb, result, sends > 1);
-    return result;
+    return SendOnce(cdb, direction, buffer, timeout);
   }
 
   const DeviceIdentity& identity() const override { return identity_; }

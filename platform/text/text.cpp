@@ -117,7 +117,13 @@ std::wstring Utf8ToWide(std::string_view utf8) {
   return std::wstring(cps.begin(), cps.end());
 }
 
-std::filesystem::path WideToPath(std::wstring_view wide) { return std::filesystem::path(WideToUtf8(wide)); }
+std::filesystem::path WideToPath(std::wstring_view wide) { return Utf8ToPath(WideToUtf8(wide)); }
+
+std::wstring PathToWide(const std::filesystem::path& path) { return Utf8ToWide(path.native()); }
+
+std::string PathToUtf8(const std::filesystem::path& path) { return path.native(); }
+
+std::filesystem::path Utf8ToPath(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }
 
 bool IsValidUtf8(std::string_view bytes) {
   char32_t cp;
@@ -149,6 +155,13 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (char c : bytes) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
   return out;
 }
 

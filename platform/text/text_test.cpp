@@ -18,6 +18,21 @@ TEST(TextConversions, Utf8AndWideRoundTripNonAsciiText) {
   EXPECT_EQ(WideToPath(wide).native(), utf8);
 }
 
+TEST(TextConversions, PathsWithNonAsciiNamesConvertBothWaysWithoutThrowing) {
+  const std::string utf8 = "/tmp/caf" + kE + " " + kU + "/" + kNihon + " " + kEmoji + ".mpg";
+  const std::filesystem::path path = Utf8ToPath(utf8);
+  EXPECT_EQ(path.native(), utf8);
+  EXPECT_EQ(PathToUtf8(path), utf8);
+  EXPECT_EQ(PathToWide(path), L"/tmp/caf\u00E9 \u00FC/\u65E5\u672C \U0001F600.mpg");
+  EXPECT_EQ(PathToUtf8(WideToPath(PathToWide(path))), utf8);
+  EXPECT_EQ(PathToWide(path.filename()), L"\u65E5\u672C \U0001F600.mpg");
+}
+
+TEST(TextConversions, APathWhoseBytesAreNotUtf8ReadsAsWindows1252) {
+  EXPECT_EQ(PathToWide(Utf8ToPath("caf\xE9")), L"caf\u00E9");
+  EXPECT_EQ(PathToUtf8(Utf8ToPath("caf\xE9")), "caf\xE9");
+}
+
 TEST(TextConversions, WideCodePointsThatAreNotScalarValuesBecomeReplacementCharacters) {
   std::wstring wide = L"a";
   wide += static_cast<wchar_t>(0xD800);
@@ -36,6 +51,13 @@ TEST(TextConversions, InvalidUtf8BytesAreReadAsWindows1252) {
   EXPECT_EQ(Cp1252ToUtf8("\xFC\x9F"), kU + "\xC5\xB8");
   // Valid text passes unchanged.
   EXPECT_EQ(ToUtf8Lenient(kE + kEmoji), kE + kEmoji);
+}
+
+TEST(TextConversions, Latin1BytesAreTheirOwnCodePointsC1ControlsIncluded) {
+  EXPECT_EQ(Latin1ToUtf8("caf\xE9"), "caf" + kE);
+  // 80h and 9Fh are C1 controls in ISO 8859-1, not the euro sign and Y diaeresis.
+  EXPECT_EQ(Latin1ToUtf8("\x80\x9F\xFC"), "\xC2\x80\xC2\x9F" + kU);
+  EXPECT_EQ(Latin1ToUtf8("plain"), "plain");
 }
 
 TEST(TextConversions, MalformedSequencesAreNotAcceptedAsUtf8) {

@@ -1,5 +1,6 @@
 #include "vantora/bar_layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantora {
@@ -54,8 +55,11 @@ GaugeLayout LayOutGauge(int width, int value, int maximum, bool gigabytes,
       m.caption = std::to_string(i) + " GB";
     }
     const double label_width = text_width(m.caption);
-    m.label_left = i * w / 9.0 - label_width / 2.0;
-    m.center = m.label_left + label_width / 2.0;
+    m.center = i * w / 9.0;
+    // Every label stays whole inside the control: the last one ends at its
+    // right edge instead of being centred on it.
+    m.label_left = std::max(0.0, std::min(m.center - label_width / 2.0, w - label_width));
+    m.center = std::min(m.center, w - 1.0);
     if (gigabytes && i == 7) {
       m.tick = false;
       if (maximum == 900) {

@@ -78,6 +78,18 @@ TEST(GaugeLayout, DvdScaleOfNineGigabytesPlacesFillAndLimit) {
   }
 }
 
+TEST(GaugeLayout, EveryLabelStaysWholeInsideTheControl) {
+  for (bool gigabytes : {true, false}) {
+    const GaugeLayout g = LayOutGauge(450, 0, 9000, gigabytes, FixedWidth);
+    for (const GaugeMark& m : g.marks) {
+      EXPECT_GE(m.label_left, 0) << m.caption;
+      EXPECT_LE(m.label_left + 20, 450) << m.caption;
+      EXPECT_LT(m.center, 450) << m.caption;
+    }
+    EXPECT_DOUBLE_EQ(g.marks[9].label_left, 430);
+  }
+}
+
 TEST(GaugeLayout, NineHundredScaleHasNoUnitAndTheLimitOnLabelSeven) {
   const GaugeLayout g = LayOutGauge(450, 0, 900, true, FixedWidth);
   EXPECT_EQ(g.marks[1].caption, "100");

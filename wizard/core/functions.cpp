@@ -71,7 +71,7 @@ bool WriteIni(const std::filesystem::path& file, std::string_view section, std::
   platform::FileError fe;
   if (platform::WriteIni(file, section, key, IniStoredValue(value), &fe)) return true;
   if (error != nullptr) {
-    *error = fe.message.empty() ? "cannot write " + file.string() : fe.message;
+    *error = fe.message.empty() ? "cannot write " + platform::PathToUtf8(file) : fe.message;
   }
   return false;
 }

@@ -1,22 +1,10 @@
-// The routines of the later steps (size estimate, menu drawing, conversion,
-// authoring, image and burn) as the wizard runs them today: none of these
-// jobs exists yet, so each one that would start a job ends it at once and
-// says so, and the wizard returns to the video list.
+// The routines of the later steps (authoring, image and burn) as the wizard
+// runs them today: none of these jobs exists yet, so each one that would
+// start a job ends it at once and says so, and the wizard returns to the
+// video list.
 #include "vantora/wizard_controller.h"
 
 namespace vantora {
-
-void WizardController::UpdateEstimatedSize() {}
-
-void WizardController::RedrawMenuPreview(bool) {}
-
-void WizardController::EncodeMenuVideo() {
-  EndWithMessage("Video conversion is not available in this version.");
-}
-
-void WizardController::ConvertNextFile(int) {
-  EndWithMessage("Video conversion is not available in this version.");
-}
 
 void WizardController::StartDvdBuild() {
   EndWithMessage("DVD authoring is not available in this version.");

@@ -5,6 +5,7 @@
 
 #include "platform/fileio.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 #include "vantora/format.h"
 
 namespace vantora {
@@ -34,10 +35,10 @@ const char* Word(bool b) { return b ? "True" : "False"; }
 
 WizardSettings DefaultSettings(const std::filesystem::path& program_folder) {
   WizardSettings s;
-  s.temp_folder = (program_folder / "projects").string();
+  s.temp_folder = platform::PathToUtf8(program_folder / "projects");
   s.label = kDefaultDiscLabel;
-  s.output_folder = program_folder.string();
-  s.add_folder = program_folder.string();
+  s.output_folder = platform::PathToUtf8(program_folder);
+  s.add_folder = platform::PathToUtf8(program_folder);
   return s;
 }
 
@@ -73,7 +74,8 @@ WizardSettings LoadSettings(const std::filesystem::path& config,
 SaveResult SaveSettings(const std::filesystem::path& config, const WizardSettings& settings,
                         const std::string& bitrate_text) {
   auto failed = [&](const std::string& why) {
-    return SaveResult{false, "The settings could not be saved to " + config.string() + ": " + why};
+    return SaveResult{false,
+                      "The settings could not be saved to " + platform::PathToUtf8(config) + ": " + why};
   };
   platform::FileError error;
   platform::IniDocument doc;

@@ -1,4 +1,5 @@
 #include "vantora/wizard_controller.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <system_error>
@@ -60,6 +61,9 @@ WizardController::WizardController(WizardParts parts, WizardView& view)
     : parts_(std::move(parts)), view_(view), log_(*parts_.clock) {}
 
 WizardController::~WizardController() {
+  // Rows of probes still running are not added any more.
+  alive_.reset();
+  for (std::thread& t : probe_threads_) t.join();
   // An engine still loaded (no normal end) is stopped with its threads.
   if (burner_) {
     if (parts_.dispatcher) parts_.dispatcher->Abort();
@@ -85,6 +89,10 @@ void WizardController::Start() {
   screen_.gauge_maximum = 9000;
   AudioBitrate = 448;
   LoadSettingsIntoScreen();
+  FillButtonColorLists();
+  // The menu designer starts on the bundled background.
+  view_.LoadMenuBackground("Default");
+  RedrawMenuPreview(false);
   view_.Refresh();
 }
 
@@ -168,7 +176,10 @@ void WizardController::ShowStep(int step) {
     screen_.menu_titles.clear();
     for (const VideoRow& row : screen_.rows) screen_.menu_titles.push_back(row.text);
     screen_.menu_title_text = screen_.label;
+    screen_.menu.lines = screen_.menu_titles;
+    screen_.menu.title = screen_.label;
     screen_.classical_menu = ReadClassicalMenu(ConfigPath());
+    RedrawMenuPreview(false);
   } else if (step == 3) {
     ListenSelectedDrive();
   }
@@ -217,7 +228,7 @@ void WizardController::NextButton_Click() {
         TempFolder = screen_.temp_path;
       } else {
         TempFolder = parts_.program_folder / "projects";
-        screen_.temp_path = TempFolder.string();
+        screen_.temp_path = platform::PathToUtf8(TempFolder);
         fs::create_directories(TempFolder, ec);  // a failure shows later, at the first write
       }
       DeleteConvertedFiles();
@@ -231,6 +242,10 @@ void WizardController::NextButton_Click() {
       break;
     }
     case 2: {
+      if (ProbesRunning()) {  // rows are still to come
+        CurrentStep = 1;
+        return;
+      }
       if (screen_.rows.empty()) {
         parts_.dialogs->ShowMessage("You must insert at least 1 video file into your project", kTitle,
                                     MessageIcon::kExclamation);
@@ -249,16 +264,9 @@ void WizardController::NextButton_Click() {
       break;
     }
     case 3: {
-      if (screen_.classical_menu) {
-        RedrawMenuPreview(true);
-        const fs::path bitmap = parts_.program_folder / "menutemp.bmp";
-        const fs::path clip = parts_.program_folder / "menutemp.avi";
-        if (view_.SaveMenuPicture(bitmap)) {
-          std::string error;
-          parts_.clip_maker->MakeClip(bitmap, "", 1000, clip, &error);
-        }
-        std::error_code ec;
-        fs::remove(bitmap, ec);
+      if (screen_.classical_menu && !SaveMenuClip()) {
+        CurrentStep = 2;  // the message told why; the menu step stays
+        return;
       }
       FileIndex = 0;
       ShowStep(3);
@@ -276,6 +284,12 @@ void WizardController::NextButton_Click() {
       screen_.progress1 = 0;
       screen_.progress2 = 0;
       if (!UseExistingVideoTs) {
+        if (!CheckSourcesExist()) {
+          CurrentStep = 3;
+          return;
+        }
+        converted_targets_ = AssignConvertedFiles(screen_.rows, TempFolder);
+        Busy = true;
         ShowStep(4);
         StopRequested = false;
         if (screen_.classical_menu) {
@@ -313,11 +327,13 @@ void WizardController::PreviousButton_Click() {
 void WizardController::QuitButton_Click() {
   if (CurrentStep == 4) {
     StopRequested = true;
-    parts_.encoder->Stop();
-    parts_.authoring->ClearAll();
-    ClearConvertedColumn();
-    DeleteConvertedFiles();
-    EndJob(true);
+    if (encoding_) {
+      // The files are deleted once the encoder has ended (its completion).
+      cancel_after_encode_ = true;
+      parts_.encoder->Stop();
+      return;
+    }
+    FinishConversionCancel();
   } else if (CurrentStep == 5 && Burning) {
     StopRequested = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
@@ -393,8 +409,9 @@ void WizardController::ShutdownApplication() {
   s.add_folder = AddFolder;
   s.show_preview = screen_.preview_on;
   SaveSettings(ConfigPath(), s, screen_.bitrate_text);
-  DeleteConvertedFiles();
+  // The encoder has ended before its files are deleted.
   parts_.encoder->Shutdown();
+  DeleteConvertedFiles();
   if (burner_) {
     // Workers blocked in an event are released before the engine joins them.
     if (parts_.dispatcher) parts_.dispatcher->Abort();
@@ -455,14 +472,6 @@ void WizardController::Combo2_Click(bool classical) {
   screen_.classical_menu = classical;
   std::string error;
   WriteClassicalMenu(ConfigPath(), classical, &error);
-  view_.Refresh();
-}
-
-void WizardController::AddVideo(const fs::path& source) {
-  screen_.rows.push_back(VideoRow{std::to_string(screen_.rows.size() + 1) + " - " +
-                                      source.filename().string(),
-                                  source, {}});
-  UpdateEstimatedSize();
   view_.Refresh();
 }
 

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +13,7 @@
 #include "vantora/functions.h"
 #include "vantora/job_log.h"
 #include "vantora/video_encoder.h"
+#include "vantora/video_list.h"
 
 namespace vantora::testing {
 
@@ -79,7 +84,10 @@ class FakeEncoder final : public VideoEncoder {
   void Shutdown() override { ++shutdowns; }
   void SetOutputPath(const std::filesystem::path& p) override { output = p; }
   std::filesystem::path OutputPath() const override { return output; }
-  OpenResult Open(const std::filesystem::path&) override { return {OpenStatus::kOk, ""}; }
+  OpenResult Open(const std::filesystem::path& input) override {
+    opened.push_back(input);
+    return open_result;
+  }
   bool HasVideo() const override { return true; }
   bool HasAudio() const override { return true; }
   double DurationSeconds() const override { return 1; }
@@ -92,12 +100,30 @@ class FakeEncoder final : public VideoEncoder {
   void SetAudioBitrate(int b) override { audio_bitrate = b; }
   void SetTvSystem(int c) override { tv = c; }
   void SetAspect(int c) override { aspect = c; }
-  bool Start() override { return false; }
-  void Stop() override { ++stops; }
-  double FramesPerSecond() const override { return 0; }
-  double ElapsedSeconds() const override { return 0; }
-  double PositionSeconds() const override { return 0; }
+  // Accepts every start and records its output; the test ends it with
+  // Finish (as the encoder's completion would).
+  bool Start() override {
+    started.push_back(output);
+    running = true;
+    return true;
+  }
+  void Stop() override {
+    ++stops;
+  }
+  double FramesPerSecond() const override { return fps_now; }
+  double ElapsedSeconds() const override { return elapsed; }
+  double PositionSeconds() const override { return position; }
+  // The running encoding's end: writes its output for kOk.
+  EncodeResult Finish(EncodeStatus status = EncodeStatus::kOk, std::string message = "") {
+    running = false;
+    if (status == EncodeStatus::kOk) std::ofstream(output) << "converted";
+    return {status, std::move(message)};
+  }
 
+  OpenResult open_result{OpenStatus::kOk, ""};
+  std::vector<std::filesystem::path> opened, started;
+  bool running = false;
+  double fps_now = 0, elapsed = 0, position = 0;
   std::filesystem::path output;
   bool preview = false;
   int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0,
@@ -110,8 +136,11 @@ class FakeClipMaker final : public PictureClipMaker {
   bool MakeClip(const std::filesystem::path& picture, const std::string&, int ms,
                 const std::filesystem::path& clip, std::string*) override {
     calls.push_back({picture, clip, ms});
+    if (!succeed) return false;
+    std::ofstream(clip) << "clip";
     return true;
   }
+  bool succeed = true;
   struct Call {
     std::filesystem::path picture, clip;
     int ms;
@@ -136,10 +165,56 @@ class FakeDialogs final : public Dialogs {
     questions.push_back({text, title, icon});
     return yes;
   }
+  bool AskOkCancel(const std::string& text, const std::string& title, MessageIcon icon) override {
+    questions.push_back({text, title, icon});
+    return ok;
+  }
+  std::vector<std::string> OpenFiles(const std::string&, const std::string& filter, const std::string& folder,
+                                     bool multiple) override {
+    open_calls.push_back({filter, folder, multiple});
+    return files_answer;
+  }
+  std::optional<std::uint32_t> ChooseColor(std::uint32_t) override { return color_answer; }
+  struct OpenCall {
+    std::string filter, folder;
+    bool multiple;
+  };
+  std::vector<OpenCall> open_calls;
+  std::vector<std::string> files_answer;
+  std::optional<std::uint32_t> color_answer;
+  bool ok = true;
   std::vector<Message> messages, questions;
   std::vector<std::string> browse_titles;
   std::string folder_answer;
   bool yes = true;
+};
+
+// Answers probes from a table by path; unknown paths are unrecognised.
+class FakeProber final : public MediaProber {
+ public:
+  struct Media {
+    double duration = 100;
+    bool video = true;
+    bool audio = true;
+  };
+  ProbeOutcome Probe(const std::filesystem::path& file) override {
+    std::lock_guard lock(mu);
+    probed.push_back(file);
+    ProbeOutcome outcome;
+    const auto it = media.find(file);
+    if (it == media.end()) {
+      outcome.result = {OpenStatus::kUnrecognized, "Unrecognized format"};
+      return outcome;
+    }
+    outcome.result = {OpenStatus::kOk, ""};
+    outcome.info.duration = it->second.duration;
+    outcome.info.video_stream = it->second.video ? 0 : -1;
+    outcome.info.audio_stream = it->second.audio ? 1 : -1;
+    return outcome;
+  }
+  std::mutex mu;
+  std::map<std::filesystem::path, Media> media;
+  std::vector<std::filesystem::path> probed;
 };
 
 class FakeClock final : public LogClock {

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"
@@ -47,9 +48,6 @@ UiThread QtUiThread(QObject* context) {
   ui.is_current = [context] { return QThread::currentThread() == context->thread(); };
   return ui;
 }
-
-// Twips to pixels at the usual 15 twips per pixel.
-int Pixels(int twips) { return twips / 15; }
 
 }  // namespace
 
@@ -117,8 +115,12 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   HookMainWindow(this, 9225, 7950);
 
   UiEncoderEvents::Handlers encoder_handlers;
-  encoder_handlers.progress = [this](std::uint8_t percent) { progress2_->SetValue(percent); };
-  encoder_handlers.completed = [](const EncodeResult&) {};
+  encoder_handlers.progress = [this](std::uint8_t percent) {
+    if (controller_) controller_->Taldex1_Progress(percent);
+  };
+  encoder_handlers.completed = [this](const EncodeResult& result) {
+    if (controller_) controller_->Taldex1_Completed(result);
+  };
   encoder_handlers.preview = [this](const QImage& picture) {
     picvideo_->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
   };
@@ -138,6 +140,14 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   parts.shell = services_.shell;
   parts.dispatcher = dispatcher_;
   parts.clock = services_.clock;
+  parts.prober = services_.prober;
+  parts.http_limits = services_.http_limits;
+  if (services_.prober) {
+    QObject* context = dispatch_context_.get();
+    parts.post_to_ui = [context](std::function<void()> task) {
+      QMetaObject::invokeMethod(context, std::move(task), Qt::QueuedConnection);
+    };
+  }
   controller_ = std::make_unique<WizardController>(std::move(parts), *this);
 
   JobLog::Listener listener;
@@ -225,37 +235,6 @@ void CindralForm::BuildStep0(QWidget* page) {
   connect(command1, &QPushButton::clicked, this, [this] { controller_->Command1_Click(); });
 }
 
-void CindralForm::BuildStep1(QWidget* page) {
-  auto* layout = new QVBoxLayout(page);
-  list_view_chapters_ = Named(new QTreeWidget(page), "ListViewChapters");
-  list_view_chapters_->setHeaderLabels({"Title", "File"});
-  list_view_chapters_->setRootIsDecorated(false);
-  layout->addWidget(list_view_chapters_);
-}
-
-void CindralForm::BuildStep2(QWidget* page) {
-  auto* grid = new QGridLayout(page);
-  grid->addWidget(new QLabel("Menu type"), 0, 0);
-  combo2_ = Named(new QComboBox(page), "Combo2");
-  combo2_->addItems({kClassicalMenu, kWithoutMenu});
-  grid->addWidget(combo2_, 0, 1);
-  picture7_ = Named(new QWidget(page), "Picture7");
-  auto* designer = new QGridLayout(picture7_);
-  designer->setContentsMargins(0, 0, 0, 0);
-  designer->addWidget(new QLabel("Menu title"), 0, 0);
-  text_title_dvd_ = Named(new QLineEdit(picture7_), "TextTitleDVD");
-  designer->addWidget(text_title_dvd_, 0, 1);
-  list1_ = Named(new QListWidget(picture7_), "List1");
-  designer->addWidget(list1_, 1, 0);
-  pic_grand_ = Named(new QLabel(picture7_), "PicGrand");
-  pic_grand_->setAlignment(Qt::AlignCenter);
-  pic_grand_->setStyleSheet("background: #203050; color: white;");
-  designer->addWidget(pic_grand_, 1, 1);
-  grid->addWidget(picture7_, 1, 0, 1, 2);
-  connect(combo2_, &QComboBox::activated, this,
-          [this](int index) { controller_->Combo2_Click(index == 0); });
-}
-
 void CindralForm::BuildStep3(QWidget* page) {
   auto* layout = new QVBoxLayout(page);
   option1_ = Named(new QRadioButton("Burn the project on DVD", page), "Option1");
@@ -302,26 +281,6 @@ void CindralForm::BuildStep3(QWidget* page) {
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
 }
 
-void CindralForm::BuildStep4(QWidget* page) {
-  auto* layout = new QVBoxLayout(page);
-  picvideo_ = Named(new QLabel(page), "picvideo");
-  picvideo_->setMinimumSize(240, 180);
-  picvideo_->setAlignment(Qt::AlignCenter);
-  picvideo_->setStyleSheet("background: black;");
-  layout->addWidget(picvideo_, 1, Qt::AlignHCenter);
-  check1_ = Named(new QCheckBox("Preview", page), "Check1");
-  layout->addWidget(check1_);
-  progress1_ = Named(new MyProgressBar(page), "MyProgressBar1");
-  progress2_ = Named(new MyProgressBar(page), "MyProgressBar2");
-  layout->addWidget(progress1_);
-  layout->addWidget(progress2_);
-  connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
-    if (syncing_) return;
-    controller_->screen().preview_on = on;
-    services_.encoder->SetPreviewEnabled(on);
-  });
-}
-
 void CindralForm::BuildStep5(QWidget* page) {
   auto* layout = new QVBoxLayout(page);
   list_view_progress_ = Named(new QTreeWidget(page), "ListViewProgress");
@@ -354,7 +313,7 @@ void CindralForm::Refresh() {
   label_detail_step_->setText(Q(s.label_detail_step));
   next_->setText(Q(s.next_caption));
   next_->setVisible(s.next_visible);
-  next_->setEnabled(s.next_enabled);
+  next_->setEnabled(s.next_enabled && !s.probing);  // rows still to come
   previous_->setVisible(s.previous_visible);
   previous_->setEnabled(s.previous_enabled);
   quit_->setText(Q(s.quit_caption));
@@ -367,17 +326,8 @@ void CindralForm::Refresh() {
   if (text_bitrate_->text() != Q(s.bitrate_text)) text_bitrate_->setText(Q(s.bitrate_text));
   if (text_path_->text() != Q(s.temp_path)) text_path_->setText(Q(s.temp_path));
 
-  list_view_chapters_->clear();
-  for (const VideoRow& row : s.rows)
-    new QTreeWidgetItem(list_view_chapters_, {Q(row.text), Q(row.source.string())});
-
-  list1_->clear();
-  for (const std::string& title : s.menu_titles) list1_->addItem(Q(title));
-  text_title_dvd_->setText(Q(s.menu_title_text));
-  combo2_->setCurrentIndex(s.classical_menu ? 0 : 1);
-  picture7_->setVisible(s.classical_menu);
-  pic_grand_->setFixedSize(Pixels(s.menu_page_width_twips) / 2, Pixels(s.menu_page_height_twips) / 2);
-  pic_grand_->setText(Q(s.menu_title_text));
+  RefreshVideoList();
+  RefreshMenuDesigner();
 
   option1_->setEnabled(s.option1_enabled);
   option1_->setText(Q(s.option1_caption));
@@ -394,19 +344,14 @@ void CindralForm::Refresh() {
   image_combo1_->setCurrentIndex(s.selected_drive);
   image_combo1_->setEnabled(s.drive_list_enabled);
 
-  check1_->setChecked(s.preview_on);
-  progress1_->SetValue(s.progress1);
-  progress2_->SetValue(s.progress2);
+  RefreshConversion();
   syncing_ = false;
 }
 
 bool CindralForm::SaveMenuPicture(const std::filesystem::path& bitmap) {
-  QImage image(pic_grand_->size(), QImage::Format_RGB888);
-  image.fill(Qt::black);
-  QPainter painter(&image);
-  pic_grand_->render(&painter);
-  painter.end();
-  return image.save(QString::fromStdString(bitmap.string()), "BMP");
+  // The page itself, at the frame's size, so the buttons stay where the
+  // layout put them.
+  return SaveBitmap24(menu_picture_, bitmap).empty();
 }
 
 void CindralForm::EndProgram() {

@@ -183,6 +183,39 @@ TEST_F(CindralFormTest, TheWizardWalksFromStepZeroToThreeAndBackWithTheCaptionsO
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(CindralFormTest, TheWizardStartsAndWalksToStepOneWithNonAsciiHomeAndTemporaryFolders) {
+  const std::string odd = " caf\xC3\xA9 \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+  home = folder->path() / ("home" + odd);
+  const fs::path temp = folder->path() / ("temp" + odd);
+  fs::create_directories(home);
+  fs::create_directories(temp);
+  Start("[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=False\n[tempPath]\nvalue=" + temp.native() + "\n");
+  ExpectLook({0, "DVD Video Project information", "Next >", true, true, true, false, "Quit"});
+  EXPECT_EQ(Find<QLineEdit>("TextPath")->text().toStdString(), temp.native());
+
+  QTest::mouseClick(Next(), Qt::LeftButton);
+  ExpectLook(
+      {1, "Select the movies you want to add to your DVD Video", "Next >", true, true, true, true, "Quit"});
+  EXPECT_EQ(form->controller().TempFolder, temp);
+  form->controller().AddVideo(home / ("movie" + odd + ".mpg"));
+  ASSERT_EQ(Find<QTreeWidget>("ListViewChapters")->topLevelItemCount(), 1);
+  Screenshot("step1_non_ascii_folders");
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(CindralFormTest, AMissingTemporaryFolderIsMadeUnderANonAsciiHomeFolderAtStepOne) {
+  const std::string odd = " caf\xC3\xA9 \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+  home = folder->path() / ("home" + odd);
+  fs::create_directories(home);
+  Start("[LAUNCH]\nVALUE=True\n[tempPath]\nvalue=" + (folder->path() / ("gone" + odd)).native() + "\n");
+  QTest::mouseClick(Next(), Qt::LeftButton);
+  EXPECT_EQ(form->controller().CurrentStep, 1);
+  EXPECT_EQ(form->controller().TempFolder, home / "projects");
+  EXPECT_TRUE(fs::is_directory(home / "projects"));
+  EXPECT_EQ(Find<QLineEdit>("TextPath")->text().toStdString(), (home / "projects").native());
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(CindralFormTest, TheStepsOfTheJobsHideNextAndPreviousAndOfferCancel) {
   Start();
   form->controller().ShowStep(4);

@@ -14,6 +14,7 @@
 #include "vantora/ffmpeg_encoder.h"
 #include "vantora/media_probe.h"
 #include "vantora/quillon_authoring.h"
+#include "vantora/video_list.h"
 #include "vantora/zephrel_disc_burner.h"
 
 // Under the leak checker: font and desktop-bus libraries keep caches for the
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   const vantora::EncoderTools tools = vantora::FindEncoderTools();
   vantora::FfmpegEncoder encoder(tools);
   vantora::FfmpegPictureClipMaker clip_maker(tools);
+  vantora::FfprobeProber prober(tools);
   quillon::CQuillonCtrl quillon;
   vantora::QuillonAuthoring authoring(quillon);
   vantora::SystemLogClock clock;
@@ -64,6 +66,7 @@ int main(int argc, char** argv) {
   services.encoder = &encoder;
   services.clip_maker = &clip_maker;
   services.clock = &clock;
+  services.prober = &prober;
 
   vantora::CindralForm form(std::move(services));
   QSocketNotifier notifier(g_signal_pipe[0], QSocketNotifier::Read);

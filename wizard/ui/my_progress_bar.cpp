@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 #include "tiles.h"
 
@@ -20,9 +21,11 @@ QSize MyProgressBar::sizeHint() const { return {270, kBarHeight}; }
 
 void MyProgressBar::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  const QString sample = QString::number(value_) + " %";
+  // Whatever was set, the bar shows 0 to 100.
+  const int shown = std::clamp(value_, 0, 100);
+  const QString sample = QString::number(shown) + " %";
   const int label_width = fontMetrics().horizontalAdvance(sample);
-  const ProgressBarLayout layout = LayOutProgressBar(width(), value_, label_width);
+  const ProgressBarLayout layout = LayOutProgressBar(width(), shown, label_width);
   p.setClipRect(rect());
   DrawFrame(p, layout.frame, width());
   DrawFill(p, layout.fill);

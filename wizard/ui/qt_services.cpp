@@ -1,5 +1,6 @@
 #include "vantora/qt_services.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -26,6 +27,8 @@ bool QtShell::OpenWithShell(const std::string& target) {
   QUrl url;
   if (text.startsWith("http://") || text.startsWith("https://")) {
     url = QUrl(text, QUrl::StrictMode);
+  } else if (text.startsWith("mailto:")) {
+    url = QUrl("mailto:" + text.mid(7).trimmed(), QUrl::StrictMode);
   } else {
     url = QUrl::fromLocalFile(text);  // a path is never taken as a command or an address
   }
@@ -36,16 +39,46 @@ std::string QtDialogs::BrowseForFolder(const std::string& title) {
   return QFileDialog::getExistingDirectory(parent_, QString::fromStdString(title)).toStdString();
 }
 
-void QtDialogs::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+// Message texts may hold file names and server answers: always plain text.
+int QtDialogs::Ask(const std::string& text, const std::string& title, MessageIcon icon, int buttons) {
   QMessageBox box(ToQt(icon), QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Ok, parent_);
-  box.exec();
+                  static_cast<QMessageBox::StandardButtons>(buttons), parent_);
+  box.setTextFormat(Qt::PlainText);
+  return box.exec();
+}
+
+void QtDialogs::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+  Ask(text, title, icon, QMessageBox::Ok);
 }
 
 bool QtDialogs::AskYesNo(const std::string& text, const std::string& title, MessageIcon icon) {
-  QMessageBox box(ToQt(icon), QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Yes | QMessageBox::No, parent_);
-  return box.exec() == QMessageBox::Yes;
+  return Ask(text, title, icon, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtDialogs::AskOkCancel(const std::string& text, const std::string& title, MessageIcon icon) {
+  return Ask(text, title, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+std::vector<std::string> QtDialogs::OpenFiles(const std::string& title, const std::string& filter,
+                                              const std::string& folder, bool multiple) {
+  std::vector<std::string> files;
+  if (multiple) {
+    for (const QString& f : QFileDialog::getOpenFileNames(parent_, QString::fromStdString(title),
+                                                          QString::fromStdString(folder),
+                                                          QString::fromStdString(filter)))
+      files.push_back(f.toStdString());
+  } else {
+    const QString f = QFileDialog::getOpenFileName(parent_, QString::fromStdString(title),
+                                                   QString::fromStdString(folder), QString::fromStdString(filter));
+    if (!f.isEmpty()) files.push_back(f.toStdString());
+  }
+  return files;
+}
+
+std::optional<std::uint32_t> QtDialogs::ChooseColor(std::uint32_t initial) {
+  const QColor chosen = QColorDialog::getColor(QColor::fromRgb(initial), parent_);
+  if (!chosen.isValid()) return std::nullopt;
+  return static_cast<std::uint32_t>(chosen.rgb() & 0xFFFFFF);
 }
 
 void HookMainWindow(QWidget* window, float width_twips, float height_twips) {

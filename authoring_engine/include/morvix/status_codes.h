@@ -21,6 +21,7 @@ enum : Status {
 
   // Internal (-1001 .. -1040), all sharing one text.
   kErrInternalNoTitleRecord = -1001,
+  kErrInternalUnexpected = -1002,  // a failure that no other code describes
   kErrInternalUnknownChain = -1003,
   kErrInternalNoCommandOutput = -1004,
   kErrInternalUnknownCommand = -1005,
@@ -82,8 +83,8 @@ enum : Status {
   kErrWriteFile = -4007,
   kErrSeekFile = -4008,
   kErrInvalidFileName = -4009,
-  kErrMpegLength = -4010,      // length not a multiple of 2048
-  kErrMpegFormat = -4011,      // not a DVD program stream
+  kErrMpegLength = -4010,  // length not a multiple of 2048
+  kErrMpegFormat = -4011,  // not a DVD program stream
   kErrMpegFormat2 = -4012,
   kErrMenuTooLarge = -4013,
   kErrMpegTooLarge = -4014,
@@ -98,8 +99,8 @@ enum : Status {
 // handed the context of the engine they work for and fill it before they
 // return a negative status.
 struct ErrorContext {
-  std::wstring file;      // failing file name (empty when none)
-  std::int32_t title = 0; // failing title number (0 = the main menu)
+  std::wstring file;       // failing file name (empty when none)
+  std::int32_t title = 0;  // failing title number (0 = the main menu)
 
   // Records file and returns code, so callers can write
   // `return ctx.Fail(kErrOpenFile, path);`.

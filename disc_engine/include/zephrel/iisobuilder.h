@@ -38,8 +38,19 @@ inline constexpr std::string_view kEventsInterfaceName = "_IISOBuilderEvents";
 // Dispatch ids of the events of _IISOBuilderEvents, in order.
 enum IISOBuilderEvents : platform::DispId {
   kOnBuildingProcess = 1,
-  kOnBuildingError = 2,  // never raised
-  kOnEndBuild = 3,       // never raised
+  // OnBuildingError(5003, text) is raised, on the thread of the call (for
+  // AddDirectory, on the scan's thread before OnEndAddingElements), for what
+  // the project tree refuses: AddFile of a file that is missing, unreadable,
+  // not a regular file (a FIFO, a device, a folder) or of 4 GiB or more (an
+  // ISO 9660 file holds at most 4 GiB less one byte), or whose parent is no
+  // folder; AddVirtualDirectory of a bad name or parent; AddDirectory of a
+  // folder that cannot be read, and once for the entries a scan skipped. The
+  // text starts with the path or name; for AddFile it goes on with why
+  // ("<path>: <why>": the file's kind, its size against the limit, or the
+  // system's error text). A refused file is not in the tree, so CreateIso
+  // builds the image without it.
+  kOnBuildingError = 2,
+  kOnEndBuild = 3,  // never raised
   kOnAddingElements = 4,
   kOnEndAddingElements = 5,
   kBurnerOnError = 6,

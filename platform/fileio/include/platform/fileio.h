@@ -12,8 +12,8 @@
 namespace platform {
 
 struct FileError {
-  int code = 0;           // errno, or 0 for success
-  std::string message;    // "<operation> <path>: <strerror>"; empty on success
+  int code = 0;                                         // errno, or 0 for success
+  std::string message;                                  // "<operation> <path>: <strerror>"; empty on success
   explicit operator bool() const { return code != 0; }  // true = an error
 };
 
@@ -84,6 +84,11 @@ class File {
 // Reads a whole (small) file. Fails for anything that is not a regular file.
 std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError* error);
 
+// Creates a new, empty file under a unique temporary name in path's folder,
+// open for writing (its path() is that name), for a file that is written
+// whole and then renamed over path. Fails like File::Open.
+File CreateTemporaryBeside(const std::filesystem::path& path, FileError* error);
+
 // Writes contents to a temporary file beside path, syncs it and renames it over
 // path, so readers see either the old or the new file, never a partial one.
 // The temporary file is removed on failure.
@@ -119,6 +124,26 @@ class TemporaryFolder {
   TemporaryFolder() = default;
   void Remove();
   std::filesystem::path path_;
+};
+
+// An exclusive advisory lock (flock) on a folder itself, held until the
+// object is destroyed; nothing is created in the folder. Locks taken through
+// separate TryLock calls exclude each other, in one process or several.
+// Move-only.
+class FolderLock {
+ public:
+  // Takes the lock without waiting; nullopt with *error set (EWOULDBLOCK
+  // when another holder has it) otherwise.
+  static std::optional<FolderLock> TryLock(const std::filesystem::path& folder, FileError* error);
+  ~FolderLock();
+  FolderLock(FolderLock&& other) noexcept;
+  FolderLock& operator=(FolderLock&& other) noexcept;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  FolderLock() = default;
+  int fd_ = -1;
 };
 
 // Text of errno values, thread-safe.

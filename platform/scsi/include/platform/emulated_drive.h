@@ -14,33 +14,13 @@
 #include <vector>
 
 #include "platform/cd_sector.h"
+#include "platform/mmc.h"
 #include "platform/scsi.h"
 
 namespace platform {
 
-// MMC profile numbers of the media the emulator knows.
-enum MmcProfile : std::uint16_t {
-  kProfileNone = 0x00,
-  kProfileCdRom = 0x08,
-  kProfileCdR = 0x09,
-  kProfileCdRw = 0x0A,
-  kProfileDvdRom = 0x10,
-  kProfileDvdR = 0x11,
-  kProfileDvdRam = 0x12,
-  kProfileDvdRwRestricted = 0x13,
-  kProfileDvdRwSequential = 0x14,
-  kProfileDvdRDlSequential = 0x15,
-  kProfileDvdPlusRw = 0x1A,
-  kProfileDvdPlusR = 0x1B,
-  kProfileDvdPlusRwDl = 0x2A,
-  kProfileDvdPlusRDl = 0x2B,
-  kProfileBdRSrm = 0x41,
-  kProfileBdRRrm = 0x42,
-  kProfileBdRe = 0x43,
-  kProfileHdDvdRom = 0x50,
-  kProfileHdDvdR = 0x51,
-  kProfileHdDvdRam = 0x52,
-};
+// The emulator speaks the shared MMC vocabulary (profiles, opcodes, senses).
+using namespace mmc;
 
 struct EmulatedIdentity {
   std::string vendor = "VANTORA ";          // padded or cut to 8 characters
@@ -49,13 +29,22 @@ struct EmulatedIdentity {
   ScsiAddress address;
   bool writer = true;
   // Profiles the drive supports, most preferred first.
-  std::vector<std::uint16_t> profiles = {kProfileBdRe, kProfileBdRSrm, kProfileDvdPlusRDl,
-                                         kProfileDvdPlusR, kProfileDvdPlusRw, kProfileDvdRwSequential,
-                                         kProfileDvdRwRestricted, kProfileDvdR, kProfileDvdRam,
-                                         kProfileDvdRom, kProfileCdRw, kProfileCdR, kProfileCdRom};
+  std::vector<std::uint16_t> profiles = {kProfileBdRe,
+                                         kProfileBdRSrm,
+                                         kProfileDvdPlusRDl,
+                                         kProfileDvdPlusR,
+                                         kProfileDvdPlusRw,
+                                         kProfileDvdRwSequential,
+                                         kProfileDvdRwRestricted,
+                                         kProfileDvdR,
+                                         kProfileDvdRam,
+                                         kProfileDvdRom,
+                                         kProfileCdRw,
+                                         kProfileCdR,
+                                         kProfileCdRom};
   // Speed tables in kB/s, ascending.
-  std::vector<std::uint32_t> cd_write_speeds = {1764, 3528, 7056};     // 10x 20x 40x
-  std::vector<std::uint32_t> dvd_write_speeds = {2770, 5540, 11080};   // 2x 4x 8x
+  std::vector<std::uint32_t> cd_write_speeds = {1764, 3528, 7056};    // 10x 20x 40x
+  std::vector<std::uint32_t> dvd_write_speeds = {2770, 5540, 11080};  // 2x 4x 8x
   std::vector<std::uint32_t> cd_read_speeds = {7056};
   std::vector<std::uint32_t> dvd_read_speeds = {22160};
 };
@@ -108,8 +97,8 @@ class EmulatedDrive : public ScsiDevice {
 
   ~EmulatedDrive() override;
 
-  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction,
-                  std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override;
+  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
+                  std::chrono::milliseconds timeout) override;
   const DeviceIdentity& identity() const override;
 
   // Test control. Every call that changes the drive saves its state.
@@ -126,9 +115,12 @@ class EmulatedDrive : public ScsiDevice {
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
   void ArmUnderrun();
-  // Lenient mode accepts a few things a standard drive refuses: command
-  // blocks of another length than the command's own (cut or zero-padded), a
-  // media type other than DVD in READ DVD STRUCTURE, MODE SELECT without PF.
+  // Lenient mode accepts a few things a standard drive refuses: a media type
+  // other than DVD in READ DVD STRUCTURE, MODE SELECT without PF. In either
+  // mode a command block of another length than the command's own is cut or
+  // zero-padded, as a packet interface takes it: the transport policy in front
+  // of every drive that OpenDrives opens refuses such blocks before they get
+  // here.
   void SetStrict(bool strict);
   std::vector<LoggedCommand> CommandLog() const;
   void ClearCommandLog();

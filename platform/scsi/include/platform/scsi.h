@@ -6,9 +6,9 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,7 +47,7 @@ struct DeviceIdentity {
   std::string product;   // bytes 16..31
   std::string revision;  // bytes 32..35
   ScsiAddress address;
-  std::string node;      // /dev/sr0, or the emulated drive's folder
+  std::string node;  // /dev/sr0, or the emulated drive's folder
 };
 
 class ScsiDevice {
@@ -62,17 +62,19 @@ class ScsiDevice {
 
 struct ScanResult {
   std::vector<std::unique_ptr<ScsiDevice>> devices;  // in host:channel:target:lun order
-  int load_error = 0;  // 0, or 501 when the configured backend cannot start
+  int load_error = 0;                                // 0, or 501 when the configured backend cannot start
   std::string message;
 };
 
 // Opens the drives that a ZEPHREL_DRIVES value names: "sg" (also for an empty
-// spec) or a comma-separated list of "emu:DIR" entries.
+// spec) or a comma-separated list of "emu:DIR" entries. Every device is
+// handed out behind the transport policy (scsi_policy.h).
 ScanResult OpenDrives(const std::string& spec);
 
 // SG_IO backend: the CD/DVD devices (SCSI type 5) listed under sysfs_root, in
 // host:channel:target:lun order, opened through their /dev/sr* (else /dev/sg*)
-// node under dev_root. Tests point both roots at fake trees.
+// node under dev_root, without the transport policy. Tests point both roots at
+// fake trees.
 ScanResult ScanSgDrives(const std::filesystem::path& sysfs_root = "/sys/class/scsi_device",
                         const std::filesystem::path& dev_root = "/dev");
 

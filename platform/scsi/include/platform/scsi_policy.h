@@ -1,10 +1,13 @@
-// How long a command may take and whether it may be repeated: the rules every
-// backend applies to the commands it sends.
+// The transport policy: how long a command may take, whether it may be
+// repeated, which command blocks may be sent at all, and the command trace.
+// OpenDrives wraps every backend (SG_IO and the emulated drive) in one
+// TransportPolicy, so a command takes the same path to either.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 
 #include "platform/scsi.h"
@@ -38,5 +41,28 @@ ScsiResult ExecRetryingUnitAttention(std::span<const std::uint8_t> cdb,
 // 20h-5Fh, 16 for 80h-9Fh, 12 for A0h-BFh; 0 for the vendor and reserved
 // groups.
 std::size_t StandardCdbLength(std::uint8_t opcode);
+
+// A device that applies the policy to every command before its backend sees
+// it: a block of another length than its opcode's standard one (any of 6, 10,
+// 12, 16 for the vendor groups) is refused with a transport error and never
+// sent; a timeout of 0 or less becomes CommandTimeout; a unit attention is
+// answered by ExecRetryingUnitAttention; and when ZEPHREL_SCSI_LOG names a file,
+// one line per command (its bytes, the outcome, whether it was sent again) is
+// appended to it.
+class TransportPolicy final : public ScsiDevice {
+ public:
+  explicit TransportPolicy(std::unique_ptr<ScsiDevice> backend);
+
+  ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
+                  std::chrono::milliseconds timeout) override;
+  const DeviceIdentity& identity() const override;
+
+  ScsiDevice& backend() { return *backend_; }
+
+ private:
+  std::unique_ptr<ScsiDevice> backend_;
+};
+
+std::unique_ptr<ScsiDevice> WithTransportPolicy(std::unique_ptr<ScsiDevice> backend);
 
 }  // namespace platform

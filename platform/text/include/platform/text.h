@@ -24,6 +24,19 @@ std::wstring Utf8ToWide(std::string_view utf8);
 // A wide string (e.g. a file name handed to the authoring engine) as a path.
 std::filesystem::path WideToPath(std::wstring_view wide);
 
+// A path as a wide string (as the authoring engine keeps file names). The
+// path's bytes are read as UTF-8 (see Utf8ToWide); never throws, unlike
+// path::wstring(), which fails on any non-ASCII name here.
+std::wstring PathToWide(const std::filesystem::path& path);
+
+// A path's bytes as UTF-8 text, unchanged (never converted through the
+// locale). Use this, not path::string() and friends, for every path that
+// goes into a message, an argument vector or a setting.
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// UTF-8 text as a path (the bytes are kept as they are).
+std::filesystem::path Utf8ToPath(std::string_view utf8);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 
@@ -33,6 +46,10 @@ std::u32string DecodeUtf8OrCp1252(std::string_view bytes);
 
 // Windows-1252 bytes to UTF-8 (the five undefined bytes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view bytes);
+
+// ISO 8859-1 bytes to UTF-8: every byte is the code point of its value, so
+// 80h-9Fh are the C1 controls (unlike Windows-1252).
+std::string Latin1ToUtf8(std::string_view bytes);
 
 // UTF-16 bytes (no BOM; little-endian unless big_endian) to UTF-8. Unpaired
 // surrogates become U+FFFD; a last odd byte is dropped.

@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantora {
 
@@ -67,6 +69,19 @@ class Dialogs {
   virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
   // True for Yes.
   virtual bool AskYesNo(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // True for OK (the buttons are OK and Cancel).
+  virtual bool AskOkCancel(const std::string& /*text*/, const std::string& /*title*/, MessageIcon /*icon*/) {
+    return false;
+  }
+  // The files chosen in an open-file dialog opening in folder, in the
+  // dialog's order (several only when multiple); empty when cancelled.
+  // filter: "name (patterns);;name (patterns)...".
+  virtual std::vector<std::string> OpenFiles(const std::string& /*title*/, const std::string& /*filter*/,
+                                             const std::string& /*folder*/, bool /*multiple*/) {
+    return {};
+  }
+  // A colour (0xRRGGBB) chosen in the colour dialog; nullopt when cancelled.
+  virtual std::optional<std::uint32_t> ChooseColor(std::uint32_t /*initial*/) { return std::nullopt; }
 };
 
 }  // namespace vantora

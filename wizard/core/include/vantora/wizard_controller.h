@@ -8,15 +8,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/http.h"
+#include "vantora/button_colors.h"
 #include "vantora/disc_burner.h"
 #include "vantora/functions.h"
 #include "vantora/job_log.h"
 #include "vantora/settings.h"
+#include "vantora/menu_layout.h"
 #include "vantora/ui_event_dispatcher.h"
 #include "vantora/video_encoder.h"
+#include "vantora/video_list.h"
 
 namespace vantora {
 
@@ -33,13 +39,6 @@ enum OutputOption : int { kOutputBurn = 1, kOutputIso = 2, kOutputFolder = 3 };
 inline constexpr int kMenuPageWidthTwips = 10823;
 inline constexpr int kMenuPageHeightPalTwips = 8663;
 inline constexpr int kMenuPageHeightNtscTwips = 7237;
-
-// One row of the video list.
-struct VideoRow {
-  std::string text;                // the row's caption
-  std::filesystem::path source;    // the user's video
-  std::filesystem::path converted; // the converted MPEG file; empty until converted
-};
 
 // Everything the main window shows; the view writes the user's edits of
 // step 0 and step 3 back into it.
@@ -66,11 +65,20 @@ struct WizardScreen {
 
   // Step 1.
   std::vector<VideoRow> rows;  // ListViewChapters
+  std::string estimated_size_text = "Estimated Size: 0 MB";  // Label6
+  std::string total_duration_text = "00:00";                 // Label5
+  int gauge_value = 0;                                       // CapacityView
+  bool probing = false;  // probes run: Next and Clear wait
 
   // Step 2.
   std::vector<std::string> menu_titles;  // List1
   std::string menu_title_text;           // TextTitleDVD
   bool classical_menu = true;            // Combo2; Picture7 shown with it
+  MenuDesign menu;                       // the designer's controls
+  // The button colour lists (normal, selected, activated): the chosen
+  // entry (-1 before the first choice) and the swatch.
+  int button_color[3] = {-1, -1, -1};
+  Rgb button_swatch[3] = {kUnchosenSwatch, kUnchosenSwatch, kUnchosenSwatch};
 
   // Step 3.
   int output_option = kOutputIso;
@@ -88,6 +96,11 @@ struct WizardScreen {
   bool preview_on = true;  // Check1
   int progress1 = 0;       // MyProgressBar1
   int progress2 = 0;       // MyProgressBar2
+  std::string file_converting;  // LabelFileConverting
+  std::string conversion_caption;  // Label10
+  std::string file_progress;    // LabelStatus
+  std::string frames_encoded;   // LabelPercent
+  std::string time_elapsed;     // Label12
 
   // The capacity gauge: gigabyte scale, maximum in MB.
   bool gauge_gigabytes = false;
@@ -102,6 +115,16 @@ class WizardView {
   virtual void Refresh() = 0;
   // Writes the menu page as a 24-bit bitmap; false when it cannot.
   virtual bool SaveMenuPicture(const std::filesystem::path& bitmap) = 0;
+  // How big a text is on the menu page (the page is 96 dots per inch).
+  virtual TextExtent MeasureMenuText(const MenuFont& font, const std::string& text) {
+    return {0.5 * font.points * static_cast<double>(text.size()), font.points * 4.0 / 3.0};
+  }
+  // Draws the menu page (markers hidden or not) and shows it in the
+  // thumbnail and the preview window.
+  virtual void ShowMenuPage(const MenuDesign&, const MenuLayout&, bool /*hide_markers*/) {}
+  // Loads the menu background from picture ("Default": the bundled one);
+  // "" on success, else why it cannot be used (the old background stays).
+  virtual std::string LoadMenuBackground(const std::filesystem::path& /*picture*/) { return ""; }
   // Ends the program's event loop (after the shut-down's clean-up).
   virtual void EndProgram() = 0;
 };
@@ -118,6 +141,13 @@ struct WizardParts {
   Shell* shell = nullptr;                         // required
   std::shared_ptr<UiEventDispatcher> dispatcher;  // may be null (events then run directly)
   LogClock* clock = nullptr;                      // required
+  // Probes the files added to the list; null: the encoder's Open, on the
+  // caller's thread.
+  MediaProber* prober = nullptr;
+  // Runs a task later on the view's thread; null: probes run on the caller's
+  // thread and rows are added before AddVideoFiles returns.
+  std::function<void(std::function<void()>)> post_to_ui;
+  platform::HttpLimits http_limits;  // of the update check
 };
 
 class WizardController {
@@ -150,8 +180,38 @@ class WizardController {
   void UpdateOutputFrames(int mode);
   void ImageCombo1_Click(int drive);
   void Combo2_Click(bool classical);
-  // Adds a video to the list (the add dialog's result).
+  // Adds a video to the list (probed on the caller's thread).
   void AddVideo(const std::filesystem::path& source);
+
+  // Step 1: the video list.
+  void LabelAddFile_Click();  // the add dialog
+  // Probes the files (off the view's thread when post_to_ui is set) and adds
+  // them in the given order.
+  void AddVideoFiles(const std::vector<std::filesystem::path>& files);
+  // Dropped data: only local files are taken, others are ignored.
+  void ListViewChapters_OLEDragDrop(const std::vector<std::string>& local_files);
+  void Image8_Click(int selected_row);  // remove
+  void Image2_Click();                  // clear
+  void Image7_Click();                  // an existing VIDEO_TS folder
+  void Slider1_Change(int kbit_per_second);
+  // Waits until the probes started so far have ended and their rows are added
+  // (tests; the view pumps its events instead).
+  bool ProbesRunning() const { return probe_batches_ > 0; }
+
+  // Step 2: the menu designer and the button colours.
+  void Command4_Click();  // background picture
+  void TitleColor_Click();
+  void ChaptersColor_Click();
+  void FillButtonColorLists();
+  void ButtonColor_Click(ButtonState state, int index);
+  std::vector<MenuButtonRect> MenuButtons;
+
+  // Step 4: the encoder's events, on the view's thread.
+  void Taldex1_Progress(std::uint8_t percent);
+  void Taldex1_Completed(const EncodeResult& result);
+
+  // The About box's "Check for Updates".
+  void CheckStart();
 
   // The end of every conversion, authoring or disc job, whatever its outcome:
   // clears Busy and Burning, and returns to step 1 when asked.
@@ -183,6 +243,7 @@ class WizardController {
   int FirstStep = kFirstStep;
   int VideoBitrate = kDefaultVideoBitrate;
   int AudioBitrate = 448;
+  std::int32_t EstimatedSizeKB = 0;
   std::filesystem::path TempFolder;
   int FileIndex = 0;
   bool StopRequested = false;
@@ -202,6 +263,13 @@ class WizardController {
   void ListenSelectedDrive();
   void EndWithMessage(const std::string& message);
   bool CheckDiscLabel();
+  void AddProbedFile(const std::filesystem::path& file, const ProbeOutcome& outcome);
+  void ProbesDone();
+  bool CheckSourcesExist();
+  bool SaveMenuClip();
+  void FinishConversionCancel();
+  void StopConversionWithMessage(const std::string& message);
+  void ApplyButtonColor(ButtonState state, int index);
 
   WizardParts parts_;
   WizardView& view_;
@@ -211,6 +279,15 @@ class WizardController {
   std::vector<std::filesystem::path> created_files_;
   bool cancel_after_build_ = false;
   bool shut_down_ = false;
+  // Conversion: an encoding runs (its completion is awaited), and a cancel
+  // waits for it before the files are deleted.
+  bool encoding_ = false;
+  bool cancel_after_encode_ = false;
+  std::vector<std::filesystem::path> converted_targets_;  // per row, for this run
+  // Probes.
+  int probe_batches_ = 0;
+  std::vector<std::thread> probe_threads_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // Why a disc label cannot name the project folder: "" when it can. The label

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "vantora/menu_page.h"
 #include "vantora/wizard_controller.h"
 
 class QCheckBox;
@@ -20,8 +21,16 @@ class QRadioButton;
 class QStackedWidget;
 class QTreeWidget;
 class QGroupBox;
+class QSlider;
+class QTabWidget;
+class QDialog;
+class QSpinBox;
 
 namespace vantora {
+
+// The maker's addresses shown in the About box.
+inline constexpr char kContactMail[] = "contact@vantora.example";
+inline constexpr char kHomePage[] = "https://www.vantora.example/";
 
 class CapacityView;
 class MyProgressBar;
@@ -39,6 +48,8 @@ struct FormServices {
   Dialogs* dialogs = nullptr;
   Shell* shell = nullptr;
   LogClock* clock = nullptr;
+  MediaProber* prober = nullptr;  // null: files are probed by the encoder, on the window's thread
+  platform::HttpLimits http_limits;
   // Called once when the program is to end; by default the application quits.
   std::function<void()> end_program;
 };
@@ -55,10 +66,19 @@ class CindralForm : public QMainWindow, public WizardView {
   // WizardView.
   void Refresh() override;
   bool SaveMenuPicture(const std::filesystem::path& bitmap) override;
+  TextExtent MeasureMenuText(const MenuFont& font, const std::string& text) override;
+  void ShowMenuPage(const MenuDesign& design, const MenuLayout& layout, bool hide_markers) override;
+  std::string LoadMenuBackground(const std::filesystem::path& picture) override;
   void EndProgram() override;
+
+  // The menu page as last drawn (720 x 576 or 720 x 480).
+  const QImage& MenuPicture() const { return menu_picture_; }
+  // The About box (shown by the about button), or null before.
+  QDialog* AboutBox() { return about_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildStep0(QWidget* page);
@@ -68,6 +88,13 @@ class CindralForm : public QMainWindow, public WizardView {
   void BuildStep4(QWidget* page);
   void BuildStep5(QWidget* page);
   void ShowLogRow(std::size_t index, bool added);
+  void RefreshVideoList();
+  void RefreshMenuDesigner();
+  void RefreshConversion();
+  void ShowAbout();
+  void ShowPreviewMenu();
+  // A designer control changed: the page is drawn again.
+  void DesignChanged();
 
   FormServices services_;
   std::unique_ptr<Dialogs> own_dialogs_;
@@ -97,12 +124,48 @@ class CindralForm : public QMainWindow, public WizardView {
   QLineEdit* text_path_ = nullptr;
   // Step 1.
   QTreeWidget* list_view_chapters_ = nullptr;
+  QPushButton* add_file_ = nullptr;
+  QPushButton* remove_ = nullptr;
+  QPushButton* clear_ = nullptr;
+  QLabel* label6_ = nullptr;
+  QLabel* label5_ = nullptr;
+  QSlider* slider1_ = nullptr;
+  QDialog* about_ = nullptr;
+  QDialog* preview_menu_ = nullptr;
+  QLabel* pic_preview_ = nullptr;
   // Step 2.
   QListWidget* list1_ = nullptr;
   QLineEdit* text_title_dvd_ = nullptr;
   QComboBox* combo2_ = nullptr;
   QWidget* picture7_ = nullptr;
   QLabel* pic_grand_ = nullptr;
+  QLabel* image_preview_ = nullptr;
+  QTabWidget* tab_strip1_ = nullptr;
+  QComboBox* combo_font_title_ = nullptr;
+  QComboBox* combo_title_size_ = nullptr;
+  QCheckBox* check_bold_ = nullptr;
+  QCheckBox* check_italic_ = nullptr;
+  QCheckBox* check_underline_ = nullptr;
+  QCheckBox* check_title_middle_ = nullptr;
+  QPushButton* title_color_ = nullptr;
+  QSlider* slider_title_top_ = nullptr;
+  QSlider* slider_title_left_ = nullptr;
+  QLineEdit* txt_chapter_title_ = nullptr;
+  QComboBox* chapters_font_ = nullptr;
+  QComboBox* chapters_size_ = nullptr;
+  QCheckBox* chapters_bold_ = nullptr;
+  QCheckBox* chapters_italic_ = nullptr;
+  QCheckBox* chapters_underline_ = nullptr;
+  QCheckBox* chapters_center_ = nullptr;
+  QPushButton* chapters_color_ = nullptr;
+  QSlider* chapters_top_ = nullptr;
+  QSlider* chapters_left_ = nullptr;
+  QSlider* chapter_space_ = nullptr;
+  QComboBox* color_lists_[3] = {nullptr, nullptr, nullptr};
+  QLabel* color_swatches_[3] = {nullptr, nullptr, nullptr};
+  QLineEdit* text_background_image_ = nullptr;
+  MenuPage menu_page_;
+  QImage menu_picture_;
   // Step 3.
   QRadioButton* option1_ = nullptr;
   QRadioButton* option2_ = nullptr;
@@ -117,6 +180,11 @@ class CindralForm : public QMainWindow, public WizardView {
   QLabel* picvideo_ = nullptr;
   MyProgressBar* progress1_ = nullptr;
   MyProgressBar* progress2_ = nullptr;
+  QLabel* label_file_converting_ = nullptr;
+  QLabel* label10_ = nullptr;
+  QLabel* label_status_ = nullptr;
+  QLabel* label_percent_ = nullptr;
+  QLabel* label12_ = nullptr;
   // Step 5.
   QTreeWidget* list_view_progress_ = nullptr;
 };

@@ -1,6 +1,6 @@
 // The wizard's progress bar: a horizontal gauge of tiles with the value in
-// percent centred over it. Callers give 0 to 100; other values are drawn as
-// given and cut off by the control's edges.
+// percent centred over it. The value drawn is held to 0 to 100; GetValue
+// returns what was set.
 #pragma once
 
 #include <QWidget>

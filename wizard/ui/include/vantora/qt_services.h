@@ -22,8 +22,13 @@ class QtDialogs : public Dialogs {
   std::string BrowseForFolder(const std::string& title) override;
   void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
   bool AskYesNo(const std::string& text, const std::string& title, MessageIcon icon) override;
+  bool AskOkCancel(const std::string& text, const std::string& title, MessageIcon icon) override;
+  std::vector<std::string> OpenFiles(const std::string& title, const std::string& filter,
+                                     const std::string& folder, bool multiple) override;
+  std::optional<std::uint32_t> ChooseColor(std::uint32_t initial) override;
 
  private:
+  int Ask(const std::string& text, const std::string& title, MessageIcon icon, int buttons);
   QWidget* parent_;
 };
 

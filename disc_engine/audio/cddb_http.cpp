@@ -1,0 +1,17 @@
+// The lookup's transport: one HTTP GET through the platform's HTTP layer, with
+// its bounded times and answer size.
+#include "audio/cddb_lookup.h"
+#include "platform/http.h"
+
+namespace zephrel {
+
+CddbFetch DefaultCddbFetch() {
+  return [](const std::string& url, std::stop_token stop) -> std::optional<std::string> {
+    if (stop.stop_requested()) return std::nullopt;
+    platform::HttpResponse response = platform::HttpClient().Get(url);
+    if (!response.ok() || stop.stop_requested()) return std::nullopt;
+    return std::move(response.body);
+  };
+}
+
+}  // namespace zephrel

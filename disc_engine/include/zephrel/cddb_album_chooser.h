@@ -1,0 +1,34 @@
+// The album choice a CDDB lookup asks for when the server offers several
+// discs. The host installs a chooser (the Qt one shows a modal list dialog on
+// the GUI thread); without one, the first offer is taken.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zephrel {
+
+struct CddbAlbumChoice {
+  std::string caption = "Zephrel - CDDB Request";
+  std::string prompt = "Please select your album :";
+  std::vector<std::string> rows;  // one per offer: "<genre> : <title>"
+};
+
+class CddbAlbumChooser {
+ public:
+  virtual ~CddbAlbumChooser() = default;
+  // Called on the lookup's thread, which waits for the answer: the chosen row,
+  // or nullopt when the user cancelled. A row outside the list counts as the
+  // first. Must be safe to call from any thread.
+  virtual std::optional<std::size_t> ChooseAlbum(const CddbAlbumChoice& choice) = 0;
+};
+
+// Installs the process's chooser (null removes it). The lookup keeps its own
+// reference while it asks, so the chooser may be replaced at any time.
+void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser);
+std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser();
+
+}  // namespace zephrel

@@ -1,0 +1,271 @@
+// Identification, features and mode pages: INQUIRY, REQUEST SENSE, GET CONFIGURATION, MODE SENSE/SELECT, SET
+// CD SPEED and START STOP UNIT.
+#include "emulated_drive_impl.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+using namespace emu;
+
+Check EmulatedDrive::Impl::Inquiry(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                   std::size_t* out) {
+  if ((cdb[1] & 0x01) || cdb[2] != 0) return kInvalidField;  // no vital product data pages
+  std::vector<std::uint8_t> r(36, 0);
+  r[0] = 0x05;  // CD/DVD device
+  r[1] = 0x80;  // removable medium
+  r[2] = 0x05;
+  r[3] = 0x02;
+  r[4] = 31;
+  const DeviceIdentity& id = device;
+  std::memcpy(&r[8], id.vendor.data(), 8);
+  std::memcpy(&r[16], id.product.data(), 16);
+  std::memcpy(&r[32], id.revision.data(), 4);
+  *out = Send(r, GetBe16(cdb + 3), buffer);
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::RequestSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                        std::size_t* out) {
+  if (cdb[1] & 0x01) return kInvalidField;  // descriptor format is not offered
+  Check c = kGood;
+  int progress = -1;
+  if (in_progress) {
+    c = busy_sense;
+    progress = 65536 * (operation_length - busy) / (operation_length + 1);
+  } else if (unit_attention) {
+    unit_attention = false;
+    c = kMediumChanged;
+  } else if (!Loaded()) {
+    c = NoMedium();
+  } else if (state.medium->bg_format == 2) {
+    progress = 65536 * (operation_length - bg_remaining) / (operation_length + 1);
+  }
+  *out = Send(SenseBytes(c, progress), cdb[4], buffer);
+  return kGood;
+}
+
+void EmulatedDrive::Impl::AddFeature(std::vector<std::uint8_t>& r, std::uint16_t code, bool current,
+                                     std::vector<std::uint8_t> body, std::uint8_t version) {
+  std::size_t at = r.size();
+  r.resize(at + 4);
+  PutBe16(&r[at], code);
+  r[at + 2] = std::uint8_t(version << 2 | (code <= 3 ? 0x02 : 0) | (current ? 1 : 0));
+  r[at + 3] = std::uint8_t(body.size());
+  r.insert(r.end(), body.begin(), body.end());
+}
+
+bool EmulatedDrive::Impl::Has(std::initializer_list<std::uint16_t> profiles) const {
+  for (std::uint16_t p : state.identity.profiles)
+    for (std::uint16_t q : profiles)
+      if (p == q) return true;
+  return false;
+}
+
+Check EmulatedDrive::Impl::GetConfiguration(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                            std::size_t* out) {
+  const int rt = cdb[1] & 0x03;
+  const std::uint16_t start = std::uint16_t(GetBe16(cdb + 2));
+  if (rt == 3) return kInvalidField;
+  const std::uint16_t cur = CurrentProfile();
+  auto is = [&](std::initializer_list<std::uint16_t> ps) {
+    for (std::uint16_t p : ps)
+      if (p == cur) return true;
+    return false;
+  };
+  const bool writer = state.identity.writer;
+  struct Entry {
+    std::uint16_t code;
+    bool present, current;
+    std::vector<std::uint8_t> body;
+  };
+  std::vector<std::uint8_t> profile_list;
+  for (std::uint16_t p : state.identity.profiles) {
+    profile_list.push_back(std::uint8_t(p >> 8));
+    profile_list.push_back(std::uint8_t(p));
+    profile_list.push_back(p == cur && cur != 0 ? 1 : 0);
+    profile_list.push_back(0);
+  }
+  const std::initializer_list<std::uint16_t> cds = {kProfileCdRom, kProfileCdR, kProfileCdRw};
+  const std::initializer_list<std::uint16_t> dvds = {kProfileDvdRom,          kProfileDvdR,
+                                                     kProfileDvdRam,          kProfileDvdRwRestricted,
+                                                     kProfileDvdRwSequential, kProfileDvdRDlSequential,
+                                                     kProfileDvdPlusRw,       kProfileDvdPlusR,
+                                                     kProfileDvdPlusRwDl,     kProfileDvdPlusRDl};
+  const std::initializer_list<std::uint16_t> random = {kProfileDvdRam, kProfileDvdPlusRw, kProfileDvdPlusRwDl,
+                                                       kProfileBdRe, kProfileDvdRwRestricted};
+  const std::initializer_list<std::uint16_t> incremental = {
+      kProfileCdR, kProfileCdRw, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRDlSequential};
+  const bool loaded = cur != 0;
+  std::vector<Entry> features = {
+      {kFeatureProfileList, true, true, profile_list},
+      {kFeatureCore, true, true, {0, 0, 0, 2, 0x01, 0, 0, 0}},  // ATAPI, DBE
+      {kFeatureRemovableMedium, true, true, {0x29, 0, 0, 0}},   // tray, eject, lock
+      {kFeatureRandomReadable, true, loaded, {0, 0, 0x08, 0, 0, 1, 0, 0}},
+      {kFeatureCdRead, Has(cds), is(cds), {0x00, 0, 0, 0}},
+      {kFeatureDvdRead, Has(dvds), is(dvds), {}},
+      {kFeatureRandomWritable, writer && Has(random), is(random), {0, 0, 0, 0, 0, 0, 0x08, 0, 0, 0x01, 0, 0}},
+      {kFeatureIncrementalStreamingWritable,
+       writer && Has(incremental),
+       is(incremental),
+       {0x01, 0x01, 0x01, 1, 16, 0, 0, 0}},
+      {kFeatureFormattable, writer && Has(random), is(random), {0, 0, 0, 0}},
+      {kFeatureRestrictedOverwrite,
+       writer && Has({kProfileDvdRwRestricted}),
+       is({kProfileDvdRwRestricted}),
+       {}},
+      {kFeatureDvdPlusRw, writer && Has({kProfileDvdPlusRw}), is({kProfileDvdPlusRw}), {0x01, 0x00, 0, 0}},
+      {kFeatureDvdPlusR,
+       Has({kProfileDvdPlusR}),
+       is({kProfileDvdPlusR}),
+       {std::uint8_t(writer ? 1 : 0), 0, 0, 0}},
+      {kFeatureCdTrackAtOnce,
+       writer && Has({kProfileCdR, kProfileCdRw}),
+       is({kProfileCdR, kProfileCdRw}),
+       {0x46, 0, 0, 0}},  // BUF, test write, CD-RW
+      {kFeatureDvdMinusRWrite,
+       writer && Has({kProfileDvdR, kProfileDvdRwSequential}),
+       is({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRwRestricted}),
+       {0x46, 0, 0, 0}},
+  };
+  std::vector<std::uint8_t> r(8, 0);
+  PutBe16(&r[6], cur);
+  for (const Entry& f : features) {
+    if (!f.present) continue;
+    if (rt == 2 ? f.code != start : f.code < start) continue;
+    if (rt == 1 && !f.current) continue;
+    AddFeature(r, f.code, f.current, f.body, f.code == kFeatureCore ? 1 : 0);
+  }
+  PutBe32(&r[0], std::uint32_t(r.size() - 4));
+  *out = Send(r, GetBe16(cdb + 7), buffer);
+  return kGood;
+}
+
+std::vector<std::uint8_t> EmulatedDrive::Impl::CapabilitiesPage() const {
+  const auto& writes = SpeedTable(true);
+  const std::size_t n = state.identity.writer ? writes.size() : 0;
+  std::vector<std::uint8_t> p(32 + 4 * n, 0);
+  p[0] = kPageCapabilities;
+  p[1] = std::uint8_t(p.size() - 2);
+  const bool dvd = Has({kProfileDvdRom, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdPlusR});
+  p[2] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
+  if (state.identity.writer) p[3] = std::uint8_t(0x07 | (dvd ? 0x10 : 0));
+  p[4] = 0xF1;                         // BUF, multisession, mode 2 forms, audio play
+  p[5] = 0x03;                         // CD-DA commands, accurate stream
+  p[6] = 0x29 | (prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
+  const auto& reads = SpeedTable(false);
+  PutBe16(&p[8], reads.empty() ? 0 : reads.back());
+  PutBe16(&p[12], 2048);
+  PutBe16(&p[14], read_speed);
+  PutBe16(&p[18], writes.empty() ? 0 : writes.back());
+  PutBe16(&p[20], write_speed);
+  PutBe16(&p[28], write_speed);
+  PutBe16(&p[30], std::uint32_t(n));
+  for (std::size_t i = 0; i < n; ++i) PutBe16(&p[32 + 4 * i + 2], writes[n - 1 - i]);  // fastest first
+  return p;
+}
+
+Check EmulatedDrive::Impl::ModeSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                     std::size_t* out) {
+  const int pc = cdb[2] >> 6;
+  const int page = cdb[2] & 0x3F;
+  if (pc == 3) return kSavingNotSupported;
+  std::vector<std::uint8_t> r(8, 0);
+  auto add = [&](std::vector<std::uint8_t> p) {
+    if (pc == 1) std::fill(p.begin() + 2, p.end(), std::uint8_t(p[0] == kPageWriteParameters ? 0xFF : 0x00));
+    r.insert(r.end(), p.begin(), p.end());
+  };
+  if (page == kPageWriteParameters || page == kPageAll)
+    add(std::vector<std::uint8_t>(page05.begin(), page05.end()));
+  if (page == kPageCapabilities || page == kPageAll) add(CapabilitiesPage());
+  if (r.size() == 8) return kInvalidField;
+  PutBe16(&r[0], std::uint32_t(r.size() - 2));
+  *out = Send(r, GetBe16(cdb + 7), buffer);
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                      std::string* terr) {
+  if (strict && !(cdb[1] & 0x10)) return kInvalidField;  // page format required
+  if (cdb[1] & 0x01) return kInvalidField;               // saved pages are not supported
+  const std::size_t length = GetBe16(cdb + 7);
+  if (length == 0) return kGood;
+  if (buffer.size() < length) {
+    *terr = "data buffer shorter than the parameter list length";
+    return kGood;
+  }
+  const std::uint8_t* d = buffer.data();
+  if (length < 10 || GetBe16(d + 6) != 0) return kInvalidParameter;  // no block descriptors
+  const std::uint8_t code = d[8] & 0x3F;
+  const std::size_t page_length = d[9];
+  if (10 + page_length > length) return kInvalidParameter;
+  if (code == kPageCapabilities) {
+    std::vector<std::uint8_t> current = CapabilitiesPage();
+    if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + 10))
+      return kInvalidParameter;
+    return kGood;
+  }
+  if (code != kPageWriteParameters || (page_length != 0x32 && page_length != 0x36)) return kInvalidParameter;
+  std::array<std::uint8_t, 52> p{};
+  std::memcpy(p.data(), d + 8, 52);
+  p[0] = kPageWriteParameters;
+  p[1] = 0x32;
+  const std::uint16_t profile = state.medium && !state.tray_open ? state.medium->profile : 0;
+  const int write_type = p[2] & 0x0F;
+  const int block_type = p[4] & 0x0F;
+  const bool test_write = (p[2] & 0x10) != 0;
+  if ((p[3] >> 6) == 2) return kParameterValueInvalid;
+  if (IsCd(profile) || profile == 0) {
+    if (write_type > 3 || (block_type != 0 && block_type != 8)) return kParameterValueInvalid;
+    if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
+  } else if (IsDvdMinus(profile)) {
+    if ((write_type != 0 && write_type != 2 && !(write_type == 4 && profile == kProfileDvdRDlSequential)) ||
+        block_type != 8)
+      return kParameterValueInvalid;
+  }
+  if (test_write && profile != 0 && !SupportsTestWrite(profile)) return kParameterValueInvalid;
+  const bool was_test = TestWrite();
+  page05 = p;
+  if (TestWrite() != was_test || !TestWrite()) simulation.reset();
+  if (TestWrite() && !simulation && state.medium) simulation = *state.medium;
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::SetSpeed(const std::uint8_t* cdb) {
+  auto pick = [](const std::vector<std::uint32_t>& table, std::uint32_t request) -> std::uint32_t {
+    if (table.empty()) return 0;
+    if (request == 0xFFFF) return table.back();
+    std::uint32_t best = table.front();
+    for (std::uint32_t s : table)
+      if (s <= request) best = std::max(best, s);
+    return best;
+  };
+  read_speed = pick(SpeedTable(false), GetBe16(cdb + 2));
+  if (state.identity.writer) write_speed = pick(SpeedTable(true), GetBe16(cdb + 4));
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::StartStop(const std::uint8_t* cdb) {
+  if (cdb[4] & 0xF0) return kGood;  // power conditions: nothing to do
+  const bool load_eject = cdb[4] & 0x02, start = cdb[4] & 0x01;
+  if (!load_eject) return start && !state.medium ? NoMedium() : kGood;
+  if (!start) {
+    if (prevent) return kRemovalPrevented;
+    if (!state.tray_open) {
+      state.tray_open = true;
+      MediumChanged();
+    }
+    return kGood;
+  }
+  if (state.tray_open) {
+    state.tray_open = false;
+    dirty = true;
+    if (state.medium) {
+      MediumChanged();
+      unit_attention = true;
+    }
+  }
+  return kGood;
+}
+
+}  // namespace platform

@@ -1,0 +1,228 @@
+// The emulated drive's inner state and the commands it carries out, one
+// file per idea: the medium and its persistence (emulated_drive_medium.cpp),
+// the command path (emulated_drive_commands.cpp), identification, features
+// and mode pages (emulated_drive_configuration.cpp), medium information
+// (emulated_drive_medium_info.cpp), recording and closing
+// (emulated_drive_recording.cpp), reading (emulated_drive_reads.cpp) and fault
+// injection (emulated_drive_faults.cpp).
+#pragma once
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "emulated_drive_state.h"
+#include "platform/byte_order.h"
+#include "platform/emulated_drive.h"
+
+namespace platform {
+namespace emu {
+
+inline constexpr char kStateFile[] = "drive.state";
+inline constexpr char kMediaFile[] = "media.img";
+inline constexpr std::size_t kLogLimit = 20000;
+
+// The answer a command ends with: no sense when it succeeded.
+using Check = SenseCode;
+inline constexpr Check kGood{};
+
+inline void PutAddress(std::uint8_t* p, std::int32_t lba, bool msf) {
+  if (!msf) return PutBe32(p, std::uint32_t(lba));
+  Msf m = LbaToMsf(lba);
+  p[0] = 0, p[1] = m.minute, p[2] = m.second, p[3] = m.frame;
+}
+
+inline std::string Padded(std::string text, std::size_t size) {
+  text.resize(size, ' ');
+  return text;
+}
+
+inline bool IsDvdPlusRw(std::uint16_t p) { return p == kProfileDvdPlusRw || p == kProfileDvdPlusRwDl; }
+inline bool IsDvdPlusR(std::uint16_t p) { return p == kProfileDvdPlusR || p == kProfileDvdPlusRDl; }
+inline bool IsHdDvd(std::uint16_t p) { return p >= kProfileHdDvdRom && p <= kProfileHdDvdRam; }
+// Media whose write parameters page governs recording.
+inline bool UsesWriteParameters(std::uint16_t p) { return IsCd(p) || IsDvdMinus(p); }
+
+struct ReadBlock {
+  const Track* track = nullptr;
+  Check check;
+};
+
+}  // namespace emu
+
+using namespace emu;
+
+class EmulatedDrive::Impl {
+ public:
+  std::filesystem::path folder;
+  DriveState state;
+  DeviceIdentity device;
+  int media_fd = -1;
+  mutable std::mutex mutex;
+
+  // Volatile drive state, as a real drive loses it at power-off.
+  bool prevent = false;
+  bool unit_attention = false;
+  int not_ready = 0;
+  int operation_length = 3;
+  int busy = 0;              // commands until an immediate operation ends
+  bool in_progress = false;  // the current command arrived while one ran
+  Check busy_sense;
+  int bg_remaining = 0;
+  std::vector<InjectedFault> faults;
+  bool underrun = false;
+  bool strict = true;
+  std::array<std::uint8_t, 52> page05{};
+  std::uint32_t write_speed = 0, read_speed = 0;
+  std::optional<Medium> simulation;  // the disc as a test write sees it
+  std::deque<LoggedCommand> log;
+  bool dirty = false;
+  std::string save_error;
+
+  ~Impl() {
+    if (media_fd >= 0) ::close(media_fd);
+  }
+
+  // ---- medium helpers (emulated_drive_medium.cpp)
+
+  bool Loaded() const { return state.medium && !state.tray_open; }
+  bool Supported() const;
+  std::uint16_t CurrentProfile() const { return Loaded() && Supported() ? state.medium->profile : 0; }
+  Medium& Active() { return simulation ? *simulation : *state.medium; }
+  bool TestWrite() const { return (page05[2] & 0x10) != 0; }
+
+  void ResetWriteParameters();
+
+  const std::vector<std::uint32_t>& SpeedTable(bool write) const;
+
+  void MediumChanged();
+
+  static std::uint32_t RecordedEnd(const Medium& m);
+  std::uint32_t SessionCount(const Medium& m) const { return m.tracks.empty() ? 1 : m.tracks.back().session; }
+  // Whether a session holds recorded data or a reservation.
+  static bool SessionHasData(const Medium& m, std::uint32_t session);
+  int DiscStatus(const Medium& m) const;
+  int LastSessionState(const Medium& m) const;
+  // The first sector of the lead-out of a closed session that ends at end.
+  static std::uint32_t NextSessionStart(const Medium& m, std::uint32_t end, std::uint32_t closed_session);
+
+  // ---- persistence (emulated_drive_medium.cpp)
+
+  bool Save(std::string* error);
+
+  bool WriteSectors(std::uint32_t lba, const std::uint8_t* data, std::size_t bytes);
+  bool ReadRaw(std::uint32_t lba, std::uint8_t* data, std::size_t bytes) const;
+
+  // Records user data (2048-byte blocks, or 2352-byte audio frames on CD).
+  bool Record(std::uint32_t lba, std::uint32_t count, const std::uint8_t* data, bool audio);
+
+  bool LoadContent(const MediumSpec& spec, std::uint32_t* sectors, std::string* error);
+
+  // ---- command path (emulated_drive_commands.cpp)
+
+  static std::size_t Send(const std::vector<std::uint8_t>& reply, std::size_t allocation,
+                          std::span<std::uint8_t> buffer);
+
+  Check NoMedium() const { return state.tray_open ? kNoMediumTrayOpen : kNoMediumTrayClosed; }
+
+  // Ends a counted operation once its commands have passed.
+  void CountCommand();
+
+  // The injected fault that hits this command, if any (emulated_drive_faults.cpp).
+  std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length);
+
+  ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer);
+
+  static std::vector<std::uint8_t> SenseBytes(Check c, int progress);
+
+  Check Dispatch(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out,
+                 std::string* terr);
+
+  void StartOperation(Check sense);
+
+  // ---- identification and features (emulated_drive_configuration.cpp)
+
+  Check Inquiry(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check RequestSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  // Features: code, whether the drive has it, whether it is current, body.
+  void AddFeature(std::vector<std::uint8_t>& r, std::uint16_t code, bool current,
+                  std::vector<std::uint8_t> body, std::uint8_t version = 0);
+
+  bool Has(std::initializer_list<std::uint16_t> profiles) const;
+
+  Check GetConfiguration(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  // ---- mode pages and speeds (emulated_drive_configuration.cpp)
+
+  std::vector<std::uint8_t> CapabilitiesPage() const;
+
+  Check ModeSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check ModeSelect(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+
+  Check SetSpeed(const std::uint8_t* cdb);
+
+  Check StartStop(const std::uint8_t* cdb);
+
+  // ---- medium information (emulated_drive_medium_info.cpp)
+
+  Check ReadCapacity(std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check DiscInformation(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  std::uint32_t TrackSize(const Medium& m, const Track& t) const;
+
+  Check TrackInformation(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check ReadToc(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check ReadDvdStructure(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check ReadFormatCapacities(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  // ---- recording and closing (emulated_drive_recording.cpp)
+
+  Check Writable(const Medium& m) const;
+
+  Check Write10(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+
+  Check ReserveTrack(const std::uint8_t* cdb);
+
+  // Completes the tracks of the open session (an incomplete track is closed
+  // on the way). A session with nothing recorded cannot be closed, nor one
+  // whose reserved track is still being filled.
+  Check CloseOpenSession(Medium& m, bool allow_empty);
+
+  Check CloseTrackSession(const std::uint8_t* cdb);
+
+  Check SynchronizeCache(const std::uint8_t* cdb);
+
+  // Type 5 reopens the last closed session for more tracks; type 6 erases
+  // the last session that holds data (the open one, else the last closed).
+  Check BlankLastSession(Medium& m, bool erase);
+
+  Check Blank(const std::uint8_t* cdb);
+
+  Check FormatUnit(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+
+  // ---- reading (emulated_drive_reads.cpp)
+
+  // The track holding recorded sector lba, or why it cannot be read.
+  ReadBlock Locate(const Medium& m, std::uint32_t lba) const;
+
+  Check Read10(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out, std::string* terr);
+
+  Check ReadCd(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out, std::string* terr);
+};
+
+}  // namespace platform

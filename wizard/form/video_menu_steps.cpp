@@ -1,0 +1,526 @@
+// The main window's steps 1, 2 and 4: the video list with its size estimate,
+// the menu designer with its page and colour lists, the conversion's
+// progress, and the About box.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "platform/text.h"
+#include "vantora/capacity_view.h"
+#include "vantora/cindral_form.h"
+#include "vantora/format.h"
+#include "vantora/my_progress_bar.h"
+
+namespace vantora {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+QSlider* Slider(QWidget* parent, const char* name, int maximum, int value) {
+  auto* slider = Named(new QSlider(Qt::Horizontal, parent), name);
+  slider->setRange(0, maximum);
+  slider->setValue(value);
+  return slider;
+}
+
+QColor ToQColor(Rgb rgb) { return QColor((rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255); }
+
+void Paint(QWidget* swatch, Rgb rgb) {
+  swatch->setStyleSheet(
+      QStringLiteral("background: %1; border: 1px solid #606060;").arg(ToQColor(rgb).name()));
+}
+
+void Fill(QComboBox* combo, const QStringList& items) {
+  combo->clear();
+  combo->addItems(items);
+}
+
+QStringList Sizes() {
+  QStringList sizes;
+  for (int i = 1; i <= 180; ++i) sizes << QString::number(i);
+  return sizes;
+}
+
+// Selects text, adding it first when the list lacks it (a font name that
+// fontconfig substitutes, such as "Arial").
+void SetText(QComboBox* combo, const std::string& text) {
+  int index = combo->findText(Q(text));
+  if (index < 0) {
+    combo->insertItem(0, Q(text));
+    index = 0;
+  }
+  combo->setCurrentIndex(index);
+}
+
+int CheckValue(const QCheckBox* box) {
+  switch (box->checkState()) {
+    case Qt::Checked:
+      return kChecked;
+    case Qt::PartiallyChecked:
+      return kGrayed;
+    default:
+      return kUnchecked;
+  }
+}
+
+void SetCheck(QCheckBox* box, int value) {
+  box->setCheckState(value == kChecked  ? Qt::Checked
+                     : value == kGrayed ? Qt::PartiallyChecked
+                                        : Qt::Unchecked);
+}
+
+// The designer's title texts are the disc's: blanks and non-ASCII included.
+std::string Text(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+void CindralForm::BuildStep1(QWidget* page) {
+  auto* layout = new QGridLayout(page);
+  list_view_chapters_ = Named(new QTreeWidget(page), "ListViewChapters");
+  list_view_chapters_->setHeaderLabels({"Filename", "Duration"});
+  list_view_chapters_->setRootIsDecorated(false);
+  list_view_chapters_->header()->setStretchLastSection(false);
+  list_view_chapters_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  list_view_chapters_->setColumnWidth(1, 70);
+  list_view_chapters_->setAcceptDrops(true);
+  list_view_chapters_->viewport()->setAcceptDrops(true);
+  list_view_chapters_->viewport()->installEventFilter(this);
+  list_view_chapters_->setDragDropMode(QAbstractItemView::DropOnly);
+  layout->addWidget(list_view_chapters_, 0, 0, 1, 6);
+
+  add_file_ = Named(new QPushButton("Add Chapters", page), "LabelAddFile");
+  remove_ = Named(new QPushButton("Remove", page), "Image8");
+  remove_->setToolTip("Remove selection");
+  clear_ = Named(new QPushButton("Clear", page), "Image2");
+  auto* video_ts = Named(new QPushButton("VIDEO_TS...", page), "Image7");
+  video_ts->setToolTip("Burn an already existent VIDEO_TS");
+  auto* about = Named(new QPushButton("About", page), "Image10");
+  auto* preview = Named(new QPushButton("Menu preview", page), "ImagePreview");
+  layout->addWidget(add_file_, 1, 0);
+  layout->addWidget(remove_, 1, 1);
+  layout->addWidget(clear_, 1, 2);
+  layout->addWidget(video_ts, 1, 3);
+  layout->addWidget(preview, 1, 4);
+  layout->addWidget(about, 1, 5);
+
+  label6_ = Named(new QLabel("Estimated Size: 0 MB", page), "Label6");
+  layout->addWidget(label6_, 2, 0, 1, 2);
+  layout->addWidget(Named(new QLabel("Duration:", page), "Label1"), 2, 2);
+  label5_ = Named(new QLabel("00:00", page), "Label5");
+  layout->addWidget(label5_, 2, 3);
+  layout->addWidget(new QLabel("Quality:", page), 3, 0);
+  slider1_ = Named(new QSlider(Qt::Horizontal, page), "Slider1");
+  slider1_->setRange(1000, 9000);
+  slider1_->setTickInterval(500);
+  slider1_->setTickPosition(QSlider::TicksBelow);
+  slider1_->setPageStep(500);
+  slider1_->setSingleStep(1);
+  layout->addWidget(slider1_, 3, 1, 1, 5);
+
+  connect(add_file_, &QPushButton::clicked, this, [this] { controller_->LabelAddFile_Click(); });
+  connect(remove_, &QPushButton::clicked, this, [this] {
+    const QModelIndex current = list_view_chapters_->currentIndex();
+    controller_->Image8_Click(current.isValid() ? current.row() : -1);
+  });
+  connect(clear_, &QPushButton::clicked, this, [this] { controller_->Image2_Click(); });
+  connect(video_ts, &QPushButton::clicked, this, [this] { controller_->Image7_Click(); });
+  connect(about, &QPushButton::clicked, this, [this] { ShowAbout(); });
+  connect(preview, &QPushButton::clicked, this, [this] { ShowPreviewMenu(); });
+  connect(slider1_, &QSlider::valueChanged, this, [this](int value) {
+    if (!syncing_) controller_->Slider1_Change(value);
+  });
+}
+
+bool CindralForm::eventFilter(QObject* watched, QEvent* event) {
+  if (list_view_chapters_ && watched == list_view_chapters_->viewport()) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (drag->mimeData()->hasUrls())
+        drag->acceptProposedAction();
+      else
+        drag->ignore();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      std::vector<std::string> files;
+      // Only a list of local files is taken; any other data is ignored.
+      for (const QUrl& url : drop->mimeData()->urls())
+        if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
+      drop->acceptProposedAction();
+      if (!files.empty()) controller_->ListViewChapters_OLEDragDrop(files);
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CindralForm::BuildStep2(QWidget* page) {
+  auto* grid = new QGridLayout(page);
+  grid->addWidget(new QLabel("Menu type"), 0, 0);
+  combo2_ = Named(new QComboBox(page), "Combo2");
+  combo2_->addItems({kWithoutMenu, kClassicalMenu});
+  grid->addWidget(combo2_, 0, 1);
+  grid->setColumnStretch(2, 1);
+  picture7_ = Named(new QWidget(page), "Picture7");
+  auto* designer = new QHBoxLayout(picture7_);
+  designer->setContentsMargins(0, 0, 0, 0);
+
+  tab_strip1_ = Named(new QTabWidget(picture7_), "TabStrip1");
+  const QStringList families = QFontDatabase::families();
+  // Title settings.
+  auto* title_page = Named(new QWidget, "Frame1_0");
+  auto* t = new QGridLayout(title_page);
+  text_title_dvd_ = Named(new QLineEdit(title_page), "TextTitleDVD");
+  t->addWidget(text_title_dvd_, 0, 0, 1, 3);
+  combo_font_title_ = Named(new QComboBox(title_page), "ComboFontTitle");
+  Fill(combo_font_title_, families);
+  combo_title_size_ = Named(new QComboBox(title_page), "ComboTiTleSize");
+  Fill(combo_title_size_, Sizes());
+  t->addWidget(combo_font_title_, 1, 0, 1, 2);
+  t->addWidget(combo_title_size_, 1, 2);
+  check_bold_ = Named(new QCheckBox("Bold", title_page), "checkBold");
+  check_italic_ = Named(new QCheckBox("Italic", title_page), "CheckItalic");
+  check_underline_ = Named(new QCheckBox("Underline", title_page), "checkUnderline");
+  check_title_middle_ = Named(new QCheckBox("Center", title_page), "CheckTitleMiddle");
+  t->addWidget(check_bold_, 2, 0);
+  t->addWidget(check_italic_, 2, 1);
+  t->addWidget(check_underline_, 2, 2);
+  t->addWidget(check_title_middle_, 3, 0);
+  title_color_ = Named(new QPushButton(title_page), "TitleColor");
+  title_color_->setFixedSize(28, 18);
+  t->addWidget(title_color_, 3, 2);
+  t->addWidget(new QLabel("Top"), 4, 0);
+  slider_title_top_ = Slider(title_page, "SliderTitleTop", 576, 24);
+  t->addWidget(slider_title_top_, 4, 1, 1, 2);
+  t->addWidget(new QLabel("Left"), 5, 0);
+  slider_title_left_ = Slider(title_page, "SliderTitleLeft", 720, 114);
+  t->addWidget(slider_title_left_, 5, 1, 1, 2);
+  t->setRowStretch(6, 1);
+  tab_strip1_->addTab(title_page, "Title Settings");
+
+  // The video lines' texts.
+  auto* titles_page = Named(new QWidget, "Frame1_1");
+  auto* l = new QVBoxLayout(titles_page);
+  l->addWidget(new QLabel("Chapter list:"));
+  list1_ = Named(new QListWidget(titles_page), "List1");
+  l->addWidget(list1_, 1);
+  txt_chapter_title_ = Named(new QLineEdit(titles_page), "txtChapterTitle");
+  l->addWidget(txt_chapter_title_);
+  tab_strip1_->addTab(titles_page, "Chapter's titles");
+
+  // The video lines' look, the button colours and the background.
+  auto* settings_page = Named(new QWidget, "Frame1_2");
+  auto* c = new QGridLayout(settings_page);
+  chapters_font_ = Named(new QComboBox(settings_page), "ChaptersFont");
+  Fill(chapters_font_, families);
+  chapters_size_ = Named(new QComboBox(settings_page), "ChaptersSize");
+  Fill(chapters_size_, Sizes());
+  c->addWidget(chapters_font_, 0, 0, 1, 2);
+  c->addWidget(chapters_size_, 0, 2);
+  chapters_bold_ = Named(new QCheckBox("Bold", settings_page), "ChaptersBold");
+  chapters_italic_ = Named(new QCheckBox("Italic", settings_page), "ChaptersItalic");
+  chapters_underline_ = Named(new QCheckBox("Underline", settings_page), "ChaptersUnderline");
+  chapters_center_ = Named(new QCheckBox("Center", settings_page), "ChaptersCenter");
+  c->addWidget(chapters_bold_, 1, 0);
+  c->addWidget(chapters_italic_, 1, 1);
+  c->addWidget(chapters_underline_, 1, 2);
+  c->addWidget(chapters_center_, 2, 0);
+  chapters_color_ = Named(new QPushButton(settings_page), "ChaptersColor");
+  chapters_color_->setFixedSize(28, 18);
+  c->addWidget(chapters_color_, 2, 2);
+  chapters_top_ = Slider(settings_page, "ChaptersTop", 576, 150);
+  chapters_left_ = Slider(settings_page, "ChaptersLeft", 720, 132);
+  chapter_space_ = Slider(settings_page, "ChapterSpace", 100, 4);
+  c->addWidget(new QLabel("Top"), 3, 0);
+  c->addWidget(chapters_top_, 3, 1, 1, 2);
+  c->addWidget(new QLabel("Left"), 4, 0);
+  c->addWidget(chapters_left_, 4, 1, 1, 2);
+  c->addWidget(new QLabel("Vertical Space:"), 5, 0);
+  c->addWidget(chapter_space_, 5, 1, 1, 2);
+  const char* list_names[] = {"cbonormalbtncolor", "cboselectedbtncolor", "cboactivebtncolor"};
+  const char* swatch_names[] = {"SelectionColor", "Picture8", "Picture9"};
+  const char* captions[] = {"Normal Sate:", "Selected State:", "Active State:"};
+  QStringList colour_names;
+  for (const NamedColor& colour : ButtonColorTable()) colour_names << colour.name;
+  for (int i = 0; i < 3; ++i) {
+    c->addWidget(new QLabel(captions[i]), 6 + i, 0);
+    color_lists_[i] = Named(new QComboBox(settings_page), list_names[i]);
+    color_lists_[i]->addItems(colour_names);
+    c->addWidget(color_lists_[i], 6 + i, 1);
+    color_swatches_[i] = Named(new QLabel(settings_page), swatch_names[i]);
+    color_swatches_[i]->setFixedSize(28, 18);
+    c->addWidget(color_swatches_[i], 6 + i, 2);
+    const auto state = static_cast<ButtonState>(i);
+    connect(color_lists_[i], &QComboBox::activated, this,
+            [this, state](int index) { controller_->ButtonColor_Click(state, index); });
+  }
+  text_background_image_ = Named(new QLineEdit("Default", settings_page), "TextBackgroundImage");
+  text_background_image_->setReadOnly(true);
+  auto* command4 = Named(new QPushButton("...", settings_page), "Command4");
+  c->addWidget(text_background_image_, 9, 0, 1, 2);
+  c->addWidget(command4, 9, 2);
+  c->setRowStretch(10, 1);
+  tab_strip1_->addTab(settings_page, "Chapter's Settings");
+  designer->addWidget(tab_strip1_, 1);
+
+  // The page, at half size.
+  pic_grand_ = Named(new QLabel(picture7_), "PicGrand");
+  pic_grand_->setFixedSize(kMenuPageWidth / 2, kMenuPageHeightPal / 2);
+  pic_grand_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  image_preview_ = pic_grand_;
+  designer->addWidget(pic_grand_, 0, Qt::AlignTop);
+  grid->addWidget(picture7_, 1, 0, 1, 3);
+
+  connect(combo2_, &QComboBox::activated, this,
+          [this](int index) { controller_->Combo2_Click(combo2_->itemText(index) == kClassicalMenu); });
+  for (QComboBox* combo : {combo_font_title_, combo_title_size_, chapters_font_, chapters_size_})
+    connect(combo, &QComboBox::currentIndexChanged, this, [this] { DesignChanged(); });
+  for (QCheckBox* box : {check_bold_, check_italic_, check_underline_, check_title_middle_, chapters_bold_,
+                         chapters_italic_, chapters_underline_, chapters_center_})
+    connect(box, &QCheckBox::stateChanged, this, [this] { DesignChanged(); });
+  for (QSlider* slider :
+       {slider_title_top_, slider_title_left_, chapters_top_, chapters_left_, chapter_space_})
+    connect(slider, &QSlider::valueChanged, this, [this] { DesignChanged(); });
+  connect(text_title_dvd_, &QLineEdit::textEdited, this, [this] { DesignChanged(); });
+  connect(title_color_, &QPushButton::clicked, this, [this] { controller_->TitleColor_Click(); });
+  connect(chapters_color_, &QPushButton::clicked, this, [this] { controller_->ChaptersColor_Click(); });
+  connect(command4, &QPushButton::clicked, this, [this] { controller_->Command4_Click(); });
+  connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (syncing_ || row < 0) return;
+    syncing_ = true;
+    txt_chapter_title_->setText(list1_->item(row)->text());
+    syncing_ = false;
+  });
+  connect(txt_chapter_title_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    const int row = list1_->currentRow();
+    auto& lines = controller_->screen().menu.lines;
+    if (row < 0 || row >= static_cast<int>(lines.size())) return;  // no line chosen: nothing to edit
+    lines[row] = Text(text);
+    list1_->item(row)->setText(text);
+    controller_->RedrawMenuPreview(false);
+  });
+}
+
+void CindralForm::DesignChanged() {
+  if (syncing_ || !controller_) return;
+  MenuDesign& d = controller_->screen().menu;
+  d.title = Text(text_title_dvd_->text());
+  controller_->screen().menu_title_text = d.title;
+  d.title_font.family = Text(combo_font_title_->currentText());
+  d.title_font.points = combo_title_size_->currentText().toInt();
+  d.title_font.bold = CheckValue(check_bold_) != kUnchecked;
+  d.title_font.italic = CheckValue(check_italic_) != kUnchecked;
+  d.title_font.underline = CheckValue(check_underline_) != kUnchecked;
+  d.title_center = CheckValue(check_title_middle_);
+  d.title_top = slider_title_top_->value();
+  d.title_left = slider_title_left_->value();
+  d.lines_font.family = Text(chapters_font_->currentText());
+  d.lines_font.points = chapters_size_->currentText().toInt();
+  d.lines_font.bold = CheckValue(chapters_bold_) != kUnchecked;
+  d.lines_font.italic = CheckValue(chapters_italic_) != kUnchecked;
+  d.lines_font.underline = CheckValue(chapters_underline_) != kUnchecked;
+  d.lines_center = CheckValue(chapters_center_);
+  d.lines_top = chapters_top_->value();
+  d.lines_left = chapters_left_->value();
+  d.line_space = chapter_space_->value();
+  controller_->RedrawMenuPreview(false);
+}
+
+void CindralForm::BuildStep4(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  label_file_converting_ = Named(new QLabel(page), "LabelFileConverting");
+  label10_ = Named(new QLabel(page), "Label10");
+  layout->addWidget(label10_);
+  picvideo_ = Named(new QLabel(page), "picvideo");
+  picvideo_->setMinimumSize(240, 180);
+  picvideo_->setAlignment(Qt::AlignCenter);
+  picvideo_->setStyleSheet("background: black;");
+  layout->addWidget(picvideo_, 1, Qt::AlignHCenter);
+  layout->addWidget(label_file_converting_);
+  check1_ = Named(new QCheckBox("Show Preview", page), "Check1");
+  layout->addWidget(check1_);
+  label_status_ = Named(new QLabel(page), "LabelStatus");
+  label_percent_ = Named(new QLabel(page), "LabelPercent");
+  label12_ = Named(new QLabel(page), "Label12");
+  layout->addWidget(label_status_);
+  layout->addWidget(label_percent_);
+  layout->addWidget(label12_);
+  progress1_ = Named(new MyProgressBar(page), "MyProgressBar1");
+  progress2_ = Named(new MyProgressBar(page), "MyProgressBar2");
+  layout->addWidget(progress1_);
+  layout->addWidget(progress2_);
+  connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
+    if (syncing_) return;
+    controller_->screen().preview_on = on;
+    services_.encoder->SetPreviewEnabled(on);
+  });
+}
+
+void CindralForm::RefreshVideoList() {
+  const WizardScreen& s = controller_->screen();
+  // Rebuilt only when the rows changed, so the selection stays.
+  bool same = list_view_chapters_->topLevelItemCount() == static_cast<int>(s.rows.size());
+  for (int i = 0; same && i < static_cast<int>(s.rows.size()); ++i)
+    same = list_view_chapters_->topLevelItem(i)->text(0) == Q(s.rows[i].text);
+  if (!same) {
+    list_view_chapters_->clear();
+    for (const VideoRow& row : s.rows) {
+      auto* item = new QTreeWidgetItem(list_view_chapters_, {Q(row.text), Q(FormatDuration(row.seconds))});
+      item->setToolTip(0, Q(platform::ToUtf8Lenient(row.source.native())));
+    }
+  }
+  clear_->setEnabled(!s.probing);
+  label6_->setText(Q(s.estimated_size_text));
+  label5_->setText(Q(s.total_duration_text));
+  const int bitrate = std::clamp(controller_->VideoBitrate, 1000, 9000);
+  if (slider1_->value() != bitrate) slider1_->setValue(bitrate);
+  if (capacity_ && capacity_->value() != s.gauge_value) {
+    capacity_->SetValue(s.gauge_value);
+    capacity_->DessineBar();
+  }
+}
+
+void CindralForm::RefreshMenuDesigner() {
+  const WizardScreen& s = controller_->screen();
+  const MenuDesign& d = s.menu;
+  bool same = list1_->count() == static_cast<int>(d.lines.size());
+  for (int i = 0; same && i < list1_->count(); ++i) same = list1_->item(i)->text() == Q(d.lines[i]);
+  if (!same) {
+    list1_->clear();
+    for (const std::string& line : d.lines) list1_->addItem(Q(line));
+  }
+  if (text_title_dvd_->text() != Q(d.title)) text_title_dvd_->setText(Q(d.title));
+  SetText(combo_font_title_, d.title_font.family);
+  SetText(combo_title_size_, std::to_string(d.title_font.points));
+  check_bold_->setChecked(d.title_font.bold);
+  check_italic_->setChecked(d.title_font.italic);
+  check_underline_->setChecked(d.title_font.underline);
+  SetCheck(check_title_middle_, d.title_center);
+  slider_title_top_->setValue(d.title_top);
+  slider_title_left_->setValue(d.title_left);
+  SetText(chapters_font_, d.lines_font.family);
+  SetText(chapters_size_, std::to_string(d.lines_font.points));
+  chapters_bold_->setChecked(d.lines_font.bold);
+  chapters_italic_->setChecked(d.lines_font.italic);
+  chapters_underline_->setChecked(d.lines_font.underline);
+  SetCheck(chapters_center_, d.lines_center);
+  chapters_top_->setValue(d.lines_top);
+  chapters_left_->setValue(d.lines_left);
+  chapter_space_->setValue(d.line_space);
+  Paint(title_color_, d.title_color);
+  Paint(chapters_color_, d.lines_color);
+  for (int i = 0; i < 3; ++i) {
+    if (s.button_color[i] >= 0) color_lists_[i]->setCurrentIndex(s.button_color[i]);
+    Paint(color_swatches_[i], s.button_swatch[i]);
+  }
+  text_background_image_->setText(Q(d.background));
+  combo2_->setCurrentIndex(s.classical_menu ? 1 : 0);
+  picture7_->setVisible(s.classical_menu);
+}
+
+void CindralForm::RefreshConversion() {
+  const WizardScreen& s = controller_->screen();
+  check1_->setChecked(s.preview_on);
+  progress1_->SetValue(s.progress1);
+  progress2_->SetValue(s.progress2);
+  label_file_converting_->setText(Q(s.file_converting));
+  label10_->setText(Q(s.conversion_caption));
+  label_status_->setText(Q(s.file_progress));
+  label_percent_->setText(Q(s.frames_encoded));
+  label12_->setText(Q(s.time_elapsed));
+}
+
+TextExtent CindralForm::MeasureMenuText(const MenuFont& font, const std::string& text) {
+  return menu_page_.Measure(font, text);
+}
+
+void CindralForm::ShowMenuPage(const MenuDesign& design, const MenuLayout& layout, bool hide_markers) {
+  const bool ntsc = controller_ ? controller_->screen().ntsc : false;
+  menu_picture_ =
+      menu_page_.Draw(design, layout, hide_markers, ntsc ? kMenuPageHeightNtsc : kMenuPageHeightPal);
+  const QPixmap page = QPixmap::fromImage(menu_picture_);
+  pic_grand_->setFixedSize(menu_picture_.width() / 2, menu_picture_.height() / 2);
+  pic_grand_->setPixmap(page.scaled(pic_grand_->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  if (preview_menu_ && preview_menu_->isVisible()) pic_preview_->setPixmap(page);
+}
+
+std::string CindralForm::LoadMenuBackground(const std::filesystem::path& picture) {
+  return menu_page_.LoadBackground(picture, services_.program_folder);
+}
+
+void CindralForm::ShowPreviewMenu() {
+  if (!preview_menu_) {
+    preview_menu_ = Named(new QDialog(this), "PreviewMenu");
+    preview_menu_->setWindowTitle("Menu preview");
+    auto* layout = new QVBoxLayout(preview_menu_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    pic_preview_ = Named(new QLabel(preview_menu_), "PicPreview");
+    layout->addWidget(pic_preview_);
+  }
+  pic_preview_->setPixmap(QPixmap::fromImage(menu_picture_));
+  preview_menu_->show();  // without blocking
+}
+
+void CindralForm::ShowAbout() {
+  if (!about_) {
+    about_ = Named(new QDialog(this), "About");
+    about_->setWindowTitle("About Vantora Converter");
+    about_->setModal(true);
+    auto* layout = new QVBoxLayout(about_);
+    auto* name = Named(new QLabel("Vantora Converter", about_), "LabelStep");
+    QFont bold = name->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 4);
+    name->setFont(bold);
+    layout->addWidget(name);
+    layout->addWidget(Named(new QLabel("Turns your videos into a DVD-Video disc, with a menu.", about_),
+                            "LabelDetailStep"));
+    layout->addWidget(new QLabel("The Vantora developers, 2026", about_));
+    auto* mail = Named(new QPushButton(QString::fromLatin1(kContactMail), about_), "Label5");
+    mail->setFlat(true);
+    auto* web = Named(new QPushButton(QString::fromLatin1(kHomePage), about_), "Label7");
+    web->setFlat(true);
+    layout->addWidget(mail);
+    layout->addWidget(web);
+    auto* buttons = new QHBoxLayout;
+    auto* check = Named(new QPushButton("Check for Updates", about_), "Command1");
+    auto* close = Named(new QPushButton("Close", about_), "Command2");
+    buttons->addWidget(check);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    connect(check, &QPushButton::clicked, this, [this] { controller_->CheckStart(); });
+    connect(close, &QPushButton::clicked, about_, &QDialog::hide);
+    connect(mail, &QPushButton::clicked, this, [this] {
+      services_.shell->OpenWithShell(std::string("mailto: ") + kContactMail + "?subject=Vantora");
+    });
+    connect(web, &QPushButton::clicked, this, [this] { services_.shell->OpenWithShell(kHomePage); });
+  }
+  about_->show();
+}
+
+}  // namespace vantora
