@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zephrel/export.h"
+
 namespace zephrel {
 
 struct CddbAlbumChoice {
@@ -17,7 +19,7 @@ struct CddbAlbumChoice {
   std::vector<std::string> rows;  // one per offer: "<genre> : <title>"
 };
 
-class CddbAlbumChooser {
+class ZEPHREL_API CddbAlbumChooser {
  public:
   virtual ~CddbAlbumChooser() = default;
   // Called on the lookup's thread, which waits for the answer: the chosen row,
@@ -28,7 +30,7 @@ class CddbAlbumChooser {
 
 // Installs the process's chooser (null removes it). The lookup keeps its own
 // reference while it asks, so the chooser may be replaced at any time.
-void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser);
-std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser();
+ZEPHREL_API void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser);
+ZEPHREL_API std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser();
 
 }  // namespace zephrel

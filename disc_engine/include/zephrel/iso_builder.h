@@ -11,6 +11,7 @@
 #include "platform/automation.h"
 #include "zephrel/iisobuilder.h"
 #include "zephrel/iso_builder_events.h"
+#include "zephrel/ripper_settings.h"
 
 namespace zephrel {
 
@@ -35,6 +36,12 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   void SetEventDispatcher(std::shared_ptr<platform::EventDispatcher> dispatcher,
                           std::function<void()> abort = {}) {
     events_->SetDispatcher(std::move(dispatcher), std::move(abort));
+  }
+  // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
+  // Ripper_LaunchConfiguration); without one those members change nothing and
+  // say so through BurningErrorViewDescription. Must outlive its use.
+  void SetRipperDialogHandler(std::shared_ptr<RipperDialogHandler> handler) {
+    ripper_dialogs_ = std::move(handler);
   }
   // For the engine's own parts that raise events.
   const std::shared_ptr<ISOBuilderEvents>& events() const { return events_; }
@@ -158,6 +165,7 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   void StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise);
 
   std::shared_ptr<ISOBuilderEvents> events_;
+  std::shared_ptr<RipperDialogHandler> ripper_dialogs_;
 };
 
 // A new ISOBuilder (never null).
