@@ -13,8 +13,8 @@
 #include <memory>
 #include <mutex>
 
+#include "authoring_check.h"
 #include "core_testutil.h"
-#include "mpeg_analysis.h"
 #include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
@@ -26,6 +26,7 @@ using platform::RunChild;
 
 namespace {
 
+using testing::ExpectAuthoringAccepts;
 using testing::TempFolder;
 using testing::WriteBytes;
 
@@ -141,20 +142,6 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
     streams.push_back(p);
   }
   return streams;
-}
-
-// The authoring engine's MPEG-2 analysis must accept the file with this TV
-// system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
-void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
-                            int audio_streams) {
-  morvix::MpegFile mpeg(file);
-  morvix::ErrorContext error;
-  ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
-  EXPECT_EQ(mpeg.video().tv_system, tv_system);
-  EXPECT_EQ(mpeg.video().aspect, aspect);
-  EXPECT_EQ(mpeg.video().size_class, 1);
-  EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
-  EXPECT_GT(mpeg.vobu_count(), 1);
 }
 
 class EncoderTest : public ::testing::Test {

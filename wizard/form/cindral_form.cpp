@@ -194,7 +194,8 @@ void CindralForm::BuildStep0(QWidget* page) {
 
   auto* tv = new QGroupBox("TV system", page);
   auto* tv_layout = new QVBoxLayout(tv);
-  option_ntsc_ = Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
+  option_ntsc_ =
+      Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
   option_pal_ = Named(new QRadioButton("PAL (Europe) - MPEG2 Video - 720x576 - 25 Fps", tv), "OptionPAL");
   tv_layout->addWidget(option_ntsc_);
   tv_layout->addWidget(option_pal_);
@@ -254,12 +255,14 @@ void CindralForm::BuildStep3(QWidget* page) {
   image_combo1_ = Named(new QComboBox(frame_burner_), "ImageCombo1");
   burner->addWidget(image_combo1_, 0, 1);
   burner->addWidget(new QLabel("Speed Write"), 1, 0);
-  burner->addWidget(Named(new QComboBox(frame_burner_), "Combo1"), 1, 1);
+  auto* combo1 = Named(new QComboBox(frame_burner_), "Combo1");
+  burner->addWidget(combo1, 1, 1);
   burner->addWidget(new QLabel("Media detected"), 2, 0);
   burner->addWidget(Named(new QLabel("No Media (0 MB available)", frame_burner_), "Label19"), 2, 1);
   auto* label20 = Named(new QLabel("Please insert a valid writable DVD ", frame_burner_), "Label20");
   burner->addWidget(label20, 3, 1);
-  burner->addWidget(Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation"), 4, 1);
+  auto* simulation = Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation");
+  burner->addWidget(simulation, 4, 1);
   layout->addWidget(frame_burner_);
 
   frame_output_dir_ = Named(new QGroupBox(page), "FrameOutputDir");
@@ -275,10 +278,18 @@ void CindralForm::BuildStep3(QWidget* page) {
   connect(option1_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputBurn); });
   connect(option2_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputIso); });
   connect(option3_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputFolder); });
-  connect(image_combo1_, &QComboBox::activated, this, [this](int index) { controller_->ImageCombo1_Click(index); });
+  connect(image_combo1_, &QComboBox::activated, this,
+          [this](int index) { controller_->ImageCombo1_Click(index); });
   connect(text_output_dir_, &QLineEdit::textEdited, this,
           [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
+  // What the burn is given: the chosen write speed's entry and the simulation switch.
+  connect(combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!syncing_) controller_->screen().speed_index = index;
+  });
+  connect(simulation, &QCheckBox::toggled, this, [this](bool on) {
+    if (!syncing_) controller_->screen().simulation = on;
+  });
 }
 
 void CindralForm::BuildStep5(QWidget* page) {
@@ -287,8 +298,16 @@ void CindralForm::BuildStep5(QWidget* page) {
   list_view_progress_->setHeaderHidden(true);
   list_view_progress_->setRootIsDecorated(false);
   layout->addWidget(list_view_progress_, 1);
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar3"));
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar4"));
+  label13_ = Named(new QLabel(page), "Label13");
+  progress4_ = Named(new MyProgressBar(page), "MyProgressBar4");
+  label14_ = Named(new QLabel(page), "Label14");
+  progress3_ = Named(new MyProgressBar(page), "MyProgressBar3");
+  label22_ = Named(new QLabel(page), "Label22");
+  layout->addWidget(label13_);
+  layout->addWidget(progress4_);
+  layout->addWidget(label14_);
+  layout->addWidget(progress3_);
+  layout->addWidget(label22_);
 }
 
 void CindralForm::ShowLogRow(std::size_t index, bool added) {
@@ -299,7 +318,7 @@ void CindralForm::ShowLogRow(std::size_t index, bool added) {
   item->setText(0, Q(row.text));
   item->setData(0, Qt::UserRole, Q(row.key));
   item->setIcon(0, style()->standardIcon(row.icon == LogIcon::kError ? QStyle::SP_MessageBoxCritical
-                                                                      : QStyle::SP_DialogApplyButton));
+                                                                     : QStyle::SP_DialogApplyButton));
   if (added) list_view_progress_->scrollToItem(item);
 }
 
@@ -345,6 +364,12 @@ void CindralForm::Refresh() {
   image_combo1_->setEnabled(s.drive_list_enabled);
 
   RefreshConversion();
+
+  label13_->setText(Q(s.label13));
+  label14_->setText(Q(s.label14));
+  label22_->setText(Q(s.label22));
+  if (progress3_->GetValue() != s.progress3) progress3_->SetValue(s.progress3);
+  if (progress4_->GetValue() != s.progress4) progress4_->SetValue(s.progress4);
   syncing_ = false;
 }
 
