@@ -69,6 +69,7 @@ WizardController::~WizardController() {
     if (parts_.dispatcher) parts_.dispatcher->Abort();
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
+    burner_->SetMediaEvents(nullptr);
   }
 }
 
@@ -115,6 +116,7 @@ void WizardController::LoadSettingsIntoScreen() {
 
 void WizardController::FillBurnerList() {
   burner_ = parts_.make_burner();
+  burner_->SetMediaEvents(this);
   if (parts_.dispatcher) {
     auto dispatcher = parts_.dispatcher;
     burner_->SetDispatcher(dispatcher, [dispatcher] { dispatcher->Abort(); });
@@ -152,11 +154,13 @@ void WizardController::FillBurnerList() {
 
 void WizardController::ListenSelectedDrive() {
   // Without a selected drive nothing is listened to.
-  if (burner_ && screen_.selected_drive >= 0) burner_->Burner_ListenDrive(screen_.selected_drive);
+  if (!burner_ || !DriveInList(screen_.selected_drive)) return;
+  listening_ = ++listener_generation_;
+  burner_->Burner_ListenDrive(screen_.selected_drive);
 }
 
 void WizardController::ShowStep(int step) {
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   CurrentStep = step;
   screen_.shown_step = step;
   screen_.previous_enabled = step != FirstStep;
@@ -279,6 +283,10 @@ void WizardController::NextButton_Click() {
         parts_.dialogs->ShowMessage("No DVD writer is selected: choose one, or save the project as an ISO "
                                     "image file or as IFO, VOB files.",
                                     kTitle, MessageIcon::kExclamation);
+        return;
+      }
+      if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
+        CurrentStep = 3;  // the output step stays; the engine still checks at the burn
         return;
       }
       screen_.progress1 = 0;
@@ -415,8 +423,9 @@ void WizardController::ShutdownApplication() {
   if (burner_) {
     // Workers blocked in an event are released before the engine joins them.
     if (parts_.dispatcher) parts_.dispatcher->Abort();
-    burner_->Burner_StopListenDrive();
+    StopListener();
     burner_->UnloadCom();
+    burner_->SetMediaEvents(nullptr);
     burner_.reset();
   }
   view_.EndProgram();
@@ -445,7 +454,7 @@ void WizardController::OptionNTSC_Click(bool ntsc) {
 }
 
 void WizardController::UpdateOutputFrames(int mode) {
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   if (mode == kOutputBurn) {
     screen_.output_option = kOutputBurn;
     screen_.next_enabled = false;  // until the disc status finds a usable disc
@@ -464,7 +473,7 @@ void WizardController::UpdateOutputFrames(int mode) {
 void WizardController::ImageCombo1_Click(int drive) {
   if (drive < 0 || drive >= static_cast<int>(screen_.drive_entries.size())) return;
   screen_.selected_drive = drive;
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   ListenSelectedDrive();
 }
 

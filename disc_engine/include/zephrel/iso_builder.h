@@ -36,6 +36,11 @@ class ISOBuilder final : public IISOBuilder {
                           std::function<void()> abort = {}) {
     events_->SetDispatcher(std::move(dispatcher), std::move(abort));
   }
+  // The device path of drive DriveNum (the node a command opens, such as
+  // /dev/sr0, or an emulated drive's folder), so a client can tell whether it
+  // may open it before it asks the drive anything; "" for a number outside
+  // the drive list. Not part of the dispatch interface.
+  std::string DriveDevicePath(std::int32_t DriveNum) const;
   // For the engine's own parts that raise events.
   const std::shared_ptr<ISOBuilderEvents>& events() const { return events_; }
 
