@@ -2,6 +2,7 @@
 #include <atomic>
 #include <string>
 
+#include "api/image_job_events.h"
 #include "image/image_build_job.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
@@ -20,32 +21,6 @@ namespace {
 std::atomic<bool> g_dvd_video{false};
 std::atomic<std::int32_t> g_last_total_sectors{0};
 
-// Forwards an image build's events to the object that started it; the end
-// becomes the job's outcome, which the job runner raises once the slot is free.
-class JobEvents : public ImageBuildEvents {
- public:
-  explicit JobEvents(Job& job) : job_(job) {}
-  void OnBuildingProcess(std::int32_t status, std::int32_t file_index, const std::string& file_name,
-                         std::int32_t file_size, std::int32_t file_progress, std::int32_t total_sectors,
-                         std::int32_t sectors_done) override {
-    job_.events().OnBuildingProcess(status, file_index, file_name, file_size, file_progress, total_sectors,
-                                    sectors_done);
-  }
-  void BurnerOnError(std::int32_t error_number) override { job_.events().BurnerOnError(error_number); }
-  void BurningErrorViewDescription(const std::string& text) override {
-    job_.events().BurningErrorViewDescription(text);
-  }
-  void BurnerOnEndBurn(std::int32_t mode_burn, std::int32_t cancel, std::int32_t error) override {
-    if (build) g_last_total_sectors.store(static_cast<std::int32_t>(build->total_sectors()));
-    job_.outcome() = JobOutcome{.mode_burn = mode_burn, .canceled = cancel != 0, .failed = error != 0};
-  }
-
-  const ImageBuildJob* build = nullptr;
-
- private:
-  Job& job_;
-};
-
 }  // namespace
 
 HResult ISOBuilder::CreateIso(const std::string& IsoPath, std::int32_t Mode, std::int32_t VideoMode) {
@@ -63,9 +38,12 @@ HResult ISOBuilder::CreateIso(const std::string& IsoPath, std::int32_t Mode, std
              request.volume_name = tree.CDName();
              request.software_name = tree.SoftwareName();
              return [request = std::move(request)](Job& job) mutable {
-               JobEvents job_events(job);
+               const ImageBuildJob* running = nullptr;
+               ImageJobEvents job_events(job, [&running] {
+                 if (running) g_last_total_sectors.store(static_cast<std::int32_t>(running->total_sectors()));
+               });
                ImageBuildJob build(std::move(request), &job_events, &EngineState::Instance().flags.cancel);
-               job_events.build = &build;
+               running = &build;
                build.Run();
              };
            }));

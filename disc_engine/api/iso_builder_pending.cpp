@@ -33,37 +33,13 @@ HResult ISOBuilder::AudioFile_M4A_Decode(const std::string& /*Source*/, const st
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_AddWavFile(const std::string& /*WavFile*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_ClearWavFile() { return S_OK; }
-
-HResult ISOBuilder::Burner_GetWavFileCount(std::int32_t& pVal) {
-  pVal = 0;
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t /*Multisession*/,
-                                     std::int32_t /*FakeWrite*/, std::int32_t /*BurnProof*/) {
-  StartUnavailableJob("Burner_BurnAudio", DriveNum, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
-
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
   StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
   return S_OK;
 }
 
-HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& /*AppDirectory*/) { return S_OK; }
-
-HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& /*AppPath*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::Burner_CreateAudioImage(const std::string& /*ImageFile*/, std::int32_t /*Mode*/) {
-  StartUnavailableJob("Burner_CreateAudioImage", kNoDrive, JobEnd::kEndBurn, 0);
-  return S_OK;
-}
 
 HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::string& /*AppDirectory*/,
                                             const std::string& /*ImagePath*/, std::int32_t /*Mode*/) {

@@ -33,8 +33,9 @@ TEST(Id3Genre, CddbCategoriesMapToTheirGenre) {
 }
 
 TEST(Id3Genre, EveryCategoryStandsForTheGenreOfItsName) {
-  const std::vector<std::string_view> expected = {"Blues", "Classical", "Country", "Other",   "Folk",      "Jazz",
-                                                  "Other", "New Age",   "Reggae",  "Rock",    "Soundtrack"};
+  const std::vector<std::string_view> expected = {"Blues",  "Classical", "Country",   "Other",
+                                                  "Folk",   "Jazz",      "Other",     "New Age",
+                                                  "Reggae", "Rock",      "Soundtrack"};
   ASSERT_EQ(expected.size(), kCddbCategories.size());
   for (std::size_t i = 0; i < kCddbCategories.size(); ++i) {
     EXPECT_EQ(GenreName(Id3GenreNumber(kCddbCategories[i])), expected[i]) << kCddbCategories[i];

@@ -1,5 +1,6 @@
 #include "image/cue_sheet.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -69,29 +70,51 @@ std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSec
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
 std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error) {
+  const std::optional<WavLayout> layout = ReadWavLayout(wav, error);
+  return layout ? layout->data_bytes : 0;
+}
+
+std::optional<WavLayout> ReadWavLayout(const std::filesystem::path& wav, std::string* error) {
   platform::FileError fe;
   platform::File file = platform::File::Open(wav, platform::File::Mode::kRead, &fe);
   if (!file.is_open()) {
     *error = fe.message;
-    return 0;
+    return std::nullopt;
   }
   const std::optional<std::uint64_t> size = file.Size(&fe);
   unsigned char riff[12];
   if (!size || file.ReadFullyAt(riff, 12, 0, &fe) != 12 || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0) {
     *error = "Not a WAV file: " + platform::PathToUtf8(wav);
-    return 0;
+    return std::nullopt;
   }
+  WavLayout layout;
   std::uint64_t at = 12;
   while (at + 8 <= *size) {
     unsigned char chunk[8];
     if (file.ReadFullyAt(chunk, 8, at, &fe) != 8) break;
     const std::uint64_t length = Le32(chunk + 4);
-    if (std::memcmp(chunk, "data", 4) == 0) return std::min<std::uint64_t>(length, *size - (at + 8));
+    if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.has_format && length >= 16) {
+      unsigned char fmt[26] = {};
+      const std::size_t got = file.ReadFullyAt(fmt, std::min<std::uint64_t>(length, sizeof fmt), at + 8, &fe);
+      if (got >= 16) {
+        layout.has_format = true;
+        layout.format_tag = static_cast<std::uint16_t>(fmt[0] | fmt[1] << 8);
+        layout.channels = static_cast<std::uint16_t>(fmt[2] | fmt[3] << 8);
+        layout.sample_rate = Le32(fmt + 4);
+        layout.bits_per_sample = static_cast<std::uint16_t>(fmt[14] | fmt[15] << 8);
+        if (got >= 26) layout.sub_format = static_cast<std::uint16_t>(fmt[24] | fmt[25] << 8);
+      }
+    }
+    if (std::memcmp(chunk, "data", 4) == 0) {
+      layout.data_offset = at + 8;
+      layout.data_bytes = std::min<std::uint64_t>(length, *size - (at + 8));
+      return layout;
+    }
     at += 8 + length + (length & 1);
   }
   *error = "The WAV file holds no sample data: " + platform::PathToUtf8(wav);
-  return 0;
+  return std::nullopt;
 }
 
 bool CueImageNameIsValid(const std::filesystem::path& image_path) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,23 @@ std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes);
 // what the file holds. 0 with error set for a file that cannot be read or is
 // not RIFF WAVE.
 std::uint64_t WavPcmBytes(const std::filesystem::path& wav, std::string* error);
+
+// What the chunks of a WAV file say: its "fmt " fields (zero when the chunk is
+// missing or short) and where its "data" chunk lies.
+struct WavLayout {
+  std::uint16_t format_tag = 0;  // 1 PCM, 3 float, 0xFFFE extensible ...
+  std::uint16_t channels = 0;
+  std::uint32_t sample_rate = 0;
+  std::uint16_t bits_per_sample = 0;
+  std::uint16_t sub_format = 0;  // extensible only: the first two bytes of the sub-format GUID
+  bool has_format = false;
+  std::uint64_t data_offset = 0;  // first byte of the samples
+  std::uint64_t data_bytes = 0;   // cut to what the file holds
+};
+
+// Walks the chunks of a RIFF WAVE file. nullopt with error set for a file that
+// cannot be read, is not RIFF WAVE or holds no "data" chunk.
+std::optional<WavLayout> ReadWavLayout(const std::filesystem::path& wav, std::string* error);
 
 // Whether the last component of image_path may stand in a FILE line (it must
 // be non-empty and hold no '"', CR or LF).

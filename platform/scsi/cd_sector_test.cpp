@@ -156,13 +156,15 @@ TEST(EmulatedCdR, AudioFramesAreStoredAsWrittenAndReadBackAsPcm) {
   std::vector<std::uint8_t> page(60, 0);
   page[8] = 0x05, page[9] = 0x32, page[10] = 0x01, page[11] = 0x01, page[12] = 0x00;
   ASSERT_EQ(SenseText(h.Out({0x55, 0x10, 0, 0, 0, 0, 0, 0, 60, 0}, page)), "ok");
-  ASSERT_EQ(SenseText(h.Write(10, 5, pcm, 2352)), "ok");
+  // Track at once: the second track starts after the link and its pregap.
+  const std::uint32_t second = 10 + kCdTaoTrackGap;
+  ASSERT_EQ(SenseText(h.Write(second, 5, pcm, 2352)), "ok");
   ASSERT_EQ(SenseText(h.Close(2)), "ok");
   ASSERT_EQ(SenseText(h.In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &got, 804)), "ok");
   ASSERT_EQ(got.size(), 28u);
   EXPECT_EQ(got[5], 0x10);
   EXPECT_EQ(got[13], 0x11);  // pre-emphasis
-  EXPECT_EQ(Be32(got, 16), 10u);
+  EXPECT_EQ(Be32(got, 16), second);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Recording and closing: WRITE(10), RESERVE TRACK, CLOSE TRACK/SESSION, SYNCHRONIZE CACHE, BLANK and FORMAT
 // UNIT.
 #include "emulated_drive_impl.h"
+#include "emulated_drive_tao.h"
 
 #include <unistd.h>
 
@@ -93,7 +94,8 @@ Check EmulatedDrive::Impl::ReserveTrack(const std::uint8_t* cdb) {
   open->state = TrackState::kReserved;
   open->size = size;
   open->dao = dao;
-  const std::uint32_t session = open->session, next = open->start + size;
+  const std::uint32_t session = open->session;
+  const std::uint32_t next = FollowingTrackStart(m, open->start + size, page05[2] & 0x0F);
   if (!dao) AppendOpenTrack(m, session, next);
   dirty = dirty || !simulation;
   return kGood;
@@ -143,8 +145,8 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
     } else if (t->state == TrackState::kOpen && t->written > 0) {
       t->size = t->written;
       t->state = TrackState::kComplete;
-      const std::uint32_t session = t->session, next = t->start + t->size;
-      AppendOpenTrack(m, session, next);
+      const std::uint32_t session = t->session;
+      AppendOpenTrack(m, session, FollowingTrackStart(m, t->start + t->size, page05[2] & 0x0F));
     }
   } else if (function == 2) {
     const std::uint32_t session = SessionCount(m);

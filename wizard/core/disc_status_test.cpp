@@ -338,6 +338,27 @@ TEST_F(DiscStatusTest, AProjectLargerThanTheFreeSpaceIsQuestionedAtStartAndNoSta
   EXPECT_EQ(c().CurrentStep, 4);
 }
 
+TEST_F(DiscStatusTest, AnExistingVideoTsFolderIsMeasuredByItsFilesAgainstTheFreeSpace) {
+  ReachBurnOption();
+  const fs::path folder = home / "My DVD é" / "VIDEO_TS";
+  fs::create_directories(folder);
+  std::ofstream(folder / "VIDEO_TS.IFO") << "ifo";
+  std::ofstream(folder / "VTS_01_1.VOB", std::ios::binary) << std::string(3 * 1024 * 1024, 'v');
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = folder;
+  FakeMedium m = EmptyDvdPlusR();
+  m.total = 2.5f;
+  burner_log.media[0] = m;
+  MediaChange();
+  dialogs.yes = false;
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0].text,
+            "The project (3 MB) is larger than the free space on the disc (2.5 MB). Burn anyway?");
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_TRUE(fs::exists(folder / "VTS_01_1.VOB"));
+}
+
 TEST_F(DiscStatusTest, AProjectThatFitsStartsWithoutAQuestion) {
   ReachBurnOption();
   burner_log.media[0] = EmptyDvdPlusR();

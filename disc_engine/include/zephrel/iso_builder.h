@@ -11,6 +11,7 @@
 #include "platform/automation.h"
 #include "zephrel/iisobuilder.h"
 #include "zephrel/iso_builder_events.h"
+#include "zephrel/ripper_settings.h"
 
 namespace zephrel {
 
@@ -41,6 +42,12 @@ class ISOBuilder final : public IISOBuilder {
   // may open it before it asks the drive anything; "" for a number outside
   // the drive list. Not part of the dispatch interface.
   std::string DriveDevicePath(std::int32_t DriveNum) const;
+  // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
+  // Ripper_LaunchConfiguration); without one those members change nothing and
+  // say so through BurningErrorViewDescription. Must outlive its use.
+  void SetRipperDialogHandler(std::shared_ptr<RipperDialogHandler> handler) {
+    ripper_dialogs_ = std::move(handler);
+  }
   // For the engine's own parts that raise events.
   const std::shared_ptr<ISOBuilderEvents>& events() const { return events_; }
 
@@ -163,6 +170,7 @@ class ISOBuilder final : public IISOBuilder {
   void StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise);
 
   std::shared_ptr<ISOBuilderEvents> events_;
+  std::shared_ptr<RipperDialogHandler> ripper_dialogs_;
 };
 
 // A new ISOBuilder (never null).

@@ -11,6 +11,16 @@ namespace platform::mmc {
 // Bytes of user data in a logical sector of every CD, DVD and BD medium.
 inline constexpr std::size_t kSectorSize = 2048;
 
+// Track-at-once on CD: between the end of one track and the start of the
+// next lie the link (run-out 2, link 1 and run-in 4 sectors) and the next
+// track's 150-sector pregap. The drive and the engine's space check count the
+// same sectors.
+inline constexpr std::uint32_t kCdTaoLinkSectors = 7;
+inline constexpr std::uint32_t kCdPregapSectors = 150;
+inline constexpr std::uint32_t kCdTaoTrackGap = kCdTaoLinkSectors + kCdPregapSectors;
+// Write type of the write parameters page for track-at-once.
+inline constexpr std::uint8_t kWriteTypeTrackAtOnce = 1;
+
 enum Opcode : std::uint8_t {
   kTestUnitReady = 0x00,
   kRequestSense = 0x03,

@@ -1,0 +1,268 @@
+#include "audio/audio_burn_job.h"
+
+#include <array>
+
+#include "audio/audio_sources.h"
+#include "drive/media.h"
+#include "drive/mmc_commands.h"
+#include "drive/mmc_drive.h"
+#include "image/raw_sector.h"
+#include "platform/byte_order.h"
+#include "platform/scsi_sense.h"
+
+namespace zephrel {
+namespace {
+
+using platform::DataDirection;
+using platform::ScsiResult;
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t kDiscStatusComplete = 2;
+constexpr auto kReadyPollInterval = 50ms;
+
+std::int32_t Clamp32(std::uint64_t v) {
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(v, INT32_MAX));
+}
+
+// The drive is still busy with an earlier command (becoming ready, a long
+// write, an operation in progress): the command may be sent again.
+bool StillBusy(const ScsiResult& r) {
+  return !r.ok() && r.sense.valid && r.sense.key == 0x02 && r.sense.asc == 0x04;
+}
+
+class AudioBurn {
+ public:
+  AudioBurn(Job& job, const AudioBurnRequest& request, const std::atomic<bool>& cancel)
+      : job_(job), request_(request), cancel_(cancel), drive_(job.context().device) {}
+
+  void Run() {
+    JobOutcome& outcome = job_.outcome();
+    outcome = {.mode_burn = 0, .canceled = false, .failed = true};
+    const int media = drive_.MmcGetMediaTypeCode();
+    if (media != kMediaCdR && media != kMediaCdRw) {
+      events().BurnerOnError(kErrorNotAudioMedium);
+      events().BurningErrorViewDescription(
+          "The disc in the drive is not a CD-R or CD-RW: audio CDs need one.");
+      outcome = {.mode_burn = 0, .canceled = true, .failed = false};
+      return;
+    }
+    int failed_index = -1;
+    std::string error;
+    std::optional<std::vector<AudioSource>> sources =
+        SizeAudioSources(request_.wav_files, &failed_index, &error);
+    if (!sources) {
+      if (failed_index >= 0) {
+        events().BurnerOnError(kErrorWavFile);
+        events().BurningErrorViewDescription(error);
+        outcome = {.mode_burn = 0, .canceled = true, .failed = false};
+      } else {
+        events().BurningErrorViewDescription(error);  // nothing was sent to the disc
+      }
+      return;
+    }
+    if (!SetWriteParameters()) return;
+    if (!CheckSpace(*sources)) return;
+    total_ = TotalSectors(*sources);
+    for (std::size_t i = 0; i < sources->size(); ++i) {
+      if (cancel_.load()) {
+        outcome = {.mode_burn = 0, .canceled = true, .failed = false};
+        return;
+      }
+      if (!WriteTrack((*sources)[i], static_cast<std::int32_t>(i + 1))) {
+        outcome = {.mode_burn = 0, .canceled = cancel_.load(), .failed = !cancel_.load() || failed_};
+        return;
+      }
+    }
+    outcome.failed = !CloseSessionAndEject();
+    outcome.canceled = cancel_.load();
+  }
+
+ private:
+  ISOBuilderEvents& events() { return job_.events(); }
+
+  // Sends a command again while the drive says it is still busy, for at most
+  // kAudioDriveBusyLimit on the job's clock.
+  ScsiResult SendUntilNotBusy(const mmc::Cdb& cdb) {
+    ScsiResult r;
+    const bool answered = job_.PollUntil(kAudioDriveBusyLimit, kReadyPollInterval, [&] {
+      r = drive_.Send(cdb, DataDirection::kNone);
+      return !StillBusy(r);
+    });
+    if (!answered && r.ok()) r.status = 2;  // asked to stop while waiting
+    return r;
+  }
+
+  void Fail(const std::string& text) {
+    failed_ = true;
+    events().BurningErrorViewDescription(text);
+  }
+
+  std::string Reason(const ScsiResult& r) {
+    if (r.transport != ScsiResult::Transport::kOk) return r.transport_message;
+    if (StillBusy(r)) return "The drive stayed busy for too long";
+    return platform::SenseText(r.sense);
+  }
+
+  struct DiscInfo {
+    std::uint8_t status = 0;
+    std::uint32_t sessions = 0;
+    std::uint32_t last_track = 0;
+  };
+  std::optional<DiscInfo> ReadDiscInfo() {
+    const auto d = drive_.Query(mmc::ReadDiscInformation(34), 34);
+    if (!d || d->size() < 7) return std::nullopt;
+    return DiscInfo{static_cast<std::uint8_t>((*d)[2] & 0x03), (*d)[4], (*d)[6]};
+  }
+
+  struct TrackInfo {
+    bool nwa_valid = false;
+    std::uint32_t nwa = 0;
+    std::uint32_t free_blocks = 0;
+  };
+  std::optional<TrackInfo> ReadTrackInfo(std::uint32_t track) {
+    const auto d = drive_.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, 48), 48);
+    if (!d || d->size() < 20) return std::nullopt;
+    return TrackInfo{((*d)[7] & 0x01) != 0, platform::GetBe32(d->data() + 12),
+                     platform::GetBe32(d->data() + 16)};
+  }
+
+  // Track at once, raw audio blocks, audio track mode and the three switches.
+  bool SetWriteParameters() {
+    if (drive_.MmcSetAudioWriteParameters(request_.burn_proof, request_.multisession, request_.test_write) ==
+        0)
+      return true;
+    events().BurnerOnError(kErrorAudioParameters);
+    Fail("The drive refused the audio write parameters.");
+    return false;
+  }
+
+  bool NoSpace(const std::string& text) {
+    events().BurnerOnError(kErrorAudioSpace);
+    events().BurningErrorViewDescription(text);
+    job_.outcome() = {.mode_burn = 0, .canceled = true, .failed = false};
+    return false;
+  }
+
+  bool CheckSpace(const std::vector<AudioSource>& sources) {
+    const std::optional<DiscInfo> disc = ReadDiscInfo();
+    if (!disc) return NoSpace("The disc information cannot be read.");
+    if (disc->status == kDiscStatusComplete)
+      return NoSpace("The disc is complete: nothing more can be written.");
+    const std::optional<TrackInfo> track = ReadTrackInfo(disc->last_track);
+    if (!track || !track->nwa_valid) return NoSpace("The disc has no next writable address.");
+    std::vector<std::uint64_t> sizes;
+    for (const AudioSource& s : sources) sizes.push_back(s.sectors);
+    const std::uint64_t needed = AudioDiscSectors(sizes);
+    if (needed > track->free_blocks) {
+      return NoSpace("The audio tracks need " + std::to_string(needed) + " sectors; the disc has " +
+                     std::to_string(track->free_blocks) + " free.");
+    }
+    return true;
+  }
+
+  bool WriteTrack(const AudioSource& source, std::int32_t index) {
+    if (!SetWriteParameters()) return false;
+    const std::optional<DiscInfo> disc = ReadDiscInfo();
+    const std::optional<TrackInfo> info = disc ? ReadTrackInfo(disc->last_track) : std::nullopt;
+    if (!info || !info->nwa_valid) {
+      events().BurnerOnError(kErrorAudioWrite);
+      Fail("The drive reports no next writable address for the track.");
+      return false;
+    }
+    const auto track = static_cast<std::int32_t>(disc->last_track);
+    AudioSourceReader reader;
+    std::string error;
+    if (!reader.Open(source, &error)) {
+      events().BurnerOnError(kErrorWavFile);
+      Fail(error);
+      return false;
+    }
+    events().OnBuildingProcess(kStatusAudioTrack, track, source.path, Clamp32(source.sectors), 0,
+                               Clamp32(total_), Clamp32(done_));
+    std::vector<std::uint8_t> block(kAudioBlockSectors * kCdRawSectorSize);
+    bool write_failed = false;
+    for (std::uint64_t k = 0; k < source.sectors && !cancel_.load();) {
+      const std::uint64_t n = source.sectors - k >= kAudioBlockSectors ? kAudioBlockSectors : 1;
+      if (!reader.Read(k, n, block.data(), &error)) {
+        events().BurnerOnError(kErrorWavFile);
+        Fail(error);
+        write_failed = true;
+        break;
+      }
+      std::string sense_text;
+      const DriveWait waits{&job_.clock(), job_.stop_token(), &cancel_};
+      if (drive_.MmcWrite10({block.data(), n * kCdRawSectorSize}, static_cast<std::uint32_t>(info->nwa + k),
+                            static_cast<std::uint16_t>(n), &sense_text, true, waits) != 1) {
+        events().BurnerOnError(kErrorAudioWrite);
+        Fail(sense_text);
+        write_failed = true;
+        break;
+      }
+      k += n;
+      done_ += n;
+      const int percent = total_ ? static_cast<int>(done_ * 100 / total_) : 100;
+      if (percent != last_percent_) {
+        last_percent_ = percent;
+        events().OnBuildingProcess(kStatusAudioProgress, index, "", Clamp32(source.sectors), 0,
+                                   Clamp32(total_), Clamp32(done_));
+      }
+    }
+    // The track is closed whatever happened, so the disc stays readable.
+    ScsiResult r = SendUntilNotBusy(mmc::SynchronizeCache());
+    if (!r.ok() && !write_failed) Fail("The drive could not write its cache: " + Reason(r));
+    events().BurnerCloseTrack(track);
+    r = SendUntilNotBusy(mmc::CloseTrackSession(mmc::kCloseTrack, static_cast<std::uint16_t>(track)));
+    if (!r.ok() && !write_failed) Fail("The track could not be closed: " + Reason(r));
+    return !write_failed && !failed_ && !cancel_.load();
+  }
+
+  bool CloseSessionAndEject() {
+    const std::optional<DiscInfo> disc = ReadDiscInfo();
+    events().BurnerCloseSession(1);
+    const std::uint32_t sessions = disc ? disc->sessions : 1;
+    ScsiResult r = SendUntilNotBusy(
+        mmc::CloseTrackSession(mmc::kCloseSession, static_cast<std::uint16_t>(sessions + 1)));
+    if (!r.ok()) {
+      Fail("The session could not be closed: " + Reason(r));
+      return false;
+    }
+    const bool ready =
+        job_.PollUntil(kAudioDriveBusyLimit, kReadyPollInterval, [&] { return ReadDiscInfo().has_value(); });
+    if (!ready) {
+      Fail("The drive did not become ready after the session was closed.");
+      return false;
+    }
+    drive_.MmcAllowRemoval();
+    drive_.MmcEject();
+    return true;
+  }
+
+  Job& job_;
+  const AudioBurnRequest& request_;
+  const std::atomic<bool>& cancel_;
+  MmcDrive drive_;
+  std::uint64_t total_ = 0, done_ = 0;
+  int last_percent_ = -1;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::uint64_t AudioDiscSectors(const std::vector<std::uint64_t>& track_sectors) {
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < track_sectors.size(); ++i) {
+    total += track_sectors[i];
+    if (i > 0) total += platform::mmc::kCdTaoTrackGap;
+  }
+  return total;
+}
+
+void RunAudioBurn(Job& job, const AudioBurnRequest& request, const std::atomic<bool>& cancel) {
+  if (!job.context().device) {
+    job.events().BurningErrorViewDescription("The drive is not available.");
+    return;
+  }
+  AudioBurn(job, request, cancel).Run();
+}
+
+}  // namespace zephrel

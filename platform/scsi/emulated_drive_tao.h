@@ -1,0 +1,17 @@
+// Track-at-once spacing of the emulated drive: where the track after a closed
+// or reserved one starts.
+#pragma once
+
+#include <cstdint>
+
+#include "emulated_drive_state.h"
+
+namespace platform::emu {
+
+// The start of the track that follows one ending at end (its first sector
+// after the last one). On a CD written track at once (write type 1) the link
+// and the next track's pregap lie between them; otherwise tracks follow one
+// another directly.
+std::uint32_t FollowingTrackStart(const Medium& medium, std::uint32_t end, int write_type);
+
+}  // namespace platform::emu
