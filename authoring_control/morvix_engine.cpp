@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "morvix/error_text.h"
 #include "morvix/morvix_api.h"
 #include "morvix/settings.h"
 #include "platform/text.h"
@@ -72,6 +73,13 @@ class MorvixEngine final : public AuthoringEngine {
   }
   EngineStatus SetAutoNextTitle(std::int32_t on) override { return api_.SetAutoNextTitle(on); }
   EngineStatus Build(EngineProgress progress) override { return api_.Build(progress); }
+  std::string StatusText(EngineStatus status) override {
+    try {
+      return platform::WideToUtf8(morvix::ComposeErrorMessage(status, api_.error_context()));
+    } catch (const std::bad_alloc&) {
+      return "Error code = " + std::to_string(status);
+    }
+  }
 
  private:
   morvix::CMorvixAPI api_;

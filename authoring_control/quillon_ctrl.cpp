@@ -34,6 +34,7 @@ bool IsNibble(std::int16_t v) { return v >= 0 && v <= 15; }
 class BuildScope {
  public:
   explicit BuildScope(CQuillonCtrl* ctrl) : ctrl_(ctrl) {
+    std::lock_guard lock(ctrl_->build_mutex_);
     CQuillonCtrl* expected = nullptr;
     acquired_ = g_current_build.compare_exchange_strong(expected, ctrl);
     if (acquired_) {
@@ -43,6 +44,7 @@ class BuildScope {
   }
   ~BuildScope() {
     if (!acquired_) return;
+    std::lock_guard lock(ctrl_->build_mutex_);
     ctrl_->building_ = false;
     g_current_build.store(nullptr);
   }
@@ -126,16 +128,15 @@ VariantBool CQuillonCtrl::AddMainMenuButton(std::int32_t iLeft, std::int32_t iTo
     type = 3;  // back to the main menu
     value = 0xFFFFFFFFu;
   }
-  const EngineStatus status =
-      engine_->AddMenuBtn(kMainMenuId, static_cast<std::uint16_t>(iLeft), static_cast<std::uint16_t>(iTop),
-                          static_cast<std::uint16_t>(iRight), static_cast<std::uint16_t>(iBottom), type, value);
+  const EngineStatus status = engine_->AddMenuBtn(
+      kMainMenuId, static_cast<std::uint16_t>(iLeft), static_cast<std::uint16_t>(iTop),
+      static_cast<std::uint16_t>(iRight), static_cast<std::uint16_t>(iBottom), type, value);
   return ToVariantBool(status >= 0);
 }
 
-VariantBool CQuillonCtrl::SetMainMenuButtonColor(std::int16_t iNormalBtnClrIndex, std::int16_t iNormalBtnTransValue,
-                                                 std::int16_t iSelectedBtnClrIndex,
-                                                 std::int16_t iSelectedBtnTransValue, std::int16_t iActiveBtnClrIndex,
-                                                 std::int16_t iActiveBtnTransValue) {
+VariantBool CQuillonCtrl::SetMainMenuButtonColor(
+    std::int16_t iNormalBtnClrIndex, std::int16_t iNormalBtnTransValue, std::int16_t iSelectedBtnClrIndex,
+    std::int16_t iSelectedBtnTransValue, std::int16_t iActiveBtnClrIndex, std::int16_t iActiveBtnTransValue) {
   if (building_) return VARIANT_FALSE;
   const std::int16_t colours[3] = {iNormalBtnClrIndex, iSelectedBtnClrIndex, iActiveBtnClrIndex};
   const std::int16_t contrasts[3] = {iNormalBtnTransValue, iSelectedBtnTransValue, iActiveBtnTransValue};
@@ -169,6 +170,7 @@ VariantBool CQuillonCtrl::RemoveTitle(std::int16_t iTitleIndex) {
 }
 
 void CQuillonCtrl::ClearAll() {
+  std::lock_guard lock(build_mutex_);
   if (building_) {
     stop_requested_ = true;  // the progress callback asks the engine to stop; cleared when it has
     return;
@@ -205,25 +207,34 @@ void CQuillonCtrl::RaiseTotalProcessing(double step_percent, double overall_perc
 VariantBool CQuillonCtrl::BuildDVDImage() {
   if (building_ || !engine_) return VARIANT_FALSE;
   EngineStatus status = 0;
-  bool stopped = false;
+  bool ran = false;
   {
     BuildScope scope(this);
     if (!scope.acquired()) return VARIANT_FALSE;  // another build runs in this process
-    if (add_failed_) return VARIANT_FALSE;
-    if (engine_->GetTitleCount() <= 0) return VARIANT_FALSE;
+    last_build_text_.clear();
     // Without a main menu there are no button colours to send; the palette
     // stays the engine's own.
-    if (HasMainMenu() && engine_->SetButtonSchemes(kMainMenuId, schemes_) < 0) return VARIANT_FALSE;
-    if (engine_->SetAutoNextTitle(auto_next_ != 0 ? 1 : 0) < 0) return VARIANT_FALSE;
-    status = engine_->Build(&CQuillonCtrl::BuildProgressProc);
-    stopped = stop_requested_ || status == kEngineStopped;
+    ran = !add_failed_ && engine_->GetTitleCount() > 0 &&
+          (!HasMainMenu() || engine_->SetButtonSchemes(kMainMenuId, schemes_) >= 0) &&
+          engine_->SetAutoNextTitle(auto_next_ != 0 ? 1 : 0) >= 0;
+    if (ran) status = engine_->Build(&CQuillonCtrl::BuildProgressProc);
   }
-  if (stopped) {
-    stop_requested_ = false;
+  // Read once the build is no longer marked: a ClearAll from another thread
+  // either got in before (a stop request, carried out here) or comes after
+  // (and clears by itself).
+  if (stop_requested_.exchange(false) || (ran && status == kEngineStopped)) {
     ClearAll();
     return VARIANT_FALSE;
   }
-  if (status < 0) return VARIANT_FALSE;
+  if (!ran) return VARIANT_FALSE;
+  if (status < 0) {
+    try {
+      last_build_text_ = engine_->StatusText(status);
+    } catch (...) {
+      // Without its text the failure still reads as FALSE.
+    }
+    return VARIANT_FALSE;
+  }
   try {
     events_.Raise(dispid::kOnCompleted, {});
   } catch (...) {

@@ -88,7 +88,8 @@ TEST(QuillonButtonTest, CoordinatesOutsideSixteenBitsAreRefusedNotCut) {
   EXPECT_EQ(f.ctrl->AddMainMenuButton(100, 100, 65536, 200, 1), VARIANT_FALSE);
   EXPECT_EQ(f.ctrl->AddMainMenuButton(100, 100, 200, 0x7FFFFFFF, 1), VARIANT_FALSE);
   EXPECT_TRUE(f.engine->buttons.empty());
-  EXPECT_EQ(f.ctrl->AddMainMenuButton(100, 100, 65535, 200, 1), VARIANT_FALSE) << "in range, refused by the engine";
+  EXPECT_EQ(f.ctrl->AddMainMenuButton(100, 100, 65535, 200, 1), VARIANT_FALSE)
+      << "in range, refused by the engine";
   EXPECT_EQ(f.ctrl->AddMainMenuButton(40, 40, 679, 535, 1), VARIANT_TRUE);
 }
 
@@ -243,6 +244,19 @@ TEST(QuillonEventsTest, OnlySinksOfTheEventInterfaceCanConnect) {
   EXPECT_EQ(f.ctrl->events().Advise(std::make_shared<Foreign>(), &cookie), platform::CONNECT_E_CANNOTCONNECT);
   EXPECT_EQ(f.ctrl->FindConnectionPoint(IID_DQuillonEvents), &f.ctrl->events());
   EXPECT_EQ(f.ctrl->FindConnectionPoint(IID_DQuillon), nullptr);
+}
+
+TEST(QuillonBuildTextTest, OnlyABuildTheEngineFailedLeavesItsStatusText) {
+  FakeControl f;
+  ASSERT_EQ(f.ctrl->AddTitle("a.mpg"), platform::VARIANT_TRUE);
+  EXPECT_EQ(f.ctrl->BuildDVDImage(), platform::VARIANT_FALSE) << "no output folder";
+  EXPECT_EQ(f.ctrl->LastBuildStatusText(), "Error code = -2022\nfake text");
+  ASSERT_EQ(f.ctrl->SetOutputDir("/out"), platform::S_OK);
+  EXPECT_EQ(f.ctrl->BuildDVDImage(), platform::VARIANT_TRUE);
+  EXPECT_EQ(f.ctrl->LastBuildStatusText(), "");
+  f.ctrl->ClearAll();
+  EXPECT_EQ(f.ctrl->BuildDVDImage(), platform::VARIANT_FALSE) << "no title: the engine is not asked";
+  EXPECT_EQ(f.ctrl->LastBuildStatusText(), "");
 }
 
 }  // namespace

@@ -13,9 +13,9 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Clip;
 using platform::VARIANT_FALSE;
 using platform::VARIANT_TRUE;
+using testing::Clip;
 
 class QuillonMorvixTest : public ::testing::Test {
  protected:
@@ -75,6 +75,30 @@ TEST_F(QuillonMorvixTest, ARefusedOutputFolderFailsTheBuildWithoutCompletion) {
   EXPECT_EQ(ctrl_.BuildDVDImage(), VARIANT_FALSE);
   EXPECT_EQ(events->completed, 0);
   EXPECT_FALSE(fs::exists(out_->path() / "absent"));
+}
+
+TEST_F(QuillonMorvixTest, AFailedBuildLeavesTheEnginesOwnTextNamingTheFile) {
+  const fs::path junk = out_->path() / "pas une vidéo 日本.mpg";
+  {
+    platform::FileError error;
+    ASSERT_TRUE(platform::WriteFileAtomic(junk, std::string(4096, 'x'), &error)) << error.message;
+  }
+  const fs::path dvd = out_->path() / "dvd";
+  fs::create_directory(dvd);
+  ASSERT_EQ(ctrl_.AddTitle(junk.native()), VARIANT_TRUE);
+  ASSERT_EQ(ctrl_.SetOutputDir(dvd.native()), platform::S_OK);
+  EXPECT_EQ(ctrl_.LastBuildStatusText(), "");
+  EXPECT_EQ(ctrl_.BuildDVDImage(), VARIANT_FALSE);
+  const std::string text = ctrl_.LastBuildStatusText();
+  EXPECT_EQ(text.rfind("Error code = -", 0), 0u) << text;
+  EXPECT_NE(text.find("pas une vidéo 日本.mpg"), std::string::npos) << text;
+
+  // A build that succeeds leaves no text behind.
+  ctrl_.ClearAll();
+  ASSERT_EQ(ctrl_.AddTitle(Clip("pal_43.mpg").string()), VARIANT_TRUE);
+  ASSERT_EQ(ctrl_.SetOutputDir(dvd.native()), platform::S_OK);
+  EXPECT_EQ(ctrl_.BuildDVDImage(), VARIANT_TRUE);
+  EXPECT_EQ(ctrl_.LastBuildStatusText(), "");
 }
 
 TEST_F(QuillonMorvixTest, TheRegisteredClassCreatesAControlOverTheEngine) {

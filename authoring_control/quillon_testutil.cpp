@@ -12,7 +12,7 @@ bool Missing(const std::string& path) { return path.find("missing") != std::stri
 }  // namespace
 
 ButtonSchemes EngineDefaultSchemes() {
-  return {0, 7, 5, 2, 0, 15, 0, 15,    // normal
+  return {0, 7, 5, 2, 0, 15, 0,  15,   // normal
           0, 8, 5, 4, 0, 15, 15, 15,   // selected
           0, 9, 5, 4, 0, 15, 15, 15};  // activated
 }
@@ -119,6 +119,10 @@ EngineStatus FakeEngine::Build(EngineProgress progress) {
   }
   if (s_->build_status >= 0) s_->builds_finished++;
   return s_->build_status;
+}
+
+std::string FakeEngine::StatusText(EngineStatus status) {
+  return "Error code = " + std::to_string(status) + "\nfake text";
 }
 
 void EventRecorder::TotalProcessing(double iCurrentPos, double iOverallPos) {

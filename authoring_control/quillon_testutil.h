@@ -34,7 +34,7 @@ class FakeEngine : public AuthoringEngine {
     int auto_next = 1;
     int init_calls = 0;
     int builds_started = 0;
-    int builds_finished = 0;   // wrote a folder
+    int builds_finished = 0;         // wrote a folder
     std::vector<std::string> calls;  // names of mutating calls, in order
     std::vector<int> auto_next_sent;
     int progress_calls = 3;
@@ -59,6 +59,8 @@ class FakeEngine : public AuthoringEngine {
   EngineStatus SetOutputDir(const std::string& folder) override;
   EngineStatus SetAutoNextTitle(std::int32_t on) override;
   EngineStatus Build(EngineProgress progress) override;
+  // "Error code = <status>" and "fake text".
+  std::string StatusText(EngineStatus status) override;
 
  private:
   std::shared_ptr<State> s_;

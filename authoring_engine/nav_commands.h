@@ -13,20 +13,20 @@ using NavCommand = std::array<std::uint8_t, 8>;
 
 // Command kinds with their operands a, b, c, d.
 enum CommandKind : int {
-  kCmdSetGprm = 1,            // GPRM a = value b
+  kCmdSetGprm = 1,  // GPRM a = value b
   kCmdNop = 2,
-  kCmdGoto = 3,               // go to line a
-  kCmdIfGprmValueGoto = 4,    // if GPRM b (compare d) value c, go to line a
-  kCmdIfGprmGprmGoto = 5,     // if GPRM b (compare d) GPRM c, go to line a
-  kCmdJumpTitle = 6,          // jump to title a
-  kCmdJumpTitleIf = 7,        // jump to title a when register b (compare d) register c
+  kCmdGoto = 3,             // go to line a
+  kCmdIfGprmValueGoto = 4,  // if GPRM b (compare d) value c, go to line a
+  kCmdIfGprmGprmGoto = 5,   // if GPRM b (compare d) GPRM c, go to line a
+  kCmdJumpTitle = 6,        // jump to title a
+  kCmdJumpTitleIf = 7,      // jump to title a when register b (compare d) register c
   kCmdExit = 8,
   kCmdNop2 = 9,
-  kCmdJumpVmgmPgc = 10,       // jump to the video manager's menu chain a
-  kCmdCallVmgmPgc = 11,       // call the video manager's menu chain a, resume at cell 1
-  kCmdJumpChapter = 12,       // jump to chapter b of title a of the current title set
-  kCmdJumpVtsTitle = 13,      // jump to title a of the current title set
-  kCmdJumpVtsRootMenu = 14,   // jump to the root menu of title set a, title b
+  kCmdJumpVmgmPgc = 10,      // jump to the video manager's menu chain a
+  kCmdCallVmgmPgc = 11,      // call the video manager's menu chain a, resume at cell 1
+  kCmdJumpChapter = 12,      // jump to chapter b of title a of the current title set
+  kCmdJumpVtsTitle = 13,     // jump to title a of the current title set
+  kCmdJumpVtsRootMenu = 14,  // jump to the root menu of title set a, title b
 };
 
 // Compare operations.
@@ -59,5 +59,11 @@ inline int FrameRateSelector(int tv_system) { return tv_system == 2 ? kRate25 : 
 // with the rate flag in the top two bits of the frames byte. Returns 0, -1022
 // when out is null, -1023 for seconds out of range or an unknown selector.
 Status EncodePlaybackTime(double seconds, int rate_selector, std::uint8_t* out);
+// The whole frames that EncodePlaybackTime writes for seconds (a fraction of
+// a frame is cut off). 0 for a time out of range or an unknown selector.
+long PlaybackFrames(double seconds, int rate_selector);
+// Writes a count of whole frames as EncodePlaybackTime does; -1022 when out is
+// null, -1023 for a count out of range or an unknown selector.
+Status EncodePlaybackFrames(long frames, int rate_selector, std::uint8_t* out);
 
 }  // namespace morvix

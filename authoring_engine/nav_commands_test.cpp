@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace morvix {
@@ -55,6 +56,22 @@ TEST(PlaybackTimeTest, BcdFieldsCarryTheRateOfTheTvSystem) {
   EXPECT_EQ(B(t, t + 4), (B{0x99, 0x59, 0x59, 0x40 | 0x24}));
   ASSERT_EQ(EncodePlaybackTime(0.0, kRate30, t), kOk);
   EXPECT_EQ(B(t, t + 4), (B{0, 0, 0, 0xC0}));
+}
+
+TEST(PlaybackTimeTest, FrameCountsAreWrittenAsTheSecondsWouldBe) {
+  std::uint8_t from_seconds[4], from_frames[4];
+  for (const double seconds : {0.0, 0.99, 19.99, 3723.5, 359999.96}) {
+    for (const int rate : {kRate25, kRate30}) {
+      ASSERT_EQ(EncodePlaybackTime(seconds, rate, from_seconds), kOk);
+      ASSERT_EQ(EncodePlaybackFrames(PlaybackFrames(seconds, rate), rate, from_frames), kOk);
+      EXPECT_EQ(std::memcmp(from_seconds, from_frames, 4), 0) << seconds << " s at selector " << rate;
+    }
+  }
+  EXPECT_EQ(PlaybackFrames(19.99, kRate25), 499);
+  EXPECT_EQ(PlaybackFrames(-1.0, kRate25), 0);
+  EXPECT_EQ(EncodePlaybackFrames(-1, kRate25, from_frames), kErrInternalPlaytimeRange);
+  EXPECT_EQ(EncodePlaybackFrames(360000L * 25, kRate25, from_frames), kErrInternalPlaytimeRange);
+  EXPECT_EQ(EncodePlaybackFrames(1, kRate25, nullptr), kErrInternalPlaytimeNoOutput);
 }
 
 TEST(PlaybackTimeTest, OutOfRangeInputsAreRefused) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/byte_order.h"
 #include "mpeg_analysis.h"
+#include "platform/byte_order.h"
 
 namespace morvix {
 namespace {
@@ -98,12 +98,23 @@ Status CommandProgram(int kind, int title, const DiscNavigation& disc, std::vect
   pre.clear();
   post.clear();
   switch (kind) {
-    case kChainFirstPlay: FirstPlay(disc, pre); break;
-    case kChainMainMenu: MainMenu(disc, pre); break;
-    case kChainTitleMenu: pre.push_back(MakeCommand(kCmdNop)); break;
-    case kChainTitle: Title(title, disc, pre, post); break;
-    case kChainNoMenu: pre.push_back(MakeCommand(kCmdJumpVtsTitle, 1)); break;
-    default: return kErrInternalUnknownChain;
+    case kChainFirstPlay:
+      FirstPlay(disc, pre);
+      break;
+    case kChainMainMenu:
+      MainMenu(disc, pre);
+      break;
+    case kChainTitleMenu:
+      pre.push_back(MakeCommand(kCmdNop));
+      break;
+    case kChainTitle:
+      Title(title, disc, pre, post);
+      break;
+    case kChainNoMenu:
+      pre.push_back(MakeCommand(kCmdJumpVtsTitle, 1));
+      break;
+    default:
+      return kErrInternalUnknownChain;
   }
   return kOk;
 }
@@ -137,14 +148,19 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
 
   out[2] = static_cast<std::uint8_t>(programs);
   out[3] = static_cast<std::uint8_t>(cells);
-  double total = 0.0;
+  // The chain's time is the sum of its cells' times as they are written (whole
+  // frames each), so a player's sum of the cells equals the chain.
+  long total_frames = 0;
   for (const ChainCell& cell : content.cells) {
-    if (cell.length > 0) total += cell.length;
+    if (cell.length > 0) total_frames += PlaybackFrames(cell.length, rate);
   }
-  if (const Status status = EncodePlaybackTime(total, rate, out.data() + 4); status != kOk) return status;
+  if (const Status status = EncodePlaybackFrames(total_frames, rate, out.data() + 4); status != kOk) {
+    return status;
+  }
   if (content.has_audio_map) {
     for (std::size_t k = 0; k < content.audio_stream_numbers.size() && k < 8; ++k) {
-      platform::PutBe16(&out[12 + 2 * k], 0x8000u | static_cast<std::uint32_t>(content.audio_stream_numbers[k] & 7) << 8);
+      platform::PutBe16(&out[12 + 2 * k],
+                        0x8000u | static_cast<std::uint32_t>(content.audio_stream_numbers[k] & 7) << 8);
     }
   } else {
     platform::PutBe16(&out[12], 0x8000);
@@ -152,9 +168,10 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
   if (kind == kChainMainMenu || kind == kChainTitleMenu) platform::PutBe32(&out[28], 0x80000000u);
   for (std::size_t i = 0; i < 16; ++i) {
     const std::uint32_t entry =
-        content.palette ? (static_cast<std::uint32_t>((*content.palette)[i][0]) << 16 |
-                           static_cast<std::uint32_t>((*content.palette)[i][1]) << 8 | (*content.palette)[i][2])
-                        : 0x00108080u;
+        content.palette
+            ? (static_cast<std::uint32_t>((*content.palette)[i][0]) << 16 |
+               static_cast<std::uint32_t>((*content.palette)[i][1]) << 8 | (*content.palette)[i][2])
+            : 0x00108080u;
     platform::PutBe32(&out[164 + 4 * i], entry);
   }
   platform::PutBe16(&out[228], 236);
@@ -176,7 +193,8 @@ Status BuildProgramChain(int kind, int title, const DiscNavigation& disc, const 
   for (std::size_t p = 0; p < programs; ++p) {
     out[map_offset + p] = static_cast<std::uint8_t>(content.program_first_cells[p]);
   }
-  const std::uint32_t category = kind == kChainMainMenu || kind == kChainTitleMenu ? 0x0200FF00u : 0x02000000u;
+  const std::uint32_t category =
+      kind == kChainMainMenu || kind == kChainTitleMenu ? 0x0200FF00u : 0x02000000u;
   for (std::size_t c = 0; c < cells; ++c) {
     const ChainCell& cell = content.cells[c];
     const std::size_t base = playback_offset + 24 * c;
@@ -207,9 +225,11 @@ ChainContent ChainContentOf(const MpegFile& file, const std::array<YCrCb, 16>* p
     c.cell_id = cell.cell_number + 1;
     content.cells.push_back(c);
   }
-  for (const Chapter& chapter : file.chapters()) content.program_first_cells.push_back(chapter.first_cell + 1);
+  for (const Chapter& chapter : file.chapters())
+    content.program_first_cells.push_back(chapter.first_cell + 1);
   content.has_audio_map = true;
-  for (const AudioStreamAttributes& audio : file.audio()) content.audio_stream_numbers.push_back(audio.stream_number());
+  for (const AudioStreamAttributes& audio : file.audio())
+    content.audio_stream_numbers.push_back(audio.stream_number());
   content.palette = palette;
   return content;
 }

@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t Be16(const Bytes& b, std::size_t at) { return static_cast<std::uint32_t>(b[at] << 8 | b[at + 1]); }
+std::uint32_t Be16(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] << 8 | b[at + 1]);
+}
 std::uint32_t Be32(const Bytes& b, std::size_t at) { return Be16(b, at) << 16 | Be16(b, at + 2); }
 
 DiscNavigation Disc(int titles, bool menu, bool auto_next, int tv_system = 2) {
@@ -61,14 +63,22 @@ struct Player {
 
   bool Compare(int op, std::uint16_t x, std::uint16_t y) const {
     switch (op) {
-      case 1: return (x & y) != 0;
-      case 2: return x == y;
-      case 3: return x != y;
-      case 4: return x >= y;
-      case 5: return x > y;
-      case 6: return x <= y;
-      case 7: return x < y;
-      default: return true;
+      case 1:
+        return (x & y) != 0;
+      case 2:
+        return x == y;
+      case 3:
+        return x != y;
+      case 4:
+        return x >= y;
+      case 5:
+        return x > y;
+      case 6:
+        return x <= y;
+      case 7:
+        return x < y;
+      default:
+        return true;
     }
   }
 
@@ -104,10 +114,15 @@ struct Player {
         const bool cond = op == 0 || Compare(op, gprm[c[6] & 15], gprm[c[7] & 15]);
         if (cond) {
           switch (c[1] & 15) {
-            case 2: return {Outcome::kJumpTitle, c[5]};
-            case 6: return {Outcome::kJumpVmgmMenu, c[3]};
-            case 8: return {Outcome::kCallVmgmMenu, c[3]};
-            default: ADD_FAILURE() << "unknown jump at line " << pc + 1; return {};
+            case 2:
+              return {Outcome::kJumpTitle, c[5]};
+            case 6:
+              return {Outcome::kJumpVmgmMenu, c[3]};
+            case 8:
+              return {Outcome::kCallVmgmMenu, c[3]};
+            default:
+              ADD_FAILURE() << "unknown jump at line " << pc + 1;
+              return {};
           }
         }
       } else if (type == 3) {  // set GPRM (byte 3) op= immediate (bytes 4-5)
@@ -300,7 +315,8 @@ TEST(ProgramChainTest, TitleChainLayout) {
   EXPECT_EQ(Be16(b, 240), 0u);
   EXPECT_EQ(Be16(b, 242), 8 * commands + 7);
   EXPECT_EQ(Bytes(b.begin() + 244, b.begin() + 252), (Bytes{0x71, 0, 0, 5, 0, 0, 0, 0}));
-  EXPECT_EQ(Bytes(b.begin() + static_cast<long>(map), b.begin() + static_cast<long>(map) + 4), (Bytes{1, 2, 3, 0}));
+  EXPECT_EQ(Bytes(b.begin() + static_cast<long>(map), b.begin() + static_cast<long>(map) + 4),
+            (Bytes{1, 2, 3, 0}));
   const std::size_t cell2 = map + 4 + 24;
   EXPECT_EQ(Be32(b, cell2), 0x02000000u);
   EXPECT_EQ(Be32(b, cell2 + 4), 0x00002046u);  // 20.25 s: 6 frames at 25 fps
@@ -322,9 +338,29 @@ TEST(ProgramChainTest, NtscTimesCarryTheThirtyFrameFlag) {
   EXPECT_EQ(b[7], 0xC0 | 0x22);  // 0.75 s at 30 fps = 22 frames
 }
 
+TEST(ProgramChainTest, TheChainTimeIsTheSumOfItsCellsInWholeFrames) {
+  // Nine chapters of 19.99 s: each cell is 19 s and 24 frames at 25 fps, so
+  // the chain is 9 x 499 frames = 179 s and 16 frames (not the 179.91 s of
+  // the unrounded sum, 179 s and 22 frames).
+  ChainContent c;
+  for (int i = 0; i < 9; ++i) {
+    const std::uint32_t first = static_cast<std::uint32_t>(100 * i);
+    c.cells.push_back({first, first + 50, first + 99, 19.99, 1, i + 1});
+    c.program_first_cells.push_back(i + 1);
+  }
+  Bytes pal;
+  ASSERT_EQ(BuildProgramChain(kChainTitle, 1, Disc(1, false, false, 2), c, pal), kOk);
+  EXPECT_EQ(Be32(pal, 4), 0x00025900u | (0x40 | 0x16)) << "00:02:59, 16 frames";
+  Bytes ntsc;
+  ASSERT_EQ(BuildProgramChain(kChainTitle, 1, Disc(1, false, false, 1), c, ntsc), kOk);
+  // 19.99 s at 30 fps: 19 s and 29 frames, 599 frames a cell; 5391 = 179 s 21 frames.
+  EXPECT_EQ(Be32(ntsc, 4), 0x00025900u | (0xC0 | 0x21));
+}
+
 TEST(ProgramChainTest, MenuChainWithPaletteAndStillCells) {
   std::array<YCrCb, 16> palette{};
-  for (std::size_t i = 0; i < 16; ++i) palette[i] = {static_cast<std::uint8_t>(i), 0x80, static_cast<std::uint8_t>(0x10 + i)};
+  for (std::size_t i = 0; i < 16; ++i)
+    palette[i] = {static_cast<std::uint8_t>(i), 0x80, static_cast<std::uint8_t>(0x10 + i)};
   ChainContent c;
   c.cells = {{0, 0, 99, 3.0, 1, 1}};
   c.program_first_cells = {1};
@@ -374,10 +410,12 @@ TEST(ProgramChainTest, TooManyCellsAndBadKindsAreRefused) {
 
 TEST(ProgramChainTest, AnalysedMovieGivesCellsProgramsAndAudioControl) {
   const auto clip = testing::MakeClip(
-      "pgc_two_audio.mpg",
-      {"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-f", "lavfi", "-i", "sine=sample_rate=48000", "-f",
-       "lavfi", "-i", "sine=frequency=880:sample_rate=48000", "-map", "0", "-map", "1", "-map", "2", "-t", "2",
-       "-target", "pal-dvd", "-aspect", "16:9"});
+      "pgc_two_audio.mpg", {"-f",      "lavfi",   "-i",      "testsrc2=size=720x576:rate=25",
+                            "-f",      "lavfi",   "-i",      "sine=sample_rate=48000",
+                            "-f",      "lavfi",   "-i",      "sine=frequency=880:sample_rate=48000",
+                            "-map",    "0",       "-map",    "1",
+                            "-map",    "2",       "-t",      "2",
+                            "-target", "pal-dvd", "-aspect", "16:9"});
   ASSERT_FALSE(clip.empty());
   MpegFile file(clip);
   ErrorContext ctx;

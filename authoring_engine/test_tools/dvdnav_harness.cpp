@@ -7,6 +7,7 @@
 // buttons (dvdnav_button_select_and_activate(K)); "titlekey" is taken once a
 // title plays (dvdnav_menu_call with the title menu). Output lines:
 //   menu <vmgm|vtsm> buttons=N   a menu with N buttons is shown
+//   button K X0 Y0 X1 Y1         after it, button K's highlight rectangle
 //   title T chapter C            title T starts playing at chapter C
 //   stop                         the disc stopped
 //   end actions                  a menu was reached with no action left
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
   dvdnav_set_PGC_positioning_flag(nav, 1);
 
   static std::uint8_t buffer[DVD_VIDEO_LB_LEN];
-  int last_title = -1;       // title reported last (-1: none since the last menu)
+  int last_title = -1;  // title reported last (-1: none since the last menu)
   bool menu_reported = false;
   bool title_key_sent = false;
   int title_blocks = 0;
@@ -98,6 +99,12 @@ int main(int argc, char** argv) {
         menu_reported = true;
         std::printf("menu %s buttons=%d\n", dvdnav_is_domain_vmgm(nav) ? "vmgm" : "vtsm",
                     pci->hli.hl_gi.btn_ns);
+        for (int k = 0; k < pci->hli.hl_gi.btn_ns && k < 36; ++k) {
+          const btni_t& b = pci->hli.btnit[k];
+          std::printf("button %d %u %u %u %u\n", k + 1, static_cast<unsigned>(b.x_start),
+                      static_cast<unsigned>(b.y_start), static_cast<unsigned>(b.x_end),
+                      static_cast<unsigned>(b.y_end));
+        }
         if (actions.empty() || actions.front().rfind("select:", 0) != 0) {
           std::printf("end actions\n");
           dvdnav_close(nav);

@@ -8,6 +8,7 @@
 // navigation pack whose own sector number (nv_pck_lbn) is the sector it was
 // read from, the walk must end on the cell's last sector, and the VOBU
 // address map must be strictly ascending and list exactly those sectors.
+// Every program chain's playback time must equal the sum of its cells'.
 // Library messages from the logger are printed as "logger: libdvdread: ...";
 // problems found here as "mismatch: ...". The last line is a summary; the
 // exit status is 0 when nothing mismatched (the caller judges the messages).
@@ -93,8 +94,8 @@ void CheckDomain(dvd_reader_t* dvd, int title_set, dvd_read_domain_t domain, con
       const std::uint32_t next = dsi.vobu_sri.next_vobu;
       if (next == SRI_END_OF_CELL || (next & 0x3FFFFFFF) == 0x3FFFFFFF) {
         if (sector + dsi.dsi_gi.vobu_ea != cell.last_sector) {
-          Mismatch(where + ": walk ends at " + std::to_string(sector + dsi.dsi_gi.vobu_ea) + ", cell ends at " +
-                   std::to_string(cell.last_sector));
+          Mismatch(where + ": walk ends at " + std::to_string(sector + dsi.dsi_gi.vobu_ea) +
+                   ", cell ends at " + std::to_string(cell.last_sector));
         }
         break;
       }
@@ -119,10 +120,41 @@ void CheckDomain(dvd_reader_t* dvd, int title_set, dvd_read_domain_t domain, con
     for (std::size_t i = 0; i < count; ++i) {
       if (map->vobu_start_sectors[i] != walked[i]) {
         Mismatch(name + ": VOBU map entry " + std::to_string(i) + " is " +
-                 std::to_string(map->vobu_start_sectors[i]) + ", navigation pack at " + std::to_string(walked[i]));
+                 std::to_string(map->vobu_start_sectors[i]) + ", navigation pack at " +
+                 std::to_string(walked[i]));
       }
     }
   }
+}
+
+// A time code in frames (its rate from the flag in the frames byte).
+long FramesOf(const dvd_time_t& t) {
+  auto bcd = [](std::uint8_t v) { return static_cast<long>((v >> 4) * 10 + (v & 15)); };
+  const long fps = (t.frame_u & 0xC0) == 0x40 ? 25 : 30;
+  return ((bcd(t.hour) * 60 + bcd(t.minute)) * 60 + bcd(t.second)) * fps + bcd(t.frame_u & 0x3F);
+}
+
+void CheckChainTime(const pgc_t* pgc, const std::string& name) {
+  if (pgc == nullptr || pgc->nr_of_cells == 0 || pgc->cell_playback == nullptr) return;
+  long cells = 0;
+  for (int c = 0; c < pgc->nr_of_cells; ++c) cells += FramesOf(pgc->cell_playback[c].playback_time);
+  const long chain = FramesOf(pgc->playback_time);
+  if (chain != cells) {
+    Mismatch(name + ": playback time is " + std::to_string(chain) + " frames, its cells add up to " +
+             std::to_string(cells));
+  }
+}
+
+void CheckChainTimes(const pgcit_t* pgcit, const std::string& name) {
+  if (pgcit == nullptr) return;
+  for (int i = 0; i < pgcit->nr_of_pgci_srp; ++i) {
+    CheckChainTime(pgcit->pgci_srp[i].pgc, name + " chain " + std::to_string(i + 1));
+  }
+}
+
+void CheckMenuChainTimes(const pgci_ut_t* menus, const std::string& name) {
+  if (menus == nullptr) return;
+  for (int i = 0; i < menus->nr_of_lus; ++i) CheckChainTimes(menus->lu[i].pgcit, name + " menu");
 }
 
 }  // namespace
@@ -146,6 +178,8 @@ int main(int argc, char** argv) {
     if (vmg->vmgi_mat->vmgm_vobs != 0) {
       CheckDomain(dvd, 0, DVD_READ_MENU_VOBS, vmg->menu_c_adt, vmg->menu_vobu_admap, "main menu");
     }
+    CheckChainTime(vmg->first_play_pgc, "first play");
+    CheckMenuChainTimes(vmg->pgci_ut, "video manager");
     const int sets = vmg->vmgi_mat->vmg_nr_of_title_sets;
     for (int k = 1; k <= sets; ++k) {
       ifo_handle_t* vts = ifoOpen(dvd, k);
@@ -158,6 +192,8 @@ int main(int argc, char** argv) {
         CheckDomain(dvd, k, DVD_READ_MENU_VOBS, vts->menu_c_adt, vts->menu_vobu_admap, name + " menu");
       }
       CheckDomain(dvd, k, DVD_READ_TITLE_VOBS, vts->vts_c_adt, vts->vts_vobu_admap, name);
+      CheckChainTimes(vts->vts_pgcit, name);
+      CheckMenuChainTimes(vts->pgci_ut, name);
       ifoClose(vts);
     }
     ifoClose(vmg);

@@ -171,21 +171,23 @@ TEST_F(TrackListTest, AnEmulatedAudioCdGivesItsTracksWithBothStarts) {
   ASSERT_EQ(drive.MmcWrite10(audio, 0, 300, &text, true), 1) << text;
   ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseTrack, 1, &text), 1) << text;
   audio.resize(200 * 2352);
-  ASSERT_EQ(drive.MmcWrite10(audio, 300, 200, &text, true), 1) << text;
+  // Track-at-once puts the link and the next track's pregap between tracks.
+  const std::int32_t second = 300 + mmc::kCdTaoTrackGap;
+  ASSERT_EQ(drive.MmcWrite10(audio, second, 200, &text, true), 1) << text;
   ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 1) << text;
   ASSERT_EQ(ReadToc(drive, 0), 0);
   const auto records = TrackList::Process().Records();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].start, 150);
-  EXPECT_EQ(records[0].length, 300);
-  EXPECT_EQ(records[1].start, 450);
+  EXPECT_EQ(records[0].length, second);
+  EXPECT_EQ(records[1].start, 150 + second);
   EXPECT_EQ(records[1].length, 200);
   EXPECT_TRUE(records[0].audio());
   EXPECT_EQ(records[0].adr_control, 0x10);
-  EXPECT_EQ(records[1].info_start, 300u);
+  EXPECT_EQ(records[1].info_start, static_cast<std::uint32_t>(second));
   EXPECT_EQ(records[1].info_size, 200u);
-  EXPECT_EQ(records[0].duration, "00:04.00");
-  EXPECT_EQ(TrackList::Process().GetDiscLengthSeconds(), 650 / 75);
+  EXPECT_EQ(records[0].duration, "00:06.07");  // 457 sectors: 6 s and 7 frames
+  EXPECT_EQ(TrackList::Process().GetDiscLengthSeconds(), (150 + second + 200) / 75);
 }
 
 TEST_F(TrackListTest, ADataDiscGivesOneDataTrack) {

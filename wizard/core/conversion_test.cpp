@@ -51,9 +51,11 @@ TEST_F(ConversionTest, TheMenuClipIsEncodedFirstThenEveryRowThenTheHandOver) {
   ASSERT_EQ(encoder.started.size(), 3u);
   Complete();
   EXPECT_EQ(c().screen().rows[1].converted, Temp() / "02 - movie 2.mpg");
-  // The hand-over to the authoring (its stand-in ends the job today).
+  // The hand-over to the authoring: every converted row becomes its title.
   EXPECT_EQ(encoder.started.size(), 3u);
-  EXPECT_EQ(dialogs.messages.back().text, "DVD authoring is not available in this version.");
+  EXPECT_EQ(authoring.builds, 1);
+  EXPECT_EQ(authoring.titles, (std::vector<std::string>{(Temp() / "01 - movie 1.mpg").native(),
+                                                        (Temp() / "02 - movie 2.mpg").native()}));
 }
 
 TEST_F(ConversionTest, WithoutAMenuAConvertedRowIsSkipped) {

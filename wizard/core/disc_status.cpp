@@ -148,7 +148,7 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
             parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?", kTitle,
                                      MessageIcon::kNone)) {
           erase_ended_ = false;
-          burner_->Burner_EraseDisk(d, 1);
+          if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
           // The erase's end closes the form and shows the disc again; an end
           // that came before the form would leave it open for good.
           if (!erase_ended_) view_.ShowEraseForm();

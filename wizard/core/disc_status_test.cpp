@@ -26,7 +26,6 @@ FakeMedium EmptyDvdPlusR() {
   m.writable = 1;
   m.total = 4482.623f;
   m.used = 0;
-  m.speeds = {16, 8, 4};
   return m;
 }
 
@@ -76,10 +75,11 @@ TEST_F(DiscStatusTest, AnEmptyDvdPlusRShowsItsFreeSpaceToSevenDigitsAndLetsStart
 TEST_F(DiscStatusTest, TheWriteSpeedsAreListedInTheEnginesOrderWithTheFirstSelected) {
   ReachBurnOption();
   burner_log.media[0] = EmptyDvdPlusR();
+  burner_log.speeds = {16, 8, 4};
   MediaChange();
   EXPECT_EQ(s().speed_entries, (std::vector<std::string>{"16 x", "8 x", "4 x"}));
   EXPECT_EQ(s().speed_index, 0);
-  burner_log.media[0].speeds.clear();
+  burner_log.speeds.clear();
   MediaChange();
   EXPECT_TRUE(s().speed_entries.empty());
   EXPECT_EQ(s().speed_index, -1);

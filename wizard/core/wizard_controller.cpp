@@ -40,9 +40,8 @@ std::string Trim(const std::string& text) {
 
 std::string DriveEntryText(int host_adapter, int target, int lun, const std::string& vendor,
                            const std::string& model, const std::string& revision) {
-  return "[" + std::to_string(host_adapter) + ":" + std::to_string(target) + ":" +
-         std::to_string(lun) + "] " + Trim(vendor) + " " + Trim(model) + " (" + Trim(revision) +
-         ")";
+  return "[" + std::to_string(host_adapter) + ":" + std::to_string(target) + ":" + std::to_string(lun) +
+         "] " + Trim(vendor) + " " + Trim(model) + " (" + Trim(revision) + ")";
 }
 
 std::string DiscLabelProblem(const std::string& label) {
@@ -64,14 +63,20 @@ WizardController::~WizardController() {
   // Rows of probes still running are not added any more.
   alive_.reset();
   for (std::thread& t : probe_threads_) t.join();
-  // An engine still loaded (no normal end) is stopped with its threads.
+  // A build still running is stopped and joined; an engine still loaded (no
+  // normal end) is stopped with its threads.
+  if (parts_.dispatcher) parts_.dispatcher->Abort();
+  if (authoring_run_ && authoring_run_->running()) parts_.authoring->ClearAll();
+  authoring_run_.reset();
   if (burner_) {
-    if (parts_.dispatcher) parts_.dispatcher->Abort();
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
+    burner_->SetEvents(nullptr);
     burner_->SetMediaEvents(nullptr);
   }
 }
+
+bool WizardController::AuthoringRunning() const { return authoring_run_ && authoring_run_->running(); }
 
 fs::path WizardController::ConfigPath() const { return ConfigFile(parts_.program_folder); }
 
@@ -116,6 +121,7 @@ void WizardController::LoadSettingsIntoScreen() {
 
 void WizardController::FillBurnerList() {
   burner_ = parts_.make_burner();
+  burner_->SetEvents(this);
   burner_->SetMediaEvents(this);
   if (parts_.dispatcher) {
     auto dispatcher = parts_.dispatcher;
@@ -280,9 +286,10 @@ void WizardController::NextButton_Click() {
       if (screen_.output_option == kOutputBurn && screen_.selected_drive < 0) {
         // Nothing is burnt without a drive.
         CurrentStep = 3;
-        parts_.dialogs->ShowMessage("No DVD writer is selected: choose one, or save the project as an ISO "
-                                    "image file or as IFO, VOB files.",
-                                    kTitle, MessageIcon::kExclamation);
+        parts_.dialogs->ShowMessage(
+            "No DVD writer is selected: choose one, or save the project as an ISO "
+            "image file or as IFO, VOB files.",
+            kTitle, MessageIcon::kExclamation);
         return;
       }
       if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
@@ -342,12 +349,12 @@ void WizardController::QuitButton_Click() {
       return;
     }
     FinishConversionCancel();
-  } else if (CurrentStep == 5 && Burning) {
+  } else if (CurrentStep == 5 && (Burning || disc_job_.active)) {
     StopRequested = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
   } else if (CurrentStep == 5) {
     StopRequested = true;
-    if (parts_.authoring->IsBuilding()) {
+    if (AuthoringRunning() || parts_.authoring->IsBuilding()) {
       // The build is asked to stop; clearing and the return to the video list
       // wait until the build has returned.
       parts_.authoring->ClearAll();
@@ -395,10 +402,10 @@ bool WizardController::QueryUnload() {
 }
 
 void WizardController::Terminate() {
-  if (Busy || cancel_after_build_) {
+  if (Busy || cancel_after_build_ || AuthoringRunning()) {
     StopRequested = true;
     parts_.encoder->Stop();
-    if (Burning && burner_) burner_->CancelBurn();
+    if ((Burning || disc_job_.active) && burner_) burner_->CancelBurn();
     parts_.authoring->ClearAll();
   }
   ShutdownApplication();
@@ -417,14 +424,17 @@ void WizardController::ShutdownApplication() {
   s.add_folder = AddFolder;
   s.show_preview = screen_.preview_on;
   SaveSettings(ConfigPath(), s, screen_.bitrate_text);
+  // Workers blocked in an event are released before their threads are joined.
+  if (parts_.dispatcher) parts_.dispatcher->Abort();
+  if (AuthoringRunning()) parts_.authoring->ClearAll();
+  authoring_run_.reset();
   // The encoder has ended before its files are deleted.
   parts_.encoder->Shutdown();
   DeleteConvertedFiles();
   if (burner_) {
-    // Workers blocked in an event are released before the engine joins them.
-    if (parts_.dispatcher) parts_.dispatcher->Abort();
     StopListener();
     burner_->UnloadCom();
+    burner_->SetEvents(nullptr);
     burner_->SetMediaEvents(nullptr);
     burner_.reset();
   }

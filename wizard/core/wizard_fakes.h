@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,7 +30,6 @@ struct FakeMedium {
   std::string name = "No Media";
   std::int32_t empty = 0, writable = 0;
   float total = 0, used = 0;
-  std::vector<std::int32_t> speeds;  // factors, in the engine's order
 };
 
 class FakeDiscBurner final : public DiscBurner {
@@ -38,6 +38,13 @@ class FakeDiscBurner final : public DiscBurner {
     std::vector<std::string> calls;  // "Init", "Listen 0", "StopListen", "CancelBurn", "UnloadCom"
     std::vector<int> listened;
     bool dispatcher_set = false;
+    std::vector<std::string> added;  // AddFile paths
+    std::string iso_path;            // CreateIso's path
+    std::vector<int> speeds;         // what Burner_GetSpeedWrite gives by index
+    std::string refuse_file;         // AddFile of this path reports 5003
+    const char* refusal = nullptr;   // CreateIso and BurnData report this at once
+    // The wizard's handlers; a test raises the job's events through them.
+    DiscBurnerEvents* events = nullptr;
     std::map<int, FakeMedium> media;        // by drive number
     std::map<int, std::string> device_paths;  // by drive number
     std::vector<int> media_drives;          // every number given to a media member
@@ -54,22 +61,31 @@ class FakeDiscBurner final : public DiscBurner {
     v = static_cast<std::int16_t>(drives_.size());
     return platform::S_OK;
   }
-  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.ha; }); }
-  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.id; }); }
-  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override { return Get(d, [&](auto& x) { v = x.lun; }); }
-  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.vendor; }); }
-  HResult Burner_DriveModel(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.model; }); }
-  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override { return Get(d, [&](auto& x) { v = x.revision; }); }
+  HResult Burner_DriveHA(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.ha; });
+  }
+  HResult Burner_DriveID(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.id; });
+  }
+  HResult Burner_DriveLUN(std::int32_t d, std::int16_t& v) override {
+    return Get(d, [&](auto& x) { v = x.lun; });
+  }
+  HResult Burner_GetDriveVendor(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.vendor; });
+  }
+  HResult Burner_DriveModel(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.model; });
+  }
+  HResult Burner_DriveRevision(std::int32_t d, std::string& v) override {
+    return Get(d, [&](auto& x) { v = x.revision; });
+  }
   HResult Burner_ListenDrive(std::int32_t d) override {
     log_.listened.push_back(d);
     return Note("Listen " + std::to_string(d));
   }
   HResult Burner_StopListenDrive() override { return Note("StopListen"); }
   HResult Burner_SpeedWriteCount(std::int32_t d, std::int32_t& v) override {
-    return Medium(d, [&](auto& m) { v = static_cast<std::int32_t>(m.speeds.size()); });
-  }
-  HResult Burner_GetSpeedWrite(std::int32_t d, std::int32_t i, std::int32_t& v) override {
-    return Medium(d, [&](auto& m) { v = i >= 0 && i < static_cast<int>(m.speeds.size()) ? m.speeds[i] : 0; });
+    return Medium(d, [&](auto&) { v = static_cast<std::int32_t>(log_.speeds.size()); });
   }
   HResult Burner_GetMediaType(std::int32_t d, std::int32_t& v) override {
     if (log_.on_media_type) log_.on_media_type(d);
@@ -106,6 +122,47 @@ class FakeDiscBurner final : public DiscBurner {
   void SetDispatcher(std::shared_ptr<platform::EventDispatcher>, std::function<void()>) override {
     log_.dispatcher_set = true;
   }
+  HResult SetCDName(const std::string& name) override { return Note("SetCDName " + name); }
+  HResult Clear() override { return Note("Clear"); }
+  HResult AddVirtualDirectory(std::int32_t dad, const std::string& name) override {
+    return Note("AddVirtualDirectory " + std::to_string(dad) + " " + name);
+  }
+  HResult AddFile(std::int32_t dad, const std::string& path) override {
+    log_.added.push_back(path);
+    if (log_.refuse_file == path && events_) events_->OnBuildingError(5003, path);
+    return Note("AddFile " + std::to_string(dad) + " " + path);
+  }
+  HResult CreateIso(const std::string& path, std::int32_t mode, std::int32_t video) override {
+    log_.iso_path = path;
+    Note("CreateIso " + std::to_string(mode) + " " + std::to_string(video));
+    if (log_.refusal && events_) events_->BurningErrorViewDescription(log_.refusal);
+    return platform::S_OK;
+  }
+  HResult Burner_SetSizeBuffer(std::int32_t size) override {
+    return Note("SetSizeBuffer " + std::to_string(size));
+  }
+  HResult SetPriorityThread(std::int32_t p) override {
+    return Note("SetPriorityThread " + std::to_string(p));
+  }
+  HResult Burner_GetSpeedWrite(std::int32_t d, std::int32_t index, std::int32_t& v) override {
+    v = index >= 0 && index < static_cast<int>(log_.speeds.size()) ? log_.speeds[index] : 0;
+    return Note("GetSpeedWrite " + std::to_string(d) + " " + std::to_string(index));
+  }
+  HResult Burner_SetWriteSpeed(std::int32_t d, std::int32_t speed) override {
+    return Note("SetWriteSpeed " + std::to_string(d) + " " + std::to_string(speed));
+  }
+  HResult Burner_BurnData(std::int32_t d, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t fake,
+                          std::int32_t e, std::int32_t f, std::int32_t g) override {
+    Note("BurnData " + std::to_string(d) + " " + std::to_string(a) + " " + std::to_string(b) + " " +
+         std::to_string(c) + " " + std::to_string(fake) + " " + std::to_string(e) + " " + std::to_string(f) +
+         " " + std::to_string(g));
+    if (log_.refusal && events_) events_->BurningErrorViewDescription(log_.refusal);
+    return platform::S_OK;
+  }
+  void SetEvents(DiscBurnerEvents* events) override {
+    events_ = events;
+    log_.events = events;
+  }
 
  private:
   template <typename F>
@@ -127,14 +184,72 @@ class FakeDiscBurner final : public DiscBurner {
   }
   std::vector<FakeDrive> drives_;
   Log& log_;
+  DiscBurnerEvents* events_ = nullptr;
 };
 
 class FakeAuthoring final : public AuthoringControl {
  public:
-  void ClearAll() override { clear_calls.push_back(building); }
+  void ClearAll() override {
+    clear_calls.push_back(building);
+    if (!building) titles.clear(), menu.clear(), buttons.clear();
+  }
   bool IsBuilding() const override { return building; }
+  bool AddMainMenu(const std::string& path) override {
+    menu = path;
+    return !path.empty();
+  }
+  bool SetMainMenuButtonColor(std::int16_t a, std::int16_t b, std::int16_t c, std::int16_t d, std::int16_t e,
+                              std::int16_t f) override {
+    colors = {a, b, c, d, e, f};
+    return true;
+  }
+  bool AddMainMenuButton(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
+                         std::int16_t title) override {
+    buttons.push_back({l, t, r, b, title});
+    return static_cast<int>(buttons.size()) != refuse_button;
+  }
+  void SetEnableAutoNextTitle(bool on) override { auto_next.push_back(on); }
+  void SetOutputDir(const std::string& folder) override { output_dir = folder; }
+  bool AddTitle(const std::string& path) override {
+    if (path == refuse_title) return false;
+    titles.push_back(path);
+    return true;
+  }
+  int GetTitleCount() override { return static_cast<int>(titles.size()); }
+  bool BuildDVDImage() override {
+    ++builds;
+    building = true;
+    if (events_) {
+      for (const auto& [step, overall] : progress) {
+        events_->TotalProcessing(step, overall);
+        if (on_progress) on_progress();
+      }
+    }
+    building = false;
+    if (!build_result) return false;
+    if (events_) events_->OnCompleted();
+    return true;
+  }
+  std::string LastBuildStatusText() const override {
+    return build_result ? "" : "Error code = -4003\nBad file";
+  }
+  void SetEvents(AuthoringEvents* events) override { events_ = events; }
+
   bool building = false;
   std::vector<bool> clear_calls;  // whether a build ran at each ClearAll
+  std::string menu, output_dir, refuse_title;
+  std::vector<int> colors;
+  std::vector<std::vector<int>> buttons;
+  std::vector<bool> auto_next;
+  std::vector<std::string> titles;
+  int refuse_button = 0;  // 1-based number of a button refused
+  std::vector<std::pair<double, double>> progress{{50.0, 25.0}, {100.0, 100.0}};
+  bool build_result = true;
+  int builds = 0;
+  std::function<void()> on_progress;  // run inside the build after each report
+
+ private:
+  AuthoringEvents* events_ = nullptr;
 };
 
 class FakeEncoder final : public VideoEncoder {
@@ -169,9 +284,7 @@ class FakeEncoder final : public VideoEncoder {
     running = true;
     return true;
   }
-  void Stop() override {
-    ++stops;
-  }
+  void Stop() override { ++stops; }
   double FramesPerSecond() const override { return fps_now; }
   double ElapsedSeconds() const override { return elapsed; }
   double PositionSeconds() const override { return position; }
@@ -188,8 +301,8 @@ class FakeEncoder final : public VideoEncoder {
   double fps_now = 0, elapsed = 0, position = 0;
   std::filesystem::path output;
   bool preview = false;
-  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0,
-      audio_bitrate = 0, tv = 0, aspect = 0, shutdowns = 0, stops = 0;
+  int width = 0, height = 0, video_bitrate = 0, sample_rate = 0, bits = 0, channels = 0, audio_bitrate = 0,
+      tv = 0, aspect = 0, shutdowns = 0, stops = 0;
   float fps = 0;
 };
 

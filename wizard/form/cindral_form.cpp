@@ -196,7 +196,8 @@ void CindralForm::BuildStep0(QWidget* page) {
 
   auto* tv = new QGroupBox("TV system", page);
   auto* tv_layout = new QVBoxLayout(tv);
-  option_ntsc_ = Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
+  option_ntsc_ =
+      Named(new QRadioButton("NTSC (USA, Asia) - MPEG2 Video - 720x480 - 29,97 Fps", tv), "OptionNTSC");
   option_pal_ = Named(new QRadioButton("PAL (Europe) - MPEG2 Video - 720x576 - 25 Fps", tv), "OptionPAL");
   tv_layout->addWidget(option_ntsc_);
   tv_layout->addWidget(option_pal_);
@@ -281,14 +282,18 @@ void CindralForm::BuildStep3(QWidget* page) {
   connect(option1_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputBurn); });
   connect(option2_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputIso); });
   connect(option3_, &QRadioButton::clicked, this, [this] { controller_->UpdateOutputFrames(kOutputFolder); });
-  connect(image_combo1_, &QComboBox::activated, this, [this](int index) { controller_->ImageCombo1_Click(index); });
-  connect(combo1_, &QComboBox::activated, this, [this](int index) { controller_->screen().speed_index = index; });
-  connect(check_simulation_, &QCheckBox::toggled, this, [this](bool on) {
-    if (!syncing_) controller_->screen().simulation = on;
-  });
+  connect(image_combo1_, &QComboBox::activated, this,
+          [this](int index) { controller_->ImageCombo1_Click(index); });
   connect(text_output_dir_, &QLineEdit::textEdited, this,
           [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
+  // What the burn is given: the chosen write speed's entry and the simulation switch.
+  connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!syncing_) controller_->screen().speed_index = index;
+  });
+  connect(check_simulation_, &QCheckBox::toggled, this, [this](bool on) {
+    if (!syncing_) controller_->screen().simulation = on;
+  });
 }
 
 void CindralForm::BuildStep5(QWidget* page) {
@@ -297,8 +302,16 @@ void CindralForm::BuildStep5(QWidget* page) {
   list_view_progress_->setHeaderHidden(true);
   list_view_progress_->setRootIsDecorated(false);
   layout->addWidget(list_view_progress_, 1);
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar3"));
-  layout->addWidget(Named(new MyProgressBar(page), "MyProgressBar4"));
+  label13_ = Named(new QLabel(page), "Label13");
+  progress4_ = Named(new MyProgressBar(page), "MyProgressBar4");
+  label14_ = Named(new QLabel(page), "Label14");
+  progress3_ = Named(new MyProgressBar(page), "MyProgressBar3");
+  label22_ = Named(new QLabel(page), "Label22");
+  layout->addWidget(label13_);
+  layout->addWidget(progress4_);
+  layout->addWidget(label14_);
+  layout->addWidget(progress3_);
+  layout->addWidget(label22_);
 }
 
 void CindralForm::ShowLogRow(std::size_t index, bool added) {
@@ -309,7 +322,7 @@ void CindralForm::ShowLogRow(std::size_t index, bool added) {
   item->setText(0, Q(row.text));
   item->setData(0, Qt::UserRole, Q(row.key));
   item->setIcon(0, style()->standardIcon(row.icon == LogIcon::kError ? QStyle::SP_MessageBoxCritical
-                                                                      : QStyle::SP_DialogApplyButton));
+                                                                     : QStyle::SP_DialogApplyButton));
   if (added) list_view_progress_->scrollToItem(item);
 }
 
@@ -361,6 +374,12 @@ void CindralForm::Refresh() {
   check_simulation_->setChecked(s.simulation);
 
   RefreshConversion();
+
+  label13_->setText(Q(s.label13));
+  label14_->setText(Q(s.label14));
+  label22_->setText(Q(s.label22));
+  if (progress3_->GetValue() != s.progress3) progress3_->SetValue(s.progress3);
+  if (progress4_->GetValue() != s.progress4) progress4_->SetValue(s.progress4);
   syncing_ = false;
 }
 

@@ -4,11 +4,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
-#include <QThread>
-#include <QTimer>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +14,8 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <atomic>
 #include <fstream>
@@ -26,9 +26,7 @@
 #include "platform/fileio.h"
 
 // Font and desktop-bus libraries keep caches for the life of the process.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
 
 namespace vantora {
 namespace {
@@ -36,7 +34,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Clicks a radio button on its indicator (its centre may lie past its text).
-void Choose(QRadioButton* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2)); }
+void Choose(QRadioButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
 
 int argc = 1;
 char arg0[] = "vantora_form_tests";
@@ -135,7 +135,8 @@ class CindralFormTest : public ::testing::Test {
 TEST_F(CindralFormTest, TheWizardWalksFromStepZeroToThreeAndBackWithTheCaptionsOfEachStep) {
   Start();
   const Look step0{0, "DVD Video Project information", "Next >", true, true, true, false, "Quit"};
-  const Look step1{1, "Select the movies you want to add to your DVD Video", "Next >", true, true, true, true, "Quit"};
+  const Look step1{
+      1, "Select the movies you want to add to your DVD Video", "Next >", true, true, true, true, "Quit"};
   const Look step2{2, "DVD Menu Configuration", "Next >", true, true, true, true, "Quit"};
   const Look step3{3, "Output parameters", "Start >", true, true, true, true, "Quit"};
   ExpectLook(step0);
@@ -366,6 +367,19 @@ TEST_F(CindralFormTest, EngineEventsRunOnTheUiThreadWhileTheRaisingThreadWaits) 
   EXPECT_TRUE(first_on_ui);
   EXPECT_TRUE(second_on_ui);
   EXPECT_TRUE(second_seen_in_modal);
+}
+
+TEST_F(CindralFormTest, TheSimulationSwitchAndTheSpeedEntryReachWhatTheBurnIsGiven) {
+  Start();
+  form->controller().ShowStep(3);
+  form->controller().UpdateOutputFrames(kOutputBurn);
+  auto* simulation = Find<QCheckBox>("CheckSimulation");
+  QTest::mouseClick(simulation, Qt::LeftButton, {}, QPoint(6, simulation->height() / 2));
+  EXPECT_TRUE(form->controller().screen().simulation);
+  auto* speeds = Find<QComboBox>("Combo1");
+  speeds->addItems({"4x", "8x", "16x"});
+  speeds->setCurrentIndex(2);
+  EXPECT_EQ(form->controller().screen().speed_index, 2);
 }
 
 }  // namespace

@@ -47,8 +47,9 @@ class AuthoringEngine {
   // The main menu's identifier, below 1 when there is none.
   virtual std::int32_t GetMainMenuId() = 0;
   // A rectangle button; returns the number of buttons the menu held before.
-  virtual EngineStatus AddMenuBtn(std::int32_t menu_id, std::uint16_t left, std::uint16_t top, std::uint16_t right,
-                                  std::uint16_t bottom, std::uint32_t type, std::uint32_t value) = 0;
+  virtual EngineStatus AddMenuBtn(std::int32_t menu_id, std::uint16_t left, std::uint16_t top,
+                                  std::uint16_t right, std::uint16_t bottom, std::uint32_t type,
+                                  std::uint32_t value) = 0;
   virtual EngineStatus DeleteButton(std::int32_t menu_id, std::int32_t button) = 0;
   virtual std::int32_t GetButtonCount(std::int32_t menu_id) = 0;
   virtual EngineStatus GetButtonSchemes(std::int32_t menu_id, ButtonSchemes* schemes) = 0;
@@ -62,6 +63,9 @@ class AuthoringEngine {
   virtual EngineStatus SetAutoNextTitle(std::int32_t on) = 0;
   // Runs the whole build on the calling thread; progress may be null.
   virtual EngineStatus Build(EngineProgress progress) = 0;
+  // The engine's own text for a status it returned: "Error code = <code>"
+  // and a line of text, with the failing file or title put in.
+  virtual std::string StatusText(EngineStatus status) = 0;
 };
 
 // The authoring engine of libmorvix. Null only when it cannot be allocated.

@@ -3,9 +3,11 @@
 // Invoke) and runs the build, raising TotalProcessing and OnCompleted to the
 // sinks advised on its connection point.
 //
-// A control is used on one thread (its host's). Events are raised on that
-// thread from inside the member that causes them, and a sink may call the
-// control back:
+// A control is used on one thread at a time. A host may run BuildDVDImage on
+// a worker thread: the events are then raised on that worker, and while the
+// build runs only building() and ClearAll (a stop request) may be called from
+// the host's own thread. Events are raised from inside the member
+// that causes them, and a sink may call the control back:
 // - From the start of BuildDVDImage until the engine's build returns, the
 //   control is building: the mutators and a nested BuildDVDImage return FALSE,
 //   the property puts are refused (QUILLON_E_BUILD_RUNNING) and ClearAll
@@ -20,9 +22,11 @@
 // Booleans are VARIANT_BOOL (TRUE -1, FALSE 0). No member throws.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -84,8 +88,8 @@ class QUILLON_API CQuillonCtrl : public platform::Dispatchable {
   // A rectangle button on the main menu jumping to title iJumpTitleNo, or
   // back to the main menu for -1. FALSE without a main menu, for a
   // coordinate outside 0..65535 or when the engine refuses the button.
-  VariantBool AddMainMenuButton(std::int32_t iLeft, std::int32_t iTop, std::int32_t iRight, std::int32_t iBottom,
-                                std::int16_t iJumpTitleNo);
+  VariantBool AddMainMenuButton(std::int32_t iLeft, std::int32_t iTop, std::int32_t iRight,
+                                std::int32_t iBottom, std::int16_t iJumpTitleNo);
   // Sets colour index and contrast of sub-picture pixel value 1 in the
   // normal, selected and activated schemes (sent to the engine at
   // BuildDVDImage). FALSE, and nothing set, for a value outside 0..15.
@@ -127,7 +131,11 @@ class QUILLON_API CQuillonCtrl : public platform::Dispatchable {
   bool design_mode() const { return design_mode_; }
   bool IsModified() const { return modified_; }
   void SetModified(bool modified) { modified_ = modified; }
-  bool building() const { return building_; }
+  bool building() const { return building_.load(); }
+  // The engine's text for the status of the last BuildDVDImage that reached
+  // the engine ("" before any, and after a build that succeeded or was
+  // stopped). Read it after BuildDVDImage has returned.
+  std::string LastBuildStatusText() const { return last_build_text_; }
   // The container's site; may be null. Must outlive the control or be reset.
   void SetSite(ControlSite* site) { site_ = site; }
   void SetAboutHandler(std::function<void(const AboutInfo&)> handler) { about_handler_ = std::move(handler); }
@@ -159,9 +167,12 @@ class QUILLON_API CQuillonCtrl : public platform::Dispatchable {
   std::string output_dir_;
   VariantBool auto_next_ = 1;
   ButtonSchemes schemes_{};
-  bool add_failed_ = false;       // an add failed since the last ClearAll
-  bool building_ = false;         // from BuildDVDImage's start until the engine's Build returns
-  bool stop_requested_ = false;   // ClearAll during the build
+  bool add_failed_ = false;                  // an add failed since the last ClearAll
+  std::atomic<bool> building_{false};        // from BuildDVDImage's start until the engine's Build returns
+  std::atomic<bool> stop_requested_{false};  // ClearAll during the build, from any thread
+  std::string last_build_text_;
+  // Orders ClearAll against the start and end of a build on another thread.
+  std::mutex build_mutex_;
   bool design_mode_ = false;
   bool modified_ = false;
   ControlSite* site_ = nullptr;

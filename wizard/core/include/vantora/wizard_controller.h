@@ -7,19 +7,20 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/http.h"
+#include "vantora/authoring_run.h"
 #include "vantora/button_colors.h"
 #include "vantora/disc_burner.h"
 #include "vantora/functions.h"
 #include "vantora/job_log.h"
-#include "vantora/settings.h"
 #include "vantora/menu_layout.h"
+#include "vantora/settings.h"
 #include "vantora/ui_event_dispatcher.h"
 #include "vantora/video_encoder.h"
 #include "vantora/video_list.h"
@@ -64,11 +65,11 @@ struct WizardScreen {
   int menu_page_height_twips = kMenuPageHeightNtscTwips;
 
   // Step 1.
-  std::vector<VideoRow> rows;  // ListViewChapters
+  std::vector<VideoRow> rows;                                // ListViewChapters
   std::string estimated_size_text = "Estimated Size: 0 MB";  // Label6
   std::string total_duration_text = "00:00";                 // Label5
   int gauge_value = 0;                                       // CapacityView
-  bool probing = false;  // probes run: Next and Clear wait
+  bool probing = false;                                      // probes run: Next and Clear wait
 
   // Step 2.
   std::vector<std::string> menu_titles;  // List1
@@ -87,9 +88,9 @@ struct WizardScreen {
   bool option3_visible = true;  // with Image12
   bool frame_burner_visible = false;
   bool frame_output_dir_visible = true;
-  std::string output_dir;                 // TextOutputDir
-  std::vector<std::string> drive_entries; // ImageCombo1
-  int selected_drive = -1;                // 0-based; -1 with no drive
+  std::string output_dir;                  // TextOutputDir
+  std::vector<std::string> drive_entries;  // ImageCombo1
+  int selected_drive = -1;                 // 0-based; -1 with no drive
   bool drive_list_enabled = true;
   int speed_index = -1;     // Combo1's ListIndex; -1 with no speed listed
   bool simulation = false;  // CheckSimulation
@@ -98,14 +99,19 @@ struct WizardScreen {
   bool insert_disc_visible = true;                               // Label20
 
   // Step 4.
-  bool preview_on = true;  // Check1
-  int progress1 = 0;       // MyProgressBar1
-  int progress2 = 0;       // MyProgressBar2
-  std::string file_converting;  // LabelFileConverting
+  bool preview_on = true;          // Check1
+  int progress1 = 0;               // MyProgressBar1
+  int progress2 = 0;               // MyProgressBar2
+  std::string file_converting;     // LabelFileConverting
   std::string conversion_caption;  // Label10
-  std::string file_progress;    // LabelStatus
-  std::string frames_encoded;   // LabelPercent
-  std::string time_elapsed;     // Label12
+  std::string file_progress;       // LabelStatus
+  std::string frames_encoded;      // LabelPercent
+  std::string time_elapsed;        // Label12
+
+  // Step 5.
+  std::string label13, label14, label22;
+  int progress3 = 0;  // MyProgressBar3: the whole build, then the sectors written
+  int progress4 = 0;  // MyProgressBar4: the build's step, then the FIFO
 
   // The capacity gauge: gigabyte scale, maximum in MB.
   bool gauge_gigabytes = false;
@@ -162,7 +168,7 @@ struct WizardParts {
   std::function<int(const std::string& device_path)> device_access;
 };
 
-class WizardController : private DiscMediaEvents {
+class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
  public:
   // parts' pointers must outlive the controller; view too.
   WizardController(WizardParts parts, WizardView& view);
@@ -247,6 +253,20 @@ class WizardController : private DiscMediaEvents {
   void StartDvdBuild();
   void StartImageOrBurn();
 
+  // The authoring control's events (run on the user-interface thread).
+  void Quillon1_TotalProcessing(double iCurrentPos, double iOverallPos);
+  void Quillon1_OnCompleted();
+  // Fills the disc engine's project tree with the DVD-Video files of folder;
+  // false (with the reason shown) when the folder holds no VIDEO_TS.IFO or
+  // the engine refused a file.
+  bool BuildDiscLayout(const std::filesystem::path& folder);
+  void ResetAfterBurn();
+  void DeleteDvdFolder(const std::filesystem::path& folder, const std::string& label);
+  // Whether a disc-engine job that the wizard started has not ended yet.
+  bool DiscJobRunning() const { return disc_job_.active; }
+  // Whether the authoring build still runs on its worker.
+  bool AuthoringRunning() const;
+
   WizardScreen& screen() { return screen_; }
   JobLog& job_log() { return log_; }
   DiscBurner* burner() { return burner_.get(); }
@@ -271,6 +291,42 @@ class WizardController : private DiscMediaEvents {
   std::string AddFolder;
 
  private:
+  // The disc-engine job that the wizard started and whose end it waits for.
+  struct DiscJob {
+    bool active = false;
+    int mode_burn = 0;                  // 1 for a burn
+    bool error = false;                 // an error was reported during the job
+    std::string reason;                 // the first error's text
+    std::filesystem::path iso_partial;  // the image while it is written
+    std::filesystem::path iso_final;    // its name once complete
+  };
+
+  // DiscBurnerEvents.
+  void OnBuildingProcess(std::int32_t Status, std::int32_t FileIndex, const std::string& FileName,
+                         std::int32_t FileSize, std::int32_t FileProgress, std::int32_t TotalImageSize,
+                         std::int32_t TotalImageProgress) override;
+  void OnBuildingError(std::int32_t ErrorNumber, const std::string& ErrorDescription) override;
+  void OnEndBuild(std::int32_t Canceled, std::int32_t Error) override;
+  void BurnerOnError(std::int32_t ErrorNumber) override;
+  void BurnerCloseTrack(std::int32_t Track) override;
+  void BurnerCloseSession(std::int32_t Session) override;
+  void BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cancel, std::int32_t ErrorBurner) override;
+  void BurningErrorViewDescription(const std::string& ErrorDesc) override;
+  void BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) override;
+
+  void OnAuthoringBuildReturned(bool built, const std::string& error_text);
+  // Starts the image or the burn of the tree just laid out; false, with the
+  // reason shown, when the engine did not start it.
+  bool StartDiscJob(int option);
+  // A job that could not start or failed before its end: says why, keeps
+  // every file and goes back to the output step.
+  void FailBeforeDiscJob(const std::string& reason);
+  void NoteJobError(const std::string& reason);
+  // Keys of the job log's rows: date " " time, and with the new row's number
+  // and the message for error rows.
+  std::string log_clock_date_time() const { return parts_.clock->Date() + " " + parts_.clock->Time(); }
+  std::string ErrorRowKey(const std::string& message) const;
+
   // DiscMediaEvents: applied only while the output step shows and its
   // listener runs.
   void BurnerOnMediaChange() override;
@@ -314,6 +370,12 @@ class WizardController : private DiscMediaEvents {
   int probe_batches_ = 0;
   std::vector<std::thread> probe_threads_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  std::unique_ptr<AuthoringRun> authoring_run_;
+  DiscJob disc_job_;
+  bool starting_disc_job_ = false;  // inside CreateIso or Burner_BurnData
+  std::string refused_reason_;      // an error reported inside that call
+  bool laying_out_ = false;         // inside BuildDiscLayout
+  std::string layout_refused_;      // a file the engine refused meanwhile
   // The drive listener: every start gets a new generation; 0 while stopped.
   unsigned listener_generation_ = 0;
   unsigned listening_ = 0;

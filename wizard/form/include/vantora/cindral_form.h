@@ -198,6 +198,11 @@ class CindralForm : public QMainWindow, public WizardView {
   QLabel* label12_ = nullptr;
   // Step 5.
   QTreeWidget* list_view_progress_ = nullptr;
+  QLabel* label13_ = nullptr;
+  QLabel* label14_ = nullptr;
+  QLabel* label22_ = nullptr;
+  MyProgressBar* progress3_ = nullptr;
+  MyProgressBar* progress4_ = nullptr;
 };
 
 }  // namespace vantora

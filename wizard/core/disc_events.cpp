@@ -1,0 +1,183 @@
+// The handlers of the disc engine's events for the image and burn jobs: the
+// layout steps, the writing and FIFO progress, closing, errors, and the end
+// of the job with its clean-up.
+#include <system_error>
+
+#include "vantora/format.h"
+#include "vantora/wizard_controller.h"
+
+namespace vantora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTitle[] = "Vantora";
+constexpr char kLayoutKey[] = "FILESYSTEM";
+constexpr std::int32_t kCannotAddFile = 5003;
+
+// The log text of a BurnerOnError number; "" for a number the wizard does not
+// show.
+std::string ErrorNumberText(std::int32_t number) {
+  switch (number) {
+    case 53:
+      return "Can't read a file !";
+    case 1001:
+      return "Can't write the destination file";
+    case 1010:
+      return "Error : Invalid Media for Audio (Must be CD-R or CD-RW)";
+    case 1011:
+      return "Error : Can't read from audio file";
+    case 1012:
+      return "Error : Burning failure !";
+    case 1013:
+      return "Error : Can't set write parameter mode page !";
+    case 1014:
+      return "Error : Can't close the track";
+    case 1015:
+      return "Error : Not Enough space on the disc...";
+    case 2001:
+      return "Error : Can't write the destination file";
+    case 1055:
+      return "Error : Not a valid ISO image file !";
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+std::string WizardController::ErrorRowKey(const std::string& message) const {
+  return log_clock_date_time() + " " + std::to_string(log_.rows().size() + 1) + message;
+}
+
+void WizardController::NoteJobError(const std::string& reason) {
+  if (starting_disc_job_ && refused_reason_.empty()) refused_reason_ = reason;
+  if (!disc_job_.active) return;
+  disc_job_.error = true;
+  if (disc_job_.reason.empty()) disc_job_.reason = reason;
+}
+
+void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, const std::string&, std::int32_t,
+                                         std::int32_t, std::int32_t TotalImageSize,
+                                         std::int32_t TotalImageProgress) {
+  if (Status == 1) {
+    log_.AddRow("FileSystem analysing (Step 1 / 10). Please wait...", kLayoutKey, LogIcon::kStep);
+  } else if (Status >= 2 && Status <= 9) {
+    log_.UpdateProgressLine("FileSystem analysing (Step " + std::to_string(Status) + " / 10). Please wait...",
+                            kLayoutKey);
+  } else if (Status == 10) {
+    log_.UpdateProgressLine("FileSystem analysing (Step 10 / 10)", kLayoutKey);
+    log_.AddProgressLine("Writing started !");
+    screen_.label22.clear();
+    screen_.label13 = "Fifo Buffer ";
+    screen_.label14 = "Writing progression ";
+    screen_.progress4 = 0;
+    screen_.progress3 = 0;
+  } else if (Status == 11) {
+    if (TotalImageSize == 0) return;
+    const double p = static_cast<double>(TotalImageProgress) / TotalImageSize * 100.0;
+    screen_.progress3 = RoundHalfEven(p);
+    screen_.label22 =
+        "Sectors : " + std::to_string(TotalImageProgress) + " / " + std::to_string(TotalImageSize);
+  } else {
+    return;
+  }
+  view_.Refresh();
+}
+
+void WizardController::BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) {
+  if (MaxBuffer <= 0) return;
+  screen_.progress4 = RoundHalfEven(static_cast<double>(SizeBuffer) / MaxBuffer * 100.0);
+  view_.Refresh();
+}
+
+void WizardController::BurnerCloseTrack(std::int32_t) {
+  log_.AddRow("", log_clock_date_time(), LogIcon::kStep);
+}
+
+void WizardController::BurnerCloseSession(std::int32_t) {
+  const std::string row = parts_.clock->Time() + " - Close Session...";
+  log_.AddRow("Close Session...", log_clock_date_time() + row, LogIcon::kStep);
+}
+
+void WizardController::BurnerOnError(std::int32_t ErrorNumber) {
+  const std::string text = ErrorNumberText(ErrorNumber);
+  if (!text.empty()) log_.AddRow(text, ErrorRowKey(text), LogIcon::kError);
+  // Any error during a job makes its end a failure.
+  NoteJobError(text.empty() ? "Error number " + std::to_string(ErrorNumber) : text);
+}
+
+void WizardController::BurningErrorViewDescription(const std::string& ErrorDesc) {
+  std::string text = ErrorDesc;
+  if (text == "Cannot Format Medium - Incompatible Medium" || text == "Medium Not Formatted")
+    text += " : You must erase your disc";
+  if (text.empty()) return;
+  log_.AddRow(text, ErrorRowKey(text), LogIcon::kError);
+  NoteJobError(text);
+}
+
+void WizardController::OnBuildingError(std::int32_t ErrorNumber, const std::string& ErrorDescription) {
+  if (ErrorNumber != kCannotAddFile) return;
+  if (laying_out_ && layout_refused_.empty())
+    layout_refused_ = ErrorDescription.empty() ? "?" : ErrorDescription;
+  parts_.dialogs->ShowMessage("Can't add the file : \n" + ErrorDescription, kTitle, MessageIcon::kCritical);
+}
+
+void WizardController::OnEndBuild(std::int32_t, std::int32_t) {}
+
+void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cancel, std::int32_t ErrorBurner) {
+  // Only the end of the job the wizard started counts, and only once.
+  if (!disc_job_.active) return;
+  DiscJob job = disc_job_;
+  disc_job_ = DiscJob{};
+  Burning = false;
+  const bool burn = ModeBurn == 1;
+  const bool canceled = Cancel == 1;
+  bool failed = ErrorBurner == 1 || job.error;
+  std::string reason = job.reason;
+  if (!canceled && !failed && !job.iso_partial.empty()) {
+    // The image is complete: it takes its name, replacing an earlier one.
+    std::error_code ec;
+    fs::rename(job.iso_partial, job.iso_final, ec);
+    if (ec) {
+      failed = true;
+      reason = "The image was written as " + job.iso_partial.native() + " but cannot be named " +
+               job.iso_final.native() + ": " + ec.message();
+    }
+  }
+
+  std::string text = burn ? "Burning complete!" : "Image writing complete!";
+  if (canceled) text = burn ? "Burning cancelled..." : "Image writing cancelled...";
+  if (failed) text = burn ? "Burning failure !" : "Image writing failure !";
+  log_.AddRow(text, log_clock_date_time() + text, canceled || failed ? LogIcon::kError : LogIcon::kStep);
+
+  const bool keep_files = failed && !canceled;
+  if (!UseExistingVideoTs && !keep_files) {
+    DeleteDvdFolder(TempFolder, screen_.label);
+    parts_.authoring->ClearAll();
+  }
+  view_.Refresh();
+  if (canceled) {
+    parts_.dialogs->ShowMessage("DVD Video creation Aborted", kTitle, MessageIcon::kCritical);
+  } else if (failed) {
+    std::string box = burn ? "DVD Video creation Eror, please insert a valid disc in your device."
+                           : "DVD Video creation Eror, the image file could not be written.";
+    if (!reason.empty()) box += "\n" + reason;
+    parts_.dialogs->ShowMessage(box, kTitle, MessageIcon::kCritical);
+  } else {
+    parts_.dialogs->ShowMessage(burn ? "Burning complete!" : "Image Writing complete!", kTitle,
+                                MessageIcon::kInformation);
+  }
+  if (keep_files) {
+    // The authored folder and the converted files stay for another try.
+    parts_.authoring->ClearAll();
+    ShowStep(3);
+  } else {
+    ResetAfterBurn();
+  }
+  Busy = false;
+  view_.Refresh();
+}
+
+}  // namespace vantora

@@ -1,0 +1,544 @@
+// The road from converted videos to an ISO image or a VIDEO_TS folder, through
+// the real main window, the real authoring control and the real disc engine,
+// with message boxes answered by a script. The converted videos are the
+// generated DVD-compliant test clips; the results are read by libdvdread,
+// lsdvd, isoinfo and udfinfo.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+#include "../core/core_testutil.h"
+#include "../core/wizard_fakes.h"
+#include "dvd_checks.h"
+#include "platform/emulated_drive.h"
+#include "quillon/quillon_ctrl.h"
+#include "vantora/cindral_form.h"
+#include "vantora/ffmpeg_encoder.h"
+#include "vantora/quillon_authoring.h"
+#include "vantora/video_list.h"
+#include "vantora/zephrel_disc_burner.h"
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
+
+namespace vantora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Set in a child run of this program: every file the process writes is held
+// to that many bytes, as on a disk that is full.
+constexpr char kFileSizeLimit[] = "VANTORA_TEST_FILE_SIZE_LIMIT";
+const bool g_file_size_limited = [] {
+  const char* limit = std::getenv(kFileSizeLimit);
+  if (limit == nullptr) return false;
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+  rlimit r{};
+  r.rlim_cur = r.rlim_max = std::strtoull(limit, nullptr, 10);
+  return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
+}();
+
+QApplication& App() {
+  static int argc = 1;
+  static char arg0[] = "vantora_form_e2e_tests";
+  static char* argv[] = {arg0, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Clicks a radio button on its indicator.
+void Choose(QRadioButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+fs::path Media(const char* name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  return fs::path(dir != nullptr ? dir : "") / name;
+}
+
+// One folder per platform: "offscreen", and "xcb" for a real window.
+fs::path ScreenshotDir() {
+  const fs::path dir =
+      fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" / QGuiApplication::platformName().toStdString();
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+  std::map<std::string, std::string> bytes;
+  for (const auto& entry : fs::directory_iterator(folder))
+    bytes[entry.path().filename().native()] = testing::ReadBytes(entry.path());
+  return bytes;
+}
+
+// A player finds the three buttons where the menu page put them, and each
+// plays its own title and comes back to the menu.
+void ExpectButtonsPlayTheirTitles(const fs::path& iso, const std::vector<MenuButtonRect>& menu_buttons) {
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({dvdcheck::TestTool("dvdnav_harness").native(), iso.native(), "select:1",
+                               "select:2", "select:3"},
+                              &out),
+            0)
+      << out;
+  std::string trace, buttons;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    if (line.rfind("button ", 0) == 0) {
+      if (trace.find("menu") == trace.rfind("menu")) buttons += line + "\n";  // the first menu's
+    } else if (line.rfind("menu ", 0) == 0 || line.rfind("title ", 0) == 0 || line.rfind("end ", 0) == 0 ||
+               line.rfind("stop", 0) == 0 || line.rfind("error ", 0) == 0) {
+      trace += line + "\n";
+    }
+  }
+  EXPECT_EQ(trace,
+            "menu vmgm buttons=3\ntitle 1 chapter 1\nmenu vmgm buttons=3\ntitle 2 chapter 1\n"
+            "menu vmgm buttons=3\ntitle 3 chapter 1\nmenu vmgm buttons=3\nend actions\n");
+  std::string expected_buttons;
+  int k = 0;
+  for (const MenuButtonRect& r : menu_buttons)
+    expected_buttons += "button " + std::to_string(++k) + " " + std::to_string(r.Left) + " " +
+                        std::to_string(r.Top) + " " + std::to_string(r.Left + r.Size) + " " +
+                        std::to_string(r.Top + r.Size) + "\n";
+  EXPECT_EQ(buttons, expected_buttons);
+}
+
+class RoadE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    ASSERT_TRUE(fs::exists(Media("pal_43.mpg"))) << "test clips missing";
+    temp_dir = temp / "temp folder";
+    out_dir = temp / "out folder";
+    fs::create_directories(temp_dir);
+    fs::create_directories(out_dir);
+    fs::create_directories(temp / "home");
+    std::ofstream(ConfigFile(temp / "home")) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n";
+  }
+  // The form over the real engines; with_drive gives it one emulated DVD
+  // writer with a blank DVD+R.
+  void StartForm(bool with_drive, bool real_encoder = false) {
+    const fs::path drive = temp / "drive";
+    if (with_drive) {
+      platform::EmulatedIdentity identity;
+      identity.vendor = "ACME";
+      identity.product = "DVDRW X1";
+      identity.revision = "1.02";
+      identity.address = {1, 0, 0, 0};
+      platform::MediumSpec medium;
+      std::string error;
+      ASSERT_TRUE(platform::EmulatedDrive::Create(drive, identity, &medium, &error)) << error;
+    }
+    ::setenv("ZEPHREL_DRIVES", ("emu:" + drive.native()).c_str(), 1);
+
+    FormServices services;
+    services.program_folder = temp / "home";
+    services.make_burner = [] { return CreateZephrelDiscBurner(); };
+    services.authoring = &authoring;
+    services.encoder = real_encoder ? static_cast<VideoEncoder*>(&ffmpeg) : &encoder;
+    services.clip_maker = real_encoder ? static_cast<PictureClipMaker*>(&ffmpeg_clips) : &clip_maker;
+    services.shell = &shell;
+    services.clock = &clock;
+    services.prober = &prober;
+    services.end_program = [] {};
+    form = std::make_unique<CindralForm>(std::move(services));
+    form->show();
+
+    // Answers every message box, keeping its text; the first one of each
+    // test run is saved as a picture.
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box != nullptr) {
+        if (!box_shot.empty()) {
+          box->grab().save(QString::fromStdString((ScreenshotDir() / box_shot).native()), "PNG");
+          box_shot.clear();
+          // The window behind it, as the job left it.
+          if (!end_shot.empty())
+            form->grab().save(QString::fromStdString((ScreenshotDir() / end_shot).native()), "PNG");
+          end_shot.clear();
+        }
+        messages.push_back(box->text().toStdString());
+        // A question is answered "Yes".
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+          yes->click();
+        } else {
+          box->accept();
+        }
+        return;
+      }
+      if (!step4_shot.empty() && c().CurrentStep == 4 && c().screen().progress2 > 0) {
+        form->grab().save(QString::fromStdString((ScreenshotDir() / step4_shot).native()), "PNG");
+        step4_shot.clear();
+      }
+      if (!step5_shot.empty() && c().CurrentStep == 5 && c().screen().progress3 >= 50) {
+        form->grab().save(QString::fromStdString((ScreenshotDir() / step5_shot).native()), "PNG");
+        step5_shot.clear();
+      }
+    });
+    answer.start();
+  }
+  void TearDown() override {
+    if (!form) return;
+    answer.stop();
+    form.reset();
+    ::unsetenv("ZEPHREL_DRIVES");
+  }
+  WizardController& c() { return form->controller(); }
+
+  // Steps 0 to 3 of a three-video PAL 4:3 project whose videos are converted
+  // already, with the classical menu.
+  void PrepareProject(const std::string& label, int output, bool with_drive = false) {
+    StartForm(with_drive);
+    WizardScreen& s = c().screen();
+    s.label = label;
+    c().OptionNTSC_Click(false);
+    s.aspect_4x3 = true;
+    s.temp_path = temp_dir.native();
+    s.output_dir = out_dir.native();
+    c().NextButton_Click();  // step 1
+    const char* clips[] = {"pal_43.mpg", "pal_noaudio.mpg", "pal_43.mpg"};
+    fs::create_directories(temp / "sources");
+    for (int i = 0; i < 3; ++i) {
+      // Each source is a file of its own (a file is in the list once).
+      const fs::path source = temp / "sources" / ("video " + std::to_string(i + 1) + ".mpg");
+      fs::copy_file(Media(clips[i]), source, fs::copy_options::overwrite_existing);
+      c().AddVideo(source);
+      ASSERT_EQ(c().screen().rows.size(), static_cast<std::size_t>(i + 1)) << "probed and listed";
+      const fs::path converted =
+          temp_dir / (std::to_string(i + 1) + " - video " + std::to_string(i + 1) + ".mpg");
+      fs::copy_file(Media(clips[i]), converted, fs::copy_options::overwrite_existing);
+      c().screen().rows[static_cast<std::size_t>(i)].converted = converted;
+      c().RecordCreatedFile(converted);
+    }
+    fs::copy_file(Media("pal_menu.mpg"), temp_dir / "menu.mpg", fs::copy_options::overwrite_existing);
+    c().RecordCreatedFile(temp_dir / "menu.mpg");
+    c().NextButton_Click();  // step 2
+    c().NextButton_Click();  // step 3
+    c().UpdateOutputFrames(output);
+    ASSERT_EQ(c().CurrentStep, 3);
+    // The one question so far: the video without sound is added anyway.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("No audio stream found in this file!", 0), 0u) << messages[0];
+    messages.clear();
+  }
+  // Runs until the final message box has been answered.
+  void WaitForTheEnd(std::size_t boxes = 1) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
+  }
+  std::vector<std::string> LogTexts() {
+    std::vector<std::string> texts;
+    for (const LogRow& row : c().job_log().rows()) texts.push_back(row.text.substr(row.text.find(" - ") + 3));
+    return texts;
+  }
+
+  testing::TempFolder temp;
+  fs::path temp_dir, out_dir;
+  quillon::CQuillonCtrl quillon;
+  QuillonAuthoring authoring{quillon};
+  const EncoderTools tools = FindEncoderTools();
+  FfprobeProber prober{tools};
+  FfmpegEncoder ffmpeg{tools};
+  FfmpegPictureClipMaker ffmpeg_clips{tools};
+  testing::FakeEncoder encoder;
+  testing::FakeClipMaker clip_maker;
+  testing::RecordingShell shell;
+  testing::FakeClock clock;
+  std::unique_ptr<CindralForm> form;
+  QTimer answer;
+  std::vector<std::string> messages;
+  std::string box_shot, step4_shot, step5_shot, end_shot;
+};
+
+TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
+  PrepareProject("ROAD DVD", kOutputIso);
+  const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;  // as the menu page drew them
+  ASSERT_EQ(menu_buttons.size(), 3u);
+  step5_shot = "road_step5_image.png";
+  box_shot = "road_final_message.png";
+  c().StartDvdBuild();
+  EXPECT_EQ(c().CurrentStep, 5);
+  EXPECT_TRUE(c().Busy);
+  WaitForTheEnd();
+
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+  const std::vector<std::string> log = LogTexts();
+  // A DVD-Video layout has no Joliet step 10, so the layout row ends at step
+  // 9 and no "Writing started !" row follows.
+  const std::vector<std::string> expected = {"DVD Filesystem creation...",
+                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "Image writing complete!"};
+  EXPECT_EQ(log, expected);
+  // The temporary folder keeps none of the wizard's files.
+  EXPECT_TRUE(fs::is_empty(temp_dir)) << "the project folder, the converted files and the menu clip are gone";
+  for (const VideoRow& row : c().screen().rows) EXPECT_TRUE(row.converted.empty());
+
+  const fs::path iso = out_dir / "ROAD DVD.iso";
+  ASSERT_TRUE(fs::exists(iso));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_dir), fs::directory_iterator()), 1)
+      << "no partial image left";
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
+  EXPECT_NE(out.find("Volume id: ROAD DVD"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    int title = 0, h = 0, m = 0, sec = 0, ms = 0;
+    if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
+    EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, 12.0, 1.0) << line;
+  }
+
+  ExpectButtonsPlayTheirTitles(iso, menu_buttons);
+}
+
+TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
+  PrepareProject("FOLDER DVD", kOutputFolder);
+  box_shot = "road_folder_message.png";
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  const fs::path folder = out_dir / "FOLDER DVD";
+  EXPECT_EQ(shell.opened, std::vector<std::string>{folder.native() + "/"});
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  dvdcheck::ExpectDvdreadAcceptsEverything(folder);
+  EXPECT_EQ(c().screen().output_dir, out_dir.native() + "/");
+
+  // That folder, chosen as an existing VIDEO_TS folder, becomes an image and
+  // is left byte for byte as it was.
+  const auto before = FolderBytes(folder);
+  messages.clear();
+  c().screen().label = "FROM FOLDER";
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = folder;
+  c().UpdateOutputFrames(kOutputIso);
+  c().ShowStep(3);
+  c().NextButton_Click();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_EQ(FolderBytes(folder), before);
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", (out_dir / "FROM FOLDER.iso").native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+}
+
+TEST_F(RoadE2e, AnImageThatCannotBeCreatedFailsOnceAndKeepsTheAuthoredFolder) {
+  PrepareProject("FAIL DVD", kOutputIso);
+  // The output "folder" is a plain file: no image can be made in it.
+  fs::remove(out_dir);
+  testing::WriteBytes(out_dir, "not a folder");
+  c().screen().output_dir = out_dir.native();
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror", 0), 0u) << messages[0];
+  EXPECT_EQ(messages[0].find("complete"), std::string::npos);
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing failure !"), 1);
+  EXPECT_TRUE(fs::exists(temp_dir / "FAIL DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_TRUE(fs::exists(c().screen().rows[0].converted)) << "the converted files stay";
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_EQ(testing::ReadBytes(out_dir), "not a folder");
+}
+
+TEST_F(RoadE2e, ACancelDuringTheImageLogsItShowsAbortedAndEndsOnce) {
+  PrepareProject("CANCEL DVD", kOutputIso);
+  // The form's log view is replaced by one that presses Cancel once the
+  // image's layout has begun (the press is queued, as a click would be).
+  bool pressed = false;
+  JobLog::Listener listener;
+  listener.row_added = [&](std::size_t index) {
+    if (pressed || c().job_log().rows()[index].key != "FILESYSTEM") return;
+    pressed = true;
+    QTimer::singleShot(0, form.get(), [this] { c().QuitButton_Click(); });
+  };
+  c().job_log().SetListener(listener);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  EXPECT_TRUE(pressed);
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing cancelled...");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing cancelled..."), 1);
+  EXPECT_TRUE(fs::is_empty(out_dir)) << "no image and no partial image";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+}
+
+TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
+  if (!g_file_size_limited) {
+    // Run again in a child whose files may not grow past 12 MB: the authored
+    // files fit, the image (about 20 MB) does not.
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    ASSERT_FALSE(ec);
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool(
+                  {"env", std::string(kFileSizeLimit) + "=12000000", self.native(),
+                   "--gtest_filter=RoadE2e.AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder"},
+                  &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+    return;
+  }
+  PrepareProject("FULL DVD", kOutputIso);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror", 0), 0u) << messages[0];
+  EXPECT_NE(messages[0].find("File too large"), std::string::npos) << messages[0];
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Image writing failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Image writing failure !"), 1);
+  EXPECT_TRUE(fs::exists(temp_dir / "FULL DVD" / "VIDEO_TS.IFO"));
+  EXPECT_TRUE(fs::exists(c().screen().rows[0].converted));
+  EXPECT_TRUE(fs::is_empty(out_dir)) << "the partial image is removed";
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
+}
+
+TEST_F(RoadE2e, TheBurnOptionReachesTheEnginesBurnAndShowsItsFailure) {
+  PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
+  ASSERT_EQ(c().screen().drive_entries.size(), 1u);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  // The engine's data burn is not available yet: it says so and ends with
+  // its error flag.
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
+      << messages[0];
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Burner_BurnData is not available");
+  EXPECT_EQ(log.back(), "Burning failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
+  EXPECT_TRUE(fs::exists(temp_dir / "BURN DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+}
+
+TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
+  // The user's videos: H.264 with AAC in mp4, a Matroska file, and an AVI
+  // without sound.
+  const fs::path sources = temp / "my vidéos";
+  fs::create_directories(sources);
+  struct Source {
+    std::string name;
+    std::vector<std::string> args;
+    double seconds;
+  };
+  const std::vector<Source> videos = {
+      {"holiday.mp4",
+       {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+        "aac"},
+       3.0},
+      {"party night.mkv",
+       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
+        "sine=frequency=660:sample_rate=48000", "-t", "3", "-c:v", "mpeg4", "-c:a", "mp2"},
+       3.0},
+      {"silent.avi",
+       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4"},
+       2.0}};
+  std::vector<fs::path> files;
+  for (const Source& v : videos) {
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    argv.insert(argv.end(), v.args.begin(), v.args.end());
+    argv.push_back((sources / v.name).native());
+    std::string out;
+    ASSERT_EQ(dvdcheck::RunTool(argv, &out), 0) << out;
+    files.push_back(sources / v.name);
+  }
+
+  // Folders and a disc label with blanks and characters outside ASCII.
+  temp_dir = temp / "tëmp 日本";
+  out_dir = temp / "out 🎬";
+  fs::create_directories(temp_dir);
+  fs::create_directories(out_dir);
+  StartForm(false, /*real_encoder=*/true);
+  WizardScreen& s = c().screen();
+  s.label = "MY RÖAD";
+  c().OptionNTSC_Click(false);
+  s.temp_path = temp_dir.native();
+  s.output_dir = out_dir.native();
+  form->Refresh();
+  auto* next = form->findChild<QPushButton*>("NextButton");
+  ASSERT_NE(next, nullptr);
+  QTest::mouseClick(next, Qt::LeftButton);  // step 1
+  ASSERT_EQ(c().CurrentStep, 1);
+  c().AddVideoFiles(files);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !c().ProbesRunning() && c().screen().rows.size() == 3; }, 60000));
+  ASSERT_EQ(messages.size(), 1u) << "the question for the video without sound";
+  messages.clear();
+  QTest::mouseClick(next, Qt::LeftButton);  // step 2, the classical menu
+  ASSERT_EQ(c().CurrentStep, 2);
+  QTest::mouseClick(next, Qt::LeftButton);  // step 3
+  ASSERT_EQ(c().CurrentStep, 3);
+  Choose(form->findChild<QRadioButton*>("Option2"));
+  const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
+  ASSERT_EQ(menu_buttons.size(), 3u);
+
+  step4_shot = "road_step4_conversion.png";
+  step5_shot = "road_step5_compilation.png";
+  end_shot = "road_step5_at_the_end.png";
+  box_shot = "road_whole_final_message.png";
+  QTest::mouseClick(next, Qt::LeftButton);  // "Start >"
+  EXPECT_EQ(c().CurrentStep, 4);
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  EXPECT_TRUE(step4_shot.empty()) << "the conversion step was seen with progress";
+  EXPECT_TRUE(step5_shot.empty()) << "the compilation step was seen with progress";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  const std::vector<std::string> expected = {"DVD Filesystem creation...",
+                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "Image writing complete!"};
+  EXPECT_EQ(LogTexts(), expected);
+  EXPECT_TRUE(fs::is_empty(temp_dir)) << "no converted file, menu clip or project folder is left";
+  for (const fs::path& f : files) EXPECT_TRUE(fs::exists(f)) << "the user's videos stay";
+
+  const fs::path iso = out_dir / "MY RÖAD.iso";
+  ASSERT_TRUE(fs::exists(iso));
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", iso.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
+  std::size_t t = 0;
+  for (const std::string& line : dvdcheck::Lines(out)) {
+    int title = 0, h = 0, m = 0, sec = 0, ms = 0;
+    if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
+    ASSERT_LT(t, videos.size());
+    EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, videos[t++].seconds, 1.0) << line;
+  }
+  ExpectButtonsPlayTheirTitles(iso, menu_buttons);
+}
+
+}  // namespace
+}  // namespace vantora
