@@ -491,7 +491,14 @@ TEST(BuildProgress, AStopAtAnyReportEndsTheBuildThereWithoutAManagerFile) {
   for (int k = 0; k < static_cast<int>(full.size()); ++k) {
     g_reports.clear();
     g_stop_at = k;
-    EXPECT_EQ(api.Build(Record), kStopped) << k;
+    const int result = api.Build(Record);
+    if (result == kOk) {
+      // The throttle goes by the clock, so a later run may pass fewer reports
+      // than the first: one that never reached report k has nothing to stop.
+      EXPECT_LE(g_reports.size(), static_cast<std::size_t>(k)) << k;
+      continue;
+    }
+    EXPECT_EQ(result, kStopped) << k;
     EXPECT_EQ(g_reports.size(), static_cast<std::size_t>(k) + 1) << "reports after the stop at " << k;
     EXPECT_FALSE(fs::exists(dir / "VIDEO_TS.IFO")) << k;
   }

@@ -18,9 +18,7 @@
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
 
-#ifdef VANTORA_WITH_MORVIX
-#include "mpeg_analysis.h"
-#endif
+#include "authoring_check.h"
 
 namespace vantora {
 
@@ -31,6 +29,7 @@ namespace {
 
 using testing::TempFolder;
 using testing::WriteBytes;
+using testing::ExpectAuthoringAccepts;
 
 // Collects the encoder's events and lets a test wait for completions.
 class RecordingEvents : public EncoderEvents, public PreviewSink {
@@ -149,24 +148,6 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
     streams.push_back(p);
   }
   return streams;
-}
-
-// The authoring engine's MPEG-2 analysis must accept the file with this TV
-// system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
-void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
-                            int audio_streams) {
-#ifdef VANTORA_WITH_MORVIX
-  morvix::MpegFile mpeg(file);
-  morvix::ErrorContext error;
-  ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
-  EXPECT_EQ(mpeg.video().tv_system, tv_system);
-  EXPECT_EQ(mpeg.video().aspect, aspect);
-  EXPECT_EQ(mpeg.video().size_class, 1);
-  EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
-  EXPECT_GT(mpeg.vobu_count(), 1);
-#else
-  (void)file, (void)tv_system, (void)aspect, (void)audio_streams;
-#endif
 }
 
 class EncoderTest : public ::testing::Test {

@@ -373,6 +373,7 @@ class FakeProber final : public MediaProber {
     bool audio = true;
   };
   ProbeOutcome Probe(const std::filesystem::path& file) override {
+    if (before_probe) before_probe(file);
     std::lock_guard lock(mu);
     probed.push_back(file);
     ProbeOutcome outcome;
@@ -387,6 +388,7 @@ class FakeProber final : public MediaProber {
     outcome.info.audio_stream = it->second.audio ? 1 : -1;
     return outcome;
   }
+  std::function<void(const std::filesystem::path&)> before_probe;  // runs on the probing thread
   std::mutex mu;
   std::map<std::filesystem::path, Media> media;
   std::vector<std::filesystem::path> probed;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -366,8 +367,12 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   bool encoding_ = false;
   bool cancel_after_encode_ = false;
   std::vector<std::filesystem::path> converted_targets_;  // per row, for this run
-  // Probes.
+  // Probes: batches may end in any order, their rows are added in the order
+  // the batches were started.
   int probe_batches_ = 0;
+  int next_batch_ = 0;
+  int next_batch_to_add_ = 0;
+  std::map<int, std::function<void()>> ready_batches_;
   std::vector<std::thread> probe_threads_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::unique_ptr<AuthoringRun> authoring_run_;
