@@ -72,6 +72,21 @@ TEST_F(DiscStatusTest, AnEmptyDvdPlusRShowsItsFreeSpaceToSevenDigitsAndLetsStart
   EXPECT_TRUE(s().next_enabled);
 }
 
+TEST_F(DiscStatusTest, ComingBackToTheOutputStepWithTheBurnOptionWaitsForTheDiscAgain) {
+  ReachBurnOption();
+  burner_log.media[0] = EmptyDvdPlusR();
+  MediaChange();
+  ASSERT_TRUE(s().next_enabled);
+  c().PreviousButton_Click();
+  burner_log.media[0] = FakeMedium{};  // the disc was taken out meanwhile
+  c().NextButton_Click();
+  ASSERT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(s().next_enabled) << "not before the listener has reported";
+  MediaChange();
+  EXPECT_FALSE(s().next_enabled);
+  EXPECT_EQ(s().disc_status_text, "No Media");
+}
+
 TEST_F(DiscStatusTest, TheWriteSpeedsAreListedInTheEnginesOrderWithTheFirstSelected) {
   ReachBurnOption();
   burner_log.media[0] = EmptyDvdPlusR();

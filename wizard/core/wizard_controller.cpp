@@ -191,6 +191,9 @@ void WizardController::ShowStep(int step) {
     screen_.classical_menu = ReadClassicalMenu(ConfigPath());
     RedrawMenuPreview(false);
   } else if (step == 3) {
+    // With the burn option, "Start >" waits for the listener's first report
+    // of a usable disc, as after choosing that option.
+    if (screen_.output_option == kOutputBurn) screen_.next_enabled = false;
     ListenSelectedDrive();
   }
   view_.Refresh();
