@@ -65,7 +65,9 @@ std::filesystem::path WithExtension(const std::filesystem::path& path, const std
   return result;
 }
 
-std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize; }
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes) {
+  return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize;
+}
 
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
@@ -144,6 +146,31 @@ std::string AudioCueSheetText(const std::string& image_name, const std::vector<A
   return text;
 }
 
+std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
+                                 const std::vector<DiscCueTrack>& tracks, bool data_as_2048) {
+  std::string text = FileLine(image_name) + "REM ORIGINAL MEDIA-TYPE: " + media_name + kEol;
+  int session = 0;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const DiscCueTrack& t = tracks[i];
+    if (t.session > session) {
+      session = t.session;
+      text += "  REM SESSION " + std::to_string(session) + kEol;
+    }
+    text += "    TRACK " + std::to_string(t.number) +
+            (t.data ? std::string(" MODE1/") + (data_as_2048 ? "2048" : "2352") : std::string(" AUDIO")) +
+            kEol;
+    if (!t.data && t.pre_emphasis) text += std::string("      FLAGS PRE") + kEol;
+    if (i == 0) {
+      text += std::string("      INDEX 01 00:00:00") + kEol;
+    } else {
+      const auto p = static_cast<std::int64_t>(t.start);
+      text += "      INDEX 00 " + FormatMsf(p, 150) + kEol;
+      text += "      INDEX 01 " + FormatMsf(p, 0) + kEol;
+    }
+  }
+  return text;
+}
+
 bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                        std::string* error) {
   return WriteSheet(image_path, sheet_path, DataCueSheetText(platform::PathToUtf8(image_path.filename())),
@@ -154,6 +181,14 @@ bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::file
                         const std::vector<AudioCueTrack>& tracks, std::string* error) {
   return WriteSheet(image_path, sheet_path,
                     AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
+}
+
+bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                           const std::string& media_name, const std::vector<DiscCueTrack>& tracks,
+                           bool data_as_2048, std::string* error) {
+  return WriteSheet(image_path, sheet_path,
+                    DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, tracks, data_as_2048),
+                    error);
 }
 
 }  // namespace zephrel

@@ -1,10 +1,10 @@
 // The album choice a CDDB lookup asks for when the server offers several
-// discs. The host installs a chooser (the Qt one shows a modal list dialog on
-// the GUI thread); without one, the first offer is taken.
+// discs. The host installs a chooser (ISOBuilder::SetCddbAlbumChooser; the Qt
+// one shows a modal list dialog on the GUI thread); without one, the first
+// offer is taken.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,10 +25,5 @@ class CddbAlbumChooser {
   // first. Must be safe to call from any thread.
   virtual std::optional<std::size_t> ChooseAlbum(const CddbAlbumChoice& choice) = 0;
 };
-
-// Installs the process's chooser (null removes it). The lookup keeps its own
-// reference while it asks, so the chooser may be replaced at any time.
-void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser);
-std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser();
 
 }  // namespace zephrel

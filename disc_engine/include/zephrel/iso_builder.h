@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation.h"
+#include "zephrel/cddb_album_chooser.h"
 #include "zephrel/iisobuilder.h"
 #include "zephrel/iso_builder_events.h"
 #include "zephrel/ripper_settings.h"
@@ -50,6 +51,10 @@ class ISOBuilder final : public IISOBuilder {
   }
   // For the engine's own parts that raise events.
   const std::shared_ptr<ISOBuilderEvents>& events() const { return events_; }
+  // The host that shows the CDDB album choice when a server offers several
+  // discs (RequestCDDB, CDDB_Localread); without one the first offer is
+  // taken. A lookup keeps the chooser it started with.
+  void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser) { cddb_chooser_ = std::move(chooser); }
 
   platform::HResult AddDirectory(std::int32_t Dad_Index, const std::string& Path) override;
   platform::HResult CreateIso(const std::string& IsoPath, std::int32_t Mode, std::int32_t VideoMode) override;
@@ -171,6 +176,7 @@ class ISOBuilder final : public IISOBuilder {
 
   std::shared_ptr<ISOBuilderEvents> events_;
   std::shared_ptr<RipperDialogHandler> ripper_dialogs_;
+  std::shared_ptr<CddbAlbumChooser> cddb_chooser_;
 };
 
 // A new ISOBuilder (never null).
