@@ -7,20 +7,20 @@
 #include <system_error>
 
 #include "image/raw_sector.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace zephrel {
+
+using platform::GetLe16;
+using platform::GetLe32;
+
 namespace {
 
 constexpr const char* kEol = "\r\n";
 
 std::string FileLine(const std::string& image_name) { return "FILE \"" + image_name + "\" BINARY" + kEol; }
-
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
 
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
@@ -95,17 +95,17 @@ std::optional<WavLayout> ReadWavLayout(const std::filesystem::path& wav, std::st
   while (at + 8 <= *size) {
     unsigned char chunk[8];
     if (file.ReadFullyAt(chunk, 8, at, &fe) != 8) break;
-    const std::uint64_t length = Le32(chunk + 4);
+    const std::uint64_t length = GetLe32(chunk + 4);
     if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.has_format && length >= 16) {
       unsigned char fmt[26] = {};
       const std::size_t got = file.ReadFullyAt(fmt, std::min<std::uint64_t>(length, sizeof fmt), at + 8, &fe);
       if (got >= 16) {
         layout.has_format = true;
-        layout.format_tag = static_cast<std::uint16_t>(fmt[0] | fmt[1] << 8);
-        layout.channels = static_cast<std::uint16_t>(fmt[2] | fmt[3] << 8);
-        layout.sample_rate = Le32(fmt + 4);
-        layout.bits_per_sample = static_cast<std::uint16_t>(fmt[14] | fmt[15] << 8);
-        if (got >= 26) layout.sub_format = static_cast<std::uint16_t>(fmt[24] | fmt[25] << 8);
+        layout.format_tag = GetLe16(fmt);
+        layout.channels = GetLe16(fmt + 2);
+        layout.sample_rate = GetLe32(fmt + 4);
+        layout.bits_per_sample = GetLe16(fmt + 14);
+        if (got >= 26) layout.sub_format = GetLe16(fmt + 24);
       }
     }
     if (std::memcmp(chunk, "data", 4) == 0) {

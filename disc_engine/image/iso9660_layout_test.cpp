@@ -9,15 +9,16 @@
 #include "image/iso9660_format.h"
 #include "image/iso9660_names.h"
 #include "image/iso9660_testutil.h"
+#include "platform/byte_order.h"
 
 namespace zephrel {
 namespace {
 
-using testing::Be16;
-using testing::Be32;
+using platform::GetBe16;
+using platform::GetBe32;
+using platform::GetLe16;
+using platform::GetLe32;
 using testing::Both32;
-using testing::Le16;
-using testing::Le32;
 using testing::ReadDirectory;
 using testing::ReadPathTable;
 using testing::Sector;
@@ -87,10 +88,10 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(pvd + 40), 7), "MY DISC");
   EXPECT_EQ(Both32(pvd + 80), 25u);
   EXPECT_EQ(Both32(pvd + 132), 10u);
-  EXPECT_EQ(Le32(pvd + 140), 19u);
-  EXPECT_EQ(Le32(pvd + 144), 0u);
-  EXPECT_EQ(Be32(pvd + 148), 20u);
-  EXPECT_EQ(Be32(pvd + 152), 0u);
+  EXPECT_EQ(GetLe32(pvd + 140), 19u);
+  EXPECT_EQ(GetLe32(pvd + 144), 0u);
+  EXPECT_EQ(GetBe32(pvd + 148), 20u);
+  EXPECT_EQ(GetBe32(pvd + 152), 0u);
   EXPECT_EQ(pvd[156], 34);
   EXPECT_EQ(Both32(pvd + 158), 23u);
   EXPECT_EQ(Both32(pvd + 166), 2048u);
@@ -110,8 +111,8 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
   EXPECT_EQ(svd[90], 0x45);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(svd + 40), 14), Ucs2(u"My Disc"));
   EXPECT_EQ(Both32(svd + 80), 25u);
-  EXPECT_EQ(Le32(svd + 140), 21u);
-  EXPECT_EQ(Be32(svd + 148), 22u);
+  EXPECT_EQ(GetLe32(svd + 140), 21u);
+  EXPECT_EQ(GetBe32(svd + 148), 22u);
   EXPECT_EQ(Both32(svd + 158), 24u);
   EXPECT_EQ(svd[881], 1) << "file structure version";
 

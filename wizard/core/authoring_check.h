@@ -1,14 +1,12 @@
 // For the end-to-end tests: the authoring engine's own analysis of a
-// converted file, when the engine is part of the build.
+// converted file.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#ifdef VANTORA_WITH_MORVIX
 #include "mpeg_analysis.h"
-#endif
 
 namespace vantora::testing {
 
@@ -16,7 +14,6 @@ namespace vantora::testing {
 // system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
 inline void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
                                    int audio_streams) {
-#ifdef VANTORA_WITH_MORVIX
   morvix::MpegFile mpeg(file);
   morvix::ErrorContext error;
   ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
@@ -25,9 +22,6 @@ inline void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_sys
   EXPECT_EQ(mpeg.video().size_class, 1);
   EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
   EXPECT_GT(mpeg.vobu_count(), 1);
-#else
-  (void)file, (void)tv_system, (void)aspect, (void)audio_streams;
-#endif
 }
 
 }  // namespace vantora::testing

@@ -13,12 +13,11 @@
 #include <memory>
 #include <mutex>
 
+#include "authoring_check.h"
 #include "core_testutil.h"
 #include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
-
-#include "authoring_check.h"
 
 namespace vantora {
 
@@ -27,9 +26,9 @@ using platform::RunChild;
 
 namespace {
 
+using testing::ExpectAuthoringAccepts;
 using testing::TempFolder;
 using testing::WriteBytes;
-using testing::ExpectAuthoringAccepts;
 
 // Collects the encoder's events and lets a test wait for completions.
 class RecordingEvents : public EncoderEvents, public PreviewSink {
@@ -125,18 +124,13 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
        "json", file.string()},
       std::chrono::seconds(60));
   std::vector<ProbedStream> streams;
-  const auto doc = JsonValue::Parse(r.out);
-  if (!doc || doc->Find("streams") == nullptr) return streams;
-  for (const JsonValue& s : doc->Find("streams")->items()) {
+  const std::optional<Json> doc = ParseJson(r.out);
+  const Json* found = doc ? JsonFind(&*doc, "streams") : nullptr;
+  if (found == nullptr || !found->is_array()) return streams;
+  for (const Json& s : *found) {
     ProbedStream p;
-    auto text = [&](const char* k) {
-      const JsonValue* v = s.Find(k);
-      return v != nullptr ? v->AsText().value_or("") : std::string();
-    };
-    auto number = [&](const char* k) {
-      const JsonValue* v = s.Find(k);
-      return v != nullptr ? static_cast<int>(v->AsNumber().value_or(0)) : 0;
-    };
+    auto text = [&](const char* k) { return JsonText(JsonFind(&s, k)).value_or(""); };
+    auto number = [&](const char* k) { return static_cast<int>(JsonNumber(JsonFind(&s, k)).value_or(0)); };
     // The navigation packets show as a data stream; only pictures and sound count.
     if (text("codec_type") != "video" && text("codec_type") != "audio") continue;
     p.codec = text("codec_name");

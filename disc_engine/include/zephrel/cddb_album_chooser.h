@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zephrel/export.h"
+
 namespace zephrel {
 
 struct CddbAlbumChoice {
@@ -17,7 +19,7 @@ struct CddbAlbumChoice {
   std::vector<std::string> rows;  // one per offer: "<genre> : <title>"
 };
 
-class CddbAlbumChooser {
+class ZEPHREL_API CddbAlbumChooser {
  public:
   virtual ~CddbAlbumChooser() = default;
   // Called on the lookup's thread, which waits for the answer: the chosen row,

@@ -18,7 +18,7 @@ namespace zephrel {
 
 enum class JobEnd;  // the end event of a disc job (the engine's job runner)
 
-class ISOBuilder final : public IISOBuilder {
+class ZEPHREL_API ISOBuilder final : public IISOBuilder {
  public:
   ISOBuilder();
   // Stops and joins the engine's threads (as UnloadCom does) before the
@@ -180,18 +180,18 @@ class ISOBuilder final : public IISOBuilder {
 };
 
 // A new ISOBuilder (never null).
-std::unique_ptr<ISOBuilder> CreateISOBuilder();
+ZEPHREL_API std::unique_ptr<ISOBuilder> CreateISOBuilder();
 
 // Registers the type library ISOLib (failure: SELFREG_E_TYPELIB) and the class
 // ISOBuilder under "ISO.ISOBuilder.1" and "ISO.ISOBuilder" (failure:
 // SELFREG_E_CLASS); registering again replaces the entries. Loading the library
 // registers them in the process's registry once by itself. Unregistering
 // removes both (SELFREG_E_CLASS when either was missing).
-platform::HResult DllRegisterServer(platform::ClassRegistry& registry);
-platform::HResult DllUnregisterServer(platform::ClassRegistry& registry);
+ZEPHREL_API platform::HResult DllRegisterServer(platform::ClassRegistry& registry);
+ZEPHREL_API platform::HResult DllUnregisterServer(platform::ClassRegistry& registry);
 
 }  // namespace zephrel
 
 // C entry point for hosts that load the library at run time: a new
 // ISOBuilder that the caller owns (delete it through IISOBuilder*).
-extern "C" zephrel::IISOBuilder* zephrel_create();
+extern "C" ZEPHREL_API zephrel::IISOBuilder* zephrel_create();
