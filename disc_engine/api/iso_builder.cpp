@@ -19,8 +19,6 @@ using platform::S_OK;
 
 namespace {
 
-constexpr const char* kJobRunning = "Another disc job is running";
-
 // A field of a drive's record, or the neutral value for a number outside the
 // drive list.
 template <class T, class Field>

@@ -33,8 +33,6 @@ HResult ISOBuilder::AudioFile_M4A_Decode(const std::string& /*Source*/, const st
   return S_OK;
 }
 
-HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
 HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string& /*ImagePath*/,
                                      std::int32_t /*ImageMode*/) {
   StartUnavailableJob("Burner_CopyCDDVD", EntryDevice, JobEnd::kEndBurn, 2);

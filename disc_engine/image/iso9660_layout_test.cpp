@@ -470,6 +470,27 @@ TEST(Visibility, ImportedFilesKeepTheirExtentsAndAreNotPlaced) {
   EXPECT_EQ(FindRecord(ReadDirectory(l, l.iso_root_extent, 1), "OLD.TXT")->extent, 40u);
 }
 
+TEST(Visibility, ANewFileHidesTheImportedFileOfItsNameAndANewFolderMergesIntoTheImportedOne) {
+  TreeBuilder t;
+  std::int32_t old_file = t.File(kRootId, "notes.txt", 100);
+  std::int32_t old_folder = t.Folder(kRootId, "docs");
+  std::int32_t old_inside = t.File(old_folder, "old.txt", 100);
+  for (std::int32_t id : {old_file, old_folder, old_inside}) t.elements()[id - 1].from_last_session = true;
+  t.elements()[old_file - 1].extent = 40;
+  t.elements()[old_inside - 1].extent = 41;
+  t.File(kRootId, "notes.txt", 10);
+  std::int32_t new_folder = t.Folder(kRootId, "docs");
+  t.File(new_folder, "new.txt", 10);
+  IsoLayout l = LayOutOk(t.elements(), Options());
+  auto root = ReadDirectory(l, l.iso_root_extent, 1);
+  EXPECT_EQ(Identifiers(root), (std::vector<std::string>{"DOCS", "NOTES.TXT"}))
+      << "no NOTES000.TXT, no DOCS000";
+  EXPECT_NE(FindRecord(root, "NOTES.TXT")->extent, 40u) << "the new file's data";
+  const auto* docs = FindRecord(root, "DOCS");
+  EXPECT_EQ(Identifiers(ReadDirectory(l, docs->extent, 1)), (std::vector<std::string>{"NEW.TXT", "OLD.TXT"}));
+  EXPECT_EQ(l.directory_count, 2u);
+}
+
 TEST(Sizes, AreSixtyFourBitAndFilesOfFourGibibytesAreRefused) {
   TreeBuilder t;
   std::int32_t biggest = t.File(kRootId, "max.bin", 0xFFFFFFFFull);
