@@ -145,6 +145,10 @@ HResult ISOBuilder::Burner_DriveLUN(std::int32_t DriveNum, std::int16_t& pVal) {
   return S_OK;
 }
 
+std::string ISOBuilder::DriveDevicePath(std::int32_t DriveNum) const {
+  return RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.device_path; });
+}
+
 // There are no drive letters: a drive is known by its number.
 HResult ISOBuilder::Burner_GetDriveLetter(std::int32_t DriveNum, std::int16_t& pVal) {
   pVal = static_cast<std::int16_t>(EngineState::Instance().drives.Record(DriveNum) ? DriveNum : 0);

@@ -38,6 +38,11 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
                           std::function<void()> abort = {}) {
     events_->SetDispatcher(std::move(dispatcher), std::move(abort));
   }
+  // The device path of drive DriveNum (the node a command opens, such as
+  // /dev/sr0, or an emulated drive's folder), so a client can tell whether it
+  // may open it before it asks the drive anything; "" for a number outside
+  // the drive list. Not part of the dispatch interface.
+  std::string DriveDevicePath(std::int32_t DriveNum) const;
   // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
   // Ripper_LaunchConfiguration); without one those members change nothing and
   // say so through BurningErrorViewDescription. Must outlive its use.
