@@ -1,16 +1,17 @@
 // _DQuillon and _DQuillonEvents by dispatch id.
+#include "platform/automation/dispatch_entries.h"
 #include "quillon/identity.h"
 #include "quillon/quillon_ctrl.h"
 
 namespace quillon {
 namespace {
 
-using platform::DispatchCall;
 using platform::DispatchKind;
 using platform::DispatchMember;
 using platform::DispatchTable;
-using platform::S_OK;
-using platform::Variant;
+using platform::Method;
+using platform::PropertyGet;
+using platform::PropertyPut;
 using platform::VarType;
 
 constexpr VarType kI2 = VarType::kI2;
@@ -20,79 +21,35 @@ constexpr VarType kBstr = VarType::kString;
 constexpr VarType kBool = VarType::kBool;
 constexpr VarType kNone = VarType::kEmpty;
 constexpr DispatchKind kMethod = DispatchKind::kMethod;
-constexpr DispatchKind kGet = DispatchKind::kPropertyGet;
-constexpr DispatchKind kPut = DispatchKind::kPropertyPut;
 
-HResult Boolean(DispatchCall& call, VariantBool b) {
-  call.result = Variant::FromVariantBool(b);
-  return S_OK;
-}
-
-HResult PutResult(DispatchCall& call, HResult hr) {
-  if (hr == QUILLON_E_BUILD_RUNNING) {
-    call.description = "The property cannot be changed while a build runs.";
-  } else if (hr == QUILLON_E_ENGINE_REFUSED) {
-    call.description = "The authoring engine refused the value.";
-  }
-  return hr;
+// Why a property put was refused, for the caller's exception information.
+const char* PutFailureText(HResult hr) {
+  if (hr == QUILLON_E_BUILD_RUNNING) return "The property cannot be changed while a build runs.";
+  if (hr == QUILLON_E_ENGINE_REFUSED) return "The authoring engine refused the value.";
+  return nullptr;
 }
 
 const DispatchTable<CQuillonCtrl>& Table() {
-  static const DispatchTable<CQuillonCtrl> table{
-      {{dispid::kAboutBox, "AboutBox", kMethod, {}, kNone},
-       [](CQuillonCtrl& c, DispatchCall&) {
-         c.AboutBox();
-         return S_OK;
-       }},
-      {{dispid::kAddMainMenu, "AddMainMenu", kMethod, {kBstr}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.AddMainMenu(call.args[0].str())); }},
-      {{dispid::kAddTitle, "AddTitle", kMethod, {kBstr}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.AddTitle(call.args[0].str())); }},
-      {{dispid::kOutputDir, "OutputDir", kGet, {}, kBstr},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         call.result = Variant(c.GetOutputDir());
-         return S_OK;
-       }},
-      {{dispid::kOutputDir, "OutputDir", kPut, {kBstr}, kNone},
-       [](CQuillonCtrl& c, DispatchCall& call) { return PutResult(call, c.SetOutputDir(call.args[0].str())); }},
-      {{dispid::kAddMainMenuButton, "AddMainMenuButton", kMethod, {kI4, kI4, kI4, kI4, kI2}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         const auto& a = call.args;
-         return Boolean(call, c.AddMainMenuButton(a[0].i4(), a[1].i4(), a[2].i4(), a[3].i4(), a[4].i2()));
-       }},
-      {{dispid::kSetMainMenuButtonColor, "SetMainMenuButtonColor", kMethod, {kI2, kI2, kI2, kI2, kI2, kI2}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         const auto& a = call.args;
-         return Boolean(call,
-                        c.SetMainMenuButtonColor(a[0].i2(), a[1].i2(), a[2].i2(), a[3].i2(), a[4].i2(), a[5].i2()));
-       }},
-      {{dispid::kEnableAutoNextTitle, "EnableAutoNextTitle", kGet, {}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.GetEnableAutoNextTitle()); }},
-      {{dispid::kEnableAutoNextTitle, "EnableAutoNextTitle", kPut, {kBool}, kNone},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         return PutResult(call, c.SetEnableAutoNextTitle(call.args[0].boolean()));
-       }},
-      {{dispid::kGetTitleCount, "GetTitleCount", kMethod, {}, kI2},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         call.result = Variant(c.GetTitleCount());
-         return S_OK;
-       }},
-      {{dispid::kRemoveTitle, "RemoveTitle", kMethod, {kI2}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.RemoveTitle(call.args[0].i2())); }},
-      {{dispid::kClearAll, "ClearAll", kMethod, {}, kNone},
-       [](CQuillonCtrl& c, DispatchCall&) {
-         c.ClearAll();
-         return S_OK;
-       }},
-      {{dispid::kGetMainMenuButtonCount, "GetMainMenuButtonCount", kMethod, {}, kI2},
-       [](CQuillonCtrl& c, DispatchCall& call) {
-         call.result = Variant(c.GetMainMenuButtonCount());
-         return S_OK;
-       }},
-      {{dispid::kRemoveMainMenuButton, "RemoveMainMenuButton", kMethod, {kI2}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.RemoveMainMenuButton(call.args[0].i2())); }},
-      {{dispid::kBuildDVDImage, "BuildDVDImage", kMethod, {}, kBool},
-       [](CQuillonCtrl& c, DispatchCall& call) { return Boolean(call, c.BuildDVDImage()); }},
+  using C = CQuillonCtrl;
+  static const DispatchTable<C> table{
+      Method<&C::AboutBox>(dispid::kAboutBox, "AboutBox"),
+      Method<&C::AddMainMenu>(dispid::kAddMainMenu, "AddMainMenu", {kBstr}, kBool),
+      Method<&C::AddTitle>(dispid::kAddTitle, "AddTitle", {kBstr}, kBool),
+      PropertyGet<&C::GetOutputDir>(dispid::kOutputDir, "OutputDir", {}, kBstr),
+      PropertyPut<&C::SetOutputDir, PutFailureText>(dispid::kOutputDir, "OutputDir", {kBstr}),
+      Method<&C::AddMainMenuButton>(dispid::kAddMainMenuButton, "AddMainMenuButton",
+                                    {kI4, kI4, kI4, kI4, kI2}, kBool),
+      Method<&C::SetMainMenuButtonColor>(dispid::kSetMainMenuButtonColor, "SetMainMenuButtonColor",
+                                         {kI2, kI2, kI2, kI2, kI2, kI2}, kBool),
+      PropertyGet<&C::GetEnableAutoNextTitle>(dispid::kEnableAutoNextTitle, "EnableAutoNextTitle", {}, kBool),
+      PropertyPut<&C::SetEnableAutoNextTitle, PutFailureText>(dispid::kEnableAutoNextTitle,
+                                                              "EnableAutoNextTitle", {kBool}),
+      Method<&C::GetTitleCount>(dispid::kGetTitleCount, "GetTitleCount", {}, kI2),
+      Method<&C::RemoveTitle>(dispid::kRemoveTitle, "RemoveTitle", {kI2}, kBool),
+      Method<&C::ClearAll>(dispid::kClearAll, "ClearAll"),
+      Method<&C::GetMainMenuButtonCount>(dispid::kGetMainMenuButtonCount, "GetMainMenuButtonCount", {}, kI2),
+      Method<&C::RemoveMainMenuButton>(dispid::kRemoveMainMenuButton, "RemoveMainMenuButton", {kI2}, kBool),
+      Method<&C::BuildDVDImage>(dispid::kBuildDVDImage, "BuildDVDImage", {}, kBool),
   };
   return table;
 }

@@ -13,6 +13,7 @@
 #include "build_testutil.h"
 #include "morvix/error_text.h"
 #include "mpeg_testutil.h"
+#include "platform/byte_order.h"
 #include "platform/text.h"
 #include "vob_testutil.h"
 
@@ -20,8 +21,8 @@ namespace morvix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Be16At;
-using testing::Be32;
+using platform::GetBe16;
+using platform::GetBe32;
 using testing::ReadAll;
 using testing::SharedClip;
 using Bytes = std::vector<std::uint8_t>;
@@ -294,53 +295,53 @@ TEST(BuildInfoFiles, SizesAndAddressesComeFromTheFilesWrittenAndRunOnAcrossParts
   }
   ASSERT_GE(parts, 3);
   const std::uint32_t set1 = 2 * Sectors(dir / "VTS_01_0.IFO") + Sectors(dir / "VTS_01_0.VOB") + movie_sectors;
-  EXPECT_EQ(Be32(&vts1[12]) + 1, set1);
+  EXPECT_EQ(GetBe32(&vts1[12]) + 1, set1);
   const std::uint32_t vmg_total = 2 * Sectors(dir / "VIDEO_TS.IFO") + Sectors(dir / "VIDEO_TS.VOB");
-  EXPECT_EQ(Be32(&vmg[12]) + 1, vmg_total);
+  EXPECT_EQ(GetBe32(&vmg[12]) + 1, vmg_total);
 
   // Title search pointers: each title set starts where the one before ended.
-  const std::size_t tt = Be32(&vmg[196]) * 2048;
-  ASSERT_EQ(Be16At(&vmg[tt]), 2);
-  EXPECT_EQ(Be32(&vmg[tt + 8 + 8]), vmg_total);
-  EXPECT_EQ(Be32(&vmg[tt + 8 + 12 + 8]), vmg_total + set1);
+  const std::size_t tt = GetBe32(&vmg[196]) * 2048;
+  ASSERT_EQ(GetBe16(&vmg[tt]), 2);
+  EXPECT_EQ(GetBe32(&vmg[tt + 8 + 8]), vmg_total);
+  EXPECT_EQ(GetBe32(&vmg[tt + 8 + 12 + 8]), vmg_total + set1);
 
   // The cell table counts every part; cells and the VOBU map address the
   // sectors of the parts joined, as the navigation packs do.
-  const std::size_t cadt = Be32(&vts1[224]) * 2048;
-  EXPECT_EQ(Be16At(&vts1[cadt]), parts);
-  const std::size_t cells = (Be32(&vts1[cadt + 4]) + 1 - 8) / 12;
+  const std::size_t cadt = GetBe32(&vts1[224]) * 2048;
+  EXPECT_EQ(GetBe16(&vts1[cadt]), parts);
+  const std::size_t cells = (GetBe32(&vts1[cadt + 4]) + 1 - 8) / 12;
   ASSERT_GE(cells, static_cast<std::size_t>(parts));
   const std::size_t last = cadt + 8 + 12 * (cells - 1);
-  EXPECT_EQ(Be16At(&vts1[last]), parts);
-  EXPECT_EQ(Be32(&vts1[last + 8]) + 1, movie_sectors);
-  const std::size_t map = Be32(&vts1[228]) * 2048;
-  const std::size_t vobus = (Be32(&vts1[map]) + 1 - 4) / 4;
-  const std::uint32_t last_vobu = Be32(&vts1[map + 4 + 4 * (vobus - 1)]);
+  EXPECT_EQ(GetBe16(&vts1[last]), parts);
+  EXPECT_EQ(GetBe32(&vts1[last + 8]) + 1, movie_sectors);
+  const std::size_t map = GetBe32(&vts1[228]) * 2048;
+  const std::size_t vobus = (GetBe32(&vts1[map]) + 1 - 4) / 4;
+  const std::uint32_t last_vobu = GetBe32(&vts1[map + 4 + 4 * (vobus - 1)]);
   EXPECT_LT(last_vobu, movie_sectors);
   EXPECT_GT(last_vobu, movie_sectors - Sectors(dir / ("VTS_01_" + std::to_string(parts) + ".VOB")));
 
   // A title without sound declares no audio stream, in its attributes and in
   // its chain's audio control; the title with sound declares stream 0.
-  EXPECT_EQ(Be16At(&vts2[514]), 0);
-  const std::size_t pgc2 = Be32(&vts2[204]) * 2048 + 16;
-  for (int k = 0; k < 8; ++k) EXPECT_EQ(Be16At(&vts2[pgc2 + 12 + 2 * k]), 0) << k;
-  EXPECT_EQ(Be16At(&vts1[514]), 1);
-  const std::size_t pgc1 = Be32(&vts1[204]) * 2048 + 16;
-  EXPECT_EQ(Be16At(&vts1[pgc1 + 12]), 0x8000);
+  EXPECT_EQ(GetBe16(&vts2[514]), 0);
+  const std::size_t pgc2 = GetBe32(&vts2[204]) * 2048 + 16;
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(GetBe16(&vts2[pgc2 + 12 + 2 * k]), 0) << k;
+  EXPECT_EQ(GetBe16(&vts1[514]), 1);
+  const std::size_t pgc1 = GetBe32(&vts1[204]) * 2048 + 16;
+  EXPECT_EQ(GetBe16(&vts1[pgc1 + 12]), 0x8000);
 
   // Title set 2 has no menu: no menu VOB, a chain that starts the title, no
   // menu sub-picture stream.
-  EXPECT_EQ(Be32(&vts2[192]), 0u);
-  EXPECT_EQ(Be32(&vts2[216]), 0u);
-  EXPECT_EQ(Be16At(&vts2[340]), 0);
-  EXPECT_EQ(Be16At(&vts1[340]), 1);
-  EXPECT_EQ(Be32(&vts1[192]), Sectors(dir / "VTS_01_0.IFO"));
-  EXPECT_EQ(Be32(&vts1[196]), Sectors(dir / "VTS_01_0.IFO") + Sectors(dir / "VTS_01_0.VOB"));
+  EXPECT_EQ(GetBe32(&vts2[192]), 0u);
+  EXPECT_EQ(GetBe32(&vts2[216]), 0u);
+  EXPECT_EQ(GetBe16(&vts2[340]), 0);
+  EXPECT_EQ(GetBe16(&vts1[340]), 1);
+  EXPECT_EQ(GetBe32(&vts1[192]), Sectors(dir / "VTS_01_0.IFO"));
+  EXPECT_EQ(GetBe32(&vts1[196]), Sectors(dir / "VTS_01_0.IFO") + Sectors(dir / "VTS_01_0.VOB"));
 
   // The attribute block of every title set is copied into the manager.
-  const std::size_t atrt = Be32(&vmg[208]) * 2048;
+  const std::size_t atrt = GetBe32(&vmg[208]) * 2048;
   for (std::size_t k = 0; k < 2; ++k) {
-    const std::size_t entry = atrt + Be32(&vmg[atrt + 8 + 4 * k]);
+    const std::size_t entry = atrt + GetBe32(&vmg[atrt + 8 + 4 * k]);
     const Bytes& vts = k == 0 ? vts1 : vts2;
     EXPECT_TRUE(std::equal(vts.begin() + 256, vts.begin() + 1024, vmg.begin() + static_cast<long>(entry + 8))) << k;
   }
@@ -354,18 +355,18 @@ TEST(BuildInfoFiles, OneTitleWithoutMenusHasNoManagerMenuAndThreeChaptersMakeThr
   ASSERT_EQ(api.Build(nullptr), kOk);
   const Bytes vmg = ReadAll(dir / "VIDEO_TS.IFO");
   const Bytes vts = ReadAll(dir / "VTS_01_0.IFO");
-  EXPECT_EQ(Be32(&vmg[192]), 0u);
-  EXPECT_EQ(Be32(&vmg[216]), 0u);
-  EXPECT_EQ(Be32(&vmg[220]), 0u);
+  EXPECT_EQ(GetBe32(&vmg[192]), 0u);
+  EXPECT_EQ(GetBe32(&vmg[216]), 0u);
+  EXPECT_EQ(GetBe32(&vmg[220]), 0u);
   EXPECT_FALSE(fs::exists(dir / "VIDEO_TS.VOB"));
-  const std::size_t tt = Be32(&vmg[196]) * 2048;
-  EXPECT_EQ(Be32(&vmg[tt + 8 + 8]), 2 * Sectors(dir / "VIDEO_TS.IFO"));
-  EXPECT_EQ(Be16At(&vmg[tt + 8 + 2]), 3);
-  const std::size_t ptt = Be32(&vts[200]) * 2048;
-  EXPECT_EQ(Be32(&vts[ptt + 4]) + 1, 24u);
+  const std::size_t tt = GetBe32(&vmg[196]) * 2048;
+  EXPECT_EQ(GetBe32(&vmg[tt + 8 + 8]), 2 * Sectors(dir / "VIDEO_TS.IFO"));
+  EXPECT_EQ(GetBe16(&vmg[tt + 8 + 2]), 3);
+  const std::size_t ptt = GetBe32(&vts[200]) * 2048;
+  EXPECT_EQ(GetBe32(&vts[ptt + 4]) + 1, 24u);
   for (int c = 0; c < 3; ++c) {
-    EXPECT_EQ(Be16At(&vts[ptt + 12 + 4 * c]), 1);
-    EXPECT_EQ(Be16At(&vts[ptt + 14 + 4 * c]), c + 1);
+    EXPECT_EQ(GetBe16(&vts[ptt + 12 + 4 * c]), 1);
+    EXPECT_EQ(GetBe16(&vts[ptt + 14 + 4 * c]), c + 1);
   }
 }
 
@@ -377,14 +378,14 @@ TEST(BuildInfoFiles, AMenuWithSoundDeclaresItsAudioStreamInAttributesAndChain) {
   SetOutput(api, dir);
   ASSERT_EQ(api.Build(nullptr), kOk);
   const Bytes vmg = ReadAll(dir / "VIDEO_TS.IFO");
-  EXPECT_EQ(Be16At(&vmg[258]), 1);
+  EXPECT_EQ(GetBe16(&vmg[258]), 1);
   EXPECT_EQ(vmg[260] >> 5, 0) << "AC-3";
-  const std::size_t ut = Be32(&vmg[200]) * 2048;
+  const std::size_t ut = GetBe32(&vmg[200]) * 2048;
   const std::size_t chain = ut + 32;
-  EXPECT_EQ(Be16At(&vmg[chain + 12]), 0x8000);
-  EXPECT_EQ(Be16At(&vmg[chain + 14]), 0);
-  const std::size_t first_play = Be32(&vmg[132]);
-  EXPECT_EQ(Be16At(&vmg[first_play + 12]), 0x8000);
+  EXPECT_EQ(GetBe16(&vmg[chain + 12]), 0x8000);
+  EXPECT_EQ(GetBe16(&vmg[chain + 14]), 0);
+  const std::size_t first_play = GetBe32(&vmg[132]);
+  EXPECT_EQ(GetBe16(&vmg[first_play + 12]), 0x8000);
 }
 
 // ---------------------------------------------------------------- progress
@@ -491,7 +492,14 @@ TEST(BuildProgress, AStopAtAnyReportEndsTheBuildThereWithoutAManagerFile) {
   for (int k = 0; k < static_cast<int>(full.size()); ++k) {
     g_reports.clear();
     g_stop_at = k;
-    EXPECT_EQ(api.Build(Record), kStopped) << k;
+    const int result = api.Build(Record);
+    if (result == kOk) {
+      // The throttle goes by the clock, so a later run may pass fewer reports
+      // than the first: one that never reached report k has nothing to stop.
+      EXPECT_LE(g_reports.size(), static_cast<std::size_t>(k)) << k;
+      continue;
+    }
+    EXPECT_EQ(result, kStopped) << k;
     EXPECT_EQ(g_reports.size(), static_cast<std::size_t>(k) + 1) << "reports after the stop at " << k;
     EXPECT_FALSE(fs::exists(dir / "VIDEO_TS.IFO")) << k;
   }

@@ -9,13 +9,15 @@
 #endif
 
 #include "nav_pack.h"
+#include "platform/byte_order.h"
 
 namespace morvix::mpeg {
+
+using platform::GetBe16;
+
 namespace {
 
 bool IsStartCodePrefix(const std::uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
-
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 
 std::int64_t ReadPts(const std::uint8_t* p) {
   return (static_cast<std::int64_t>(p[0] & 0x0E) << 29) | (static_cast<std::int64_t>(p[1]) << 22) |
@@ -210,10 +212,11 @@ Status StreamScanner::AddPack(const std::uint8_t* p, std::int64_t number) {
   if (IsStartCodePrefix(p + pos) && p[pos + 3] == kSystemHeader) {
     // A VOBU starts here; the pack must have the navigation-pack shape, since
     // it is later overwritten with navigation data.
-    if (stuffing != 0 || Be16(p + kNavSystemHeaderOffset + 4) != kNavPciOffset - kNavSystemHeaderOffset - 6 ||
+    if (stuffing != 0 ||
+        GetBe16(p + kNavSystemHeaderOffset + 4) != kNavPciOffset - kNavSystemHeaderOffset - 6 ||
         !IsStartCodePrefix(p + kNavPciOffset) || p[kNavPciOffset + 3] != kPrivateStream2 ||
-        Be16(p + kNavPciOffset + 4) != kNavPciLength || !IsStartCodePrefix(p + kNavDsiOffset) ||
-        p[kNavDsiOffset + 3] != kPrivateStream2 || Be16(p + kNavDsiOffset + 4) != kNavDsiLength) {
+        GetBe16(p + kNavPciOffset + 4) != kNavPciLength || !IsStartCodePrefix(p + kNavDsiOffset) ||
+        p[kNavDsiOffset + 3] != kPrivateStream2 || GetBe16(p + kNavDsiOffset + 4) != kNavDsiLength) {
       return kErrMpegFormat;
     }
     // The writer sets the video and private stream 1 buffer bounds in the
@@ -234,7 +237,7 @@ Status StreamScanner::AddPack(const std::uint8_t* p, std::int64_t number) {
     const std::uint8_t id = packet[3];
     if (id == kProgramEnd) break;
     if (id < kProgramEnd) return kErrMpegFormat;
-    const std::size_t size = 6 + static_cast<std::size_t>(Be16(packet + 4));
+    const std::size_t size = 6 + static_cast<std::size_t>(GetBe16(packet + 4));
     if (pos + size > kPackSize) return kErrMpegFormat;
 
     if (id == kVideoStream || id == kPrivateStream1 || (id >= kMpegAudioFirst && id <= kMpegAudioLast)) {

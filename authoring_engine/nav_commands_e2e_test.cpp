@@ -8,14 +8,16 @@
 
 #include "mpeg_testutil.h"
 #include "nav_commands.h"
+#include "platform/byte_order.h"
 
 namespace morvix {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t Be16(const Bytes& b, std::size_t at) { return static_cast<std::uint32_t>(b[at] << 8 | b[at + 1]); }
-std::uint32_t Be32(const Bytes& b, std::size_t at) { return Be16(b, at) << 16 | Be16(b, at + 2); }
+// The big-endian field at a byte offset of b.
+std::uint32_t Be16(const Bytes& b, std::size_t at) { return platform::GetBe16(&b[at]); }
+std::uint32_t Be32(const Bytes& b, std::size_t at) { return platform::GetBe32(&b[at]); }
 
 // All pre, post and cell commands of the chain at pgc.
 std::vector<NavCommand> ChainCommands(const Bytes& ifo, std::size_t pgc) {

@@ -4,14 +4,15 @@
 
 #include "mpeg_testutil.h"
 #include "nav_commands.h"
+#include "platform/byte_order.h"
 #include "vob_testutil.h"
 
 namespace morvix {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::Be16At;
-using testing::Be32;
+using platform::GetBe16;
+using platform::GetBe32;
 
 // A navigation pack whose system header lists the given stream entries
 // (stream id, two buffer bytes), padded to the four entries the shape holds.
@@ -98,15 +99,15 @@ TEST(NavPackHighlight, ColourWordsAndButtonsFollowTheSchemesAndTheButtonOrder) {
   Bytes p = UsualNav();
   ASSERT_EQ(FillNavPack(p.data(), info), kOk);
   const std::uint8_t* h = p.data() + nav::kHli;
-  EXPECT_EQ(Be16At(h), 2);
-  EXPECT_EQ(Be32(h + 2), 48600u);
-  EXPECT_EQ(Be32(h + 6), 0xFFFFFFFFu);
-  EXPECT_EQ(Be16At(h + 14), 0x1000);
+  EXPECT_EQ(GetBe16(h), 2);
+  EXPECT_EQ(GetBe32(h + 2), 48600u);
+  EXPECT_EQ(GetBe32(h + 6), 0xFFFFFFFFu);
+  EXPECT_EQ(GetBe16(h + 14), 0x1000);
   EXPECT_EQ(h[17], 3);
   EXPECT_EQ(h[18], 3);
   for (int g = 0; g < 3; ++g) {
-    EXPECT_EQ(Be32(h + 22 + 8 * g), 0x4580FFF0u);
-    EXPECT_EQ(Be32(h + 26 + 8 * g), 0x4590FFF0u);
+    EXPECT_EQ(GetBe32(h + 22 + 8 * g), 0x4580FFF0u);
+    EXPECT_EQ(GetBe32(h + 26 + 8 * g), 0x4590FFF0u);
   }
   const std::uint8_t* b1 = h + nav::kHliButtons;
   const std::uint8_t* b2 = b1 + nav::kBtniSize;
@@ -145,23 +146,23 @@ TEST(NavPackSearch, FieldsLandAtTheirOffsetsAndHeadersStay) {
   info.next_video = 90;
   info.next_vobu = 78;
   ASSERT_EQ(FillNavPack(p.data(), info), kOk);
-  EXPECT_EQ(Be32(p.data() + 45), 0x01020304u);
-  EXPECT_EQ(Be32(p.data() + 57), 1000u);
-  EXPECT_EQ(Be32(p.data() + 61), 2000u);
-  EXPECT_EQ(Be32(p.data() + 65), 3000u);
-  EXPECT_EQ(Be32(p.data() + 69), 0x40u);
+  EXPECT_EQ(GetBe32(p.data() + 45), 0x01020304u);
+  EXPECT_EQ(GetBe32(p.data() + 57), 1000u);
+  EXPECT_EQ(GetBe32(p.data() + 61), 2000u);
+  EXPECT_EQ(GetBe32(p.data() + 65), 3000u);
+  EXPECT_EQ(GetBe32(p.data() + 69), 0x40u);
   EXPECT_EQ(p[1030], 0x01);
-  EXPECT_EQ(Be32(p.data() + 1031), 0x12345u);
-  EXPECT_EQ(Be32(p.data() + 1035), 0x01020304u);
-  EXPECT_EQ(Be32(p.data() + 1039), 77u);
-  EXPECT_EQ(Be32(p.data() + 1043), 70u);
-  EXPECT_EQ(Be16At(p.data() + 1055), 3);
+  EXPECT_EQ(GetBe32(p.data() + 1031), 0x12345u);
+  EXPECT_EQ(GetBe32(p.data() + 1035), 0x01020304u);
+  EXPECT_EQ(GetBe32(p.data() + 1039), 77u);
+  EXPECT_EQ(GetBe32(p.data() + 1043), 70u);
+  EXPECT_EQ(GetBe16(p.data() + 1055), 3);
   EXPECT_EQ(p[1058], 2);
-  EXPECT_EQ(Be32(p.data() + 1059), 0x40u);
-  EXPECT_EQ(Be32(p.data() + 1265), 0x80000000u | 90);
-  EXPECT_EQ(Be32(p.data() + 1265 + 80), 78u);  // the next VOBU holds no video
-  EXPECT_EQ(Be32(p.data() + 1265 + 4), 0x3FFFFFFFu);
-  EXPECT_EQ(Be32(p.data() + 1265 + 164), 0xBFFFFFFFu);
+  EXPECT_EQ(GetBe32(p.data() + 1059), 0x40u);
+  EXPECT_EQ(GetBe32(p.data() + 1265), 0x80000000u | 90);
+  EXPECT_EQ(GetBe32(p.data() + 1265 + 80), 78u);  // the next VOBU holds no video
+  EXPECT_EQ(GetBe32(p.data() + 1265 + 4), 0x3FFFFFFFu);
+  EXPECT_EQ(GetBe32(p.data() + 1265 + 164), 0xBFFFFFFFu);
   EXPECT_EQ(p[1600], 0);
   EXPECT_EQ(p[500], 0);
   const Bytes shape = testing::NavPack();

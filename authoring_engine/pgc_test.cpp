@@ -6,16 +6,16 @@
 
 #include "mpeg_analysis.h"
 #include "mpeg_testutil.h"
+#include "platform/byte_order.h"
 
 namespace morvix {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t Be16(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] << 8 | b[at + 1]);
-}
-std::uint32_t Be32(const Bytes& b, std::size_t at) { return Be16(b, at) << 16 | Be16(b, at + 2); }
+// The big-endian field at a byte offset of b.
+std::uint32_t Be16(const Bytes& b, std::size_t at) { return platform::GetBe16(&b[at]); }
+std::uint32_t Be32(const Bytes& b, std::size_t at) { return platform::GetBe32(&b[at]); }
 
 DiscNavigation Disc(int titles, bool menu, bool auto_next, int tv_system = 2) {
   DiscNavigation d;

@@ -5,13 +5,14 @@
 #include "mpeg_scanner.h"
 #include "mpeg_testutil.h"
 #include "platform/bitmap.h"
+#include "platform/byte_order.h"
 #include "vob_testutil.h"
 
 namespace morvix {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::Be16At;
+using platform::GetBe16;
 
 Bytes Line(std::initializer_list<std::pair<int, std::uint8_t>> runs) {
   Bytes line;
@@ -148,8 +149,8 @@ TEST(SubpictureUnit, ControlSequenceShowsTheBoxWithTheNormalColours) {
   Bytes spu;
   ASSERT_EQ(BuildSpu(map, schemes.normal, spu), kOk);
   const std::size_t r = spu.size() - 28;
-  EXPECT_EQ(Be16At(spu.data()), spu.size());
-  EXPECT_EQ(Be16At(spu.data() + 2), r + 4);
+  EXPECT_EQ(GetBe16(spu.data()), spu.size());
+  EXPECT_EQ(GetBe16(spu.data() + 2), r + 4);
   EXPECT_EQ(r % 2, 0u);
   const std::uint8_t* c = spu.data() + r + 4;
   EXPECT_EQ(Bytes(c, c + 24), (Bytes{0x00, 0x00, static_cast<std::uint8_t>((r + 4) >> 8),
@@ -180,11 +181,11 @@ struct PackShape {
 
 PackShape Shape(const std::uint8_t* p, bool first) {
   PackShape s;
-  EXPECT_EQ(Be16At(p), 0);
+  EXPECT_EQ(GetBe16(p), 0);
   EXPECT_EQ(p[3], 0xBA);
   EXPECT_EQ(p[13], 0xF8) << "no stuffing in the pack header";
   EXPECT_EQ(p[17], 0xBD);
-  const std::size_t length = Be16At(p + 18);
+  const std::size_t length = GetBe16(p + 18);
   const std::size_t header = p[22];
   if (first) {
     EXPECT_EQ(p[21], 0x81);
@@ -201,7 +202,7 @@ PackShape Shape(const std::uint8_t* p, bool first) {
   const std::size_t end = 20 + length;
   if (end < 2048) {
     EXPECT_EQ(p[end + 3], 0xBE);
-    s.padding = 6 + Be16At(p + end + 4);
+    s.padding = 6 + GetBe16(p + end + 4);
   }
   EXPECT_EQ(end + s.padding, 2048u);
   return s;
@@ -218,7 +219,7 @@ Bytes Packetise(std::size_t size) {
   for (std::size_t at = 0; at < packs.size(); at += 2048) {
     const std::uint8_t* p = packs.data() + at;
     const std::size_t header = p[22];
-    const std::size_t payload = Be16At(p + 18) - header - 4;
+    const std::size_t payload = GetBe16(p + 18) - header - 4;
     joined.insert(joined.end(), p + 24 + header, p + 24 + header + payload);
   }
   EXPECT_EQ(joined, spu);

@@ -4,13 +4,6 @@
 
 namespace morvix::testing {
 
-std::uint32_t Be32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-
-std::uint16_t Be16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-
 std::filesystem::path NewOutputDir(const std::string& name) {
   const std::filesystem::path dir = ScratchDir() / name;
   std::filesystem::remove_all(dir);

@@ -13,9 +13,6 @@
 
 namespace morvix::testing {
 
-std::uint32_t Be32(const std::uint8_t* p);
-std::uint16_t Be16At(const std::uint8_t* p);
-
 // A fresh scratch folder for one test's output.
 std::filesystem::path NewOutputDir(const std::string& name);
 

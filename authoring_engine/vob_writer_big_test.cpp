@@ -3,6 +3,7 @@
 
 #include "mpeg_testutil.h"
 #include "nav_pack.h"
+#include "platform/byte_order.h"
 #include "vob_testutil.h"
 #include "vob_writer.h"
 
@@ -42,8 +43,8 @@ TEST(VobWriterBigTest, AMovieOverOneGibIsWrittenAsTwoPartsWithFlatMemory) {
     ASSERT_EQ(std::fread(first.data(), 1, first.size(), f), first.size());
     std::fclose(f);
   }
-  EXPECT_EQ(testing::Be32(first.data() + nav::kPciLbn), result.file_bytes[0] / 2048);
-  EXPECT_EQ(testing::Be16At(first.data() + nav::kVobuVobIdn), 2);
+  EXPECT_EQ(platform::GetBe32(first.data() + nav::kPciLbn), result.file_bytes[0] / 2048);
+  EXPECT_EQ(platform::GetBe16(first.data() + nav::kVobuVobIdn), 2);
   EXPECT_EQ(file.cells()[1].vobus.front().out_first_sector, result.file_bytes[0] / 2048);
   std::filesystem::remove_all(dir);
   std::filesystem::remove(big);

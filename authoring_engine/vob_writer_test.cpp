@@ -11,14 +11,15 @@
 #include "mpeg_format.h"
 #include "mpeg_testutil.h"
 #include "nav_pack.h"
+#include "platform/byte_order.h"
 #include "vob_testutil.h"
 
 namespace morvix {
 namespace {
 
+using platform::GetBe16;
+using platform::GetBe32;
 using testing::Analysed;
-using testing::Be16At;
-using testing::Be32;
 using testing::FourButtons;
 using testing::NewOutputDir;
 using testing::ReadAll;
@@ -73,8 +74,8 @@ TEST(VobWriterMovie, NavPacksCarryTheirSectorCountedThroughAllPartsOfTheTitleSet
       continue;
     }
     nav_sectors.push_back(static_cast<std::uint32_t>(s));
-    EXPECT_EQ(Be32(p + nav::kPciLbn), s);
-    EXPECT_EQ(Be32(p + nav::kDsiLbn), s);
+    EXPECT_EQ(GetBe32(p + nav::kPciLbn), s);
+    EXPECT_EQ(GetBe32(p + nav::kDsiLbn), s);
     // The pack header and packet headers stay as they were.
     EXPECT_TRUE(std::equal(p, p + 14, input.data() + s * kPack));
     EXPECT_TRUE(std::equal(p + 1024, p + 1030, input.data() + s * kPack + 1024));
@@ -87,10 +88,10 @@ TEST(VobWriterMovie, NavPacksCarryTheirSectorCountedThroughAllPartsOfTheTitleSet
       EXPECT_EQ(v.out_first_sector, v.first_pack);
       EXPECT_EQ(v.out_last_sector, v.last_pack);
       const std::uint8_t* p = output.data() + v.out_first_sector * kPack;
-      EXPECT_EQ(Be32(p + nav::kVobuEa), v.out_last_sector - v.out_first_sector);
-      EXPECT_EQ(Be16At(p + nav::kVobuVobIdn), cell.part + 1);
+      EXPECT_EQ(GetBe32(p + nav::kVobuEa), v.out_last_sector - v.out_first_sector);
+      EXPECT_EQ(GetBe16(p + nav::kVobuVobIdn), cell.part + 1);
       EXPECT_EQ(p[nav::kVobuCIdn], cell.cell_number + 1);
-      EXPECT_EQ(Be32(p + nav::kVobuSPtm), v.start_ptm());
+      EXPECT_EQ(GetBe32(p + nav::kVobuSPtm), v.start_ptm());
     }
   }
   EXPECT_EQ(recorded, nav_sectors);
@@ -98,8 +99,8 @@ TEST(VobWriterMovie, NavPacksCarryTheirSectorCountedThroughAllPartsOfTheTitleSet
   // The first nav pack of part 2 continues the count of part 1.
   const Bytes part2 = ReadAll(result.files[1]);
   ASSERT_GE(part2.size(), kPack);
-  EXPECT_EQ(Be32(part2.data() + nav::kPciLbn), result.file_bytes[0] / kPack);
-  EXPECT_EQ(Be16At(part2.data() + nav::kVobuVobIdn), 2);
+  EXPECT_EQ(GetBe32(part2.data() + nav::kPciLbn), result.file_bytes[0] / kPack);
+  EXPECT_EQ(GetBe16(part2.data() + nav::kVobuVobIdn), 2);
 }
 
 TEST(VobWriterMovie, SearchInformationPointsAtTheNextNavPackOfTheCell) {
@@ -115,23 +116,23 @@ TEST(VobWriterMovie, SearchInformationPointsAtTheNextNavPackOfTheCell) {
   for (const Cell& cell : movie->cells()) {
     for (std::size_t i = 0; i < cell.vobus.size(); ++i) {
       const std::uint8_t* p = out.data() + cell.vobus[i].out_first_sector * kPack;
-      const std::uint32_t next = Be32(p + nav::kVobuSri + 4 * nav::kSriNextVobu);
-      const std::uint32_t prev_video = Be32(p + nav::kVobuSri + 4 * (nav::kSriWords - 1));
+      const std::uint32_t next = GetBe32(p + nav::kVobuSri + 4 * nav::kSriNextVobu);
+      const std::uint32_t prev_video = GetBe32(p + nav::kVobuSri + 4 * (nav::kSriWords - 1));
       EXPECT_EQ(prev_video, 0xBFFFFFFFu);
       EXPECT_EQ(p[nav::kDsiSubstream], 0x01);
       if (i + 1 == cell.vobus.size()) {
         EXPECT_EQ(next, 0x3FFFFFFFu);
-        EXPECT_EQ(Be32(p + nav::kVobuSeEPtm), static_cast<std::uint32_t>(cell.end_ticks));
+        EXPECT_EQ(GetBe32(p + nav::kVobuSeEPtm), static_cast<std::uint32_t>(cell.end_ticks));
         // The last VOBU ends with its own pictures, which is where the cell ends.
-        EXPECT_EQ(Be32(p + nav::kVobuEPtm), cell.vobus[i].end_ptm());
+        EXPECT_EQ(GetBe32(p + nav::kVobuEPtm), cell.vobus[i].end_ptm());
         EXPECT_EQ(cell.vobus[i].end_ticks, cell.end_ticks);
         continue;
       }
       const std::uint32_t distance = next & 0x3FFFFFFF;
       EXPECT_EQ(distance, cell.vobus[i + 1].out_first_sector - cell.vobus[i].out_first_sector);
       EXPECT_TRUE(IsNavPack(out.data() + (cell.vobus[i].out_first_sector + distance) * kPack));
-      EXPECT_EQ(Be32(p + nav::kVobuEPtm), cell.vobus[i + 1].start_ptm());
-      EXPECT_EQ(Be32(p + nav::kVobuSeEPtm), 0u);
+      EXPECT_EQ(GetBe32(p + nav::kVobuEPtm), cell.vobus[i + 1].start_ptm());
+      EXPECT_EQ(GetBe32(p + nav::kVobuSeEPtm), 0u);
       // No highlight in a movie.
       EXPECT_TRUE(std::all_of(p + nav::kHli, p + nav::kHli + nav::kHliSize, [](std::uint8_t b) { return b == 0; }));
     }
@@ -205,17 +206,17 @@ TEST(VobWriterMenu, SubpicturePacksFollowTheFirstNavPackAndTheAnalysisMovesUp) {
     EXPECT_EQ(after[i].out_last_sector, after[i].last_pack);
     const std::uint8_t* p = run.output.data() + after[i].first_pack * kPack;
     ASSERT_TRUE(IsNavPack(p));
-    EXPECT_EQ(Be32(p + nav::kPciLbn), after[i].first_pack);
-    EXPECT_EQ(Be32(p + nav::kVobuEa), after[i].last_pack - after[i].first_pack);
+    EXPECT_EQ(GetBe32(p + nav::kPciLbn), after[i].first_pack);
+    EXPECT_EQ(GetBe32(p + nav::kVobuEa), after[i].last_pack - after[i].first_pack);
     // Highlight: four buttons, shown from the VOBU's start.
     const std::uint8_t* hli = p + nav::kHli;
-    EXPECT_EQ(Be16At(hli), i == 0 ? 1 : 2);
-    EXPECT_EQ(Be32(hli + 2), after[i].start_ptm());
+    EXPECT_EQ(GetBe16(hli), i == 0 ? 1 : 2);
+    EXPECT_EQ(GetBe32(hli + 2), after[i].start_ptm());
     EXPECT_EQ(hli[17], 4);
-    EXPECT_EQ(Be32(hli + 22), 0x4580FFF0u);
-    EXPECT_EQ(Be32(hli + 26), 0x4590FFF0u);
+    EXPECT_EQ(GetBe32(hli + 22), 0x4580FFF0u);
+    EXPECT_EQ(GetBe32(hli + 26), 0x4590FFF0u);
   }
-  EXPECT_EQ(Be32(run.output.data() + nav::kHli + 2), static_cast<std::uint32_t>(pts));
+  EXPECT_EQ(GetBe32(run.output.data() + nav::kHli + 2), static_cast<std::uint32_t>(pts));
 
   // The engine's own analyser reads the written menu back.
   MpegFile reread(run.result.files[0]);
@@ -241,7 +242,7 @@ TEST(VobWriterMenu, ClockReferenceNeverGoesDownAnywhereInTheMenuVob) {
     }
     previous = scr;
     if (IsNavPack(p)) {
-      EXPECT_EQ(Be32(p + nav::kDsiScr), static_cast<std::uint32_t>(scr / 300));
+      EXPECT_EQ(GetBe32(p + nav::kDsiScr), static_cast<std::uint32_t>(scr / 300));
     }
   }
 }

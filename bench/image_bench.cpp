@@ -7,8 +7,6 @@
 // (c) a DVD-Video set authored by dvdauthor from the clip given as the second
 // argument (optional). The size of (a) and (c) in MB is the third argument
 // (default 2000).
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,42 +20,16 @@
 
 #include "image/image_build_job.h"
 #include "platform/process.h"
+#include "bench_run.h"
 #include "round_order.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-struct Run {
-  double seconds = 0;
-  long peak_mib = 0;
-  bool ok = false;
-};
-
-// Runs body in a child process and measures it, sync included.
-Run Measure(const std::function<bool()>& body) {
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body() ? 0 : 1);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  ::sync();
-  Run r;
-  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  r.peak_mib = usage.ru_maxrss / 1024;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
-
-// Runs a program (looked up in $PATH) without a shell; true when it exits with 0.
-bool Exec(std::vector<std::string> argv) {
-  argv[0] = platform::FindProgram(argv[0]).native();
-  const platform::ChildResult run = platform::RunChild(argv, std::chrono::hours(4));
-  if (!run.started) std::fprintf(stderr, "%s\n", run.start_error.c_str());
-  return run.started && run.exit_code == 0;
-}
+using bench::Exec;
+using bench::Measure;
+using bench::Run;
 
 class Quiet : public zephrel::ImageBuildEvents {
  public:

@@ -151,3 +151,35 @@ function(vantora_sources var)
   list(FILTER all EXCLUDE REGEX "_(test|testutil|fuzz)\\.cpp$")
   set(${var} ${all} PARENT_SCOPE)
 endfunction()
+
+# vantora_shared_library(<name> SOURCES ... [PUBLIC libs...] [PRIVATE libs...])
+#   The module's code compiled once, with hidden visibility, as the object
+#   library <name>_objects, and the shared library <name> made of it, which
+#   exports only what the public headers in include/ mark for export (the
+#   static platform layers it links privately stay inside it too). The
+#   module's tests and benchmarks link <name>_objects, so they still reach the
+#   internal classes.
+function(vantora_shared_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  add_library(${name}_objects OBJECT ${L_SOURCES})
+  set_target_properties(${name}_objects PROPERTIES CXX_VISIBILITY_PRESET hidden)
+  target_include_directories(${name}_objects PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+                                             PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name}_objects PUBLIC ${L_PUBLIC} PRIVATE ${L_PRIVATE})
+  add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects>)
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_link_libraries(${name} PUBLIC ${L_PUBLIC} PRIVATE ${L_PRIVATE})
+  set(hidden_archives "")
+  foreach(lib IN LISTS L_PRIVATE)
+    if(TARGET ${lib})
+      get_target_property(type ${lib} TYPE)
+      if(type STREQUAL "STATIC_LIBRARY")
+        list(APPEND hidden_archives "$<TARGET_LINKER_FILE_NAME:${lib}>")
+      endif()
+    endif()
+  endforeach()
+  if(hidden_archives)
+    list(JOIN hidden_archives ":" archives)
+    target_link_options(${name} PRIVATE "LINKER:--exclude-libs,${archives}")
+  endif()
+endfunction()

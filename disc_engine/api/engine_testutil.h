@@ -39,6 +39,7 @@ class FakeDevice : public platform::ScsiDevice {
     return {};
   }
   const platform::DeviceIdentity& identity() const override { return identity_; }
+  void SetNode(std::string node) { identity_.node = std::move(node); }
 
   // Shared with the test, so the log outlives the device the engine owns.
   struct Log {

@@ -1,532 +1,131 @@
 #include "zephrel/iisobuilder.h"
 
+#include "platform/automation/dispatch_entries.h"
+
 namespace zephrel {
 namespace {
 
-using platform::DispatchCall;
 using platform::DispatchKind;
 using platform::HResult;
+using platform::Method;
 using platform::Out;
-using platform::Variant;
+using platform::PropertyGet;
+using platform::PropertyPut;
 using platform::VarType;
+
+constexpr VarType kI2 = VarType::kI2;
+constexpr VarType kI4 = VarType::kI4;
+constexpr VarType kR4 = VarType::kR4;
+constexpr VarType kString = VarType::kString;
+
+// The get and the put of a property pair share one name: the signature picks.
+using GetI4 = HResult (IISOBuilder::*)(std::int32_t&);
+using PutI4 = HResult (IISOBuilder::*)(const std::int32_t&);
+using GetIndexedI4 = HResult (IISOBuilder::*)(std::int32_t, std::int32_t&);
+using PutIndexedI4 = HResult (IISOBuilder::*)(std::int32_t, const std::int32_t&);
 
 const platform::DispatchTable<IISOBuilder>& Table() {
   static const platform::DispatchTable<IISOBuilder> table{
-      {{1, "AddDirectory", DispatchKind::kMethod, {VarType::kI4, VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AddDirectory(c.args[0].i4(), c.args[1].str());
-       }},
-      {{2,
-        "CreateIso",
-        DispatchKind::kMethod,
-        {VarType::kString, VarType::kI4, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.CreateIso(c.args[0].str(), c.args[1].i4(), c.args[2].i4());
-       }},
-      {{3, "Clear", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Clear(); }},
-      {{4, "CancelBurn", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.CancelBurn(); }},
-      {{5, "GetDirectoryCount", DispatchKind::kMethod, {Out(VarType::kI4)}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.GetDirectoryCount(pVal);
-         c.args[0].Store(Variant(pVal));
-         return hr;
-       }},
-      {{6, "GetFileCount", DispatchKind::kMethod, {Out(VarType::kI4)}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.GetFileCount(pVal);
-         c.args[0].Store(Variant(pVal));
-         return hr;
-       }},
-      {{7, "GetProjectedImageSize", DispatchKind::kMethod, {Out(VarType::kR4)}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         float pVal{};
-         const HResult hr = s.GetProjectedImageSize(pVal);
-         c.args[0].Store(Variant(pVal));
-         return hr;
-       }},
-      {{8, "GetImageTotalSectors", DispatchKind::kMethod, {Out(VarType::kI4)}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.GetImageTotalSectors(pVal);
-         c.args[0].Store(Variant(pVal));
-         return hr;
-       }},
-      {{9, "AddVirtualDirectory", DispatchKind::kMethod, {VarType::kI4, VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AddVirtualDirectory(c.args[0].i4(), c.args[1].str());
-       }},
-      {{10, "AddFile", DispatchKind::kMethod, {VarType::kI4, VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.AddFile(c.args[0].i4(), c.args[1].str()); }},
-      {{11, "SetCDName", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.SetCDName(c.args[0].str()); }},
-      {{12, "SetSoftwareName", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.SetSoftwareName(c.args[0].str()); }},
-      {{13, "Burner_DriveCount", DispatchKind::kPropertyGet, {}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_DriveCount(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{14, "Burner_Init", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Burner_Init(); }},
-      {{15, "Burner_DriveDescription", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.Burner_DriveDescription(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{16, "Burner_SpeedWriteCount", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_SpeedWriteCount(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{17, "Burner_GetSpeedWrite", DispatchKind::kPropertyGet, {VarType::kI4, VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_GetSpeedWrite(c.args[0].i4(), c.args[1].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{18,
-        "Burner_GetMediaTypeName",
-        DispatchKind::kPropertyGet,
-        {VarType::kI4, VarType::kI4},
-        VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.Burner_GetMediaTypeName(c.args[0].i4(), c.args[1].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{19, "Burner_GetMediaType", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_GetMediaType(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{20, "Burner_MediaIsEmpty", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_MediaIsEmpty(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{21, "Burner_MediaIsRW", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_MediaIsRW(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{22, "Burner_Eject", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_Eject(c.args[0].i4()); }},
-      {{23, "Burner_GetSessionCount", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_GetSessionCount(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{24, "Burner_DiskIsStillWritable", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_DiskIsStillWritable(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{25, "Burner_GetMediaTotalSpace", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kR4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         float pVal{};
-         const HResult hr = s.Burner_GetMediaTotalSpace(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{26, "Burner_GetMediaUsedSpace", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kR4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         float pVal{};
-         const HResult hr = s.Burner_GetMediaUsedSpace(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{27, "Burner_EraseDisk", DispatchKind::kMethod, {VarType::kI4, VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_EraseDisk(c.args[0].i4(), c.args[1].i4());
-       }},
-      {{28, "GetFilesDirsAtLevel", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.GetFilesDirsAtLevel(c.args[0].i4()); }},
-      {{29, "RemoveAt", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.RemoveAt(c.args[0].i4()); }},
-      {{30, "RenameElementAt", DispatchKind::kMethod, {VarType::kI4, VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.RenameElementAt(c.args[0].i4(), c.args[1].str());
-       }},
-      {{31, "Burner_GetStateLastSession", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_GetStateLastSession(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{32, "Burner_CloseSession", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_CloseSession(c.args[0].i4()); }},
-      {{33, "Burner_CloseLastSession", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_CloseLastSession(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{34, "Burner_NewSessionAdressStart", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_NewSessionAdressStart(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{35,
-        "Burner_BurnData",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kI4, VarType::kI4, VarType::kI4, VarType::kI4, VarType::kI4, VarType::kI4,
-         VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_BurnData(c.args[0].i4(), c.args[1].i4(), c.args[2].i4(), c.args[3].i4(),
-                                  c.args[4].i4(), c.args[5].i4(), c.args[6].i4(), c.args[7].i4());
-       }},
-      {{36, "Burner_SetWriteSpeed", DispatchKind::kMethod, {VarType::kI4, VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_SetWriteSpeed(c.args[0].i4(), c.args[1].i4());
-       }},
-      {{37, "AudioFile_M4A_GetDuration", DispatchKind::kPropertyGet, {VarType::kString}, VarType::kR4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         float pVal{};
-         const HResult hr = s.AudioFile_M4A_GetDuration(c.args[0].str(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{38,
-        "AudioFile_M4A_Decode",
-        DispatchKind::kMethod,
-        {VarType::kString, VarType::kString},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AudioFile_M4A_Decode(c.args[0].str(), c.args[1].str());
-       }},
-      {{39, "Burner_AddWavFile", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_AddWavFile(c.args[0].str()); }},
-      {{40, "Burner_ClearWavFile", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Burner_ClearWavFile(); }},
-      {{41, "Burner_GetWavFileCount", DispatchKind::kPropertyGet, {}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.Burner_GetWavFileCount(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{42,
-        "Burner_BurnAudio",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kI4, VarType::kI4, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_BurnAudio(c.args[0].i4(), c.args[1].i4(), c.args[2].i4(), c.args[3].i4());
-       }},
-      {{43, "Burner_ListenDrive", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_ListenDrive(c.args[0].i4()); }},
-      {{44, "Burner_StopListenDrive", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Burner_StopListenDrive(); }},
-      {{45, "AudioRip_GetNbTracks", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.AudioRip_GetNbTracks(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{46,
-        "AudioRip_GetTrackDuration",
-        DispatchKind::kPropertyGet,
-        {VarType::kI4, VarType::kI4},
-        VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.AudioRip_GetTrackDuration(c.args[0].i4(), c.args[1].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{47, "AudioRip_GetTotalDuration", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.AudioRip_GetTotalDuration(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{48, "RequestCDDB", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.RequestCDDB(c.args[0].str()); }},
-      {{49, "CDDB_GetAlbum", DispatchKind::kPropertyGet, {}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.CDDB_GetAlbum(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{50, "CDDB_GetArtist", DispatchKind::kPropertyGet, {}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.CDDB_GetArtist(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{51, "CDDB_GetYear", DispatchKind::kPropertyGet, {}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.CDDB_GetYear(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{52, "CDDb_GetGenre", DispatchKind::kPropertyGet, {}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.CDDb_GetGenre(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{53, "CDDB_GetTrackTitle", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.CDDB_GetTrackTitle(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{54, "CDDB_GetNbTrack", DispatchKind::kPropertyGet, {}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.CDDB_GetNbTrack(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{55, "UnloadCom", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.UnloadCom(); }},
-      {{56,
-        "AudioRip_RipTrack",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kI4, VarType::kString, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AudioRip_RipTrack(c.args[0].i4(), c.args[1].i4(), c.args[2].str(), c.args[3].i4());
-       }},
-      {{57, "AudioRip_TrackSelected", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.AudioRip_TrackSelected(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{57,
-        "AudioRip_TrackSelected",
-        DispatchKind::kPropertyPut,
-        {VarType::kI4, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AudioRip_TrackSelected(c.args[0].i4(), c.args[1].i4());
-       }},
-      {{58, "Ripper_LaunchMp3Configuration", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Ripper_LaunchMp3Configuration(c.args[0].str());
-       }},
-      {{59, "Ripper_LaunchConfiguration", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Ripper_LaunchConfiguration(c.args[0].str());
-       }},
-      {{60, "Burner_PauseListener", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Burner_PauseListener(); }},
-      {{61, "CancelRip", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.CancelRip(); }},
-      {{62, "CencelRipCurrentTrack", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.CencelRipCurrentTrack(); }},
-      {{63, "CDDB_SetTrackTitle", DispatchKind::kMethod, {VarType::kI4, VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.CDDB_SetTrackTitle(c.args[0].i4(), c.args[1].str());
-       }},
-      {{64, "CDDB_SetArtist", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_SetArtist(c.args[0].str()); }},
-      {{65, "CDDB_SetAlbum", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_SetAlbum(c.args[0].str()); }},
-      {{66, "DirectoryCountAtLevel", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.DirectoryCountAtLevel(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{67, "Burner_ImportLastSession", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_ImportLastSession(c.args[0].i4()); }},
-      {{68, "SetPriorityThread", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.SetPriorityThread(c.args[0].i4()); }},
-      {{69, "Burner_SetSizeBuffer", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_SetSizeBuffer(c.args[0].i4()); }},
-      {{70, "Cancel_AddDirectory", DispatchKind::kMethod, {}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall&) -> HResult { return s.Cancel_AddDirectory(); }},
-      {{71,
-        "Burner_CreateAudioImage",
-        DispatchKind::kMethod,
-        {VarType::kString, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_CreateAudioImage(c.args[0].str(), c.args[1].i4());
-       }},
-      {{72, "GetCDDBGenre", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.GetCDDBGenre(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{73, "GetCDDBNbGenre", DispatchKind::kPropertyGet, {}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.GetCDDBNbGenre(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{74,
-        "AudioRip_RipDiscAsImage",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kString, VarType::kString, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.AudioRip_RipDiscAsImage(c.args[0].i4(), c.args[1].str(), c.args[2].str(), c.args[3].i4());
-       }},
-      {{75, "CDDB_SetYear", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_SetYear(c.args[0].str()); }},
-      {{76, "CDDB_SetGenre", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_SetGenre(c.args[0].str()); }},
-      {{77,
-        "Burner_CopyCDDVD",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kString, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_CopyCDDVD(c.args[0].i4(), c.args[1].str(), c.args[2].i4());
-       }},
-      {{78, "GetSessionDataMode", DispatchKind::kPropertyGet, {VarType::kI4, VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.GetSessionDataMode(c.args[0].i4(), c.args[1].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{79, "CDDB_Localread", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_Localread(c.args[0].str()); }},
-      {{80, "CDDB_ManualSaveInfos", DispatchKind::kMethod, {VarType::kString}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.CDDB_ManualSaveInfos(c.args[0].str()); }},
-      {{81,
-        "Burner_BurnImage",
-        DispatchKind::kMethod,
-        {VarType::kI4, VarType::kString, VarType::kI4, VarType::kI4, VarType::kI4},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         return s.Burner_BurnImage(c.args[0].i4(), c.args[1].str(), c.args[2].i4(), c.args[3].i4(),
-                                   c.args[4].i4());
-       }},
-      {{82, "SetSpeedMax", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.SetSpeedMax(c.args[0].i4()); }},
-      {{83, "Burner_GetDriveVendor", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.Burner_GetDriveVendor(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{84, "Burner_DriveModel", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.Burner_DriveModel(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{85, "Burner_DriveRevision", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kString},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         const HResult hr = s.Burner_DriveRevision(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{86, "Burner_DriveHA", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_DriveHA(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{87, "Burner_DriveID", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_DriveID(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{88, "Burner_DriveLUN", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_DriveLUN(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{89, "Burner_AllowMedium", DispatchKind::kMethod, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.Burner_AllowMedium(c.args[0].i4()); }},
-      {{90, "Burner_GetDriveLetter", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_GetDriveLetter(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{91, "Burner_GetDriveLetterEx", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI2},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int16_t pVal{};
-         const HResult hr = s.Burner_GetDriveLetterEx(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{92, "burner_EjectAfterErase", DispatchKind::kPropertyGet, {}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.burner_EjectAfterErase(pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{92, "burner_EjectAfterErase", DispatchKind::kPropertyPut, {VarType::kI4}, VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult { return s.burner_EjectAfterErase(c.args[0].i4()); }},
-      {{93, "isRealBurnerDevice", DispatchKind::kPropertyGet, {VarType::kI4}, VarType::kI4},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::int32_t pVal{};
-         const HResult hr = s.isRealBurnerDevice(c.args[0].i4(), pVal);
-         c.result = Variant(pVal);
-         return hr;
-       }},
-      {{94,
-        "Burner_GetMediaUID",
-        DispatchKind::kMethod,
-        {VarType::kI4, Out(VarType::kString), Out(VarType::kString)},
-        VarType::kEmpty},
-       [](IISOBuilder& s, DispatchCall& c) -> HResult {
-         std::string pVal{};
-         std::string pVal2{};
-         const HResult hr = s.Burner_GetMediaUID(c.args[0].i4(), pVal, pVal2);
-         c.args[1].Store(Variant(pVal));
-         c.args[2].Store(Variant(pVal2));
-         return hr;
-       }},
+      Method<&IISOBuilder::AddDirectory>(1, "AddDirectory", {kI4, kString}),
+      Method<&IISOBuilder::CreateIso>(2, "CreateIso", {kString, kI4, kI4}),
+      Method<&IISOBuilder::Clear>(3, "Clear"),
+      Method<&IISOBuilder::CancelBurn>(4, "CancelBurn"),
+      Method<&IISOBuilder::GetDirectoryCount>(5, "GetDirectoryCount", {Out(kI4)}),
+      Method<&IISOBuilder::GetFileCount>(6, "GetFileCount", {Out(kI4)}),
+      Method<&IISOBuilder::GetProjectedImageSize>(7, "GetProjectedImageSize", {Out(kR4)}),
+      Method<&IISOBuilder::GetImageTotalSectors>(8, "GetImageTotalSectors", {Out(kI4)}),
+      Method<&IISOBuilder::AddVirtualDirectory>(9, "AddVirtualDirectory", {kI4, kString}),
+      Method<&IISOBuilder::AddFile>(10, "AddFile", {kI4, kString}),
+      Method<&IISOBuilder::SetCDName>(11, "SetCDName", {kString}),
+      Method<&IISOBuilder::SetSoftwareName>(12, "SetSoftwareName", {kString}),
+      PropertyGet<&IISOBuilder::Burner_DriveCount>(13, "Burner_DriveCount", {}, kI2),
+      Method<&IISOBuilder::Burner_Init>(14, "Burner_Init"),
+      PropertyGet<&IISOBuilder::Burner_DriveDescription>(15, "Burner_DriveDescription", {kI4}, kString),
+      PropertyGet<&IISOBuilder::Burner_SpeedWriteCount>(16, "Burner_SpeedWriteCount", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_GetSpeedWrite>(17, "Burner_GetSpeedWrite", {kI4, kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_GetMediaTypeName>(18, "Burner_GetMediaTypeName", {kI4, kI4}, kString),
+      PropertyGet<&IISOBuilder::Burner_GetMediaType>(19, "Burner_GetMediaType", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_MediaIsEmpty>(20, "Burner_MediaIsEmpty", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_MediaIsRW>(21, "Burner_MediaIsRW", {kI4}, kI4),
+      Method<&IISOBuilder::Burner_Eject>(22, "Burner_Eject", {kI4}),
+      PropertyGet<&IISOBuilder::Burner_GetSessionCount>(23, "Burner_GetSessionCount", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_DiskIsStillWritable>(24, "Burner_DiskIsStillWritable", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_GetMediaTotalSpace>(25, "Burner_GetMediaTotalSpace", {kI4}, kR4),
+      PropertyGet<&IISOBuilder::Burner_GetMediaUsedSpace>(26, "Burner_GetMediaUsedSpace", {kI4}, kR4),
+      Method<&IISOBuilder::Burner_EraseDisk>(27, "Burner_EraseDisk", {kI4, kI4}),
+      Method<&IISOBuilder::GetFilesDirsAtLevel>(28, "GetFilesDirsAtLevel", {kI4}),
+      Method<&IISOBuilder::RemoveAt>(29, "RemoveAt", {kI4}),
+      Method<&IISOBuilder::RenameElementAt>(30, "RenameElementAt", {kI4, kString}),
+      PropertyGet<&IISOBuilder::Burner_GetStateLastSession>(31, "Burner_GetStateLastSession", {kI4}, kI4),
+      Method<&IISOBuilder::Burner_CloseSession>(32, "Burner_CloseSession", {kI4}),
+      PropertyGet<&IISOBuilder::Burner_CloseLastSession>(33, "Burner_CloseLastSession", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::Burner_NewSessionAdressStart>(34, "Burner_NewSessionAdressStart", {kI4}, kI4),
+      Method<&IISOBuilder::Burner_BurnData>(35, "Burner_BurnData", {kI4, kI4, kI4, kI4, kI4, kI4, kI4, kI4}),
+      Method<&IISOBuilder::Burner_SetWriteSpeed>(36, "Burner_SetWriteSpeed", {kI4, kI4}),
+      PropertyGet<&IISOBuilder::AudioFile_M4A_GetDuration>(37, "AudioFile_M4A_GetDuration", {kString}, kR4),
+      Method<&IISOBuilder::AudioFile_M4A_Decode>(38, "AudioFile_M4A_Decode", {kString, kString}),
+      Method<&IISOBuilder::Burner_AddWavFile>(39, "Burner_AddWavFile", {kString}),
+      Method<&IISOBuilder::Burner_ClearWavFile>(40, "Burner_ClearWavFile"),
+      PropertyGet<&IISOBuilder::Burner_GetWavFileCount>(41, "Burner_GetWavFileCount", {}, kI4),
+      Method<&IISOBuilder::Burner_BurnAudio>(42, "Burner_BurnAudio", {kI4, kI4, kI4, kI4}),
+      Method<&IISOBuilder::Burner_ListenDrive>(43, "Burner_ListenDrive", {kI4}),
+      Method<&IISOBuilder::Burner_StopListenDrive>(44, "Burner_StopListenDrive"),
+      PropertyGet<&IISOBuilder::AudioRip_GetNbTracks>(45, "AudioRip_GetNbTracks", {kI4}, kI4),
+      PropertyGet<&IISOBuilder::AudioRip_GetTrackDuration>(46, "AudioRip_GetTrackDuration", {kI4, kI4},
+                                                           kString),
+      PropertyGet<&IISOBuilder::AudioRip_GetTotalDuration>(47, "AudioRip_GetTotalDuration", {kI4}, kI4),
+      Method<&IISOBuilder::RequestCDDB>(48, "RequestCDDB", {kString}),
+      PropertyGet<&IISOBuilder::CDDB_GetAlbum>(49, "CDDB_GetAlbum", {}, kString),
+      PropertyGet<&IISOBuilder::CDDB_GetArtist>(50, "CDDB_GetArtist", {}, kString),
+      PropertyGet<&IISOBuilder::CDDB_GetYear>(51, "CDDB_GetYear", {}, kString),
+      PropertyGet<&IISOBuilder::CDDb_GetGenre>(52, "CDDb_GetGenre", {}, kString),
+      PropertyGet<&IISOBuilder::CDDB_GetTrackTitle>(53, "CDDB_GetTrackTitle", {kI4}, kString),
+      PropertyGet<&IISOBuilder::CDDB_GetNbTrack>(54, "CDDB_GetNbTrack", {}, kI4),
+      Method<&IISOBuilder::UnloadCom>(55, "UnloadCom"),
+      Method<&IISOBuilder::AudioRip_RipTrack>(56, "AudioRip_RipTrack", {kI4, kI4, kString, kI4}),
+      PropertyGet<GetIndexedI4(&IISOBuilder::AudioRip_TrackSelected)>(57, "AudioRip_TrackSelected", {kI4},
+                                                                      kI4),
+      PropertyPut<PutIndexedI4(&IISOBuilder::AudioRip_TrackSelected)>(57, "AudioRip_TrackSelected",
+                                                                      {kI4, kI4}),
+      Method<&IISOBuilder::Ripper_LaunchMp3Configuration>(58, "Ripper_LaunchMp3Configuration", {kString}),
+      Method<&IISOBuilder::Ripper_LaunchConfiguration>(59, "Ripper_LaunchConfiguration", {kString}),
+      Method<&IISOBuilder::Burner_PauseListener>(60, "Burner_PauseListener"),
+      Method<&IISOBuilder::CancelRip>(61, "CancelRip"),
+      Method<&IISOBuilder::CencelRipCurrentTrack>(62, "CencelRipCurrentTrack"),
+      Method<&IISOBuilder::CDDB_SetTrackTitle>(63, "CDDB_SetTrackTitle", {kI4, kString}),
+      Method<&IISOBuilder::CDDB_SetArtist>(64, "CDDB_SetArtist", {kString}),
+      Method<&IISOBuilder::CDDB_SetAlbum>(65, "CDDB_SetAlbum", {kString}),
+      PropertyGet<&IISOBuilder::DirectoryCountAtLevel>(66, "DirectoryCountAtLevel", {kI4}, kI4),
+      Method<&IISOBuilder::Burner_ImportLastSession>(67, "Burner_ImportLastSession", {kI4}),
+      Method<&IISOBuilder::SetPriorityThread>(68, "SetPriorityThread", {kI4}),
+      Method<&IISOBuilder::Burner_SetSizeBuffer>(69, "Burner_SetSizeBuffer", {kI4}),
+      Method<&IISOBuilder::Cancel_AddDirectory>(70, "Cancel_AddDirectory"),
+      Method<&IISOBuilder::Burner_CreateAudioImage>(71, "Burner_CreateAudioImage", {kString, kI4}),
+      PropertyGet<&IISOBuilder::GetCDDBGenre>(72, "GetCDDBGenre", {kI4}, kString),
+      PropertyGet<&IISOBuilder::GetCDDBNbGenre>(73, "GetCDDBNbGenre", {}, kI4),
+      Method<&IISOBuilder::AudioRip_RipDiscAsImage>(74, "AudioRip_RipDiscAsImage",
+                                                    {kI4, kString, kString, kI4}),
+      Method<&IISOBuilder::CDDB_SetYear>(75, "CDDB_SetYear", {kString}),
+      Method<&IISOBuilder::CDDB_SetGenre>(76, "CDDB_SetGenre", {kString}),
+      Method<&IISOBuilder::Burner_CopyCDDVD>(77, "Burner_CopyCDDVD", {kI4, kString, kI4}),
+      PropertyGet<&IISOBuilder::GetSessionDataMode>(78, "GetSessionDataMode", {kI4, kI4}, kI2),
+      Method<&IISOBuilder::CDDB_Localread>(79, "CDDB_Localread", {kString}),
+      Method<&IISOBuilder::CDDB_ManualSaveInfos>(80, "CDDB_ManualSaveInfos", {kString}),
+      Method<&IISOBuilder::Burner_BurnImage>(81, "Burner_BurnImage", {kI4, kString, kI4, kI4, kI4}),
+      Method<&IISOBuilder::SetSpeedMax>(82, "SetSpeedMax", {kI4}),
+      PropertyGet<&IISOBuilder::Burner_GetDriveVendor>(83, "Burner_GetDriveVendor", {kI4}, kString),
+      PropertyGet<&IISOBuilder::Burner_DriveModel>(84, "Burner_DriveModel", {kI4}, kString),
+      PropertyGet<&IISOBuilder::Burner_DriveRevision>(85, "Burner_DriveRevision", {kI4}, kString),
+      PropertyGet<&IISOBuilder::Burner_DriveHA>(86, "Burner_DriveHA", {kI4}, kI2),
+      PropertyGet<&IISOBuilder::Burner_DriveID>(87, "Burner_DriveID", {kI4}, kI2),
+      PropertyGet<&IISOBuilder::Burner_DriveLUN>(88, "Burner_DriveLUN", {kI4}, kI2),
+      Method<&IISOBuilder::Burner_AllowMedium>(89, "Burner_AllowMedium", {kI4}),
+      PropertyGet<&IISOBuilder::Burner_GetDriveLetter>(90, "Burner_GetDriveLetter", {kI4}, kI2),
+      PropertyGet<&IISOBuilder::Burner_GetDriveLetterEx>(91, "Burner_GetDriveLetterEx", {kI4}, kI2),
+      PropertyGet<GetI4(&IISOBuilder::burner_EjectAfterErase)>(92, "burner_EjectAfterErase", {}, kI4),
+      PropertyPut<PutI4(&IISOBuilder::burner_EjectAfterErase)>(92, "burner_EjectAfterErase", {kI4}),
+      PropertyGet<&IISOBuilder::isRealBurnerDevice>(93, "isRealBurnerDevice", {kI4}, kI4),
+      Method<&IISOBuilder::Burner_GetMediaUID>(94, "Burner_GetMediaUID", {kI4, Out(kString), Out(kString)}),
   };
   return table;
 }

@@ -21,8 +21,6 @@ using platform::S_OK;
 
 namespace {
 
-constexpr const char* kJobRunning = "Another disc job is running";
-
 // A field of a drive's record, or the neutral value for a number outside the
 // drive list.
 template <class T, class Field>
@@ -147,6 +145,10 @@ HResult ISOBuilder::Burner_DriveID(std::int32_t DriveNum, std::int16_t& pVal) {
 HResult ISOBuilder::Burner_DriveLUN(std::int32_t DriveNum, std::int16_t& pVal) {
   pVal = RecordField<std::int16_t>(DriveNum, [](const DriveRecord& r) { return r.lun; });
   return S_OK;
+}
+
+std::string ISOBuilder::DriveDevicePath(std::int32_t DriveNum) const {
+  return RecordField<std::string>(DriveNum, [](const DriveRecord& r) { return r.device_path; });
 }
 
 // There are no drive letters: a drive is known by its number.

@@ -6,6 +6,7 @@
 #include "audio/audio_burn_job.h"
 #include "audio/audio_testutil.h"
 #include "jobs/job_clock_testutil.h"
+#include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
 #include "platform/scsi_policy.h"
 
@@ -145,9 +146,7 @@ class AudioBurnTest : public testing::ISOBuilderTest {
   platform::Cookie cookie_ = 0;
 };
 
-std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) {
-  return std::uint32_t(d[at]) << 24 | d[at + 1] << 16 | d[at + 2] << 8 | d[at + 3];
-}
+std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) { return platform::GetBe32(&d[at]); }
 
 TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndTheDiscIsClosed) {
   InsertBlank(platform::mmc::kProfileCdR);

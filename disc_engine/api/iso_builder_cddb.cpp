@@ -46,7 +46,7 @@ void Set(std::string DiscState::*field, const std::string& value) {
 }
 
 void LookupThread(const std::shared_ptr<ISOBuilderEvents>& events, const std::filesystem::path& base,
-                  std::stop_token stop) {
+                  std::shared_ptr<CddbAlbumChooser> chooser, std::stop_token stop) {
   LookupGuard guard;
   try {
     CddbLookupRequest request;
@@ -61,7 +61,7 @@ void LookupThread(const std::shared_ptr<ISOBuilderEvents>& events, const std::fi
     request.server = CddbServerUrl();
     request.store = &store;
     request.fetch = CurrentCddbFetch();
-    request.chooser = CurrentCddbAlbumChooser();
+    request.chooser = std::move(chooser);
     if (std::optional<CddbDiscFile> disc = LookUpCddb(request, stop)) ApplyDiscFile(*disc);
   } catch (...) {
     // The presets stay; the request still ends below.
@@ -80,9 +80,9 @@ HResult ISOBuilder::RequestCDDB(const std::string& RepDest) {
     return S_OK;
   }
   DiscInformation::Process().Locked([](DiscState& s) { s.SetPresets(); });
-  const bool started =
-      EngineState::Instance().threads.Start([events = events_, base = std::filesystem::path(RepDest)](
-                                                std::stop_token stop) { LookupThread(events, base, stop); });
+  const bool started = EngineState::Instance().threads.Start(
+      [events = events_, base = std::filesystem::path(RepDest),
+       chooser = cddb_chooser_](std::stop_token stop) { LookupThread(events, base, chooser, stop); });
   if (!started) g_lookup_running.store(false);
   return S_OK;
 }

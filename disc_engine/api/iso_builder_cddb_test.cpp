@@ -107,7 +107,7 @@ TEST_F(CddbMembersTest, SeveralMatchesAreShownInTheChooserAndTheChosenDiscIsRead
     }
   };
   auto chooser = std::make_shared<Chooser>();
-  SetCddbAlbumChooser(chooser);
+  builder_->SetCddbAlbumChooser(chooser);
   Answer(kQueryCmd,
          "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0c016602 A / One\r\n"
          "misc 0c016603 B / Two\r\njazz 0c016604 C / Three\r\n.\r\n");
@@ -115,7 +115,6 @@ TEST_F(CddbMembersTest, SeveralMatchesAreShownInTheChooserAndTheChosenDiscIsRead
   auto sink = Advised();
   builder_->RequestCDDB(base_.native());
   ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
-  SetCddbAlbumChooser(nullptr);
   EXPECT_EQ(chooser->rows,
             (std::vector<std::string>{"rock : A / One", "misc : B / Two", "jazz : C / Three"}));
   EXPECT_EQ(Member(&ISOBuilder::CDDB_GetAlbum), "Three");

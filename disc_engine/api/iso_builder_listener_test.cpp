@@ -20,12 +20,6 @@ class Listener : public testing::EmulatedEngineTest {
     EmulatedEngineTest::TearDown();
     EngineState::Instance().flags.busy.store(false);
   }
-  // Lets one interval pass and waits until the listener has polled again.
-  void NextPoll() {
-    const int sleeps = clock_.Sleeps();
-    clock_.Advance(1000ms);
-    ASSERT_TRUE(clock_.WaitForSleeps(sleeps + 1));
-  }
   std::size_t TestUnitReadyCount() const {
     std::size_t n = 0;
     for (const auto& c : drive_->CommandLog()) n += c.cdb[0] == 0x00;
@@ -42,22 +36,22 @@ TEST_F(Listener, TheFirstPollReportsAndOnlyEachTrayChangeReportsAgain) {
   builder_->Burner_ListenDrive(0);
   ASSERT_TRUE(clock_.WaitForSleeps(1));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 1u) << "the first answer is always news";
-  NextPoll();
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 1u);
 
   ASSERT_TRUE(drive_->OpenTray());
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 2u);
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 2u);
 
   // Closing the tray makes the drive answer the next command with a unit
   // attention: that reads as "ask again", and the medium is then ready.
   drive_->CloseTray();
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 3u);
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 3u);
   EXPECT_EQ(EngineListener().ListenedDrive(), 0);
 }
@@ -67,8 +61,8 @@ TEST_F(Listener, ADriveOfMinusOneGivesAListenerThatNeverPolls) {
   auto sink = Advised();
   builder_->Burner_ListenDrive(-1);
   ASSERT_TRUE(clock_.WaitForSleeps(1));
-  NextPoll();
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(TestUnitReadyCount(), 0u);
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 0u);
 }
@@ -83,13 +77,13 @@ TEST_F(Listener, NothingIsPolledOrReportedWhileAJobRunsAndTheChangeIsReportedAft
   EngineState::Instance().flags.busy.store(true);
   const std::size_t polled = TestUnitReadyCount();
   ASSERT_TRUE(drive_->OpenTray());
-  NextPoll();
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(TestUnitReadyCount(), polled);
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 1u);
 
   EngineState::Instance().flags.busy.store(false);
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 2u);
 }
 
@@ -115,7 +109,7 @@ TEST_F(Listener, ListeningToAnotherDriveRetiresTheFirstListener) {
   for (int i = 0; i < 1000 && EngineListener().LiveLoops() != 1; ++i) std::this_thread::sleep_for(5ms);
   EXPECT_EQ(EngineListener().LiveLoops(), 1);
   ASSERT_TRUE(drive_->OpenTray());
-  NextPoll();
+  ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 1u) << "the retired listener still polls";
 }
 

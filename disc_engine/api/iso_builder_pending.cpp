@@ -22,18 +22,4 @@ HResult ISOBuilder::AudioFile_M4A_Decode(const std::string& /*Source*/, const st
   return S_OK;
 }
 
-HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
-                                      const std::string& /*AppDirectory*/, std::int32_t /*mp3*/) {
-  StartUnavailableJob("AudioRip_RipTrack", DriveNum, JobEnd::kEndRip, 0);
-  return S_OK;
-}
-
-HResult ISOBuilder::Burner_ImportLastSession(std::int32_t /*DriveNum*/) { return S_OK; }
-
-HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::string& /*AppDirectory*/,
-                                            const std::string& /*ImagePath*/, std::int32_t /*Mode*/) {
-  StartUnavailableJob("AudioRip_RipDiscAsImage", DriveNum, JobEnd::kEndRip, 0);
-  return S_OK;
-}
-
 }  // namespace zephrel

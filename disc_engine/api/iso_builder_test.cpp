@@ -270,6 +270,27 @@ TEST_F(ISOBuilderTest, OutOfRangeDriveNumbersGiveTheNeutralValueAndSendNothing) 
   for (const auto& log : logs) EXPECT_TRUE(log->Commands().empty());
 }
 
+TEST_F(ISOBuilderTest, EachDriveGivesItsDevicePathWithoutACommandAndNothingOutsideTheList) {
+  std::vector<std::shared_ptr<FakeDevice::Log>> logs;
+  ScopedDriveSource drives([&] {
+    platform::ScanResult scan = ThreeDrives(&logs);
+    static_cast<FakeDevice&>(*scan.devices[0]).SetNode("/dev/sr0");
+    static_cast<FakeDevice&>(*scan.devices[1]).SetNode("/dev/sr1");
+    static_cast<FakeDevice&>(*scan.devices[2]).SetNode("/tmp/drives/écrivain 日本");
+    return scan;
+  });
+  builder_->Burner_Init();
+  EXPECT_EQ(builder_->DriveDevicePath(0), "/dev/sr0");
+  EXPECT_EQ(builder_->DriveDevicePath(1), "/dev/sr1");
+  EXPECT_EQ(builder_->DriveDevicePath(2), "/tmp/drives/écrivain 日本");
+  for (std::int32_t bad : {-1, 3, std::numeric_limits<std::int32_t>::min()}) {
+    EXPECT_EQ(builder_->DriveDevicePath(bad), "");
+  }
+  for (const auto& log : logs) EXPECT_TRUE(log->Commands().empty());
+  // It is not a member of the dispatch interface.
+  EXPECT_FALSE(builder_->IdOfName("DriveDevicePath").has_value());
+}
+
 TEST_F(ISOBuilderTest, SetSpeedMaxSendsAStandardLengthSetCdSpeedForTheMaximum) {
   std::vector<std::shared_ptr<FakeDevice::Log>> logs;
   ScopedDriveSource drives([&] { return ThreeDrives(&logs); });

@@ -9,6 +9,7 @@
 #include "audio/audio_image_job.h"
 #include "audio/audio_testutil.h"
 #include "image/image_build_testutil.h"
+#include "platform/byte_order.h"
 #include "testing/tools.h"
 
 namespace zephrel {
@@ -132,9 +133,9 @@ TEST(AudioImage, TableModeEntriesPointAtEachTracksBytes) {
   std::uint64_t expected_start = 0;
   for (int k = 0; k < 3; ++k) {
     const auto* e = reinterpret_cast<const std::uint8_t*>(bytes.data() + 8 + 17 * k);
-    const std::uint32_t start = e[1] | e[2] << 8 | e[3] << 16 | std::uint32_t(e[4]) << 24;
-    const std::uint32_t start_be = std::uint32_t(e[5]) << 24 | e[6] << 16 | e[7] << 8 | e[8];
-    const std::uint32_t length = e[9] | e[10] << 8 | e[11] << 16 | std::uint32_t(e[12]) << 24;
+    const std::uint32_t start = platform::GetLe32(e + 1);
+    const std::uint32_t start_be = platform::GetBe32(e + 5);
+    const std::uint32_t length = platform::GetLe32(e + 9);
     EXPECT_EQ(e[0], k + 1);
     EXPECT_EQ(start, start_be);
     EXPECT_EQ(start, expected_start);
@@ -273,8 +274,8 @@ TEST(AudioTable, TwoFilesOf1000044BytesGiveTheKnownStartsAndLengths) {
   const auto t = AudioTrackTable(sources);
   EXPECT_EQ(t[8], 1);
   EXPECT_EQ(t[8 + 17], 2);
-  EXPECT_EQ(t[8 + 17 + 1] | t[8 + 17 + 2] << 8, 576);
-  EXPECT_EQ(t[8 + 17 + 9] | t[8 + 17 + 10] << 8, 426);
+  EXPECT_EQ(platform::GetLe16(&t[8 + 17 + 1]), 576);
+  EXPECT_EQ(platform::GetLe16(&t[8 + 17 + 9]), 426);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::int32_t Clamp32(std::uint64_t v) {
 
 }  // namespace
 
-std::array<std::uint8_t, kAudioTableSize> AudioTrackTable(const std::vector<AudioSource>& sources) {
+std::array<std::uint8_t, kAudioTableSize> TrackTable(const std::vector<TrackTableEntry>& entries) {
   std::array<std::uint8_t, kAudioTableSize> t{};
   t[0] = 'Z';
   t[1] = 'P';
@@ -29,20 +29,26 @@ std::array<std::uint8_t, kAudioTableSize> AudioTrackTable(const std::vector<Audi
   t[4] = 'V';
   t[5] = '1';
   t[6] = 1;
-  t[7] = static_cast<std::uint8_t>(sources.size());
-  std::uint64_t start = 0;
-  for (std::size_t k = 0; k < sources.size() && 8 + 17 * (k + 1) <= t.size(); ++k) {
+  t[7] = static_cast<std::uint8_t>(entries.size());
+  for (std::size_t k = 0; k < entries.size() && 8 + 17 * (k + 1) <= t.size(); ++k) {
     std::uint8_t* e = &t[8 + 17 * k];
-    const auto first = static_cast<std::uint32_t>(start);
-    const auto length = static_cast<std::uint32_t>(sources[k].sectors);
     e[0] = static_cast<std::uint8_t>(k + 1);
-    platform::PutLe32(e + 1, first);
-    platform::PutBe32(e + 5, first);
-    platform::PutLe32(e + 9, length);
-    platform::PutBe32(e + 13, length);
-    start += sources[k].sectors + kAudioPregapSectors;
+    platform::PutLe32(e + 1, entries[k].start);
+    platform::PutBe32(e + 5, entries[k].start);
+    platform::PutLe32(e + 9, entries[k].length);
+    platform::PutBe32(e + 13, entries[k].length);
   }
   return t;
+}
+
+std::array<std::uint8_t, kAudioTableSize> AudioTrackTable(const std::vector<AudioSource>& sources) {
+  std::vector<TrackTableEntry> entries;
+  std::uint64_t start = 0;
+  for (const AudioSource& source : sources) {
+    entries.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(source.sectors)});
+    start += source.sectors + kAudioPregapSectors;
+  }
+  return TrackTable(entries);
 }
 
 AudioImageJob::AudioImageJob(AudioImageRequest request, ImageBuildEvents* events,

@@ -24,6 +24,15 @@ inline constexpr std::size_t kAudioTableSize = 4096;
 // little- then big-endian. Starts count from the first sector after the table.
 std::array<std::uint8_t, kAudioTableSize> AudioTrackTable(const std::vector<AudioSource>& sources);
 
+// One entry of a track table: the track's start and length in sectors.
+struct TrackTableEntry {
+  std::uint32_t start = 0;
+  std::uint32_t length = 0;
+};
+// The track table of those entries (numbered from 1), in the same layout; the
+// table has room for 240 entries and its count byte says how many were given.
+std::array<std::uint8_t, kAudioTableSize> TrackTable(const std::vector<TrackTableEntry>& entries);
+
 struct AudioImageRequest {
   std::filesystem::path image_path;
   int mode = 0;  // 1: CUE sheet (image path with .cue) beside the image

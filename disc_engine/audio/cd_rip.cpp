@@ -17,7 +17,27 @@ int WholePercent(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 100 : static_cast<int>(done * 100 / total);
 }
 
+// Sectors from lba to the next track's start when lba lies after the own end
+// of a track that is shorter than its place in the table of contents.
+std::uint32_t GapSectorsAt(const CdToc& toc, std::uint32_t lba) {
+  for (std::size_t i = 0; i + 1 < toc.tracks.size(); ++i) {
+    if (toc.tracks[i].own_length <= 0) continue;
+    const std::uint32_t own_end =
+        RipFirstLba(toc.tracks[i]) + static_cast<std::uint32_t>(toc.tracks[i].own_length);
+    const std::uint32_t next = RipFirstLba(toc.tracks[i + 1]);
+    if (lba >= own_end && lba < next) return next - lba;
+  }
+  return 0;
+}
+
 }  // namespace
+
+bool FileRipSink::Write(std::span<const std::uint8_t> bytes, std::string* error) {
+  platform::FileError fe;
+  if (file_.WriteAll(bytes.data(), bytes.size(), &fe)) return true;
+  *error = fe.message;
+  return false;
+}
 
 std::uint32_t RipFirstLba(const CdTocTrack& track) {
   return track.start > platform::kCdMsfOffset
@@ -84,8 +104,15 @@ DiscRipResult RipDiscSectors(CdAudioReader& reader, const CdToc& toc, RipSink& s
       result.canceled = true;
       return result;
     }
-    const std::uint32_t count = BlockSectors(end - lba);
+    std::uint32_t count = BlockSectors(end - lba);
     std::uint32_t done = 0;
+    // Between a session's last track and the next session nothing is recorded:
+    // zeros stand for those sectors, as the sheet's positions count them.
+    if (const std::uint32_t gap = GapSectorsAt(toc, lba); gap > 0) {
+      count = std::min({gap, end - lba, kRipBlockSectors});
+      std::fill_n(block.begin(), count * platform::kCdRawSectorSize, 0);
+      done = count;
+    }
     while (done < count) {
       CdReadFailure failure;
       auto part = std::span(block).subspan(done * platform::kCdRawSectorSize);

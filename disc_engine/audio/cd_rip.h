@@ -13,6 +13,7 @@
 
 #include "audio/cd_audio_reader.h"
 #include "audio/cd_toc.h"
+#include "platform/fileio.h"
 
 namespace zephrel {
 
@@ -22,6 +23,17 @@ class RipSink {
   virtual ~RipSink() = default;
   // False with *error set when the bytes could not be kept (the rip stops).
   virtual bool Write(std::span<const std::uint8_t> bytes, std::string* error) = 0;
+};
+
+// Appends the sectors to a file at its current position. The file must outlive
+// the sink.
+class FileRipSink : public RipSink {
+ public:
+  explicit FileRipSink(platform::File& file) : file_(file) {}
+  bool Write(std::span<const std::uint8_t> bytes, std::string* error) override;
+
+ private:
+  platform::File& file_;
 };
 
 struct TrackRipResult {

@@ -200,6 +200,48 @@ TEST_F(CdRipTest, ADiscRipGivesUpAfterTwentyBadSectorsInATrack) {
   EXPECT_EQ(result.error->rfind("Read error at LBA 24: ", 0), 0u) << *result.error;
 }
 
+TEST(CdRipExtra, ADiscRipOfACdExtraWritesTheSessionGapAsZerosWithoutReadingIt) {
+  platform::FileError error;
+  auto temp = platform::TemporaryFolder::Create("cd-extra", &error);
+  ASSERT_TRUE(temp);
+  std::vector<std::uint8_t> pcm(30 * kSector), data(20 * 2048);
+  std::mt19937 random(7);
+  for (auto& b : pcm) b = static_cast<std::uint8_t>(random());
+  for (auto& b : data) b = static_cast<std::uint8_t>(random());
+  std::ofstream(temp->path() / "a.pcm", std::ios::binary)
+      .write(reinterpret_cast<const char*>(pcm.data()), pcm.size());
+  std::ofstream(temp->path() / "d.iso", std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), data.size());
+  platform::MediumSpec medium;
+  medium.profile = platform::kProfileCdRom;
+  medium.pressed = {{temp->path() / "a.pcm", 0, 0, true, false, false},
+                    {temp->path() / "d.iso", 0, 0, false, false, true}};
+  std::string text;
+  ASSERT_TRUE(platform::EmulatedDrive::Create(temp->path() / "drive", {}, &medium, &text)) << text;
+  auto drive = platform::EmulatedDrive::Open(temp->path() / "drive", &text);
+  const mmc::Cdb tur = mmc::TestUnitReady();
+  drive->exec(tur.span(), platform::DataDirection::kNone, {}, std::chrono::seconds(5));
+  CdToc toc;
+  toc.tracks = {{1, 150, 0, 30}, {2, 150 + 30 + 11400, 4, 20}};
+  toc.lead_out = 150 + 30 + 11400 + 20;
+  CdAudioReader reader(*drive);
+  MemorySink sink;
+  std::atomic<bool> cancel{false};
+  int errors = 0;
+  const DiscRipResult result =
+      RipDiscSectors(reader, toc, sink, cancel, {}, [&](const std::string&) { ++errors; });
+  EXPECT_FALSE(result.error);
+  EXPECT_EQ(errors, 0);
+  ASSERT_EQ(sink.bytes.size(), (30 + 11400 + 20) * kSector);
+  EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), sink.bytes.begin()));
+  EXPECT_TRUE(std::all_of(sink.bytes.begin() + 30 * kSector, sink.bytes.begin() + (30 + 11400) * kSector,
+                          [](std::uint8_t b) { return b == 0; }));
+  const std::size_t first_data = (30 + 11400) * kSector;
+  EXPECT_EQ(sink.bytes[first_data + 1], 0xFF);  // the sync pattern of a raw Mode 1 sector
+  EXPECT_EQ(sink.bytes[first_data + 15], 1);    // its mode byte
+  EXPECT_TRUE(std::equal(data.begin(), data.begin() + 2048, sink.bytes.begin() + first_data + 16));
+}
+
 TEST(RipFirstLba, IsTheStartLessTheLeadInFramesAndNeverNegative) {
   EXPECT_EQ(RipFirstLba({1, 150, 0, 0}), 0u);
   EXPECT_EQ(RipFirstLba({2, 14250, 0, 0}), 14100u);

@@ -13,8 +13,6 @@ constexpr const char* kDefaultServer = "http://gnudb.gnudb.org/~cddb/cddb.cgi";
 // Who the client says it is: never the user's login name.
 constexpr const char* kHello = "anonymous+localhost+Zephrel+1.0";
 
-std::mutex g_chooser_mutex;
-std::shared_ptr<CddbAlbumChooser> g_chooser;
 std::mutex g_fetch_mutex;
 CddbFetch g_fetch;
 
@@ -37,16 +35,6 @@ std::optional<CddbDiscFile> ReadOffer(const CddbLookupRequest& request, const Cd
 }
 
 }  // namespace
-
-void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser) {
-  std::lock_guard lock(g_chooser_mutex);
-  g_chooser = std::move(chooser);
-}
-
-std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser() {
-  std::lock_guard lock(g_chooser_mutex);
-  return g_chooser;
-}
 
 void SetCddbFetch(CddbFetch fetch) {
   std::lock_guard lock(g_fetch_mutex);

@@ -90,11 +90,11 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
   if (ReadToc(drive, job.context().drive) != 0 || TrackList::Process().Count() == 0)
     return fail("The table of contents of the disc cannot be read: nothing was copied.");
   const std::vector<TrackRecord> records = TrackList::Process().Records();
-  std::vector<DiscCopyCueTrack> tracks;
+  std::vector<DiscCueTrack> tracks;
   std::vector<std::uint32_t> sizes;
   for (const TrackRecord& r : records) {
     if (r.number < 1 || r.number > 99) continue;
-    DiscCopyCueTrack t;
+    DiscCueTrack t;
     t.number = r.number;
     t.session = static_cast<int>(drive.MmcGetTrackSessionNumber(static_cast<std::uint32_t>(r.number)));
     t.start = r.info_start;
@@ -114,7 +114,7 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
   if (raw_asked) {
     std::string error;
     const std::string media = code >= kMediaCdRom ? std::string() : MediaTypeName(code);
-    if (!WriteDiscCopyCueSheet(image, created.sheet, media, sector_bytes, tracks, &error))
+    if (!WriteDiscCopyCueSheet(image, created.sheet, media, tracks, !raw, &error))
       return fail("The CUE sheet " + platform::PathToUtf8(created.sheet) + " cannot be written: " + error);
     created.sheet_made = true;
   }

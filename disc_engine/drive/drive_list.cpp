@@ -14,7 +14,8 @@ void DriveList::Replace(std::vector<std::unique_ptr<platform::ScsiDevice>> devic
     if (!device) continue;
     const platform::DeviceIdentity& id = device->identity();
     Entry entry;
-    entry.record = {id.address.host, id.address.target, id.address.lun, id.vendor, id.product, id.revision};
+    entry.record = {id.address.host, id.address.target, id.address.lun, id.vendor,
+                    id.product,      id.revision,       id.node};
     entry.device = std::shared_ptr<platform::ScsiDevice>(std::move(device));
     entries.push_back(std::move(entry));
   }

@@ -19,9 +19,10 @@ struct DriveRecord {
   int host_adapter = 0;  // host number of the SCSI address
   int target = 0;
   int lun = 0;
-  std::string vendor;    // INQUIRY vendor, 8 characters, trailing blanks kept
-  std::string product;   // 16 characters
-  std::string revision;  // 4 characters
+  std::string vendor;       // INQUIRY vendor, 8 characters, trailing blanks kept
+  std::string product;      // 16 characters
+  std::string revision;     // 4 characters
+  std::string device_path;  // the device node (/dev/sr0), or the emulated drive's folder
 
   // vendor + " - " + product + " (" + revision + ")"
   std::string display() const;

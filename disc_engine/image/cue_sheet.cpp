@@ -7,20 +7,20 @@
 #include <system_error>
 
 #include "image/raw_sector.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace zephrel {
+
+using platform::GetLe16;
+using platform::GetLe32;
+
 namespace {
 
 constexpr const char* kEol = "\r\n";
 
 std::string FileLine(const std::string& image_name) { return "FILE \"" + image_name + "\" BINARY" + kEol; }
-
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
 
 bool WriteSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                 const std::string& text, std::string* error) {
@@ -65,7 +65,9 @@ std::filesystem::path WithExtension(const std::filesystem::path& path, const std
   return result;
 }
 
-std::uint64_t CdSectorsForBytes(std::uint64_t bytes) { return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize; }
+std::uint64_t CdSectorsForBytes(std::uint64_t bytes) {
+  return (bytes + kCdRawSectorSize - 1) / kCdRawSectorSize;
+}
 
 std::uint64_t AudioTrackSectors(std::uint64_t pcm_bytes) { return CdSectorsForBytes(pcm_bytes); }
 
@@ -93,17 +95,17 @@ std::optional<WavLayout> ReadWavLayout(const std::filesystem::path& wav, std::st
   while (at + 8 <= *size) {
     unsigned char chunk[8];
     if (file.ReadFullyAt(chunk, 8, at, &fe) != 8) break;
-    const std::uint64_t length = Le32(chunk + 4);
+    const std::uint64_t length = GetLe32(chunk + 4);
     if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.has_format && length >= 16) {
       unsigned char fmt[26] = {};
       const std::size_t got = file.ReadFullyAt(fmt, std::min<std::uint64_t>(length, sizeof fmt), at + 8, &fe);
       if (got >= 16) {
         layout.has_format = true;
-        layout.format_tag = static_cast<std::uint16_t>(fmt[0] | fmt[1] << 8);
-        layout.channels = static_cast<std::uint16_t>(fmt[2] | fmt[3] << 8);
-        layout.sample_rate = Le32(fmt + 4);
-        layout.bits_per_sample = static_cast<std::uint16_t>(fmt[14] | fmt[15] << 8);
-        if (got >= 26) layout.sub_format = static_cast<std::uint16_t>(fmt[24] | fmt[25] << 8);
+        layout.format_tag = GetLe16(fmt);
+        layout.channels = GetLe16(fmt + 2);
+        layout.sample_rate = GetLe32(fmt + 4);
+        layout.bits_per_sample = GetLe16(fmt + 14);
+        if (got >= 26) layout.sub_format = GetLe16(fmt + 24);
       }
     }
     if (std::memcmp(chunk, "data", 4) == 0) {
@@ -144,6 +146,31 @@ std::string AudioCueSheetText(const std::string& image_name, const std::vector<A
   return text;
 }
 
+std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
+                                 const std::vector<DiscCueTrack>& tracks, bool data_as_2048) {
+  std::string text = FileLine(image_name) + "REM ORIGINAL MEDIA-TYPE: " + media_name + kEol;
+  int session = 0;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const DiscCueTrack& t = tracks[i];
+    if (t.session > session) {
+      session = t.session;
+      text += "  REM SESSION " + std::to_string(session) + kEol;
+    }
+    text += "    TRACK " + std::to_string(t.number) +
+            (t.data ? std::string(" MODE1/") + (data_as_2048 ? "2048" : "2352") : std::string(" AUDIO")) +
+            kEol;
+    if (!t.data && t.pre_emphasis) text += std::string("      FLAGS PRE") + kEol;
+    if (i == 0) {
+      text += std::string("      INDEX 01 00:00:00") + kEol;
+    } else {
+      const auto p = static_cast<std::int64_t>(t.start);
+      text += "      INDEX 00 " + FormatMsf(p, 150) + kEol;
+      text += "      INDEX 01 " + FormatMsf(p, 0) + kEol;
+    }
+  }
+  return text;
+}
+
 bool WriteDataCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                        std::string* error) {
   return WriteSheet(image_path, sheet_path, DataCueSheetText(platform::PathToUtf8(image_path.filename())),
@@ -156,37 +183,12 @@ bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::file
                     AudioCueSheetText(platform::PathToUtf8(image_path.filename()), tracks), error);
 }
 
-std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
-                                 std::size_t sector_bytes, const std::vector<DiscCopyCueTrack>& tracks) {
-  std::string text = FileLine(image_name) + "REM ORIGINAL MEDIA-TYPE: " + media_name + kEol;
-  int session = 0;
-  for (std::size_t i = 0; i < tracks.size(); ++i) {
-    const DiscCopyCueTrack& t = tracks[i];
-    if (t.session > session) {
-      session = t.session;
-      text += "  REM SESSION " + std::to_string(session) + kEol;
-    }
-    text += "    TRACK " + std::to_string(t.number) +
-            (t.data ? " MODE1/" + std::to_string(sector_bytes) : std::string(" AUDIO")) + kEol;
-    if (!t.data && t.pre_emphasis) text += std::string("      FLAGS PRE") + kEol;
-    if (i == 0) {
-      text += std::string("      INDEX 01 00:00:00") + kEol;
-    } else {
-      const auto start = static_cast<std::int64_t>(t.start);
-      text += "      INDEX 00 " + FormatMsf(start, 150) + kEol;
-      text += "      INDEX 01 " + FormatMsf(start, 0) + kEol;
-    }
-  }
-  return text;
-}
-
 bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
-                           const std::string& media_name, std::size_t sector_bytes,
-                           const std::vector<DiscCopyCueTrack>& tracks, std::string* error) {
-  return WriteSheet(
-      image_path, sheet_path,
-      DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, sector_bytes, tracks),
-      error);
+                           const std::string& media_name, const std::vector<DiscCueTrack>& tracks,
+                           bool data_as_2048, std::string* error) {
+  return WriteSheet(image_path, sheet_path,
+                    DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, tracks, data_as_2048),
+                    error);
 }
 
 }  // namespace zephrel

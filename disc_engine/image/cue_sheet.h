@@ -71,28 +71,29 @@ struct AudioCueTrack {
 bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                         const std::vector<AudioCueTrack>& tracks, std::string* error);
 
+// One track of a whole-disc image (a disc copy or a disc ripped as an image),
+// as the source disc's table of contents gives it.
+struct DiscCueTrack {
+  int number = 1;
+  int session = 1;
+  std::uint32_t start = 0;  // its first sector in the image (the disc's LBA)
+  bool data = false;        // a Mode 1 track; else audio
+  bool pre_emphasis = false;
+};
+
+// The sheet of a whole-disc image of raw sectors: the medium's name in a REM
+// line, a REM SESSION line before the first track of each session, data
+// tracks as MODE1/2048 when data_as_2048 (else MODE1/2352), and every track
+// after the first with its INDEX 00 150 sectors before its start. Same
+// contract as WriteDataCueSheet.
+bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
+                           const std::string& media_name, const std::vector<DiscCueTrack>& tracks,
+                           bool data_as_2048, std::string* error);
+
 // The texts of the sheets (CR LF line ends), for writers and tests.
 std::string DataCueSheetText(const std::string& image_name);
 std::string AudioCueSheetText(const std::string& image_name, const std::vector<AudioCueTrack>& tracks);
-
-// One track of a disc copied sector by sector into an image whose addresses
-// equal the disc's.
-struct DiscCopyCueTrack {
-  int number = 0;
-  int session = 0;
-  std::uint32_t start = 0;    // first sector, as READ TRACK INFORMATION gives it
-  bool data = false;          // by the track's control bit
-  bool pre_emphasis = false;  // by the track's control bit
-};
-
-// The sheet of a disc copy: the source's medium name (empty for none), then
-// the tracks, each session announced once at its first track; data tracks
-// are MODE1 of sector_bytes (2048 or 2352).
 std::string DiscCopyCueSheetText(const std::string& image_name, const std::string& media_name,
-                                 std::size_t sector_bytes, const std::vector<DiscCopyCueTrack>& tracks);
-// Same contract as WriteDataCueSheet.
-bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
-                           const std::string& media_name, std::size_t sector_bytes,
-                           const std::vector<DiscCopyCueTrack>& tracks, std::string* error);
+                                 const std::vector<DiscCueTrack>& tracks, bool data_as_2048);
 
 }  // namespace zephrel

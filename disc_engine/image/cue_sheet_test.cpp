@@ -103,3 +103,29 @@ TEST(AudioCueSheet, WavFilesWithoutSampleDataAreRefused) {
 
 }  // namespace
 }  // namespace zephrel
+
+namespace zephrel {
+namespace {
+
+TEST(DiscCopyCueSheet, NamesTheMediumAndMarksEachSessionBeforeItsFirstTrack) {
+  const std::vector<DiscCueTrack> tracks = {
+      {1, 1, 0, false, false}, {2, 1, 14100, false, true}, {3, 2, 40000, true, false}};
+  EXPECT_EQ(DiscCopyCueSheetText("disc \xC3\xA9.bin", "CD-R", tracks, false),
+            "FILE \"disc \xC3\xA9.bin\" BINARY\r\n"
+            "REM ORIGINAL MEDIA-TYPE: CD-R\r\n"
+            "  REM SESSION 1\r\n"
+            "    TRACK 1 AUDIO\r\n"
+            "      INDEX 01 00:00:00\r\n"
+            "    TRACK 2 AUDIO\r\n"
+            "      FLAGS PRE\r\n"
+            "      INDEX 00 03:06:00\r\n"
+            "      INDEX 01 03:08:00\r\n"
+            "  REM SESSION 2\r\n"
+            "    TRACK 3 MODE1/2352\r\n"
+            "      INDEX 00 08:51:25\r\n"
+            "      INDEX 01 08:53:25\r\n");
+  EXPECT_NE(DiscCopyCueSheetText("x.bin", "", tracks, true).find("TRACK 3 MODE1/2048"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zephrel

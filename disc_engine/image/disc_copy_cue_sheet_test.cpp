@@ -12,12 +12,12 @@ namespace zephrel {
 namespace {
 
 TEST(DiscCopyCueSheet, ATwoSessionDiscGivesEachSessionOnceAndEachTrackItsOwnStart) {
-  const std::vector<DiscCopyCueTrack> tracks = {
+  const std::vector<DiscCueTrack> tracks = {
       {.number = 1, .session = 1, .start = 0, .data = false, .pre_emphasis = true},
       {.number = 2, .session = 1, .start = 15000, .data = false, .pre_emphasis = false},
       {.number = 3, .session = 2, .start = 26552, .data = true, .pre_emphasis = false},
   };
-  EXPECT_EQ(DiscCopyCueSheetText("disc.bin", "CD-R", 2352, tracks),
+  EXPECT_EQ(DiscCopyCueSheetText("disc.bin", "CD-R", tracks, false),
             "FILE \"disc.bin\" BINARY\r\n"
             "REM ORIGINAL MEDIA-TYPE: CD-R\r\n"
             "  REM SESSION 1\r\n"
@@ -34,9 +34,9 @@ TEST(DiscCopyCueSheet, ATwoSessionDiscGivesEachSessionOnceAndEachTrackItsOwnStar
 }
 
 TEST(DiscCopyCueSheet, TheSectorSizeOfDataTracksIsTheImagesAndAMediumWithoutANameLeavesTheRemarkEmpty) {
-  const std::vector<DiscCopyCueTrack> tracks = {{.number = 1, .session = 1, .start = 0, .data = true}};
+  const std::vector<DiscCueTrack> tracks = {{.number = 1, .session = 1, .start = 0, .data = true}};
   EXPECT_EQ(
-      DiscCopyCueSheetText("d.iso", "", 2048, tracks),
+      DiscCopyCueSheetText("d.iso", "", tracks, true),
       "FILE \"d.iso\" BINARY\r\nREM ORIGINAL MEDIA-TYPE: \r\n  REM SESSION 1\r\n    TRACK 1 MODE1/2048\r\n"
       "      INDEX 01 00:00:00\r\n");
 }

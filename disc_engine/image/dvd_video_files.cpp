@@ -6,19 +6,19 @@
 #include <map>
 #include <optional>
 
-#include "platform/mmc.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
+#include "platform/mmc.h"
 #include "platform/text.h"
 
 namespace zephrel {
+
+using platform::GetBe16;
+using platform::GetBe32;
+
 namespace {
 
 constexpr std::size_t kSector = platform::mmc::kSectorSize;
-
-std::uint32_t Be32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 
 // Parses a name of the form VIDEO_TS.xxx or VTS_nn_p.xxx. set 0 is the
 // manager; part is 0 for the IFO, BUP and menu VOB.
@@ -62,7 +62,7 @@ std::optional<DeclaredDvdSet> ReadDeclaredDvdSet(const std::string& path, bool m
   std::uint8_t table[kSector] = {};
   std::size_t table_bytes = 0;
   if (manager && std::memcmp(head, "DVDVIDEO-VMG", 12) == 0) {
-    const std::uint32_t srpt = Be32(head + 0xC4);
+    const std::uint32_t srpt = GetBe32(head + 0xC4);
     if (srpt != 0) table_bytes = file.ReadFullyAt(table, kSector, std::uint64_t(srpt) * kSector, &fe);
   }
   return ParseDeclaredDvdSet(head, {table, table_bytes}, manager);
@@ -76,19 +76,20 @@ std::optional<DeclaredDvdSet> ParseDeclaredDvdSet(std::span<const std::uint8_t> 
     return std::nullopt;
   }
   DeclaredDvdSet set;
-  const std::uint32_t last_sector = Be32(&head[0x0C]);
-  const std::uint32_t ifo_last_sector = Be32(&head[0x1C]);
+  const std::uint32_t last_sector = GetBe32(&head[0x0C]);
+  const std::uint32_t ifo_last_sector = GetBe32(&head[0x1C]);
   if (last_sector > ifo_last_sector) set.backup = last_sector - ifo_last_sector;
-  set.menu_vob = Be32(&head[0xC0]);
+  set.menu_vob = GetBe32(&head[0xC0]);
   if (!manager) {
-    set.title_vob = Be32(&head[0xC4]);
+    set.title_vob = GetBe32(&head[0xC4]);
     return set;
   }
   if (title_table.size() < 8) return set;
-  const std::size_t titles = std::min<std::size_t>(Be16(title_table.data()), (title_table.size() - 8) / 12);
+  const std::size_t titles =
+      std::min<std::size_t>(GetBe16(title_table.data()), (title_table.size() - 8) / 12);
   for (std::size_t t = 0; t < titles; ++t) {
     const std::uint8_t* e = title_table.data() + 8 + 12 * t;
-    set.title_sets.emplace(e[6], Be32(e + 8));
+    set.title_sets.emplace(e[6], GetBe32(e + 8));
   }
   return set;
 }

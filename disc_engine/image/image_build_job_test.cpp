@@ -12,6 +12,7 @@
 #include "image/cue_sheet.h"
 #include "image/image_build_testutil.h"
 #include "image/iso9660_testutil.h"
+#include "platform/byte_order.h"
 
 namespace zephrel {
 namespace {
@@ -320,8 +321,9 @@ std::string ManagerIfo(std::uint32_t title_set_start, std::uint32_t last_sector,
   std::string ifo(2 * 2048, '\0');
   ifo.replace(0, 12, "DVDVIDEO-VMG");
   auto be32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) ifo[at + i] = static_cast<char>(v >> (24 - 8 * i));
+    platform::PutBe32(reinterpret_cast<std::uint8_t*>(&ifo[at]), v);
   };
+
   be32(0x0C, last_sector);
   be32(0x1C, ifo_last);
   be32(0xC4, 1);  // title search pointers in sector 1

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <string>
+#include <unordered_map>
 
 #include "image/iso9660_format.h"
 #include "image/iso9660_names.h"
@@ -120,6 +122,7 @@ class LayoutBuilder {
     return *nodes_[node].element->mtime;
   }
   void BuildNodes();
+  void ResolveImportedNames();
   void NameChildren(HierarchyLayout& h);
   bool NumberDirectories(HierarchyLayout& h);
   void AllocatePathTable(HierarchyLayout& h);
@@ -186,6 +189,73 @@ void LayoutBuilder::BuildNodes() {
     std::uint32_t parent = parent_of[i] == kParentIsRoot ? root_ : parent_of[i];
     nodes_[parent].children.push_back(i);
   }
+}
+
+// Beside the files of the last session, what was added since wins by name
+// (before identifiers are made unique): a new file hides an imported file of
+// the same name, and a new folder merges into the imported folder of its
+// name. The nodes are then renumbered parents first, the root last.
+void LayoutBuilder::ResolveImportedNames() {
+  bool imported = false;
+  for (std::uint32_t n = 0; n < root_; ++n) imported |= nodes_[n].element->from_last_session;
+  if (!imported) return;
+  std::vector<bool> dropped(nodes_.size(), false);
+  std::vector<std::uint32_t> queue{root_};
+  for (std::size_t q = 0; q < queue.size(); ++q) {
+    const std::uint32_t f = queue[q];
+    std::unordered_map<std::string, std::uint32_t> imported_at;
+    for (std::uint32_t c : nodes_[f].children) {
+      if (nodes_[c].element->from_last_session) imported_at.emplace(nodes_[c].element->name, c);
+    }
+    for (std::uint32_t c : nodes_[f].children) {
+      const TreeElement& e = *nodes_[c].element;
+      if (e.from_last_session) continue;
+      auto it = imported_at.find(e.name);
+      if (it == imported_at.end() || dropped[it->second]) continue;
+      const TreeElement& old = *nodes_[it->second].element;
+      if (e.is_file() && old.is_file()) {
+        dropped[it->second] = true;
+      } else if (e.is_folder() && old.is_folder()) {
+        std::vector<std::uint32_t>& into = nodes_[it->second].children;
+        into.insert(into.end(), nodes_[c].children.begin(), nodes_[c].children.end());
+        nodes_[c].children.clear();
+        dropped[c] = true;
+      }
+    }
+    std::vector<std::uint32_t>& children = nodes_[f].children;
+    children.erase(
+        std::remove_if(children.begin(), children.end(), [&](std::uint32_t c) { return dropped[c]; }),
+        children.end());
+    for (std::uint32_t c : children) {
+      if (nodes_[c].element->is_folder()) queue.push_back(c);
+    }
+  }
+  // Depth first from the root, so every folder comes before what it holds.
+  std::vector<std::uint32_t> order;
+  std::vector<std::pair<std::uint32_t, std::size_t>> stack{{root_, 0}};
+  while (!stack.empty()) {
+    auto& [f, next] = stack.back();
+    if (next >= nodes_[f].children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const std::uint32_t c = nodes_[f].children[next++];
+    order.push_back(c);
+    stack.emplace_back(c, 0);
+  }
+  std::vector<std::uint32_t> index(nodes_.size(), 0);
+  for (std::uint32_t i = 0; i < order.size(); ++i) index[order[i]] = i;
+  index[root_] = static_cast<std::uint32_t>(order.size());
+  order.push_back(root_);
+  std::vector<Node> renumbered;
+  renumbered.reserve(order.size());
+  for (std::uint32_t old : order) {
+    Node n = std::move(nodes_[old]);
+    for (std::uint32_t& c : n.children) c = index[c];
+    renumbered.push_back(std::move(n));
+  }
+  nodes_ = std::move(renumbered);
+  root_ = static_cast<std::uint32_t>(nodes_.size() - 1);
 }
 
 void LayoutBuilder::NameChildren(HierarchyLayout& h) {
@@ -438,6 +508,7 @@ LayoutResult LayoutBuilder::Run() {
   if (!Phase(1)) return Canceled();
   if (!Phase(2)) return Canceled();
   BuildNodes();
+  ResolveImportedNames();
   NameChildren(iso_);
   if (joliet) NameChildren(joliet_);
   if (!NumberDirectories(iso_) || (joliet && !NumberDirectories(joliet_))) {

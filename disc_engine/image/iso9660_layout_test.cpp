@@ -9,15 +9,16 @@
 #include "image/iso9660_format.h"
 #include "image/iso9660_names.h"
 #include "image/iso9660_testutil.h"
+#include "platform/byte_order.h"
 
 namespace zephrel {
 namespace {
 
-using testing::Be16;
-using testing::Be32;
+using platform::GetBe16;
+using platform::GetBe32;
+using platform::GetLe16;
+using platform::GetLe32;
 using testing::Both32;
-using testing::Le16;
-using testing::Le32;
 using testing::ReadDirectory;
 using testing::ReadPathTable;
 using testing::Sector;
@@ -87,10 +88,10 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(pvd + 40), 7), "MY DISC");
   EXPECT_EQ(Both32(pvd + 80), 25u);
   EXPECT_EQ(Both32(pvd + 132), 10u);
-  EXPECT_EQ(Le32(pvd + 140), 19u);
-  EXPECT_EQ(Le32(pvd + 144), 0u);
-  EXPECT_EQ(Be32(pvd + 148), 20u);
-  EXPECT_EQ(Be32(pvd + 152), 0u);
+  EXPECT_EQ(GetLe32(pvd + 140), 19u);
+  EXPECT_EQ(GetLe32(pvd + 144), 0u);
+  EXPECT_EQ(GetBe32(pvd + 148), 20u);
+  EXPECT_EQ(GetBe32(pvd + 152), 0u);
   EXPECT_EQ(pvd[156], 34);
   EXPECT_EQ(Both32(pvd + 158), 23u);
   EXPECT_EQ(Both32(pvd + 166), 2048u);
@@ -110,8 +111,8 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
   EXPECT_EQ(svd[90], 0x45);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(svd + 40), 14), Ucs2(u"My Disc"));
   EXPECT_EQ(Both32(svd + 80), 25u);
-  EXPECT_EQ(Le32(svd + 140), 21u);
-  EXPECT_EQ(Be32(svd + 148), 22u);
+  EXPECT_EQ(GetLe32(svd + 140), 21u);
+  EXPECT_EQ(GetBe32(svd + 148), 22u);
   EXPECT_EQ(Both32(svd + 158), 24u);
   EXPECT_EQ(svd[881], 1) << "file structure version";
 
@@ -467,6 +468,27 @@ TEST(Visibility, ImportedFilesKeepTheirExtentsAndAreNotPlaced) {
   ASSERT_EQ(l.placements.size(), 1u);
   EXPECT_EQ(l.placements[0].name, "new.txt");
   EXPECT_EQ(FindRecord(ReadDirectory(l, l.iso_root_extent, 1), "OLD.TXT")->extent, 40u);
+}
+
+TEST(Visibility, ANewFileHidesTheImportedFileOfItsNameAndANewFolderMergesIntoTheImportedOne) {
+  TreeBuilder t;
+  std::int32_t old_file = t.File(kRootId, "notes.txt", 100);
+  std::int32_t old_folder = t.Folder(kRootId, "docs");
+  std::int32_t old_inside = t.File(old_folder, "old.txt", 100);
+  for (std::int32_t id : {old_file, old_folder, old_inside}) t.elements()[id - 1].from_last_session = true;
+  t.elements()[old_file - 1].extent = 40;
+  t.elements()[old_inside - 1].extent = 41;
+  t.File(kRootId, "notes.txt", 10);
+  std::int32_t new_folder = t.Folder(kRootId, "docs");
+  t.File(new_folder, "new.txt", 10);
+  IsoLayout l = LayOutOk(t.elements(), Options());
+  auto root = ReadDirectory(l, l.iso_root_extent, 1);
+  EXPECT_EQ(Identifiers(root), (std::vector<std::string>{"DOCS", "NOTES.TXT"}))
+      << "no NOTES000.TXT, no DOCS000";
+  EXPECT_NE(FindRecord(root, "NOTES.TXT")->extent, 40u) << "the new file's data";
+  const auto* docs = FindRecord(root, "DOCS");
+  EXPECT_EQ(Identifiers(ReadDirectory(l, docs->extent, 1)), (std::vector<std::string>{"NEW.TXT", "OLD.TXT"}));
+  EXPECT_EQ(l.directory_count, 2u);
 }
 
 TEST(Sizes, AreSixtyFourBitAndFilesOfFourGibibytesAreRefused) {

@@ -9,8 +9,14 @@
 #include <stdexcept>
 
 #include "image/iso9660_format.h"
+#include "platform/byte_order.h"
 
 namespace zephrel::testing {
+
+using platform::GetBe16;
+using platform::GetBe32;
+using platform::GetLe16;
+using platform::GetLe32;
 
 std::int32_t TreeBuilder::Folder(std::int32_t parent, std::string name, std::optional<std::int64_t> mtime) {
   TreeElement e;
@@ -41,15 +47,9 @@ const std::uint8_t* Sector(const IsoLayout& layout, std::uint32_t sector) {
   return layout.header.data() + std::size_t(sector - layout.session_start) * iso9660::kSectorSize;
 }
 
-std::uint32_t Le32(const std::uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
+std::uint32_t Both32(const std::uint8_t* p) {
+  return GetLe32(p) == GetBe32(p + 4) ? GetLe32(p) : 0xFFFFFFFFu;
 }
-std::uint32_t Be32(const std::uint8_t* p) {
-  return p[3] | p[2] << 8 | p[1] << 16 | std::uint32_t(p[0]) << 24;
-}
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[1] | p[0] << 8); }
-std::uint32_t Both32(const std::uint8_t* p) { return Le32(p) == Be32(p + 4) ? Le32(p) : 0xFFFFFFFFu; }
 
 std::vector<ParsedRecord> ReadDirectory(const IsoLayout& layout, std::uint32_t extent,
                                         std::uint32_t sectors) {
@@ -83,8 +83,8 @@ std::vector<ParsedPathRecord> ReadPathTable(const IsoLayout& layout, std::uint32
   while (pos < size) {
     ParsedPathRecord rec;
     std::size_t len = p[pos];
-    rec.extent = big_endian ? Be32(p + pos + 2) : Le32(p + pos + 2);
-    rec.parent = big_endian ? Be16(p + pos + 6) : Le16(p + pos + 6);
+    rec.extent = big_endian ? GetBe32(p + pos + 2) : GetLe32(p + pos + 2);
+    rec.parent = big_endian ? GetBe16(p + pos + 6) : GetLe16(p + pos + 6);
     rec.identifier.assign(reinterpret_cast<const char*>(p + pos + 8), len);
     out.push_back(rec);
     pos += 8 + len + (len % 2);

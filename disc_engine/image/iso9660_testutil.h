@@ -50,10 +50,6 @@ struct ParsedPathRecord {
 std::vector<ParsedPathRecord> ReadPathTable(const IsoLayout& layout, std::uint32_t sector, std::uint32_t size,
                                             bool big_endian);
 
-std::uint32_t Le32(const std::uint8_t* p);
-std::uint32_t Be32(const std::uint8_t* p);
-std::uint16_t Le16(const std::uint8_t* p);
-std::uint16_t Be16(const std::uint8_t* p);
 // A both-endian 32-bit field whose two halves agree, else 0xFFFFFFFF.
 std::uint32_t Both32(const std::uint8_t* p);
 

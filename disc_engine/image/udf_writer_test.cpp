@@ -6,26 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_order.h"
+
 namespace zephrel {
 namespace {
 
 using namespace udf;
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
-}
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint64_t Le64(const std::uint8_t* p) { return Le32(p) | std::uint64_t(Le32(p + 4)) << 32; }
+using platform::GetLe16;
+using platform::GetLe32;
+using platform::GetLe64;
 
 // A tag is valid when its checksum, CRC and location agree with the bytes.
 ::testing::AssertionResult TagOk(const std::uint8_t* d, std::uint16_t id, std::uint32_t location) {
   std::uint8_t sum = 0;
   for (int i = 0; i < 16; ++i) sum = static_cast<std::uint8_t>(sum + (i == 4 ? 0 : d[i]));
-  if (Le16(d) != id) return ::testing::AssertionFailure() << "tag " << Le16(d) << " instead of " << id;
+  if (GetLe16(d) != id) return ::testing::AssertionFailure() << "tag " << GetLe16(d) << " instead of " << id;
   if (sum != d[4]) return ::testing::AssertionFailure() << "bad checksum";
-  if (Le32(d + 12) != location) return ::testing::AssertionFailure() << "location " << Le32(d + 12);
-  const std::uint16_t length = Le16(d + 10);
-  if (UdfCrc16({d + 16, length}) != Le16(d + 8)) return ::testing::AssertionFailure() << "bad CRC";
+  if (GetLe32(d + 12) != location) return ::testing::AssertionFailure() << "location " << GetLe32(d + 12);
+  const std::uint16_t length = GetLe16(d + 10);
+  if (UdfCrc16({d + 16, length}) != GetLe16(d + 8)) return ::testing::AssertionFailure() << "bad CRC";
   return ::testing::AssertionSuccess();
 }
 
@@ -47,20 +46,21 @@ struct Image {
   std::vector<Fid> Directory(std::uint32_t fe) {
     const std::uint8_t* e = Block(fe);
     EXPECT_TRUE(TagOk(e, kTagFileEntry, fe));
-    const std::uint64_t length = Le64(e + fe::kInformationLength);
-    EXPECT_EQ(Le64(e + fe::kBlocksRecorded), (length + 2047) / 2048);
-    EXPECT_EQ(Le32(e + fe::kAllocationLength), 8u);
-    EXPECT_EQ(Le32(e + 176), length);
-    const std::uint32_t data = Le32(e + 180);
+    const std::uint64_t length = GetLe64(e + fe::kInformationLength);
+    EXPECT_EQ(GetLe64(e + fe::kBlocksRecorded), (length + 2047) / 2048);
+    EXPECT_EQ(GetLe32(e + fe::kAllocationLength), 8u);
+    EXPECT_EQ(GetLe32(e + 176), length);
+    const std::uint32_t data = GetLe32(e + 180);
     const std::uint8_t* d = Block(data);
     std::vector<Fid> out;
     for (std::size_t at = 0; at < length;) {
       const std::uint8_t* f = d + at;
       EXPECT_TRUE(TagOk(f, kTagFileIdentifier, data + static_cast<std::uint32_t>(at / kBlockSize))) << at;
-      const std::size_t l_fi = f[19], l_iu = Le16(f + 36);
-      out.push_back({f[18], std::string(reinterpret_cast<const char*>(f) + 38 + l_iu, l_fi), Le32(f + 24)});
+      const std::size_t l_fi = f[19], l_iu = GetLe16(f + 36);
+      out.push_back(
+          {f[18], std::string(reinterpret_cast<const char*>(f) + 38 + l_iu, l_fi), GetLe32(f + 24)});
       const std::size_t size = (38 + l_iu + l_fi + 3) & ~std::size_t(3);
-      EXPECT_EQ(Le16(f + 10), size - 16) << "CRC length of the padded descriptor";
+      EXPECT_EQ(GetLe16(f + 10), size - 16) << "CRC length of the padded descriptor";
       at += size;
     }
     return out;
@@ -113,15 +113,15 @@ TEST(UdfCrc, IsTheCcittCrcWithInitialZero) {
 
 TEST(UdfTimestamp, CountsLeapYearsByTheGregorianRule) {
   auto t = MakeUdfTimestamp(951782400 + 3661, 0);  // 2000-02-29 01:01:01
-  EXPECT_EQ(Le16(t.data()), 0x1000);
-  EXPECT_EQ(Le16(t.data() + 2), 2000);
+  EXPECT_EQ(GetLe16(t.data()), 0x1000);
+  EXPECT_EQ(GetLe16(t.data() + 2), 2000);
   EXPECT_EQ(t[4], 2);
   EXPECT_EQ(t[5], 29);
   EXPECT_EQ(t[6], 1);
   EXPECT_EQ(t[7], 1);
   EXPECT_EQ(t[8], 1);
   t = MakeUdfTimestamp(4107542400, 0);  // 2100-03-01: 2100 is no leap year
-  EXPECT_EQ(Le16(t.data() + 2), 2100);
+  EXPECT_EQ(GetLe16(t.data() + 2), 2100);
   EXPECT_EQ(t[4], 3);
   EXPECT_EQ(t[5], 1);
 }
@@ -138,21 +138,21 @@ TEST(UdfBridge, VolumeStructuresCarryExactCrcsAndBothAnchors) {
     for (std::uint32_t i = 0; i < 6; ++i)
       EXPECT_TRUE(TagOk(h + (seq + i) * 2048, ids[i], seq + i)) << seq + i;
   }
-  EXPECT_EQ(Le16(h + 35 * 2048 + 10), lvd::kSize - 16) << "logical volume descriptor CRC length";
-  EXPECT_EQ(Le16(h + 36 * 2048 + 10), 8);
+  EXPECT_EQ(GetLe16(h + 35 * 2048 + 10), lvd::kSize - 16) << "logical volume descriptor CRC length";
+  EXPECT_EQ(GetLe16(h + 36 * 2048 + 10), 8);
   EXPECT_TRUE(TagOk(h + 64 * 2048, kTagIntegrity, 64));
-  EXPECT_EQ(Le16(h + 64 * 2048 + 10), lvid::kSize - 16);
+  EXPECT_EQ(GetLe16(h + 64 * 2048 + 10), lvid::kSize - 16);
   EXPECT_TRUE(TagOk(h + 256 * 2048, kTagAnchor, 256));
   EXPECT_TRUE(TagOk(image.anchor.data(), kTagAnchor, image.in.volume_end - 1));
-  EXPECT_EQ(Le32(image.anchor.data() + 20), 32u);
+  EXPECT_EQ(GetLe32(image.anchor.data() + 20), 32u);
   // Partition: from the UDF area to the end of the data; the integrity
   // descriptor's size table agrees.
   const std::uint8_t* pd = h + 34 * 2048;
-  EXPECT_EQ(Le32(pd + pd::kStart), 300u);
-  EXPECT_EQ(Le32(pd + pd::kLength), image.in.partition_end - 300);
-  EXPECT_EQ(Le32(h + 64 * 2048 + lvid::kSizeTable), image.in.partition_end - 300);
+  EXPECT_EQ(GetLe32(pd + pd::kStart), 300u);
+  EXPECT_EQ(GetLe32(pd + pd::kLength), image.in.partition_end - 300);
+  EXPECT_EQ(GetLe32(h + 64 * 2048 + lvid::kSizeTable), image.in.partition_end - 300);
   // Recording time of the integrity descriptor: the build time.
-  EXPECT_EQ(Le16(h + 64 * 2048 + 16 + 2), 2000);
+  EXPECT_EQ(GetLe16(h + 64 * 2048 + 16 + 2), 2000);
   // Volume identifier in CS0: 8-bit compression, Latin-1 bytes.
   const std::uint8_t* vid = h + 32 * 2048 + pvd::kVolumeId;
   EXPECT_EQ(vid[0], 8);
@@ -180,8 +180,9 @@ TEST(UdfBridge, DirectoriesHoldEveryFileFromFortyToThreeHundred) {
       EXPECT_EQ(f.name, "\x08" + image.in.video_ts[std::size_t(i)].name);
       const std::uint8_t* e = image.Block(f.icb);
       ASSERT_TRUE(TagOk(e, kTagFileEntry, f.icb)) << "file " << i << " of " << count;
-      EXPECT_EQ(Le64(e + fe::kInformationLength), 4096u);
-      EXPECT_EQ(Le32(e + 180) + 300, image.in.video_ts[std::size_t(i)].extent) << "ISO extent = UDF + start";
+      EXPECT_EQ(GetLe64(e + fe::kInformationLength), 4096u);
+      EXPECT_EQ(GetLe32(e + 180) + 300, image.in.video_ts[std::size_t(i)].extent)
+          << "ISO extent = UDF + start";
     }
   }
 }
@@ -204,21 +205,21 @@ TEST(UdfBridge, FilesOfOneGibibyteAndMoreAreSplitIntoWholeBlockExtents) {
   Image image = Build({{"VTS_01_1.VOB", gib, 0}, {"BIG", 4 * gib - 1, 0}, {"EMPTY", 0, 0}});
   std::vector<Fid> video = image.Directory(image.Directory(2)[2].icb);
   const std::uint8_t* e = image.Block(video[1].icb);
-  ASSERT_EQ(Le32(e + fe::kAllocationLength), 16u);
-  EXPECT_EQ(Le32(e + 176), kMaxExtentLength);
-  EXPECT_EQ(Le32(e + 184), gib - kMaxExtentLength);
-  EXPECT_EQ(Le32(e + 188), Le32(e + 180) + kMaxExtentLength / 2048);
-  EXPECT_EQ(Le64(e + fe::kBlocksRecorded), gib / 2048);
+  ASSERT_EQ(GetLe32(e + fe::kAllocationLength), 16u);
+  EXPECT_EQ(GetLe32(e + 176), kMaxExtentLength);
+  EXPECT_EQ(GetLe32(e + 184), gib - kMaxExtentLength);
+  EXPECT_EQ(GetLe32(e + 188), GetLe32(e + 180) + kMaxExtentLength / 2048);
+  EXPECT_EQ(GetLe64(e + fe::kBlocksRecorded), gib / 2048);
   const std::uint8_t* big = image.Block(video[2].icb);
-  ASSERT_EQ(Le32(big + fe::kAllocationLength), 40u);
+  ASSERT_EQ(GetLe32(big + fe::kAllocationLength), 40u);
   std::uint64_t total = 0;
   for (int i = 0; i < 5; ++i) {
-    const std::uint32_t length = Le32(big + 176 + 8 * i);
+    const std::uint32_t length = GetLe32(big + 176 + 8 * i);
     EXPECT_EQ(length >> 30, 0u) << "extent type bits stay clear";
     total += length;
   }
   EXPECT_EQ(total, 4 * gib - 1);
-  EXPECT_EQ(Le32(image.Block(video[3].icb) + fe::kAllocationLength), 0u);
+  EXPECT_EQ(GetLe32(image.Block(video[3].icb) + fe::kAllocationLength), 0u);
 }
 
 TEST(UdfBridge, LaterSessionsUseAbsoluteSectorsOutsideThePartitionOnly) {
@@ -234,10 +235,10 @@ TEST(UdfBridge, LaterSessionsUseAbsoluteSectorsOutsideThePartitionOnly) {
   ASSERT_TRUE(WriteUdfBridge(image.in, image.header, image.anchor, &error)) << error;
   const std::uint8_t* h = image.header.data();
   EXPECT_TRUE(TagOk(h + 256 * 2048, kTagAnchor, 1256));
-  EXPECT_EQ(Le32(h + 256 * 2048 + 20), 1032u);
+  EXPECT_EQ(GetLe32(h + 256 * 2048 + 20), 1032u);
   EXPECT_TRUE(TagOk(h + 32 * 2048, kTagPrimaryVolume, 1032));
-  EXPECT_EQ(Le32(h + 35 * 2048 + lvd::kIntegrityExtent + 4), 1064u);
-  EXPECT_EQ(Le32(h + 34 * 2048 + pd::kStart), 1300u);
+  EXPECT_EQ(GetLe32(h + 35 * 2048 + lvd::kIntegrityExtent + 4), 1064u);
+  EXPECT_EQ(GetLe32(h + 34 * 2048 + pd::kStart), 1300u);
   EXPECT_TRUE(TagOk(h + 300 * 2048, kTagFileSet, 0)) << "inside the partition: relative blocks";
 }
 

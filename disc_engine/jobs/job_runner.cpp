@@ -9,12 +9,9 @@
 namespace zephrel {
 namespace {
 
-constexpr const char* kJobRunning = "Another disc job is running";
 constexpr const char* kShuttingDown = "The disc engine is shutting down";
 // How much a job raises its own thread's priority when asked to.
 constexpr int kJobPriorityBoost = -5;
-
-std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
 
 void RaiseEnd(ISOBuilderEvents& events, JobEnd end, int drive, const JobOutcome& outcome) {
   switch (end) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <string>
 
 #include "jobs/job_clock.h"
 #include "jobs/job_state.h"
@@ -92,6 +93,10 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
               JobOptions options = {});
 bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int drive, JobSetup setup,
               JobOptions options = {});
+
+// The refusals of a job that cannot start.
+inline constexpr const char* kJobRunning = "Another disc job is running";
+inline std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
 
 // Reports a job that cannot start, as StartJob does.
 void RefuseJob(ISOBuilderEvents& events, const std::string& reason, int drive, JobEnd end);

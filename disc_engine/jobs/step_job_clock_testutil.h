@@ -38,6 +38,13 @@ class StepJobClock final : public JobClock {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return sleeps_ >= n; });
   }
+  // Lets `by` pass and waits until the next wait begins: a loop woken by it
+  // has finished its turn. False when none began (within 10 s).
+  bool Step(Duration by) {
+    const int sleeps = Sleeps();
+    Advance(by);
+    return WaitForSleeps(sleeps + 1);
+  }
   int Sleeps() {
     std::lock_guard lock(mutex_);
     return sleeps_;

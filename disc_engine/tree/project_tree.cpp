@@ -218,18 +218,73 @@ std::int32_t ProjectTree::AddFile(std::int32_t dad_index, std::string path, Even
 
 bool ProjectTree::AddImportedElements(std::vector<TreeElement> elements, std::int32_t last_id) {
   std::lock_guard lock(mutex_);
+  // An earlier import is replaced: its elements go, and what was added into
+  // its folders since moves into the new import's folder of the same path.
+  std::unordered_map<std::int32_t, std::string> old_paths;  // imported folder id -> path
+  for (const TreeElement& e : elements_) {
+    if (!e.from_last_session || !e.is_folder()) continue;
+    auto parent = old_paths.find(e.parent_id);
+    old_paths[e.id] = (parent == old_paths.end() ? std::string() : parent->second) + "/" + e.name;
+  }
   std::unordered_set<std::int32_t> new_folders, new_ids;
+  std::unordered_map<std::int32_t, std::string> new_paths;
+  std::unordered_map<std::string, std::int32_t> new_folder_at;
   for (const TreeElement& e : elements) {
-    if (e.id <= 0 || position_of_.count(e.id) || !new_ids.insert(e.id).second) return false;
-    if (!IsLiveFolderLocked(e.parent_id) && !new_folders.count(e.parent_id)) return false;
-    if (e.is_folder()) new_folders.insert(e.id);
+    if (e.id <= 0 || !new_ids.insert(e.id).second) return false;
+    auto taken = position_of_.find(e.id);
+    if (taken != position_of_.end() && !elements_[taken->second].from_last_session) return false;
+    const bool parent_is_new = new_folders.count(e.parent_id) != 0;
+    if (!parent_is_new && e.parent_id != kRootId) return false;
+    if (e.is_folder()) {
+      new_folders.insert(e.id);
+      auto parent = new_paths.find(e.parent_id);
+      const std::string path = (parent == new_paths.end() ? std::string() : parent->second) + "/" + e.name;
+      new_paths[e.id] = path;
+      new_folder_at.emplace(path, e.id);
+    }
+  }
+  std::vector<TreeElement> kept;
+  kept.reserve(elements_.size() + elements.size());
+  for (TreeElement& e : elements_) {
+    if (e.from_last_session) continue;
+    auto old_parent = old_paths.find(e.parent_id);
+    if (old_parent != old_paths.end()) {
+      auto match = new_folder_at.find(old_parent->second);
+      e.parent_id = match == new_folder_at.end() ? kRootId : match->second;
+    }
+    kept.push_back(std::move(e));
   }
   for (TreeElement& e : elements) {
     e.from_last_session = true;
+    kept.push_back(std::move(e));
+  }
+  // Parents before children again (a moved element may now precede its new
+  // folder); siblings keep their order.
+  std::unordered_map<std::int32_t, std::vector<std::size_t>> children;
+  for (std::size_t i = 0; i < kept.size(); ++i) children[kept[i].parent_id].push_back(i);
+  elements_.clear();
+  position_of_.clear();
+  std::vector<std::pair<std::int32_t, std::size_t>> stack{{kRootId, 0}};
+  while (!stack.empty()) {
+    auto& [folder, next] = stack.back();
+    auto it = children.find(folder);
+    if (it == children.end() || next >= it->second.size()) {
+      stack.pop_back();
+      continue;
+    }
+    TreeElement& e = kept[it->second[next++]];
+    const std::int32_t id = e.id;
+    const bool folder_element = e.is_folder();
     AppendLocked(std::move(e));
+    if (folder_element) stack.emplace_back(id, 0);
   }
   id_counter_ = std::max(id_counter_, last_id);
   return true;
+}
+
+std::int32_t ProjectTree::IdCounter() const {
+  std::lock_guard lock(mutex_);
+  return id_counter_;
 }
 
 void ProjectTree::RemoveAt(std::int32_t id) {

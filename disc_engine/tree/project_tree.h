@@ -73,12 +73,17 @@ class ProjectTree {
   // where why gives the file's kind, or its size against the limit, or the
   // system's error text.
   std::int32_t AddFile(std::int32_t dad_index, std::string path, EventTarget target = {});
-  // Appends elements imported from the last session of a disc, marked as
-  // such. Their ids come from the import's own counter: the tree's counter
-  // moves on to last_id when that is higher. Refused (false, nothing added)
-  // when an id is taken or repeated, or a parent is neither the root nor an
-  // earlier folder.
+  // Adds elements imported from the last session of a disc, marked as such,
+  // in place of an earlier import: its elements go, and what was added into
+  // its folders since moves into the new import's folder of the same path (to
+  // the top level when there is none). Their ids come from the import's own
+  // counter: the tree's counter moves on to last_id when that is higher.
+  // Refused (false, nothing changed) when an id is taken by an element that
+  // is not imported or is repeated, or a parent is neither the root nor an
+  // earlier folder of the import.
   bool AddImportedElements(std::vector<TreeElement> elements, std::int32_t last_id);
+  // The last id given out (the next element gets the one after it).
+  std::int32_t IdCounter() const;
   // Marks a file, or a folder and everything below it, removed. Ids stay taken.
   void RemoveAt(std::int32_t id);
   // Renames an element. Refused (false, name unchanged) for an unknown or

@@ -363,13 +363,57 @@ TEST_F(ProjectTreeTest, ProjectedSizeCountsWholeKibibytesAndNoDriveAsZeroAndLeav
   old_file.file_size = 50 * 1024 * 1024;
   EXPECT_FALSE(tree_.AddImportedElements({old_file}, 11)) << "its parent is unknown";
   ASSERT_TRUE(tree_.AddImportedElements({old_folder, old_file}, 11));
-  EXPECT_FALSE(tree_.AddImportedElements({old_folder}, 11)) << "id taken";
+  TreeElement clash = old_folder;
+  clash.id = 1;
+  EXPECT_FALSE(tree_.AddImportedElements({clash}, 11)) << "id taken by an element that was added";
   EXPECT_EQ(tree_.GetFileCount(), 2) << "imported files count";
   EXPECT_DOUBLE_EQ(tree_.ProjectedFilesMB(), 0.0) << "but take no new space";
   EXPECT_EQ(tree_.AddVirtualDirectory(kRootId, "after"), 12);
   tree_.AddFile(kRootId, dir_.WriteFile("mb.bin", "", 1024 * 1024));
   EXPECT_FLOAT_EQ(tree_.ProjectedImageSizeMB(-1.0f), 1.0f) << "no listened drive";
   EXPECT_FLOAT_EQ(tree_.ProjectedImageSizeMB(100.0f), 101.0f);
+}
+
+TEST_F(ProjectTreeTest, AReimportReplacesTheEarlierOneAndWhatWasAddedIntoItsFoldersFollowsTheirPath) {
+  auto imported = [](std::int32_t id, std::int32_t parent, const char* name, ElementKind kind) {
+    TreeElement e;
+    e.id = id;
+    e.parent_id = parent;
+    e.name = name;
+    e.kind = kind;
+    return e;
+  };
+  ASSERT_TRUE(
+      tree_.AddImportedElements({imported(1, kRootId, "old", kKindFolder), imported(2, 1, "a.txt", kKindFile),
+                                 imported(3, kRootId, "gone", kKindFolder)},
+                                3));
+  ASSERT_EQ(tree_.AddVirtualDirectory(1, "mine"), 4);
+  ASSERT_EQ(tree_.AddVirtualDirectory(3, "orphan"), 5);
+  // The new session: "old" again (id 10) with another file, and no "gone".
+  ASSERT_TRUE(tree_.AddImportedElements(
+      {imported(10, kRootId, "old", kKindFolder), imported(11, 10, "b.txt", kKindFile)}, 11));
+  std::vector<TreeElement> now = tree_.Snapshot();
+  std::map<std::string, TreeElement> by_name;
+  for (const TreeElement& e : now) by_name[e.name] = e;
+  EXPECT_FALSE(by_name.count("a.txt")) << "the earlier import is gone";
+  ASSERT_TRUE(by_name.count("b.txt") && by_name.count("mine"));
+  EXPECT_EQ(by_name["mine"].parent_id, 10);
+  EXPECT_FALSE(by_name.count("gone"));
+  ASSERT_TRUE(by_name.count("orphan"));
+  EXPECT_EQ(by_name["orphan"].parent_id, kRootId) << "its folder is not in the new session";
+  EXPECT_EQ(tree_.GetFileCount(), 1);
+  // Parents still come before their children, so removing the folder hides
+  // what was moved into it.
+  std::set<std::int32_t> seen{kRootId};
+  for (const TreeElement& e : now) {
+    EXPECT_TRUE(seen.count(e.parent_id)) << e.name;
+    seen.insert(e.id);
+  }
+  tree_.RemoveAt(10);
+  for (const TreeElement& e : tree_.Snapshot()) {
+    if (e.name == "mine") EXPECT_TRUE(e.removed);
+  }
+  EXPECT_EQ(tree_.AddVirtualDirectory(kRootId, "next"), 12) << "ids go on after the import";
 }
 
 TEST_F(ProjectTreeTest, ClearRestartsIdsAndKeepsTheVolumeTexts) {

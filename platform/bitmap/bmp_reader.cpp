@@ -3,16 +3,11 @@
 
 #include "bmp_format.h"
 #include "platform/bitmap.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
 
 namespace platform {
 namespace {
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // What the headers say, checked: the pixel array is stride * height bytes at
 // pixel_offset (the last row may lack its padding).
@@ -42,7 +37,7 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
   }
   if (head_size < bmp::kFileHeaderSize + 4)
     return Fail(BitmapStatus::kUnreadable, name, "truncated BMP header");
-  const std::uint32_t header_size = Le32(head + bmp::kOffHeaderSize);
+  const std::uint32_t header_size = GetLe32(head + bmp::kOffHeaderSize);
   if (header_size != bmp::kCoreHeaderSize &&
       (header_size < bmp::kInfoHeaderSize || header_size > bmp::kMaxHeaderSize)) {
     return Fail(BitmapStatus::kNotBmp, name, "unknown BMP header size " + std::to_string(header_size));
@@ -54,16 +49,16 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
   unsigned planes, bpp;
   std::uint32_t compression = bmp::kBiRgb;
   if (header_size == bmp::kCoreHeaderSize) {
-    width = Le16(head + bmp::kOffCoreWidth);
-    height = Le16(head + bmp::kOffCoreHeight);
-    planes = Le16(head + bmp::kOffCorePlanes);
-    bpp = Le16(head + bmp::kOffCoreBitCount);
+    width = GetLe16(head + bmp::kOffCoreWidth);
+    height = GetLe16(head + bmp::kOffCoreHeight);
+    planes = GetLe16(head + bmp::kOffCorePlanes);
+    bpp = GetLe16(head + bmp::kOffCoreBitCount);
   } else {
-    width = static_cast<std::int32_t>(Le32(head + bmp::kOffWidth));
-    height = static_cast<std::int32_t>(Le32(head + bmp::kOffHeight));
-    planes = Le16(head + bmp::kOffPlanes);
-    bpp = Le16(head + bmp::kOffBitCount);
-    compression = Le32(head + bmp::kOffCompression);
+    width = static_cast<std::int32_t>(GetLe32(head + bmp::kOffWidth));
+    height = static_cast<std::int32_t>(GetLe32(head + bmp::kOffHeight));
+    planes = GetLe16(head + bmp::kOffPlanes);
+    bpp = GetLe16(head + bmp::kOffBitCount);
+    compression = GetLe32(head + bmp::kOffCompression);
   }
   if (planes != 1) return Fail(BitmapStatus::kNotBmp, name, "malformed BMP header (planes != 1)");
   const int bits = static_cast<int>(bpp);
@@ -87,7 +82,7 @@ BitmapResult CheckHeaders(const std::uint8_t* head, std::size_t head_size, std::
                     " is outside 1.." + std::to_string(kMaxBitmapSide),
                 bits);
   }
-  const std::uint64_t offset = Le32(head + bmp::kOffBits);
+  const std::uint64_t offset = GetLe32(head + bmp::kOffBits);
   if (offset < bmp::kFileHeaderSize + header_size) {
     return Fail(BitmapStatus::kNotBmp, name, "malformed BMP header (pixel data overlaps the header)", bits);
   }

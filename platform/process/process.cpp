@@ -40,6 +40,7 @@ ChildProcess::~ChildProcess() {
   CloseFd(&out_fd_);
   CloseFd(&err_fd_);
   CloseFd(&fd3_fd_);
+  CloseFd(&in_fd_);
   CloseFd(&pidfd_);
 }
 
@@ -52,9 +53,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  int out[2] = {-1, -1}, err[2] = {-1, -1}, extra[2] = {-1, -1}, status[2] = {-1, -1};
+  int out[2] = {-1, -1}, err[2] = {-1, -1}, extra[2] = {-1, -1}, status[2] = {-1, -1}, in[2] = {-1, -1};
   auto close_all = [&] {
-    for (int* p : {out, err, extra, status}) {
+    for (int* p : {out, err, extra, status, in}) {
       CloseFd(&p[0]);
       CloseFd(&p[1]);
     }
@@ -62,7 +63,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (devnull < 0 || pipe2(out, O_CLOEXEC) != 0 ||
       (!options.stderr_to_stdout && pipe2(err, O_CLOEXEC) != 0) || pipe2(status, O_CLOEXEC) != 0 ||
-      (options.pipe_fd3 && pipe2(extra, O_CLOEXEC) != 0)) {
+      (options.pipe_fd3 && pipe2(extra, O_CLOEXEC) != 0) ||
+      (options.pipe_stdin && pipe2(in, O_CLOEXEC) != 0)) {
     *error = "cannot start " + argv[0] + ": " + ErrnoText(errno);
     close_all();
     if (devnull >= 0) close(devnull);
@@ -74,7 +76,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
     // Child: only async-signal-safe calls from here to exec.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
-    dup2(devnull, 0);
+    dup2(in[0] >= 0 ? in[0] : devnull, 0);
     dup2(out[1], 1);
     dup2(err[1] >= 0 ? err[1] : out[1], 2);
     if (extra[1] >= 0) dup2(extra[1], 3);
@@ -110,6 +112,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   CloseFd(&err[1]);
   CloseFd(&extra[1]);
   CloseFd(&status[1]);
+  CloseFd(&in[0]);
   int exec_errno = 0;
   ssize_t n;
   do {
@@ -127,6 +130,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
   out_fd_ = out[0];
   err_fd_ = err[0];
   fd3_fd_ = extra[0];
+  in_fd_ = in[1];
   for (int fd : {out_fd_, err_fd_, fd3_fd_}) {
     if (fd >= 0) SetNonBlocking(fd);
   }
@@ -136,6 +140,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& op
 void ChildProcess::CloseStdout() { CloseFd(&out_fd_); }
 void ChildProcess::CloseStderr() { CloseFd(&err_fd_); }
 void ChildProcess::CloseFd3() { CloseFd(&fd3_fd_); }
+void ChildProcess::CloseStdin() { CloseFd(&in_fd_); }
 
 bool ChildProcess::Signal(int sig) {
   if (pid_ <= 0 || reaped_) return false;
@@ -211,6 +216,7 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::millisec
   ChildProcess child;
   ChildProcess::Options run_options = options;
   run_options.pipe_fd3 = false;  // nothing here would read it
+  run_options.pipe_stdin = false;
   if (!child.Start(argv, run_options, &result.start_error)) return result;
   result.started = true;
   const auto deadline = std::chrono::steady_clock::now() + timeout;

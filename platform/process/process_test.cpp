@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -68,6 +69,21 @@ TEST(FindProgram, FindsAnExecutableOnThePathAndNothingElse) {
   EXPECT_TRUE(FindProgram("/nonexistent/sh").empty());
   EXPECT_TRUE(FindProgram("/bin").empty());  // a folder is no program
   EXPECT_TRUE(FindProgram("").empty());
+}
+
+TEST(ChildProcess, ReadsWhatItIsGivenOnItsInputUntilThatIsClosed) {
+  ChildProcess child;
+  ChildProcess::Options options;
+  options.pipe_stdin = true;
+  std::string error;
+  ASSERT_TRUE(child.Start({"/bin/cat"}, options, &error)) << error;
+  ASSERT_GE(child.stdin_fd(), 0);
+  ASSERT_EQ(::write(child.stdin_fd(), "line é\n", 8), 8);
+  child.CloseStdin();  // cat ends at the end of its input
+  EXPECT_EQ(child.Wait(), 0);
+  std::string out;
+  ReadAvailable(child.stdout_fd(), &out);
+  EXPECT_EQ(out, "line \xc3\xa9\n");
 }
 
 TEST(LastLine, GivesTheLastNonEmptyLine) {

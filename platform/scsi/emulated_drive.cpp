@@ -155,13 +155,18 @@ bool EmulatedDrive::InsertMedium(const MediumSpec& spec, std::string* error) {
   }
   d.state.medium = MakeMedium(spec, 0);  // the profile decides the sector size of the content
   std::uint32_t sectors = 0;
-  if (!d.LoadContent(spec, &sectors, error)) {
+  std::vector<emu::Track> pressed;
+  const bool loaded = spec.pressed.empty() ? d.LoadContent(spec, &sectors, error)
+                                           : d.LoadPressed(spec, &pressed, error);
+  if (!loaded) {
     d.state.medium.reset();
     d.MediumChanged();
     d.Save(&d.save_error);
     return false;
   }
+  if (!pressed.empty()) sectors = pressed.back().start + pressed.back().size;
   d.state.medium = MakeMedium(spec, sectors);
+  if (!pressed.empty()) d.state.medium->tracks = std::move(pressed);
   if (sectors > d.state.medium->capacity) {
     *error = "the medium content is larger than its capacity";
     d.state.medium.reset();

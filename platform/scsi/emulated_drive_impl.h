@@ -128,6 +128,9 @@ class EmulatedDrive::Impl {
   bool Record(std::uint32_t lba, std::uint32_t count, const std::uint8_t* data, bool audio);
 
   bool LoadContent(const MediumSpec& spec, std::uint32_t* sectors, std::string* error);
+  // Records the tracks of a pressed CD (emulated_drive_pressed.cpp); their
+  // records in disc order.
+  bool LoadPressed(const MediumSpec& spec, std::vector<Track>* tracks, std::string* error);
 
   // ---- command path (emulated_drive_commands.cpp)
 

@@ -1,53 +1,39 @@
 #include "testing/folder_held_elsewhere.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <string>
-#include <vector>
 
-extern char** environ;
+#include "platform/process.h"
 
 namespace vantora::testing {
 
-FolderHeldElsewhere::FolderHeldElsewhere(const std::filesystem::path& folder) {
-  int in[2], out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) return;
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    ::close(in[0]);
-    ::close(in[1]);
-    return;
-  }
-  // The child says "held" once it has the lock and keeps it until its input
-  // ends (the process that started it cannot run ahead of it, and nothing
+FolderHeldElsewhere::FolderHeldElsewhere(const std::filesystem::path& folder)
+    : child_(std::make_unique<platform::ChildProcess>()) {
+  // flock starts cat once it holds the lock, and cat keeps it until its input
+  // ends: a line sent to cat comes back only while the lock is held (nothing
   // waits on a clock).
-  std::vector<std::string> argv = {"flock", "-x", folder.native(), "sh", "-c", "echo held; read line"};
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, "flock", &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  to_child_ = in[1];
-  if (rc == 0) {
-    pid_ = pid;
-    char said[5] = {};
-    held_ = ::read(out[0], said, 4) == 4 && std::string(said) == "held";
+  const std::filesystem::path flock = platform::FindProgram("flock");
+  const std::filesystem::path cat = platform::FindProgram("cat");
+  if (flock.empty() || cat.empty()) return;
+  platform::ChildProcess::Options options;
+  options.pipe_stdin = true;
+  std::string error;
+  if (!child_->Start({flock.native(), "-x", folder.native(), cat.native()}, options, &error)) return;
+  constexpr char kLine[] = "held\n";
+  if (::write(child_->stdin_fd(), kLine, sizeof kLine - 1) != static_cast<ssize_t>(sizeof kLine - 1)) return;
+  std::string said;
+  while (said.size() < sizeof kLine - 1) {
+    pollfd readable{child_->stdout_fd(), POLLIN, 0};
+    if (::poll(&readable, 1, -1) < 0 || !platform::ReadAvailable(child_->stdout_fd(), &said)) break;
   }
-  ::close(out[0]);
+  held_ = said == kLine;
 }
 
 FolderHeldElsewhere::~FolderHeldElsewhere() {
-  if (to_child_ >= 0) ::close(to_child_);
-  if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  child_->CloseStdin();  // cat ends, and flock lets the lock go
+  child_->Wait();
 }
 
 }  // namespace vantora::testing

@@ -28,6 +28,8 @@ class StepsView final : public WizardView {
     return true;
   }
   void EndProgram() override { ++ended; }
+  void ShowEraseForm() override { ++erase_forms; }
+  void CloseEraseForm() override { ++erase_form_closes; }
   TextExtent MeasureMenuText(const MenuFont& font, const std::string& text) override {
     return {8.0 * static_cast<double>(text.size()), font.points * 1.5};
   }
@@ -43,7 +45,7 @@ class StepsView final : public WizardView {
     MenuLayout layout;
     bool hide_markers;
   };
-  int refreshes = 0, ended = 0;
+  int refreshes = 0, ended = 0, erase_forms = 0, erase_form_closes = 0;
   bool save_ok = true;
   std::vector<std::filesystem::path> saved, backgrounds;
   std::vector<Page> pages;
@@ -58,10 +60,7 @@ class ControllerFixture : public ::testing::Test {
   void Start(bool with_queue = false) {
     WizardParts parts;
     parts.program_folder = home;
-    parts.make_burner = [this] {
-      return std::make_unique<FakeDiscBurner>(std::vector<FakeDrive>{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}},
-                                              burner_log);
-    };
+    parts.make_burner = [this] { return std::make_unique<FakeDiscBurner>(drives, burner_log); };
     parts.authoring = &authoring;
     parts.encoder = &encoder;
     parts.clip_maker = &clip_maker;
@@ -69,6 +68,7 @@ class ControllerFixture : public ::testing::Test {
     parts.shell = &shell;
     parts.clock = &clock;
     parts.prober = &prober;
+    parts.device_access = device_access;
     if (with_queue) {
       parts.post_to_ui = [this](std::function<void()> task) {
         std::lock_guard lock(queue_mu);
@@ -115,6 +115,8 @@ class ControllerFixture : public ::testing::Test {
   TempFolder temp;
   std::filesystem::path home = temp.path();
   FakeDiscBurner::Log burner_log;
+  std::function<int(const std::string&)> device_access;
+  std::vector<FakeDrive> drives{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}};  // null: access(2)
   FakeAuthoring authoring;
   FakeEncoder encoder;
   FakeClipMaker clip_maker;

@@ -107,8 +107,13 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
                                               bool preview) {
   const bool pal = p.tv_system == kTvSystemPal;
   const bool wide = p.aspect == kAspect16x9;
+  // A picture of exactly the frame's size with square pixels (the menu page)
+  // is in the frame's own pixels already: it is neither scaled nor padded, so
+  // the menu buttons stay where the page put them.
+  const bool frame_sized = info.width == p.width && info.height == p.height && info.sar_num == info.sar_den;
   const PictureSize fit =
-      FitPicture(info.width, info.height, info.sar_num, info.sar_den, p.width, p.height, wide);
+      frame_sized ? PictureSize{p.width, p.height}
+                  : FitPicture(info.width, info.height, info.sar_num, info.sar_den, p.width, p.height, wide);
   const std::string dar = wide ? "16:9" : "4:3";
   std::string filter = "scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
                        ",pad=" + std::to_string(p.width) + ":" + std::to_string(p.height) +

@@ -13,14 +13,11 @@
 #include <memory>
 #include <mutex>
 
+#include "authoring_check.h"
 #include "core_testutil.h"
 #include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
 #include "vantora/json.h"
-
-#ifdef VANTORA_WITH_MORVIX
-#include "mpeg_analysis.h"
-#endif
 
 namespace vantora {
 
@@ -29,6 +26,7 @@ using platform::RunChild;
 
 namespace {
 
+using testing::ExpectAuthoringAccepts;
 using testing::TempFolder;
 using testing::WriteBytes;
 
@@ -126,18 +124,13 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
        "json", file.string()},
       std::chrono::seconds(60));
   std::vector<ProbedStream> streams;
-  const auto doc = JsonValue::Parse(r.out);
-  if (!doc || doc->Find("streams") == nullptr) return streams;
-  for (const JsonValue& s : doc->Find("streams")->items()) {
+  const std::optional<Json> doc = ParseJson(r.out);
+  const Json* found = doc ? JsonFind(&*doc, "streams") : nullptr;
+  if (found == nullptr || !found->is_array()) return streams;
+  for (const Json& s : *found) {
     ProbedStream p;
-    auto text = [&](const char* k) {
-      const JsonValue* v = s.Find(k);
-      return v != nullptr ? v->AsText().value_or("") : std::string();
-    };
-    auto number = [&](const char* k) {
-      const JsonValue* v = s.Find(k);
-      return v != nullptr ? static_cast<int>(v->AsNumber().value_or(0)) : 0;
-    };
+    auto text = [&](const char* k) { return JsonText(JsonFind(&s, k)).value_or(""); };
+    auto number = [&](const char* k) { return static_cast<int>(JsonNumber(JsonFind(&s, k)).value_or(0)); };
     // The navigation packets show as a data stream; only pictures and sound count.
     if (text("codec_type") != "video" && text("codec_type") != "audio") continue;
     p.codec = text("codec_name");
@@ -149,24 +142,6 @@ std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
     streams.push_back(p);
   }
   return streams;
-}
-
-// The authoring engine's MPEG-2 analysis must accept the file with this TV
-// system (1 NTSC, 2 PAL) and aspect (1 = 4:3, 2 = 16:9).
-void ExpectAuthoringAccepts(const std::filesystem::path& file, int tv_system, int aspect,
-                            int audio_streams) {
-#ifdef VANTORA_WITH_MORVIX
-  morvix::MpegFile mpeg(file);
-  morvix::ErrorContext error;
-  ASSERT_EQ(mpeg.Analyse(morvix::AnalysisRequest{}, error), 0);
-  EXPECT_EQ(mpeg.video().tv_system, tv_system);
-  EXPECT_EQ(mpeg.video().aspect, aspect);
-  EXPECT_EQ(mpeg.video().size_class, 1);
-  EXPECT_EQ(mpeg.audio_stream_count(), audio_streams);
-  EXPECT_GT(mpeg.vobu_count(), 1);
-#else
-  (void)file, (void)tv_system, (void)aspect, (void)audio_streams;
-#endif
 }
 
 class EncoderTest : public ::testing::Test {

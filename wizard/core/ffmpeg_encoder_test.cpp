@@ -105,5 +105,22 @@ TEST(BuildEncodeArguments, SilentWideNtscWithPreview) {
   EXPECT_TRUE(Has(args, {"fps=2,scale=160:90"}));
 }
 
+TEST(BuildEncodeArguments, AFrameSizedSquarePixelPictureIsNeitherScaledNorPadded) {
+  MediaInfo info;
+  info.demuxer = "avi";
+  info.video_stream = 0;
+  info.width = 720;
+  info.height = 480;
+  EncodeParameters p;
+  p.tv_system = kTvSystemNtsc;
+  p.height = 480;
+  const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/menutemp.avi", info, p, "/o.part", false);
+  EXPECT_TRUE(Has(args, {"-vf", "scale=720:480,pad=720:480:(ow-iw)/2:(oh-ih)/2:black,setdar=4/3"}));
+  info.sar_num = 32;  // a DVD-sized video of other pixels keeps its shape
+  info.sar_den = 27;
+  const auto video = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.mpg", info, p, "/o.part", false);
+  EXPECT_FALSE(Has(video, {"-vf", "scale=720:480,pad=720:480:(ow-iw)/2:(oh-ih)/2:black,setdar=4/3"}));
+}
+
 }  // namespace
 }  // namespace vantora

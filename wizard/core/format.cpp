@@ -50,6 +50,15 @@ double LeadingNumber(std::string_view text) {
   return std::isfinite(v) ? v : 0;
 }
 
+std::string FormatSingle(float value) {
+  if (!std::isfinite(value)) return "0";
+  if (value == 0) return "0";  // also for -0
+  char text[64];
+  // %G drops trailing zeros and the point, as the wizard's texts want.
+  std::snprintf(text, sizeof text, "%.7G", static_cast<double>(value));
+  return text;
+}
+
 std::string FormatSeconds(std::int64_t seconds) {
   if (seconds < 0) seconds = 0;
   const std::int64_t h = seconds / 3600;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace vantora {
 namespace {
 
@@ -12,6 +14,24 @@ TEST(RoundHalfEven, RoundsHalvesToTheEvenNeighbourAndHoldsTheRange) {
   EXPECT_EQ(RoundHalfEven(37.5), 38);
   EXPECT_EQ(RoundHalfEven(1e30), 2147483647);
   EXPECT_EQ(RoundHalfEven(-1e30), -2147483647 - 1);
+}
+
+TEST(FormatSingle, ShowsAtMostSevenSignificantDigitsOfTheSinglePrecisionValue) {
+  EXPECT_EQ(FormatSingle(4482.623f), "4482.623");  // not 4482.62 nor 4482.62305
+  EXPECT_EQ(FormatSingle(4482.6231f), "4482.623");
+  EXPECT_EQ(FormatSingle(2294.4f), "2294.4");
+  EXPECT_EQ(FormatSingle(4000.0f), "4000");
+  EXPECT_EQ(FormatSingle(0.5f), "0.5");
+  EXPECT_EQ(FormatSingle(-12.25f), "-12.25");
+  EXPECT_EQ(FormatSingle(1234567.0f), "1234567");
+  EXPECT_EQ(FormatSingle(1e8f), "1E+08");
+}
+
+TEST(FormatSingle, GivesZeroForZeroNegativeZeroAndValuesThatAreNotNumbers) {
+  EXPECT_EQ(FormatSingle(0.0f), "0");
+  EXPECT_EQ(FormatSingle(-0.0f), "0");
+  EXPECT_EQ(FormatSingle(std::numeric_limits<float>::quiet_NaN()), "0");
+  EXPECT_EQ(FormatSingle(std::numeric_limits<float>::infinity()), "0");
 }
 
 TEST(LeadingNumber, ReadsTheNumberATextBeginsWith) {

@@ -44,9 +44,8 @@ bool DemuxerAllowed(std::string_view names) {
   return false;
 }
 
-int ToInt(const JsonValue* v) {
-  if (v == nullptr) return 0;
-  const auto n = v->AsNumber();
+int ToInt(const Json* v) {
+  const auto n = JsonNumber(v);
   if (!n || *n < 0 || *n > 1e6) return 0;
   return static_cast<int>(*n);
 }
@@ -76,47 +75,39 @@ std::string FileUrl(const std::filesystem::path& path) {
 }
 
 std::optional<MediaInfo> ParseProbeAnswer(std::string_view json) {
-  const auto doc = JsonValue::Parse(json);
+  const std::optional<Json> doc = ParseJson(json);
   if (!doc || !doc->is_object()) return std::nullopt;
-  const JsonValue* format = doc->Find("format");
+  const Json* format = JsonFind(&*doc, "format");
   if (format == nullptr || !format->is_object()) return std::nullopt;
-  const JsonValue* name = format->Find("format_name");
-  const auto names = name != nullptr ? name->AsText() : std::nullopt;
+  const auto names = JsonText(JsonFind(format, "format_name"));
   if (!names || !DemuxerAllowed(*names)) return std::nullopt;
 
   MediaInfo info;
   info.demuxer = names->substr(0, names->find(','));
-  if (const JsonValue* d = format->Find("duration")) {
-    if (const auto v = d->AsNumber(); v && *v > 0 && *v < 1e9) info.duration = *v;
-  }
+  if (const auto v = JsonNumber(JsonFind(format, "duration")); v && *v > 0 && *v < 1e9) info.duration = *v;
   double longest_stream = 0;
-  if (const JsonValue* streams = doc->Find("streams"); streams != nullptr && streams->is_array()) {
-    for (const JsonValue& s : streams->items()) {
-      const JsonValue* type = s.Find("codec_type");
-      const JsonValue* index = s.Find("index");
+  if (const Json* streams = JsonFind(&*doc, "streams"); streams != nullptr && streams->is_array()) {
+    for (const Json& s : *streams) {
+      const Json* type = JsonFind(&s, "codec_type");
+      const Json* index = JsonFind(&s, "index");
       if (type == nullptr || index == nullptr) continue;
-      const auto kind = type->AsText();
-      const auto idx = index->AsNumber();
+      const auto kind = JsonText(type);
+      const auto idx = JsonNumber(index);
       if (!kind || !idx || *idx < 0 || *idx > 65535) continue;
-      if (const JsonValue* d = s.Find("duration")) {
-        if (const auto v = d->AsNumber(); v && *v > longest_stream && *v < 1e9) {
-          longest_stream = *v;
-        }
+      if (const auto v = JsonNumber(JsonFind(&s, "duration")); v && *v > longest_stream && *v < 1e9) {
+        longest_stream = *v;
       }
       if (*kind == "video" && info.video_stream < 0) {
         // A still picture attached to an audio file is cover art, not video.
-        const JsonValue* disposition = s.Find("disposition");
-        const JsonValue* attached =
-            disposition != nullptr ? disposition->Find("attached_pic") : nullptr;
-        if (attached != nullptr && attached->AsBool()) continue;
-        const int w = ToInt(s.Find("width"));
-        const int h = ToInt(s.Find("height"));
+        if (JsonTrue(JsonFind(JsonFind(&s, "disposition"), "attached_pic"))) continue;
+        const int w = ToInt(JsonFind(&s, "width"));
+        const int h = ToInt(JsonFind(&s, "height"));
         if (w <= 0 || h <= 0) continue;
         info.video_stream = static_cast<int>(*idx);
         info.width = w;
         info.height = h;
-        if (const JsonValue* sar = s.Find("sample_aspect_ratio")) {
-          const std::string text = sar->AsText().value_or("");
+        if (const Json* sar = JsonFind(&s, "sample_aspect_ratio")) {
+          const std::string text = JsonText(sar).value_or("");
           const std::size_t colon = text.find(':');
           if (colon != std::string::npos) {
             const int num = std::atoi(text.c_str());

@@ -61,17 +61,38 @@ TEST(ParseProbeAnswer, IgnoresNonsenseNumbers) {
   EXPECT_EQ(info->duration, 0);
 }
 
-TEST(JsonValue, DecodesEscapesAndRefusesDeepNesting) {
-  const auto v = JsonValue::Parse(R"({"a":"x\u00e9\ud83d\ude00\n","b":[1,-2.5e3,true,null]})");
+TEST(Json, DecodesEscapesAndRefusesDeepNesting) {
+  const auto v = ParseJson(R"({"a":"x\u00e9\ud83d\ude00\n","b":[1,-2.5e3,true,null]})");
   ASSERT_TRUE(v.has_value());
-  EXPECT_EQ(v->Find("a")->AsText(), "x\xc3\xa9\xf0\x9f\x98\x80\n");
-  EXPECT_EQ(v->Find("b")->items()[1].AsNumber(), -2500);
-  EXPECT_TRUE(v->Find("b")->items()[2].AsBool());
-  EXPECT_FALSE(JsonValue::Parse(std::string(100, '[') + std::string(100, ']')).has_value());
-  EXPECT_TRUE(JsonValue::Parse(std::string(30, '[') + std::string(30, ']')).has_value());
-  for (const char* bad : {"\"\\x\"", "[1,]", "{\"a\" 1}", "01x", "\"\x01\"", "tru"}) {
-    EXPECT_FALSE(JsonValue::Parse(bad).has_value()) << bad;
+  EXPECT_EQ(JsonText(JsonFind(&*v, "a")), "x\xc3\xa9\xf0\x9f\x98\x80\n");
+  const Json* b = JsonFind(&*v, "b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(JsonNumber(&(*b)[1]), -2500);
+  EXPECT_TRUE(JsonTrue(&(*b)[2]));
+  EXPECT_FALSE(JsonTrue(&(*b)[3]));
+  EXPECT_FALSE(ParseJson(std::string(100, '[') + std::string(100, ']')).has_value());
+  EXPECT_FALSE(
+      ParseJson(std::string(kJsonMaxDepth + 1, '[') + std::string(kJsonMaxDepth + 1, ']')).has_value());
+  EXPECT_TRUE(ParseJson(std::string(kJsonMaxDepth, '[') + std::string(kJsonMaxDepth, ']')).has_value());
+  EXPECT_TRUE(ParseJson(R"(["[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\"["])")
+                  .has_value());
+  for (const char* bad : {"\"\\x\"", "[1,]", "{\"a\" 1}", "01x", "\"\x01\"", "tru", "", "[1] 2"}) {
+    EXPECT_FALSE(ParseJson(bad).has_value()) << bad;
   }
+}
+
+TEST(Json, ReadersTakeWhatIsNotThereAndRefuseWhatIsNotANumber) {
+  const auto v = ParseJson(R"({"n":"12.5","na":"N/A","big":"1e999","obj":{"x":1},"s":"t"})");
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ(JsonNumber(JsonFind(&*v, "n")), 12.5);
+  EXPECT_EQ(JsonNumber(JsonFind(&*v, "na")), std::nullopt);
+  EXPECT_EQ(JsonNumber(JsonFind(&*v, "big")), std::nullopt);
+  EXPECT_EQ(JsonNumber(JsonFind(&*v, "missing")), std::nullopt);
+  EXPECT_EQ(JsonFind(JsonFind(&*v, "missing"), "x"), nullptr);
+  EXPECT_EQ(JsonFind(JsonFind(&*v, "s"), "x"), nullptr);  // a string has no members
+  EXPECT_EQ(JsonNumber(JsonFind(JsonFind(&*v, "obj"), "x")), 1);
+  EXPECT_EQ(JsonText(JsonFind(&*v, "obj")), std::nullopt);
+  EXPECT_FALSE(JsonTrue(nullptr));
 }
 
 TEST(EncoderTools, MissingToolsAreNamedClearly) {

@@ -188,7 +188,8 @@ void WizardController::AddVideoFiles(const std::vector<fs::path>& files) {
   std::weak_ptr<int> alive = alive_;
   MediaProber* prober = parts_.prober;
   auto post = parts_.post_to_ui;
-  probe_threads_.emplace_back([this, files, alive, prober, post] {
+  const int batch = next_batch_++;
+  probe_threads_.emplace_back([this, files, alive, prober, post, batch] {
     auto outcomes = std::make_shared<std::vector<ProbeOutcome>>(files.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
@@ -200,10 +201,20 @@ void WizardController::AddVideoFiles(const std::vector<fs::path>& files) {
     for (std::size_t i = 1; i < n; ++i) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
-    post([this, files, outcomes, alive] {
+    post([this, files, outcomes, alive, batch] {
       if (alive.expired()) return;  // the controller is gone
-      for (std::size_t i = 0; i < files.size(); ++i) AddProbedFile(files[i], (*outcomes)[i]);
-      ProbesDone();
+      ready_batches_[batch] = [this, files, outcomes] {
+        for (std::size_t i = 0; i < files.size(); ++i) AddProbedFile(files[i], (*outcomes)[i]);
+      };
+      // An earlier batch still probing holds the later ones back.
+      for (auto it = ready_batches_.find(next_batch_to_add_); it != ready_batches_.end();
+           it = ready_batches_.find(next_batch_to_add_)) {
+        const std::function<void()> add = std::move(it->second);
+        ready_batches_.erase(it);
+        ++next_batch_to_add_;
+        add();
+        ProbesDone();
+      }
     });
   });
 }

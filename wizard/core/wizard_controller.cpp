@@ -72,6 +72,7 @@ WizardController::~WizardController() {
     burner_->Burner_StopListenDrive();
     burner_->UnloadCom();
     burner_->SetEvents(nullptr);
+    burner_->SetMediaEvents(nullptr);
   }
 }
 
@@ -121,6 +122,7 @@ void WizardController::LoadSettingsIntoScreen() {
 void WizardController::FillBurnerList() {
   burner_ = parts_.make_burner();
   burner_->SetEvents(this);
+  burner_->SetMediaEvents(this);
   if (parts_.dispatcher) {
     auto dispatcher = parts_.dispatcher;
     burner_->SetDispatcher(dispatcher, [dispatcher] { dispatcher->Abort(); });
@@ -158,11 +160,13 @@ void WizardController::FillBurnerList() {
 
 void WizardController::ListenSelectedDrive() {
   // Without a selected drive nothing is listened to.
-  if (burner_ && screen_.selected_drive >= 0) burner_->Burner_ListenDrive(screen_.selected_drive);
+  if (!burner_ || !DriveInList(screen_.selected_drive)) return;
+  listening_ = ++listener_generation_;
+  burner_->Burner_ListenDrive(screen_.selected_drive);
 }
 
 void WizardController::ShowStep(int step) {
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   CurrentStep = step;
   screen_.shown_step = step;
   screen_.previous_enabled = step != FirstStep;
@@ -187,6 +191,9 @@ void WizardController::ShowStep(int step) {
     screen_.classical_menu = ReadClassicalMenu(ConfigPath());
     RedrawMenuPreview(false);
   } else if (step == 3) {
+    // With the burn option, "Start >" waits for the listener's first report
+    // of a usable disc, as after choosing that option.
+    if (screen_.output_option == kOutputBurn) screen_.next_enabled = false;
     ListenSelectedDrive();
   }
   view_.Refresh();
@@ -286,6 +293,10 @@ void WizardController::NextButton_Click() {
             "No DVD writer is selected: choose one, or save the project as an ISO "
             "image file or as IFO, VOB files.",
             kTitle, MessageIcon::kExclamation);
+        return;
+      }
+      if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
+        CurrentStep = 3;  // the output step stays; the engine still checks at the burn
         return;
       }
       screen_.progress1 = 0;
@@ -424,9 +435,10 @@ void WizardController::ShutdownApplication() {
   parts_.encoder->Shutdown();
   DeleteConvertedFiles();
   if (burner_) {
-    burner_->Burner_StopListenDrive();
+    StopListener();
     burner_->UnloadCom();
     burner_->SetEvents(nullptr);
+    burner_->SetMediaEvents(nullptr);
     burner_.reset();
   }
   view_.EndProgram();
@@ -455,7 +467,7 @@ void WizardController::OptionNTSC_Click(bool ntsc) {
 }
 
 void WizardController::UpdateOutputFrames(int mode) {
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   if (mode == kOutputBurn) {
     screen_.output_option = kOutputBurn;
     screen_.next_enabled = false;  // until the disc status finds a usable disc
@@ -474,7 +486,7 @@ void WizardController::UpdateOutputFrames(int mode) {
 void WizardController::ImageCombo1_Click(int drive) {
   if (drive < 0 || drive >= static_cast<int>(screen_.drive_entries.size())) return;
   screen_.selected_drive = drive;
-  if (burner_) burner_->Burner_StopListenDrive();
+  StopListener();
   ListenSelectedDrive();
 }
 

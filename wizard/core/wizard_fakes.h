@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -23,6 +24,14 @@ struct FakeDrive {
   std::string vendor, model, revision;
 };
 
+// The medium in a fake drive, as the engine's media members report it.
+struct FakeMedium {
+  std::int32_t type = -1;
+  std::string name = "No Media";
+  std::int32_t empty = 0, writable = 0;
+  float total = 0, used = 0;
+};
+
 class FakeDiscBurner final : public DiscBurner {
  public:
   struct Log {
@@ -36,6 +45,15 @@ class FakeDiscBurner final : public DiscBurner {
     const char* refusal = nullptr;   // CreateIso and BurnData report this at once
     // The wizard's handlers; a test raises the job's events through them.
     DiscBurnerEvents* events = nullptr;
+    std::map<int, FakeMedium> media;        // by drive number
+    std::map<int, std::string> device_paths;  // by drive number
+    std::vector<int> media_drives;          // every number given to a media member
+    std::vector<std::pair<int, int>> erases;  // drive, mode
+    DiscMediaEvents* media_events = nullptr;
+    // Called inside Burner_EraseDisk (an erase that ends at once).
+    std::function<void()> on_erase;
+    // Called inside Burner_GetMediaType with the drive number.
+    std::function<void(int)> on_media_type;
   };
   FakeDiscBurner(std::vector<FakeDrive> drives, Log& log) : drives_(std::move(drives)), log_(log) {}
   HResult Burner_Init() override { return Note("Init"); }
@@ -66,6 +84,39 @@ class FakeDiscBurner final : public DiscBurner {
     return Note("Listen " + std::to_string(d));
   }
   HResult Burner_StopListenDrive() override { return Note("StopListen"); }
+  HResult Burner_SpeedWriteCount(std::int32_t d, std::int32_t& v) override {
+    return Medium(d, [&](auto&) { v = static_cast<std::int32_t>(log_.speeds.size()); });
+  }
+  HResult Burner_GetMediaType(std::int32_t d, std::int32_t& v) override {
+    if (log_.on_media_type) log_.on_media_type(d);
+    return Medium(d, [&](auto& m) { v = m.type; });
+  }
+  HResult Burner_GetMediaTypeName(std::int32_t d, std::int32_t, std::string& v) override {
+    return Medium(d, [&](auto& m) { v = m.name; });
+  }
+  HResult Burner_MediaIsEmpty(std::int32_t d, std::int32_t& v) override {
+    return Medium(d, [&](auto& m) { v = m.empty; });
+  }
+  HResult Burner_DiskIsStillWritable(std::int32_t d, std::int32_t& v) override {
+    return Medium(d, [&](auto& m) { v = m.writable; });
+  }
+  HResult Burner_GetMediaTotalSpace(std::int32_t d, float& v) override {
+    return Medium(d, [&](auto& m) { v = m.total; });
+  }
+  HResult Burner_GetMediaUsedSpace(std::int32_t d, float& v) override {
+    return Medium(d, [&](auto& m) { v = m.used; });
+  }
+  HResult Burner_EraseDisk(std::int32_t d, std::int32_t mode) override {
+    log_.erases.emplace_back(d, mode);
+    const HResult hr = Note("Erase " + std::to_string(d));
+    if (log_.on_erase) log_.on_erase();
+    return hr;
+  }
+  std::string DriveDevicePath(std::int32_t d) override {
+    const auto it = log_.device_paths.find(d);
+    return it == log_.device_paths.end() ? "" : it->second;
+  }
+  void SetMediaEvents(DiscMediaEvents* events) override { log_.media_events = events; }
   HResult CancelBurn() override { return Note("CancelBurn"); }
   HResult UnloadCom() override { return Note("UnloadCom"); }
   void SetDispatcher(std::shared_ptr<platform::EventDispatcher>, std::function<void()>) override {
@@ -114,6 +165,13 @@ class FakeDiscBurner final : public DiscBurner {
   }
 
  private:
+  template <typename F>
+  HResult Medium(std::int32_t d, F f) {
+    log_.media_drives.push_back(d);
+    if (d < 0 || d >= static_cast<int>(drives_.size())) return platform::E_INVALIDARG;
+    f(log_.media[d]);
+    return platform::S_OK;
+  }
   HResult Note(const std::string& call) {
     log_.calls.push_back(call);
     return platform::S_OK;
@@ -315,6 +373,7 @@ class FakeProber final : public MediaProber {
     bool audio = true;
   };
   ProbeOutcome Probe(const std::filesystem::path& file) override {
+    if (before_probe) before_probe(file);
     std::lock_guard lock(mu);
     probed.push_back(file);
     ProbeOutcome outcome;
@@ -329,6 +388,7 @@ class FakeProber final : public MediaProber {
     outcome.info.audio_stream = it->second.audio ? 1 : -1;
     return outcome;
   }
+  std::function<void(const std::filesystem::path&)> before_probe;  // runs on the probing thread
   std::mutex mu;
   std::map<std::filesystem::path, Media> media;
   std::vector<std::filesystem::path> probed;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -142,6 +143,7 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   parts.clock = services_.clock;
   parts.prober = services_.prober;
   parts.http_limits = services_.http_limits;
+  parts.device_access = services_.device_access;
   if (services_.prober) {
     QObject* context = dispatch_context_.get();
     parts.post_to_ui = [context](std::function<void()> task) {
@@ -255,14 +257,16 @@ void CindralForm::BuildStep3(QWidget* page) {
   image_combo1_ = Named(new QComboBox(frame_burner_), "ImageCombo1");
   burner->addWidget(image_combo1_, 0, 1);
   burner->addWidget(new QLabel("Speed Write"), 1, 0);
-  auto* combo1 = Named(new QComboBox(frame_burner_), "Combo1");
-  burner->addWidget(combo1, 1, 1);
+  combo1_ = Named(new QComboBox(frame_burner_), "Combo1");
+  burner->addWidget(combo1_, 1, 1);
   burner->addWidget(new QLabel("Media detected"), 2, 0);
-  burner->addWidget(Named(new QLabel("No Media (0 MB available)", frame_burner_), "Label19"), 2, 1);
-  auto* label20 = Named(new QLabel("Please insert a valid writable DVD ", frame_burner_), "Label20");
-  burner->addWidget(label20, 3, 1);
-  auto* simulation = Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation");
-  burner->addWidget(simulation, 4, 1);
+  label19_ = Named(new QLabel("No Media (0 MB available)", frame_burner_), "Label19");
+  label19_->setWordWrap(true);
+  burner->addWidget(label19_, 2, 1);
+  label20_ = Named(new QLabel("Please insert a valid writable DVD ", frame_burner_), "Label20");
+  burner->addWidget(label20_, 3, 1);
+  check_simulation_ = Named(new QCheckBox("Simulation", frame_burner_), "CheckSimulation");
+  burner->addWidget(check_simulation_, 4, 1);
   layout->addWidget(frame_burner_);
 
   frame_output_dir_ = Named(new QGroupBox(page), "FrameOutputDir");
@@ -284,10 +288,10 @@ void CindralForm::BuildStep3(QWidget* page) {
           [this](const QString& text) { controller_->screen().output_dir = text.toStdString(); });
   connect(select, &QPushButton::clicked, this, [this] { controller_->CommandOutputDirSelect_Click(); });
   // What the burn is given: the chosen write speed's entry and the simulation switch.
-  connect(combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+  connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (!syncing_) controller_->screen().speed_index = index;
   });
-  connect(simulation, &QCheckBox::toggled, this, [this](bool on) {
+  connect(check_simulation_, &QCheckBox::toggled, this, [this](bool on) {
     if (!syncing_) controller_->screen().simulation = on;
   });
 }
@@ -362,6 +366,12 @@ void CindralForm::Refresh() {
   for (const std::string& entry : s.drive_entries) image_combo1_->addItem(Q(entry));
   image_combo1_->setCurrentIndex(s.selected_drive);
   image_combo1_->setEnabled(s.drive_list_enabled);
+  combo1_->clear();
+  for (const std::string& speed : s.speed_entries) combo1_->addItem(Q(speed));
+  combo1_->setCurrentIndex(s.speed_index);
+  label19_->setText(Q(s.disc_status_text));
+  label20_->setVisible(s.insert_disc_visible);
+  check_simulation_->setChecked(s.simulation);
 
   RefreshConversion();
 
@@ -377,6 +387,28 @@ bool CindralForm::SaveMenuPicture(const std::filesystem::path& bitmap) {
   // The page itself, at the frame's size, so the buttons stay where the
   // layout put them.
   return SaveBitmap24(menu_picture_, bitmap).empty();
+}
+
+void CindralForm::ShowEraseForm() {
+  if (frm_erase_) return;
+  QDialog form(this);
+  form.setObjectName("frmErase");
+  form.setWindowTitle("Erasing disk");
+  auto* layout = new QHBoxLayout(&form);
+  auto* picture = Named(new QLabel(&form), "Picture1");
+  picture->setPixmap(style()->standardIcon(QStyle::SP_DriveDVDIcon).pixmap(32, 32));
+  layout->addWidget(picture);
+  layout->addWidget(Named(new QLabel("Erasing disk. Please wait...", &form), "Label1"));
+  form.setModal(true);
+  // Only the erase's end closes it.
+  form.setWindowFlags(form.windowFlags() & ~Qt::WindowCloseButtonHint);
+  frm_erase_ = &form;
+  form.exec();
+  frm_erase_ = nullptr;
+}
+
+void CindralForm::CloseEraseForm() {
+  if (frm_erase_) frm_erase_->done(QDialog::Accepted);
 }
 
 void CindralForm::EndProgram() {

@@ -14,9 +14,18 @@ class ZephrelDiscBurner::Sink final : public platform::EventSink {
     return iid == zephrel::kDIIdIISOBuilderEvents || iid == zephrel::kIIdIDispatch;
   }
   void OnEvent(platform::DispId event, std::span<const Variant> args) override {
+    auto i4 = [&](std::size_t i) { return i < args.size() ? args[i].i4() : 0; };
+    if (event == zephrel::kBurnerOnMediaChange || event == zephrel::kBurnerOnEraseComplete) {
+      DiscMediaEvents* m = media_events.load();
+      if (m == nullptr) return;
+      if (event == zephrel::kBurnerOnMediaChange)
+        m->BurnerOnMediaChange();
+      else
+        m->BurnerOnEraseComplete(i4(0), i4(1));
+      return;
+    }
     DiscBurnerEvents* e = events.load();
     if (e == nullptr) return;
-    auto i4 = [&](std::size_t i) { return i < args.size() ? args[i].i4() : 0; };
     auto str = [&](std::size_t i) -> std::string { return i < args.size() ? args[i].str() : std::string(); };
     switch (event) {
       case zephrel::kOnBuildingProcess:
@@ -46,11 +55,13 @@ class ZephrelDiscBurner::Sink final : public platform::EventSink {
       case zephrel::kBurnerBufferStatus:
         e->BurnerBufferStatus(i4(0), i4(1));
         break;
+
       default:
         break;  // not the wizard's
     }
   }
   std::atomic<DiscBurnerEvents*> events{nullptr};
+  std::atomic<DiscMediaEvents*> media_events{nullptr};
 };
 
 ZephrelDiscBurner::ZephrelDiscBurner(std::unique_ptr<zephrel::ISOBuilder> builder)
@@ -64,5 +75,7 @@ ZephrelDiscBurner::~ZephrelDiscBurner() {
 }
 
 void ZephrelDiscBurner::SetEvents(DiscBurnerEvents* events) { sink_->events = events; }
+
+void ZephrelDiscBurner::SetMediaEvents(DiscMediaEvents* events) { sink_->media_events = events; }
 
 }  // namespace vantora

@@ -32,7 +32,7 @@ using ButtonSchemes = std::array<std::uint8_t, 24>;
 // A non-zero answer asks the build to stop.
 using EngineProgress = int (*)(double overall_percent, double step_percent, const wchar_t* text);
 
-class AuthoringEngine {
+class QUILLON_API AuthoringEngine {
  public:
   virtual ~AuthoringEngine() = default;
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "quillon/export.h"
+
 namespace quillon {
 
 struct Rect {
@@ -20,7 +22,7 @@ using Colour = std::uint32_t;
 inline constexpr Colour kBlack = 0x000000;
 inline constexpr Colour kRed = 0x0000FF;
 
-class Painter {
+class QUILLON_API Painter {
  public:
   virtual ~Painter() = default;
   virtual void FillRect(const Rect& bounds, Colour colour) = 0;
@@ -32,7 +34,7 @@ class Painter {
 };
 
 // The container's side of the control's window.
-class ControlSite {
+class QUILLON_API ControlSite {
  public:
   virtual ~ControlSite() = default;
   // Resizes the control's window without moving it, without changing its

@@ -16,11 +16,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "morvix/export.h"
 #include "morvix/settings.h"
 #include "morvix/status_codes.h"
 #include "morvix/types.h"
-
-#define MORVIX_API __attribute__((visibility("default")))
 
 namespace morvix {
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "morvix/export.h"
 #include "morvix/types.h"
 
 namespace morvix {
@@ -40,12 +41,12 @@ using YCrCb = std::array<std::uint8_t, 3>;
 
 // Colour conversions in integer arithmetic (division truncating toward zero,
 // every component clamped to 0..255).
-YCrCb RgbToYCrCb(COLORREF rgb);
-COLORREF YCrCbToRgb(YCrCb ycc);
+MORVIX_API YCrCb RgbToYCrCb(COLORREF rgb);
+MORVIX_API COLORREF YCrCbToRgb(YCrCb ycc);
 
 // The default palette (as COLORREF) and button colour schemes of every menu.
-extern const DVDB_ColorPalette kDefaultPalette;
-extern const BtnClrSchemes kDefaultSchemes;
+extern MORVIX_API const DVDB_ColorPalette kDefaultPalette;
+extern MORVIX_API const BtnClrSchemes kDefaultSchemes;
 
 enum class ButtonKind : std::int32_t { kRectangle = 1, kMask = 2 };
 

@@ -1,13 +1,15 @@
 // The album choice a CDDB lookup asks for when the server offers several
-// discs. The host installs a chooser (the Qt one shows a modal list dialog on
-// the GUI thread); without one, the first offer is taken.
+// discs. The host installs a chooser (ISOBuilder::SetCddbAlbumChooser; the Qt
+// one shows a modal list dialog on the GUI thread); without one, the first
+// offer is taken.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "zephrel/export.h"
 
 namespace zephrel {
 
@@ -17,7 +19,7 @@ struct CddbAlbumChoice {
   std::vector<std::string> rows;  // one per offer: "<genre> : <title>"
 };
 
-class CddbAlbumChooser {
+class ZEPHREL_API CddbAlbumChooser {
  public:
   virtual ~CddbAlbumChooser() = default;
   // Called on the lookup's thread, which waits for the answer: the chosen row,
@@ -25,10 +27,5 @@ class CddbAlbumChooser {
   // first. Must be safe to call from any thread.
   virtual std::optional<std::size_t> ChooseAlbum(const CddbAlbumChoice& choice) = 0;
 };
-
-// Installs the process's chooser (null removes it). The lookup keeps its own
-// reference while it asks, so the chooser may be replaced at any time.
-void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser);
-std::shared_ptr<CddbAlbumChooser> CurrentCddbAlbumChooser();
 
 }  // namespace zephrel

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "platform/automation.h"
+#include "zephrel/export.h"
 
 namespace zephrel {
 
@@ -78,9 +79,9 @@ enum IISOBuilderEvents : platform::DispId {
 // The event interface's table in dispatch-id order: names and the types the
 // arguments travel as (every whole number VT_I4, strings BSTR,
 // RetrieveElementsAtLevel's FileSize VT_R4).
-std::span<const platform::DispatchMember> IISOBuilderEventsTable();
+ZEPHREL_API std::span<const platform::DispatchMember> IISOBuilderEventsTable();
 
-class IISOBuilder : public platform::Dispatchable {
+class ZEPHREL_API IISOBuilder : public platform::Dispatchable {
  public:
   ~IISOBuilder() override = default;
 

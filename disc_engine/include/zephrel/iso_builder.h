@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation.h"
+#include "zephrel/cddb_album_chooser.h"
 #include "zephrel/iisobuilder.h"
 #include "zephrel/iso_builder_events.h"
 #include "zephrel/ripper_settings.h"
@@ -17,7 +18,7 @@ namespace zephrel {
 
 enum class JobEnd;  // the end event of a disc job (the engine's job runner)
 
-class ISOBuilder final : public IISOBuilder {
+class ZEPHREL_API ISOBuilder final : public IISOBuilder {
  public:
   ISOBuilder();
   // Stops and joins the engine's threads (as UnloadCom does) before the
@@ -37,6 +38,11 @@ class ISOBuilder final : public IISOBuilder {
                           std::function<void()> abort = {}) {
     events_->SetDispatcher(std::move(dispatcher), std::move(abort));
   }
+  // The device path of drive DriveNum (the node a command opens, such as
+  // /dev/sr0, or an emulated drive's folder), so a client can tell whether it
+  // may open it before it asks the drive anything; "" for a number outside
+  // the drive list. Not part of the dispatch interface.
+  std::string DriveDevicePath(std::int32_t DriveNum) const;
   // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
   // Ripper_LaunchConfiguration); without one those members change nothing and
   // say so through BurningErrorViewDescription. Must outlive its use.
@@ -45,6 +51,10 @@ class ISOBuilder final : public IISOBuilder {
   }
   // For the engine's own parts that raise events.
   const std::shared_ptr<ISOBuilderEvents>& events() const { return events_; }
+  // The host that shows the CDDB album choice when a server offers several
+  // discs (RequestCDDB, CDDB_Localread); without one the first offer is
+  // taken. A lookup keeps the chooser it started with.
+  void SetCddbAlbumChooser(std::shared_ptr<CddbAlbumChooser> chooser) { cddb_chooser_ = std::move(chooser); }
 
   platform::HResult AddDirectory(std::int32_t Dad_Index, const std::string& Path) override;
   platform::HResult CreateIso(const std::string& IsoPath, std::int32_t Mode, std::int32_t VideoMode) override;
@@ -166,21 +176,22 @@ class ISOBuilder final : public IISOBuilder {
 
   std::shared_ptr<ISOBuilderEvents> events_;
   std::shared_ptr<RipperDialogHandler> ripper_dialogs_;
+  std::shared_ptr<CddbAlbumChooser> cddb_chooser_;
 };
 
 // A new ISOBuilder (never null).
-std::unique_ptr<ISOBuilder> CreateISOBuilder();
+ZEPHREL_API std::unique_ptr<ISOBuilder> CreateISOBuilder();
 
 // Registers the type library ISOLib (failure: SELFREG_E_TYPELIB) and the class
 // ISOBuilder under "ISO.ISOBuilder.1" and "ISO.ISOBuilder" (failure:
 // SELFREG_E_CLASS); registering again replaces the entries. Loading the library
 // registers them in the process's registry once by itself. Unregistering
 // removes both (SELFREG_E_CLASS when either was missing).
-platform::HResult DllRegisterServer(platform::ClassRegistry& registry);
-platform::HResult DllUnregisterServer(platform::ClassRegistry& registry);
+ZEPHREL_API platform::HResult DllRegisterServer(platform::ClassRegistry& registry);
+ZEPHREL_API platform::HResult DllUnregisterServer(platform::ClassRegistry& registry);
 
 }  // namespace zephrel
 
 // C entry point for hosts that load the library at run time: a new
 // ISOBuilder that the caller owns (delete it through IISOBuilder*).
-extern "C" zephrel::IISOBuilder* zephrel_create();
+extern "C" ZEPHREL_API zephrel::IISOBuilder* zephrel_create();

@@ -15,7 +15,7 @@
 
 namespace zephrel {
 
-class ISOBuilderEvents {
+class ZEPHREL_API ISOBuilderEvents {
  public:
   ISOBuilderEvents();
   ISOBuilderEvents(const ISOBuilderEvents&) = delete;

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "zephrel/export.h"
+
 namespace zephrel {
 
 // The [MP3] and [COMPRESSION] settings, as texts and switches.
@@ -41,35 +43,37 @@ struct RipperOutputSettings {
 };
 
 // folder/Config.ini.
-std::filesystem::path RipperConfigFile(const std::filesystem::path& folder);
+ZEPHREL_API std::filesystem::path RipperConfigFile(const std::filesystem::path& folder);
 
 // Reads the [MP3] keys in their order, then COMPRESSION/Select; each missing
 // key is written with its default.
-Mp3Settings LoadMp3Settings(const std::filesystem::path& folder);
+ZEPHREL_API Mp3Settings LoadMp3Settings(const std::filesystem::path& folder);
 // Reads Chemin (default: folder/"My Music"), Nom, Rep and Auto.
-RipperOutputSettings LoadRipperSettings(const std::filesystem::path& folder);
+ZEPHREL_API RipperOutputSettings LoadRipperSettings(const std::filesystem::path& folder);
 // The single readers the rip's path builder uses.
-std::string ReadOutputFolder(const std::filesystem::path& folder);
-std::string ReadNamePattern(const std::filesystem::path& folder);
-bool ReadSubfolderSwitch(const std::filesystem::path& folder);
+ZEPHREL_API std::string ReadOutputFolder(const std::filesystem::path& folder);
+ZEPHREL_API std::string ReadNamePattern(const std::filesystem::path& folder);
+ZEPHREL_API bool ReadSubfolderSwitch(const std::filesystem::path& folder);
 
 // What "OK" of each dialog writes. False with error set when the file cannot
 // be written (what was written before the failure stays).
-bool SaveMp3Settings(const std::filesystem::path& folder, const Mp3Settings& settings, std::string* error);
+ZEPHREL_API bool SaveMp3Settings(const std::filesystem::path& folder, const Mp3Settings& settings,
+                                 std::string* error);
 bool SaveRipperSettings(const std::filesystem::path& folder, const RipperOutputSettings& settings,
                         std::string* error);
 
 // The lists of the MP3 dialog, in the order they are shown.
-std::span<const std::string_view> Mp3BitRates();
-std::span<const std::string_view> Mp3Channels();
-std::span<const std::string_view> Mp3VbrMethods();
-std::span<const std::string_view> Mp3PresetNames();
-std::span<const std::string_view> Mp3VbrQualities();
-std::span<const std::string_view> Mp3Frequencies();
+ZEPHREL_API std::span<const std::string_view> Mp3BitRates();
+ZEPHREL_API std::span<const std::string_view> Mp3Channels();
+ZEPHREL_API std::span<const std::string_view> Mp3VbrMethods();
+ZEPHREL_API std::span<const std::string_view> Mp3PresetNames();
+ZEPHREL_API std::span<const std::string_view> Mp3VbrQualities();
+ZEPHREL_API std::span<const std::string_view> Mp3Frequencies();
 
 // The first item that starts with text, ignoring ASCII case (the platform's
 // list search); nullopt when there is none or text is empty.
-std::optional<std::size_t> FindListItem(std::span<const std::string_view> items, std::string_view text);
+ZEPHREL_API std::optional<std::size_t> FindListItem(std::span<const std::string_view> items,
+                                                    std::string_view text);
 
 // The selection the MP3 dialog opens with: each list's item for the stored
 // text, or the item of its fallback when the stored text is not in the list.
@@ -77,17 +81,18 @@ struct Mp3DialogSelection {
   std::size_t bitrate = 0, channel = 0, vbr_method = 0, vbr_bitrate = 0, preset = 0, vbr_quality = 0,
               frequency = 0;
 };
-Mp3DialogSelection SelectMp3Items(const Mp3Settings& settings);
+ZEPHREL_API Mp3DialogSelection SelectMp3Items(const Mp3Settings& settings);
 // The settings that a selection and the check boxes of the dialog stand for.
-Mp3Settings Mp3SettingsFromSelection(const Mp3DialogSelection& selection, const Mp3Settings& switches);
+ZEPHREL_API Mp3Settings Mp3SettingsFromSelection(const Mp3DialogSelection& selection,
+                                                 const Mp3Settings& switches);
 
 // A code button of the ripper dialog: the pattern cut to 49 characters, a
 // blank when it is not empty, then code.
-std::string AddPatternCode(std::string_view pattern, std::string_view code);
+ZEPHREL_API std::string AddPatternCode(std::string_view pattern, std::string_view code);
 
 // Shows the two dialogs for the engine. Each runs modally on the calling
 // thread and returns the edited settings on OK, nullopt on Cancel or Close.
-class RipperDialogHandler {
+class ZEPHREL_API RipperDialogHandler {
  public:
   virtual ~RipperDialogHandler() = default;
   virtual std::optional<Mp3Settings> EditMp3Settings(const Mp3Settings& current) = 0;

@@ -5,6 +5,7 @@
 
 #include "platform/automation/connection_point.h"
 #include "platform/automation/dispatch.h"
+#include "platform/automation/dispatch_entries.h"
 #include "platform/automation/event_dispatcher.h"
 #include "platform/automation/guid.h"
 #include "platform/automation/hresult.h"

@@ -24,6 +24,7 @@ class ChildProcess {
  public:
   struct Options {
     bool pipe_fd3 = false;          // give the child a write end as its fd 3
+    bool pipe_stdin = false;        // give the child a pipe as its stdin (else /dev/null)
     bool stderr_to_stdout = false;  // one pipe for both (stderr_fd() is then -1)
   };
 
@@ -34,8 +35,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Starts argv[0] (a path to the program; no search, no shell) with stdin on
-  // /dev/null. Returns false with *error when the program cannot be started
-  // (the error names the program and the reason).
+  // /dev/null, or on a pipe whose write end is stdin_fd(). Returns false with *error when the program cannot
+  // be started (the error names the program and the reason).
   bool Start(const std::vector<std::string>& argv, const Options& options, std::string* error);
 
   bool started() const { return pid_ > 0; }
@@ -43,6 +44,10 @@ class ChildProcess {
   int stdout_fd() const { return out_fd_; }
   int stderr_fd() const { return err_fd_; }
   int fd3() const { return fd3_fd_; }
+  // Write end of the child's stdin with pipe_stdin (blocking), -1 otherwise
+  // or once closed; closing it ends the child's input.
+  int stdin_fd() const { return in_fd_; }
+  void CloseStdin();
   // Becomes readable when the child has ended.
   int pidfd() const { return pidfd_; }
   void CloseStdout();
@@ -64,6 +69,7 @@ class ChildProcess {
   int out_fd_ = -1;
   int err_fd_ = -1;
   int fd3_fd_ = -1;
+  int in_fd_ = -1;
   bool reaped_ = false;
   bool by_signal_ = false;
   int exit_code_ = -1;

@@ -49,6 +49,19 @@ struct EmulatedIdentity {
   std::vector<std::uint32_t> dvd_read_speeds = {22160};
 };
 
+// One track of a pressed CD: the bytes of a file range, as 2352-byte audio
+// frames, Mode 1 user data (2048 bytes a sector) or raw Mode 1 sectors (2352
+// bytes, as a BIN image holds them). A last partial sector is padded with
+// zeros.
+struct PressedTrack {
+  std::filesystem::path file;
+  std::uint64_t offset = 0;
+  std::uint64_t bytes = 0;  // 0: to the end of the file
+  bool audio = true;
+  bool raw = false;          // data sectors given raw
+  bool new_session = false;  // opens a session after the one before
+};
+
 // A medium as inserted: blank unless content is given.
 struct MediumSpec {
   std::uint16_t profile = kProfileDvdPlusR;
@@ -61,6 +74,12 @@ struct MediumSpec {
   // recordable disc): 2048-byte user data, or 2352-byte audio frames.
   std::filesystem::path content;
   bool content_is_audio = false;
+  // A pressed CD (CD-ROM, or a closed CD-R or CD-RW) of these tracks, in disc
+  // order, in place of content: the first track at LBA 0, the others straight
+  // after the track before, except that a track opening a session starts
+  // 11400 sectors after the previous session's end (its lead-out, the next
+  // lead-in and a 150-sector pre-gap), as on a CD-Extra.
+  std::vector<PressedTrack> pressed;
   // CD: ATIP start of lead-in and last possible start of lead-out (which sets
   // the capacity when capacity is 0).
   Msf atip_lead_in{97, 26, 66};

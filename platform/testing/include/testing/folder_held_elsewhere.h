@@ -3,6 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+
+namespace platform {
+class ChildProcess;
+}
 
 namespace vantora::testing {
 
@@ -19,8 +24,7 @@ class FolderHeldElsewhere {
   bool held() const { return held_; }
 
  private:
-  int pid_ = -1;
-  int to_child_ = -1;
+  std::unique_ptr<platform::ChildProcess> child_;
   bool held_ = false;
 };
 

@@ -16,6 +16,16 @@ namespace vantora {
 
 using platform::HResult;
 
+// The disc-engine events of the drive display, as typed calls, delivered
+// like every engine event (one at a time, where the dispatcher runs them).
+class DiscMediaEvents {
+ public:
+  virtual ~DiscMediaEvents() = default;
+  virtual void BurnerOnMediaChange() = 0;
+  // InError: 1 when the erase succeeded, 0 when it failed.
+  virtual void BurnerOnEraseComplete(std::int32_t DriveNum, std::int32_t InError) = 0;
+};
+
 // The disc-engine events the wizard handles, as typed calls. They arrive
 // where the engine's dispatcher delivers them (the user-interface thread in
 // the program), one at a time; string arguments live for the one call.
@@ -47,6 +57,23 @@ class DiscBurner {
   virtual HResult Burner_GetDriveVendor(std::int32_t DriveNum, std::string& pVal) = 0;
   virtual HResult Burner_DriveModel(std::int32_t DriveNum, std::string& pVal) = 0;
   virtual HResult Burner_DriveRevision(std::int32_t DriveNum, std::string& pVal) = 0;
+
+  // The medium in a drive (the disc status of the output step).
+  // (Burner_GetSpeedWrite, with the burn's members below, gives each speed.)
+  virtual HResult Burner_SpeedWriteCount(std::int32_t DriveNum, std::int32_t& pVal) = 0;
+  virtual HResult Burner_GetMediaType(std::int32_t DriveNum, std::int32_t& pVal) = 0;
+  virtual HResult Burner_GetMediaTypeName(std::int32_t DriveNum, std::int32_t index, std::string& pVal) = 0;
+  virtual HResult Burner_MediaIsEmpty(std::int32_t DriveNum, std::int32_t& pVal) = 0;
+  virtual HResult Burner_DiskIsStillWritable(std::int32_t DriveNum, std::int32_t& pVal) = 0;
+  virtual HResult Burner_GetMediaTotalSpace(std::int32_t DriveNum, float& pVal) = 0;
+  virtual HResult Burner_GetMediaUsedSpace(std::int32_t DriveNum, float& pVal) = 0;
+  virtual HResult Burner_EraseDisk(std::int32_t DriveNum, std::int32_t EraseMode) = 0;
+  // The device a drive's commands open (/dev/sr0, an emulated drive's
+  // folder); "" for a number outside the drive list.
+  virtual std::string DriveDevicePath(std::int32_t DriveNum) = 0;
+  // Where the media-change and erase-complete events go from now on (null:
+  // nowhere); events must outlive the engine or be replaced first.
+  virtual void SetMediaEvents(DiscMediaEvents* events) = 0;
   // Starts polling drive DriveNum (0-based) for media changes.
   virtual HResult Burner_ListenDrive(std::int32_t DriveNum) = 0;
   virtual HResult Burner_StopListenDrive() = 0;

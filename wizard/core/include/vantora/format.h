@@ -16,6 +16,12 @@ std::int32_t RoundHalfEven(double value);
 // text does not begin with a number.
 double LeadingNumber(std::string_view text);
 
+// A single-precision number as the wizard shows it: at most 7 significant
+// digits, no trailing zeros or point, an exponent only for very large or
+// small values (4482.623f gives "4482.623", 4000 gives "4000", 0.5 gives
+// "0.5", 1e8 gives "1E+08"); "0" for NaN and infinities.
+std::string FormatSingle(float value);
+
 // "hh:mm:ss", each part at least two digits (3725 gives "01:02:05").
 // Negative values count as 0.
 std::string FormatSeconds(std::int64_t seconds);

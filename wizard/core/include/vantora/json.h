@@ -1,43 +1,34 @@
-// A small JSON reader for the answers of helper programs (ffprobe). Strict
-// enough to refuse broken text, bounded in nesting depth, never throws.
+// JSON documents from helper programs (ffprobe's answers), read with
+// nlohmann::json. Parsing refuses broken text and documents nested too deep,
+// and never throws; the readers below take a null pointer for a value that is
+// not there, so that lookups chain.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vantora {
 
-class JsonValue {
- public:
-  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
+using Json = nlohmann::json;
 
-  Kind kind() const { return kind_; }
-  bool is_object() const { return kind_ == Kind::kObject; }
-  bool is_array() const { return kind_ == Kind::kArray; }
+// Arrays and objects nested deeper than this make a document unreadable.
+constexpr int kJsonMaxDepth = 64;
 
-  // Member of an object, or nullptr (also for a value that is not an object).
-  const JsonValue* Find(std::string_view key) const;
-  const std::vector<JsonValue>& items() const { return items_; }
+// Parses a whole document; nullopt on any syntax error or nesting deeper than
+// kJsonMaxDepth.
+std::optional<Json> ParseJson(std::string_view text);
 
-  // The value as text: a string as is, a number as written; nullopt otherwise.
-  std::optional<std::string> AsText() const;
-  // A number, or a string that holds one (ffprobe writes many numbers as strings).
-  std::optional<double> AsNumber() const;
-  bool AsBool() const;  // true, or a non-zero number
-
-  // Parses a whole document; nullopt on any syntax error or nesting deeper
-  // than 64 levels.
-  static std::optional<JsonValue> Parse(std::string_view text);
-
- private:
-  friend class JsonParser;
-  Kind kind_ = Kind::kNull;
-  bool bool_ = false;
-  std::string text_;  // string contents, or a number's spelling
-  std::vector<JsonValue> items_;
-  std::vector<std::pair<std::string, JsonValue>> members_;
-};
+// The member key of an object; nullptr when there is none or value is no
+// object (or null).
+const Json* JsonFind(const Json* value, std::string_view key);
+// A string as it is, a number as text; nullopt otherwise.
+std::optional<std::string> JsonText(const Json* value);
+// A finite number, or a string that holds exactly one (ffprobe writes many
+// numbers as strings); nullopt otherwise.
+std::optional<double> JsonNumber(const Json* value);
+// true, or a number (or numeric string) other than 0.
+bool JsonTrue(const Json* value);
 
 }  // namespace vantora

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -94,6 +95,9 @@ struct WizardScreen {
   bool drive_list_enabled = true;
   int speed_index = -1;     // Combo1's ListIndex; -1 with no speed listed
   bool simulation = false;  // CheckSimulation
+  std::vector<std::string> speed_entries;                        // Combo1: "16 x", ...
+  std::string disc_status_text = "No Media (0 MB available)";  // Label19
+  bool insert_disc_visible = true;                               // Label20
 
   // Step 4.
   bool preview_on = true;          // Check1
@@ -133,6 +137,10 @@ class WizardView {
   // Loads the menu background from picture ("Default": the bundled one);
   // "" on success, else why it cannot be used (the old background stays).
   virtual std::string LoadMenuBackground(const std::filesystem::path& /*picture*/) { return ""; }
+  // The erase form ("Erasing disk"), shown modally until CloseEraseForm;
+  // events are delivered meanwhile. A view without it returns at once.
+  virtual void ShowEraseForm() {}
+  virtual void CloseEraseForm() {}
   // Ends the program's event loop (after the shut-down's clean-up).
   virtual void EndProgram() = 0;
 };
@@ -156,9 +164,12 @@ struct WizardParts {
   // thread and rows are added before AddVideoFiles returns.
   std::function<void(std::function<void()>)> post_to_ui;
   platform::HttpLimits http_limits;  // of the update check
+  // Whether the user may open a drive's device for reading and writing: 0,
+  // or the errno of the refusal. Null: access(2).
+  std::function<int(const std::string& device_path)> device_access;
 };
 
-class WizardController : private DiscBurnerEvents {
+class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
  public:
   // parts' pointers must outlive the controller; view too.
   WizardController(WizardParts parts, WizardView& view);
@@ -187,6 +198,9 @@ class WizardController : private DiscBurnerEvents {
   void OptionNTSC_Click(bool ntsc);
   void UpdateOutputFrames(int mode);
   void ImageCombo1_Click(int drive);
+  // Reads the speeds and the medium of the selected drive into the output
+  // step. may_ask_erase: a full rewritable DVD brings the erase question.
+  void RefreshDiscStatus(bool may_ask_erase = true);
   void Combo2_Click(bool classical);
   // Adds a video to the list (probed on the caller's thread).
   void AddVideo(const std::filesystem::path& source);
@@ -314,6 +328,17 @@ class WizardController : private DiscBurnerEvents {
   std::string log_clock_date_time() const { return parts_.clock->Date() + " " + parts_.clock->Time(); }
   std::string ErrorRowKey(const std::string& message) const;
 
+  // DiscMediaEvents: applied only while the output step shows and its
+  // listener runs.
+  void BurnerOnMediaChange() override;
+  void BurnerOnEraseComplete(std::int32_t DriveNum, std::int32_t InError) override;
+  // Whether d is a number of the drive list (nothing else reaches the engine).
+  bool DriveInList(int d) const;
+  void StopListener();
+  // At "Start >" with the burn option: false when the project is larger than
+  // the disc's free space and the user does not want to go on.
+  bool ConfirmDiscSpace();
+
   void FillBurnerList();
   void LoadSettingsIntoScreen();
   void ApplyEncoderParameters();
@@ -342,8 +367,12 @@ class WizardController : private DiscBurnerEvents {
   bool encoding_ = false;
   bool cancel_after_encode_ = false;
   std::vector<std::filesystem::path> converted_targets_;  // per row, for this run
-  // Probes.
+  // Probes: batches may end in any order, their rows are added in the order
+  // the batches were started.
   int probe_batches_ = 0;
+  int next_batch_ = 0;
+  int next_batch_to_add_ = 0;
+  std::map<int, std::function<void()>> ready_batches_;
   std::vector<std::thread> probe_threads_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::unique_ptr<AuthoringRun> authoring_run_;
@@ -352,11 +381,23 @@ class WizardController : private DiscBurnerEvents {
   std::string refused_reason_;      // an error reported inside that call
   bool laying_out_ = false;         // inside BuildDiscLayout
   std::string layout_refused_;      // a file the engine refused meanwhile
+  // The drive listener: every start gets a new generation; 0 while stopped.
+  unsigned listener_generation_ = 0;
+  unsigned listening_ = 0;
+  // The free space (MB) of the usable disc last shown; negative when none.
+  float disc_free_mb_ = -1;
+  // An erase started from the disc status has ended.
+  bool erase_ended_ = false;
 };
 
 // Why a disc label cannot name the project folder: "" when it can. The label
 // becomes a folder name under the temporary and output folders, so it must
 // not be empty, "." or "..", nor hold a separator or a control character.
 std::string DiscLabelProblem(const std::string& label);
+
+// What the disc status says instead of a medium when the user may not open a
+// drive's device (access_error EACCES or EPERM): that the user is not in the
+// group that owns it, naming the group. "" for any other error (0 included).
+std::string DevicePermissionText(const std::string& device_path, int access_error);
 
 }  // namespace vantora

@@ -50,6 +50,8 @@ struct FormServices {
   LogClock* clock = nullptr;
   MediaProber* prober = nullptr;  // null: files are probed by the encoder, on the window's thread
   platform::HttpLimits http_limits;
+  // Whether a drive's device may be opened (see WizardParts); null: access(2).
+  std::function<int(const std::string& device_path)> device_access;
   // Called once when the program is to end; by default the application quits.
   std::function<void()> end_program;
 };
@@ -69,10 +71,14 @@ class CindralForm : public QMainWindow, public WizardView {
   TextExtent MeasureMenuText(const MenuFont& font, const std::string& text) override;
   void ShowMenuPage(const MenuDesign& design, const MenuLayout& layout, bool hide_markers) override;
   std::string LoadMenuBackground(const std::filesystem::path& picture) override;
+  void ShowEraseForm() override;
+  void CloseEraseForm() override;
   void EndProgram() override;
 
   // The menu page as last drawn (720 x 576 or 720 x 480).
   const QImage& MenuPicture() const { return menu_picture_; }
+  // The erase form while it is shown, else null.
+  QDialog* EraseForm() { return frm_erase_; }
   // The About box (shown by the about button), or null before.
   QDialog* AboutBox() { return about_; }
 
@@ -175,6 +181,11 @@ class CindralForm : public QMainWindow, public WizardView {
   QGroupBox* frame_output_dir_ = nullptr;
   QComboBox* image_combo1_ = nullptr;
   QLineEdit* text_output_dir_ = nullptr;
+  QComboBox* combo1_ = nullptr;
+  QLabel* label19_ = nullptr;
+  QLabel* label20_ = nullptr;
+  QCheckBox* check_simulation_ = nullptr;
+  QDialog* frm_erase_ = nullptr;  // while the erase form is shown
   // Step 4.
   QCheckBox* check1_ = nullptr;
   QLabel* picvideo_ = nullptr;

@@ -34,6 +34,30 @@ class ZephrelDiscBurner final : public DiscBurner {
   HResult Burner_DriveRevision(std::int32_t d, std::string& pVal) override {
     return builder_->Burner_DriveRevision(d, pVal);
   }
+  HResult Burner_SpeedWriteCount(std::int32_t d, std::int32_t& pVal) override {
+    return builder_->Burner_SpeedWriteCount(d, pVal);
+  }
+  HResult Burner_GetMediaType(std::int32_t d, std::int32_t& pVal) override {
+    return builder_->Burner_GetMediaType(d, pVal);
+  }
+  HResult Burner_GetMediaTypeName(std::int32_t d, std::int32_t index, std::string& pVal) override {
+    return builder_->Burner_GetMediaTypeName(d, index, pVal);
+  }
+  HResult Burner_MediaIsEmpty(std::int32_t d, std::int32_t& pVal) override {
+    return builder_->Burner_MediaIsEmpty(d, pVal);
+  }
+  HResult Burner_DiskIsStillWritable(std::int32_t d, std::int32_t& pVal) override {
+    return builder_->Burner_DiskIsStillWritable(d, pVal);
+  }
+  HResult Burner_GetMediaTotalSpace(std::int32_t d, float& pVal) override {
+    return builder_->Burner_GetMediaTotalSpace(d, pVal);
+  }
+  HResult Burner_GetMediaUsedSpace(std::int32_t d, float& pVal) override {
+    return builder_->Burner_GetMediaUsedSpace(d, pVal);
+  }
+  HResult Burner_EraseDisk(std::int32_t d, std::int32_t mode) override { return builder_->Burner_EraseDisk(d, mode); }
+  std::string DriveDevicePath(std::int32_t d) override { return builder_->DriveDevicePath(d); }
+  void SetMediaEvents(DiscMediaEvents* events) override;
   HResult Burner_ListenDrive(std::int32_t d) override { return builder_->Burner_ListenDrive(d); }
   HResult Burner_StopListenDrive() override { return builder_->Burner_StopListenDrive(); }
   HResult CancelBurn() override { return builder_->CancelBurn(); }

@@ -1,0 +1,208 @@
+// Burner_ImportLastSession on an emulated appendable DVD-R whose sessions
+// genisoimage wrote: the last session's tree lands in the project tree,
+// marked, with the old files' extents pointing at their bytes on the disc.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "api/emulated_engine_testutil.h"
+#include "drive/mmc_drive.h"
+#include "drive/session_tracks.h"
+#include "jobs/job_state.h"
+#include "platform/text.h"
+#include "testing/temp_folder.h"
+#include "testing/tools.h"
+#include "tree/project_tree.h"
+
+namespace zephrel::testing {
+namespace {
+
+using vantora::testing::RunTool;
+using vantora::testing::TempFolder;
+
+constexpr std::uint32_t kSector = 2048;
+
+class ImportLastSessionTest : public EmulatedEngineTest {
+ protected:
+  void SetUp() override {
+    EmulatedEngineTest::SetUp();
+    ProjectTree::Process().Clear();
+    UseMedium(platform::kProfileDvdR);
+    sink_ = Advised();
+  }
+  void TearDown() override {
+    ProjectTree::Process().Clear();
+    EmulatedEngineTest::TearDown();
+  }
+
+  void Write(const std::string& relative, const std::string& text) {
+    const std::filesystem::path p = src() / platform::Utf8ToPath(relative);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+  }
+  std::filesystem::path src() const { return dir_ / "src"; }
+
+  // Writes one session of genisoimage's making (on top of the disc's last
+  // session when there is one) as an incremental track, and closes it so
+  // the disc stays appendable.
+  void BurnSession(std::vector<std::string> options) {
+    MmcDrive drive(raw_shared());
+    const std::uint32_t next = NewSessionStart(drive);
+    std::vector<std::string> argv = {"env", "TZ=Europe/Paris", "genisoimage", "-quiet"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    if (sessions_ > 0) {
+      std::string error;
+      ASSERT_TRUE(drive_->ExportUserData(dir_ / "disc.bin", &error)) << error;
+      argv.insert(argv.end(), {"-C", std::to_string(last_start_) + "," + std::to_string(next), "-M",
+                               platform::PathToUtf8(dir_ / "disc.bin")});
+    }
+    argv.insert(argv.end(), {"-o", platform::PathToUtf8(dir_ / "session.iso"), platform::PathToUtf8(src())});
+    auto r = RunTool(argv);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    std::ifstream in(dir_ / "session.iso", std::ios::binary);
+    std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    image.resize((image.size() + kSector - 1) / kSector * kSector, 0);
+    ASSERT_EQ(drive.MmcSetWriteParameters(8, 0, false, true, false), 0);
+    const std::uint32_t sectors = static_cast<std::uint32_t>(image.size() / kSector);
+    for (std::uint32_t done = 0; done < sectors; done += 16) {
+      const std::uint16_t n = static_cast<std::uint16_t>(std::min<std::uint32_t>(16, sectors - done));
+      std::string sense;
+      ASSERT_EQ(
+          drive.MmcWrite10(std::span(image.data() + std::size_t(done) * kSector, std::size_t(n) * kSector),
+                           next + done, n, &sense, true),
+          1)
+          << sense;
+    }
+    const auto tracks = ReadLastSessionTracks(drive);
+    ASSERT_TRUE(tracks);
+    std::string sense;
+    ASSERT_EQ(drive.MmcCloseTrackSession(false, 1, static_cast<std::uint16_t>(tracks->last), &sense), 1)
+        << sense;
+    ASSERT_EQ(drive.MmcCloseTrackSession(false, 2, 0, &sense), 1) << sense;
+    last_start_ = next;
+    ++sessions_;
+  }
+
+  std::map<std::string, TreeElement> Imported() {
+    std::map<std::string, TreeElement> by_name;
+    for (const TreeElement& e : ProjectTree::Process().Snapshot()) {
+      if (!e.removed) by_name[e.name] = e;
+    }
+    return by_name;
+  }
+  std::string BytesOf(const TreeElement& e) {
+    MmcDrive drive(raw_shared());
+    std::vector<std::uint8_t> buffer((e.file_size + kSector - 1) / kSector * kSector);
+    if (buffer.empty()) return {};
+    EXPECT_EQ(drive.MmcReadSectors(e.extent, static_cast<std::uint16_t>(buffer.size() / kSector), buffer), 1);
+    return std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(e.file_size));
+  }
+  std::vector<std::string> Reports() const {
+    return sink_->Texts(platform::DispId(kBurningErrorViewDescription));
+  }
+
+  TempFolder dir_;
+  std::shared_ptr<RecordingSink> sink_;
+  std::uint32_t last_start_ = 0;
+  int sessions_ = 0;
+};
+
+TEST_F(ImportLastSessionTest, TheSecondSessionOfAJolietDiscImportsWithOldAndNewFilesWhereTheyLie) {
+  Write("dossier é/日本.txt", "first session bytes");
+  BurnSession({"-J"});
+  std::filesystem::remove_all(src());
+  Write("new file.txt", "second session bytes");
+  BurnSession({"-J"});
+  ASSERT_GT(last_start_, 0u);
+
+  drive_->ClearCommandLog();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_TRUE(Reports().empty()) << Reports().front();
+  auto tree = Imported();
+  ASSERT_EQ(tree.size(), 3u);
+  ASSERT_TRUE(tree.count("DOSSIER_") || tree.count("dossier é"));
+  ASSERT_TRUE(tree.count("new file.txt"));
+  const TreeElement& fresh = tree["new file.txt"];
+  EXPECT_TRUE(fresh.from_last_session);
+  EXPECT_GE(fresh.extent, last_start_);
+  EXPECT_EQ(BytesOf(fresh), "second session bytes");
+  for (const auto& [name, e] : tree) {
+    if (e.is_file() && name != "new file.txt") {
+      EXPECT_LT(e.extent, last_start_) << "the old file still lies in the first session";
+      EXPECT_EQ(BytesOf(e), "first session bytes");
+    }
+  }
+  bool session_information_asked = false;
+  for (const auto& c : drive_->CommandLog()) {
+    session_information_asked |= c.cdb.size() > 2 && c.cdb[0] == 0x43 && (c.cdb[2] & 0x0F) == 1;
+  }
+  EXPECT_TRUE(session_information_asked) << "the last session is found from READ TOC format 1";
+}
+
+TEST_F(ImportLastSessionTest, ASessionWithoutJolietImportsItsPrimaryNames) {
+  Write("readme", "plain");
+  BurnSession({});
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  auto tree = Imported();
+  ASSERT_TRUE(tree.count("README")) << "README.;1 is README";
+  EXPECT_EQ(BytesOf(tree["README"]), "plain");
+}
+
+TEST_F(ImportLastSessionTest, ASessionWithABootRecordImportsItsFiles) {
+  Write("boot.img", std::string(4 * kSector, 'b'));
+  Write("data.txt", "data");
+  BurnSession({"-J", "-b", "boot.img", "-no-emul-boot", "-c", "boot.cat"});
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  auto tree = Imported();
+  ASSERT_TRUE(tree.count("data.txt"));
+  EXPECT_EQ(BytesOf(tree["data.txt"]), "data");
+  EXPECT_EQ(tree["boot.img"].file_size, 4 * kSector);
+}
+
+TEST_F(ImportLastSessionTest, ASecondImportReplacesTheFirstAndKeepsWhatWasAddedIntoItsFolders) {
+  Write("folder/old.txt", "old");
+  BurnSession({"-J"});
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  std::int32_t folder_id = Imported()["folder"].id;
+  ProjectTree& tree = ProjectTree::Process();
+  const std::int32_t added = tree.AddVirtualDirectory(folder_id, "added later");
+  ASSERT_GT(added, 0);
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_EQ(tree.GetFileCount(), 1) << "not imported twice";
+  EXPECT_EQ(tree.GetDirectoryCount(), 2);
+  auto now = Imported();
+  ASSERT_TRUE(now.count("added later"));
+  EXPECT_EQ(now["added later"].parent_id, now["folder"].id);
+  EXPECT_FALSE(now["added later"].from_last_session);
+}
+
+TEST_F(ImportLastSessionTest, ABlankDiscImportsNothingAndSaysSo) {
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_TRUE(ProjectTree::Process().Snapshot().empty());
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(Reports()[0], "The disc holds no session to import.");
+}
+
+TEST_F(ImportLastSessionTest, WhileAnotherDiscJobRunsNothingIsReadAndTheClientIsTold) {
+  Write("kept.txt", "k");
+  BurnSession({"-J"});
+  auto ticket = EngineState::Instance().threads.TryClaimJob();
+  ASSERT_TRUE(ticket);
+  drive_->ClearCommandLog();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  ticket->Release();
+  EXPECT_TRUE(ProjectTree::Process().Snapshot().empty());
+  EXPECT_TRUE(drive_->CommandLog().empty());
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(Reports()[0], "Another disc job is running");
+}
+
+TEST_F(ImportLastSessionTest, AnUnknownDriveIsReported) {
+  ASSERT_EQ(builder_->Burner_ImportLastSession(7), platform::S_OK);
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(Reports()[0], "There is no drive number 7");
+}
+
+}  // namespace
+}  // namespace zephrel::testing

@@ -1,0 +1,118 @@
+// Pressed CDs in the emulated drive: tracks from file ranges, sessions laid
+// out as a mastered CD-Extra has them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "emulated_drive_testutil.h"
+#include "platform/cd_sector.h"
+#include "platform/emulated_drive.h"
+
+namespace platform {
+namespace {
+
+using testing::Be32;
+using testing::EmulatedDriveHarness;
+using testing::Pattern;
+using testing::SenseText;
+using testing::TempFolder;
+
+std::filesystem::path WriteFile(const TempFolder& folder, const std::string& name,
+                                const std::vector<std::uint8_t>& bytes) {
+  const std::filesystem::path path = folder.path() / name;
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
+}
+
+std::vector<std::uint8_t> ReadCd(EmulatedDriveHarness& drive, std::uint32_t lba, std::uint32_t count,
+                                 ScsiResult* result) {
+  std::vector<std::uint8_t> data;
+  *result = drive.In({0xBE, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8),
+                      std::uint8_t(lba), 0, 0, std::uint8_t(count), 0xF8, 0, 0},
+                     &data, count * kCdRawSectorSize);
+  return data;
+}
+
+class PressedCd : public ::testing::Test {
+ protected:
+  // Two audio tracks (from one file with a 44-byte header before its frames,
+  // and from a file of its own), then a data session of 20 user-data sectors.
+  void SetUp() override {
+    first_ = Pattern(44 + 30 * kCdRawSectorSize, 1);
+    second_ = Pattern(12 * kCdRawSectorSize + 100, 2);  // a partial last sector
+    data_ = Pattern(20 * 2048, 3);
+    MediumSpec medium;
+    medium.profile = kProfileCdRom;
+    medium.pressed = {{WriteFile(files_, "one é.wav", first_), 44, 0, true, false, false},
+                      {WriteFile(files_, "two.pcm", second_), 0, 0, true, false, false},
+                      {WriteFile(files_, "data.iso", data_), 0, 0, false, false, true}};
+    drive_.emplace(medium);
+    drive_->None({0, 0, 0, 0, 0, 0});  // the medium's unit attention
+  }
+  TempFolder files_;
+  std::vector<std::uint8_t> first_, second_, data_;
+  std::optional<EmulatedDriveHarness> drive_;
+};
+
+TEST_F(PressedCd, TheTableListsEveryTrackWithTheDataSessionAfterItsGap) {
+  std::vector<std::uint8_t> toc;
+  ASSERT_EQ(SenseText(drive_->In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)), "ok");
+  ASSERT_EQ(toc.size(), 4u + 4 * 8);
+  EXPECT_EQ(toc[2], 1);
+  EXPECT_EQ(toc[3], 3);
+  EXPECT_EQ(toc[4 + 1] & 0x0F, 0);  // audio
+  EXPECT_EQ(Be32(toc, 4 + 4), 0u);
+  EXPECT_EQ(Be32(toc, 12 + 4), 30u);
+  EXPECT_EQ(toc[20 + 1] & 0x0F, 4);  // data
+  EXPECT_EQ(Be32(toc, 20 + 4), 30u + 13 + 11400);
+  EXPECT_EQ(toc[28 + 2], 0xAA);
+  EXPECT_EQ(Be32(toc, 28 + 4), 30u + 13 + 11400 + 20);
+}
+
+TEST_F(PressedCd, AudioFramesReadBackAsTheyWerePressedAndAPartialSectorEndsInZeros) {
+  ScsiResult r;
+  std::vector<std::uint8_t> got = ReadCd(*drive_, 0, 10, &r);
+  ASSERT_EQ(SenseText(r), "ok");
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), first_.begin() + 44));
+  got = ReadCd(*drive_, 42, 1, &r);
+  ASSERT_EQ(SenseText(r), "ok");
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 100, second_.end() - 100));
+  EXPECT_TRUE(std::all_of(got.begin() + 100, got.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST_F(PressedCd, TheDataTrackReadsAsMode1AndTheGapBetweenSessionsDoesNot) {
+  std::vector<std::uint8_t> user;
+  const std::uint32_t start = 30 + 13 + 11400;
+  ASSERT_EQ(SenseText(drive_->In({0x28, 0, std::uint8_t(start >> 24), std::uint8_t(start >> 16),
+                                  std::uint8_t(start >> 8), std::uint8_t(start), 0, 0, 2, 0},
+                                 &user, 4096)),
+            "ok");
+  EXPECT_TRUE(std::equal(user.begin(), user.end(), data_.begin()));
+  ScsiResult r;
+  ReadCd(*drive_, 30 + 13 + 100, 1, &r);
+  EXPECT_FALSE(r.ok());
+}
+
+TEST_F(PressedCd, TrackInformationGivesTheLastAudioTrackItsOwnSize) {
+  const std::vector<std::uint8_t> info = drive_->TrackInformation(2);
+  ASSERT_GE(info.size(), 28u);
+  EXPECT_EQ(Be32(info, 8), 30u);   // start
+  EXPECT_EQ(Be32(info, 24), 13u);  // size, without the gap that follows
+}
+
+TEST(PressedCdRefusal, AMissingFileOrATrackOnADvdIsRefused) {
+  TempFolder folder;
+  std::string error;
+  MediumSpec medium;
+  medium.profile = kProfileCdRom;
+  medium.pressed = {{folder.path() / "missing.wav", 0, 0, true, false, false}};
+  EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "a", {}, &medium, &error));
+  EXPECT_NE(error.find("missing.wav"), std::string::npos) << error;
+  medium.profile = kProfileDvdRom;
+  medium.pressed = {{WriteFile(folder, "x.pcm", Pattern(2352, 4)), 0, 0, true, false, false}};
+  EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "b", {}, &medium, &error));
+}
+
+}  // namespace
+}  // namespace platform

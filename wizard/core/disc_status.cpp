@@ -1,0 +1,188 @@
+// The drive list's disc status on the output step: the write speeds, the
+// medium's name and state, its free space, and the erase of a full
+// rewritable DVD.
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/text.h"
+#include "vantora/format.h"
+#include "vantora/wizard_controller.h"
+
+namespace vantora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTitle[] = "Vantora";
+
+bool IsUsableDvdName(const std::string& name) {
+  static const char* const kNames[] = {"DVD+RW", "DVD-RW", "DVD+R", "DVD-R", "DVD+R DL", "DVD-R DL"};
+  return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
+}
+
+// This wizard burns DVDs only, so only a rewritable DVD is worth erasing.
+bool IsErasableDvdName(const std::string& name) { return name == "DVD+RW" || name == "DVD-RW"; }
+
+int AccessError(const std::string& device_path) {
+  return ::access(device_path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
+}
+
+std::string GroupOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return "";
+  std::vector<char> buffer(16384);
+  struct group entry {};
+  struct group* found = nullptr;
+  if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+    return std::to_string(st.st_gid);
+  return found->gr_name;
+}
+
+// The total size of the plain files of a folder, in MB.
+double FolderMegabytes(const fs::path& folder) {
+  std::error_code ec;
+  double bytes = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code file_ec;
+    if (it->is_regular_file(file_ec)) {
+      const auto size = it->file_size(file_ec);
+      if (!file_ec) bytes += static_cast<double>(size);
+    }
+  }
+  return bytes / (1024.0 * 1024.0);
+}
+
+}  // namespace
+
+std::string DevicePermissionText(const std::string& device_path, int access_error) {
+  if (access_error != EACCES && access_error != EPERM) return "";
+  const std::string group = GroupOf(device_path);
+  if (group.empty())
+    return "You may not use this drive: " + device_path + " cannot be opened (permission denied).";
+  return "You may not use this drive: you are not in the group \"" + group + "\" that owns " + device_path +
+         ". Ask to be added to that group, then log in again.";
+}
+
+bool WizardController::DriveInList(int d) const {
+  return d >= 0 && d < static_cast<int>(screen_.drive_entries.size());
+}
+
+void WizardController::StopListener() {
+  listening_ = 0;
+  if (burner_) burner_->Burner_StopListenDrive();
+}
+
+void WizardController::BurnerOnMediaChange() {
+  // A poll that was under way when the listener stopped may still report:
+  // it belongs to no step any more.
+  if (listening_ == 0 || CurrentStep != 3) return;
+  RefreshDiscStatus(true);
+}
+
+void WizardController::BurnerOnEraseComplete(std::int32_t /*DriveNum*/, std::int32_t InError) {
+  erase_ended_ = true;
+  view_.CloseEraseForm();
+  const bool failed = InError == 0;
+  if (failed) {
+    const std::string message = "The disc could not be erased.";
+    log_.AddRow(message, parts_.clock->Date() + " " + parts_.clock->Time() + " " + message, LogIcon::kError);
+    parts_.dialogs->ShowMessage(message, kTitle, MessageIcon::kCritical);
+  }
+  if (listening_ == 0 || CurrentStep != 3) return;
+  // After a failed erase the disc is still full: it is shown as it is,
+  // without asking again.
+  RefreshDiscStatus(!failed);
+}
+
+void WizardController::RefreshDiscStatus(bool may_ask_erase) {
+  const int d = screen_.selected_drive;
+  if (!burner_ || !DriveInList(d)) return;
+  const unsigned generation = listening_;
+  screen_.speed_entries.clear();
+  screen_.speed_index = -1;
+  disc_free_mb_ = -1;
+
+  bool usable = false;
+  std::string s;
+  const std::string device = burner_->DriveDevicePath(d);
+  const int access_error =
+      device.empty() ? 0 : (parts_.device_access ? parts_.device_access(device) : AccessError(device));
+  const std::string denied = DevicePermissionText(device, access_error);
+  if (!denied.empty()) {
+    // Every query would fail and read as "no disc": say why instead.
+    s = denied;
+  } else {
+    std::int32_t count = 0;
+    if (burner_->Burner_SpeedWriteCount(d, count) < 0) count = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      std::int32_t speed = 0;
+      if (burner_->Burner_GetSpeedWrite(d, i, speed) < 0) continue;
+      screen_.speed_entries.push_back(std::to_string(speed) + " x");
+    }
+    if (!screen_.speed_entries.empty()) screen_.speed_index = 0;
+
+    std::string name = "Unknown";
+    std::int32_t type = -1;  // a failed question reads as no medium
+    burner_->Burner_GetMediaType(d, type);
+    std::string answer;
+    if (burner_->Burner_GetMediaTypeName(d, type, answer) >= 0) name = answer;
+    usable = IsUsableDvdName(name);
+    s = name;
+    if (type != -1) {
+      std::int32_t empty = 0, writable = 0;
+      burner_->Burner_MediaIsEmpty(d, empty);
+      if (empty != 0) {
+        s += " - Empty Disc";
+      } else if (burner_->Burner_DiskIsStillWritable(d, writable), writable != 0) {
+        s += " - Appendable (Please insert Empty disc)";
+        usable = false;
+      } else {
+        s += " - Complete disc (0 MB available)";
+        if (IsErasableDvdName(name) && may_ask_erase &&
+            parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?", kTitle,
+                                     MessageIcon::kNone)) {
+          erase_ended_ = false;
+          if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
+          // The erase's end closes the form and shows the disc again; an end
+          // that came before the form would leave it open for good.
+          if (!erase_ended_) view_.ShowEraseForm();
+          return;
+        }
+        usable = false;
+      }
+    }
+    if (usable) {
+      float total = 0, used = 0;
+      burner_->Burner_GetMediaTotalSpace(d, total);
+      burner_->Burner_GetMediaUsedSpace(d, used);
+      disc_free_mb_ = total - used;
+      s += " (" + FormatSingle(total - used) + " MB)";
+    }
+  }
+  // The answers may have taken a while: they are shown only if the output
+  // step and its listener are still those the questions were asked for.
+  if (CurrentStep != 3 || generation != listening_) return;
+  if (screen_.output_option == kOutputBurn) screen_.next_enabled = usable;
+  screen_.disc_status_text = s;
+  screen_.insert_disc_visible = !usable;
+  view_.Refresh();
+}
+
+bool WizardController::ConfirmDiscSpace() {
+  if (disc_free_mb_ < 0) return true;  // no usable disc was measured; the engine decides
+  const double project_mb =
+      UseExistingVideoTs ? FolderMegabytes(ExistingVideoTsFolder) : EstimatedSizeKB / 1024.0;
+  if (project_mb <= static_cast<double>(disc_free_mb_)) return true;
+  return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
+                                      " MB) is larger than the free space on the disc (" +
+                                      FormatSingle(disc_free_mb_) + " MB). Burn anyway?",
+                                  kTitle, MessageIcon::kExclamation);
+}
+
+}  // namespace vantora

@@ -1,0 +1,224 @@
+// The output step's drive frame in the real window, over the real disc engine
+// and emulated DVD writers, and over a fake drive the user may not open.
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cerrno>
+#include <fstream>
+
+#include "../core/core_testutil.h"
+#include "../core/wizard_fakes.h"
+#include "platform/emulated_drive.h"
+#include "platform/mmc.h"
+#include "platform/text.h"
+#include "vantora/cindral_form.h"
+#include "vantora/zephrel_disc_burner.h"
+
+namespace vantora {
+namespace {
+
+namespace fs = std::filesystem;
+
+QApplication& App() {
+  static int argc = 1;
+  static char arg0[] = "vantora_form_tests";
+  static char* argv[] = {arg0, nullptr};
+  static QApplication* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
+                                                      : new QApplication(argc, argv);
+  return *app;
+}
+
+// Pumps the window's events until done holds (the engine's listener and jobs
+// report from their own threads); false when it never does.
+template <typename F>
+bool PumpUntil(F done, int max_ms = 20000) {
+  for (int waited = 0; waited < max_ms; waited += 10) {
+    if (done()) return true;
+    QTest::qWait(10);
+  }
+  return done();
+}
+
+class DiscStatusFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    std::ofstream(ConfigFile(temp.path())) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=False\n";
+  }
+  void TearDown() override {
+    form.reset();
+    ::unsetenv("ZEPHREL_DRIVES");
+  }
+  // An emulated writer holding medium, named by ZEPHREL_DRIVES.
+  void EmulatedDrive(const platform::MediumSpec& medium) {
+    platform::EmulatedIdentity identity;
+    identity.vendor = "ACME";
+    identity.product = "DVDRW X1";
+    identity.revision = "1.02";
+    identity.address = {1, 0, 0, 0};
+    std::string error;
+    drive_folder = temp / "drive é";
+    ASSERT_TRUE(platform::EmulatedDrive::Create(drive_folder, identity, &medium, &error)) << error;
+    ::setenv("ZEPHREL_DRIVES", ("emu:" + platform::PathToUtf8(drive_folder)).c_str(), 1);
+  }
+  void Open(DiscBurnerFactory make_burner) {
+    FormServices services;
+    services.program_folder = temp.path();
+    services.make_burner = std::move(make_burner);
+    services.authoring = &authoring;
+    services.encoder = &encoder;
+    services.clip_maker = &clip_maker;
+    services.dialogs = &dialogs;
+    services.shell = &shell;
+    services.clock = &clock;
+    services.device_access = device_access;
+    services.end_program = [] {};
+    form = std::make_unique<CindralForm>(std::move(services));
+    form->show();
+  }
+  // The output step with the burn option clicked.
+  void ReachBurnOption() {
+    form->controller().AddVideo(temp / "movie.mpg");
+    for (int i = 0; i < 3; ++i) QTest::mouseClick(Find<QPushButton>("NextButton"), Qt::LeftButton);
+    ASSERT_EQ(form->controller().CurrentStep, 3);
+    auto* option1 = Find<QRadioButton>("Option1");
+    QTest::mouseClick(option1, Qt::LeftButton, {}, QPoint(6, option1->height() / 2));
+    ASSERT_TRUE(option1->isChecked());
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    T* widget = form->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  std::string Status() { return Find<QLabel>("Label19")->text().toStdString(); }
+  bool Label20Shown() { return !Find<QLabel>("Label20")->isHidden(); }
+  bool StartEnabled() { return Find<QPushButton>("NextButton")->isEnabled(); }
+  void Screenshot(const std::string& name) {
+    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
+                         QGuiApplication::platformName().toStdString();
+    fs::create_directories(dir);
+    QApplication::processEvents();
+    EXPECT_TRUE(
+        form->grab().save(QString::fromStdString(platform::PathToUtf8(dir / (name + ".png"))), "PNG"));
+  }
+
+  testing::TempFolder temp;
+  fs::path drive_folder;
+  testing::FakeAuthoring authoring;
+  testing::FakeEncoder encoder;
+  testing::FakeClipMaker clip_maker;
+  testing::FakeDialogs dialogs;
+  testing::RecordingShell shell;
+  testing::FakeClock clock;
+  std::function<int(const std::string&)> device_access;
+  testing::FakeDiscBurner::Log fake_log;  // outlives the form
+  std::unique_ptr<CindralForm> form;
+};
+
+TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeedsAndFreeSpace) {
+  platform::MediumSpec medium;
+  medium.profile = platform::kProfileDvdPlusR;
+  EmulatedDrive(medium);
+  Open([] { return CreateZephrelDiscBurner(); });
+  ASSERT_EQ(Find<QComboBox>("ImageCombo1")->currentText(), "[1:0:0] ACME DVDRW X1 (1.02)");
+  ReachBurnOption();
+  EXPECT_FALSE(StartEnabled()) << "until the disc status finds a usable disc";
+  ASSERT_TRUE(PumpUntil([&] { return Status() != "No Media (0 MB available)"; })) << Status();
+  EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_FALSE(Label20Shown());
+  EXPECT_TRUE(StartEnabled());
+  EXPECT_EQ(Find<QPushButton>("NextButton")->text(), "Start >");
+  auto* speeds = Find<QComboBox>("Combo1");
+  ASSERT_GT(speeds->count(), 0);
+  EXPECT_EQ(speeds->currentIndex(), 0);
+  EXPECT_TRUE(speeds->itemText(0).endsWith(" x")) << speeds->itemText(0).toStdString();
+  EXPECT_EQ(Find<QCheckBox>("CheckSimulation")->text(), "Simulation");
+  Screenshot("step3_output_emulated_dvd_plus_r");
+}
+
+TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShownEmpty) {
+  // A closed DVD-RW holding one session of data.
+  const fs::path content = temp / "content.bin";
+  std::ofstream(content, std::ios::binary) << std::string(2048 * 32, 'x');
+  platform::MediumSpec medium;
+  medium.profile = platform::kProfileDvdRwSequential;
+  medium.content = content;
+  EmulatedDrive(medium);
+  dialogs.yes = true;
+  Open([] { return CreateZephrelDiscBurner(); });
+  bool form_seen = false;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    if (QDialog* erase = form->EraseForm()) {
+      form_seen = true;
+      EXPECT_EQ(erase->windowTitle(), "Erasing disk");
+      auto* text = erase->findChild<QLabel*>("Label1");
+      ASSERT_NE(text, nullptr);
+      EXPECT_EQ(text->text(), "Erasing disk. Please wait...");
+    }
+  });
+  watcher.start(1);
+  ReachBurnOption();
+  ASSERT_TRUE(PumpUntil([&] { return Status().rfind("DVD-RW - Empty Disc (", 0) == 0; })) << Status();
+  watcher.stop();
+  ASSERT_FALSE(dialogs.questions.empty());
+  EXPECT_EQ(dialogs.questions[0].text, "This disk is no more writable. Do you want to erase this disk?");
+  EXPECT_EQ(form->EraseForm(), nullptr);
+  EXPECT_FALSE(Label20Shown());
+  EXPECT_TRUE(StartEnabled());
+  (void)form_seen;  // an erase quicker than the first look leaves no trace
+}
+
+TEST_F(DiscStatusFormTest, ADriveTheUserMayNotOpenShowsThePermissionTextInsteadOfAMediumState) {
+  testing::FakeDiscBurner::Log& log = fake_log;
+  const fs::path device = temp / "sr0";
+  std::ofstream(device) << "";
+  log.device_paths[0] = platform::PathToUtf8(device);
+  log.media[0].type = 11;
+  log.media[0].name = "DVD+R";
+  log.media[0].empty = 1;
+  log.media[0].total = 4482.623f;
+  device_access = [](const std::string&) { return EACCES; };  // as for a user outside the group, even as root
+  Open([&log] {
+    return std::make_unique<testing::FakeDiscBurner>(
+        std::vector<testing::FakeDrive>{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}, log);
+  });
+  ReachBurnOption();
+  ASSERT_NE(log.media_events, nullptr);
+  log.media_events->BurnerOnMediaChange();
+  QApplication::processEvents();
+  const struct group* g = getgrgid(getegid());
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(Status(), "You may not use this drive: you are not in the group \"" + std::string(g->gr_name) +
+                          "\" that owns " + platform::PathToUtf8(device) +
+                          ". Ask to be added to that group, then log in again.");
+  EXPECT_TRUE(Label20Shown());
+  EXPECT_FALSE(StartEnabled());
+  Screenshot("step3_output_permission_denied");
+}
+
+TEST_F(DiscStatusFormTest, WithoutADriveTheBurnOptionKeepsItsExactCaptionAndIsDisabled) {
+  ::setenv("ZEPHREL_DRIVES", ("emu:" + platform::PathToUtf8(temp / "no drive here")).c_str(), 1);
+  Open([] { return CreateZephrelDiscBurner(); });
+  auto* option1 = Find<QRadioButton>("Option1");
+  EXPECT_EQ(option1->text(), "Burn the project on DVD (No compatible drive was found!)");
+  EXPECT_FALSE(option1->isEnabled());
+  EXPECT_TRUE(Find<QRadioButton>("Option2")->isChecked());
+  EXPECT_FALSE(Find<QComboBox>("ImageCombo1")->isEnabled());
+}
+
+}  // namespace
+}  // namespace vantora
