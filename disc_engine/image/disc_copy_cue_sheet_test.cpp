@@ -45,8 +45,8 @@ TEST(DiscCopyCueSheet, AnExistingSheetIsTheUsersAndIsNeitherReplacedNorTouched) 
   testing::TempDir dir;
   const std::string sheet = dir.WriteFile("mine.cue", "my own sheet\n");
   std::string error;
-  EXPECT_FALSE(WriteDiscCopyCueSheet(dir.path() + "/mine.bin", sheet, "CD-R", 2352,
-                                     {{.number = 1, .session = 1}}, &error));
+  EXPECT_FALSE(WriteDiscCopyCueSheet(dir.path() + "/mine.bin", sheet, "CD-R", {{.number = 1, .session = 1}},
+                                     false, &error));
   EXPECT_FALSE(error.empty());
   std::ifstream in(sheet);
   std::string line;
