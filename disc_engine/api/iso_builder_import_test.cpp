@@ -204,5 +204,59 @@ TEST_F(ImportLastSessionTest, AnUnknownDriveIsReported) {
   EXPECT_EQ(Reports()[0], "There is no drive number 7");
 }
 
+TEST_F(ImportLastSessionTest, ANewSessionBurnedOnTopListsTheOldAndNewFilesAndTheOldBytesStay) {
+  Write("dossier/old.txt", "first session bytes");
+  Write("top old.txt", "top old bytes");
+  BurnSession({"-J"});
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  ASSERT_TRUE(Reports().empty()) << Reports().front();
+  Write("../added/nouveau é.txt", "new session bytes");
+  builder_->AddFile(kRootId, platform::PathToUtf8(dir_ / "added" / platform::Utf8ToPath("nouveau é.txt")));
+  MmcDrive drive(raw_shared());
+  const std::uint32_t second = NewSessionStart(drive);
+  ASSERT_GT(second, 0u);
+  const std::size_t ends = sink_->Count(platform::DispId(kBurnerOnEndBurn));
+  builder_->Burner_BurnData(0, 8, 1, 1, 0, 1, 1, 0);
+  ASSERT_TRUE(sink_->WaitFor(platform::DispId(kBurnerOnEndBurn), ends + 1));
+  const auto end = sink_->events().back();
+  ASSERT_EQ(end.id, platform::DispId(kBurnerOnEndBurn));
+  ASSERT_EQ(end.args.at(2).i4(), 0) << "the burn failed: " << ::testing::PrintToString(Reports());
+  drive_->CloseTray();  // the burn ejects the disc at its end
+
+  std::string error;
+  ASSERT_TRUE(drive_->ExportUserData(dir_ / "disc.bin", &error)) << error;
+  const std::string disc = platform::PathToUtf8(dir_ / "disc.bin");
+  auto listing =
+      RunTool({"isoinfo", "-J", "-j", "iso8859-1", "-l", "-i", disc, "-T", std::to_string(second)});
+  ASSERT_EQ(listing.exit_code, 0) << listing.output;
+  EXPECT_NE(listing.output.find("old.txt"), std::string::npos) << listing.output;
+  EXPECT_NE(listing.output.find("top old.txt"), std::string::npos) << listing.output;
+  EXPECT_NE(listing.output.find("nouveau \xE9.txt"), std::string::npos) << listing.output;
+  auto found = RunTool({"xorriso", "-abort_on", "FATAL", "-load", "sbsector", std::to_string(second),
+                        "-indev", disc, "-find", "/", "-type", "f"});
+  ASSERT_EQ(found.exit_code, 0) << found.output;
+  EXPECT_NE(found.output.find("/dossier/old.txt"), std::string::npos) << found.output;
+  EXPECT_NE(found.output.find("/top old.txt"), std::string::npos) << found.output;
+  EXPECT_NE(found.output.find("/nouveau é.txt"), std::string::npos) << found.output;
+  // The old files' bytes, read back through the new session's directories.
+  auto extracted = RunTool({"xorriso", "-abort_on", "FATAL", "-load", "sbsector", std::to_string(second),
+                            "-indev", disc, "-osirrox", "on", "-extract", "/dossier/old.txt",
+                            platform::PathToUtf8(dir_ / "old back.txt")});
+  ASSERT_EQ(extracted.exit_code, 0) << extracted.output;
+  std::ifstream back(dir_ / "old back.txt", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(back)), {}), "first session bytes");
+
+  // A fresh import reads the new session: old and new files together.
+  ProjectTree::Process().Clear();
+  const std::size_t said = Reports().size();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_EQ(Reports().size(), said) << Reports().back();
+  auto tree = Imported();
+  EXPECT_TRUE(tree.count("old.txt") && tree.count("top old.txt") && tree.count("nouveau é.txt"));
+  for (const auto& [name, e] : tree) EXPECT_TRUE(e.from_last_session) << name;
+  EXPECT_EQ(BytesOf(tree["old.txt"]), "first session bytes");
+  EXPECT_EQ(BytesOf(tree["nouveau é.txt"]), "new session bytes");
+}
+
 }  // namespace
 }  // namespace zephrel::testing
