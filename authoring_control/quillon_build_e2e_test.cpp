@@ -15,10 +15,10 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Clip;
 using platform::DispatchKind;
 using platform::InvokeResult;
 using platform::Variant;
+using testing::Clip;
 
 class QuillonBuildE2e : public ::testing::Test {
  protected:
@@ -51,7 +51,8 @@ class QuillonBuildE2e : public ::testing::Test {
 TEST_F(QuillonBuildE2e, AHostsSessionBuildsAFolderThatPlaysEachTitleFromItsButton) {
   ASSERT_TRUE(Call(dispid::kClearAll).ok());
   ExpectTrue(dispid::kAddMainMenu, {Variant(Clip("pal_menu.mpg").string())});
-  ExpectTrue(dispid::kSetMainMenuButtonColor, {Variant(2), Variant(13), Variant(5), Variant(13), Variant(7), Variant(13)});
+  ExpectTrue(dispid::kSetMainMenuButtonColor,
+             {Variant(2), Variant(13), Variant(5), Variant(13), Variant(7), Variant(13)});
   for (std::int16_t title = 1; title <= 3; ++title) {
     // 60x60 squares stacked from (100, 100), coordinates by reference as hosts pass them.
     std::int32_t left = 100, top = 100 * title, right = 160, bottom = 100 * title + 60;
@@ -84,7 +85,8 @@ TEST_F(QuillonBuildE2e, AFailedAddTitleMakesTheBuildFailWithoutWritingAnything) 
   ASSERT_TRUE(Call(dispid::kClearAll).ok());
   ASSERT_TRUE(Call(dispid::kOutputDir, {Variant(out_->path().string())}, DispatchKind::kPropertyPut).ok());
   ExpectTrue(dispid::kAddTitle, {Variant(Clip("pal_43.mpg").string())});
-  EXPECT_EQ(Call(dispid::kAddTitle, {Variant((out_->path() / "missing.mpg").string())}).value, Variant::Bool(false));
+  EXPECT_EQ(Call(dispid::kAddTitle, {Variant((out_->path() / "missing.mpg").string())}).value,
+            Variant::Bool(false));
   ExpectTrue(dispid::kAddTitle, {Variant(Clip("pal_43.mpg").string())});
 
   const InvokeResult built = Call(dispid::kBuildDVDImage);

@@ -78,15 +78,16 @@ TEST(QuillonDispatchTest, AHostsWholeSessionRunsThroughInvoke) {
   std::int16_t left = 100, top = 120;
   std::int32_t right = 180, bottom = 200;
   for (std::int16_t title = 1; title <= 3; ++title) {
-    std::vector<Variant> args{Variant::Ref(&left), Variant::Ref(&top), Variant::Ref(&right), Variant::Ref(&bottom),
-                              Variant(title)};
+    std::vector<Variant> args{Variant::Ref(&left), Variant::Ref(&top), Variant::Ref(&right),
+                              Variant::Ref(&bottom), Variant(title)};
     EXPECT_EQ(Call(c, dispid::kAddMainMenuButton, args).value, Variant::Bool(true));
     left = static_cast<std::int16_t>(left + 150);
     right += 150;
   }
   EXPECT_EQ(Call(c, dispid::kGetMainMenuButtonCount).value, Variant(std::int16_t{3}));
   ASSERT_TRUE(Call(c, dispid::kEnableAutoNextTitle, {Variant::Bool(false)}, DispatchKind::kPropertyPut).ok());
-  EXPECT_EQ(Call(c, dispid::kEnableAutoNextTitle, {}, DispatchKind::kPropertyGet).value, Variant::Bool(false));
+  EXPECT_EQ(Call(c, dispid::kEnableAutoNextTitle, {}, DispatchKind::kPropertyGet).value,
+            Variant::Bool(false));
   ASSERT_TRUE(Call(c, dispid::kOutputDir, {Variant("/out")}, DispatchKind::kPropertyPut).ok());
   EXPECT_EQ(Call(c, dispid::kOutputDir, {}, DispatchKind::kPropertyGet).value, Variant("/out"));
   for (const char* t : {"1.mpg", "2.mpg", "3.mpg"}) {
@@ -110,12 +111,14 @@ TEST(QuillonDispatchTest, WrongCountsTypesAndIdsGiveErrorsNotCalls) {
   CQuillonCtrl& c = *f.ctrl;
   EXPECT_EQ(Call(c, 1).hr, platform::DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(Call(c, 14).hr, platform::DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(Call(c, dispid::kGetTitleCount, {}, DispatchKind::kPropertyGet).hr, platform::DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(Call(c, dispid::kGetTitleCount, {}, DispatchKind::kPropertyGet).hr,
+            platform::DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(Call(c, dispid::kAddTitle).hr, platform::DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(c, dispid::kAddMainMenuButton, {Variant(1), Variant(2), Variant(3), Variant(4)}).hr,
             platform::DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(c, dispid::kClearAll, {Variant(1)}).hr, platform::DISP_E_BADPARAMCOUNT);
-  auto r = Call(c, dispid::kAddMainMenuButton, {Variant(1), Variant("left"), Variant(3), Variant(4), Variant(1)});
+  auto r =
+      Call(c, dispid::kAddMainMenuButton, {Variant(1), Variant("left"), Variant(3), Variant(4), Variant(1)});
   EXPECT_EQ(r.hr, platform::DISP_E_TYPEMISMATCH);
   EXPECT_EQ(r.bad_arg, 1);
   r = Call(c, dispid::kRemoveTitle, {Variant(70000)});

@@ -65,7 +65,8 @@ TEST(QuillonReentrancyTest, MutatorsAndANestedBuildDuringABuildReturnFalseAndCha
     results.push_back(f.ctrl->SetMainMenuButtonColor(1, 1, 1, 1, 1, 1));
     EXPECT_EQ(f.ctrl->SetOutputDir("/elsewhere"), QUILLON_E_BUILD_RUNNING);
     EXPECT_EQ(f.ctrl->SetEnableAutoNextTitle(VARIANT_FALSE), QUILLON_E_BUILD_RUNNING);
-    auto r = f.ctrl->Invoke(dispid::kOutputDir, platform::DispatchKind::kPropertyPut, std::vector<Variant>{Variant("/z")});
+    auto r = f.ctrl->Invoke(dispid::kOutputDir, platform::DispatchKind::kPropertyPut,
+                            std::vector<Variant>{Variant("/z")});
     EXPECT_EQ(r.hr, platform::DISP_E_EXCEPTION);
     EXPECT_EQ(r.scode, QUILLON_E_BUILD_RUNNING);
     r = f.ctrl->Invoke(dispid::kEnableAutoNextTitle, platform::DispatchKind::kPropertyPut,

@@ -84,7 +84,9 @@ TEST(QuillonPersistenceTest, EnableAutoNextTitleIsTheOnlyPersistedPropertyWithDe
 
 class RecordingPainter : public Painter {
  public:
-  void FillRect(const Rect& r, Colour c) override { log.push_back("fill " + Str(r) + " " + std::to_string(c)); }
+  void FillRect(const Rect& r, Colour c) override {
+    log.push_back("fill " + Str(r) + " " + std::to_string(c));
+  }
   void SetTransparentTextBackground() override { log.push_back("transparent"); }
   void SetTextColour(Colour c) override { log.push_back("text colour " + std::to_string(c)); }
   void DrawCentredLine(std::string_view text, const Rect& r) override {

@@ -42,7 +42,8 @@ struct Movies {
 
 TEST(AnalysisAhead, ResultsAreTakenInOrderWithTheirProgressOnTheCallersThread) {
   Movies m;
-  for (int k = 0; k < 3; ++k) m.files.push_back(std::make_unique<MpegFile>(Movie("ahead" + std::to_string(k), 3000 + k)));
+  for (int k = 0; k < 3; ++k)
+    m.files.push_back(std::make_unique<MpegFile>(Movie("ahead" + std::to_string(k), 3000 + k)));
   AnalysisAhead ahead(m.Jobs());
   const auto caller = std::this_thread::get_id();
   for (std::size_t k = 0; k < 3; ++k) {
@@ -97,12 +98,15 @@ TEST(AnalysisAhead, AMovieTakenAfterAFailureIsStillAnalysed) {
 
 TEST(AnalysisAhead, AStopAnswerEndsTheWorkerMidMovie) {
   Movies m;
-  for (int k = 0; k < 2; ++k) m.files.push_back(std::make_unique<MpegFile>(Movie("long" + std::to_string(k), 20000)));
+  for (int k = 0; k < 2; ++k)
+    m.files.push_back(std::make_unique<MpegFile>(Movie("long" + std::to_string(k), 20000)));
   const auto start = std::chrono::steady_clock::now();
   {
     AnalysisAhead ahead(m.Jobs());
     ErrorContext error;
-    EXPECT_EQ(ahead.Take(0, [](int, double) { return 1; }, error), kStopped);
+    EXPECT_EQ(ahead.Take(
+                  0, [](int, double) { return 1; }, error),
+              kStopped);
   }
   // The second movie was never taken; whatever the worker had begun ended
   // without results.

@@ -64,7 +64,8 @@ TEST(BuildValidation, AnOutputFolderRemovedAfterSettingIsNamed) {
   SetOutput(api, dir);
   fs::remove(dir);
   ASSERT_EQ(api.Build(nullptr), kErrOutputDir);
-  EXPECT_EQ(Text(api, kErrOutputDir), "Error code = -2022\nThe output directory:\n" + dir.string() + "\ndoes not exists");
+  EXPECT_EQ(Text(api, kErrOutputDir),
+            "Error code = -2022\nThe output directory:\n" + dir.string() + "\ndoes not exists");
 }
 
 // Button targets: each case names the menu whose button cannot be followed,
@@ -87,7 +88,8 @@ TEST_P(BuildButtonTargets, AButtonWithoutAReachableTargetStopsTheBuildBeforeAnyt
   const std::wstring menu = Wide(SharedClip("pal_menu.mpg"));
   if (c.add_main_menu) {
     api.AddMainMenu(menu.c_str());
-    api.AddMenuBtn(kMainMenuId, 100, 100, 140, 140, c.main_menu ? c.type : 1, c.main_menu ? c.value : 1, nullptr);
+    api.AddMenuBtn(kMainMenuId, 100, 100, 140, 140, c.main_menu ? c.type : 1, c.main_menu ? c.value : 1,
+                   nullptr);
   }
   if (!c.main_menu) {
     api.AddTitleMenu(2, menu.c_str());
@@ -145,7 +147,8 @@ TEST(BuildCleaning, OnlyDvdVideoFilesOfTheOutputFolderAreDeleted) {
     EXPECT_TRUE(fs::exists(dir / name)) << name;
   }
   EXPECT_TRUE(fs::exists(dir / "VTS_02_1.VOB" / "VIDEO_TS.IFO")) << "folders and their contents stay";
-  for (const char* name : {"vts_05_3.vob", "VIDEO_TS.bup", "VTS_99_0.IFO"}) EXPECT_FALSE(fs::exists(dir / name)) << name;
+  for (const char* name : {"vts_05_3.vob", "VIDEO_TS.bup", "VTS_99_0.IFO"})
+    EXPECT_FALSE(fs::exists(dir / name)) << name;
   EXPECT_TRUE(fs::exists(dir / "VIDEO_TS.IFO"));
 }
 
@@ -294,7 +297,8 @@ TEST(BuildInfoFiles, SizesAndAddressesComeFromTheFilesWrittenAndRunOnAcrossParts
     movie_sectors += Sectors(part);
   }
   ASSERT_GE(parts, 3);
-  const std::uint32_t set1 = 2 * Sectors(dir / "VTS_01_0.IFO") + Sectors(dir / "VTS_01_0.VOB") + movie_sectors;
+  const std::uint32_t set1 =
+      2 * Sectors(dir / "VTS_01_0.IFO") + Sectors(dir / "VTS_01_0.VOB") + movie_sectors;
   EXPECT_EQ(GetBe32(&vts1[12]) + 1, set1);
   const std::uint32_t vmg_total = 2 * Sectors(dir / "VIDEO_TS.IFO") + Sectors(dir / "VIDEO_TS.VOB");
   EXPECT_EQ(GetBe32(&vmg[12]) + 1, vmg_total);
@@ -343,7 +347,8 @@ TEST(BuildInfoFiles, SizesAndAddressesComeFromTheFilesWrittenAndRunOnAcrossParts
   for (std::size_t k = 0; k < 2; ++k) {
     const std::size_t entry = atrt + GetBe32(&vmg[atrt + 8 + 4 * k]);
     const Bytes& vts = k == 0 ? vts1 : vts2;
-    EXPECT_TRUE(std::equal(vts.begin() + 256, vts.begin() + 1024, vmg.begin() + static_cast<long>(entry + 8))) << k;
+    EXPECT_TRUE(std::equal(vts.begin() + 256, vts.begin() + 1024, vmg.begin() + static_cast<long>(entry + 8)))
+        << k;
   }
 }
 
@@ -414,10 +419,9 @@ TEST(BuildProgress, OneTitleWithoutMenusReportsItsStepsInOrderUpToComplete) {
   for (const Report& r : g_reports) {
     if (texts.empty() || texts.back() != r.text) texts.push_back(r.text);
   }
-  EXPECT_EQ(texts, (std::vector<std::string>{"Analyzing movie video file of title 1...",
-                                             "Creating movie video file of title 1...",
-                                             "Creating info file of title 1...", "Creating info file of main menu",
-                                             "Complete"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Analyzing movie video file of title 1...", "Creating movie video file of title 1...",
+                       "Creating info file of title 1...", "Creating info file of main menu", "Complete"}));
   EXPECT_DOUBLE_EQ(g_reports.front().overall, 14.0);
   EXPECT_DOUBLE_EQ(g_reports.front().step, 0.0);
   EXPECT_DOUBLE_EQ(g_reports.back().overall, 100.0);

@@ -6,8 +6,8 @@
 namespace morvix::testing {
 
 std::filesystem::path NtscMenuClip() {
-  return MakeClip("ntsc_menu_169.mpg", {"-f", "lavfi", "-i", "color=c=maroon:s=720x480:r=30000/1001", "-t", "3",
-                                        "-target", "ntsc-dvd", "-aspect", "16:9", "-an"});
+  return MakeClip("ntsc_menu_169.mpg", {"-f", "lavfi", "-i", "color=c=maroon:s=720x480:r=30000/1001", "-t",
+                                        "3", "-target", "ntsc-dvd", "-aspect", "16:9", "-an"});
 }
 
 int AddClipTitle(CMorvixAPI& api, const std::filesystem::path& clip, std::vector<float> starts) {

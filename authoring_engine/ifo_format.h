@@ -12,13 +12,13 @@ namespace morvix::ifo {
 inline constexpr std::size_t kSector = 2048;
 
 // Fields shared by the video manager (VMGI_MAT) and title set (VTSI_MAT) tables.
-inline constexpr std::size_t kIdentifier = 0;        // 12 characters
-inline constexpr std::size_t kLastSector = 12;       // last sector of the whole manager / title set
-inline constexpr std::size_t kIfoLastSector = 28;    // last sector of the information file
-inline constexpr std::size_t kVersion = 32;          // 2 bytes
-inline constexpr std::size_t kCategory = 34;         // 4 bytes
-inline constexpr std::size_t kMatLastByte = 128;     // end byte address of the table
-inline constexpr std::size_t kMenuVobs = 192;        // start sector of the menu VOB (0: none)
+inline constexpr std::size_t kIdentifier = 0;      // 12 characters
+inline constexpr std::size_t kLastSector = 12;     // last sector of the whole manager / title set
+inline constexpr std::size_t kIfoLastSector = 28;  // last sector of the information file
+inline constexpr std::size_t kVersion = 32;        // 2 bytes
+inline constexpr std::size_t kCategory = 34;       // 4 bytes
+inline constexpr std::size_t kMatLastByte = 128;   // end byte address of the table
+inline constexpr std::size_t kMenuVobs = 192;      // start sector of the menu VOB (0: none)
 inline constexpr std::size_t kMenuVideoAttr = 256;
 inline constexpr std::size_t kMenuAudioCount = 258;
 inline constexpr std::size_t kMenuAudioAttr = 260;
@@ -67,8 +67,8 @@ inline constexpr std::size_t kTtSrptHeader = 8;
 inline constexpr std::size_t kTtSrptEntry = 12;
 inline constexpr std::size_t kPttSrptHeader = 12;  // count, end address, offset of title 1's table
 inline constexpr std::size_t kPttEntry = 4;
-inline constexpr std::size_t kPgcitHeader = 16;    // count, end address, one search pointer
-inline constexpr std::size_t kPgciUtHeader = 32;   // header, one language unit, its chain table header
+inline constexpr std::size_t kPgcitHeader = 16;   // count, end address, one search pointer
+inline constexpr std::size_t kPgciUtHeader = 32;  // header, one language unit, its chain table header
 inline constexpr std::size_t kCAdtHeader = 8;
 inline constexpr std::size_t kCAdtEntry = 12;
 inline constexpr std::size_t kVobuAdmapHeader = 4;

@@ -35,12 +35,16 @@ std::vector<std::string> Args(std::initializer_list<std::vector<std::string>> pa
 }
 
 std::filesystem::path Pal(const std::string& name, std::vector<std::string> extra, bool audio = true) {
-  auto args = Args({kPalVideo, audio ? kTone : std::vector<std::string>{}, {"-t", "2", "-target", "pal-dvd", "-aspect", "4:3"}, extra});
+  auto args = Args({kPalVideo,
+                    audio ? kTone : std::vector<std::string>{},
+                    {"-t", "2", "-target", "pal-dvd", "-aspect", "4:3"},
+                    extra});
   return MakeClip(name, args);
 }
 
 std::filesystem::path Ntsc(const std::string& name, std::vector<std::string> extra) {
-  return MakeClip(name, Args({kNtscVideo, kTone, {"-t", "2", "-target", "ntsc-dvd", "-aspect", "4:3"}, extra}));
+  return MakeClip(name,
+                  Args({kNtscVideo, kTone, {"-t", "2", "-target", "ntsc-dvd", "-aspect", "4:3"}, extra}));
 }
 
 struct Result {
@@ -176,8 +180,11 @@ TEST(MpegAnalysisTest, AudioStreamsAreRecordedWithTheirCodingAndRate) {
 
 TEST(MpegAnalysisTest, EveryAudioStreamPresentIsMappedToItsStreamNumber) {
   const auto path = MakeClip(
-      "two_audio.mpg", Args({kPalVideo, kTone, {"-f", "lavfi", "-i", "sine=frequency=880:sample_rate=48000"},
-                             {"-map", "0", "-map", "1", "-map", "2", "-t", "2", "-target", "pal-dvd", "-aspect", "4:3"}}));
+      "two_audio.mpg",
+      Args({kPalVideo,
+            kTone,
+            {"-f", "lavfi", "-i", "sine=frequency=880:sample_rate=48000"},
+            {"-map", "0", "-map", "1", "-map", "2", "-t", "2", "-target", "pal-dvd", "-aspect", "4:3"}}));
   ASSERT_FALSE(path.empty());
   Result r = Analyse(path);
   ASSERT_EQ(r.status, kOk);
@@ -332,7 +339,8 @@ TEST(MpegAnalysisTest, BadInputsGiveTheirCodes) {
   const auto ts = MakeClip("stream.ts", Args({kPalVideo, {"-t", "1", "-c:v", "mpeg2video", "-f", "mpegts"}}));
   ASSERT_FALSE(ts.empty());
   EXPECT_EQ(Analyse(pad(ts)).status, kErrMpegFormat);
-  const auto mpeg1 = MakeClip("mpeg1.mpg", Args({kPalVideo, {"-t", "1", "-c:v", "mpeg1video", "-f", "mpeg"}}));
+  const auto mpeg1 =
+      MakeClip("mpeg1.mpg", Args({kPalVideo, {"-t", "1", "-c:v", "mpeg1video", "-f", "mpeg"}}));
   ASSERT_FALSE(mpeg1.empty());
   EXPECT_EQ(Analyse(pad(mpeg1)).status, kErrMpegFormat);
   const auto vob = Pal("vob.vob", {"-f", "vob"});
@@ -501,7 +509,8 @@ TEST(MpegAnalysisTest, PackHeaderStuffingIsHonoured) {
 TEST(MpegAnalysisTest, PresentationTimeZeroIsAKnownTime) {
   namespace t = testing;
   Bytes es = t::SequenceHeader(720, 576, 2, 3);
-  for (const auto& part : {t::PictureHeader(0, 1), t::PictureHeader(1, 2)}) es.insert(es.end(), part.begin(), part.end());
+  for (const auto& part : {t::PictureHeader(0, 1), t::PictureHeader(1, 2)})
+    es.insert(es.end(), part.begin(), part.end());
   Bytes file = t::NavPack();
   for (const Bytes& p : {t::VideoPack(es, 0), t::NavPack(), t::VideoPack(t::PictureHeader(0, 1), 7200),
                          t::NavPack(), t::AudioPack(0xBD, {0x80, 1, 0, 1, 0x0B, 0x77, 0, 0, 0x10})}) {
@@ -534,11 +543,12 @@ TEST(MpegAnalysisTest, RepeatedAndFieldPicturesCountByTheFieldsTheyShow) {
     return out;
   };
   // VOBU 1: two frame pictures, the first repeating a field (3 + 2 fields).
-  const Bytes first = cat({t::SequenceHeader(720, 576, 3, 3), t::PictureHeader(0, 1), t::PictureCodingExtension(3, true),
-                           t::PictureHeader(1, 2), t::PictureCodingExtension(3, false)});
+  const Bytes first =
+      cat({t::SequenceHeader(720, 576, 3, 3), t::PictureHeader(0, 1), t::PictureCodingExtension(3, true),
+           t::PictureHeader(1, 2), t::PictureCodingExtension(3, false)});
   // VOBU 2, without a PTS: two field pictures (one frame).
-  const Bytes second = cat({t::PictureHeader(0, 1), t::PictureCodingExtension(1, false), t::PictureHeader(0, 2),
-                            t::PictureCodingExtension(2, false)});
+  const Bytes second = cat({t::PictureHeader(0, 1), t::PictureCodingExtension(1, false),
+                            t::PictureHeader(0, 2), t::PictureCodingExtension(2, false)});
   const Bytes file = cat({t::NavPack(), t::VideoPack(first, 90000), t::NavPack(), t::VideoPack(second, -1)});
   WriteAll(ScratchDir() / "fields.mpg", file);
   Result r = Analyse(ScratchDir() / "fields.mpg");
@@ -589,11 +599,13 @@ TEST(MpegScannerTest, StartCodesAreFoundAtEveryOffsetAndAcrossPacketEnds) {
   for (int n = 0; n < pictures; ++n) {
     // Filler lengths 0..70 put the next start code at every offset of the
     // search vectors; some start codes follow zero stuffing.
-    for (int k = 0; k < n % 71; ++k) es.push_back(filler_pattern[static_cast<std::size_t>(k) % filler_pattern.size()]);
+    for (int k = 0; k < n % 71; ++k)
+      es.push_back(filler_pattern[static_cast<std::size_t>(k) % filler_pattern.size()]);
     if (n % 7 == 3) es.insert(es.end(), {0, 0, 0});
     const bool repeat = n % 3 == 0;
     fields += repeat ? 3 : 2;
-    for (const Bytes& part : {t::PictureHeader(n % 12, n % 12 == 0 ? 1 : 2), t::PictureCodingExtension(3, repeat)}) {
+    for (const Bytes& part :
+         {t::PictureHeader(n % 12, n % 12 == 0 ? 1 : 2), t::PictureCodingExtension(3, repeat)}) {
       es.insert(es.end(), part.begin(), part.end());
     }
   }
@@ -641,8 +653,9 @@ TEST(MpegAnalysisTest, SizeLimitsAreCheckedOnSparseFiles) {
 // The 2-second clip looped into one continuous stream of copies x 2 s.
 std::filesystem::path Looped(int copies) {
   const auto one = Pal("ac3.mpg", {});
-  return MakeClip("looped" + std::to_string(copies) + ".mpg",
-                  {"-stream_loop", std::to_string(copies - 1), "-i", one.string(), "-c", "copy", "-f", "dvd"});
+  return MakeClip(
+      "looped" + std::to_string(copies) + ".mpg",
+      {"-stream_loop", std::to_string(copies - 1), "-i", one.string(), "-c", "copy", "-f", "dvd"});
 }
 
 TEST(MpegAnalysisTest, LongMoviesAreCutIntoPartsAtVobuBoundaries) {
@@ -666,13 +679,15 @@ TEST(MpegAnalysisTest, LongMoviesAreCutIntoPartsAtVobuBoundaries) {
     if (c + 1 < f.cell_count()) {
       // The next VOBU would not have fitted.
       const Vobu& after = f.cells()[static_cast<std::size_t>(c + 1)].vobus.front();
-      EXPECT_GT(bytes + static_cast<std::uint64_t>(after.last_pack - after.first_pack + 1) * 2048, part_bytes);
+      EXPECT_GT(bytes + static_cast<std::uint64_t>(after.last_pack - after.first_pack + 1) * 2048,
+                part_bytes);
     }
   }
   EXPECT_EQ(next_pack * 2048, static_cast<std::int64_t>(f.length()));
 
   // A chapter inside the second part starts a second cell there.
-  const double in_second = f.cells()[1].vobus.back().start_seconds() - f.cells()[0].vobus[0].start_seconds() - 0.01;
+  const double in_second =
+      f.cells()[1].vobus.back().start_seconds() - f.cells()[0].vobus[0].start_seconds() - 0.01;
   MpegFile g(path);
   g.set_part_bytes_for_testing(part_bytes);
   ASSERT_EQ(g.Analyse(Chapters({0.0, in_second}), ctx), kOk);
@@ -689,7 +704,8 @@ TEST(MpegAnalysisTest, MoviesNeedingMoreThanNinePartsAreRefused) {
   ASSERT_EQ(whole.status, kOk);
   std::uint64_t largest = 0;
   for (const Vobu& v : AllVobus(*whole.file)) {
-    largest = std::max<std::uint64_t>(largest, static_cast<std::uint64_t>(v.last_pack - v.first_pack + 1) * 2048);
+    largest =
+        std::max<std::uint64_t>(largest, static_cast<std::uint64_t>(v.last_pack - v.first_pack + 1) * 2048);
   }
   const std::uint64_t total = whole.file->length();
   ASSERT_GT(total / largest, 9u);
@@ -761,8 +777,8 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
     SCOPED_TRACE(s.name);
     const auto path = testing::SharedClip(s.name);
     if (path.empty()) GTEST_SKIP() << "test media not generated";
-    Result r = Analyse(path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, {}}
-                                                      : Chapters({0.0, 4.0, 8.0}));
+    Result r = Analyse(
+        path, s.name == "pal_menu.mpg" ? AnalysisRequest{1, {}, true, true, {}} : Chapters({0.0, 4.0, 8.0}));
     ASSERT_EQ(r.status, kOk);
     EXPECT_EQ(r.file->video().tv_system, s.tv_system);
     EXPECT_EQ(r.file->video().aspect, s.aspect);
@@ -773,7 +789,6 @@ TEST(MpegAnalysisTest, SharedClipsAnalyseCleanly) {
   }
 }
 
-
 TEST(SequenceHeaderTest, SizesAspectsAndRatesMapToTheirClassesOrCodes) {
   struct Case {
     int width, height, aspect, rate;
@@ -781,13 +796,20 @@ TEST(SequenceHeaderTest, SizesAspectsAndRatesMapToTheirClassesOrCodes) {
     int tv_system, size_class;
   };
   const Case cases[] = {
-      {720, 576, 2, 3, kOk, 2, 1},          {704, 480, 3, 4, kOk, 1, 2},
-      {352, 480, 2, 4, kOk, 1, 3},          {352, 240, 2, 4, kOk, 1, 4},
-      {352, 288, 3, 3, kOk, 2, 4},          {720, 240, 2, 4, kErrResolution, 0, 0},
-      {704, 288, 2, 3, kErrResolution, 0, 0}, {640, 480, 2, 4, kErrResolution, 0, 0},
-      {720, 500, 2, 3, kErrResolution, 0, 0}, {720, 576, 1, 3, kErrAspect, 0, 0},
-      {720, 576, 4, 3, kErrAspect, 0, 0},   {720, 576, 2, 2, kErrFpsInvalid, 0, 0},
-      {720, 576, 2, 4, kErrFpsMismatch, 0, 0}, {720, 480, 2, 3, kErrFpsMismatch, 0, 0},
+      {720, 576, 2, 3, kOk, 2, 1},
+      {704, 480, 3, 4, kOk, 1, 2},
+      {352, 480, 2, 4, kOk, 1, 3},
+      {352, 240, 2, 4, kOk, 1, 4},
+      {352, 288, 3, 3, kOk, 2, 4},
+      {720, 240, 2, 4, kErrResolution, 0, 0},
+      {704, 288, 2, 3, kErrResolution, 0, 0},
+      {640, 480, 2, 4, kErrResolution, 0, 0},
+      {720, 500, 2, 3, kErrResolution, 0, 0},
+      {720, 576, 1, 3, kErrAspect, 0, 0},
+      {720, 576, 4, 3, kErrAspect, 0, 0},
+      {720, 576, 2, 2, kErrFpsInvalid, 0, 0},
+      {720, 576, 2, 4, kErrFpsMismatch, 0, 0},
+      {720, 480, 2, 3, kErrFpsMismatch, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));

@@ -106,9 +106,12 @@ int Ac3Rate(const std::uint8_t* data, std::size_t size) {
 }
 
 int MpegAudioFrameBytes(const std::uint8_t* h) {
-  static constexpr int kLayer2Kbps[16] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0};
-  static constexpr int kLayer1Kbps[16] = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0};
-  static constexpr int kLayer3Kbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+  static constexpr int kLayer2Kbps[16] = {0,   32,  48,  56,  64,  80,  96,  112,
+                                          128, 160, 192, 224, 256, 320, 384, 0};
+  static constexpr int kLayer1Kbps[16] = {0,   32,  64,  96,  128, 160, 192, 224,
+                                          256, 288, 320, 352, 384, 416, 448, 0};
+  static constexpr int kLayer3Kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                          112, 128, 160, 192, 224, 256, 320, 0};
   static constexpr int kRates[3] = {44100, 48000, 32000};
   const int layer = (h[1] >> 1) & 3;  // 3 = layer I, 2 = II, 1 = III
   const int bitrate_index = h[2] >> 4;

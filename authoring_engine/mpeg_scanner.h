@@ -23,7 +23,7 @@ struct ScannedVobu {
   std::int64_t fields = 0;  // display fields of its pictures (repeat_first_field counted)
   bool first_picture_seen = false;
   bool first_picture_has_pts = false;
-  std::int64_t first_picture_pts = 0;   // 33-bit PTS of the first picture in decode order
+  std::int64_t first_picture_pts = 0;  // 33-bit PTS of the first picture in decode order
   int first_picture_temporal_reference = 0;
 };
 
@@ -36,7 +36,8 @@ Status CheckSequenceHeader(int width, int height, int aspect_code, int frame_rat
 // takes the fastest search this processor has; the others are there so that
 // tests can hold every variant to the same answers.
 enum class PrefixSearch { kBest, kScalar, kSse2, kAvx2 };
-std::size_t FindStartCodePrefix(const std::uint8_t* p, std::size_t size, PrefixSearch how = PrefixSearch::kBest);
+std::size_t FindStartCodePrefix(const std::uint8_t* p, std::size_t size,
+                                PrefixSearch how = PrefixSearch::kBest);
 
 class StreamScanner {
  public:

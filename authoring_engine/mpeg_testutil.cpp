@@ -29,7 +29,8 @@ void PutPacket(std::vector<std::uint8_t>& p, std::size_t at, std::uint8_t id, st
 }
 
 // A PES packet with payload at 14, then a padding packet filling the pack.
-std::vector<std::uint8_t> PesPack(std::uint8_t id, const std::vector<std::uint8_t>& payload, std::int64_t pts) {
+std::vector<std::uint8_t> PesPack(std::uint8_t id, const std::vector<std::uint8_t>& payload,
+                                  std::int64_t pts) {
   std::vector<std::uint8_t> p(2048, 0xFF);
   PutPackHeader(p);
   const std::size_t header = pts >= 0 ? 5 : 0;
@@ -134,13 +135,26 @@ std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspect_code,
 }
 
 std::vector<std::uint8_t> PictureHeader(int temporal_reference, int type) {
-  return {0, 0, 1, 0, static_cast<std::uint8_t>(temporal_reference >> 2),
-          static_cast<std::uint8_t>((temporal_reference & 3) << 6 | type << 3), 0xFF, 0xF8};
+  return {0,
+          0,
+          1,
+          0,
+          static_cast<std::uint8_t>(temporal_reference >> 2),
+          static_cast<std::uint8_t>((temporal_reference & 3) << 6 | type << 3),
+          0xFF,
+          0xF8};
 }
 
 std::vector<std::uint8_t> PictureCodingExtension(int structure, bool repeat_first_field) {
-  return {0, 0, 1, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure),
-          static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)), 0x80};
+  return {0,
+          0,
+          1,
+          0xB5,
+          0x8F,
+          0xFF,
+          static_cast<std::uint8_t>(0xF0 | structure),
+          static_cast<std::uint8_t>(0x80 | (repeat_first_field ? 0x02 : 0)),
+          0x80};
 }
 
 std::filesystem::path ClipOverOneGib(const std::string& name) {
@@ -148,7 +162,8 @@ std::filesystem::path ClipOverOneGib(const std::string& name) {
   if (clip.empty()) return {};
   const std::uint64_t clip_bytes = std::filesystem::file_size(clip);
   const auto loops = static_cast<int>(0x40000000ULL / clip_bytes + 8);
-  return MakeClip(name, {"-stream_loop", std::to_string(loops), "-i", clip.string(), "-c", "copy", "-f", "dvd"});
+  return MakeClip(name,
+                  {"-stream_loop", std::to_string(loops), "-i", clip.string(), "-c", "copy", "-f", "dvd"});
 }
 
 long PeakRssKib() {

@@ -44,9 +44,8 @@ void ExpectContains(const std::vector<NavCommand>& chain, const NavCommand& comm
 }
 
 TEST(NavCommandE2eTest, EncodingsMatchThoseOfAnIndependentAuthoringTool) {
-  const auto clip = testing::MakeClip(
-      "e2e_clip.mpg", {"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-t", "1", "-target", "pal-dvd",
-                       "-aspect", "4:3"});
+  const auto clip = testing::MakeClip("e2e_clip.mpg", {"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25",
+                                                       "-t", "1", "-target", "pal-dvd", "-aspect", "4:3"});
   ASSERT_FALSE(clip.empty());
   const auto dir = testing::ScratchDir() / "dvdauthor";
   const auto xml = testing::ScratchDir() / "commands.xml";
@@ -84,7 +83,8 @@ TEST(NavCommandE2eTest, EncodingsMatchThoseOfAnIndependentAuthoringTool) {
   const auto menu = ChainCommands(vmg, FirstMenuChain(vmg, 0xC8));
   ASSERT_FALSE(menu.empty());
   EXPECT_EQ(menu[0], MakeCommand(kCmdIfGprmValueGoto, 3, 3, 0, kCmpNotEqual)) << "if GPRM3 != 0 goto 3";
-  ExpectContains(menu, MakeCommand(kCmdJumpTitleIf, 2, 11, 2, kCmpEqual), "jump to title 2 if GPRM11 == GPRM2");
+  ExpectContains(menu, MakeCommand(kCmdJumpTitleIf, 2, 11, 2, kCmpEqual),
+                 "jump to title 2 if GPRM11 == GPRM2");
   ExpectContains(menu, MakeCommand(kCmdJumpVtsRootMenu, 1, 1), "jump to the root menu of title set 1");
   ExpectContains(menu, MakeCommand(kCmdExit), "exit");
   ExpectContains(menu, MakeCommand(kCmdJumpTitle, 1), "jump to title 1");

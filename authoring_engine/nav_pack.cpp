@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/byte_order.h"
 #include "mpeg_format.h"
 #include "nav_commands.h"
+#include "platform/byte_order.h"
 
 namespace morvix {
 namespace {
@@ -38,12 +38,10 @@ void PutButton(std::uint8_t* b, const MenuButton& button, int k, int n) {
 }  // namespace
 
 std::uint64_t ReadScr(const std::uint8_t* p) {
-  const std::uint64_t base = (static_cast<std::uint64_t>(p[4] & 0x38) << 27) |
-                             (static_cast<std::uint64_t>(p[4] & 0x03) << 28) |
-                             (static_cast<std::uint64_t>(p[5]) << 20) |
-                             (static_cast<std::uint64_t>(p[6] & 0xF8) << 12) |
-                             (static_cast<std::uint64_t>(p[6] & 0x03) << 13) |
-                             (static_cast<std::uint64_t>(p[7]) << 5) | (p[8] >> 3);
+  const std::uint64_t base =
+      (static_cast<std::uint64_t>(p[4] & 0x38) << 27) | (static_cast<std::uint64_t>(p[4] & 0x03) << 28) |
+      (static_cast<std::uint64_t>(p[5]) << 20) | (static_cast<std::uint64_t>(p[6] & 0xF8) << 12) |
+      (static_cast<std::uint64_t>(p[6] & 0x03) << 13) | (static_cast<std::uint64_t>(p[7]) << 5) | (p[8] >> 3);
   const std::uint64_t ext = (static_cast<std::uint64_t>(p[8] & 0x03) << 7) | (p[9] >> 1);
   return base * 300 + ext;
 }
@@ -60,8 +58,8 @@ void WriteScr(std::uint8_t* p, std::uint64_t scr) {
 }
 
 std::uint64_t PackDuration(const std::uint8_t* p) {
-  std::uint64_t rate = (static_cast<std::uint64_t>(p[10]) << 14) | (static_cast<std::uint64_t>(p[11]) << 6) |
-                       (p[12] >> 2);
+  std::uint64_t rate =
+      (static_cast<std::uint64_t>(p[10]) << 14) | (static_cast<std::uint64_t>(p[11]) << 6) | (p[12] >> 2);
   if (rate == 0) rate = 25200;  // units of 50 bytes per second
   const std::uint64_t bytes_per_second = rate * 50;
   return (mpeg::kPackSize * std::uint64_t{27000000} + bytes_per_second - 1) / bytes_per_second;
@@ -71,7 +69,8 @@ Status FindNavSystemHeaderEntries(const std::uint8_t* pack, std::size_t& video_e
                                   std::size_t& private1_entry) {
   const std::uint8_t* header = pack + mpeg::kNavSystemHeaderOffset;
   if (!IsStartCode(header, mpeg::kSystemHeader)) return kErrMpegFormat;
-  const std::size_t end = mpeg::kNavSystemHeaderOffset + 6 + (static_cast<std::size_t>(header[4]) << 8 | header[5]);
+  const std::size_t end =
+      mpeg::kNavSystemHeaderOffset + 6 + (static_cast<std::size_t>(header[4]) << 8 | header[5]);
   if (end > mpeg::kNavPciOffset) return kErrMpegFormat;
   video_entry = 0;
   private1_entry = 0;
@@ -93,12 +92,18 @@ std::uint32_t ColorWord(const ButtonColorScheme& s) {
 
 std::array<std::uint8_t, 8> ButtonCommand(const MenuButton& button) {
   switch (button.command) {
-    case kButtonTitleSetMenu: return MakeCommand(kCmdJumpVtsRootMenu, button.value, 1);
-    case kButtonChapter: return MakeCommand(kCmdJumpChapter, 1, button.value);
-    case kButtonMainMenu: return MakeCommand(kCmdJumpVmgmPgc, 1);
-    case kButtonSetTitle: return MakeCommand(kCmdJumpVtsTitle, button.value);
-    case kButtonTitle: return MakeCommand(kCmdJumpTitle, button.value);
-    default: return MakeCommand(kCmdNop);
+    case kButtonTitleSetMenu:
+      return MakeCommand(kCmdJumpVtsRootMenu, button.value, 1);
+    case kButtonChapter:
+      return MakeCommand(kCmdJumpChapter, 1, button.value);
+    case kButtonMainMenu:
+      return MakeCommand(kCmdJumpVmgmPgc, 1);
+    case kButtonSetTitle:
+      return MakeCommand(kCmdJumpVtsTitle, button.value);
+    case kButtonTitle:
+      return MakeCommand(kCmdJumpTitle, button.value);
+    default:
+      return MakeCommand(kCmdNop);
   }
 }
 
@@ -125,7 +130,7 @@ Status FillNavPack(std::uint8_t* p, const NavPackInfo& info) {
     platform::PutBe32(hli + 6, 0xFFFFFFFF);   // hli_e_ptm
     platform::PutBe32(hli + 10, 0xFFFFFFFF);  // btn_se_e_ptm
     platform::PutBe16(hli + 14, 0x1000);      // one button group
-    hli[16] = 0;                  // btn_ofn
+    hli[16] = 0;                              // btn_ofn
     hli[17] = static_cast<std::uint8_t>(buttons);
     hli[18] = static_cast<std::uint8_t>(buttons);
     hli[20] = 0;  // no forcedly selected button
@@ -158,7 +163,8 @@ Status FillNavPack(std::uint8_t* p, const NavPackInfo& info) {
   }
   if (info.next_video != 0) platform::PutBe32(sri + 4 * nav::kSriNextVideo, 0x80000000u | info.next_video);
   if (info.next_vobu != 0) {
-    platform::PutBe32(sri + 4 * nav::kSriNextVobu, (info.next_vobu_has_video ? 0x80000000u : 0u) | info.next_vobu);
+    platform::PutBe32(sri + 4 * nav::kSriNextVobu,
+                      (info.next_vobu_has_video ? 0x80000000u : 0u) | info.next_vobu);
   }
   return kOk;
 }

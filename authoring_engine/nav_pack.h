@@ -69,7 +69,7 @@ inline Status CheckNavSystemHeader(const std::uint8_t* pack) {
 
 // The highlight of a menu's VOBU.
 struct Highlight {
-  int hli_ss = 1;          // 1 in the cell's first VOBU, 2 in the later ones
+  int hli_ss = 1;  // 1 in the cell's first VOBU, 2 in the later ones
   std::uint32_t s_ptm = 0;
   const std::vector<MenuButton>* buttons = nullptr;
   const ButtonColorSchemes* schemes = nullptr;
@@ -77,12 +77,12 @@ struct Highlight {
 
 // What FillNavPack writes.
 struct NavPackInfo {
-  std::uint32_t lbn = 0;          // the pack's sector, counted through the title set's parts
+  std::uint32_t lbn = 0;  // the pack's sector, counted through the title set's parts
   std::uint32_t s_ptm = 0;
   std::uint32_t e_ptm = 0;
   std::uint32_t se_e_ptm = 0;
-  std::uint8_t c_eltm[4] = {};    // BCD playback time with the rate flag
-  std::uint32_t vobu_ea = 0;      // last pack, relative to this one
+  std::uint8_t c_eltm[4] = {};  // BCD playback time with the rate flag
+  std::uint32_t vobu_ea = 0;    // last pack, relative to this one
   std::uint32_t first_ref_ea = 0;
   std::uint16_t vob_idn = 1;
   std::uint8_t c_idn = 1;

@@ -34,7 +34,8 @@ Bytes UsualNav() {
 
 TEST(NavPackSystemHeader, BufferBoundsAreSetOnTheEntriesFoundByStreamId) {
   // The usual order: all video, all audio, private 1, private 2.
-  Bytes usual = NavWithEntries({{0xB9, 0xE0, 0xE6}, {0xB8, 0xC0, 0x20}, {0xBD, 0xC0, 0x00}, {0xBF, 0xE0, 0x02}});
+  Bytes usual =
+      NavWithEntries({{0xB9, 0xE0, 0xE6}, {0xB8, 0xC0, 0x20}, {0xBD, 0xC0, 0x00}, {0xBF, 0xE0, 0x02}});
   const Bytes before = usual;
   ASSERT_EQ(FillNavPack(usual.data(), {}), kOk);
   EXPECT_EQ(Bytes(usual.begin() + 26, usual.begin() + 38),
@@ -42,7 +43,8 @@ TEST(NavPackSystemHeader, BufferBoundsAreSetOnTheEntriesFoundByStreamId) {
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + 26, usual.begin()));
 
   // Another order, with a single video stream entry.
-  Bytes other = NavWithEntries({{0xBD, 0xC0, 0x00}, {0xBF, 0xE0, 0x02}, {0xE0, 0xE0, 0xE6}, {0xC0, 0xC0, 0x20}});
+  Bytes other =
+      NavWithEntries({{0xBD, 0xC0, 0x00}, {0xBF, 0xE0, 0x02}, {0xE0, 0xE0, 0xE6}, {0xC0, 0xC0, 0x20}});
   ASSERT_EQ(FillNavPack(other.data(), {}), kOk);
   EXPECT_EQ(Bytes(other.begin() + 26, other.begin() + 38),
             (Bytes{0xBD, 0xE0, 0x3A, 0xBF, 0xE0, 0x02, 0xE0, 0xE0, 0xE8, 0xC0, 0xC0, 0x20}));

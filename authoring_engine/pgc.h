@@ -31,19 +31,19 @@ enum ChainKind : int {
 
 // The disc-wide settings that shape the command programs.
 struct DiscNavigation {
-  int title_count = 1;       // n, 1..99
+  int title_count = 1;  // n, 1..99
   bool has_main_menu = false;
-  bool auto_next = true;     // each title is followed by the next
-  int tv_system = 1;         // 1 NTSC, 2 PAL: the frame rate of playback times
+  bool auto_next = true;  // each title is followed by the next
+  int tv_system = 1;      // 1 NTSC, 2 PAL: the frame rate of playback times
 };
 
 struct ChainCell {
-  std::uint32_t first_sector = 0;     // first VOBU's start
-  std::uint32_t last_vobu_sector = 0; // last VOBU's start
-  std::uint32_t last_sector = 0;      // last VOBU's last pack
-  double length = 0.0;                // seconds
-  int vob_id = 1;                     // part + 1
-  int cell_id = 1;                    // number in its part + 1
+  std::uint32_t first_sector = 0;      // first VOBU's start
+  std::uint32_t last_vobu_sector = 0;  // last VOBU's start
+  std::uint32_t last_sector = 0;       // last VOBU's last pack
+  double length = 0.0;                 // seconds
+  int vob_id = 1;                      // part + 1
+  int cell_id = 1;                     // number in its part + 1
 };
 
 using YCrCb = std::array<std::uint8_t, 3>;

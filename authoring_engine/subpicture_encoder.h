@@ -123,7 +123,8 @@ Status BuildSpu(const ButtonMap& map, const ButtonColorScheme& normal, std::vect
 // packs). The first pack's packet carries pts (90 kHz, 33 bits). Every pack
 // header has SCR 0 and no stuffing; short packs are completed by stuffing in
 // the packet header (gaps of 1 to 7 bytes) or by a padding packet.
-Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts, std::vector<std::uint8_t>& packs);
+Status PacketiseSpu(const std::vector<std::uint8_t>& spu, std::uint64_t pts,
+                    std::vector<std::uint8_t>& packs);
 
 // Number of packs PacketiseSpu makes for an SPU of size bytes.
 std::size_t SpuPackCount(std::size_t size);

@@ -106,8 +106,9 @@ TEST(SubpictureButtonMap, MaskColoursMapToPixelValuesAndOthersWarnOncePerBitmap)
   platform::Bitmap bmp;
   bmp.width = 6;
   bmp.height = 2;
-  const std::uint8_t rgb[12][3] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0}, {0, 0, 255}, {0, 254, 0}, {1, 2, 3},
-                                   {0, 0, 0},     {0, 0, 0},       {0, 0, 0},   {0, 0, 0},   {0, 0, 0},   {0, 254, 0}};
+  const std::uint8_t rgb[12][3] = {{0, 0, 0},   {255, 255, 255}, {255, 0, 0}, {0, 0, 255},
+                                   {0, 254, 0}, {1, 2, 3},       {0, 0, 0},   {0, 0, 0},
+                                   {0, 0, 0},   {0, 0, 0},       {0, 0, 0},   {0, 254, 0}};
   for (const auto& p : rgb) bmp.rgb.insert(bmp.rgb.end(), p, p + 3);
   const auto path = testing::ScratchDir() / "colours.bmp";
   ASSERT_TRUE(platform::WriteBmp(path, bmp, nullptr));
@@ -120,7 +121,9 @@ TEST(SubpictureButtonMap, MaskColoursMapToPixelValuesAndOthersWarnOncePerBitmap)
   mask.mask_file = path;
   std::vector<std::wstring> warnings;
   ButtonMap map;
-  ASSERT_EQ(MakeButtonMap({mask, mask}, [&](const std::wstring& w) { warnings.push_back(w); }, map), kOk);
+  ASSERT_EQ(MakeButtonMap(
+                {mask, mask}, [&](const std::wstring& w) { warnings.push_back(w); }, map),
+            kOk);
   EXPECT_EQ(map.left, 41);
   EXPECT_EQ(map.width(), 7);
   EXPECT_EQ((Bytes(map.pixels.begin(), map.pixels.begin() + 7)), (Bytes{0, 1, 2, 3, 0, 0, 0}));
@@ -153,10 +156,29 @@ TEST(SubpictureUnit, ControlSequenceShowsTheBoxWithTheNormalColours) {
   EXPECT_EQ(GetBe16(spu.data() + 2), r + 4);
   EXPECT_EQ(r % 2, 0u);
   const std::uint8_t* c = spu.data() + r + 4;
-  EXPECT_EQ(Bytes(c, c + 24), (Bytes{0x00, 0x00, static_cast<std::uint8_t>((r + 4) >> 8),
-                                     static_cast<std::uint8_t>(r + 4), 0x00, 0x03, 0x25, 0x70, 0x04, 0xF0, 0xF0,
-                                     0x05, 0x06, 0x40, 0x8B, 0x0C, 0x80, 0xE5, 0x06, 0x00, 0x04,
-                                     static_cast<std::uint8_t>((4 + r / 2) >> 8), static_cast<std::uint8_t>(4 + r / 2),
+  EXPECT_EQ(Bytes(c, c + 24), (Bytes{0x00,
+                                     0x00,
+                                     static_cast<std::uint8_t>((r + 4) >> 8),
+                                     static_cast<std::uint8_t>(r + 4),
+                                     0x00,
+                                     0x03,
+                                     0x25,
+                                     0x70,
+                                     0x04,
+                                     0xF0,
+                                     0xF0,
+                                     0x05,
+                                     0x06,
+                                     0x40,
+                                     0x8B,
+                                     0x0C,
+                                     0x80,
+                                     0xE5,
+                                     0x06,
+                                     0x00,
+                                     0x04,
+                                     static_cast<std::uint8_t>((4 + r / 2) >> 8),
+                                     static_cast<std::uint8_t>(4 + r / 2),
                                      0xFF}));
 }
 

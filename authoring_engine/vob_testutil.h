@@ -18,7 +18,8 @@ std::filesystem::path NewOutputDir(const std::string& name);
 
 // The clip analysed as a menu or a movie (part size as given when above 0);
 // null when the clip is missing or the analysis fails.
-std::unique_ptr<MpegFile> Analysed(const std::filesystem::path& clip, bool menu, std::uint64_t part_bytes = 0);
+std::unique_ptr<MpegFile> Analysed(const std::filesystem::path& clip, bool menu,
+                                   std::uint64_t part_bytes = 0);
 
 // An 80x60 24-bit BMP made by ffmpeg: black, white (top), red, blue (bottom)
 // quarters.

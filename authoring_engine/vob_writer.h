@@ -19,7 +19,7 @@ namespace morvix {
 struct VobWriteRequest {
   std::filesystem::path output_folder;  // must exist
   bool menu = false;
-  int title_index = -1;  // 0-based title; -1 with menu set = the main menu
+  int title_index = -1;             // 0-based title; -1 with menu set = the main menu
   std::vector<MenuButton> buttons;  // menus only; at most 36
   ButtonColorSchemes schemes;
   StepProgress progress;  // may be empty; steps 2 (main menu), 4 (title menu), 6 (movie)

@@ -110,8 +110,9 @@ MenuOutput WriteFourButtonMenu(const std::string& name) {
 // Decodes an image file to RGBA (or RGB) bytes with its size.
 Bytes DecodeImage(const std::filesystem::path& image, const char* pix_fmt, int* width, int* height) {
   std::string size;
-  RunTool({"ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0", image.string()},
-          &size);
+  RunTool(
+      {"ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0", image.string()},
+      &size);
   if (std::sscanf(size.c_str(), "%d,%d", width, height) != 2) return {};
   const auto raw = image.string() + ".raw";
   if (RunTool({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", image.string(), "-f", "rawvideo", "-pix_fmt",
@@ -180,7 +181,9 @@ TEST(VobWriterMenuE2e, FirstFrameRenderedWithTheOverlayShowsTheHighlightOnTheBut
   ASSERT_FALSE(m.vob.empty());
   const auto plain = m.dir / "plain.ppm";
   const auto overlaid = m.dir / "overlaid.ppm";
-  ASSERT_EQ(RunTool({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", m.vob.string(), "-frames:v", "1", plain.string()}), 0);
+  ASSERT_EQ(RunTool({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", m.vob.string(), "-frames:v", "1",
+                     plain.string()}),
+            0);
   ASSERT_EQ(RunTool({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", m.vob.string(), "-filter_complex",
                      "[0:v][0:s]overlay", "-frames:v", "1", overlaid.string()}),
             0);
@@ -196,10 +199,12 @@ TEST(VobWriterMenuE2e, FirstFrameRenderedWithTheOverlayShowsTheHighlightOnTheBut
   for (int y = 0; y < 576; ++y) {
     for (int x = 0; x < 720; ++x) {
       const std::size_t i = static_cast<std::size_t>(y * 720 + x) * 3;
-      const bool differs = std::abs(a[i] - b[i]) + std::abs(a[i + 1] - b[i + 1]) + std::abs(a[i + 2] - b[i + 2]) > 48;
+      const bool differs =
+          std::abs(a[i] - b[i]) + std::abs(a[i + 1] - b[i + 1]) + std::abs(a[i + 2] - b[i + 2]) > 48;
       bool visible = false;
       if (x >= map.left && x <= map.right && y >= map.top && y <= map.bottom) {
-        const std::uint8_t v = map.pixels[static_cast<std::size_t>((y - map.top) * map.width() + (x - map.left))];
+        const std::uint8_t v =
+            map.pixels[static_cast<std::size_t>((y - map.top) * map.width() + (x - map.left))];
         visible = m.schemes.normal.contrast[v] != 0;
       }
       if (visible) {
@@ -261,7 +266,8 @@ TEST(VobWriterMenuE2e, NavigationPacksReadBackWithLibdvdread) {
     EXPECT_EQ(dsi.dsi_gi.nv_pck_lbn, sectors[i]);
     EXPECT_EQ(dsi.dsi_gi.vobu_vob_idn, 1);
     EXPECT_EQ(dsi.dsi_gi.vobu_c_idn, 1);
-    const std::uint32_t last = i + 1 < packs.size() ? sectors[i + 1] - 1 : static_cast<std::uint32_t>(vob.size() / 2048 - 1);
+    const std::uint32_t last =
+        i + 1 < packs.size() ? sectors[i + 1] - 1 : static_cast<std::uint32_t>(vob.size() / 2048 - 1);
     EXPECT_EQ(dsi.dsi_gi.vobu_ea, last - sectors[i]);
     if (i + 1 < packs.size()) {
       EXPECT_EQ(dsi.vobu_sri.next_vobu, 0x80000000u | (sectors[i + 1] - sectors[i]));

@@ -134,7 +134,8 @@ TEST(VobWriterMovie, SearchInformationPointsAtTheNextNavPackOfTheCell) {
       EXPECT_EQ(GetBe32(p + nav::kVobuEPtm), cell.vobus[i + 1].start_ptm());
       EXPECT_EQ(GetBe32(p + nav::kVobuSeEPtm), 0u);
       // No highlight in a movie.
-      EXPECT_TRUE(std::all_of(p + nav::kHli, p + nav::kHli + nav::kHliSize, [](std::uint8_t b) { return b == 0; }));
+      EXPECT_TRUE(
+          std::all_of(p + nav::kHli, p + nav::kHli + nav::kHliSize, [](std::uint8_t b) { return b == 0; }));
     }
   }
 }
@@ -250,15 +251,15 @@ TEST(VobWriterMenu, ClockReferenceNeverGoesDownAnywhereInTheMenuVob) {
 TEST(VobWriterMenu, MaskColoursOutsideTheFourAreReportedAndDrawnAsBackground) {
   auto buttons = FourButtons();
   buttons[3].mask_file = testing::MakeClip(
-      "green_mask.bmp", {"-f", "lavfi", "-i", "color=c=0x00FE00:s=16x8,format=bgr24", "-frames:v", "1",
-                         "-pix_fmt", "bgr24"});
+      "green_mask.bmp",
+      {"-f", "lavfi", "-i", "color=c=0x00FE00:s=16x8,format=bgr24", "-frames:v", "1", "-pix_fmt", "bgr24"});
   ASSERT_FALSE(buttons[3].mask_file.empty());
   MenuRun run = WriteMenu("menu_green", buttons);
   ASSERT_TRUE(run.file);
   ASSERT_EQ(run.status, kOk);
   ASSERT_EQ(run.warnings.size(), 1u);
-  EXPECT_EQ(run.warnings[0], L"Invalid color: [0000FE00] at [0,0], in file\n" +
-                                 buttons[3].mask_file.wstring() + L"\n");
+  EXPECT_EQ(run.warnings[0],
+            L"Invalid color: [0000FE00] at [0,0], in file\n" + buttons[3].mask_file.wstring() + L"\n");
 }
 
 TEST(VobWriterMenu, MenuWithoutButtonsGetsNoSubpictureAndAnEmptyHighlight) {
@@ -337,7 +338,8 @@ TEST(VobWriterErrors, InputWithoutTheSystemHeaderEntriesIsRefused) {
 
 TEST(VobWriterErrors, InputThatChangedAfterTheAnalysisIsRefused) {
   const auto path = testing::ScratchDir() / "shrinking.mpg";
-  std::filesystem::copy_file(SharedClip("pal_43.mpg"), path, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(SharedClip("pal_43.mpg"), path,
+                             std::filesystem::copy_options::overwrite_existing);
   auto movie = Analysed(path, false);
   ASSERT_TRUE(movie);
   VobWriteRequest request;
@@ -388,8 +390,10 @@ TEST(VobWriterErrors, HighlightFailuresKeepTheirMeaning) {
 
   // A noisy full-size highlight cannot fit one sub-picture unit.
   const auto noise = testing::MakeClip(
-      "noise_mask.bmp", {"-f", "lavfi", "-i", "nullsrc=s=598x398,geq=r='255*mod(X+Y,2)':g='255*mod(X+Y,2)':b='255*mod(X+Y,2)',format=bgr24",
-                         "-frames:v", "1", "-pix_fmt", "bgr24"});
+      "noise_mask.bmp",
+      {"-f", "lavfi", "-i",
+       "nullsrc=s=598x398,geq=r='255*mod(X+Y,2)':g='255*mod(X+Y,2)':b='255*mod(X+Y,2)',format=bgr24",
+       "-frames:v", "1", "-pix_fmt", "bgr24"});
   ASSERT_FALSE(noise.empty());
   MenuButton big;
   big.kind = MenuButtonKind::kMask;

@@ -106,10 +106,14 @@ int main(int argc, char** argv) {
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--dir" && i + 1 < argc) dir = argv[++i];
-    else if (a == "--mb" && i + 1 < argc) total_mib = std::atol(argv[++i]);
-    else if (a == "--rounds" && i + 1 < argc) rounds = std::atoi(argv[++i]);
-    else if (a == "--keep") keep = true;
+    if (a == "--dir" && i + 1 < argc)
+      dir = argv[++i];
+    else if (a == "--mb" && i + 1 < argc)
+      total_mib = std::atol(argv[++i]);
+    else if (a == "--rounds" && i + 1 < argc)
+      rounds = std::atoi(argv[++i]);
+    else if (a == "--keep")
+      keep = true;
     else {
       std::fprintf(stderr, "usage: authoring_bench [--dir DIR] [--mb TOTAL] [--rounds N] [--keep]\n");
       return 2;
@@ -120,16 +124,33 @@ int main(int argc, char** argv) {
 
   // Inputs: one 60-second clip, looped into three titles.
   const fs::path clip = work / "clip.mpg";
-  if (!fs::exists(clip) &&
-      Spawn({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-f", "lavfi", "-i",
-             "sine=frequency=440:sample_rate=48000", "-t", "60", "-target", "pal-dvd", "-aspect", "4:3", "-b:v", "8000k",
-             clip.string()})
-              .status != 0) {
+  if (!fs::exists(clip) && Spawn({"ffmpeg",
+                                  "-nostdin",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "testsrc2=size=720x576:rate=25",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "sine=frequency=440:sample_rate=48000",
+                                  "-t",
+                                  "60",
+                                  "-target",
+                                  "pal-dvd",
+                                  "-aspect",
+                                  "4:3",
+                                  "-b:v",
+                                  "8000k",
+                                  clip.string()})
+                                   .status != 0) {
     std::fprintf(stderr, "ffmpeg could not make the clip\n");
     return 1;
   }
   const double per_title = static_cast<double>(total_mib) * 1048576.0 / 3;
-  const long loops = std::max<long>(0, static_cast<long>(per_title / static_cast<double>(fs::file_size(clip))));
+  const long loops =
+      std::max<long>(0, static_cast<long>(per_title / static_cast<double>(fs::file_size(clip))));
   std::vector<fs::path> movies;
   std::uintmax_t input_bytes = 0;
   for (int t = 1; t <= 3; ++t) {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_run.h"
 #include "image/image_build_job.h"
 #include "platform/process.h"
-#include "bench_run.h"
 #include "round_order.h"
 
 namespace {

@@ -22,7 +22,9 @@ std::filesystem::path TestTool(const std::string& name) {
 
 int CountOf(const std::string& text, const std::string& needle) {
   int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size()))
+    ++n;
   return n;
 }
 

@@ -186,9 +186,10 @@ bool WriteAudioCueSheet(const std::filesystem::path& image_path, const std::file
 bool WriteDiscCopyCueSheet(const std::filesystem::path& image_path, const std::filesystem::path& sheet_path,
                            const std::string& media_name, const std::vector<DiscCueTrack>& tracks,
                            bool data_as_2048, std::string* error) {
-  return WriteSheet(image_path, sheet_path,
-                    DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, tracks, data_as_2048),
-                    error);
+  return WriteSheet(
+      image_path, sheet_path,
+      DiscCopyCueSheetText(platform::PathToUtf8(image_path.filename()), media_name, tracks, data_as_2048),
+      error);
 }
 
 }  // namespace zephrel

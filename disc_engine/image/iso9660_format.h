@@ -4,10 +4,10 @@
 // Offsets are byte positions inside their structure.
 #pragma once
 
-#include "platform/mmc.h"
-#include "platform/byte_order.h"
 #include <cstddef>
 #include <cstdint>
+#include "platform/byte_order.h"
+#include "platform/mmc.h"
 
 namespace zephrel::iso9660 {
 

@@ -14,7 +14,6 @@ using namespace udf;
 
 constexpr char kImplementationName[] = "*Zephrel";
 
-
 void PutCharspec(std::uint8_t* p) {
   p[0] = 0;
   std::memcpy(p + 1, "OSTA Compressed Unicode", 23);

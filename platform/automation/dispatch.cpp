@@ -1,5 +1,5 @@
-#include "ascii.h"
 #include "platform/automation/dispatch.h"
+#include "ascii.h"
 
 #include <exception>
 #include <new>
@@ -13,15 +13,18 @@ using automation_detail::AsciiIEqual;
 
 std::string_view DispatchKindName(DispatchKind kind) {
   switch (kind) {
-    case DispatchKind::kMethod: return "method";
-    case DispatchKind::kPropertyGet: return "propget";
-    case DispatchKind::kPropertyPut: return "propput";
+    case DispatchKind::kMethod:
+      return "method";
+    case DispatchKind::kPropertyGet:
+      return "propget";
+    case DispatchKind::kPropertyPut:
+      return "propput";
   }
   return "?";
 }
 
-HResult PrepareArguments(const DispatchMember& member, std::span<const Variant> args, std::vector<Variant>& out,
-                         int* bad_arg) {
+HResult PrepareArguments(const DispatchMember& member, std::span<const Variant> args,
+                         std::vector<Variant>& out, int* bad_arg) {
   if (bad_arg) *bad_arg = -1;
   out.clear();
   if (args.size() != member.params.size()) return DISP_E_BADPARAMCOUNT;

@@ -51,9 +51,8 @@ class Counter : public Dispatchable {
            call.args[1].Store(call.args[0]);
            return call.args[2].Store(Variant("done"));
          }},
-        {{4, "Throw", DispatchKind::kMethod, {}}, [](Counter&, DispatchCall&) -> HResult {
-           throw std::runtime_error("boom");
-         }},
+        {{4, "Throw", DispatchKind::kMethod, {}},
+         [](Counter&, DispatchCall&) -> HResult { throw std::runtime_error("boom"); }},
         {{5, "Ratio", DispatchKind::kPropertyGet, {}, VarType::kR4},
          [](Counter&, DispatchCall& call) {
            call.result = Variant(0.5);  // an R8 result is converted to the declared R4
@@ -84,7 +83,8 @@ TEST(DispatchTest, MembersAreReachedByIdAndKindWithConvertedArguments) {
 TEST(DispatchTest, ByReferenceArgumentsAreConvertedInAndWrittenOut) {
   Counter c;
   std::int16_t amount = 4;
-  ASSERT_TRUE(c.Invoke(1, DispatchKind::kMethod, std::vector<Variant>{Variant::Ref(&amount), Variant("a")}).ok());
+  ASSERT_TRUE(
+      c.Invoke(1, DispatchKind::kMethod, std::vector<Variant>{Variant::Ref(&amount), Variant("a")}).ok());
   EXPECT_EQ(c.values[0], 4);
 
   std::int32_t whole = 0;
@@ -97,7 +97,8 @@ TEST(DispatchTest, ByReferenceArgumentsAreConvertedInAndWrittenOut) {
 
   // An out parameter needs the caller's variable of the declared type.
   std::int16_t narrow = 0;
-  r = c.Invoke(3, DispatchKind::kMethod, std::vector<Variant>{Variant(1.0), Variant::Ref(&narrow), Variant::Ref(&text)});
+  r = c.Invoke(3, DispatchKind::kMethod,
+               std::vector<Variant>{Variant(1.0), Variant::Ref(&narrow), Variant::Ref(&text)});
   EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
   EXPECT_EQ(r.bad_arg, 1);
   r = c.Invoke(3, DispatchKind::kMethod, std::vector<Variant>{Variant(1.0), Variant(0), Variant::Ref(&text)});
@@ -107,8 +108,10 @@ TEST(DispatchTest, ByReferenceArgumentsAreConvertedInAndWrittenOut) {
 TEST(DispatchTest, BadCallsGiveClearErrorsAndDoNotRunTheMember) {
   Counter c;
   EXPECT_EQ(c.Invoke(99, DispatchKind::kMethod, {}).hr, DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(c.Invoke(1, DispatchKind::kPropertyGet, {}).hr, DISP_E_MEMBERNOTFOUND) << "id exists, kind does not";
-  EXPECT_EQ(c.Invoke(5, DispatchKind::kPropertyPut, std::vector<Variant>{Variant(1)}).hr, DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(c.Invoke(1, DispatchKind::kPropertyGet, {}).hr, DISP_E_MEMBERNOTFOUND)
+      << "id exists, kind does not";
+  EXPECT_EQ(c.Invoke(5, DispatchKind::kPropertyPut, std::vector<Variant>{Variant(1)}).hr,
+            DISP_E_MEMBERNOTFOUND);
 
   EXPECT_EQ(c.Invoke(1, DispatchKind::kMethod, std::vector<Variant>{Variant(1)}).hr, DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(c.Invoke(1, DispatchKind::kMethod, std::vector<Variant>{Variant(1), Variant("a"), Variant(2)}).hr,

@@ -1,5 +1,5 @@
-#include "ascii.h"
 #include "platform/automation/registry.h"
+#include "ascii.h"
 
 #include <algorithm>
 #include <exception>

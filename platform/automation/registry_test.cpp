@@ -35,8 +35,9 @@ TEST(GuidTest, ParsesAndPrintsTheBracedForm) {
   EXPECT_EQ(kClsid.data4[7], 0xD6);
   EXPECT_EQ(kClsid.ToString(), "{71D6D9EB-8020-47FB-B29B-6851378A41D6}");
   EXPECT_EQ(Guid::Parse("71D6D9EB-8020-47FB-B29B-6851378A41D6"), kClsid);
-  for (const char* bad : {"", "{71D6D9EB-8020-47FB-B29B-6851378A41D6", "{71D6D9EB+8020-47FB-B29B-6851378A41D6}",
-                          "{71D6D9EB-8020-47FB-B29B-6851378A41DG}"}) {
+  for (const char* bad :
+       {"", "{71D6D9EB-8020-47FB-B29B-6851378A41D6", "{71D6D9EB+8020-47FB-B29B-6851378A41D6}",
+        "{71D6D9EB-8020-47FB-B29B-6851378A41DG}"}) {
     EXPECT_FALSE(Guid::Parse(bad).has_value()) << bad;
   }
 }

@@ -1,5 +1,5 @@
-#include "ascii.h"
 #include "platform/automation/variant.h"
+#include "ascii.h"
 
 #include <cerrno>
 #include <cfloat>
@@ -28,7 +28,8 @@ std::optional<double> ParseNumber(std::string_view text) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;
   for (char c : text) {
-    if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E')) return std::nullopt;
+    if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'))
+      return std::nullopt;
   }
   std::string copy(text);
   char* end = nullptr;
@@ -41,20 +42,38 @@ std::optional<double> ParseNumber(std::string_view text) {
 // A Variant's value as a double, for numeric targets. Strings are parsed.
 HResult NumericValue(const Variant& v, double* out) {
   switch (v.type()) {
-    case VarType::kEmpty: *out = 0; return S_OK;
-    case VarType::kI2: *out = v.i2(); return S_OK;
-    case VarType::kI4: *out = v.i4(); return S_OK;
-    case VarType::kR4: *out = v.r4(); return S_OK;
-    case VarType::kR8: *out = v.r8(); return S_OK;
-    case VarType::kBool: *out = v.boolean(); return S_OK;
+    case VarType::kEmpty:
+      *out = 0;
+      return S_OK;
+    case VarType::kI2:
+      *out = v.i2();
+      return S_OK;
+    case VarType::kI4:
+      *out = v.i4();
+      return S_OK;
+    case VarType::kR4:
+      *out = v.r4();
+      return S_OK;
+    case VarType::kR8:
+      *out = v.r8();
+      return S_OK;
+    case VarType::kBool:
+      *out = v.boolean();
+      return S_OK;
     case VarType::kString: {
       if (auto n = ParseNumber(v.str())) {
         *out = *n;
         return S_OK;
       }
       const std::string_view t = Trim(v.str());
-      if (AsciiIEqual(t, "true")) { *out = VARIANT_TRUE; return S_OK; }
-      if (AsciiIEqual(t, "false")) { *out = VARIANT_FALSE; return S_OK; }
+      if (AsciiIEqual(t, "true")) {
+        *out = VARIANT_TRUE;
+        return S_OK;
+      }
+      if (AsciiIEqual(t, "false")) {
+        *out = VARIANT_FALSE;
+        return S_OK;
+      }
       return DISP_E_TYPEMISMATCH;
     }
   }
@@ -79,13 +98,20 @@ std::string FormatFloat(double v, int digits) {
 
 std::string_view VarTypeName(VarType type) {
   switch (type) {
-    case VarType::kEmpty: return "EMPTY";
-    case VarType::kI2: return "I2";
-    case VarType::kI4: return "I4";
-    case VarType::kR4: return "R4";
-    case VarType::kR8: return "R8";
-    case VarType::kString: return "BSTR";
-    case VarType::kBool: return "BOOL";
+    case VarType::kEmpty:
+      return "EMPTY";
+    case VarType::kI2:
+      return "I2";
+    case VarType::kI4:
+      return "I4";
+    case VarType::kR4:
+      return "R4";
+    case VarType::kR8:
+      return "R8";
+    case VarType::kString:
+      return "BSTR";
+    case VarType::kBool:
+      return "BOOL";
   }
   return "?";
 }
@@ -99,13 +125,13 @@ Variant Variant::FromVariantBool(VariantBool v) {
   return r;
 }
 
-#define VANTORA_VARIANT_REF(Ctype, Tag)  \
-  Variant Variant::Ref(Ctype* target) {  \
-    Variant r;                           \
-    r.type_ = Tag;                       \
-    r.by_ref_ = true;                    \
-    r.u_.ref = target;                   \
-    return r;                            \
+#define VANTORA_VARIANT_REF(Ctype, Tag) \
+  Variant Variant::Ref(Ctype* target) { \
+    Variant r;                          \
+    r.type_ = Tag;                      \
+    r.by_ref_ = true;                   \
+    r.u_.ref = target;                  \
+    return r;                           \
   }
 VANTORA_VARIANT_REF(std::int16_t, VarType::kI2)
 VANTORA_VARIANT_REF(std::int32_t, VarType::kI4)
@@ -150,13 +176,20 @@ const std::string& Variant::str() const {
 Variant Variant::Dereferenced() const {
   if (!by_ref_) return *this;
   switch (type_) {
-    case VarType::kI2: return Variant(i2());
-    case VarType::kI4: return Variant(i4());
-    case VarType::kR4: return Variant(r4());
-    case VarType::kR8: return Variant(r8());
-    case VarType::kBool: return FromVariantBool(boolean());
-    case VarType::kString: return Variant(str());
-    case VarType::kEmpty: break;
+    case VarType::kI2:
+      return Variant(i2());
+    case VarType::kI4:
+      return Variant(i4());
+    case VarType::kR4:
+      return Variant(r4());
+    case VarType::kR8:
+      return Variant(r8());
+    case VarType::kBool:
+      return FromVariantBool(boolean());
+    case VarType::kString:
+      return Variant(str());
+    case VarType::kEmpty:
+      break;
   }
   return Variant();
 }
@@ -172,13 +205,26 @@ HResult Variant::ChangeType(VarType to, Variant& out) const {
       return S_OK;
     case VarType::kString: {
       switch (type_) {
-        case VarType::kEmpty: out = Variant(std::string()); return S_OK;
-        case VarType::kI2: out = Variant(std::to_string(i2())); return S_OK;
-        case VarType::kI4: out = Variant(std::to_string(i4())); return S_OK;
-        case VarType::kBool: out = Variant(std::to_string(boolean())); return S_OK;
-        case VarType::kR4: out = Variant(FormatFloat(r4(), 7)); return S_OK;
-        case VarType::kR8: out = Variant(FormatFloat(r8(), 15)); return S_OK;
-        case VarType::kString: break;
+        case VarType::kEmpty:
+          out = Variant(std::string());
+          return S_OK;
+        case VarType::kI2:
+          out = Variant(std::to_string(i2()));
+          return S_OK;
+        case VarType::kI4:
+          out = Variant(std::to_string(i4()));
+          return S_OK;
+        case VarType::kBool:
+          out = Variant(std::to_string(boolean()));
+          return S_OK;
+        case VarType::kR4:
+          out = Variant(FormatFloat(r4(), 7));
+          return S_OK;
+        case VarType::kR8:
+          out = Variant(FormatFloat(r8(), 15));
+          return S_OK;
+        case VarType::kString:
+          break;
       }
       return DISP_E_TYPEMISMATCH;
     }
@@ -231,13 +277,26 @@ HResult Variant::Store(const Variant& value) const {
   const HResult hr = value.ChangeType(type_, converted);
   if (Failed(hr)) return hr;
   switch (type_) {
-    case VarType::kI2: *static_cast<std::int16_t*>(u_.ref) = converted.i2(); break;
-    case VarType::kI4: *static_cast<std::int32_t*>(u_.ref) = converted.i4(); break;
-    case VarType::kR4: *static_cast<float*>(u_.ref) = converted.r4(); break;
-    case VarType::kR8: *static_cast<double*>(u_.ref) = converted.r8(); break;
-    case VarType::kBool: *static_cast<VariantBool*>(u_.ref) = converted.boolean(); break;
-    case VarType::kString: *static_cast<std::string*>(u_.ref) = converted.str(); break;
-    case VarType::kEmpty: return E_INVALIDARG;
+    case VarType::kI2:
+      *static_cast<std::int16_t*>(u_.ref) = converted.i2();
+      break;
+    case VarType::kI4:
+      *static_cast<std::int32_t*>(u_.ref) = converted.i4();
+      break;
+    case VarType::kR4:
+      *static_cast<float*>(u_.ref) = converted.r4();
+      break;
+    case VarType::kR8:
+      *static_cast<double*>(u_.ref) = converted.r8();
+      break;
+    case VarType::kBool:
+      *static_cast<VariantBool*>(u_.ref) = converted.boolean();
+      break;
+    case VarType::kString:
+      *static_cast<std::string*>(u_.ref) = converted.str();
+      break;
+    case VarType::kEmpty:
+      return E_INVALIDARG;
   }
   return S_OK;
 }
@@ -246,13 +305,19 @@ bool operator==(const Variant& a, const Variant& b) {
   if (a.type_ != b.type_ || a.by_ref_ != b.by_ref_) return false;
   if (a.by_ref_) return a.u_.ref == b.u_.ref;
   switch (a.type_) {
-    case VarType::kEmpty: return true;
+    case VarType::kEmpty:
+      return true;
     case VarType::kI2:
-    case VarType::kBool: return a.u_.i2 == b.u_.i2;
-    case VarType::kI4: return a.u_.i4 == b.u_.i4;
-    case VarType::kR4: return a.u_.r4 == b.u_.r4;
-    case VarType::kR8: return a.u_.r8 == b.u_.r8;
-    case VarType::kString: return a.str_ == b.str_;
+    case VarType::kBool:
+      return a.u_.i2 == b.u_.i2;
+    case VarType::kI4:
+      return a.u_.i4 == b.u_.i4;
+    case VarType::kR4:
+      return a.u_.r4 == b.u_.r4;
+    case VarType::kR8:
+      return a.u_.r8 == b.u_.r8;
+    case VarType::kString:
+      return a.str_ == b.str_;
   }
   return false;
 }

@@ -9,8 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const platform::Variant v(text);
-  for (auto to : {platform::VarType::kI2, platform::VarType::kI4, platform::VarType::kR4, platform::VarType::kR8,
-                  platform::VarType::kBool, platform::VarType::kString}) {
+  for (auto to : {platform::VarType::kI2, platform::VarType::kI4, platform::VarType::kR4,
+                  platform::VarType::kR8, platform::VarType::kBool, platform::VarType::kString}) {
     platform::Variant out;
     if (platform::Succeeded(v.ChangeType(to, out))) {
       platform::Variant back;

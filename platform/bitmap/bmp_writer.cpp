@@ -1,14 +1,12 @@
 #include <string>
 
-#include "platform/byte_order.h"
 #include "bmp_format.h"
 #include "platform/bitmap.h"
+#include "platform/byte_order.h"
 #include "platform/fileio.h"
 
 namespace platform {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 bool WriteBmp(const std::filesystem::path& path, const Bitmap& bitmap, std::string* error) {
   auto fail = [&](const std::string& why) {
@@ -29,15 +27,19 @@ bool WriteBmp(const std::filesystem::path& path, const Bitmap& bitmap, std::stri
   std::string out(offset + image_size, '\0');
   out[bmp::kOffType] = 'B';
   out[bmp::kOffType + 1] = 'M';
-  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffFileSize]), static_cast<std::uint32_t>(out.size()));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffFileSize]),
+                    static_cast<std::uint32_t>(out.size()));
   platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffBits]), static_cast<std::uint32_t>(offset));
   platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffHeaderSize]), bmp::kInfoHeaderSize);
-  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffWidth]), static_cast<std::uint32_t>(bitmap.width));
-  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffHeight]), static_cast<std::uint32_t>(bitmap.height));  // positive: bottom-up
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffWidth]),
+                    static_cast<std::uint32_t>(bitmap.width));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffHeight]),
+                    static_cast<std::uint32_t>(bitmap.height));  // positive: bottom-up
   platform::PutLe16(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffPlanes]), 1);
   platform::PutLe16(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffBitCount]), bmp::kTrueColorBits);
   platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffCompression]), bmp::kBiRgb);
-  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffSizeImage]), static_cast<std::uint32_t>(image_size));
+  platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffSizeImage]),
+                    static_cast<std::uint32_t>(image_size));
   platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffXPelsPerMeter]), bmp::kPelsPerMeter72Dpi);
   platform::PutLe32(reinterpret_cast<std::uint8_t*>(&out[bmp::kOffYPelsPerMeter]), bmp::kPelsPerMeter72Dpi);
   for (int y = 0; y < bitmap.height; ++y) {

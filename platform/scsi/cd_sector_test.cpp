@@ -13,8 +13,8 @@
 namespace platform {
 namespace {
 
-using testing::EmulatedDriveHarness;
 using testing::Be32;
+using testing::EmulatedDriveHarness;
 using testing::Pattern;
 using testing::SenseText;
 
@@ -56,7 +56,8 @@ std::string CheckMode1(const std::uint8_t* s, std::int32_t lba) {
   if (std::memcmp(s, kSync, 12) != 0) return "bad sync";
   const int frames = lba + 150;
   auto bcd = [](int v) { return std::uint8_t((v / 10) << 4 | v % 10); };
-  if (s[12] != bcd(frames / 4500) || s[13] != bcd(frames / 75 % 60) || s[14] != bcd(frames % 75) || s[15] != 1)
+  if (s[12] != bcd(frames / 4500) || s[13] != bcd(frames / 75 % 60) || s[14] != bcd(frames % 75) ||
+      s[15] != 1)
     return "bad header";
   const std::uint32_t edc = BitwiseEdc(s, 2064);
   const std::uint32_t stored = s[2064] | s[2065] << 8 | s[2066] << 16 | std::uint32_t(s[2067]) << 24;

@@ -156,8 +156,8 @@ bool EmulatedDrive::InsertMedium(const MediumSpec& spec, std::string* error) {
   d.state.medium = MakeMedium(spec, 0);  // the profile decides the sector size of the content
   std::uint32_t sectors = 0;
   std::vector<emu::Track> pressed;
-  const bool loaded = spec.pressed.empty() ? d.LoadContent(spec, &sectors, error)
-                                           : d.LoadPressed(spec, &pressed, error);
+  const bool loaded =
+      spec.pressed.empty() ? d.LoadContent(spec, &sectors, error) : d.LoadPressed(spec, &pressed, error);
   if (!loaded) {
     d.state.medium.reset();
     d.MediumChanged();

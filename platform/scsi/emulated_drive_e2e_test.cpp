@@ -43,7 +43,9 @@ class BurnedIso : public ::testing::Test {
     big.close();
     iso_ = folder_.path() / "source.iso";
     std::string out;
-    ASSERT_EQ(RunTool("genisoimage -quiet -R -J -V EMUBURN -o " + iso_.string() + " " + tree.string(), &out), 0) << out;
+    ASSERT_EQ(RunTool("genisoimage -quiet -R -J -V EMUBURN -o " + iso_.string() + " " + tree.string(), &out),
+              0)
+        << out;
     image_ = Slurp(iso_);
     ASSERT_EQ(image_.size() % 2048, 0u);
   }

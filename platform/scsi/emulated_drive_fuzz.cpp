@@ -71,16 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (split != std::string::npos) RunCommands(*drive, data + 2 + split, size - 2 - split);
     return 0;
   }
-  static const std::uint16_t kProfiles[] = {
-      platform::kProfileCdR,    platform::kProfileCdRw,       platform::kProfileDvdR,
-      platform::kProfileDvdRwSequential, platform::kProfileDvdPlusR, platform::kProfileDvdPlusRw,
-      platform::kProfileDvdRam, platform::kProfileBdRe,       platform::kProfileDvdRom};
+  static const std::uint16_t kProfiles[] = {platform::kProfileCdR,      platform::kProfileCdRw,
+                                            platform::kProfileDvdR,     platform::kProfileDvdRwSequential,
+                                            platform::kProfileDvdPlusR, platform::kProfileDvdPlusRw,
+                                            platform::kProfileDvdRam,   platform::kProfileBdRe,
+                                            platform::kProfileDvdRom};
   platform::MediumSpec spec;
   spec.profile = kProfiles[(data[0] >> 1) % (sizeof kProfiles / sizeof kProfiles[0])];
   spec.capacity = 64 + data[1];
   spec.formatted = data[0] & 0x80;
-  if (!platform::EmulatedDrive::Create(Folder(), {}, spec.profile == platform::kProfileDvdRom ? nullptr : &spec,
-                                       &error))
+  if (!platform::EmulatedDrive::Create(Folder(), {},
+                                       spec.profile == platform::kProfileDvdRom ? nullptr : &spec, &error))
     return 0;
   auto drive = platform::EmulatedDrive::Open(Folder(), &error);
   if (!drive) __builtin_trap();

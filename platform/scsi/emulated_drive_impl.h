@@ -80,7 +80,7 @@ class EmulatedDrive::Impl {
   int bg_remaining = 0;
   std::vector<InjectedFault> faults;
   bool underrun = false;
-  WritePacing pacing;  // off by default (emulated_drive_pacing.cpp)
+  WritePacing pacing;              // off by default (emulated_drive_pacing.cpp)
   bool defer_write_saves = false;  // the state is saved at the next command that is no WRITE
   bool strict = true;
   std::array<std::uint8_t, 52> page05{};

@@ -23,12 +23,21 @@ bool SupportsTestWrite(std::uint16_t p) {
 
 MediumClass ClassOf(const Medium& m) {
   switch (m.profile) {
-    case kProfileCdR: case kProfileCdRw: case kProfileDvdR: case kProfileDvdRwSequential:
-    case kProfileDvdRDlSequential: case kProfileDvdPlusR: case kProfileDvdPlusRDl:
+    case kProfileCdR:
+    case kProfileCdRw:
+    case kProfileDvdR:
+    case kProfileDvdRwSequential:
+    case kProfileDvdRDlSequential:
+    case kProfileDvdPlusR:
+    case kProfileDvdPlusRDl:
     case kProfileBdRSrm:
       return MediumClass::kSequential;
-    case kProfileDvdRam: case kProfileDvdRwRestricted: case kProfileDvdPlusRw:
-    case kProfileDvdPlusRwDl: case kProfileBdRRrm: case kProfileBdRe:
+    case kProfileDvdRam:
+    case kProfileDvdRwRestricted:
+    case kProfileDvdPlusRw:
+    case kProfileDvdPlusRwDl:
+    case kProfileBdRRrm:
+    case kProfileBdRe:
       return MediumClass::kRandom;
     default:
       return MediumClass::kRom;
@@ -39,14 +48,30 @@ std::uint32_t SectorSize(std::uint16_t profile) { return IsCd(profile) ? 2352 : 
 
 std::uint32_t DefaultCapacity(std::uint16_t p) {
   switch (p) {
-    case kProfileCdRom: case kProfileCdR: case kProfileCdRw: return 359849;  // 79:59:74
-    case kProfileDvdR: case kProfileDvdRwSequential: case kProfileDvdRwRestricted: return 2298496;
-    case kProfileDvdRDlSequential: return 4171712;
-    case kProfileDvdRam: return 2236704;
-    case kProfileDvdPlusRw: case kProfileDvdPlusR: return 2295104;
-    case kProfileDvdPlusRwDl: case kProfileDvdPlusRDl: return 4173824;
-    case kProfileBdRSrm: case kProfileBdRRrm: case kProfileBdRe: return 12219392;
-    default: return 2295104;
+    case kProfileCdRom:
+    case kProfileCdR:
+    case kProfileCdRw:
+      return 359849;  // 79:59:74
+    case kProfileDvdR:
+    case kProfileDvdRwSequential:
+    case kProfileDvdRwRestricted:
+      return 2298496;
+    case kProfileDvdRDlSequential:
+      return 4171712;
+    case kProfileDvdRam:
+      return 2236704;
+    case kProfileDvdPlusRw:
+    case kProfileDvdPlusR:
+      return 2295104;
+    case kProfileDvdPlusRwDl:
+    case kProfileDvdPlusRDl:
+      return 4173824;
+    case kProfileBdRSrm:
+    case kProfileBdRRrm:
+    case kProfileBdRe:
+      return 12219392;
+    default:
+      return 2295104;
   }
 }
 
@@ -84,7 +109,8 @@ Medium MakeMedium(const MediumSpec& spec, std::uint32_t content_sectors) {
   Medium m;
   m.profile = spec.profile;
   m.capacity = spec.capacity ? spec.capacity : DefaultCapacity(spec.profile);
-  if (IsCd(spec.profile) && !spec.capacity) m.capacity = static_cast<std::uint32_t>(MsfToLba(spec.atip_lead_out));
+  if (IsCd(spec.profile) && !spec.capacity)
+    m.capacity = static_cast<std::uint32_t>(MsfToLba(spec.atip_lead_out));
   m.write_protected = spec.write_protected;
   m.formatted = spec.formatted;
   m.atip_lead_in = spec.atip_lead_in;
@@ -109,7 +135,8 @@ namespace {
 
 std::string Join(const std::vector<std::uint32_t>& values, bool hex) {
   std::ostringstream out;
-  for (std::size_t i = 0; i < values.size(); ++i) out << (i ? "," : "") << (hex ? std::hex : std::dec) << values[i];
+  for (std::size_t i = 0; i < values.size(); ++i)
+    out << (i ? "," : "") << (hex ? std::hex : std::dec) << values[i];
   return out.str();
 }
 
@@ -139,11 +166,14 @@ std::string Serialise(const DriveState& s) {
   const EmulatedIdentity& id = s.identity;
   out << "vantora-emulated-drive 1\n";
   out << "vendor=" << id.vendor << "\nproduct=" << id.product << "\nrevision=" << id.revision << "\n";
-  out << "address=" << Join({std::uint32_t(id.address.host), std::uint32_t(id.address.channel),
-                             std::uint32_t(id.address.target), std::uint32_t(id.address.lun)}, false)
+  out << "address="
+      << Join({std::uint32_t(id.address.host), std::uint32_t(id.address.channel),
+               std::uint32_t(id.address.target), std::uint32_t(id.address.lun)},
+              false)
       << "\n";
   out << "writer=" << id.writer << "\n";
-  out << "profiles=" << Join(std::vector<std::uint32_t>(id.profiles.begin(), id.profiles.end()), true) << "\n";
+  out << "profiles=" << Join(std::vector<std::uint32_t>(id.profiles.begin(), id.profiles.end()), true)
+      << "\n";
   out << "cd_write_speeds=" << Join(id.cd_write_speeds, false) << "\n";
   out << "dvd_write_speeds=" << Join(id.dvd_write_speeds, false) << "\n";
   out << "cd_read_speeds=" << Join(id.cd_read_speeds, false) << "\n";
@@ -155,12 +185,14 @@ std::string Serialise(const DriveState& s) {
     out << "capacity=" << m.capacity << "\nwrite_protected=" << m.write_protected
         << "\nformatted=" << m.formatted << "\nfinalized=" << m.finalized << "\nbg_format=" << m.bg_format
         << "\n";
-    out << "atip_lead_in=" << Join({m.atip_lead_in.minute, m.atip_lead_in.second, m.atip_lead_in.frame}, false)
-        << "\n";
+    out << "atip_lead_in="
+        << Join({m.atip_lead_in.minute, m.atip_lead_in.second, m.atip_lead_in.frame}, false) << "\n";
     out << "manufacturer_id=" << m.manufacturer_id << "\nmedia_type_id=" << m.media_type_id << "\n";
     for (const Track& t : m.tracks) {
-      out << "track=" << Join({t.number, t.session, t.start, t.size, t.written, std::uint32_t(t.state),
-                               t.audio, t.damaged, t.dao, t.control}, false)
+      out << "track="
+          << Join({t.number, t.session, t.start, t.size, t.written, std::uint32_t(t.state), t.audio,
+                   t.damaged, t.dao, t.control},
+                  false)
           << "\n";
     }
   }
@@ -189,43 +221,73 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
     bool ok = eq != std::string::npos;
     Medium* m = s.medium ? &*s.medium : nullptr;
     if (!ok) {
-    } else if (key == "vendor") { id.vendor = value;
-    } else if (key == "product") { id.product = value;
-    } else if (key == "revision") { id.revision = value;
+    } else if (key == "vendor") {
+      id.vendor = value;
+    } else if (key == "product") {
+      id.product = value;
+    } else if (key == "revision") {
+      id.revision = value;
     } else if (key == "address") {
       ok = ParseList(value, &list) && list.size() == 4;
-      if (ok) id.address = {int(list[0] & 0xFFFF), int(list[1] & 0xFFFF), int(list[2] & 0xFFFF), int(list[3] & 0xFFFF)};
-    } else if (key == "writer") { ok = ParseNumber(value, &n) && n <= 1; id.writer = n;
+      if (ok)
+        id.address = {int(list[0] & 0xFFFF), int(list[1] & 0xFFFF), int(list[2] & 0xFFFF),
+                      int(list[3] & 0xFFFF)};
+    } else if (key == "writer") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      id.writer = n;
     } else if (key == "profiles") {
       ok = ParseList(value, &list, 16);
       for (std::uint32_t p : list) ok = ok && p <= 0xFFFF;
       if (ok) id.profiles.assign(list.begin(), list.end());
-    } else if (key == "cd_write_speeds") { ok = ParseList(value, &id.cd_write_speeds);
-    } else if (key == "dvd_write_speeds") { ok = ParseList(value, &id.dvd_write_speeds);
-    } else if (key == "cd_read_speeds") { ok = ParseList(value, &id.cd_read_speeds);
-    } else if (key == "dvd_read_speeds") { ok = ParseList(value, &id.dvd_read_speeds);
-    } else if (key == "tray_open") { ok = ParseNumber(value, &n) && n <= 1; s.tray_open = n;
+    } else if (key == "cd_write_speeds") {
+      ok = ParseList(value, &id.cd_write_speeds);
+    } else if (key == "dvd_write_speeds") {
+      ok = ParseList(value, &id.dvd_write_speeds);
+    } else if (key == "cd_read_speeds") {
+      ok = ParseList(value, &id.cd_read_speeds);
+    } else if (key == "dvd_read_speeds") {
+      ok = ParseList(value, &id.dvd_read_speeds);
+    } else if (key == "tray_open") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      s.tray_open = n;
     } else if (key == "medium") {
       ok = ParseNumber(value, &n, 16) && n <= 0xFFFF && !s.medium;
-      if (ok) { s.medium.emplace(); s.medium->profile = std::uint16_t(n); }
+      if (ok) {
+        s.medium.emplace();
+        s.medium->profile = std::uint16_t(n);
+      }
     } else if (!m) {
       ok = false;
-    } else if (key == "capacity") { ok = ParseNumber(value, &m->capacity) && m->capacity < 0x7FFFFFFF;
-    } else if (key == "write_protected") { ok = ParseNumber(value, &n) && n <= 1; m->write_protected = n;
-    } else if (key == "formatted") { ok = ParseNumber(value, &n) && n <= 1; m->formatted = n;
-    } else if (key == "finalized") { ok = ParseNumber(value, &n) && n <= 1; m->finalized = n;
-    } else if (key == "bg_format") { ok = ParseNumber(value, &n) && n <= 3; m->bg_format = int(n);
+    } else if (key == "capacity") {
+      ok = ParseNumber(value, &m->capacity) && m->capacity < 0x7FFFFFFF;
+    } else if (key == "write_protected") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      m->write_protected = n;
+    } else if (key == "formatted") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      m->formatted = n;
+    } else if (key == "finalized") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      m->finalized = n;
+    } else if (key == "bg_format") {
+      ok = ParseNumber(value, &n) && n <= 3;
+      m->bg_format = int(n);
     } else if (key == "atip_lead_in") {
       ok = ParseList(value, &list) && list.size() == 3 && list[0] < 100 && list[1] < 60 && list[2] < 75;
       if (ok) m->atip_lead_in = {std::uint8_t(list[0]), std::uint8_t(list[1]), std::uint8_t(list[2])};
-    } else if (key == "manufacturer_id") { m->manufacturer_id = value;
-    } else if (key == "media_type_id") { m->media_type_id = value;
+    } else if (key == "manufacturer_id") {
+      m->manufacturer_id = value;
+    } else if (key == "media_type_id") {
+      m->media_type_id = value;
     } else if (key == "track") {
-      ok = ParseList(value, &list) && list.size() == 10 && list[5] <= 2 && list[9] <= 15 && list[0] >= 1 && list[0] <= 99 &&
-           list[1] >= 1 && list[1] <= 99;
+      ok = ParseList(value, &list) && list.size() == 10 && list[5] <= 2 && list[9] <= 15 && list[0] >= 1 &&
+           list[0] <= 99 && list[1] >= 1 && list[1] <= 99;
       if (ok) {
-        Track t{list[0], list[1], list[2], list[3], list[4], TrackState(list[5]), list[6] != 0,
-                std::uint8_t(list[9]), list[7] != 0, list[8] != 0};
+        Track t{list[0],      list[1],
+                list[2],      list[3],
+                list[4],      TrackState(list[5]),
+                list[6] != 0, std::uint8_t(list[9]),
+                list[7] != 0, list[8] != 0};
         const Track* prev = m->tracks.empty() ? nullptr : &m->tracks.back();
         std::uint64_t end = std::uint64_t(t.start) + (t.state == TrackState::kOpen ? t.written : t.size);
         ok = end <= m->capacity && t.written <= (t.state == TrackState::kOpen ? m->capacity : t.size) &&

@@ -167,7 +167,7 @@ TEST(EmulatedDriveFaults, InjectedFaultsHitTheirOpcodeAndRangeForTheirCountAndAr
   h.drive().InjectFault({0x28, 10, 12, 2, 0x03, 0x11, 0x00});
   h.drive().ClearCommandLog();
   std::vector<std::uint8_t> d;
-  EXPECT_EQ(SenseText(h.Read(0, 5, &d)), "ok");       // outside the range
+  EXPECT_EQ(SenseText(h.Read(0, 5, &d)), "ok");        // outside the range
   EXPECT_EQ(SenseText(h.Read(8, 4, &d)), "03/11/00");  // meets it
   EXPECT_EQ(SenseText(h.Read(12, 1, &d)), "03/11/00");
   EXPECT_EQ(SenseText(h.Read(12, 1, &d)), "ok");  // count used up
@@ -249,7 +249,7 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   EXPECT_EQ(info[4], 1);
   EXPECT_EQ(info[6], 1);
   auto track = h.TrackInformation(1);
-  EXPECT_EQ(track[7] & 1, 1);     // next writable address valid
+  EXPECT_EQ(track[7] & 1, 1);        // next writable address valid
   EXPECT_EQ(track[6] & 0x40, 0x40);  // blank
   EXPECT_EQ(Be32(track, 24), 10000u);
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x00, true)), "ok");
@@ -454,7 +454,8 @@ TEST(EmulatedCdR, SessionsAreSeparatedByLeadOutAndLeadInAndDiscInformationGivesM
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x01, true)), "ok");
   ASSERT_EQ(SenseText(h.Write(0, 300, Pattern(300 * 2048, 1))), "ok");
   std::vector<std::uint8_t> toc;
-  EXPECT_EQ(SenseText(h.In({0x43, 0x02, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)), "05/24/00");  // nothing closed yet
+  EXPECT_EQ(SenseText(h.In({0x43, 0x02, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)),
+            "05/24/00");  // nothing closed yet
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
   ASSERT_EQ(SenseText(h.Close(2)), "ok");
   EXPECT_EQ(h.NextWritable(2), 300u + 11400u);
@@ -465,8 +466,8 @@ TEST(EmulatedCdR, SessionsAreSeparatedByLeadOutAndLeadInAndDiscInformationGivesM
   ASSERT_EQ(SenseText(h.In({0x43, 0x02, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)), "ok");
   ASSERT_EQ(toc.size(), 20u);
   EXPECT_EQ(toc[5], 0x14);
-  EXPECT_EQ(toc[9] * 10000 + toc[10] * 100 + toc[11], 200);    // track 1 at 00:02:00
-  EXPECT_EQ(toc[17] * 10000 + toc[18] * 100 + toc[19], 600);   // lead-out at 00:06:00
+  EXPECT_EQ(toc[9] * 10000 + toc[10] * 100 + toc[11], 200);   // track 1 at 00:02:00
+  EXPECT_EQ(toc[17] * 10000 + toc[18] * 100 + toc[19], 600);  // lead-out at 00:06:00
   auto lead = h.TrackInformation(0);
   EXPECT_EQ(lead[2], 0);
   EXPECT_EQ(std::int32_t(Be32(lead, 8)), -11634);
@@ -651,17 +652,17 @@ TEST(EmulatedDriveStructures, DvdStructuresFollowTheMediumAndRefuseOtherMediaTyp
 TEST(EmulatedDriveContent, PressedDiscsHoldTheirContentAsOneClosedTrack) {
   TempFolder folder;
   const auto pcm = Pattern(20 * 2352 + 100, 8), iso = Pattern(10 * 2048, 9);
-  std::ofstream(folder.path() / "audio.raw", std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()),
-                                                                      std::streamsize(pcm.size()));
-  std::ofstream(folder.path() / "data.iso", std::ios::binary).write(reinterpret_cast<const char*>(iso.data()),
-                                                                     std::streamsize(iso.size()));
+  std::ofstream(folder.path() / "audio.raw", std::ios::binary)
+      .write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
+  std::ofstream(folder.path() / "data.iso", std::ios::binary)
+      .write(reinterpret_cast<const char*>(iso.data()), std::streamsize(iso.size()));
   MediumSpec audio = Medium(kProfileCdRom);
   audio.content = folder.path() / "audio.raw";
   audio.content_is_audio = true;
   EmulatedDriveHarness cd(audio);
   std::vector<std::uint8_t> d;
   ASSERT_EQ(SenseText(cd.In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &d, 804)), "ok");
-  EXPECT_EQ(d[5], 0x10);  // audio track
+  EXPECT_EQ(d[5], 0x10);        // audio track
   EXPECT_EQ(Be32(d, 16), 21u);  // lead-out after 21 frames, the last one padded
   ASSERT_EQ(SenseText(cd.In({0xBE, 0x04, 0, 0, 0, 20, 0, 0, 1, 0x10, 0, 0}, &d, 2352)), "ok");
   EXPECT_TRUE(std::equal(d.begin(), d.begin() + 100, pcm.begin() + 20 * 2352));
@@ -719,7 +720,8 @@ TEST(EmulatedDrivePersistence, ABrokenStateFileIsRefusedWithAMessage) {
   std::ofstream(folder.path() / "other" / "media.img") << "not ours";
   EXPECT_FALSE(EmulatedDrive::Create(folder.path() / "other", {}, nullptr, &error));
   EXPECT_EQ(std::filesystem::file_size(folder.path() / "other" / "media.img"), 8u);
-  std::ofstream(folder.path() / "d" / "drive.state") << "vantora-emulated-drive 1\nmedium=1b\ntrack=1,1,0,5,9,2,0,0,0\n";
+  std::ofstream(folder.path() / "d" / "drive.state")
+      << "vantora-emulated-drive 1\nmedium=1b\ntrack=1,1,0,5,9,2,0,0,0\n";
   EXPECT_EQ(EmulatedDrive::Open(folder.path() / "d", &error), nullptr);
   EXPECT_NE(error.find("bad line 3"), std::string::npos) << error;
 }

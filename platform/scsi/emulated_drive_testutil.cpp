@@ -68,18 +68,20 @@ std::vector<std::uint8_t> EmulatedDriveHarness::DiscInformation() {
 
 std::vector<std::uint8_t> EmulatedDriveHarness::TrackInformation(std::uint32_t track) {
   std::vector<std::uint8_t> d;
-  ScsiResult r = In({0x52, 0x01, std::uint8_t(track >> 24), std::uint8_t(track >> 16), std::uint8_t(track >> 8),
-                     std::uint8_t(track), 0, 0, 48, 0},
+  ScsiResult r = In({0x52, 0x01, std::uint8_t(track >> 24), std::uint8_t(track >> 16),
+                     std::uint8_t(track >> 8), std::uint8_t(track), 0, 0, 48, 0},
                     &d, 48);
   EXPECT_TRUE(r.ok()) << "track " << track << ": " << SenseText(r);
   d.resize(48, 0);
   return d;
 }
 
-std::uint32_t EmulatedDriveHarness::NextWritable(std::uint32_t track) { return Be32(TrackInformation(track), 12); }
+std::uint32_t EmulatedDriveHarness::NextWritable(std::uint32_t track) {
+  return Be32(TrackInformation(track), 12);
+}
 
-ScsiResult EmulatedDriveHarness::SetWriteParameters(std::uint8_t write_type, bool multisession, bool test_write,
-                                                    std::uint8_t block_type, bool bufe) {
+ScsiResult EmulatedDriveHarness::SetWriteParameters(std::uint8_t write_type, bool multisession,
+                                                    bool test_write, std::uint8_t block_type, bool bufe) {
   std::vector<std::uint8_t> p(60, 0);
   p[8] = 0x05;
   p[9] = 0x32;
@@ -90,18 +92,20 @@ ScsiResult EmulatedDriveHarness::SetWriteParameters(std::uint8_t write_type, boo
   return Out({0x55, 0x10, 0, 0, 0, 0, 0, 0, 60, 0}, p);
 }
 
-ScsiResult EmulatedDriveHarness::Write(std::uint32_t lba, std::uint32_t count, const std::vector<std::uint8_t>& data,
-                                       std::size_t block, std::size_t offset) {
+ScsiResult EmulatedDriveHarness::Write(std::uint32_t lba, std::uint32_t count,
+                                       const std::vector<std::uint8_t>& data, std::size_t block,
+                                       std::size_t offset) {
   std::vector<std::uint8_t> chunk(data.begin() + std::ptrdiff_t(offset),
                                   data.begin() + std::ptrdiff_t(offset + count * block));
-  return Out({0x2A, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8), std::uint8_t(lba), 0,
-              std::uint8_t(count >> 8), std::uint8_t(count), 0},
+  return Out({0x2A, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8),
+              std::uint8_t(lba), 0, std::uint8_t(count >> 8), std::uint8_t(count), 0},
              chunk);
 }
 
-ScsiResult EmulatedDriveHarness::Read(std::uint32_t lba, std::uint32_t count, std::vector<std::uint8_t>* data) {
-  return In({0x28, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8), std::uint8_t(lba), 0,
-             std::uint8_t(count >> 8), std::uint8_t(count), 0},
+ScsiResult EmulatedDriveHarness::Read(std::uint32_t lba, std::uint32_t count,
+                                      std::vector<std::uint8_t>* data) {
+  return In({0x28, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8),
+             std::uint8_t(lba), 0, std::uint8_t(count >> 8), std::uint8_t(count), 0},
             data, std::size_t(count) * 2048);
 }
 
@@ -137,8 +141,11 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
 }
 
 std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) {
-  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 | d[at + 3];
+  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 |
+         d[at + 3];
 }
-std::uint32_t Be16(const std::vector<std::uint8_t>& d, std::size_t at) { return std::uint32_t(d[at]) << 8 | d[at + 1]; }
+std::uint32_t Be16(const std::vector<std::uint8_t>& d, std::size_t at) {
+  return std::uint32_t(d[at]) << 8 | d[at + 1];
+}
 
 }  // namespace platform::testing

@@ -112,8 +112,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "direct run failed: %s\n", direct_run.err.c_str());
     return 1;
   }
-  std::printf("encoder layer %.2f s, ffmpeg directly %.2f s, ratio %.3f\n", layer, direct,
-              layer / direct);
+  std::printf("encoder layer %.2f s, ffmpeg directly %.2f s, ratio %.3f\n", layer, direct, layer / direct);
   std::filesystem::remove(ours);
   std::filesystem::remove(dir / "direct.mpg");
   return 0;

@@ -58,8 +58,7 @@ DvdStreamReport CheckDvdProgramStream(const std::filesystem::path& file) {
     for (std::size_t p = 0; p < got; p += kDvdPackSize, offset += kDvdPackSize) {
       const std::uint8_t* pack = buffer.data() + p;
       const std::uint64_t index = offset / kDvdPackSize;
-      if (pack[0] != 0 || pack[1] != 0 || pack[2] != 1 || pack[3] != kPackStart ||
-          (pack[4] & 0xC0) != 0x40) {
+      if (pack[0] != 0 || pack[1] != 0 || pack[2] != 1 || pack[3] != kPackStart || (pack[4] & 0xC0) != 0x40) {
         r.problem = "pack " + std::to_string(index) + " does not start with an MPEG-2 pack header";
         return r;
       }

@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int fd = memfd_create("dvd_stream", MFD_CLOEXEC);
   if (fd < 0) return 0;
   if (write(fd, data, size) == static_cast<ssize_t>(size)) {
-    const vantora::DvdStreamReport r =
-        vantora::CheckDvdProgramStream("/proc/self/fd/" + std::to_string(fd));
+    const vantora::DvdStreamReport r = vantora::CheckDvdProgramStream("/proc/self/fd/" + std::to_string(fd));
     if (r.ok && (size % vantora::kDvdPackSize != 0 || r.packs == 0)) __builtin_trap();
   }
   close(fd);

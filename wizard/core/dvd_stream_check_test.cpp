@@ -58,8 +58,9 @@ TEST(CheckDvdProgramStream, RefusesDamagedAndForeignFiles) {
   for (std::size_t p = 2048; p < stripped.size(); p += 2048) {
     const std::size_t pos = p + 14 + (static_cast<unsigned char>(stripped[p + 13]) & 7);
     if (stripped.compare(pos, 4, std::string("\0\0\1\xbb", 4)) == 0) {
-      const std::size_t after = pos + 6 + ((static_cast<unsigned char>(stripped[pos + 4]) << 8) |
-                                           static_cast<unsigned char>(stripped[pos + 5]));
+      const std::size_t after = pos + 6 +
+                                ((static_cast<unsigned char>(stripped[pos + 4]) << 8) |
+                                 static_cast<unsigned char>(stripped[pos + 5]));
       for (std::size_t q = after; q + 6 <= p + 2048;) {
         if (static_cast<unsigned char>(stripped[q + 3]) == 0xbf) stripped[q + 3] = '\xbe';
         q += 6 + ((static_cast<unsigned char>(stripped[q + 4]) << 8) |

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/fileio.h"
@@ -40,9 +40,7 @@ int RoundEven(double v) {
 
 std::string Kbit(int bits_per_second) { return std::to_string(bits_per_second / 1000) + "k"; }
 
-std::string Hold(const std::string& s, std::size_t n) {
-  return s.size() > n ? s.substr(s.size() - n) : s;
-}
+std::string Hold(const std::string& s, std::size_t n) { return s.size() > n ? s.substr(s.size() - n) : s; }
 
 void RemoveQuietly(const std::filesystem::path& p) {
   std::error_code ec;
@@ -84,8 +82,8 @@ std::string CheckEncodeParameters(const EncodeParameters& p) {
   return {};
 }
 
-PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, int dst_width,
-                       int dst_height, bool wide) {
+PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, int dst_width, int dst_height,
+                       bool wide) {
   if (src_width <= 0 || src_height <= 0) return {dst_width, dst_height};
   if (sar_num <= 0 || sar_den <= 0) sar_num = sar_den = 1;
   const double source = static_cast<double>(src_width) * sar_num / sar_den / src_height;
@@ -96,15 +94,11 @@ PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, 
   return {std::min(dst_width, RoundEven(dst_width * source / target)), dst_height};
 }
 
-PictureSize PreviewSize(int aspect) {
-  return {kPreviewWidth, aspect == kAspect16x9 ? 90 : 120};
-}
+PictureSize PreviewSize(int aspect) { return {kPreviewWidth, aspect == kAspect16x9 ? 90 : 120}; }
 
-std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
-                                              const std::filesystem::path& input,
+std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
                                               const MediaInfo& info, const EncodeParameters& p,
-                                              const std::filesystem::path& temp_output,
-                                              bool preview) {
+                                              const std::filesystem::path& temp_output, bool preview) {
   const bool pal = p.tv_system == kTvSystemPal;
   const bool wide = p.aspect == kAspect16x9;
   // A picture of exactly the frame's size with square pixels (the menu page)
@@ -118,24 +112,21 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
   std::string filter = "scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
                        ",pad=" + std::to_string(p.width) + ":" + std::to_string(p.height) +
                        ":(ow-iw)/2:(oh-ih)/2:black,setdar=" + (wide ? "16/9" : "4/3");
-  std::vector<std::string> a = {
-      tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error",
-      "-y", "-progress", "pipe:1",
-      // The input: a local file only, read by the demuxer the probe found.
-      "-protocol_whitelist", "file", "-format_whitelist", std::string(AllowedDemuxers()),
-      "-f", info.demuxer, "-i", FileUrl(input),
-      "-map", "0:" + std::to_string(info.video_stream)};
+  std::vector<std::string> a = {tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel",
+                                "error", "-y", "-progress", "pipe:1",
+                                // The input: a local file only, read by the demuxer the probe found.
+                                "-protocol_whitelist", "file", "-format_whitelist",
+                                std::string(AllowedDemuxers()), "-f", info.demuxer, "-i", FileUrl(input),
+                                "-map", "0:" + std::to_string(info.video_stream)};
   if (info.has_audio()) {
     a.insert(a.end(), {"-map", "0:" + std::to_string(info.audio_stream)});
   }
-  a.insert(a.end(), {"-target", pal ? "pal-dvd" : "ntsc-dvd", "-vf", filter, "-aspect", dar,
-                     "-s", std::to_string(p.width) + "x" + std::to_string(p.height),
-                     "-b:v", Kbit(p.video_bitrate), "-maxrate", Kbit(kMaxVideoBitrate),
-                     "-bufsize", std::to_string(kVideoBufferBits)});
+  a.insert(a.end(), {"-target", pal ? "pal-dvd" : "ntsc-dvd", "-vf", filter, "-aspect", dar, "-s",
+                     std::to_string(p.width) + "x" + std::to_string(p.height), "-b:v", Kbit(p.video_bitrate),
+                     "-maxrate", Kbit(kMaxVideoBitrate), "-bufsize", std::to_string(kVideoBufferBits)});
   if (info.has_audio()) {
     a.insert(a.end(), {"-c:a", "ac3", "-b:a", Kbit(p.audio_bitrate), "-ar",
-                       std::to_string(p.audio_sample_rate), "-ac",
-                       std::to_string(p.audio_channels)});
+                       std::to_string(p.audio_sample_rate), "-ac", std::to_string(p.audio_channels)});
   } else {
     a.push_back("-an");
   }
@@ -143,15 +134,13 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
   if (preview) {
     const PictureSize size = PreviewSize(p.aspect);
     a.insert(a.end(), {"-map", "0:" + std::to_string(info.video_stream), "-an", "-vf",
-                       "fps=2,scale=" + std::to_string(size.width) + ":" +
-                           std::to_string(size.height),
-                       "-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
+                       "fps=2,scale=" + std::to_string(size.width) + ":" + std::to_string(size.height), "-f",
+                       "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
   }
   return a;
 }
 
-std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path,
-                                                      std::string* error) {
+std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path, std::string* error) {
   for (int n = 0; n < 100; ++n) {
     std::filesystem::path candidate = path;
     candidate += (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
@@ -389,8 +378,8 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
   if (job.output.empty()) return {EncodeStatus::kFailed, "no output file has been given"};
   std::error_code same_ec;
   if (std::filesystem::equivalent(job.input, job.output, same_ec)) {
-    return {EncodeStatus::kFailed, "the output file " + job.output.string() +
-                                       " is the input itself and would be replaced"};
+    return {EncodeStatus::kFailed,
+            "the output file " + job.output.string() + " is the input itself and would be replaced"};
   }
   if (std::string problem = CheckEncodeParameters(job.params); !problem.empty()) {
     return {EncodeStatus::kFailed, problem};
@@ -412,8 +401,8 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
   std::filesystem::rename(*temp, job.output, ec);
   if (ec) {
     RemoveQuietly(*temp);
-    return {EncodeStatus::kFailed, "cannot rename the converted file to " + job.output.string() +
-                                       ": " + ec.message()};
+    return {EncodeStatus::kFailed,
+            "cannot rename the converted file to " + job.output.string() + ": " + ec.message()};
   }
   return {EncodeStatus::kOk, {}};
 }
@@ -516,9 +505,9 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
       if (frames.size() >= frame_bytes) {
         // Only the newest whole picture is shown.
         const std::size_t last = (frames.size() / frame_bytes - 1) * frame_bytes;
-        PreviewFrame frame{psize.width, psize.height,
-                           std::vector<std::uint8_t>(frames.begin() + last,
-                                                     frames.begin() + last + frame_bytes)};
+        PreviewFrame frame{
+            psize.width, psize.height,
+            std::vector<std::uint8_t>(frames.begin() + last, frames.begin() + last + frame_bytes)};
         frames.erase(0, last + frame_bytes);
         DeliverPreview(frame);
       }
@@ -534,9 +523,9 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
   return {EncodeStatus::kOk, {}};
 }
 
-bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture,
-                                      const std::string& reserved, int milliseconds,
-                                      const std::filesystem::path& clip, std::string* error) {
+bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture, const std::string& reserved,
+                                      int milliseconds, const std::filesystem::path& clip,
+                                      std::string* error) {
   if (!reserved.empty()) {
     *error = "the reserved argument must be empty";
     return false;
@@ -559,16 +548,36 @@ bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture,
   // cannot be decoded ends the run at once.
   const long frames = std::max(1L, std::lround(milliseconds * 25 / 1000.0));
   const std::vector<std::string> argv = {
-      tools_.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
-      "-protocol_whitelist", "file", "-f", "image2", "-pattern_type", "none",
-      "-framerate", "25", "-i", FileUrl(picture),
-      "-vf", "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) +
-                 ":size=1:start=0",
-      "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi", FileUrl(*temp)};
+      tools_.ffmpeg.string(),
+      "-nostdin",
+      "-hide_banner",
+      "-nostats",
+      "-loglevel",
+      "error",
+      "-y",
+      "-protocol_whitelist",
+      "file",
+      "-f",
+      "image2",
+      "-pattern_type",
+      "none",
+      "-framerate",
+      "25",
+      "-i",
+      FileUrl(picture),
+      "-vf",
+      "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) + ":size=1:start=0",
+      "-c:v",
+      "ffv1",
+      "-pix_fmt",
+      "yuv420p",
+      "-f",
+      "avi",
+      FileUrl(*temp)};
   const ChildResult run = RunChild(argv, std::chrono::minutes(2));
   if (!run.started || run.timed_out || run.exit_code != 0) {
     RemoveQuietly(*temp);
-    *error = !run.started  ? run.start_error
+    *error = !run.started    ? run.start_error
              : run.timed_out ? "the clip was not finished in time"
                              : "cannot make a clip of " + picture.string() + ": " + LastLine(run.err);
     return false;

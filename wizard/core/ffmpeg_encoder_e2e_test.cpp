@@ -57,8 +57,7 @@ class RecordingEvents : public EncoderEvents, public PreviewSink {
   }
   void WaitForProgress() {
     std::unique_lock<std::mutex> lock(mu_);
-    cv_.wait_for(lock, std::chrono::minutes(2),
-                 [&] { return !progress_.empty() || !completions_.empty(); });
+    cv_.wait_for(lock, std::chrono::minutes(2), [&] { return !progress_.empty() || !completions_.empty(); });
   }
   std::vector<std::uint8_t> progress() {
     std::lock_guard<std::mutex> lock(mu_);
@@ -117,12 +116,11 @@ struct ProbedStream {
 
 // What ffprobe (not our code) reads from an encoded file.
 std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
-  const ChildResult r = RunChild(
-      {FindEncoderTools().ffprobe.string(), "-v", "error", "-show_entries",
-       "stream=codec_type,codec_name,width,height,display_aspect_ratio,r_frame_rate,sample_rate",
-       "-of",
-       "json", file.string()},
-      std::chrono::seconds(60));
+  const ChildResult r =
+      RunChild({FindEncoderTools().ffprobe.string(), "-v", "error", "-show_entries",
+                "stream=codec_type,codec_name,width,height,display_aspect_ratio,r_frame_rate,sample_rate",
+                "-of", "json", file.string()},
+               std::chrono::seconds(60));
   std::vector<ProbedStream> streams;
   const std::optional<Json> doc = ParseJson(r.out);
   const Json* found = doc ? JsonFind(&*doc, "streams") : nullptr;
@@ -151,24 +149,43 @@ class EncoderTest : public ::testing::Test {
     ASSERT_EQ(EncoderToolsProblem(tools_), "");
     media_ = std::make_unique<TempFolder>();
     auto make = [](std::vector<std::string> args) {
-      std::vector<std::string> argv = {tools_.ffmpeg.string(), "-nostdin", "-hide_banner",
-                                       "-loglevel", "error", "-y"};
+      std::vector<std::string> argv = {
+          tools_.ffmpeg.string(), "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
       argv.insert(argv.end(), args.begin(), args.end());
       const ChildResult r = RunChild(argv, std::chrono::minutes(2));
       ASSERT_EQ(r.exit_code, 0) << r.err;
     };
     const std::string dir = media_->path().string() + "/";
     make({"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
-          "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-pix_fmt",
-          "yuv420p", "-c:a", "aac", dir + "h264_aac.mp4"});
+          "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+          "aac", dir + "h264_aac.mp4"});
     make({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-t", "2", "-c:v", "mpeg4",
           dir + "video_only.avi"});
-    make({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-f", "lavfi", "-i",
-          "color=red:s=64x64", "-t", "2", "-map", "0", "-map", "1", "-frames:v", "1", "-c:v",
-          "mjpeg", "-disposition:v", "attached_pic", "-c:a", "libmp3lame",
+    make({"-f",
+          "lavfi",
+          "-i",
+          "sine=frequency=440:sample_rate=44100",
+          "-f",
+          "lavfi",
+          "-i",
+          "color=red:s=64x64",
+          "-t",
+          "2",
+          "-map",
+          "0",
+          "-map",
+          "1",
+          "-frames:v",
+          "1",
+          "-c:v",
+          "mjpeg",
+          "-disposition:v",
+          "attached_pic",
+          "-c:a",
+          "libmp3lame",
           dir + "cover_art.mp3"});
-    make({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-t", "40", "-c:v", "mpeg4",
-          "-q:v", "5", dir + "long.avi"});
+    make({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-t", "40", "-c:v", "mpeg4", "-q:v", "5",
+          dir + "long.avi"});
     WriteBytes(media_->path() / "notes.txt", "Just some text.\nNothing to see here.\n");
     WriteBytes(media_->path() / "empty.avi", "");
     // A playlist wearing a video's name: it would make a reader open other files.
@@ -333,8 +350,7 @@ TEST_F(EncoderTest, ShutdownCancelsTheRunningEncodingBeforeItReturns) {
 // Encodes h264_aac.mp4 with a stand-in ffmpeg (a shell script) and returns
 // the one completion; the output must not exist afterwards.
 EncodeResult EncodeWithStandIn(const std::string& script, const std::filesystem::path& output,
-                               const std::filesystem::path& input,
-                               const EncoderTools& real) {
+                               const std::filesystem::path& input, const EncoderTools& real) {
   TempFolder bin;
   const auto fake = bin / "ffmpeg";
   WriteBytes(fake, "#!/bin/sh\n" + script);
@@ -352,9 +368,8 @@ EncodeResult EncodeWithStandIn(const std::string& script, const std::filesystem:
 }
 
 TEST_F(EncoderTest, AFailingEncoderGivesFailedWithItsMessage) {
-  const EncodeResult r =
-      EncodeWithStandIn("echo 'Conversion refused: disk on fire' >&2\nexit 1\n",
-                        out_ / "04 - failed.mpg", Media("h264_aac.mp4"), tools_);
+  const EncodeResult r = EncodeWithStandIn("echo 'Conversion refused: disk on fire' >&2\nexit 1\n",
+                                           out_ / "04 - failed.mpg", Media("h264_aac.mp4"), tools_);
   EXPECT_EQ(r.status, EncodeStatus::kFailed);
   EXPECT_EQ(r.message, "Conversion refused: disk on fire");
   EXPECT_TRUE(NoPartFiles());
@@ -362,8 +377,8 @@ TEST_F(EncoderTest, AFailingEncoderGivesFailedWithItsMessage) {
 
 TEST_F(EncoderTest, AnEncoderThatSucceedsWithoutADvdStreamGivesFailed) {
   // Claims success and leaves the (empty) output as it found it.
-  const EncodeResult r = EncodeWithStandIn("exit 0\n", out_ / "05 - empty.mpg",
-                                           Media("h264_aac.mp4"), tools_);
+  const EncodeResult r =
+      EncodeWithStandIn("exit 0\n", out_ / "05 - empty.mpg", Media("h264_aac.mp4"), tools_);
   EXPECT_EQ(r.status, EncodeStatus::kFailed);
   EXPECT_NE(r.message.find("not a DVD program stream"), std::string::npos);
   EXPECT_TRUE(NoPartFiles());

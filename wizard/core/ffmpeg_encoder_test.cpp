@@ -65,9 +65,8 @@ TEST(BuildEncodeArguments, ReadsOnlyTheLocalFileWithTheProbedDemuxer) {
   info.audio_stream = 0;
   info.width = 640;
   info.height = 480;
-  const auto args = BuildEncodeArguments({"/usr/bin/ffmpeg", "/usr/bin/ffprobe"},
-                                         "/in/-i odd name.avi", info, EncodeParameters{},
-                                         "/out/a.mpg.part", false);
+  const auto args = BuildEncodeArguments({"/usr/bin/ffmpeg", "/usr/bin/ffprobe"}, "/in/-i odd name.avi", info,
+                                         EncodeParameters{}, "/out/a.mpg.part", false);
   EXPECT_EQ(args.front(), "/usr/bin/ffmpeg");
   EXPECT_TRUE(Has(args, {"-protocol_whitelist", "file"}));
   EXPECT_TRUE(Has(args, {"-f", "avi", "-i", "file:/in/-i odd name.avi"}));

@@ -53,8 +53,7 @@ std::int64_t GetFileSizeCurrency(const std::filesystem::path& path) {
   return static_cast<std::int64_t>(*size);
 }
 
-std::string ReadIni(const std::filesystem::path& file, std::string_view section,
-                    std::string_view key) {
+std::string ReadIni(const std::filesystem::path& file, std::string_view section, std::string_view key) {
   return platform::CutUtf8(platform::ReadIni(file, section, key, ""), kIniValueMax);
 }
 

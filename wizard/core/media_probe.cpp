@@ -140,11 +140,19 @@ ProbeOutcome ProbeMedia(const EncoderTools& tools, const std::filesystem::path& 
     return outcome;
   }
   const std::vector<std::string> argv = {
-      tools.ffprobe.string(), "-v", "error", "-protocol_whitelist", "file", "-format_whitelist",
-      std::string(kAllowed), "-show_entries",
+      tools.ffprobe.string(),
+      "-v",
+      "error",
+      "-protocol_whitelist",
+      "file",
+      "-format_whitelist",
+      std::string(kAllowed),
+      "-show_entries",
       "format=format_name,duration:stream=index,codec_type,width,height,sample_aspect_ratio,"
       "duration:stream_disposition=attached_pic",
-      "-of", "json", FileUrl(file)};
+      "-of",
+      "json",
+      FileUrl(file)};
   const ChildResult run = RunChild(argv, std::chrono::seconds(60));
   if (!run.started) {
     outcome.result = {OpenStatus::kToolMissing, run.start_error};

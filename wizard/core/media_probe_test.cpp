@@ -34,16 +34,16 @@ TEST(ParseProbeAnswer, CoverArtIsNotAVideoStream) {
 
 TEST(ParseProbeAnswer, RefusesDemuxersOutsideTheAllowList) {
   for (const char* name : {"hls", "concat", "image2", "tty", "lavfi", "", "avi2"}) {
-    const std::string json = std::string(R"({"streams":[],"format":{"format_name":")") + name +
-                             R"(","duration":"1"}})";
+    const std::string json =
+        std::string(R"({"streams":[],"format":{"format_name":")") + name + R"(","duration":"1"}})";
     EXPECT_FALSE(ParseProbeAnswer(json).has_value()) << name;
   }
   EXPECT_TRUE(ParseProbeAnswer(R"({"format":{"format_name":"avi"}})").has_value());
 }
 
 TEST(ParseProbeAnswer, RefusesTextThatIsNotAnAnswer) {
-  for (const char* text : {"", "{}", "[]", "{\"format\":1}", "{\"format\":{\"format_name\":\"avi\"}",
-                           "null", "{\"format\":{\"format_name\":\"avi\"}} trailing"}) {
+  for (const char* text : {"", "{}", "[]", "{\"format\":1}", "{\"format\":{\"format_name\":\"avi\"}", "null",
+                           "{\"format\":{\"format_name\":\"avi\"}} trailing"}) {
     EXPECT_FALSE(ParseProbeAnswer(text).has_value()) << text;
   }
 }
@@ -100,8 +100,7 @@ TEST(EncoderTools, MissingToolsAreNamedClearly) {
   const std::string both = EncoderToolsProblem({});
   EXPECT_NE(both.find("ffmpeg and ffprobe were not found"), std::string::npos);
   EXPECT_NE(both.find("install the ffmpeg package"), std::string::npos);
-  EXPECT_NE(EncoderToolsProblem({"/usr/bin/ffmpeg", ""}).find("ffprobe was not found"),
-            std::string::npos);
+  EXPECT_NE(EncoderToolsProblem({"/usr/bin/ffmpeg", ""}).find("ffprobe was not found"), std::string::npos);
 }
 
 TEST(ProbeMedia, WithoutFfprobeSaysSoInsteadOfUnrecognized) {

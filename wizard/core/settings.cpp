@@ -13,18 +13,24 @@ namespace {
 
 const char* ColorKey(ButtonState state) {
   switch (state) {
-    case ButtonState::kNormal: return "normalcolor";
-    case ButtonState::kSelected: return "selectedcolor";
-    case ButtonState::kActivated: return "activecolor";
+    case ButtonState::kNormal:
+      return "normalcolor";
+    case ButtonState::kSelected:
+      return "selectedcolor";
+    case ButtonState::kActivated:
+      return "activecolor";
   }
   return "normalcolor";
 }
 
 const char* ColorDefault(ButtonState state) {
   switch (state) {
-    case ButtonState::kNormal: return "White";
-    case ButtonState::kSelected: return "Red";
-    case ButtonState::kActivated: return "Green";
+    case ButtonState::kNormal:
+      return "White";
+    case ButtonState::kSelected:
+      return "Red";
+    case ButtonState::kActivated:
+      return "Green";
   }
   return "White";
 }
@@ -110,8 +116,8 @@ std::string ReadButtonColor(const std::filesystem::path& config, ButtonState sta
   return v.empty() ? ColorDefault(state) : v;
 }
 
-bool WriteButtonColor(const std::filesystem::path& config, ButtonState state,
-                      const std::string& name, std::string* error) {
+bool WriteButtonColor(const std::filesystem::path& config, ButtonState state, const std::string& name,
+                      std::string* error) {
   return WriteIni(config, "menuDVD", ColorKey(state), name, error);
 }
 
@@ -129,12 +135,10 @@ int ReadBurnerEntry(const std::filesystem::path& config) {
 }
 
 std::string FirstRunUrl(const FirstRunPage& page, bool dealio) {
-  return "https://" + page.host + "/SetupSoft.php?soft=" + page.product +
-         "&dealio=" + Word(dealio);
+  return "https://" + page.host + "/SetupSoft.php?soft=" + page.product + "&dealio=" + Word(dealio);
 }
 
-FirstRunResult HandleFirstRun(const std::filesystem::path& config, const FirstRunPage& page,
-                              Shell& shell) {
+FirstRunResult HandleFirstRun(const std::filesystem::path& config, const FirstRunPage& page, Shell& shell) {
   FirstRunResult r;
   if (ReadIni(config, "LAUNCH", "VALUE") == "True") return r;
   r.first_run = true;

@@ -81,9 +81,15 @@ TEST_F(SettingsTest, StoredBitRatesAreReadAsIsAndHeldToDvdLimitsWhenUsed) {
     int read;
     int used;
   } cases[] = {
-      {"abc", 0, 4500},       {"-5", -5, 4500},    {"20000", 20000, 9000},
-      {"4500.5", 4500, 4500}, {"4501.5", 4502, 4502}, {"", 4500, 4500},
-      {"12000", 12000, 9000}, {"9000", 9000, 9000}, {"1", 1, 1},
+      {"abc", 0, 4500},
+      {"-5", -5, 4500},
+      {"20000", 20000, 9000},
+      {"4500.5", 4500, 4500},
+      {"4501.5", 4502, 4502},
+      {"", 4500, 4500},
+      {"12000", 12000, 9000},
+      {"9000", 9000, 9000},
+      {"1", 1, 1},
       {"99999999999999", 2147483647, 9000},
   };
   for (const Case& c : cases) {
@@ -202,8 +208,7 @@ TEST_F(SettingsTest, FirstRunWithAHostOpensThePageOnceWithTheDealioWord) {
   EXPECT_TRUE(HandleFirstRun(config_, page, shell).page_opened);
   EXPECT_FALSE(HandleFirstRun(config_, page, shell).first_run);
   ASSERT_EQ(shell.opened.size(), 1u);
-  EXPECT_EQ(shell.opened[0],
-            "https://downloads.example.org/SetupSoft.php?soft=vantora&dealio=True");
+  EXPECT_EQ(shell.opened[0], "https://downloads.example.org/SetupSoft.php?soft=vantora&dealio=True");
   EXPECT_EQ(FirstRunUrl(page, false),
             "https://downloads.example.org/SetupSoft.php?soft=vantora&dealio=False");
 }

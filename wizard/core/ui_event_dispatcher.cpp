@@ -7,10 +7,8 @@ namespace vantora {
 using platform::Delivery;
 using platform::DispId;
 
-std::shared_ptr<UiEventDispatcher> UiEventDispatcher::Create(UiThread ui,
-                                                             std::vector<DispId> end_events) {
-  return std::shared_ptr<UiEventDispatcher>(
-      new UiEventDispatcher(std::move(ui), std::move(end_events)));
+std::shared_ptr<UiEventDispatcher> UiEventDispatcher::Create(UiThread ui, std::vector<DispId> end_events) {
+  return std::shared_ptr<UiEventDispatcher>(new UiEventDispatcher(std::move(ui), std::move(end_events)));
 }
 
 UiEventDispatcher::UiEventDispatcher(UiThread ui, std::vector<DispId> end_events)

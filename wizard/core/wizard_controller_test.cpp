@@ -44,7 +44,9 @@ class WizardControllerTest : public ::testing::Test {
   void Start(std::vector<FakeDrive> drives = {{1, 0, 0, "ACME    ", "DVDRW X1", "1.02"}}) {
     WizardParts parts;
     parts.program_folder = home;
-    parts.make_burner = [this, drives] { return std::make_unique<testing::FakeDiscBurner>(drives, burner_log); };
+    parts.make_burner = [this, drives] {
+      return std::make_unique<testing::FakeDiscBurner>(drives, burner_log);
+    };
     parts.authoring = &authoring;
     parts.encoder = &encoder;
     parts.clip_maker = &clip_maker;
@@ -193,8 +195,8 @@ TEST_F(WizardControllerTest, TheCleanUpDeletesOnlyFilesTheWizardMadeAndNeverARow
   Start();
   const fs::path temp = home / "projects";
   fs::create_directories(temp);
-  Touch(temp / "holiday.mpg");   // the user's own video in the temporary folder
-  Touch(temp / "1 - a.mpg");     // converted by the wizard
+  Touch(temp / "holiday.mpg");  // the user's own video in the temporary folder
+  Touch(temp / "1 - a.mpg");    // converted by the wizard
   c().AddVideo(temp / "holiday.mpg");
   c().RecordCreatedFile(temp / "1 - a.mpg");
   c().RecordCreatedFile(temp / "holiday.mpg");  // even if recorded, a source stays
@@ -308,9 +310,9 @@ TEST_F(WizardControllerTest, QuitAtStepZeroSavesTheNineKeysInOrderAndUnloadsTheE
   EXPECT_EQ(encoder.shutdowns, 1);
   EXPECT_EQ(burner_log.calls.back(), "UnloadCom");
   const std::string ini = ReadFile(ConfigFile(home));
-  const std::vector<std::string> order = {"[videobitrate]", "value=6000", "[tempPath]", "[parameter]",
-                                          "videobitrate=4500", "label=Holiday", "NTSC=False",
-                                          "Option43=True", "[outPutDir]", "[RepInit]", "[ShowPreview]"};
+  const std::vector<std::string> order = {
+      "[videobitrate]", "value=6000",    "[tempPath]",  "[parameter]", "videobitrate=4500", "label=Holiday",
+      "NTSC=False",     "Option43=True", "[outPutDir]", "[RepInit]",   "[ShowPreview]"};
   std::size_t at = 0;
   for (const std::string& item : order) {
     const std::size_t found = ini.find(item, at);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -45,9 +44,9 @@ class FakeDiscBurner final : public DiscBurner {
     const char* refusal = nullptr;   // CreateIso and BurnData report this at once
     // The wizard's handlers; a test raises the job's events through them.
     DiscBurnerEvents* events = nullptr;
-    std::map<int, FakeMedium> media;        // by drive number
+    std::map<int, FakeMedium> media;          // by drive number
     std::map<int, std::string> device_paths;  // by drive number
-    std::vector<int> media_drives;          // every number given to a media member
+    std::vector<int> media_drives;            // every number given to a media member
     std::vector<std::pair<int, int>> erases;  // drive, mode
     DiscMediaEvents* media_events = nullptr;
     // Called inside Burner_EraseDisk (an erase that ends at once).

@@ -1,10 +1,10 @@
 // Vantora: the DVD-Video wizard. SIGTERM and SIGINT end it as a normal quit
 // (the settings are saved, the engines stopped).
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
@@ -19,9 +19,7 @@
 
 // Under the leak checker: font and desktop-bus libraries keep caches for the
 // life of the process.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
 
 namespace {
 

@@ -25,7 +25,7 @@ QApplication& App() {
   static char arg0[] = "vantora_form_tests";
   static char* argv[] = {arg0, nullptr};
   static QApplication* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
-                                                       : new QApplication(argc, argv);
+                                                      : new QApplication(argc, argv);
   return *app;
 }
 

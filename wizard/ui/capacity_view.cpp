@@ -29,10 +29,9 @@ void CapacityView::DessineBar() {
 
 GaugeLayout CapacityView::CurrentLayout() const {
   const QFontMetrics fm = fontMetrics();
-  return LayOutGauge(width(), drawn_value_, drawn_maximum_, drawn_gigabytes_,
-                     [&fm](const std::string& text) {
-                       return static_cast<double>(fm.horizontalAdvance(QString::fromStdString(text)));
-                     });
+  return LayOutGauge(width(), drawn_value_, drawn_maximum_, drawn_gigabytes_, [&fm](const std::string& text) {
+    return static_cast<double>(fm.horizontalAdvance(QString::fromStdString(text)));
+  });
 }
 
 void CapacityView::paintEvent(QPaintEvent*) {
@@ -44,8 +43,7 @@ void CapacityView::paintEvent(QPaintEvent*) {
   const QFontMetrics fm = fontMetrics();
   p.setPen(QColor(60, 60, 60));
   for (const GaugeMark& mark : layout.marks) {
-    p.drawText(QPointF(mark.label_left, kLabelTop + fm.ascent()),
-               QString::fromStdString(mark.caption));
+    p.drawText(QPointF(mark.label_left, kLabelTop + fm.ascent()), QString::fromStdString(mark.caption));
     if (mark.tick) p.drawLine(QPointF(mark.center, kTickTop), QPointF(mark.center, kTickBottom));
   }
   if (layout.limit) {

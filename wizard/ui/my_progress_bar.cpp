@@ -8,9 +8,7 @@
 
 namespace vantora {
 
-MyProgressBar::MyProgressBar(QWidget* parent) : QWidget(parent) {
-  setMinimumHeight(kBarHeight);
-}
+MyProgressBar::MyProgressBar(QWidget* parent) : QWidget(parent) { setMinimumHeight(kBarHeight); }
 
 void MyProgressBar::SetValue(int value) {
   value_ = value;

@@ -12,10 +12,14 @@ namespace {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::kInformation: return QMessageBox::Information;
-    case MessageIcon::kExclamation: return QMessageBox::Warning;
-    case MessageIcon::kCritical: return QMessageBox::Critical;
-    case MessageIcon::kNone: break;
+    case MessageIcon::kInformation:
+      return QMessageBox::Information;
+    case MessageIcon::kExclamation:
+      return QMessageBox::Warning;
+    case MessageIcon::kCritical:
+      return QMessageBox::Critical;
+    case MessageIcon::kNone:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -63,13 +67,14 @@ std::vector<std::string> QtDialogs::OpenFiles(const std::string& title, const st
                                               const std::string& folder, bool multiple) {
   std::vector<std::string> files;
   if (multiple) {
-    for (const QString& f : QFileDialog::getOpenFileNames(parent_, QString::fromStdString(title),
-                                                          QString::fromStdString(folder),
-                                                          QString::fromStdString(filter)))
+    for (const QString& f :
+         QFileDialog::getOpenFileNames(parent_, QString::fromStdString(title), QString::fromStdString(folder),
+                                       QString::fromStdString(filter)))
       files.push_back(f.toStdString());
   } else {
-    const QString f = QFileDialog::getOpenFileName(parent_, QString::fromStdString(title),
-                                                   QString::fromStdString(folder), QString::fromStdString(filter));
+    const QString f =
+        QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), QString::fromStdString(folder),
+                                     QString::fromStdString(filter));
     if (!f.isEmpty()) files.push_back(f.toStdString());
   }
   return files;

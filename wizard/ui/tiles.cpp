@@ -30,8 +30,7 @@ void DrawFrame(QPainter& p, const FrameLayout& frame, int width) {
 
 void DrawFill(QPainter& p, const FillLayout& fill) {
   if (!fill.shown) return;
-  const QLinearGradient body =
-      Vertical(kFillInset, kFillHeight, QColor(140, 220, 120), QColor(40, 150, 40));
+  const QLinearGradient body = Vertical(kFillInset, kFillHeight, QColor(140, 220, 120), QColor(40, 150, 40));
   const QColor cap(30, 110, 30);
   p.fillRect(fill.left_cap, kFillInset, kFillStep, kFillHeight, cap);
   for (int x : fill.middles) p.fillRect(x, kFillInset, kFillStep, kFillHeight, body);

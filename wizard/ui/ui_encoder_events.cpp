@@ -27,9 +27,8 @@ void UiEncoderEvents::OnPreviewFrame(const PreviewFrame& frame) {
   if (frame.width > 0 && frame.height > 0 &&
       frame.rgb.size() == static_cast<std::size_t>(frame.width) * frame.height * 3) {
     // A deep copy: the frame lives only for this call.
-    picture = QImage(frame.rgb.data(), frame.width, frame.height, frame.width * 3,
-                     QImage::Format_RGB888)
-                  .copy();
+    picture =
+        QImage(frame.rgb.data(), frame.width, frame.height, frame.width * 3, QImage::Format_RGB888).copy();
   }
   QMetaObject::invokeMethod(
       context_.get(), [this, picture] { handlers_.preview(picture); }, Qt::QueuedConnection);

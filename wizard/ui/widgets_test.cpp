@@ -1,10 +1,10 @@
 // The wizard's own controls, drawn headless. Screenshots of a few states are
 // saved under the build tree (screenshots/) for a person to look at.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -164,8 +164,7 @@ TEST_F(WidgetTest, EncoderEventsRunOnTheInterfaceThreadInOrder) {
     worker.join();  // the worker never waited for the handlers
     EXPECT_TRUE(seen.empty());
     QCoreApplication::processEvents();
-    EXPECT_EQ(seen, (std::vector<std::string>{"progress 40", "preview", "progress 100",
-                                              "completed done"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"progress 40", "preview", "progress 100", "completed done"}));
     EXPECT_TRUE(all_on_ui);
     ASSERT_EQ(last.size(), QSize(2, 1));
     EXPECT_EQ(last.pixelColor(0, 0), QColor(255, 0, 0));

@@ -13,7 +13,8 @@ inline constexpr platform::Guid CLSID_Quillon = platform::GuidOf("{71D6D9EB-8020
 inline constexpr platform::Guid CLSID_QuillonPropPage =
     platform::GuidOf("{82ED745D-2D84-4467-895C-9046AD7F287F}");
 inline constexpr platform::Guid IID_DQuillon = platform::GuidOf("{8520F533-56F5-4401-B0C5-418AF132E6B9}");
-inline constexpr platform::Guid IID_DQuillonEvents = platform::GuidOf("{C8BC6BD9-7CB8-4971-B7C1-A7A5394E8628}");
+inline constexpr platform::Guid IID_DQuillonEvents =
+    platform::GuidOf("{C8BC6BD9-7CB8-4971-B7C1-A7A5394E8628}");
 inline constexpr platform::Guid LIBID_QuillonLib = platform::GuidOf("{E0F0E502-1D1D-4E8B-BE09-5F0CBC31D630}");
 inline constexpr std::uint16_t kTypeLibMajor = 1;
 inline constexpr std::uint16_t kTypeLibMinor = 0;

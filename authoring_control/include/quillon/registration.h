@@ -15,7 +15,8 @@ namespace quillon {
 // Registers the type library (failure: SELFREG_E_TYPELIB), then the control
 // and the property page classes (failure: SELFREG_E_CLASS); S_OK otherwise.
 // Registering again replaces the entries and succeeds.
-QUILLON_API platform::HResult DllRegisterServer(platform::ClassRegistry& registry = platform::ClassRegistry::Process());
+QUILLON_API platform::HResult DllRegisterServer(
+    platform::ClassRegistry& registry = platform::ClassRegistry::Process());
 
 // Removes the type library (SELFREG_E_TYPELIB when it is not registered),
 // then both classes (SELFREG_E_CLASS when either is missing); S_OK otherwise.

@@ -18,11 +18,16 @@ struct Named {
   const char* name;
   std::uint16_t profile;
 };
-constexpr Named kMedia[] = {{"cd-r", platform::kProfileCdR},         {"cd-rw", platform::kProfileCdRw},
-                            {"dvd-r", platform::kProfileDvdR},       {"dvd-rw", platform::kProfileDvdRwSequential},
-                            {"dvd+r", platform::kProfileDvdPlusR},   {"dvd+rw", platform::kProfileDvdPlusRw},
-                            {"dvd+r-dl", platform::kProfileDvdPlusRDl}, {"dvd-ram", platform::kProfileDvdRam},
-                            {"bd-r", platform::kProfileBdRSrm},      {"bd-re", platform::kProfileBdRe}};
+constexpr Named kMedia[] = {{"cd-r", platform::kProfileCdR},
+                            {"cd-rw", platform::kProfileCdRw},
+                            {"dvd-r", platform::kProfileDvdR},
+                            {"dvd-rw", platform::kProfileDvdRwSequential},
+                            {"dvd+r", platform::kProfileDvdPlusR},
+                            {"dvd+rw", platform::kProfileDvdPlusRw},
+                            {"dvd+r-dl", platform::kProfileDvdPlusRDl},
+                            {"dvd-ram", platform::kProfileDvdRam},
+                            {"bd-r", platform::kProfileBdRSrm},
+                            {"bd-re", platform::kProfileBdRe}};
 
 int Usage() {
   std::fprintf(stderr,
@@ -48,7 +53,8 @@ bool ParseMedium(int argc, char** argv, int at, platform::MediumSpec* spec) {
 }
 
 std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) {
-  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 | d[at + 3];
+  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 |
+         d[at + 3];
 }
 
 int Info(platform::EmulatedDrive& drive) {
@@ -67,8 +73,8 @@ int Info(platform::EmulatedDrive& drive) {
   }
   static const char* kStatus[] = {"empty", "appendable", "complete", "random access"};
   static const char* kSession[] = {"empty", "incomplete", "damaged", "complete"};
-  std::printf("disc %s, last session %s, %d session(s)%s\n", kStatus[disc[2] & 3], kSession[(disc[2] >> 2) & 3],
-              disc[4], disc[2] & 0x10 ? ", erasable" : "");
+  std::printf("disc %s, last session %s, %d session(s)%s\n", kStatus[disc[2] & 3],
+              kSession[(disc[2] >> 2) & 3], disc[4], disc[2] & 0x10 ? ", erasable" : "");
   for (int n = 1; n <= disc[6]; ++n) {
     if (!run({0x52, 1, 0, 0, 0, std::uint8_t(n), 0, 0, 48, 0}, 48, &track).ok()) continue;
     std::printf("track %d session %d: start %u size %u%s%s\n", n, track[3], Be32(track, 8), Be32(track, 24),

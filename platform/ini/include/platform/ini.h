@@ -21,8 +21,8 @@ namespace platform {
 
 // Value of key in section, or def when the file, the section or the key is
 // missing or the file cannot be read.
-std::string ReadIni(const std::filesystem::path& file, std::string_view section,
-                    std::string_view key, std::string_view def);
+std::string ReadIni(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                    std::string_view def);
 
 // Writes key = value into section. A missing file is created. Returns false and
 // fills *error when the file cannot be read back or written; the file is then

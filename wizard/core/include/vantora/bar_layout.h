@@ -41,9 +41,9 @@ FillLayout LayOutFill(int width, double bound);
 
 struct ProgressBarLayout {
   FrameLayout frame;
-  FillLayout fill;         // shown whenever the value is not 0
-  std::string label;       // "57 %"
-  double label_left = 0;   // left edge of the centred label
+  FillLayout fill;        // shown whenever the value is not 0
+  std::string label;      // "57 %"
+  double label_left = 0;  // left edge of the centred label
 };
 
 // The progress bar for value (percent; no range enforced) on a control width
@@ -61,7 +61,7 @@ struct GaugeLayout {
   std::vector<GaugeMark> marks;  // element 0 ("0 Min" or "0") and 1 to 9
   std::optional<double> limit;   // the capacity limit mark, absent when it has no place
   FrameLayout frame;
-  FillLayout fill;               // shown when value > 6 and the maximum is above 0
+  FillLayout fill;  // shown when value > 6 and the maximum is above 0
 };
 
 inline constexpr int kDvdLimitMegabytes = 4482;

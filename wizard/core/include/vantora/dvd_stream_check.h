@@ -22,7 +22,7 @@ struct SequenceHeader {
 
 struct DvdStreamReport {
   bool ok = false;
-  std::string problem;      // why the file is not a DVD program stream
+  std::string problem;  // why the file is not a DVD program stream
   std::uint64_t packs = 0;
   std::uint64_t nav_packs = 0;
   std::uint64_t video_packs = 0;

@@ -19,8 +19,8 @@
 namespace vantora {
 
 // DVD-Video limits the encoder holds to.
-inline constexpr int kMaxVideoBitrate = 9000000;   // bit/s, leaves room for 448 kbit/s audio
-inline constexpr int kVideoBufferBits = 1835008;   // VBV buffer of DVD-Video
+inline constexpr int kMaxVideoBitrate = 9000000;  // bit/s, leaves room for 448 kbit/s audio
+inline constexpr int kVideoBufferBits = 1835008;  // VBV buffer of DVD-Video
 
 struct EncodeParameters {
   int width = 720;
@@ -30,7 +30,7 @@ struct EncodeParameters {
   int audio_sample_rate = 48000;
   int audio_bits = 16;
   int audio_channels = 2;
-  int audio_bitrate = 448000;   // bit/s
+  int audio_bitrate = 448000;  // bit/s
   int tv_system = kTvSystemPal;
   int aspect = kAspect4x3;
 };
@@ -46,19 +46,17 @@ struct PictureSize {
 // The size (even numbers) that a picture of src_width x src_height with the
 // given sample aspect ratio takes inside a dst_width x dst_height frame shown
 // at 4:3 or 16:9, keeping its shape; the rest of the frame is black.
-PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, int dst_width,
-                       int dst_height, bool wide);
+PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, int dst_width, int dst_height,
+                       bool wide);
 
 // Preview pictures: small, a few per second.
 inline constexpr int kPreviewWidth = 160;
 PictureSize PreviewSize(int aspect);
 
 // The ffmpeg argument vector of one encoding (argv[0] included).
-std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools,
-                                              const std::filesystem::path& input,
+std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
                                               const MediaInfo& info, const EncodeParameters& p,
-                                              const std::filesystem::path& temp_output,
-                                              bool preview);
+                                              const std::filesystem::path& temp_output, bool preview);
 
 class FfmpegEncoder final : public VideoEncoder {
  public:
@@ -145,8 +143,8 @@ class FfmpegEncoder final : public VideoEncoder {
 class FfmpegPictureClipMaker final : public PictureClipMaker {
  public:
   explicit FfmpegPictureClipMaker(EncoderTools tools) : tools_(std::move(tools)) {}
-  bool MakeClip(const std::filesystem::path& picture, const std::string& reserved,
-                int milliseconds, const std::filesystem::path& clip, std::string* error) override;
+  bool MakeClip(const std::filesystem::path& picture, const std::string& reserved, int milliseconds,
+                const std::filesystem::path& clip, std::string* error) override;
 
  private:
   const EncoderTools tools_;
@@ -154,7 +152,6 @@ class FfmpegPictureClipMaker final : public PictureClipMaker {
 
 // Creates an empty file with a new name beside path ("<name>.part",
 // "<name>.1.part", ...) for output that is renamed over path once complete.
-std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path,
-                                                      std::string* error);
+std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path, std::string* error);
 
 }  // namespace vantora

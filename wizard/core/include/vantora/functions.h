@@ -28,8 +28,7 @@ inline constexpr std::size_t kIniValueMax = 254;
 // The value of key in section of file, or "" when the file, the section or the
 // key is missing or unreadable. Longer values are cut to kIniValueMax bytes
 // (never inside a character).
-std::string ReadIni(const std::filesystem::path& file, std::string_view section,
-                    std::string_view key);
+std::string ReadIni(const std::filesystem::path& file, std::string_view section, std::string_view key);
 
 // Writes key = value, keeping every other line of the file; the value reads
 // back unchanged, except that line breaks become blanks. False with *error

@@ -29,13 +29,13 @@ std::string EncoderToolsProblem(const EncoderTools& tools);
 std::string_view AllowedDemuxers();
 
 struct MediaInfo {
-  std::string demuxer;      // the demuxer that recognised the file
-  double duration = 0;      // seconds; 0 when unknown
-  int video_stream = -1;    // index of the first real video stream (not cover art)
-  int audio_stream = -1;    // index of the first audio stream
+  std::string demuxer;    // the demuxer that recognised the file
+  double duration = 0;    // seconds; 0 when unknown
+  int video_stream = -1;  // index of the first real video stream (not cover art)
+  int audio_stream = -1;  // index of the first audio stream
   int width = 0;
   int height = 0;
-  int sar_num = 1;          // sample aspect ratio of the video stream
+  int sar_num = 1;  // sample aspect ratio of the video stream
   int sar_den = 1;
   bool has_video() const { return video_stream >= 0; }
   bool has_audio() const { return audio_stream >= 0; }

@@ -16,14 +16,14 @@ inline constexpr int kMaxDvdVideoBitrate = 9000;   // kbit/s
 inline constexpr char kDefaultDiscLabel[] = "New DVD";
 
 struct WizardSettings {
-  std::string temp_folder;     // tempPath
+  std::string temp_folder;                   // tempPath
   int video_bitrate = kDefaultVideoBitrate;  // parameter/videobitrate, kbit/s, as stored
-  std::string label;           // parameter/label
-  bool ntsc = true;            // parameter/NTSC
-  bool aspect_4x3 = true;      // parameter/Option43
-  std::string output_folder;   // outPutDir
-  std::string add_folder;      // RepInit
-  bool show_preview = true;    // ShowPreview
+  std::string label;                         // parameter/label
+  bool ntsc = true;                          // parameter/NTSC
+  bool aspect_4x3 = true;                    // parameter/Option43
+  std::string output_folder;                 // outPutDir
+  std::string add_folder;                    // RepInit
+  bool show_preview = true;                  // ShowPreview
 };
 
 // The settings of a first start: "projects" under the program folder, 4500
@@ -33,8 +33,7 @@ WizardSettings DefaultSettings(const std::filesystem::path& program_folder);
 
 // Reads the settings; every key that is missing, empty or unreadable takes its
 // default, so a missing, unreadable or damaged file gives the defaults.
-WizardSettings LoadSettings(const std::filesystem::path& config,
-                            const std::filesystem::path& program_folder);
+WizardSettings LoadSettings(const std::filesystem::path& config, const std::filesystem::path& program_folder);
 
 // A stored bit-rate text as a number: its leading number rounded (halves to
 // even), 0 when it has none, the default when it is empty.
@@ -58,8 +57,8 @@ SaveResult SaveSettings(const std::filesystem::path& config, const WizardSetting
 // Button colours of the menu: states normal, selected, activated.
 enum class ButtonState { kNormal, kSelected, kActivated };
 std::string ReadButtonColor(const std::filesystem::path& config, ButtonState state);
-bool WriteButtonColor(const std::filesystem::path& config, ButtonState state,
-                      const std::string& name, std::string* error);
+bool WriteButtonColor(const std::filesystem::path& config, ButtonState state, const std::string& name,
+                      std::string* error);
 // True unless menuDVD/menu reads "False".
 bool ReadClassicalMenu(const std::filesystem::path& config);
 bool WriteClassicalMenu(const std::filesystem::path& config, bool classical, std::string* error);
@@ -68,22 +67,21 @@ int ReadBurnerEntry(const std::filesystem::path& config);
 
 // The first-run page. With no host (the default) nothing is opened.
 struct FirstRunPage {
-  std::string host;                // e.g. "www.example.org"; empty: no page
-  std::string product = "vantora"; // sent as "soft"
+  std::string host;                 // e.g. "www.example.org"; empty: no page
+  std::string product = "vantora";  // sent as "soft"
 };
 
 // The address of the first-run page: https://host/SetupSoft.php?soft=...&dealio=...
 std::string FirstRunUrl(const FirstRunPage& page, bool dealio);
 
 struct FirstRunResult {
-  bool first_run = false;    // LAUNCH/VALUE did not read "True"
+  bool first_run = false;  // LAUNCH/VALUE did not read "True"
   bool page_opened = false;
-  std::string save_error;    // the mark could not be written
+  std::string save_error;  // the mark could not be written
 };
 
 // On the first run (LAUNCH/VALUE is not "True"): reads INSTALL/DEALIO, writes
 // LAUNCH/VALUE = "True" and opens the first-run page when a host is set.
-FirstRunResult HandleFirstRun(const std::filesystem::path& config, const FirstRunPage& page,
-                              Shell& shell);
+FirstRunResult HandleFirstRun(const std::filesystem::path& config, const FirstRunPage& page, Shell& shell);
 
 }  // namespace vantora

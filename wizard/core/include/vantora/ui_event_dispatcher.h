@@ -40,13 +40,11 @@ struct UiThread {
 class UiEventDispatcher final : public platform::EventDispatcher,
                                 public std::enable_shared_from_this<UiEventDispatcher> {
  public:
-  static std::shared_ptr<UiEventDispatcher> Create(UiThread ui,
-                                                   std::vector<platform::DispId> end_events);
+  static std::shared_ptr<UiEventDispatcher> Create(UiThread ui, std::vector<platform::DispId> end_events);
   UiEventDispatcher(const UiEventDispatcher&) = delete;
   UiEventDispatcher& operator=(const UiEventDispatcher&) = delete;
 
-  void Dispatch(platform::DispId event, platform::Delivery mode,
-                std::function<void()> deliver) override;
+  void Dispatch(platform::DispId event, platform::Delivery mode, std::function<void()> deliver) override;
 
   void Abort();
   bool aborted() const;

@@ -122,9 +122,8 @@ class PictureClipMaker {
   // Writes clip (replacing it) from the picture, showing it for milliseconds.
   // The second argument is reserved and must be empty. Returns when the clip is
   // complete; false with *error otherwise (no clip is left then).
-  virtual bool MakeClip(const std::filesystem::path& picture, const std::string& reserved,
-                        int milliseconds, const std::filesystem::path& clip,
-                        std::string* error) = 0;
+  virtual bool MakeClip(const std::filesystem::path& picture, const std::string& reserved, int milliseconds,
+                        const std::filesystem::path& clip, std::string* error) = 0;
 };
 
 }  // namespace vantora

@@ -93,11 +93,11 @@ struct WizardScreen {
   std::vector<std::string> drive_entries;  // ImageCombo1
   int selected_drive = -1;                 // 0-based; -1 with no drive
   bool drive_list_enabled = true;
-  int speed_index = -1;     // Combo1's ListIndex; -1 with no speed listed
-  bool simulation = false;  // CheckSimulation
-  std::vector<std::string> speed_entries;                        // Combo1: "16 x", ...
+  int speed_index = -1;                                        // Combo1's ListIndex; -1 with no speed listed
+  bool simulation = false;                                     // CheckSimulation
+  std::vector<std::string> speed_entries;                      // Combo1: "16 x", ...
   std::string disc_status_text = "No Media (0 MB available)";  // Label19
-  bool insert_disc_visible = true;                               // Label20
+  bool insert_disc_visible = true;                             // Label20
 
   // Step 4.
   bool preview_on = true;          // Check1

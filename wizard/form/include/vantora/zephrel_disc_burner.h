@@ -55,7 +55,9 @@ class ZephrelDiscBurner final : public DiscBurner {
   HResult Burner_GetMediaUsedSpace(std::int32_t d, float& pVal) override {
     return builder_->Burner_GetMediaUsedSpace(d, pVal);
   }
-  HResult Burner_EraseDisk(std::int32_t d, std::int32_t mode) override { return builder_->Burner_EraseDisk(d, mode); }
+  HResult Burner_EraseDisk(std::int32_t d, std::int32_t mode) override {
+    return builder_->Burner_EraseDisk(d, mode);
+  }
   std::string DriveDevicePath(std::int32_t d) override { return builder_->DriveDevicePath(d); }
   void SetMediaEvents(DiscMediaEvents* events) override;
   HResult Burner_ListenDrive(std::int32_t d) override { return builder_->Burner_ListenDrive(d); }

@@ -37,7 +37,8 @@ std::string_view DispatchKindName(DispatchKind kind);
 
 struct ParamType {
   VarType type = VarType::kEmpty;
-  bool by_ref = false;  // an out or in/out parameter: the caller passes a by-reference Variant of exactly `type`
+  bool by_ref =
+      false;  // an out or in/out parameter: the caller passes a by-reference Variant of exactly `type`
 
   constexpr ParamType() = default;
   constexpr ParamType(VarType t, bool ref = false) : type(t), by_ref(ref) {}
@@ -81,8 +82,8 @@ struct DispatchCall {
 // Checks `args` against `member` and converts them. On failure returns the
 // error (DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW) and sets
 // *bad_arg where an argument is to blame.
-HResult PrepareArguments(const DispatchMember& member, std::span<const Variant> args, std::vector<Variant>& out,
-                         int* bad_arg);
+HResult PrepareArguments(const DispatchMember& member, std::span<const Variant> args,
+                         std::vector<Variant>& out, int* bad_arg);
 
 // An object reachable by dispatch id.
 class Dispatchable {
@@ -158,9 +159,11 @@ InvokeResult InvokeMember(const DispatchMember& member, std::span<const Variant>
 
 template <class T>
 template <class F>
-InvokeResult DispatchTable<T>::InvokeBound(const DispatchMember& member, std::span<const Variant> args, F&& run) {
+InvokeResult DispatchTable<T>::InvokeBound(const DispatchMember& member, std::span<const Variant> args,
+                                           F&& run) {
   return InvokeMember(
-      member, args, [](void* ctx, DispatchCall& call) { return (*static_cast<std::remove_reference_t<F>*>(ctx))(call); },
+      member, args,
+      [](void* ctx, DispatchCall& call) { return (*static_cast<std::remove_reference_t<F>*>(ctx))(call); },
       static_cast<void*>(&run));
 }
 
