@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "form_widgets.h"
 #include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
@@ -33,13 +34,8 @@ namespace vantora {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
+using form::Named;
+using form::Q;
 
 UiThread QtUiThread(QObject* context) {
   UiThread ui;

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "form_widgets.h"
 #include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/cindral_form.h"
@@ -31,13 +32,8 @@ namespace vantora {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
+using form::Named;
+using form::Q;
 
 QSlider* Slider(QWidget* parent, const char* name, int maximum, int value) {
   auto* slider = Named(new QSlider(Qt::Horizontal, parent), name);
