@@ -128,7 +128,8 @@ class RoadE2e : public ::testing::Test {
   }
   // The form over the real engines; with_drive gives it one emulated DVD
   // writer with a blank DVD+R.
-  void StartForm(bool with_drive, bool real_encoder = false) {
+  void StartForm(bool with_drive, bool real_encoder = false,
+                 std::uint16_t profile = platform::kProfileDvdPlusR) {
     const fs::path drive = temp / "drive";
     if (with_drive) {
       platform::EmulatedIdentity identity;
@@ -137,6 +138,7 @@ class RoadE2e : public ::testing::Test {
       identity.revision = "1.02";
       identity.address = {1, 0, 0, 0};
       platform::MediumSpec medium;
+      medium.profile = profile;
       std::string error;
       ASSERT_TRUE(platform::EmulatedDrive::Create(drive, identity, &medium, &error)) << error;
     }
@@ -199,8 +201,9 @@ class RoadE2e : public ::testing::Test {
 
   // Steps 0 to 3 of a three-video PAL 4:3 project whose videos are converted
   // already, with the classical menu.
-  void PrepareProject(const std::string& label, int output, bool with_drive = false) {
-    StartForm(with_drive);
+  void PrepareProject(const std::string& label, int output, bool with_drive = false,
+                      std::uint16_t profile = platform::kProfileDvdPlusR) {
+    StartForm(with_drive, false, profile);
     WizardScreen& s = c().screen();
     s.label = label;
     c().OptionNTSC_Click(false);
@@ -236,6 +239,19 @@ class RoadE2e : public ::testing::Test {
   // Runs until the final message box has been answered.
   void WaitForTheEnd(std::size_t boxes = 1) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
+  }
+  std::unique_ptr<platform::EmulatedDrive> OpenDrive() {
+    std::string error;
+    auto drive = platform::EmulatedDrive::Open(temp / "drive", &error);
+    EXPECT_TRUE(drive) << error;
+    return drive;
+  }
+  // The user data recorded on the drive's medium: "" on a blank one.
+  std::string RecordedData() {
+    std::string error;
+    const fs::path medium = temp / "recorded.iso";
+    EXPECT_TRUE(OpenDrive()->ExportUserData(medium, &error)) << error;
+    return testing::ReadBytes(medium);
   }
   std::vector<std::string> LogTexts() {
     std::vector<std::string> texts;
@@ -424,9 +440,11 @@ TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
 TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMedium) {
   PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
+  step5_shot = "road_step5_burning.png";
   c().StartDvdBuild();
   WaitForTheEnd();
   EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+  EXPECT_TRUE(step5_shot.empty()) << "the burn step was seen with progress";
   const std::vector<std::string> log = LogTexts();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "Burning complete!");
@@ -446,6 +464,73 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMedium) {
   EXPECT_EQ(dvdcheck::RunTool({"udfinfo", medium.native()}, &out), 0) << out;
   EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", medium.native()}, &out), 0) << out;
   EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+}
+
+TEST_F(RoadE2e, AnExistingVideoTsFolderIsBurnedOntoADvdMinusRAndLeftUntouched) {
+  PrepareProject("SOURCE DVD", kOutputFolder, /*with_drive=*/true, platform::kProfileDvdR);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  const fs::path folder = out_dir / "SOURCE DVD";
+  dvdcheck::ExpectDvdreadAcceptsEverything(folder);
+  const auto before = FolderBytes(folder);
+
+  messages.clear();
+  c().screen().label = "FROM FOLDER";
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = folder;
+  c().ShowStep(3);
+  c().UpdateOutputFrames(kOutputBurn);
+  ASSERT_EQ(c().screen().drive_entries.size(), 1u);
+  c().NextButton_Click();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning complete!");
+  EXPECT_FALSE(c().Busy);
+  EXPECT_EQ(FolderBytes(folder), before) << "the user's folder is left byte for byte";
+
+  std::string error;
+  const fs::path medium = temp / "medium.iso";
+  ASSERT_TRUE(OpenDrive()->ExportUserData(medium, &error)) << error;
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", medium.native()}, &out), 0) << out;
+  EXPECT_NE(out.find("Volume id: FROM FOLDER"), std::string::npos) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", medium.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+}
+
+TEST_F(RoadE2e, ASimulatedBurnOnADvdMinusRWritesNothingAndEndsComplete) {
+  PrepareProject("SIM DVD", kOutputBurn, /*with_drive=*/true, platform::kProfileDvdR);
+  c().screen().simulation = true;
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning complete!");
+  EXPECT_FALSE(c().Busy);
+  EXPECT_EQ(RecordedData(), "") << "the medium stays blank";
+}
+
+TEST_F(RoadE2e, ASimulatedBurnOnADvdPlusRIsRefusedWithTheEnginesTextAndAFailureBox) {
+  PrepareProject("SIM PLUS", kOutputBurn, /*with_drive=*/true);
+  c().screen().simulation = true;
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("DVD Video creation Eror", 0), 0u) << messages[0];
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "This medium cannot be burned in simulation (test write): nothing was written."),
+            log.end());
+  EXPECT_EQ(log.back(), "Burning failure !");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning failure !"), 1);
+  EXPECT_EQ(RecordedData(), "") << "the medium stays blank";
+  EXPECT_TRUE(fs::exists(temp_dir / "SIM PLUS" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_FALSE(c().Busy);
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
