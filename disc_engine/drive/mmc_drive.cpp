@@ -14,6 +14,7 @@ namespace zephrel {
 using platform::DataDirection;
 using platform::GetBe16;
 using platform::GetBe32;
+using platform::GetLe32;
 using platform::ScsiResult;
 
 namespace {
@@ -39,13 +40,6 @@ std::uint32_t AddressToSectors(const std::uint8_t* hmsf) {
   const std::int64_t frames =
       std::int64_t(hmsf[0]) * 270000 + std::int64_t(hmsf[1]) * 4500 + std::int64_t(hmsf[2]) * 75 + hmsf[3];
   return static_cast<std::uint32_t>(std::max<std::int64_t>(0, frames - 150));
-}
-
-// The ISO 9660 volume space size is stored both ways; this reads its
-// little-endian copy.
-std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
 }
 
 bool AllFf(const std::uint8_t* p) { return p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF; }
@@ -429,7 +423,7 @@ float MmcDrive::MmcRead10() {
   std::vector<std::uint8_t> sector(platform::mmc::kSectorSize);
   if (!MmcReadSectors(16, 1, sector)) return 0;
   if (!HoldsVolumeDescriptor(sector)) return 0;
-  return SectorsToMB(Le32(sector.data() + 80));
+  return SectorsToMB(GetLe32(sector.data() + 80));  // the volume space size, little-endian copy
 }
 
 std::uint32_t MmcDrive::ReadIsoVolumeSize() {

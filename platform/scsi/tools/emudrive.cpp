@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
 
 namespace {
@@ -52,11 +53,6 @@ bool ParseMedium(int argc, char** argv, int at, platform::MediumSpec* spec) {
   return true;
 }
 
-std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) {
-  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 |
-         d[at + 3];
-}
-
 int Info(platform::EmulatedDrive& drive) {
   auto run = [&](std::vector<std::uint8_t> cdb, std::size_t size, std::vector<std::uint8_t>* out) {
     out->assign(size, 0);
@@ -77,8 +73,11 @@ int Info(platform::EmulatedDrive& drive) {
               kSession[(disc[2] >> 2) & 3], disc[4], disc[2] & 0x10 ? ", erasable" : "");
   for (int n = 1; n <= disc[6]; ++n) {
     if (!run({0x52, 1, 0, 0, 0, std::uint8_t(n), 0, 0, 48, 0}, 48, &track).ok()) continue;
-    std::printf("track %d session %d: start %u size %u%s%s\n", n, track[3], Be32(track, 8), Be32(track, 24),
-                track[7] & 1 ? (" next writable " + std::to_string(Be32(track, 12))).c_str() : "",
+    std::printf("track %d session %d: start %u size %u%s%s\n", n, track[3],
+                platform::GetBe32(track.data() + 8), platform::GetBe32(track.data() + 24),
+                track[7] & 1
+                    ? (" next writable " + std::to_string(platform::GetBe32(track.data() + 12))).c_str()
+                    : "",
                 track[6] & 0x40 ? " blank" : "");
   }
   return 0;
