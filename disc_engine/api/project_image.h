@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "image/image_build_job.h"
+#include "zephrel/test_hooks.h"
 
 namespace zephrel {
 
@@ -16,8 +17,7 @@ void ApplyVideoMode(std::int32_t video_mode);
 // switch; call once the job holds the slot.
 ImageBuildRequest ProjectImageRequest();
 
-// The build time of every image and burn from now on (tests); empty: the
-// system clock.
-void SetBuildClockForTesting(LayoutClock clock);
+// SetBuildClockForTesting (zephrel/test_hooks.h) sets the build time of the
+// requests it makes.
 
 }  // namespace zephrel

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/scsi.h"
+#include "zephrel/test_hooks.h"
 
 namespace zephrel {
 
@@ -62,11 +63,8 @@ class DriveList {
   std::vector<Entry> entries_;
 };
 
-// Where Burner_Init gets its drives from: by default the backends that
-// ZEPHREL_DRIVES names. Tests install a source of fake devices; an empty
-// function restores the default.
-using DriveSource = std::function<platform::ScanResult()>;
-void SetDriveSourceForTesting(DriveSource source);
+// The drives of the installed source (zephrel/test_hooks.h), else those that
+// ZEPHREL_DRIVES names.
 platform::ScanResult OpenConfiguredDrives();
 
 }  // namespace zephrel

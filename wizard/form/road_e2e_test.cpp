@@ -20,17 +20,22 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <span>
 
 #include "../core/core_testutil.h"
 #include "../core/wizard_fakes.h"
 #include "dvd_checks.h"
+#include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
+#include "platform/scsi_policy.h"
 #include "quillon/quillon_ctrl.h"
 #include "vantora/cindral_form.h"
 #include "vantora/ffmpeg_encoder.h"
 #include "vantora/quillon_authoring.h"
 #include "vantora/video_list.h"
 #include "vantora/zephrel_disc_burner.h"
+#include "zephrel/test_hooks.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
 
@@ -114,6 +119,43 @@ void ExpectButtonsPlayTheirTitles(const fs::path& iso, const std::vector<MenuBut
   EXPECT_EQ(buttons, expected_buttons);
 }
 
+// A look at each command before the emulated drive gets it, on the engine's
+// thread; set from the test's.
+class CommandTap {
+ public:
+  using Look = std::function<void(std::span<const std::uint8_t> cdb)>;
+  void Set(Look look) {
+    std::lock_guard lock(mutex_);
+    look_ = std::move(look);
+  }
+  void operator()(std::span<const std::uint8_t> cdb) {
+    std::lock_guard lock(mutex_);
+    if (look_) look_(cdb);
+  }
+
+ private:
+  std::mutex mutex_;
+  Look look_;
+};
+
+// The engine's way to the test's emulated drive: behind the transport
+// policy, as every drive the engine opens, and past the tap.
+class TappedDrive : public platform::ScsiDevice {
+ public:
+  TappedDrive(std::shared_ptr<platform::EmulatedDrive> drive, std::shared_ptr<CommandTap> tap)
+      : drive_(std::move(drive)), tap_(std::move(tap)) {}
+  platform::ScsiResult exec(std::span<const std::uint8_t> cdb, platform::DataDirection direction,
+                            std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
+    (*tap_)(cdb);
+    return drive_->exec(cdb, direction, buffer, timeout);
+  }
+  const platform::DeviceIdentity& identity() const override { return drive_->identity(); }
+
+ private:
+  std::shared_ptr<platform::EmulatedDrive> drive_;
+  std::shared_ptr<CommandTap> tap_;
+};
+
 class RoadE2e : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -126,11 +168,13 @@ class RoadE2e : public ::testing::Test {
     fs::create_directories(temp / "home");
     std::ofstream(ConfigFile(temp / "home")) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n";
   }
-  // The form over the real engines; with_drive gives it one emulated DVD
-  // writer with a blank DVD+R.
+  // The form over the real engines, whose images and burns all carry one
+  // build time; with_drive gives it one emulated DVD writer with a blank
+  // medium (of the given profile and capacity), that the test holds too.
   void StartForm(bool with_drive, bool real_encoder = false,
-                 std::uint16_t profile = platform::kProfileDvdPlusR) {
-    const fs::path drive = temp / "drive";
+                 std::uint16_t profile = platform::kProfileDvdPlusR,
+                 const platform::MediumSpec* spec = nullptr) {
+    zephrel::SetBuildClockForTesting([] { return std::chrono::system_clock::from_time_t(1700000000); });
     if (with_drive) {
       platform::EmulatedIdentity identity;
       identity.vendor = "ACME";
@@ -140,9 +184,18 @@ class RoadE2e : public ::testing::Test {
       platform::MediumSpec medium;
       medium.profile = profile;
       std::string error;
-      ASSERT_TRUE(platform::EmulatedDrive::Create(drive, identity, &medium, &error)) << error;
+      ASSERT_TRUE(platform::EmulatedDrive::Create(temp / "drive", identity, spec ? spec : &medium, &error))
+          << error;
+      drive = platform::EmulatedDrive::Open(temp / "drive", &error);
+      ASSERT_TRUE(drive) << error;
+      zephrel::SetDriveSourceForTesting([drive = drive, tap = tap] {
+        platform::ScanResult scan;
+        scan.devices.push_back(platform::WithTransportPolicy(std::make_unique<TappedDrive>(drive, tap)));
+        return scan;
+      });
+    } else {
+      ::setenv("ZEPHREL_DRIVES", ("emu:" + (temp / "no drive").native()).c_str(), 1);
     }
-    ::setenv("ZEPHREL_DRIVES", ("emu:" + drive.native()).c_str(), 1);
 
     FormServices services;
     services.program_folder = temp / "home";
@@ -192,9 +245,10 @@ class RoadE2e : public ::testing::Test {
     answer.start();
   }
   void TearDown() override {
-    if (!form) return;
     answer.stop();
     form.reset();
+    zephrel::SetDriveSourceForTesting(nullptr);
+    zephrel::SetBuildClockForTesting(nullptr);
     ::unsetenv("ZEPHREL_DRIVES");
   }
   WizardController& c() { return form->controller(); }
@@ -240,18 +294,21 @@ class RoadE2e : public ::testing::Test {
   void WaitForTheEnd(std::size_t boxes = 1) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
   }
-  std::unique_ptr<platform::EmulatedDrive> OpenDrive() {
+  // The user data recorded on the drive's medium, as a file: empty for a
+  // blank one.
+  fs::path RecordedMedium() {
     std::string error;
-    auto drive = platform::EmulatedDrive::Open(temp / "drive", &error);
-    EXPECT_TRUE(drive) << error;
-    return drive;
+    const fs::path medium = temp / "medium.iso";
+    EXPECT_TRUE(drive->ExportUserData(medium, &error)) << error;
+    return medium;
   }
-  // The user data recorded on the drive's medium: "" on a blank one.
-  std::string RecordedData() {
-    std::string error;
-    const fs::path medium = temp / "recorded.iso";
-    EXPECT_TRUE(OpenDrive()->ExportUserData(medium, &error)) << error;
-    return testing::ReadBytes(medium);
+  std::string RecordedData() { return testing::ReadBytes(RecordedMedium()); }
+  // The commands with this operation code that the drive was sent.
+  std::vector<platform::LoggedCommand> Commands(std::uint8_t opcode) {
+    std::vector<platform::LoggedCommand> found;
+    for (const platform::LoggedCommand& command : drive->CommandLog())
+      if (!command.cdb.empty() && command.cdb[0] == opcode) found.push_back(command);
+    return found;
   }
   std::vector<std::string> LogTexts() {
     std::vector<std::string> texts;
@@ -275,6 +332,8 @@ class RoadE2e : public ::testing::Test {
   QTimer answer;
   std::vector<std::string> messages;
   std::string box_shot, step4_shot, step5_shot, end_shot;
+  std::shared_ptr<platform::EmulatedDrive> drive;
+  std::shared_ptr<CommandTap> tap = std::make_shared<CommandTap>();
 };
 
 TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
@@ -437,9 +496,24 @@ TEST_F(RoadE2e, AFullDiskEndsInTheFailureMessageAndKeepsTheAuthoredFolder) {
   EXPECT_FALSE(c().Busy);
 }
 
-TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMedium) {
+TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMediumAsTheImageOfTheSameFolder) {
   PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
+  // The authored folder is kept aside as the burn begins (the wizard removes
+  // it afterwards), with its files' times.
+  const fs::path authored = temp / "authored";
+  JobLog::Listener listener;
+  listener.row_added = [&](std::size_t index) {
+    if (c().job_log().rows()[index].key != "FILESYSTEM" || fs::exists(authored)) return;
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool({"cp", "-a", (temp_dir / "BURN DVD").native(), authored.native()}, &out), 0)
+        << out;
+  };
+  c().job_log().SetListener(listener);
+  drive->ClearCommandLog();
   step5_shot = "road_step5_burning.png";
   c().StartDvdBuild();
   WaitForTheEnd();
@@ -451,19 +525,56 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMedium) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "Burning failure !"), 0);
   EXPECT_FALSE(c().Busy);
   EXPECT_FALSE(c().Burning);
+  EXPECT_TRUE(fs::is_empty(temp_dir)) << "the wizard's files are gone after the burn";
 
-  // The medium, read back from the drive, is the DVD-Video disc.
-  std::string error;
-  const auto drive = platform::EmulatedDrive::Open(temp / "drive", &error);
-  ASSERT_TRUE(drive) << error;
-  const fs::path medium = temp / "medium.iso";
-  ASSERT_TRUE(drive->ExportUserData(medium, &error)) << error;
+  // What the drive was told: the write parameters, the writes from the first
+  // sector on without a gap, and the close of the track, of the session and
+  // of the disc.
+  const auto mode_selects = Commands(platform::mmc::kModeSelect10);
+  ASSERT_EQ(mode_selects.size(), 1u);
+  EXPECT_EQ(mode_selects[0].status, 0);
+  const auto writes = Commands(platform::mmc::kWrite10);
+  ASSERT_FALSE(writes.empty());
+  std::uint32_t next = 0;
+  for (const platform::LoggedCommand& write : writes) {
+    EXPECT_EQ(write.status, 0);
+    EXPECT_EQ(platform::GetBe32(&write.cdb[2]), next);
+    next = platform::GetBe32(&write.cdb[2]) + platform::GetBe16(&write.cdb[7]);
+  }
+  std::vector<int> closes;
+  for (const platform::LoggedCommand& close : Commands(platform::mmc::kCloseTrackSession)) {
+    EXPECT_EQ(close.status, 0);
+    closes.push_back(close.cdb[2] & 7);
+  }
+  EXPECT_EQ(closes, (std::vector<int>{1, 2, 6})) << "track, session, then the disc finalised";
+
+  // The medium, read back from the drive, is the image of the same folder
+  // (but for the zeros that fill the disc's last block) and plays.
+  const fs::path medium = RecordedMedium();
+  ASSERT_TRUE(fs::exists(authored / "VIDEO_TS.IFO"));
+  messages.clear();
+  c().screen().label = "BURN DVD";
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = authored;
+  c().ShowStep(3);
+  c().UpdateOutputFrames(kOutputIso);
+  c().NextButton_Click();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  const std::string image = testing::ReadBytes(out_dir / "BURN DVD.iso");
+  std::string burned = testing::ReadBytes(medium);
+  ASSERT_GE(burned.size(), image.size());
+  EXPECT_EQ(next * 2048ull, burned.size()) << "every recorded sector was written once";
+  EXPECT_EQ(burned.find_first_not_of('\0', image.size()), std::string::npos) << "only zeros after the image";
+  burned.resize(image.size());
+  EXPECT_TRUE(burned == image) << "the burned medium differs from the image of the same folder";
   std::string out;
   EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", medium.native()}, &out), 0) << out;
   EXPECT_NE(out.find("Volume id: BURN DVD"), std::string::npos) << out;
   EXPECT_EQ(dvdcheck::RunTool({"udfinfo", medium.native()}, &out), 0) << out;
   EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", medium.native()}, &out), 0) << out;
   EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  ExpectButtonsPlayTheirTitles(medium, menu_buttons);
 }
 
 TEST_F(RoadE2e, AnExistingVideoTsFolderIsBurnedOntoADvdMinusRAndLeftUntouched) {
@@ -491,9 +602,7 @@ TEST_F(RoadE2e, AnExistingVideoTsFolderIsBurnedOntoADvdMinusRAndLeftUntouched) {
   EXPECT_FALSE(c().Busy);
   EXPECT_EQ(FolderBytes(folder), before) << "the user's folder is left byte for byte";
 
-  std::string error;
-  const fs::path medium = temp / "medium.iso";
-  ASSERT_TRUE(OpenDrive()->ExportUserData(medium, &error)) << error;
+  const fs::path medium = RecordedMedium();
   std::string out;
   EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", medium.native()}, &out), 0) << out;
   EXPECT_NE(out.find("Volume id: FROM FOLDER"), std::string::npos) << out;
