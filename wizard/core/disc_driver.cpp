@@ -56,6 +56,34 @@ fs::path PartialImageName(const fs::path& final_image) {
 
 }  // namespace
 
+std::vector<DvdFileChoice> ChooseDvdFiles(const std::vector<std::string>& listed) {
+  std::vector<DvdFileChoice> choices;
+  for (const std::string& wanted : DvdFileOrder()) {
+    DvdFileChoice choice;
+    for (const std::string& name : listed)
+      if (platform::AsciiIEquals(name, wanted)) choice.matches.push_back(name);
+    if (choice.matches.empty()) continue;
+    std::sort(choice.matches.begin(), choice.matches.end());
+    choice.chosen = choice.matches.front();
+    if (std::find(choice.matches.begin(), choice.matches.end(), wanted) != choice.matches.end())
+      choice.chosen = wanted;
+    choices.push_back(std::move(choice));
+  }
+  return choices;
+}
+
+double DvdFilesMegabytes(const fs::path& folder) {
+  const std::optional<std::vector<std::string>> listed = PlainFiles(folder);
+  if (!listed) return 0;
+  double bytes = 0;
+  for (const DvdFileChoice& choice : ChooseDvdFiles(*listed)) {
+    std::error_code ec;
+    const auto size = fs::file_size(folder / choice.chosen, ec);
+    if (!ec) bytes += static_cast<double>(size);
+  }
+  return bytes / (1024.0 * 1024.0);
+}
+
 bool WizardController::BuildDiscLayout(const fs::path& folder) {
   const std::optional<std::vector<std::string>> listed = PlainFiles(folder);
   const bool has_ifo = listed && std::any_of(listed->begin(), listed->end(), [](const std::string& name) {
@@ -71,18 +99,12 @@ bool WizardController::BuildDiscLayout(const fs::path& folder) {
   burner_->AddVirtualDirectory(0, "VIDEO_TS");
   laying_out_ = true;
   layout_refused_.clear();
-  for (const std::string& wanted : DvdFileOrder()) {
-    std::vector<std::string> matches;
-    for (const std::string& name : *listed)
-      if (platform::AsciiIEquals(name, wanted)) matches.push_back(name);
-    if (matches.empty()) continue;
-    std::sort(matches.begin(), matches.end());
-    std::string chosen = matches.front();
-    if (std::find(matches.begin(), matches.end(), wanted) != matches.end()) chosen = wanted;
-    if (matches.size() > 1) {
+  for (const DvdFileChoice& choice : ChooseDvdFiles(*listed)) {
+    const std::string& chosen = choice.chosen;
+    if (choice.matches.size() > 1) {
       // A case-sensitive file system can hold both; the disc can hold one.
       std::string all;
-      for (const std::string& name : matches) all += (all.empty() ? "" : ", ") + name;
+      for (const std::string& name : choice.matches) all += (all.empty() ? "" : ", ") + name;
       const std::string warning = "Files differing only in case: " + all + "; only " + chosen + " is written";
       log_.AddRow(warning, ErrorRowKey(warning), LogIcon::kError);
     }

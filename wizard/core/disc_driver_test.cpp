@@ -243,6 +243,29 @@ TEST_F(DiscDriverTest, OutOfSpaceReadsAsAnErrorNotAsACancel) {
   EXPECT_EQ(LastLogText(), "Image writing failure !");
 }
 
+TEST_F(DiscDriverTest, AJobTheEngineStopsItselfAfterAnErrorIsAFailureAndOnlyTheUsersCancelIsAborted) {
+  // A disc too small: the engine reports 1015 and ends the job as cancelled.
+  Author(kOutputBurn);
+  events().BurnerOnError(1015);
+  events().BurnerOnEndBurn(1, 1, 0);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text.rfind("DVD Video creation Eror", 0), 0u) << dialogs.messages[0].text;
+  EXPECT_EQ(LastLogText(), "Burning failure !");
+  EXPECT_TRUE(fs::exists(tmp / "New DVD" / "VIDEO_TS.IFO")) << "the authored folder stays";
+  EXPECT_EQ(c().CurrentStep, 3);
+
+  // The user's cancel stays a cancel, whatever the engine reported on its way
+  // out.
+  dialogs.messages.clear();
+  Author(kOutputBurn);
+  ASSERT_TRUE(c().Busy);
+  c().QuitButton_Click();
+  events().BurnerOnError(1012);
+  events().BurnerOnEndBurn(1, 1, 0);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "DVD Video creation Aborted");
+}
+
 TEST_F(DiscDriverTest, ACancelDuringTheImageLogsItAndShowsAborted) {
   Author(kOutputIso);
   c().QuitButton_Click();

@@ -133,7 +133,10 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
   disc_job_ = DiscJob{};
   Burning = false;
   const bool burn = ModeBurn == 1;
-  const bool canceled = Cancel == 1;
+  // The engine also ends a job as cancelled when it stops it itself (a
+  // disc too small): unless the user asked, that end is a failure, and the
+  // files stay for another try.
+  const bool canceled = Cancel == 1 && (job.cancel_asked || !job.error);
   bool failed = ErrorBurner == 1 || job.error;
   std::string reason = job.reason;
   if (!canceled && !failed && !job.iso_partial.empty()) {

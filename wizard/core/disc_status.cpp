@@ -44,20 +44,6 @@ std::string GroupOf(const std::string& path) {
   return found->gr_name;
 }
 
-// The total size of the plain files of a folder, in MB.
-double FolderMegabytes(const fs::path& folder) {
-  std::error_code ec;
-  double bytes = 0;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code file_ec;
-    if (it->is_regular_file(file_ec)) {
-      const auto size = it->file_size(file_ec);
-      if (!file_ec) bytes += static_cast<double>(size);
-    }
-  }
-  return bytes / (1024.0 * 1024.0);
-}
-
 }  // namespace
 
 std::string DevicePermissionText(const std::string& device_path, int access_error) {
@@ -87,6 +73,7 @@ void WizardController::BurnerOnMediaChange() {
 
 void WizardController::BurnerOnEraseComplete(std::int32_t /*DriveNum*/, std::int32_t InError) {
   erase_ended_ = true;
+  erasing_ = false;
   view_.CloseEraseForm();
   const bool failed = InError == 0;
   if (failed) {
@@ -144,15 +131,21 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
         usable = false;
       } else {
         s += " - Complete disc (0 MB available)";
-        if (IsErasableDvdName(name) && may_ask_erase &&
-            parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?", kTitle,
-                                     MessageIcon::kNone)) {
-          erase_ended_ = false;
-          if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
-          // The erase's end closes the form and shows the disc again; an end
-          // that came before the form would leave it open for good.
-          if (!erase_ended_) view_.ShowEraseForm();
-          return;
+        // One question and one erase at a time: the media changes that
+        // arrive while the question waits or the erase runs ask nothing.
+        if (IsErasableDvdName(name) && may_ask_erase && !erasing_) {
+          erasing_ = true;
+          if (parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?",
+                                       kTitle, MessageIcon::kNone)) {
+            erase_ended_ = false;
+            if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
+            erasing_ = !erase_ended_;
+            // The erase's end closes the form and shows the disc again; an
+            // end that came before the form would leave it open for good.
+            if (!erase_ended_) view_.ShowEraseForm();
+            return;
+          }
+          erasing_ = false;
         }
         usable = false;
       }
@@ -177,7 +170,7 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
 bool WizardController::ConfirmDiscSpace() {
   if (disc_free_mb_ < 0) return true;  // no usable disc was measured; the engine decides
   const double project_mb =
-      UseExistingVideoTs ? FolderMegabytes(ExistingVideoTsFolder) : EstimatedSizeKB / 1024.0;
+      UseExistingVideoTs ? DvdFilesMegabytes(ExistingVideoTsFolder) : EstimatedSizeKB / 1024.0;
   if (project_mb <= static_cast<double>(disc_free_mb_)) return true;
   return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
                                       " MB) is larger than the free space on the disc (" +

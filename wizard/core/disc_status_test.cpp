@@ -207,6 +207,30 @@ TEST_F(DiscStatusTest, AFailedEraseIsToldAndLoggedAndNotAskedAgainInTheSameRefre
   EXPECT_EQ(Questions(kEraseQuestion), 2);
 }
 
+TEST_F(DiscStatusTest, MediaChangesWhileTheEraseQuestionWaitsOrTheEraseRunsAskNothingMore) {
+  ReachBurnOption();
+  burner_log.media[0] = FullDisc("DVD-RW");
+  // The drive reports a change while the question box is open.
+  dialogs.while_asked = [this] {
+    dialogs.while_asked = nullptr;
+    MediaChange();
+  };
+  MediaChange();
+  EXPECT_EQ(Questions(kEraseQuestion), 1);
+  ASSERT_EQ(burner_log.erases.size(), 1u);
+  EXPECT_EQ(view.erase_forms, 1);
+  // And again while the erase runs.
+  MediaChange();
+  EXPECT_EQ(Questions(kEraseQuestion), 1);
+  EXPECT_EQ(burner_log.erases.size(), 1u);
+  // Once it has ended, a full disc put in later is asked about again.
+  burner_log.media_events->BurnerOnEraseComplete(0, 0);
+  dialogs.yes = false;
+  MediaChange();
+  EXPECT_EQ(Questions(kEraseQuestion), 2);
+  EXPECT_EQ(burner_log.erases.size(), 1u);
+}
+
 TEST_F(DiscStatusTest, AnEraseThatEndsInsideItsStartShowsNoFormThatNothingWouldClose) {
   ReachBurnOption();
   burner_log.media[0] = FullDisc("DVD-RW");
@@ -359,6 +383,8 @@ TEST_F(DiscStatusTest, AnExistingVideoTsFolderIsMeasuredByItsFilesAgainstTheFree
   fs::create_directories(folder);
   std::ofstream(folder / "VIDEO_TS.IFO") << "ifo";
   std::ofstream(folder / "VTS_01_1.VOB", std::ios::binary) << std::string(3 * 1024 * 1024, 'v');
+  // Not burned, so not counted.
+  std::ofstream(folder / "notes.txt", std::ios::binary) << std::string(2 * 1024 * 1024, 'n');
   c().UseExistingVideoTs = true;
   c().ExistingVideoTsFolder = folder;
   FakeMedium m = EmptyDvdPlusR();

@@ -354,6 +354,7 @@ void WizardController::QuitButton_Click() {
     FinishConversionCancel();
   } else if (CurrentStep == 5 && (Burning || disc_job_.active)) {
     StopRequested = true;
+    disc_job_.cancel_asked = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
   } else if (CurrentStep == 5) {
     StopRequested = true;

@@ -337,6 +337,8 @@ class FakeDialogs final : public Dialogs {
   }
   bool AskYesNo(const std::string& text, const std::string& title, MessageIcon icon) override {
     questions.push_back({text, title, icon});
+    // What reaches the program while a real question box waits for the user.
+    if (while_asked) while_asked();
     return yes;
   }
   bool AskOkCancel(const std::string& text, const std::string& title, MessageIcon icon) override {
@@ -349,6 +351,7 @@ class FakeDialogs final : public Dialogs {
     return files_answer;
   }
   std::optional<std::uint32_t> ChooseColor(std::uint32_t) override { return color_answer; }
+  std::function<void()> while_asked;
   struct OpenCall {
     std::string filter, folder;
     bool multiple;

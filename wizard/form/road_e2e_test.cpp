@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -256,8 +257,9 @@ class RoadE2e : public ::testing::Test {
   // Steps 0 to 3 of a three-video PAL 4:3 project whose videos are converted
   // already, with the classical menu.
   void PrepareProject(const std::string& label, int output, bool with_drive = false,
-                      std::uint16_t profile = platform::kProfileDvdPlusR) {
-    StartForm(with_drive, false, profile);
+                      std::uint16_t profile = platform::kProfileDvdPlusR,
+                      const platform::MediumSpec* spec = nullptr) {
+    StartForm(with_drive, false, profile, spec);
     WizardScreen& s = c().screen();
     s.label = label;
     c().OptionNTSC_Click(false);
@@ -285,10 +287,34 @@ class RoadE2e : public ::testing::Test {
     c().NextButton_Click();  // step 3
     c().UpdateOutputFrames(output);
     ASSERT_EQ(c().CurrentStep, 3);
-    // The one question so far: the video without sound is added anyway.
-    ASSERT_EQ(messages.size(), 1u);
+    // The first question: the video without sound is added anyway. The
+    // output step's own questions follow it.
+    ASSERT_GE(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("No audio stream found in this file!", 0), 0u) << messages[0];
-    messages.clear();
+    messages.erase(messages.begin());
+  }
+  // The failure box of a burn, once, with its reason; the log's last row
+  // says so once; the authored folder and the converted files stay, and the
+  // output step is shown again for another try.
+  void ExpectAFailedBurnKeepingTheFiles(const std::string& label) {
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
+        << messages[0];
+    const std::vector<std::string> log = LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Burning failure !");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Burning failure !"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
+    EXPECT_TRUE(fs::exists(temp_dir / label / "VIDEO_TS.IFO")) << "the authored folder stays";
+    for (const VideoRow& row : c().screen().rows) EXPECT_TRUE(fs::exists(row.converted)) << row.converted;
+    EXPECT_EQ(c().CurrentStep, 3);
+    EXPECT_FALSE(c().Busy);
+    EXPECT_FALSE(c().Burning);
+  }
+  bool LogHas(const std::string& part) {
+    const std::vector<std::string> log = LogTexts();
+    return std::any_of(log.begin(), log.end(),
+                       [&](const std::string& text) { return text.find(part) != std::string::npos; });
   }
   // Runs until the final message box has been answered.
   void WaitForTheEnd(std::size_t boxes = 1) {
@@ -299,6 +325,7 @@ class RoadE2e : public ::testing::Test {
   fs::path RecordedMedium() {
     std::string error;
     const fs::path medium = temp / "medium.iso";
+    fs::remove(medium);
     EXPECT_TRUE(drive->ExportUserData(medium, &error)) << error;
     return medium;
   }
@@ -640,6 +667,110 @@ TEST_F(RoadE2e, ASimulatedBurnOnADvdPlusRIsRefusedWithTheEnginesTextAndAFailureB
   EXPECT_EQ(RecordedData(), "") << "the medium stays blank";
   EXPECT_TRUE(fs::exists(temp_dir / "SIM PLUS" / "VIDEO_TS.IFO")) << "the authored folder stays";
   EXPECT_FALSE(c().Busy);
+}
+
+TEST_F(RoadE2e, AWriteErrorGivesTheSenseRowAndBurningFailureAndKeepsTheAuthoredFolder) {
+  PrepareProject("WRITE ERROR", kOutputBurn, /*with_drive=*/true);
+  drive->InjectFault({.opcode = platform::mmc::kWrite10,
+                      .first_lba = 2000,
+                      .count = 1000,
+                      .key = platform::mmc::kWriteError.key,
+                      .asc = platform::mmc::kWriteError.asc,
+                      .ascq = platform::mmc::kWriteError.ascq});
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ExpectAFailedBurnKeepingTheFiles("WRITE ERROR");
+  EXPECT_TRUE(LogHas("Write Error")) << "the drive's sense, as a row of its own";
+  const auto writes = Commands(platform::mmc::kWrite10);
+  ASSERT_FALSE(writes.empty());
+  EXPECT_NE(writes.back().status, 0) << "no write after the failed one";
+}
+
+TEST_F(RoadE2e, ATrayOpenedInTheMiddleOfTheBurnEndsTheJobWithTheFailureMessage) {
+  PrepareProject("TRAY OPEN", kOutputBurn, /*with_drive=*/true);
+  std::atomic<bool> opened{false};
+  tap->Set([&](std::span<const std::uint8_t> cdb) {
+    if (cdb[0] == platform::mmc::kWrite10 && platform::GetBe32(&cdb[2]) >= 2000 && !opened.exchange(true))
+      EXPECT_TRUE(drive->OpenTray()) << "the drive lets its tray open";
+  });
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  tap->Set(nullptr);
+  EXPECT_TRUE(opened.load());
+  ExpectAFailedBurnKeepingTheFiles("TRAY OPEN");
+  EXPECT_TRUE(LogHas("Medium Not Present")) << "the drive's sense, as a row of its own";
+}
+
+TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheEnginesSpaceError) {
+  PrepareProject("BIG PROJECT", kOutputFolder, /*with_drive=*/true, platform::kProfileDvdR);
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  const fs::path folder = out_dir / "BIG PROJECT";
+  const auto before = FolderBytes(folder);
+  // Two more title sets' videos (sparse files) make the set larger than a DVD-R;
+  // a file that does not go on the disc does not count.
+  const std::uint64_t part = 2450ull * 1000 * 1000;
+  for (const char* name : {"VTS_98_1.VOB", "VTS_99_1.VOB", "notes.bin"}) {
+    std::ofstream(folder / name).close();
+    fs::resize_file(folder / name, part);
+  }
+
+  messages.clear();
+  c().UseExistingVideoTs = true;
+  c().ExistingVideoTsFolder = folder;
+  c().ShowStep(3);
+  c().UpdateOutputFrames(kOutputBurn);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
+  EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
+  c().NextButton_Click();  // "Start >"; the question is answered "Yes"
+  WaitForTheEnd(2);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].rfind("The project (46", 0), 0u) << messages[0];
+  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4488.062 MB). Burn anyway?"),
+            std::string::npos)
+      << messages[0];
+  EXPECT_EQ(messages[1].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
+      << messages[1];
+  const std::vector<std::string> log = LogTexts();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Error : Not Enough space on the disc..."), log.end());
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning failure !");
+  EXPECT_EQ(RecordedData(), "") << "nothing was written";
+  EXPECT_TRUE(Commands(platform::mmc::kWrite10).empty());
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
+  for (const char* name : {"VTS_98_1.VOB", "VTS_99_1.VOB", "notes.bin"}) {
+    EXPECT_EQ(fs::file_size(folder / name), part);
+    fs::remove(folder / name);
+  }
+  EXPECT_EQ(FolderBytes(folder), before) << "the user's folder is left byte for byte";
+}
+
+TEST_F(RoadE2e, AFullDvdMinusRwIsErasedWhenTheUserSaysSoAndThenTakesTheBurn) {
+  // A closed DVD-RW holding one session of somebody's data.
+  const fs::path content = temp / "old data.bin";
+  testing::WriteBytes(content, std::string(2048 * 64, 'x'));
+  platform::MediumSpec full;
+  full.profile = platform::kProfileDvdRwSequential;
+  full.content = content;
+  PrepareProject("ERASED DVD", kOutputBurn, /*with_drive=*/true, platform::kProfileDvdRwSequential, &full);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 30000))
+      << c().screen().disc_status_text;
+  EXPECT_EQ(messages,
+            std::vector<std::string>{"This disk is no more writable. Do you want to erase this disk?"});
+  EXPECT_EQ(c().screen().disc_status_text.rfind("DVD-RW - Empty Disc (", 0), 0u)
+      << c().screen().disc_status_text;
+  EXPECT_FALSE(Commands(platform::mmc::kBlank).empty());
+  EXPECT_EQ(RecordedData(), "") << "the old data is gone";
+
+  messages.clear();
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {

@@ -297,6 +297,7 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
     bool active = false;
     int mode_burn = 0;                  // 1 for a burn
     bool error = false;                 // an error was reported during the job
+    bool cancel_asked = false;          // the user pressed Cancel
     std::string reason;                 // the first error's text
     std::filesystem::path iso_partial;  // the image while it is written
     std::filesystem::path iso_final;    // its name once complete
@@ -388,6 +389,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   float disc_free_mb_ = -1;
   // An erase started from the disc status has ended.
   bool erase_ended_ = false;
+  // The erase question is open, or the erase it started runs.
+  bool erasing_ = false;
 };
 
 // Why a disc label cannot name the project folder: "" when it can. The label
@@ -399,5 +402,16 @@ std::string DiscLabelProblem(const std::string& label);
 // drive's device (access_error EACCES or EPERM): that the user is not in the
 // group that owns it, naming the group. "" for any other error (0 included).
 std::string DevicePermissionText(const std::string& device_path, int access_error);
+
+// The files of a VIDEO_TS folder that go on the disc, in disc order: of
+// names that differ only in case (a case-sensitive file system can hold
+// both) the exact one, else the first of them sorted.
+struct DvdFileChoice {
+  std::string chosen;
+  std::vector<std::string> matches;  // every name that matched, sorted
+};
+std::vector<DvdFileChoice> ChooseDvdFiles(const std::vector<std::string>& listed);
+// The size of the files of folder that go on the disc, in MB.
+double DvdFilesMegabytes(const std::filesystem::path& folder);
 
 }  // namespace vantora
