@@ -319,6 +319,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void OnAuthoringBuildReturned(bool built, const std::string& error_text);
   // Starts the image or the burn of the tree just laid out; false, with the
   // reason shown, when the engine did not start it.
+  // The FIFO and writing bars, empty, with their captions.
+  void ShowWritingBars();
   bool StartDiscJob(int option);
   // A job that could not start or failed before its end: says why, keeps
   // every file and goes back to the output step.
