@@ -131,30 +131,26 @@ void WizardController::Quillon1_OnCompleted() {
   if (screen_.output_option != kOutputIso && screen_.output_option != kOutputBurn) return;
   // The bars showed the compilation; from here they show the writing (a
   // DVD-Video layout has no step 10 that would relabel them).
-  ShowWritingBars();
-  burner_->SetCDName(screen_.label);
-  if (!BuildDiscLayout(ProjectFolder)) return;
-  Busy = true;
-  StartDiscJob(screen_.output_option);
+  WriteFolderToDisc(ProjectFolder);
 }
 
 void WizardController::StartImageOrBurn() {
   if (screen_.output_option != kOutputIso && screen_.output_option != kOutputBurn) return;
   ShowStep(5);
   log_.Clear();
-  ShowWritingBars();
-  burner_->SetCDName(screen_.label);
-  if (!BuildDiscLayout(ExistingVideoTsFolder)) return;
-  Busy = true;
-  StartDiscJob(screen_.output_option);
+  WriteFolderToDisc(ExistingVideoTsFolder);
 }
 
-void WizardController::ShowWritingBars() {
+void WizardController::WriteFolderToDisc(const fs::path& folder) {
   screen_.label22.clear();
   screen_.progress4 = 0;
   screen_.progress3 = 0;
   screen_.label13 = "Fifo Buffer ";
   screen_.label14 = "Writing progression ";
+  burner_->SetCDName(screen_.label);
+  if (!BuildDiscLayout(folder)) return;
+  Busy = true;
+  StartDiscJob(screen_.output_option);
 }
 
 bool WizardController::StartDiscJob(int option) {

@@ -327,6 +327,16 @@ class RoadE2e : public ::testing::Test {
     return std::any_of(log.begin(), log.end(),
                        [&](const std::string& text) { return text.find(part) != std::string::npos; });
   }
+  // Back on the output step with an existing VIDEO_TS folder chosen, under
+  // label, for this output.
+  void UseExistingFolder(const fs::path& folder, int output, const std::string& label) {
+    messages.clear();
+    c().screen().label = label;
+    c().UseExistingVideoTs = true;
+    c().ExistingVideoTsFolder = folder;
+    c().ShowStep(3);
+    c().UpdateOutputFrames(output);
+  }
   // Runs until the final message box has been answered.
   void WaitForTheEnd(std::size_t boxes = 1) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
@@ -438,12 +448,7 @@ TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
   // That folder, chosen as an existing VIDEO_TS folder, becomes an image and
   // is left byte for byte as it was.
   const auto before = FolderBytes(folder);
-  messages.clear();
-  c().screen().label = "FROM FOLDER";
-  c().UseExistingVideoTs = true;
-  c().ExistingVideoTsFolder = folder;
-  c().UpdateOutputFrames(kOutputIso);
-  c().ShowStep(3);
+  UseExistingFolder(folder, kOutputIso, "FROM FOLDER");
   c().NextButton_Click();
   WaitForTheEnd();
   ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
@@ -594,12 +599,7 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMediumAsTheImageOf
   // (but for the zeros that fill the disc's last block) and plays.
   const fs::path medium = RecordedMedium();
   ASSERT_TRUE(fs::exists(authored / "VIDEO_TS.IFO"));
-  messages.clear();
-  c().screen().label = "BURN DVD";
-  c().UseExistingVideoTs = true;
-  c().ExistingVideoTsFolder = authored;
-  c().ShowStep(3);
-  c().UpdateOutputFrames(kOutputIso);
+  UseExistingFolder(authored, kOutputIso, "BURN DVD");
   c().NextButton_Click();
   WaitForTheEnd();
   ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
@@ -628,12 +628,7 @@ TEST_F(RoadE2e, AnExistingVideoTsFolderIsBurnedOntoADvdMinusRAndLeftUntouched) {
   dvdcheck::ExpectDvdreadAcceptsEverything(folder);
   const auto before = FolderBytes(folder);
 
-  messages.clear();
-  c().screen().label = "FROM FOLDER";
-  c().UseExistingVideoTs = true;
-  c().ExistingVideoTsFolder = folder;
-  c().ShowStep(3);
-  c().UpdateOutputFrames(kOutputBurn);
+  UseExistingFolder(folder, kOutputBurn, "FROM FOLDER");
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
   c().NextButton_Click();
   WaitForTheEnd();
@@ -705,8 +700,9 @@ TEST_F(RoadE2e, ATrayOpenedInTheMiddleOfTheBurnEndsTheJobWithTheFailureMessage) 
   PrepareProject("TRAY OPEN", kOutputBurn, /*with_drive=*/true);
   std::atomic<bool> opened{false};
   tap->Set([&](std::span<const std::uint8_t> cdb) {
-    if (cdb[0] == platform::mmc::kWrite10 && platform::GetBe32(&cdb[2]) >= 2000 && !opened.exchange(true))
+    if (cdb[0] == platform::mmc::kWrite10 && platform::GetBe32(&cdb[2]) >= 2000 && !opened.exchange(true)) {
       EXPECT_TRUE(drive->OpenTray()) << "the drive lets its tray open";
+    }
   });
   c().StartDvdBuild();
   WaitForTheEnd();
@@ -731,11 +727,7 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
     fs::resize_file(folder / name, part);
   }
 
-  messages.clear();
-  c().UseExistingVideoTs = true;
-  c().ExistingVideoTsFolder = folder;
-  c().ShowStep(3);
-  c().UpdateOutputFrames(kOutputBurn);
+  UseExistingFolder(folder, kOutputBurn, "BIG PROJECT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
   EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
   c().NextButton_Click();  // "Start >"; the question is answered "Yes"

@@ -319,8 +319,9 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void OnAuthoringBuildReturned(bool built, const std::string& error_text);
   // Starts the image or the burn of the tree just laid out; false, with the
   // reason shown, when the engine did not start it.
-  // The FIFO and writing bars, empty, with their captions.
-  void ShowWritingBars();
+  // Shows the FIFO and writing bars, empty, lays the folder out in the
+  // engine's tree and starts the image or the burn of it.
+  void WriteFolderToDisc(const std::filesystem::path& folder);
   bool StartDiscJob(int option);
   // A job that could not start or failed before its end: says why, keeps
   // every file and goes back to the output step.
