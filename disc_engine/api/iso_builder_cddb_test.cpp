@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "api/engine_testutil.h"
 #include "audio/cddb_lookup.h"
@@ -46,6 +48,7 @@ class CddbMembersTest : public ISOBuilderTest {
   std::size_t Requests() { return server_.RequestCount(); }
   // The server's answer to a request: by its command, 404 for any other.
   test_support::HttpReply Serve(const test_support::HttpRequest& request) {
+    if (stall_) return test_support::HttpReply::Stall();
     const std::string& target = request.target;
     const std::size_t from = target.find("?cmd=");
     std::lock_guard lock(mutex_);
@@ -65,6 +68,7 @@ class CddbMembersTest : public ISOBuilderTest {
   fs::path base_;
   std::mutex mutex_;
   std::map<std::string, std::string> answers_;
+  std::atomic<bool> stall_{false};  // the server answers nothing, until the client gives up
   test_support::LoopbackHttpServer server_{[this](const test_support::HttpRequest& r) { return Serve(r); }};
 };
 
@@ -144,6 +148,20 @@ TEST_F(CddbMembersTest, WithTheServerGoneTheRequestStillEnds) {
   auto sink = Advised();
   builder_->RequestCDDB(base_.native());
   ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
+  EXPECT_EQ(Member(&ISOBuilder::CDDB_GetAlbum), "Unknown");
+}
+
+TEST_F(CddbMembersTest, UnloadComStopsALookupThatTheServerLeavesWaitingAndItEndsOnce) {
+  stall_ = true;
+  auto sink = Advised();
+  builder_->RequestCDDB(base_.native());
+  while (Requests() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto start = std::chrono::steady_clock::now();
+  builder_->UnloadCom();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+      << "not the 30 s of the request's own time limit";
+  ASSERT_TRUE(sink->WaitFor(kCDDBOnEndRequest));
+  EXPECT_EQ(sink->Count(kCDDBOnEndRequest), 1u);
   EXPECT_EQ(Member(&ISOBuilder::CDDB_GetAlbum), "Unknown");
 }
 

@@ -30,6 +30,12 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// Called by curl about once a second even while nothing arrives, so a stop
+// is seen in a stalled connection too.
+int CheckStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::stop_token*>(user)->stop_requested() ? 1 : 0;
+}
+
 bool SchemeAllowed(std::string_view url) {
   const auto colon = url.find("://");
   if (colon == std::string_view::npos) return false;
@@ -74,6 +80,10 @@ HttpResponse HttpClient::Perform(std::string_view url, const std::string_view* p
     response.error = "only http and https addresses are allowed: " + std::string(url);
     return response;
   }
+  if (stop_.stop_requested()) {
+    response.error = "the request was stopped";
+    return response;
+  }
   InitialiseCurlOnce();
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
   if (!curl) {
@@ -100,6 +110,11 @@ HttpResponse HttpClient::Perform(std::string_view url, const std::string_view* p
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.max_body_bytes));
   curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(h, CURLOPT_USERAGENT, "Vantora");
+  if (stop_.stop_possible()) {
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CheckStop);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stop_);
+  }
 
   struct curl_slist* headers = nullptr;
   std::string content_type_header;
@@ -128,6 +143,9 @@ HttpResponse HttpClient::Perform(std::string_view url, const std::string_view* p
 
   if (sink.too_large || code == CURLE_FILESIZE_EXCEEDED) {
     response.error = "the answer is larger than " + std::to_string(limits_.max_body_bytes) + " bytes";
+    response.body.clear();
+  } else if (code == CURLE_ABORTED_BY_CALLBACK) {
+    response.error = "the request was stopped";
     response.body.clear();
   } else if (code == CURLE_OPERATION_TIMEDOUT) {
     response.error = "no complete answer within " + std::to_string(limits_.total_timeout.count()) + " ms";

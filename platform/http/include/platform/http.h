@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -32,10 +33,13 @@ struct HttpResponse {
 };
 
 // One request at a time per client; distinct clients may be used from
-// distinct threads at once. Virtual so that callers can take a fake.
+// distinct threads at once. Virtual so that callers can take a fake. Once
+// stop is requested, a request under way ends within about a second with the
+// error "the request was stopped", and a new one fails at once.
 class HttpClient {
  public:
-  explicit HttpClient(HttpLimits limits = {}) : limits_(limits) {}
+  explicit HttpClient(HttpLimits limits = {}, std::stop_token stop = {})
+      : limits_(limits), stop_(std::move(stop)) {}
   virtual ~HttpClient() = default;
 
   // GET url. Blocks until the answer is complete, a limit is reached or the
@@ -51,6 +55,7 @@ class HttpClient {
                        std::string_view content_type);
 
   HttpLimits limits_;
+  std::stop_token stop_;
 };
 
 // Percent-encodes text for a query value (RFC 3986 unreserved characters are
