@@ -163,6 +163,11 @@ class TappedDrive : public platform::ScsiDevice {
   std::shared_ptr<CommandTap> tap_;
 };
 
+struct WholeRoadVideo {
+  fs::path file;
+  double seconds;
+};
+
 class RoadE2e : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -337,6 +342,99 @@ class RoadE2e : public ::testing::Test {
     c().ShowStep(3);
     c().UpdateOutputFrames(output);
   }
+  // Makes the user's three videos (H.264 with AAC in mp4, a Matroska file,
+  // and an AVI without sound) with ffmpeg and walks the real form with them
+  // to the output step, with folders and a disc label holding blanks and
+  // characters outside ASCII; with_drive adds an emulated writer with a blank
+  // DVD+R.
+  void WalkTheWholeRoadToTheOutputStep(bool with_drive) {
+    const fs::path sources = temp / "my vidéos";
+    fs::create_directories(sources);
+    struct Source {
+      std::string name;
+      std::vector<std::string> args;
+      double seconds;
+    };
+    const std::vector<Source> videos = {
+        {"holiday.mp4",
+         {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
+          "sine=frequency=440:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+          "aac"},
+         3.0},
+        {"party night.mkv",
+         {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
+          "sine=frequency=660:sample_rate=48000", "-t", "3", "-c:v", "mpeg4", "-c:a", "mp2"},
+         3.0},
+        {"silent.avi",
+         {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4"},
+         2.0}};
+    std::vector<fs::path> files;
+    for (const Source& v : videos) {
+      std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
+      argv.insert(argv.end(), v.args.begin(), v.args.end());
+      argv.push_back((sources / v.name).native());
+      std::string out;
+      ASSERT_EQ(dvdcheck::RunTool(argv, &out), 0) << out;
+      whole_road_videos.push_back({sources / v.name, v.seconds});
+      files.push_back(sources / v.name);
+    }
+
+    temp_dir = temp / "tëmp 日本";
+    out_dir = temp / "out 🎬";
+    fs::create_directories(temp_dir);
+    fs::create_directories(out_dir);
+    StartForm(with_drive, /*real_encoder=*/true);
+    WizardScreen& s = c().screen();
+    s.label = "MY RÖAD";
+    c().OptionNTSC_Click(false);
+    s.temp_path = temp_dir.native();
+    s.output_dir = out_dir.native();
+    form->Refresh();
+    QTest::mouseClick(NextButton(), Qt::LeftButton);  // step 1
+    ASSERT_EQ(c().CurrentStep, 1);
+    c().AddVideoFiles(files);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !c().ProbesRunning() && c().screen().rows.size() == 3; }, 60000));
+    ASSERT_EQ(messages.size(), 1u) << "the question for the video without sound";
+    messages.clear();
+    QTest::mouseClick(NextButton(), Qt::LeftButton);  // step 2, the classical menu
+    ASSERT_EQ(c().CurrentStep, 2);
+    QTest::mouseClick(NextButton(), Qt::LeftButton);  // step 3
+    ASSERT_EQ(c().CurrentStep, 3);
+  }
+  QPushButton* NextButton() {
+    auto* next = form->findChild<QPushButton*>("NextButton");
+    EXPECT_NE(next, nullptr);
+    return next;
+  }
+  // Clicks "Start >" on the output step and waits for the one final box; the
+  // wizard is back at the video list with none of its files left.
+  void StartAndExpectTheEnd(const std::string& box) {
+    QTest::mouseClick(NextButton(), Qt::LeftButton);
+    EXPECT_EQ(c().CurrentStep, 4);
+    WaitForTheEnd();
+    ASSERT_EQ(messages, std::vector<std::string>{box});
+    EXPECT_EQ(c().CurrentStep, 1);
+    EXPECT_FALSE(c().Busy);
+    EXPECT_TRUE(fs::is_empty(temp_dir)) << "no converted file, menu clip or project folder is left";
+    for (const WholeRoadVideo& v : whole_road_videos)
+      EXPECT_TRUE(fs::exists(v.file)) << "the user's videos stay";
+  }
+  // lsdvd finds the three videos as PAL 4:3 titles of their own lengths.
+  void ExpectTheWholeRoadsTitles(const fs::path& disc) {
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", disc.native()}, &out), 0) << out;
+    EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+    EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
+    std::size_t t = 0;
+    for (const std::string& line : dvdcheck::Lines(out)) {
+      int title = 0, h = 0, m = 0, sec = 0, ms = 0;
+      if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5)
+        continue;
+      ASSERT_LT(t, whole_road_videos.size());
+      EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, whole_road_videos[t++].seconds, 1.0) << line;
+    }
+  }
   // Runs until the final message box has been answered.
   void WaitForTheEnd(std::size_t boxes = 1) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() >= boxes && !c().Busy; }, 300000));
@@ -381,6 +479,7 @@ class RoadE2e : public ::testing::Test {
   std::vector<std::string> messages;
   std::string box_shot, step4_shot, step5_shot, end_shot;
   std::string burn_shot;  // taken once the writes have passed a quarter
+  std::vector<WholeRoadVideo> whole_road_videos;
   std::shared_ptr<platform::EmulatedDrive> drive;
   std::shared_ptr<CommandTap> tap = std::make_shared<CommandTap>();
 };
@@ -781,62 +880,7 @@ TEST_F(RoadE2e, AFullDvdMinusRwIsErasedWhenTheUserSaysSoAndThenTakesTheBurn) {
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
-  // The user's videos: H.264 with AAC in mp4, a Matroska file, and an AVI
-  // without sound.
-  const fs::path sources = temp / "my vidéos";
-  fs::create_directories(sources);
-  struct Source {
-    std::string name;
-    std::vector<std::string> args;
-    double seconds;
-  };
-  const std::vector<Source> videos = {
-      {"holiday.mp4",
-       {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
-        "sine=frequency=440:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
-        "aac"},
-       3.0},
-      {"party night.mkv",
-       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
-        "sine=frequency=660:sample_rate=48000", "-t", "3", "-c:v", "mpeg4", "-c:a", "mp2"},
-       3.0},
-      {"silent.avi",
-       {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4"},
-       2.0}};
-  std::vector<fs::path> files;
-  for (const Source& v : videos) {
-    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
-    argv.insert(argv.end(), v.args.begin(), v.args.end());
-    argv.push_back((sources / v.name).native());
-    std::string out;
-    ASSERT_EQ(dvdcheck::RunTool(argv, &out), 0) << out;
-    files.push_back(sources / v.name);
-  }
-
-  // Folders and a disc label with blanks and characters outside ASCII.
-  temp_dir = temp / "tëmp 日本";
-  out_dir = temp / "out 🎬";
-  fs::create_directories(temp_dir);
-  fs::create_directories(out_dir);
-  StartForm(false, /*real_encoder=*/true);
-  WizardScreen& s = c().screen();
-  s.label = "MY RÖAD";
-  c().OptionNTSC_Click(false);
-  s.temp_path = temp_dir.native();
-  s.output_dir = out_dir.native();
-  form->Refresh();
-  auto* next = form->findChild<QPushButton*>("NextButton");
-  ASSERT_NE(next, nullptr);
-  QTest::mouseClick(next, Qt::LeftButton);  // step 1
-  ASSERT_EQ(c().CurrentStep, 1);
-  c().AddVideoFiles(files);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !c().ProbesRunning() && c().screen().rows.size() == 3; }, 60000));
-  ASSERT_EQ(messages.size(), 1u) << "the question for the video without sound";
-  messages.clear();
-  QTest::mouseClick(next, Qt::LeftButton);  // step 2, the classical menu
-  ASSERT_EQ(c().CurrentStep, 2);
-  QTest::mouseClick(next, Qt::LeftButton);  // step 3
-  ASSERT_EQ(c().CurrentStep, 3);
+  WalkTheWholeRoadToTheOutputStep(/*with_drive=*/false);
   Choose(form->findChild<QRadioButton*>("Option2"));
   const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
   ASSERT_EQ(menu_buttons.size(), 3u);
@@ -845,20 +889,13 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
   step5_shot = "road_step5_compilation.png";
   end_shot = "road_step5_at_the_end.png";
   box_shot = "road_whole_final_message.png";
-  QTest::mouseClick(next, Qt::LeftButton);  // "Start >"
-  EXPECT_EQ(c().CurrentStep, 4);
-  WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  StartAndExpectTheEnd("Image Writing complete!");
   EXPECT_TRUE(step4_shot.empty()) << "the conversion step was seen with progress";
   EXPECT_TRUE(step5_shot.empty()) << "the compilation step was seen with progress";
-  EXPECT_EQ(c().CurrentStep, 1);
-  EXPECT_FALSE(c().Busy);
   const std::vector<std::string> expected = {"DVD Filesystem creation...",
                                              "FileSystem analysing (Step 9 / 10). Please wait...",
                                              "Image writing complete!"};
   EXPECT_EQ(LogTexts(), expected);
-  EXPECT_TRUE(fs::is_empty(temp_dir)) << "no converted file, menu clip or project folder is left";
-  for (const fs::path& f : files) EXPECT_TRUE(fs::exists(f)) << "the user's videos stay";
 
   const fs::path iso = out_dir / "MY RÖAD.iso";
   ASSERT_TRUE(fs::exists(iso));
@@ -866,17 +903,31 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
   EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", iso.native()}, &out), 0) << out;
   EXPECT_EQ(dvdcheck::RunTool({"udfinfo", iso.native()}, &out), 0) << out;
   EXPECT_EQ(out.find("warning"), std::string::npos) << out;
-  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", iso.native()}, &out), 0) << out;
-  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
-  EXPECT_EQ(dvdcheck::CountOf(out, "Format: PAL, Aspect ratio: 4/3"), 3) << out;
-  std::size_t t = 0;
-  for (const std::string& line : dvdcheck::Lines(out)) {
-    int title = 0, h = 0, m = 0, sec = 0, ms = 0;
-    if (std::sscanf(line.c_str(), "Title: %d, Length: %d:%d:%d.%d", &title, &h, &m, &sec, &ms) != 5) continue;
-    ASSERT_LT(t, videos.size());
-    EXPECT_NEAR(h * 3600 + m * 60 + sec + ms / 1000.0, videos[t++].seconds, 1.0) << line;
-  }
+  ExpectTheWholeRoadsTitles(iso);
   ExpectButtonsPlayTheirTitles(iso, menu_buttons);
+}
+
+TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionOntoABurnedDvdPlusR) {
+  WalkTheWholeRoadToTheOutputStep(/*with_drive=*/true);
+  Choose(form->findChild<QRadioButton*>("Option1"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000))
+      << c().screen().disc_status_text;
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
+  ASSERT_EQ(menu_buttons.size(), 3u);
+
+  StartAndExpectTheEnd("Burning complete!");
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning complete!");
+  EXPECT_TRUE(fs::is_empty(out_dir)) << "a burn leaves no image behind";
+
+  const fs::path medium = RecordedMedium();
+  std::string out;
+  EXPECT_EQ(dvdcheck::RunTool({"isoinfo", "-d", "-i", medium.native()}, &out), 0) << out;
+  EXPECT_EQ(dvdcheck::RunTool({"udfinfo", medium.native()}, &out), 0) << out;
+  ExpectTheWholeRoadsTitles(medium);
+  ExpectButtonsPlayTheirTitles(medium, menu_buttons);
 }
 
 }  // namespace
