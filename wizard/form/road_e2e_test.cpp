@@ -811,6 +811,33 @@ TEST_F(RoadE2e, ATrayOpenedInTheMiddleOfTheBurnEndsTheJobWithTheFailureMessage) 
   EXPECT_TRUE(LogHas("Medium Not Present")) << "the drive's sense, as a row of its own";
 }
 
+TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
+  PrepareProject("CANCEL BURN", kOutputBurn, /*with_drive=*/true);
+  // Cancel is pressed (queued to the window's thread, as a click would be)
+  // when the write of sector 2000 reaches the drive.
+  std::atomic<bool> pressed{false};
+  tap->Set([&](std::span<const std::uint8_t> cdb) {
+    if (cdb[0] == platform::mmc::kWrite10 && platform::GetBe32(&cdb[2]) >= 2000 && !pressed.exchange(true))
+      QMetaObject::invokeMethod(
+          form.get(), [this] { c().QuitButton_Click(); }, Qt::QueuedConnection);
+  });
+  drive->SetWritePacing(8000, 2 * 1024 * 1024);  // the burn lasts long enough to be cancelled
+  c().StartDvdBuild();
+  WaitForTheEnd();
+  tap->Set(nullptr);
+  EXPECT_TRUE(pressed.load());
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Burning cancelled...");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning cancelled..."), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
+  EXPECT_LT(Commands(platform::mmc::kWrite10).size(), 200u) << "the writes stopped soon after the cancel";
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_FALSE(c().Burning);
+}
+
 TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheEnginesSpaceError) {
   PrepareProject("BIG PROJECT", kOutputFolder, /*with_drive=*/true, platform::kProfileDvdR);
   c().StartDvdBuild();
