@@ -14,10 +14,8 @@ namespace zephrel {
 void ApplyVideoMode(std::int32_t video_mode);
 
 // The job's own copy of the project tree with its names and the DVD-Video
-// switch; call once the job holds the slot.
+// switch, stamped with the clock SetBuildClockForTesting (zephrel/test_hooks.h)
+// installed, if any; call once the job holds the slot.
 ImageBuildRequest ProjectImageRequest();
-
-// SetBuildClockForTesting (zephrel/test_hooks.h) sets the build time of the
-// requests it makes.
 
 }  // namespace zephrel

@@ -129,8 +129,6 @@ void WizardController::Quillon1_OnCompleted() {
     return;
   }
   if (screen_.output_option != kOutputIso && screen_.output_option != kOutputBurn) return;
-  // The bars showed the compilation; from here they show the writing (a
-  // DVD-Video layout has no step 10 that would relabel them).
   WriteFolderToDisc(ProjectFolder);
 }
 
@@ -142,6 +140,8 @@ void WizardController::StartImageOrBurn() {
 }
 
 void WizardController::WriteFolderToDisc(const fs::path& folder) {
+  // The bars may have shown the compilation; from here they show the writing
+  // (a DVD-Video layout has no step 10 that would relabel them).
   screen_.label22.clear();
   screen_.progress4 = 0;
   screen_.progress3 = 0;

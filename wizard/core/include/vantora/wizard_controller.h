@@ -317,11 +317,11 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) override;
 
   void OnAuthoringBuildReturned(bool built, const std::string& error_text);
-  // Starts the image or the burn of the tree just laid out; false, with the
-  // reason shown, when the engine did not start it.
   // Shows the FIFO and writing bars, empty, lays the folder out in the
   // engine's tree and starts the image or the burn of it.
   void WriteFolderToDisc(const std::filesystem::path& folder);
+  // Starts the image or the burn of the tree just laid out; false, with the
+  // reason shown, when the engine did not start it.
   bool StartDiscJob(int option);
   // A job that could not start or failed before its end: says why, keeps
   // every file and goes back to the output step.
