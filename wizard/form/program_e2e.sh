@@ -13,10 +13,12 @@ VANTORA_HOME=$home xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$0" &
   pid=$!
   found=""
+  # Under load the window may be seen before it has taken its fixed size:
+  # wait for that size, and say what was seen if it never comes.
   for _ in $(seq 1 600); do
     if ! kill -0 $pid 2>/dev/null; then echo "the program ended before showing its window"; exit 1; fi
     found=$(xwininfo -root -tree 2>/dev/null | grep "\"Vantora\": (\"vantora\"" || true)
-    [ -n "$found" ] && break
+    case "$found" in *615x530*) break;; esac
     sleep 0.1
   done
   if [ -z "$found" ]; then echo "no Vantora window appeared"; kill -KILL $pid; exit 1; fi
