@@ -11,7 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
 constexpr char kAuthoringKey[] = "DVD Filesystem creation...";
 constexpr std::int16_t kButtonContrast = 13;
 
@@ -45,7 +44,7 @@ void WizardController::StartDvdBuild() {
                  accepted;
     }
     if (!accepted) {
-      parts_.dialogs->ShowMessage("Unexpected Error during Menu compilation...", kTitle,
+      parts_.dialogs->ShowMessage("Unexpected Error during Menu compilation...", kMessageTitle,
                                   MessageIcon::kCritical);
       quillon.ClearAll();
       ShowStep(2);
@@ -76,7 +75,7 @@ void WizardController::StartDvdBuild() {
   }
   const int titles = quillon.GetTitleCount();
   if (titles <= 0) {
-    parts_.dialogs->ShowMessage("Please select menu or title", kTitle, MessageIcon::kNone);
+    parts_.dialogs->ShowMessage("Please select menu or title", kMessageTitle, MessageIcon::kNone);
     view_.Refresh();
     return;
   }
@@ -87,7 +86,7 @@ void WizardController::StartDvdBuild() {
     parts_.dialogs->ShowMessage("The video \"" + (refused.empty() ? screen_.rows.front().text : refused) +
                                     "\" could not be added to the DVD: its converted file is missing or "
                                     "cannot be read.",
-                                kTitle, MessageIcon::kCritical);
+                                kMessageTitle, MessageIcon::kCritical);
     return;
   }
 
@@ -128,8 +127,8 @@ void WizardController::OnAuthoringBuildReturned(bool built, const std::string& e
   EndJob(false);
   ShowStep(3);
   parts_.dialogs->ShowMessage(
-      "The DVD Video compilation failed." + (error_text.empty() ? std::string() : "\n" + error_text), kTitle,
-      MessageIcon::kCritical);
+      "The DVD Video compilation failed." + (error_text.empty() ? std::string() : "\n" + error_text),
+      kMessageTitle, MessageIcon::kCritical);
 }
 
 }  // namespace vantora

@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
-
 std::string Display(const fs::path& path) { return platform::ToUtf8Lenient(path.native()); }
 
 }  // namespace
@@ -26,7 +24,7 @@ bool WizardController::CheckSourcesExist() {
     if (!platform::IsRegularFile(row.source)) {
       parts_.dialogs->ShowMessage("The video file " + Display(row.source) +
                                       " cannot be found any more: remove it from the list or put it back.",
-                                  kTitle, MessageIcon::kExclamation);
+                                  kMessageTitle, MessageIcon::kExclamation);
       return false;
     }
     // A converted file that has gone is made again.
@@ -151,7 +149,7 @@ void WizardController::StopConversionWithMessage(const std::string& message) {
   // Earlier conversions stay; the user may change the list and start again.
   CurrentStep = 3;
   ShowStep(3);
-  parts_.dialogs->ShowMessage(message, kTitle, MessageIcon::kExclamation);
+  parts_.dialogs->ShowMessage(message, kMessageTitle, MessageIcon::kExclamation);
 }
 
 void WizardController::FinishConversionCancel() {

@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
 constexpr std::int32_t kVideoTsId = 2;  // the second virtual folder
 
 // The DVD-Video file names in the order they go on the disc.
@@ -124,7 +123,7 @@ void WizardController::Quillon1_OnCompleted() {
   if (cancel_after_build_) return;  // the project is being cancelled
   if (screen_.output_option == kOutputFolder) {
     parts_.shell->OpenWithShell(ProjectFolder.native() + "/");
-    parts_.dialogs->ShowMessage("DVD creation Completed", kTitle, MessageIcon::kNone);
+    parts_.dialogs->ShowMessage("DVD creation Completed", kMessageTitle, MessageIcon::kNone);
     ShowStep(1);
     return;
   }
@@ -202,7 +201,7 @@ void WizardController::FailBeforeDiscJob(const std::string& reason) {
   const std::string why = reason.empty() ? refused_reason_ : reason;
   if (!why.empty()) text += ":\n" + why;
   if (!reason.empty() || !refused_reason_.empty())
-    parts_.dialogs->ShowMessage(text, kTitle, MessageIcon::kCritical);
+    parts_.dialogs->ShowMessage(text, kMessageTitle, MessageIcon::kCritical);
   refused_reason_.clear();
 }
 

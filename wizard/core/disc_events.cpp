@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
 constexpr char kLayoutKey[] = "FILESYSTEM";
 constexpr std::int32_t kCannotAddFile = 5003;
 
@@ -121,7 +120,8 @@ void WizardController::OnBuildingError(std::int32_t ErrorNumber, const std::stri
   if (ErrorNumber != kCannotAddFile) return;
   if (laying_out_ && layout_refused_.empty())
     layout_refused_ = ErrorDescription.empty() ? "?" : ErrorDescription;
-  parts_.dialogs->ShowMessage("Can't add the file : \n" + ErrorDescription, kTitle, MessageIcon::kCritical);
+  parts_.dialogs->ShowMessage("Can't add the file : \n" + ErrorDescription, kMessageTitle,
+                              MessageIcon::kCritical);
 }
 
 void WizardController::OnEndBuild(std::int32_t, std::int32_t) {}
@@ -162,14 +162,14 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
   }
   view_.Refresh();
   if (canceled) {
-    parts_.dialogs->ShowMessage("DVD Video creation Aborted", kTitle, MessageIcon::kCritical);
+    parts_.dialogs->ShowMessage("DVD Video creation Aborted", kMessageTitle, MessageIcon::kCritical);
   } else if (failed) {
     std::string box = burn ? "DVD Video creation Eror, please insert a valid disc in your device."
                            : "DVD Video creation Eror, the image file could not be written.";
     if (!reason.empty()) box += "\n" + reason;
-    parts_.dialogs->ShowMessage(box, kTitle, MessageIcon::kCritical);
+    parts_.dialogs->ShowMessage(box, kMessageTitle, MessageIcon::kCritical);
   } else {
-    parts_.dialogs->ShowMessage(burn ? "Burning complete!" : "Image Writing complete!", kTitle,
+    parts_.dialogs->ShowMessage(burn ? "Burning complete!" : "Image Writing complete!", kMessageTitle,
                                 MessageIcon::kInformation);
   }
   if (keep_files) {

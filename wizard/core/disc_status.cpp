@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
-
 bool IsUsableDvdName(const std::string& name) {
   static const char* const kNames[] = {"DVD+RW", "DVD-RW", "DVD+R", "DVD-R", "DVD+R DL", "DVD-R DL"};
   return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
@@ -79,7 +77,7 @@ void WizardController::BurnerOnEraseComplete(std::int32_t /*DriveNum*/, std::int
   if (failed) {
     const std::string message = "The disc could not be erased.";
     log_.AddRow(message, parts_.clock->Date() + " " + parts_.clock->Time() + " " + message, LogIcon::kError);
-    parts_.dialogs->ShowMessage(message, kTitle, MessageIcon::kCritical);
+    parts_.dialogs->ShowMessage(message, kMessageTitle, MessageIcon::kCritical);
   }
   if (listening_ == 0 || CurrentStep != 3) return;
   // After a failed erase the disc is still full: it is shown as it is,
@@ -136,7 +134,7 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
         if (IsErasableDvdName(name) && may_ask_erase && !erasing_) {
           erasing_ = true;
           if (parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?",
-                                       kTitle, MessageIcon::kNone)) {
+                                       kMessageTitle, MessageIcon::kNone)) {
             erase_ended_ = false;
             if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
             erasing_ = !erase_ended_;
@@ -175,7 +173,7 @@ bool WizardController::ConfirmDiscSpace() {
   return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
                                       " MB) is larger than the free space on the disc (" +
                                       FormatSingle(disc_free_mb_) + " MB). Burn anyway?",
-                                  kTitle, MessageIcon::kExclamation);
+                                  kMessageTitle, MessageIcon::kExclamation);
 }
 
 }  // namespace vantora

@@ -12,8 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
-
 constexpr ButtonState kStates[] = {ButtonState::kNormal, ButtonState::kSelected, ButtonState::kActivated};
 
 int StateIndex(ButtonState state) { return static_cast<int>(state); }
@@ -36,7 +34,7 @@ void WizardController::Command4_Click() {
   screen_.menu.background = chosen.front();
   const std::string problem = view_.LoadMenuBackground(chosen.front());
   if (!problem.empty()) {
-    parts_.dialogs->ShowMessage(problem, kTitle, MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage(problem, kMessageTitle, MessageIcon::kExclamation);
     view_.Refresh();
     return;
   }
@@ -64,7 +62,7 @@ bool WizardController::SaveMenuClip() {
   RedrawMenuPreview(true);
   const std::string problem = MenuButtonsProblem(MenuButtons, screen_.menu.lines, screen_.ntsc);
   if (!problem.empty()) {
-    parts_.dialogs->ShowMessage(problem, kTitle, MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage(problem, kMessageTitle, MessageIcon::kExclamation);
     RedrawMenuPreview(false);
     return false;
   }
@@ -84,7 +82,8 @@ bool WizardController::SaveMenuClip() {
   std::error_code ec;
   fs::remove(bitmap, ec);
   if (!ok) {
-    parts_.dialogs->ShowMessage("Can't make the menu clip: " + error, kTitle, MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage("Can't make the menu clip: " + error, kMessageTitle,
+                                MessageIcon::kExclamation);
     RedrawMenuPreview(false);
     return false;
   }

@@ -66,10 +66,10 @@ std::optional<std::string> LatestVersionOfAnswer(std::string_view answer) {
 namespace vantora {
 
 void WizardController::CheckStart() {
-  constexpr char kTitle[] = "Vantora";
   const std::filesystem::path result = parts_.program_folder / "result.dat";
   auto cannot = [&](const std::string& reason) {
-    parts_.dialogs->ShowMessage("Can't check for updates: " + reason, kTitle, MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage("Can't check for updates: " + reason, kMessageTitle,
+                                MessageIcon::kExclamation);
   };
   const char* host = std::getenv("VANTORA_UPDATE_HOST");
   if (host == nullptr || *host == '\0') {
@@ -90,15 +90,15 @@ void WizardController::CheckStart() {
       const auto own_numbers = ParseVersion(parts_.version);
       if (!latest_numbers || !own_numbers) {
         parts_.dialogs->ShowMessage("Please try to reconnect later. Can't find information on the server.",
-                                    kTitle, MessageIcon::kExclamation);
+                                    kMessageTitle, MessageIcon::kExclamation);
       } else if (CompareVersions(*latest_numbers, *own_numbers) > 0) {
         if (parts_.dialogs->AskOkCancel(
                 "New version detected : V " + *latest + "\r\nDo you want to download this new version ?",
-                kTitle, MessageIcon::kInformation))
+                kMessageTitle, MessageIcon::kInformation))
           parts_.shell->OpenWithShell(UpdateDownloadUrl(host));
       } else {
         parts_.dialogs->ShowMessage("Your version is up to date. The last version available is : " + *latest,
-                                    kTitle, MessageIcon::kInformation);
+                                    kMessageTitle, MessageIcon::kInformation);
       }
     }
   }

@@ -122,7 +122,6 @@ namespace vantora {
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
 constexpr int kProbeThreads = 4;
 
 std::string Display(const fs::path& path) { return platform::ToUtf8Lenient(path.native()); }
@@ -232,19 +231,19 @@ void WizardController::AddProbedFile(const fs::path& file, const ProbeOutcome& o
   if (screen_.rows.size() >= static_cast<std::size_t>(kMaxTitles)) {
     parts_.dialogs->ShowMessage(
         "A DVD holds at most " + std::to_string(kMaxTitles) + " videos: this file is not added.\r\n" + shown,
-        kTitle, MessageIcon::kExclamation);
+        kMessageTitle, MessageIcon::kExclamation);
     return;
   }
   for (const VideoRow& row : screen_.rows) {
     std::error_code ec;
     if (row.source == file || fs::equivalent(row.source, file, ec)) {
-      parts_.dialogs->ShowMessage(unrecognized, kTitle, MessageIcon::kExclamation);
+      parts_.dialogs->ShowMessage(unrecognized, kMessageTitle, MessageIcon::kExclamation);
       return;
     }
   }
   const int seconds = RoundHalfEven(outcome.info.duration);
   if (!outcome.result.ok() || seconds <= 0) {
-    parts_.dialogs->ShowMessage(unrecognized, kTitle, MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage(unrecognized, kMessageTitle, MessageIcon::kExclamation);
     return;
   }
   if (!outcome.info.has_video()) {
@@ -256,7 +255,7 @@ void WizardController::AddProbedFile(const fs::path& file, const ProbeOutcome& o
       !parts_.dialogs->AskYesNo(
           "No audio stream found in this file!\r\n\r\n" + shown +
               "\r\n\r\nDo you want to add this file ? (warning, no audio will be encoded)",
-          kTitle, MessageIcon::kNone))
+          kMessageTitle, MessageIcon::kNone))
     return;
   VideoRow row;
   row.text = RowCaption(static_cast<int>(screen_.rows.size()) + 1, Display(file.filename()));
@@ -304,7 +303,7 @@ void WizardController::Image7_Click() {
   if (folder.empty()) return;
   if (!IsVideoTsFolder(folder)) {
     UseExistingVideoTs = false;
-    parts_.dialogs->ShowMessage("Your directory is not a valid DVD video directory", kTitle,
+    parts_.dialogs->ShowMessage("Your directory is not a valid DVD video directory", kMessageTitle,
                                 MessageIcon::kExclamation);
     return;
   }

@@ -10,8 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kTitle[] = "Vantora";
-
 struct StepLook {
   const char* detail;
   const char* next_caption;
@@ -202,7 +200,7 @@ void WizardController::ShowStep(int step) {
 bool WizardController::CheckDiscLabel() {
   const std::string problem = DiscLabelProblem(screen_.label);
   if (problem.empty()) return true;
-  parts_.dialogs->ShowMessage(problem, kTitle, MessageIcon::kExclamation);
+  parts_.dialogs->ShowMessage(problem, kMessageTitle, MessageIcon::kExclamation);
   return false;
 }
 
@@ -260,7 +258,7 @@ void WizardController::NextButton_Click() {
         return;
       }
       if (screen_.rows.empty()) {
-        parts_.dialogs->ShowMessage("You must insert at least 1 video file into your project", kTitle,
+        parts_.dialogs->ShowMessage("You must insert at least 1 video file into your project", kMessageTitle,
                                     MessageIcon::kExclamation);
         CurrentStep -= 2;
         NextButton_Click();
@@ -292,7 +290,7 @@ void WizardController::NextButton_Click() {
         parts_.dialogs->ShowMessage(
             "No DVD writer is selected: choose one, or save the project as an ISO "
             "image file or as IFO, VOB files.",
-            kTitle, MessageIcon::kExclamation);
+            kMessageTitle, MessageIcon::kExclamation);
         return;
       }
       if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
@@ -336,7 +334,7 @@ void WizardController::PreviousButton_Click() {
     if (converted &&
         !parts_.dialogs->AskYesNo("Be carefull, all your already converted files will be lost if you "
                                   "change the project settings.\nDo you wan to continue",
-                                  kTitle, MessageIcon::kNone))
+                                  kMessageTitle, MessageIcon::kNone))
       return;
   }
   ShowStep(std::max(CurrentStep - 1, FirstStep));
@@ -392,12 +390,12 @@ void WizardController::EndJob(bool back_to_video_list) {
 
 void WizardController::EndWithMessage(const std::string& message) {
   EndJob(true);
-  parts_.dialogs->ShowMessage(message, kTitle, MessageIcon::kExclamation);
+  parts_.dialogs->ShowMessage(message, kMessageTitle, MessageIcon::kExclamation);
 }
 
 bool WizardController::QueryUnload() {
   if (Busy) {
-    parts_.dialogs->ShowMessage("You must cancel the current process to close this window", kTitle,
+    parts_.dialogs->ShowMessage("You must cancel the current process to close this window", kMessageTitle,
                                 MessageIcon::kInformation);
     return true;
   }

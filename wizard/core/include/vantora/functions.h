@@ -60,6 +60,9 @@ class Shell {
 
 enum class MessageIcon { kNone, kInformation, kExclamation, kCritical };
 
+// The title of the wizard's message boxes and questions.
+inline constexpr char kMessageTitle[] = "Vantora";
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
