@@ -70,13 +70,12 @@ void WizardController::BurnerOnMediaChange() {
 }
 
 void WizardController::BurnerOnEraseComplete(std::int32_t /*DriveNum*/, std::int32_t InError) {
-  erase_ended_ = true;
   erasing_ = false;
   view_.CloseEraseForm();
   const bool failed = InError == 0;
   if (failed) {
     const std::string message = "The disc could not be erased.";
-    log_.AddRow(message, parts_.clock->Date() + " " + parts_.clock->Time() + " " + message, LogIcon::kError);
+    log_.AddRow(message, log_clock_date_time() + " " + message, LogIcon::kError);
     parts_.dialogs->ShowMessage(message, kMessageTitle, MessageIcon::kCritical);
   }
   if (listening_ == 0 || CurrentStep != 3) return;
@@ -135,12 +134,11 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
           erasing_ = true;
           if (parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?",
                                        kMessageTitle, MessageIcon::kNone)) {
-            erase_ended_ = false;
-            if (burner_->Burner_EraseDisk(d, 1) < 0) erase_ended_ = true;  // no end will come
-            erasing_ = !erase_ended_;
+            erasing_ = true;
+            if (burner_->Burner_EraseDisk(d, 1) < 0) erasing_ = false;  // no end will come
             // The erase's end closes the form and shows the disc again; an
             // end that came before the form would leave it open for good.
-            if (!erase_ended_) view_.ShowEraseForm();
+            if (erasing_) view_.ShowEraseForm();
             return;
           }
           erasing_ = false;

@@ -390,9 +390,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   unsigned listening_ = 0;
   // The free space (MB) of the usable disc last shown; negative when none.
   float disc_free_mb_ = -1;
-  // An erase started from the disc status has ended.
-  bool erase_ended_ = false;
-  // The erase question is open, or the erase it started runs.
+  // The erase question is open, or the erase it started runs (false again
+  // once its end has come).
   bool erasing_ = false;
 };
 
