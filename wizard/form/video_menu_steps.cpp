@@ -91,6 +91,97 @@ void SetCheck(QCheckBox* box, int value) {
 // The designer's title texts are the disc's: blanks and non-ASCII included.
 std::string Text(const QString& text) { return text.toStdString(); }
 
+// The object names of one text's controls and where its sliders start.
+struct TextControlNames {
+  const char* font;
+  const char* size;
+  const char* bold;
+  const char* italic;
+  const char* underline;
+  const char* center;
+  const char* color;
+  const char* top;
+  const char* left;
+  int top_value;
+  int left_value;
+};
+
+constexpr TextControlNames kTitleControls = {"ComboFontTitle",
+                                             "ComboTiTleSize",
+                                             "checkBold",
+                                             "CheckItalic",
+                                             "checkUnderline",
+                                             "CheckTitleMiddle",
+                                             "TitleColor",
+                                             "SliderTitleTop",
+                                             "SliderTitleLeft",
+                                             24,
+                                             114};
+constexpr TextControlNames kLinesControls = {"ChaptersFont",
+                                             "ChaptersSize",
+                                             "ChaptersBold",
+                                             "ChaptersItalic",
+                                             "ChaptersUnderline",
+                                             "ChaptersCenter",
+                                             "ChaptersColor",
+                                             "ChaptersTop",
+                                             "ChaptersLeft",
+                                             150,
+                                             132};
+
+// Lays one text's controls out on page, five rows of grid from row on: the
+// font and size, the styles, the centring and colour, the top and the left.
+form::MenuTextControls BuildTextControls(QWidget* page, QGridLayout* grid, int row,
+                                         const TextControlNames& names, const QStringList& families) {
+  form::MenuTextControls c;
+  c.font = Named(new QComboBox(page), names.font);
+  Fill(c.font, families);
+  c.size = Named(new QComboBox(page), names.size);
+  Fill(c.size, Sizes());
+  grid->addWidget(c.font, row, 0, 1, 2);
+  grid->addWidget(c.size, row, 2);
+  c.bold = Named(new QCheckBox("Bold", page), names.bold);
+  c.italic = Named(new QCheckBox("Italic", page), names.italic);
+  c.underline = Named(new QCheckBox("Underline", page), names.underline);
+  c.center = Named(new QCheckBox("Center", page), names.center);
+  grid->addWidget(c.bold, row + 1, 0);
+  grid->addWidget(c.italic, row + 1, 1);
+  grid->addWidget(c.underline, row + 1, 2);
+  grid->addWidget(c.center, row + 2, 0);
+  c.color = Named(new QPushButton(page), names.color);
+  c.color->setFixedSize(28, 18);
+  grid->addWidget(c.color, row + 2, 2);
+  c.top = Slider(page, names.top, 576, names.top_value);
+  c.left = Slider(page, names.left, 720, names.left_value);
+  grid->addWidget(new QLabel("Top"), row + 3, 0);
+  grid->addWidget(c.top, row + 3, 1, 1, 2);
+  grid->addWidget(new QLabel("Left"), row + 4, 0);
+  grid->addWidget(c.left, row + 4, 1, 1, 2);
+  return c;
+}
+
+void ReadTextControls(const form::MenuTextControls& c, MenuFont& font, int& center, int& top, int& left) {
+  font.family = Text(c.font->currentText());
+  font.points = c.size->currentText().toInt();
+  font.bold = CheckValue(c.bold) != kUnchecked;
+  font.italic = CheckValue(c.italic) != kUnchecked;
+  font.underline = CheckValue(c.underline) != kUnchecked;
+  center = CheckValue(c.center);
+  top = c.top->value();
+  left = c.left->value();
+}
+
+void ShowTextControls(const form::MenuTextControls& c, const MenuFont& font, int center, int top, int left) {
+  SetText(c.font, font.family);
+  SetText(c.size, std::to_string(font.points));
+  c.bold->setChecked(font.bold);
+  c.italic->setChecked(font.italic);
+  c.underline->setChecked(font.underline);
+  SetCheck(c.center, center);
+  c.top->setValue(top);
+  c.left->setValue(left);
+}
+
 }  // namespace
 
 void CindralForm::BuildStep1(QWidget* page) {
@@ -192,29 +283,7 @@ void CindralForm::BuildStep2(QWidget* page) {
   auto* t = new QGridLayout(title_page);
   text_title_dvd_ = Named(new QLineEdit(title_page), "TextTitleDVD");
   t->addWidget(text_title_dvd_, 0, 0, 1, 3);
-  combo_font_title_ = Named(new QComboBox(title_page), "ComboFontTitle");
-  Fill(combo_font_title_, families);
-  combo_title_size_ = Named(new QComboBox(title_page), "ComboTiTleSize");
-  Fill(combo_title_size_, Sizes());
-  t->addWidget(combo_font_title_, 1, 0, 1, 2);
-  t->addWidget(combo_title_size_, 1, 2);
-  check_bold_ = Named(new QCheckBox("Bold", title_page), "checkBold");
-  check_italic_ = Named(new QCheckBox("Italic", title_page), "CheckItalic");
-  check_underline_ = Named(new QCheckBox("Underline", title_page), "checkUnderline");
-  check_title_middle_ = Named(new QCheckBox("Center", title_page), "CheckTitleMiddle");
-  t->addWidget(check_bold_, 2, 0);
-  t->addWidget(check_italic_, 2, 1);
-  t->addWidget(check_underline_, 2, 2);
-  t->addWidget(check_title_middle_, 3, 0);
-  title_color_ = Named(new QPushButton(title_page), "TitleColor");
-  title_color_->setFixedSize(28, 18);
-  t->addWidget(title_color_, 3, 2);
-  t->addWidget(new QLabel("Top"), 4, 0);
-  slider_title_top_ = Slider(title_page, "SliderTitleTop", 576, 24);
-  t->addWidget(slider_title_top_, 4, 1, 1, 2);
-  t->addWidget(new QLabel("Left"), 5, 0);
-  slider_title_left_ = Slider(title_page, "SliderTitleLeft", 720, 114);
-  t->addWidget(slider_title_left_, 5, 1, 1, 2);
+  title_text_ = BuildTextControls(title_page, t, 1, kTitleControls, families);
   t->setRowStretch(6, 1);
   tab_strip1_->addTab(title_page, "Title Settings");
 
@@ -231,30 +300,8 @@ void CindralForm::BuildStep2(QWidget* page) {
   // The video lines' look, the button colours and the background.
   auto* settings_page = Named(new QWidget, "Frame1_2");
   auto* c = new QGridLayout(settings_page);
-  chapters_font_ = Named(new QComboBox(settings_page), "ChaptersFont");
-  Fill(chapters_font_, families);
-  chapters_size_ = Named(new QComboBox(settings_page), "ChaptersSize");
-  Fill(chapters_size_, Sizes());
-  c->addWidget(chapters_font_, 0, 0, 1, 2);
-  c->addWidget(chapters_size_, 0, 2);
-  chapters_bold_ = Named(new QCheckBox("Bold", settings_page), "ChaptersBold");
-  chapters_italic_ = Named(new QCheckBox("Italic", settings_page), "ChaptersItalic");
-  chapters_underline_ = Named(new QCheckBox("Underline", settings_page), "ChaptersUnderline");
-  chapters_center_ = Named(new QCheckBox("Center", settings_page), "ChaptersCenter");
-  c->addWidget(chapters_bold_, 1, 0);
-  c->addWidget(chapters_italic_, 1, 1);
-  c->addWidget(chapters_underline_, 1, 2);
-  c->addWidget(chapters_center_, 2, 0);
-  chapters_color_ = Named(new QPushButton(settings_page), "ChaptersColor");
-  chapters_color_->setFixedSize(28, 18);
-  c->addWidget(chapters_color_, 2, 2);
-  chapters_top_ = Slider(settings_page, "ChaptersTop", 576, 150);
-  chapters_left_ = Slider(settings_page, "ChaptersLeft", 720, 132);
+  lines_text_ = BuildTextControls(settings_page, c, 0, kLinesControls, families);
   chapter_space_ = Slider(settings_page, "ChapterSpace", 100, 4);
-  c->addWidget(new QLabel("Top"), 3, 0);
-  c->addWidget(chapters_top_, 3, 1, 1, 2);
-  c->addWidget(new QLabel("Left"), 4, 0);
-  c->addWidget(chapters_left_, 4, 1, 1, 2);
   c->addWidget(new QLabel("Vertical Space:"), 5, 0);
   c->addWidget(chapter_space_, 5, 1, 1, 2);
   const char* list_names[] = {"cbonormalbtncolor", "cboselectedbtncolor", "cboactivebtncolor"};
@@ -293,17 +340,18 @@ void CindralForm::BuildStep2(QWidget* page) {
 
   connect(combo2_, &QComboBox::activated, this,
           [this](int index) { controller_->Combo2_Click(combo2_->itemText(index) == kClassicalMenu); });
-  for (QComboBox* combo : {combo_font_title_, combo_title_size_, chapters_font_, chapters_size_})
-    connect(combo, &QComboBox::currentIndexChanged, this, [this] { DesignChanged(); });
-  for (QCheckBox* box : {check_bold_, check_italic_, check_underline_, check_title_middle_, chapters_bold_,
-                         chapters_italic_, chapters_underline_, chapters_center_})
-    connect(box, &QCheckBox::stateChanged, this, [this] { DesignChanged(); });
-  for (QSlider* slider :
-       {slider_title_top_, slider_title_left_, chapters_top_, chapters_left_, chapter_space_})
-    connect(slider, &QSlider::valueChanged, this, [this] { DesignChanged(); });
+  for (const form::MenuTextControls* text : {&title_text_, &lines_text_}) {
+    for (QComboBox* combo : {text->font, text->size})
+      connect(combo, &QComboBox::currentIndexChanged, this, [this] { DesignChanged(); });
+    for (QCheckBox* box : {text->bold, text->italic, text->underline, text->center})
+      connect(box, &QCheckBox::stateChanged, this, [this] { DesignChanged(); });
+    for (QSlider* slider : {text->top, text->left})
+      connect(slider, &QSlider::valueChanged, this, [this] { DesignChanged(); });
+  }
+  connect(chapter_space_, &QSlider::valueChanged, this, [this] { DesignChanged(); });
   connect(text_title_dvd_, &QLineEdit::textEdited, this, [this] { DesignChanged(); });
-  connect(title_color_, &QPushButton::clicked, this, [this] { controller_->TitleColor_Click(); });
-  connect(chapters_color_, &QPushButton::clicked, this, [this] { controller_->ChaptersColor_Click(); });
+  connect(title_text_.color, &QPushButton::clicked, this, [this] { controller_->TitleColor_Click(); });
+  connect(lines_text_.color, &QPushButton::clicked, this, [this] { controller_->ChaptersColor_Click(); });
   connect(command4, &QPushButton::clicked, this, [this] { controller_->Command4_Click(); });
   connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (syncing_ || row < 0) return;
@@ -326,22 +374,8 @@ void CindralForm::DesignChanged() {
   MenuDesign& d = controller_->screen().menu;
   d.title = Text(text_title_dvd_->text());
   controller_->screen().menu_title_text = d.title;
-  d.title_font.family = Text(combo_font_title_->currentText());
-  d.title_font.points = combo_title_size_->currentText().toInt();
-  d.title_font.bold = CheckValue(check_bold_) != kUnchecked;
-  d.title_font.italic = CheckValue(check_italic_) != kUnchecked;
-  d.title_font.underline = CheckValue(check_underline_) != kUnchecked;
-  d.title_center = CheckValue(check_title_middle_);
-  d.title_top = slider_title_top_->value();
-  d.title_left = slider_title_left_->value();
-  d.lines_font.family = Text(chapters_font_->currentText());
-  d.lines_font.points = chapters_size_->currentText().toInt();
-  d.lines_font.bold = CheckValue(chapters_bold_) != kUnchecked;
-  d.lines_font.italic = CheckValue(chapters_italic_) != kUnchecked;
-  d.lines_font.underline = CheckValue(chapters_underline_) != kUnchecked;
-  d.lines_center = CheckValue(chapters_center_);
-  d.lines_top = chapters_top_->value();
-  d.lines_left = chapters_left_->value();
+  ReadTextControls(title_text_, d.title_font, d.title_center, d.title_top, d.title_left);
+  ReadTextControls(lines_text_, d.lines_font, d.lines_center, d.lines_top, d.lines_left);
   d.line_space = chapter_space_->value();
   controller_->RedrawMenuPreview(false);
 }
@@ -410,25 +444,11 @@ void CindralForm::RefreshMenuDesigner() {
     for (const std::string& line : d.lines) list1_->addItem(Q(line));
   }
   if (text_title_dvd_->text() != Q(d.title)) text_title_dvd_->setText(Q(d.title));
-  SetText(combo_font_title_, d.title_font.family);
-  SetText(combo_title_size_, std::to_string(d.title_font.points));
-  check_bold_->setChecked(d.title_font.bold);
-  check_italic_->setChecked(d.title_font.italic);
-  check_underline_->setChecked(d.title_font.underline);
-  SetCheck(check_title_middle_, d.title_center);
-  slider_title_top_->setValue(d.title_top);
-  slider_title_left_->setValue(d.title_left);
-  SetText(chapters_font_, d.lines_font.family);
-  SetText(chapters_size_, std::to_string(d.lines_font.points));
-  chapters_bold_->setChecked(d.lines_font.bold);
-  chapters_italic_->setChecked(d.lines_font.italic);
-  chapters_underline_->setChecked(d.lines_font.underline);
-  SetCheck(chapters_center_, d.lines_center);
-  chapters_top_->setValue(d.lines_top);
-  chapters_left_->setValue(d.lines_left);
+  ShowTextControls(title_text_, d.title_font, d.title_center, d.title_top, d.title_left);
+  ShowTextControls(lines_text_, d.lines_font, d.lines_center, d.lines_top, d.lines_left);
   chapter_space_->setValue(d.line_space);
-  Paint(title_color_, d.title_color);
-  Paint(chapters_color_, d.lines_color);
+  Paint(title_text_.color, d.title_color);
+  Paint(lines_text_.color, d.lines_color);
   for (int i = 0; i < 3; ++i) {
     if (s.button_color[i] >= 0) color_lists_[i]->setCurrentIndex(s.button_color[i]);
     Paint(color_swatches_[i], s.button_swatch[i]);

@@ -36,6 +36,24 @@ class CapacityView;
 class MyProgressBar;
 class UiEncoderEvents;
 
+namespace form {
+
+// The menu designer's controls of one text of the page (the title, or the
+// video lines): its font, styles, centring, colour and position.
+struct MenuTextControls {
+  QComboBox* font = nullptr;
+  QComboBox* size = nullptr;
+  QCheckBox* bold = nullptr;
+  QCheckBox* italic = nullptr;
+  QCheckBox* underline = nullptr;
+  QCheckBox* center = nullptr;
+  QPushButton* color = nullptr;
+  QSlider* top = nullptr;
+  QSlider* left = nullptr;
+};
+
+}  // namespace form
+
 // What the form is built over. Null dialogs or shell: the Qt ones.
 struct FormServices {
   std::filesystem::path program_folder;
@@ -147,25 +165,9 @@ class CindralForm : public QMainWindow, public WizardView {
   QLabel* pic_grand_ = nullptr;
   QLabel* image_preview_ = nullptr;
   QTabWidget* tab_strip1_ = nullptr;
-  QComboBox* combo_font_title_ = nullptr;
-  QComboBox* combo_title_size_ = nullptr;
-  QCheckBox* check_bold_ = nullptr;
-  QCheckBox* check_italic_ = nullptr;
-  QCheckBox* check_underline_ = nullptr;
-  QCheckBox* check_title_middle_ = nullptr;
-  QPushButton* title_color_ = nullptr;
-  QSlider* slider_title_top_ = nullptr;
-  QSlider* slider_title_left_ = nullptr;
+  form::MenuTextControls title_text_;  // ComboFontTitle .. SliderTitleLeft
   QLineEdit* txt_chapter_title_ = nullptr;
-  QComboBox* chapters_font_ = nullptr;
-  QComboBox* chapters_size_ = nullptr;
-  QCheckBox* chapters_bold_ = nullptr;
-  QCheckBox* chapters_italic_ = nullptr;
-  QCheckBox* chapters_underline_ = nullptr;
-  QCheckBox* chapters_center_ = nullptr;
-  QPushButton* chapters_color_ = nullptr;
-  QSlider* chapters_top_ = nullptr;
-  QSlider* chapters_left_ = nullptr;
+  form::MenuTextControls lines_text_;  // ChaptersFont .. ChaptersLeft
   QSlider* chapter_space_ = nullptr;
   QComboBox* color_lists_[3] = {nullptr, nullptr, nullptr};
   QLabel* color_swatches_[3] = {nullptr, nullptr, nullptr};
