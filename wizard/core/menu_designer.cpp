@@ -42,21 +42,17 @@ void WizardController::Command4_Click() {
   view_.Refresh();
 }
 
-void WizardController::TitleColor_Click() {
-  const auto colour = parts_.dialogs->ChooseColor(screen_.menu.title_color);
+void WizardController::ChooseTextColor(Rgb& text_color) {
+  const auto colour = parts_.dialogs->ChooseColor(text_color);
   if (!colour) return;
-  screen_.menu.title_color = *colour & 0xFFFFFF;
+  text_color = *colour & 0xFFFFFF;
   RedrawMenuPreview(false);
   view_.Refresh();
 }
 
-void WizardController::ChaptersColor_Click() {
-  const auto colour = parts_.dialogs->ChooseColor(screen_.menu.lines_color);
-  if (!colour) return;
-  screen_.menu.lines_color = *colour & 0xFFFFFF;
-  RedrawMenuPreview(false);
-  view_.Refresh();
-}
+void WizardController::TitleColor_Click() { ChooseTextColor(screen_.menu.title_color); }
+
+void WizardController::ChaptersColor_Click() { ChooseTextColor(screen_.menu.lines_color); }
 
 bool WizardController::SaveMenuClip() {
   RedrawMenuPreview(true);

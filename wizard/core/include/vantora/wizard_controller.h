@@ -357,6 +357,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void FinishConversionCancel();
   void StopConversionWithMessage(const std::string& message);
   void ApplyButtonColor(ButtonState state, int index);
+  // The colour dialog for a text of the menu page; a chosen colour redraws it.
+  void ChooseTextColor(Rgb& text_color);
 
   WizardParts parts_;
   WizardView& view_;
