@@ -350,7 +350,7 @@ void WizardController::QuitButton_Click() {
       return;
     }
     FinishConversionCancel();
-  } else if (CurrentStep == 5 && (Burning || disc_job_.active)) {
+  } else if (CurrentStep == 5 && DiscJobToCancel()) {
     StopRequested = true;
     disc_job_.cancel_asked = true;
     burner_->CancelBurn();  // the end arrives as the engine's end event
@@ -407,7 +407,7 @@ void WizardController::Terminate() {
   if (Busy || cancel_after_build_ || AuthoringRunning()) {
     StopRequested = true;
     parts_.encoder->Stop();
-    if ((Burning || disc_job_.active) && burner_) burner_->CancelBurn();
+    if (DiscJobToCancel() && burner_) burner_->CancelBurn();
     parts_.authoring->ClearAll();
   }
   ShutdownApplication();

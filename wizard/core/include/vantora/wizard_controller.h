@@ -327,6 +327,10 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   // every file and goes back to the output step.
   void FailBeforeDiscJob(const std::string& reason);
   void NoteJobError(const std::string& reason);
+  // Whether Cancel goes to the disc engine: a job is marked as burning, or
+  // the end of one the wizard started is still awaited (a refused second
+  // start has ended its own job, not that one).
+  bool DiscJobToCancel() const { return Burning || disc_job_.active; }
   // Keys of the job log's rows: date " " time, and with the new row's number
   // and the message for error rows.
   std::string log_clock_date_time() const { return parts_.clock->Date() + " " + parts_.clock->Time(); }
