@@ -34,7 +34,7 @@ std::string ReadFile(const fs::path& path) {
 
 void Touch(const fs::path& path) { std::ofstream(path) << "data"; }
 
-class WizardControllerTest : public ::testing::Test {
+class WizardControllerTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
     // Not a first run: no page is opened.
@@ -42,18 +42,7 @@ class WizardControllerTest : public ::testing::Test {
   }
   void TearDown() override { controller.reset(); }
   void Start(std::vector<FakeDrive> drives = {{1, 0, 0, "ACME    ", "DVDRW X1", "1.02"}}) {
-    WizardParts parts;
-    parts.program_folder = home;
-    parts.make_burner = [this, drives] {
-      return std::make_unique<testing::FakeDiscBurner>(drives, burner_log);
-    };
-    parts.authoring = &authoring;
-    parts.encoder = &encoder;
-    parts.clip_maker = &clip_maker;
-    parts.dialogs = &dialogs;
-    parts.shell = &shell;
-    parts.clock = &clock;
-    controller = std::make_unique<WizardController>(std::move(parts), view);
+    controller = std::make_unique<WizardController>(Parts(home, std::move(drives)), view);
     controller->Start();
   }
   WizardController& c() { return *controller; }
@@ -65,13 +54,6 @@ class WizardControllerTest : public ::testing::Test {
 
   testing::TempFolder temp;
   fs::path home = temp.path();
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
   RecordingView view;
   std::unique_ptr<WizardController> controller;
 };
