@@ -32,10 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Clicks a radio button on its indicator (its centre may lie past its text).
-void Choose(QRadioButton* button) {
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
+using testing::Choose;
 
 class CindralFormTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
@@ -60,9 +57,7 @@ class CindralFormTest : public ::testing::Test, protected testing::WizardFakes {
 
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   QPushButton* Next() { return Find<QPushButton>("NextButton"); }
   QPushButton* Previous() { return Find<QPushButton>("PreviousButton"); }

@@ -30,17 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Pumps the window's events until done holds (the engine's listener and jobs
-// report from their own threads); false when it never does.
-template <typename F>
-bool PumpUntil(F done, int max_ms = 20000) {
-  for (int waited = 0; waited < max_ms; waited += 10) {
-    if (done()) return true;
-    QTest::qWait(10);
-  }
-  return done();
-}
-
 class DiscStatusFormTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
@@ -72,14 +61,12 @@ class DiscStatusFormTest : public ::testing::Test, protected testing::WizardFake
     for (int i = 0; i < 3; ++i) QTest::mouseClick(Find<QPushButton>("NextButton"), Qt::LeftButton);
     ASSERT_EQ(form->controller().CurrentStep, 3);
     auto* option1 = Find<QRadioButton>("Option1");
-    QTest::mouseClick(option1, Qt::LeftButton, {}, QPoint(6, option1->height() / 2));
+    testing::Choose(option1);
     ASSERT_TRUE(option1->isChecked());
   }
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   std::string Status() { return Find<QLabel>("Label19")->text().toStdString(); }
   bool Label20Shown() { return !Find<QLabel>("Label20")->isHidden(); }
@@ -103,7 +90,7 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   ASSERT_EQ(Find<QComboBox>("ImageCombo1")->currentText(), "[1:0:0] ACME DVDRW X1 (1.02)");
   ReachBurnOption();
   EXPECT_FALSE(StartEnabled()) << "until the disc status finds a usable disc";
-  ASSERT_TRUE(PumpUntil([&] { return Status() != "No Media (0 MB available)"; })) << Status();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() != "No Media (0 MB available)"; }, 20000)) << Status();
   EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.623 MB)");
   EXPECT_FALSE(Label20Shown());
   EXPECT_TRUE(StartEnabled());
@@ -139,7 +126,8 @@ TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShown
   });
   watcher.start(1);
   ReachBurnOption();
-  ASSERT_TRUE(PumpUntil([&] { return Status().rfind("DVD-RW - Empty Disc (", 0) == 0; })) << Status();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status().rfind("DVD-RW - Empty Disc (", 0) == 0; }, 20000))
+      << Status();
   watcher.stop();
   ASSERT_FALSE(dialogs.questions.empty());
   EXPECT_EQ(dialogs.questions[0].text, "This disk is no more writable. Do you want to erase this disk?");

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QTest>
 
 #include "platform/text.h"
 
@@ -30,6 +31,10 @@ platform::EmulatedIdentity AcmeWriter() {
   identity.revision = "1.02";
   identity.address = {1, 0, 0, 0};
   return identity;
+}
+
+void Choose(QRadioButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
 fs::path ScreenshotFolder() {

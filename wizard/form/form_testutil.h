@@ -2,6 +2,9 @@
 // fakes, the emulated writer they burn to, and the folder of its screenshots.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QRadioButton>
 #include <QWidget>
 #include <filesystem>
 #include <string>
@@ -20,6 +23,17 @@ FormServices FormServicesOver(WizardFakes& fakes, const std::filesystem::path& p
 
 // The identity of the emulated writer the tests list: "[1:0:0] ACME DVDRW X1 (1.02)".
 platform::EmulatedIdentity AcmeWriter();
+
+// The child of parent with that object name, expected to be there.
+template <typename T>
+T* FindChild(const QObject& parent, const char* name) {
+  T* widget = parent.findChild<T*>(QLatin1String(name));
+  EXPECT_NE(widget, nullptr) << name;
+  return widget;
+}
+
+// Clicks a radio button on its indicator (its centre may lie past its text).
+void Choose(QRadioButton* button);
 
 // screenshots/wizard/<platform> under the build tree, one folder a platform
 // ("offscreen", and "xcb" for a real window); made when missing.

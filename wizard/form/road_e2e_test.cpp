@@ -58,15 +58,9 @@ const bool g_file_size_limited = [] {
   return ::setrlimit(RLIMIT_FSIZE, &r) == 0;
 }();
 
-// Clicks a radio button on its indicator.
-void Choose(QRadioButton* button) {
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
+using testing::Choose;
 
-fs::path Media(const char* name) {
-  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
-  return fs::path(dir != nullptr ? dir : "") / name;
-}
+using testing::Media;
 
 std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
   std::map<std::string, std::string> bytes;

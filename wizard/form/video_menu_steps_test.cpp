@@ -60,9 +60,7 @@ class VideoMenuStepsTest : public ::testing::Test, protected testing::WizardFake
   WizardController& c() { return form->controller(); }
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
   fs::path Video(const std::string& name, double seconds = 100) {
@@ -72,7 +70,7 @@ class VideoMenuStepsTest : public ::testing::Test, protected testing::WizardFake
   }
   // Lets the probes end and their rows arrive.
   void WaitForRows() {
-    for (int i = 0; i < 500 && c().ProbesRunning(); ++i) QTest::qWait(10);
+    QTest::qWaitFor([&] { return !c().ProbesRunning(); }, 5000);
     ASSERT_FALSE(c().ProbesRunning());
   }
   void AddThreeVideos() {
