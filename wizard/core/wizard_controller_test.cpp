@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "core_testutil.h"
+#include "platform/text.h"
 #include "wizard_fakes.h"
 
 namespace vantora {
@@ -26,11 +27,6 @@ class RecordingView final : public WizardView {
   int refreshes = 0, ended = 0;
   std::vector<fs::path> saved;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void Touch(const fs::path& path) { std::ofstream(path) << "data"; }
 
@@ -65,7 +61,7 @@ TEST_F(WizardControllerTest, StartUpListsTheDrivesSelectsTheFirstAndShowsStepZer
   EXPECT_EQ(c().screen().selected_drive, 0);
   EXPECT_EQ(c().screen().label, "New DVD");
   EXPECT_EQ(c().screen().bitrate_text, "4500");
-  EXPECT_EQ(c().screen().temp_path, (home / "projects").string());
+  EXPECT_EQ(c().screen().temp_path, platform::PathToUtf8(home / "projects"));
   EXPECT_TRUE(c().screen().gauge_gigabytes);
   EXPECT_EQ(c().screen().gauge_maximum, 9000);
   EXPECT_EQ(c().AudioBitrate, 448);
@@ -166,10 +162,10 @@ TEST_F(WizardControllerTest, LeavingStepZeroSetsTheEncoderUpAndHoldsTheBitRate) 
 
 TEST_F(WizardControllerTest, AMissingTemporaryFolderIsRecreatedUnderTheProgramFolder) {
   Start();
-  c().screen().temp_path = (home / "gone" / "deeper").string();
+  c().screen().temp_path = platform::PathToUtf8(home / "gone" / "deeper");
   c().NextButton_Click();
   EXPECT_EQ(c().TempFolder, home / "projects");
-  EXPECT_EQ(c().screen().temp_path, (home / "projects").string());
+  EXPECT_EQ(c().screen().temp_path, platform::PathToUtf8(home / "projects"));
   EXPECT_TRUE(fs::is_directory(home / "projects"));
 }
 
@@ -291,7 +287,7 @@ TEST_F(WizardControllerTest, QuitAtStepZeroSavesTheNineKeysInOrderAndUnloadsTheE
   EXPECT_EQ(view.ended, 1);
   EXPECT_EQ(encoder.shutdowns, 1);
   EXPECT_EQ(burner_log.calls.back(), "UnloadCom");
-  const std::string ini = ReadFile(ConfigFile(home));
+  const std::string ini = testing::ReadBytes(ConfigFile(home));
   const std::vector<std::string> order = {
       "[videobitrate]", "value=6000",    "[tempPath]",  "[parameter]", "videobitrate=4500", "label=Holiday",
       "NTSC=False",     "Option43=True", "[outPutDir]", "[RepInit]",   "[ShowPreview]"};
@@ -311,7 +307,7 @@ TEST_F(WizardControllerTest, FolderDialogsCancelledChangeNothing) {
   EXPECT_EQ(c().screen().temp_path, before);
   EXPECT_EQ(dialogs.browse_titles,
             (std::vector<std::string>{"Select the temp directory", "Select the output directory"}));
-  dialogs.folder_answer = (home / "elsewhere").string();
+  dialogs.folder_answer = platform::PathToUtf8(home / "elsewhere");
   c().Command1_Click();
   EXPECT_EQ(c().TempFolder, home / "elsewhere");
 }

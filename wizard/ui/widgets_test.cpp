@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"
@@ -36,7 +37,7 @@ class WidgetTest : public ::testing::Test {
   }
 
   static void Save(QWidget& w, const std::string& name) {
-    w.grab().save(QString::fromStdString((ScreenshotFolder() / (name + ".png")).string()));
+    w.grab().save(QString::fromStdString(platform::PathToUtf8(ScreenshotFolder() / (name + ".png"))));
   }
 
   // Whether any pixel in the column x of the picture has a green fill colour.
