@@ -67,7 +67,7 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
     events.BurnerOnError(kErrorCopyImageCreate);
     return;
   }
-  if (!job.context().device) return fail("The drive is not available");
+  if (!job.context().device) return fail(kNoDevice);
   MmcDrive drive(job.context().device);
 
   const int code = drive.MmcGetMediaTypeCode();

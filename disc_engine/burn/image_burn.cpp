@@ -22,9 +22,6 @@ namespace zephrel {
 namespace {
 
 constexpr std::size_t kSector = platform::mmc::kSectorSize;
-constexpr const char* kNoDevice = "The drive is not available";
-constexpr const char* kNoSimulation =
-    "This medium cannot be burned in simulation (test write): nothing was written.";
 // Whole sectors read at once while feeding.
 constexpr std::size_t kFeedSectors = 16;
 // The extent of a volume descriptor's root directory record (the big-endian
