@@ -39,9 +39,7 @@ std::optional<ImageFormat> DetectImageFormat(platform::File& file, std::span<std
     std::memset(descriptor.data(), 0, descriptor.size());
     if (file.ReadFullyAt(descriptor.data(), descriptor.size(), f.descriptor_offset, &error) < 6 || error)
       continue;
-    if (std::memcmp(descriptor.data() + 1, "CD001", 5) == 0 ||
-        std::memcmp(descriptor.data() + 1, "cd001", 5) == 0)
-      return f;
+    if (HoldsVolumeDescriptor(descriptor)) return f;
   }
   return std::nullopt;
 }
