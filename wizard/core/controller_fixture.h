@@ -52,21 +52,15 @@ class StepsView final : public WizardView {
   std::string background_problem;
 };
 
-class ControllerFixture : public ::testing::Test {
+class ControllerFixture : public ::testing::Test, protected WizardFakes {
  protected:
   void SetUp() override { std::ofstream(ConfigFile(home)) << "[LAUNCH]\nVALUE=True\n"; }
   void TearDown() override { controller.reset(); }
   // with_queue: probes run on threads and their rows arrive through Pump.
-  void Start(bool with_queue = false) {
-    WizardParts parts;
-    parts.program_folder = home;
-    parts.make_burner = [this] { return std::make_unique<FakeDiscBurner>(drives, burner_log); };
-    parts.authoring = &authoring;
-    parts.encoder = &encoder;
-    parts.clip_maker = &clip_maker;
-    parts.dialogs = &dialogs;
-    parts.shell = &shell;
-    parts.clock = &clock;
+  void Start(bool with_queue = false) { StartWith(ControllerParts(with_queue)); }
+  // The parts Start gives the controller, for a test to change first.
+  WizardParts ControllerParts(bool with_queue = false) {
+    WizardParts parts = Parts(home, drives);
     parts.prober = &prober;
     parts.device_access = device_access;
     if (with_queue) {
@@ -75,6 +69,9 @@ class ControllerFixture : public ::testing::Test {
         queue.push_back(std::move(task));
       };
     }
+    return parts;
+  }
+  void StartWith(WizardParts parts) {
     controller = std::make_unique<WizardController>(std::move(parts), view);
     controller->Start();
   }
@@ -114,16 +111,8 @@ class ControllerFixture : public ::testing::Test {
 
   TempFolder temp;
   std::filesystem::path home = temp.path();
-  FakeDiscBurner::Log burner_log;
-  std::function<int(const std::string&)> device_access;
-  std::vector<FakeDrive> drives{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}};  // null: access(2)
-  FakeAuthoring authoring;
-  FakeEncoder encoder;
-  FakeClipMaker clip_maker;
-  FakeDialogs dialogs;
-  RecordingShell shell;
-  FakeClock clock;
-  FakeProber prober;
+  std::function<int(const std::string&)> device_access;  // null: access(2)
+  std::vector<FakeDrive> drives{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}};
   StepsView view;
   std::mutex queue_mu;
   std::deque<std::function<void()>> queue;

@@ -79,7 +79,7 @@ class BitmapView final : public WizardView {
   int height = kMenuPageHeightPal;
 };
 
-class ConversionEndToEnd : public ::testing::Test {
+class ConversionEndToEnd : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
     tools = FindEncoderTools();
@@ -109,29 +109,16 @@ class ConversionEndToEnd : public ::testing::Test {
 };
 
 TEST_F(ConversionEndToEnd, ThreeVideosAndTheMenuBecomeDvdStreamsTheAuthoringAccepts) {
-  FfmpegEncoder encoder(tools);
-  FfprobeProber prober(tools);
-  FfmpegPictureClipMaker clip_maker(tools);
+  FfmpegEncoder ffmpeg(tools);
+  FfprobeProber ffprobe(tools);
+  FfmpegPictureClipMaker ffmpeg_clips(tools);
   QueuedEvents events;
-  encoder.SetEvents(&events);
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
+  ffmpeg.SetEvents(&events);
   BitmapView view;
-  WizardParts parts;
-  parts.program_folder = home.path();
-  parts.make_burner = [&] {
-    return std::make_unique<testing::FakeDiscBurner>(std::vector<testing::FakeDrive>{}, burner_log);
-  };
-  parts.authoring = &authoring;
-  parts.encoder = &encoder;
-  parts.clip_maker = &clip_maker;
-  parts.dialogs = &dialogs;
-  parts.shell = &shell;
-  parts.clock = &clock;
-  parts.prober = &prober;
+  WizardParts parts = Parts(home.path(), {});
+  parts.encoder = &ffmpeg;
+  parts.clip_maker = &ffmpeg_clips;
+  parts.prober = &ffprobe;
   WizardController c(std::move(parts), view);
   c.Start();
   c.OptionNTSC_Click(false);      // PAL
@@ -190,7 +177,7 @@ TEST_F(ConversionEndToEnd, ThreeVideosAndTheMenuBecomeDvdStreamsTheAuthoringAcce
   }
   const MenuButtonRect& last = view.buttons.back();
   EXPECT_LT(at(last.Left + last.Size / 2, last.Top + last.Size + 6), 60);
-  encoder.Shutdown();
+  ffmpeg.Shutdown();
 }
 
 }  // namespace

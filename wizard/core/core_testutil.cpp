@@ -1,5 +1,6 @@
 #include "core_testutil.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -15,6 +16,11 @@ std::string ReadBytes(const std::filesystem::path& file) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+std::filesystem::path Media(const char* name) {
+  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
+  return std::filesystem::path(dir != nullptr ? dir : "") / name;
 }
 
 }  // namespace vantora::testing

@@ -20,6 +20,8 @@ namespace vantora::testing {
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);
+// The generated test clip name, in the folder VANTORA_TEST_MEDIA names.
+std::filesystem::path Media(const char* name);
 
 // A Shell that records what it was asked to open.
 class RecordingShell : public Shell {

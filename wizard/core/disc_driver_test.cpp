@@ -24,25 +24,13 @@ class NullView final : public WizardView {
 
 void Touch(const fs::path& path) { std::ofstream(path) << "data"; }
 
-class DiscDriverTest : public ::testing::Test {
+class DiscDriverTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
     std::ofstream(ConfigFile(home)) << "[LAUNCH]\nVALUE=True\n";
     fs::create_directories(tmp);
     fs::create_directories(out);
-    WizardParts parts;
-    parts.program_folder = home;
-    parts.make_burner = [this] {
-      return std::make_unique<testing::FakeDiscBurner>(
-          std::vector<testing::FakeDrive>{{1, 0, 0, "A", "B", "C"}}, burner_log);
-    };
-    parts.authoring = &authoring;
-    parts.encoder = &encoder;
-    parts.clip_maker = &clip_maker;
-    parts.dialogs = &dialogs;
-    parts.shell = &shell;
-    parts.clock = &clock;
-    controller = std::make_unique<WizardController>(std::move(parts), view);
+    controller = std::make_unique<WizardController>(Parts(home, {{1, 0, 0, "A", "B", "C"}}), view);
     controller->Start();
     WizardScreen& s = c().screen();
     s.label = "New DVD";
@@ -93,13 +81,6 @@ class DiscDriverTest : public ::testing::Test {
   fs::path home = temp.path();
   fs::path tmp = temp / "temp dir";
   fs::path out = temp / "out dir";
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
   NullView view;
   std::unique_ptr<WizardController> controller;
 };

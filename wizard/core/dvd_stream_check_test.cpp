@@ -9,14 +9,10 @@
 namespace vantora {
 namespace {
 
+using testing::Media;
 using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
-
-std::filesystem::path Media(const char* name) {
-  const char* dir = std::getenv("VANTORA_TEST_MEDIA");
-  return std::filesystem::path(dir != nullptr ? dir : "") / name;
-}
 
 TEST(CheckDvdProgramStream, AcceptsTheDvdTestClipsWithTheirSequenceHeaders) {
   const DvdStreamReport pal = CheckDvdProgramStream(Media("pal_43.mpg"));

@@ -117,9 +117,9 @@ struct ProbedStream {
 // What ffprobe (not our code) reads from an encoded file.
 std::vector<ProbedStream> ProbeWithFfprobe(const std::filesystem::path& file) {
   const ChildResult r =
-      RunChild({FindEncoderTools().ffprobe.string(), "-v", "error", "-show_entries",
+      RunChild({FindEncoderTools().ffprobe.native(), "-v", "error", "-show_entries",
                 "stream=codec_type,codec_name,width,height,display_aspect_ratio,r_frame_rate,sample_rate",
-                "-of", "json", file.string()},
+                "-of", "json", file.native()},
                std::chrono::seconds(60));
   std::vector<ProbedStream> streams;
   const std::optional<Json> doc = ParseJson(r.out);
@@ -150,12 +150,12 @@ class EncoderTest : public ::testing::Test {
     media_ = std::make_unique<TempFolder>();
     auto make = [](std::vector<std::string> args) {
       std::vector<std::string> argv = {
-          tools_.ffmpeg.string(), "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+          tools_.ffmpeg.native(), "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
       argv.insert(argv.end(), args.begin(), args.end());
       const ChildResult r = RunChild(argv, std::chrono::minutes(2));
       ASSERT_EQ(r.exit_code, 0) << r.err;
     };
-    const std::string dir = media_->path().string() + "/";
+    const std::string dir = media_->path().native() + "/";
     make({"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
           "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
           "aac", dir + "h264_aac.mp4"});

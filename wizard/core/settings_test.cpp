@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core_testutil.h"
+#include "platform/text.h"
 
 namespace vantora {
 namespace {
@@ -22,13 +23,13 @@ class SettingsTest : public ::testing::Test {
 };
 
 void ExpectDefaults(const WizardSettings& s, const std::filesystem::path& program) {
-  EXPECT_EQ(s.temp_folder, (program / "projects").string());
+  EXPECT_EQ(s.temp_folder, platform::PathToUtf8(program / "projects"));
   EXPECT_EQ(s.video_bitrate, 4500);
   EXPECT_EQ(s.label, "New DVD");
   EXPECT_TRUE(s.ntsc);
   EXPECT_TRUE(s.aspect_4x3);
-  EXPECT_EQ(s.output_folder, program.string());
-  EXPECT_EQ(s.add_folder, program.string());
+  EXPECT_EQ(s.output_folder, platform::PathToUtf8(program));
+  EXPECT_EQ(s.add_folder, platform::PathToUtf8(program));
   EXPECT_TRUE(s.show_preview);
 }
 

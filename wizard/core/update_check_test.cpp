@@ -122,22 +122,9 @@ TEST_F(UpdateCheckTest, AFailedRequestSaysSoWithTheReason) {
 TEST_F(UpdateCheckTest, AStalledServerEndsAtTheShortenedTimeout) {
   Start();
   controller.reset();
-  {
-    WizardParts parts;
-    parts.program_folder = home;
-    parts.make_burner = [this] {
-      return std::make_unique<testing::FakeDiscBurner>(std::vector<testing::FakeDrive>{}, burner_log);
-    };
-    parts.authoring = &authoring;
-    parts.encoder = &encoder;
-    parts.clip_maker = &clip_maker;
-    parts.dialogs = &dialogs;
-    parts.shell = &shell;
-    parts.clock = &clock;
-    parts.http_limits.total_timeout = std::chrono::milliseconds(300);
-    controller = std::make_unique<WizardController>(std::move(parts), view);
-    controller->Start();
-  }
+  WizardParts parts = ControllerParts();
+  parts.http_limits.total_timeout = std::chrono::milliseconds(300);
+  StartWith(std::move(parts));
   CheckWith(HttpReply::Stall());
   EXPECT_EQ(LastMessage().rfind("Can't check for updates: no complete answer within 300 ms", 0), 0u)
       << LastMessage();

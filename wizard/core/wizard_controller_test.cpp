@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "core_testutil.h"
+#include "platform/text.h"
 #include "wizard_fakes.h"
 
 namespace vantora {
@@ -27,14 +28,9 @@ class RecordingView final : public WizardView {
   std::vector<fs::path> saved;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void Touch(const fs::path& path) { std::ofstream(path) << "data"; }
 
-class WizardControllerTest : public ::testing::Test {
+class WizardControllerTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
     // Not a first run: no page is opened.
@@ -42,18 +38,7 @@ class WizardControllerTest : public ::testing::Test {
   }
   void TearDown() override { controller.reset(); }
   void Start(std::vector<FakeDrive> drives = {{1, 0, 0, "ACME    ", "DVDRW X1", "1.02"}}) {
-    WizardParts parts;
-    parts.program_folder = home;
-    parts.make_burner = [this, drives] {
-      return std::make_unique<testing::FakeDiscBurner>(drives, burner_log);
-    };
-    parts.authoring = &authoring;
-    parts.encoder = &encoder;
-    parts.clip_maker = &clip_maker;
-    parts.dialogs = &dialogs;
-    parts.shell = &shell;
-    parts.clock = &clock;
-    controller = std::make_unique<WizardController>(std::move(parts), view);
+    controller = std::make_unique<WizardController>(Parts(home, std::move(drives)), view);
     controller->Start();
   }
   WizardController& c() { return *controller; }
@@ -65,13 +50,6 @@ class WizardControllerTest : public ::testing::Test {
 
   testing::TempFolder temp;
   fs::path home = temp.path();
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
   RecordingView view;
   std::unique_ptr<WizardController> controller;
 };
@@ -83,7 +61,7 @@ TEST_F(WizardControllerTest, StartUpListsTheDrivesSelectsTheFirstAndShowsStepZer
   EXPECT_EQ(c().screen().selected_drive, 0);
   EXPECT_EQ(c().screen().label, "New DVD");
   EXPECT_EQ(c().screen().bitrate_text, "4500");
-  EXPECT_EQ(c().screen().temp_path, (home / "projects").string());
+  EXPECT_EQ(c().screen().temp_path, platform::PathToUtf8(home / "projects"));
   EXPECT_TRUE(c().screen().gauge_gigabytes);
   EXPECT_EQ(c().screen().gauge_maximum, 9000);
   EXPECT_EQ(c().AudioBitrate, 448);
@@ -184,10 +162,10 @@ TEST_F(WizardControllerTest, LeavingStepZeroSetsTheEncoderUpAndHoldsTheBitRate) 
 
 TEST_F(WizardControllerTest, AMissingTemporaryFolderIsRecreatedUnderTheProgramFolder) {
   Start();
-  c().screen().temp_path = (home / "gone" / "deeper").string();
+  c().screen().temp_path = platform::PathToUtf8(home / "gone" / "deeper");
   c().NextButton_Click();
   EXPECT_EQ(c().TempFolder, home / "projects");
-  EXPECT_EQ(c().screen().temp_path, (home / "projects").string());
+  EXPECT_EQ(c().screen().temp_path, platform::PathToUtf8(home / "projects"));
   EXPECT_TRUE(fs::is_directory(home / "projects"));
 }
 
@@ -309,7 +287,7 @@ TEST_F(WizardControllerTest, QuitAtStepZeroSavesTheNineKeysInOrderAndUnloadsTheE
   EXPECT_EQ(view.ended, 1);
   EXPECT_EQ(encoder.shutdowns, 1);
   EXPECT_EQ(burner_log.calls.back(), "UnloadCom");
-  const std::string ini = ReadFile(ConfigFile(home));
+  const std::string ini = testing::ReadBytes(ConfigFile(home));
   const std::vector<std::string> order = {
       "[videobitrate]", "value=6000",    "[tempPath]",  "[parameter]", "videobitrate=4500", "label=Holiday",
       "NTSC=False",     "Option43=True", "[outPutDir]", "[RepInit]",   "[ShowPreview]"};
@@ -329,7 +307,7 @@ TEST_F(WizardControllerTest, FolderDialogsCancelledChangeNothing) {
   EXPECT_EQ(c().screen().temp_path, before);
   EXPECT_EQ(dialogs.browse_titles,
             (std::vector<std::string>{"Select the temp directory", "Select the output directory"}));
-  dialogs.folder_answer = (home / "elsewhere").string();
+  dialogs.folder_answer = platform::PathToUtf8(home / "elsewhere");
   c().Command1_Click();
   EXPECT_EQ(c().TempFolder, home / "elsewhere");
 }

@@ -5,16 +5,19 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core_testutil.h"
 #include "vantora/disc_burner.h"
 #include "vantora/functions.h"
 #include "vantora/job_log.h"
 #include "vantora/video_encoder.h"
 #include "vantora/video_list.h"
+#include "vantora/wizard_controller.h"
 
 namespace vantora::testing {
 
@@ -402,6 +405,41 @@ class FakeClock final : public LogClock {
   std::string Date() override { return date; }
   std::string time = "14:03:07";
   std::string date = "2026-12-09";
+};
+
+// The fakes of every outside part the wizard takes, held together by a test
+// (a fixture derives from it) so that they outlive the controller or window
+// over them.
+struct WizardFakes {
+  // Fake burners over drives, recording into burner_log.
+  DiscBurnerFactory FakeBurners(std::vector<FakeDrive> drives = {{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}) {
+    return
+        [this, drives = std::move(drives)] { return std::make_unique<FakeDiscBurner>(drives, burner_log); };
+  }
+  // The controller's parts over these fakes for a program in program_folder;
+  // the prober is left out (files are then probed by the encoder).
+  WizardParts Parts(const std::filesystem::path& program_folder,
+                    std::vector<FakeDrive> drives = {{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}) {
+    WizardParts parts;
+    parts.program_folder = program_folder;
+    parts.make_burner = FakeBurners(std::move(drives));
+    parts.authoring = &authoring;
+    parts.encoder = &encoder;
+    parts.clip_maker = &clip_maker;
+    parts.dialogs = &dialogs;
+    parts.shell = &shell;
+    parts.clock = &clock;
+    return parts;
+  }
+
+  FakeDiscBurner::Log burner_log;
+  FakeAuthoring authoring;
+  FakeEncoder encoder;
+  FakeClipMaker clip_maker;
+  FakeDialogs dialogs;
+  RecordingShell shell;
+  FakeClock clock;
+  FakeProber prober;
 };
 
 }  // namespace vantora::testing

@@ -21,8 +21,7 @@
 #include <fstream>
 #include <thread>
 
-#include "../core/core_testutil.h"
-#include "../core/wizard_fakes.h"
+#include "form_testutil.h"
 #include "platform/fileio.h"
 
 // Font and desktop-bus libraries keep caches for the life of the process.
@@ -33,24 +32,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Clicks a radio button on its indicator (its centre may lie past its text).
-void Choose(QRadioButton* button) {
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
+using testing::Choose;
 
-int argc = 1;
-char arg0[] = "vantora_form_tests";
-char* argv[] = {arg0, nullptr};
-
-QApplication& App() {
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-class CindralFormTest : public ::testing::Test {
+class CindralFormTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
-    App();
+    testing::App();
     platform::FileError error;
     auto temp = platform::TemporaryFolder::Create("vantora_form", &error);
     ASSERT_TRUE(temp.has_value());
@@ -60,17 +47,8 @@ class CindralFormTest : public ::testing::Test {
   void Start(std::string config = "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=False\n",
              std::vector<testing::FakeDrive> drives = {{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}) {
     std::ofstream(ConfigFile(home)) << config;
-    FormServices services;
-    services.program_folder = home;
-    services.make_burner = [this, drives] {
-      return std::make_unique<testing::FakeDiscBurner>(drives, burner_log);
-    };
-    services.authoring = &authoring;
-    services.encoder = &encoder;
-    services.clip_maker = &clip_maker;
-    services.dialogs = &dialogs;
-    services.shell = &shell;
-    services.clock = &clock;
+    FormServices services = testing::FormServicesOver(*this, home);
+    services.make_burner = FakeBurners(std::move(drives));
     services.end_program = [this] { ++ended; };
     form = std::make_unique<CindralForm>(std::move(services));
     form->show();
@@ -79,9 +57,7 @@ class CindralFormTest : public ::testing::Test {
 
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   QPushButton* Next() { return Find<QPushButton>("NextButton"); }
   QPushButton* Previous() { return Find<QPushButton>("PreviousButton"); }
@@ -113,21 +89,10 @@ class CindralFormTest : public ::testing::Test {
     EXPECT_EQ(Quit()->text().toStdString(), look.quit);
     EXPECT_EQ(form->controller().CurrentStep, look.step);
   }
-  void Screenshot(const std::string& name) {
-    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard";
-    fs::create_directories(dir);
-    EXPECT_TRUE(form->grab().save(QString::fromStdString((dir / (name + ".png")).string()), "PNG"));
-  }
+  void Screenshot(const std::string& name) { EXPECT_TRUE(testing::SaveScreenshot(*form, name)); }
 
   std::optional<platform::TemporaryFolder> folder;
   fs::path home;
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
   int ended = 0;
   std::unique_ptr<CindralForm> form;
 };

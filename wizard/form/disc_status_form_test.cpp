@@ -18,8 +18,7 @@
 #include <cerrno>
 #include <fstream>
 
-#include "../core/core_testutil.h"
-#include "../core/wizard_fakes.h"
+#include "form_testutil.h"
 #include "platform/emulated_drive.h"
 #include "platform/mmc.h"
 #include "platform/text.h"
@@ -31,30 +30,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-  static int argc = 1;
-  static char arg0[] = "vantora_form_tests";
-  static char* argv[] = {arg0, nullptr};
-  static QApplication* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
-                                                      : new QApplication(argc, argv);
-  return *app;
-}
-
-// Pumps the window's events until done holds (the engine's listener and jobs
-// report from their own threads); false when it never does.
-template <typename F>
-bool PumpUntil(F done, int max_ms = 20000) {
-  for (int waited = 0; waited < max_ms; waited += 10) {
-    if (done()) return true;
-    QTest::qWait(10);
-  }
-  return done();
-}
-
-class DiscStatusFormTest : public ::testing::Test {
+class DiscStatusFormTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   void SetUp() override {
-    App();
+    testing::App();
     std::ofstream(ConfigFile(temp.path())) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=False\n";
   }
   void TearDown() override {
@@ -63,28 +42,16 @@ class DiscStatusFormTest : public ::testing::Test {
   }
   // An emulated writer holding medium, named by ZEPHREL_DRIVES.
   void EmulatedDrive(const platform::MediumSpec& medium) {
-    platform::EmulatedIdentity identity;
-    identity.vendor = "ACME";
-    identity.product = "DVDRW X1";
-    identity.revision = "1.02";
-    identity.address = {1, 0, 0, 0};
     std::string error;
     drive_folder = temp / "drive é";
-    ASSERT_TRUE(platform::EmulatedDrive::Create(drive_folder, identity, &medium, &error)) << error;
+    ASSERT_TRUE(platform::EmulatedDrive::Create(drive_folder, testing::AcmeWriter(), &medium, &error))
+        << error;
     ::setenv("ZEPHREL_DRIVES", ("emu:" + platform::PathToUtf8(drive_folder)).c_str(), 1);
   }
   void Open(DiscBurnerFactory make_burner) {
-    FormServices services;
-    services.program_folder = temp.path();
+    FormServices services = testing::FormServicesOver(*this, temp.path());
     services.make_burner = std::move(make_burner);
-    services.authoring = &authoring;
-    services.encoder = &encoder;
-    services.clip_maker = &clip_maker;
-    services.dialogs = &dialogs;
-    services.shell = &shell;
-    services.clock = &clock;
     services.device_access = device_access;
-    services.end_program = [] {};
     form = std::make_unique<CindralForm>(std::move(services));
     form->show();
   }
@@ -94,37 +61,24 @@ class DiscStatusFormTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) QTest::mouseClick(Find<QPushButton>("NextButton"), Qt::LeftButton);
     ASSERT_EQ(form->controller().CurrentStep, 3);
     auto* option1 = Find<QRadioButton>("Option1");
-    QTest::mouseClick(option1, Qt::LeftButton, {}, QPoint(6, option1->height() / 2));
+    testing::Choose(option1);
     ASSERT_TRUE(option1->isChecked());
   }
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   std::string Status() { return Find<QLabel>("Label19")->text().toStdString(); }
   bool Label20Shown() { return !Find<QLabel>("Label20")->isHidden(); }
   bool StartEnabled() { return Find<QPushButton>("NextButton")->isEnabled(); }
   void Screenshot(const std::string& name) {
-    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
-                         QGuiApplication::platformName().toStdString();
-    fs::create_directories(dir);
     QApplication::processEvents();
-    EXPECT_TRUE(
-        form->grab().save(QString::fromStdString(platform::PathToUtf8(dir / (name + ".png"))), "PNG"));
+    EXPECT_TRUE(testing::SaveScreenshot(*form, name));
   }
 
   testing::TempFolder temp;
   fs::path drive_folder;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
   std::function<int(const std::string&)> device_access;
-  testing::FakeDiscBurner::Log fake_log;  // outlives the form
   std::unique_ptr<CindralForm> form;
 };
 
@@ -136,7 +90,7 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   ASSERT_EQ(Find<QComboBox>("ImageCombo1")->currentText(), "[1:0:0] ACME DVDRW X1 (1.02)");
   ReachBurnOption();
   EXPECT_FALSE(StartEnabled()) << "until the disc status finds a usable disc";
-  ASSERT_TRUE(PumpUntil([&] { return Status() != "No Media (0 MB available)"; })) << Status();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() != "No Media (0 MB available)"; }, 20000)) << Status();
   EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.623 MB)");
   EXPECT_FALSE(Label20Shown());
   EXPECT_TRUE(StartEnabled());
@@ -172,7 +126,8 @@ TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShown
   });
   watcher.start(1);
   ReachBurnOption();
-  ASSERT_TRUE(PumpUntil([&] { return Status().rfind("DVD-RW - Empty Disc (", 0) == 0; })) << Status();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status().rfind("DVD-RW - Empty Disc (", 0) == 0; }, 20000))
+      << Status();
   watcher.stop();
   ASSERT_FALSE(dialogs.questions.empty());
   EXPECT_EQ(dialogs.questions[0].text, "This disk is no more writable. Do you want to erase this disk?");
@@ -183,7 +138,7 @@ TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShown
 }
 
 TEST_F(DiscStatusFormTest, ADriveTheUserMayNotOpenShowsThePermissionTextInsteadOfAMediumState) {
-  testing::FakeDiscBurner::Log& log = fake_log;
+  testing::FakeDiscBurner::Log& log = burner_log;
   const fs::path device = temp / "sr0";
   std::ofstream(device) << "";
   log.device_paths[0] = platform::PathToUtf8(device);
@@ -192,10 +147,7 @@ TEST_F(DiscStatusFormTest, ADriveTheUserMayNotOpenShowsThePermissionTextInsteadO
   log.media[0].empty = 1;
   log.media[0].total = 4482.623f;
   device_access = [](const std::string&) { return EACCES; };  // as for a user outside the group, even as root
-  Open([&log] {
-    return std::make_unique<testing::FakeDiscBurner>(
-        std::vector<testing::FakeDrive>{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}, log);
-  });
+  Open(FakeBurners());
   ReachBurnOption();
   ASSERT_NE(log.media_events, nullptr);
   log.media_events->BurnerOnMediaChange();

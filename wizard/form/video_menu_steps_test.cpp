@@ -17,9 +17,9 @@
 
 #include <fstream>
 
-#include "../core/core_testutil.h"
-#include "../core/wizard_fakes.h"
+#include "form_testutil.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/cindral_form.h"
 #include "vantora/my_progress_bar.h"
@@ -37,13 +37,10 @@ void DropOn(QWidget* widget, QMimeData* data) {
   QApplication::sendEvent(widget, &drop);
 }
 
-class VideoMenuStepsTest : public ::testing::Test {
+class VideoMenuStepsTest : public ::testing::Test, protected testing::WizardFakes {
  protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "vantora_form_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::App();
     QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf");
   }
   void SetUp() override {
@@ -54,20 +51,8 @@ class VideoMenuStepsTest : public ::testing::Test {
   }
   void Start(const std::string& config = "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n") {
     std::ofstream(ConfigFile(home)) << config;
-    FormServices services;
-    services.program_folder = home;
-    services.make_burner = [this] {
-      return std::make_unique<testing::FakeDiscBurner>(
-          std::vector<testing::FakeDrive>{{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}, burner_log);
-    };
-    services.authoring = &authoring;
-    services.encoder = &encoder;
-    services.clip_maker = &clip_maker;
-    services.dialogs = &dialogs;
-    services.shell = &shell;
-    services.clock = &clock;
+    FormServices services = testing::FormServicesOver(*this, home);
     services.prober = &prober;
-    services.end_program = [] {};
     form = std::make_unique<CindralForm>(std::move(services));
     form->show();
   }
@@ -75,9 +60,7 @@ class VideoMenuStepsTest : public ::testing::Test {
   WizardController& c() { return form->controller(); }
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return testing::FindChild<T>(*form, name);
   }
   void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
   fs::path Video(const std::string& name, double seconds = 100) {
@@ -87,7 +70,7 @@ class VideoMenuStepsTest : public ::testing::Test {
   }
   // Lets the probes end and their rows arrive.
   void WaitForRows() {
-    for (int i = 0; i < 500 && c().ProbesRunning(); ++i) QTest::qWait(10);
+    QTest::qWaitFor([&] { return !c().ProbesRunning(); }, 5000);
     ASSERT_FALSE(c().ProbesRunning());
   }
   void AddThreeVideos() {
@@ -97,24 +80,12 @@ class VideoMenuStepsTest : public ::testing::Test {
     WaitForRows();
   }
   void Screenshot(const std::string& name) {
-    // One folder per platform: "offscreen", and "xcb" for the real window.
-    const fs::path dir = fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
-                         QGuiApplication::platformName().toStdString();
-    fs::create_directories(dir);
     QApplication::processEvents();
-    EXPECT_TRUE(form->grab().save(QString::fromStdString((dir / (name + ".png")).native()), "PNG"));
+    EXPECT_TRUE(testing::SaveScreenshot(*form, name));
   }
 
   std::optional<platform::TemporaryFolder> folder;
   fs::path home;
-  testing::FakeDiscBurner::Log burner_log;
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
-  testing::FakeProber prober;
   std::unique_ptr<CindralForm> form;
 };
 
@@ -266,9 +237,7 @@ TEST_F(VideoMenuStepsTest, ScreenshotsOfTheVideoListAndTheMenuDesigner) {
   ASSERT_EQ(c().CurrentStep, 2);
   Screenshot("step2_menu_designer");
   EXPECT_TRUE(form->MenuPicture().save(
-      QString::fromStdString((fs::path(VANTORA_BINARY_DIR) / "screenshots" / "wizard" /
-                              QGuiApplication::platformName().toStdString() / "menu_page.png")
-                                 .native())));
+      QString::fromStdString(platform::PathToUtf8(testing::ScreenshotFolder() / "menu_page.png"))));
 }
 
 }  // namespace

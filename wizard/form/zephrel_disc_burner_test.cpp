@@ -9,9 +9,9 @@
 #include <QRadioButton>
 #include <fstream>
 
-#include "../core/core_testutil.h"
-#include "../core/wizard_fakes.h"
+#include "form_testutil.h"
 #include "platform/emulated_drive.h"
+#include "platform/text.h"
 #include "vantora/cindral_form.h"
 #include "vantora/zephrel_disc_burner.h"
 
@@ -20,45 +20,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-  static int argc = 1;
-  static char arg0[] = "vantora_form_tests";
-  static char* argv[] = {arg0, nullptr};
-  static QApplication* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
-                                                      : new QApplication(argc, argv);
-  return *app;
-}
-
 TEST(ZephrelDiscBurner, TheWizardListsAnEmulatedDriveAndEndsTheEngineAtQuit) {
-  App();
+  testing::App();
   testing::TempFolder temp;
-  platform::EmulatedIdentity identity;
-  identity.vendor = "ACME";
-  identity.product = "DVDRW X1";
-  identity.revision = "1.02";
-  identity.address = {1, 0, 0, 0};
   platform::MediumSpec medium;
   std::string error;
-  ASSERT_TRUE(platform::EmulatedDrive::Create(temp / "drive", identity, &medium, &error)) << error;
-  ::setenv("ZEPHREL_DRIVES", ("emu:" + (temp / "drive").string()).c_str(), 1);
+  ASSERT_TRUE(platform::EmulatedDrive::Create(temp / "drive", testing::AcmeWriter(), &medium, &error))
+      << error;
+  ::setenv("ZEPHREL_DRIVES", ("emu:" + platform::PathToUtf8(temp / "drive")).c_str(), 1);
   std::ofstream(ConfigFile(temp.path())) << "[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=False\n";
 
-  testing::FakeAuthoring authoring;
-  testing::FakeEncoder encoder;
-  testing::FakeClipMaker clip_maker;
-  testing::FakeDialogs dialogs;
-  testing::RecordingShell shell;
-  testing::FakeClock clock;
+  testing::WizardFakes fakes;
   int ended = 0;
-  FormServices services;
-  services.program_folder = temp.path();
+  FormServices services = testing::FormServicesOver(fakes, temp.path());
   services.make_burner = [] { return CreateZephrelDiscBurner(); };
-  services.authoring = &authoring;
-  services.encoder = &encoder;
-  services.clip_maker = &clip_maker;
-  services.dialogs = &dialogs;
-  services.shell = &shell;
-  services.clock = &clock;
   services.end_program = [&] { ++ended; };
   {
     CindralForm form(std::move(services));

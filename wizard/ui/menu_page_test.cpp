@@ -13,6 +13,7 @@
 
 #include "platform/fileio.h"
 #include "vantora/my_progress_bar.h"
+#include "widgets_testutil.h"
 
 namespace vantora {
 namespace {
@@ -24,11 +25,7 @@ constexpr char kFontFile[] = "/usr/share/fonts/truetype/liberation2/LiberationSa
 class MenuPageTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "vantora_widgets_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::App();
     ASSERT_GE(QFontDatabase::addApplicationFont(kFontFile), 0) << kFontFile;
   }
   void SetUp() override {

@@ -12,10 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
 #include "vantora/qt_services.h"
 #include "vantora/ui_encoder_events.h"
+#include "widgets_testutil.h"
 
 // Font configuration keeps a cache for the life of the process; the leak
 // checker must not count it.
@@ -26,14 +28,7 @@ namespace {
 
 class WidgetTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "vantora_widgets_tests";
-    static char* argv[] = {name, nullptr};
-    // Headless unless the caller chose a platform.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (QApplication::instance() == nullptr) app_ = new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testing::App(); }
 
   static std::filesystem::path ScreenshotFolder() {
     std::filesystem::path dir = std::filesystem::path(VANTORA_BINARY_DIR) / "screenshots";
@@ -42,7 +37,7 @@ class WidgetTest : public ::testing::Test {
   }
 
   static void Save(QWidget& w, const std::string& name) {
-    w.grab().save(QString::fromStdString((ScreenshotFolder() / (name + ".png")).string()));
+    w.grab().save(QString::fromStdString(platform::PathToUtf8(ScreenshotFolder() / (name + ".png"))));
   }
 
   // Whether any pixel in the column x of the picture has a green fill colour.
@@ -50,10 +45,7 @@ class WidgetTest : public ::testing::Test {
     const QColor c = image.pixelColor(x, y);
     return c.green() > c.red() + 40 && c.green() > c.blue() + 40;
   }
-
-  static QApplication* app_;
 };
-QApplication* WidgetTest::app_ = nullptr;
 
 TEST_F(WidgetTest, ProgressBarKeepsItsValueAndDrawsTheFillToIt) {
   MyProgressBar bar;
