@@ -6,8 +6,6 @@
 // printed. Arguments: a work folder; optionally a VIDEO_TS folder to burn as
 // a DVD-Video project (else a data project of one large file and 2,000 small
 // ones is made); the size of the made project in MB (default 2000).
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_run.h"
 #include "drive/drive_list.h"
 #include "platform/emulated_drive.h"
 #include "platform/process.h"
@@ -35,28 +34,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-struct Run {
-  double seconds = 0;
-  long peak_mib = 0;
-  bool ok = false;
-};
-
-Run Measure(const std::function<bool()>& body) {
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body() ? 0 : 1);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  ::sync();
-  Run r;
-  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  r.peak_mib = usage.ru_maxrss / 1024;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
 
 // Waits for the end of the job and keeps what the burn reports of its FIFO.
 class EndSink : public platform::EventSink {
@@ -198,9 +175,7 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
 }
 
 bool Copy(const fs::path& source, const fs::path& dest) {
-  const platform::ChildResult run = platform::RunChild(
-      {platform::FindProgram("cp").native(), "-r", source.native(), dest.native()}, std::chrono::hours(4));
-  return run.started && run.exit_code == 0;
+  return bench::Exec({"cp", "-r", source.native(), dest.native()});
 }
 
 void MakeDataProject(const fs::path& src, std::uint64_t mb) {
@@ -215,7 +190,7 @@ void MakeDataProject(const fs::path& src, std::uint64_t mb) {
   }
 }
 
-void Print(const char* name, const Run& r, double reference) {
+void Print(const char* name, const bench::Run& r, double reference) {
   std::printf("%-28s %8.2f s  %6ld MiB peak  %s  ratio to CreateIso %.3f\n", name, r.seconds, r.peak_mib,
               r.ok ? "ok  " : "FAIL", reference > 0 ? r.seconds / reference : 0.0);
 }
@@ -238,12 +213,12 @@ int main(int argc, char** argv) {
     for (const char* p : {"image.iso", "drive", "paced", "copy"}) fs::remove_all(work / p, ec);
   };
   clean();
-  const Run iso = Measure([&] { return CreateIso(source, video, work / "image.iso"); });
+  const bench::Run iso = bench::Measure([&] { return CreateIso(source, video, work / "image.iso"); });
   const std::uintmax_t image_bytes = fs::exists(work / "image.iso") ? fs::file_size(work / "image.iso") : 0;
   fs::remove(work / "image.iso");
-  const Run burn = Measure([&] { return Burn(source, video, work / "drive", 0); });
+  const bench::Run burn = bench::Measure([&] { return Burn(source, video, work / "drive", 0); });
   fs::remove_all(work / "drive");
-  const Run cp = Measure([&] { return Copy(source, work / "copy"); });
+  const bench::Run cp = bench::Measure([&] { return Copy(source, work / "copy"); });
   fs::remove_all(work / "copy");
   std::printf("%s project, image of %.1f MiB\n", video ? "DVD-Video" : "data",
               static_cast<double>(image_bytes) / 1048576.0);
@@ -251,7 +226,7 @@ int main(int argc, char** argv) {
   Print("Burner_BurnData (no pacing)", burn, iso.seconds);
   Print("cp -r", cp, iso.seconds);
   std::fflush(stdout);
-  const Run paced = Measure([&] { return Burn(source, video, work / "paced", 22160); });
+  const bench::Run paced = bench::Measure([&] { return Burn(source, video, work / "paced", 22160); });
   Print("Burner_BurnData (DVD 16x)", paced, iso.seconds);
   clean();
   return iso.ok && burn.ok && cp.ok && paced.ok ? 0 : 1;

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "dialogs_testutil.h"
+
 namespace zephrel {
 namespace {
 
@@ -22,13 +24,7 @@ namespace fs = std::filesystem;
 
 class CddbAlbumDialogTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "zephrel_dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testing::StartOffscreenApplication(); }
   static CddbAlbumChoice Choice() {
     CddbAlbumChoice choice;
     choice.rows = {"rock : AC/DC / Back in Black", "misc : Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC / Two",

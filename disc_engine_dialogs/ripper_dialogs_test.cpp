@@ -14,6 +14,7 @@
 
 #include <filesystem>
 
+#include "dialogs_testutil.h"
 #include "platform/fileio.h"
 #include "platform/ini.h"
 #include "platform/text.h"
@@ -28,13 +29,7 @@ namespace fs = std::filesystem;
 
 class RipperDialogTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "zephrel_dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { testing::StartOffscreenApplication(); }
   void SetUp() override {
     platform::FileError fe;
     folder_ = platform::TemporaryFolder::Create("zephrel-dialogs", &fe);

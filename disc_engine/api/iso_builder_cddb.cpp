@@ -10,6 +10,7 @@
 #include "audio/disc_information.h"
 #include "jobs/job_state.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 #include "zephrel/iso_builder.h"
 
 namespace zephrel {
@@ -81,7 +82,7 @@ HResult ISOBuilder::RequestCDDB(const std::string& RepDest) {
   }
   DiscInformation::Process().Locked([](DiscState& s) { s.SetPresets(); });
   const bool started = EngineState::Instance().threads.Start(
-      [events = events_, base = std::filesystem::path(RepDest),
+      [events = events_, base = platform::Utf8ToPath(RepDest),
        chooser = cddb_chooser_](std::stop_token stop) { LookupThread(events, base, chooser, stop); });
   if (!started) g_lookup_running.store(false);
   return S_OK;
@@ -94,7 +95,7 @@ HResult ISOBuilder::CDDB_Localread(const std::string& PathFile) {
     return s.identifier;
   });
   const bool has_tracks = !toc.tracks.empty();
-  const CddbStore store{std::filesystem::path(PathFile)};
+  const CddbStore store{platform::Utf8ToPath(PathFile)};
   std::optional<CddbDiscFile> disc;
   if (has_tracks) {
     if (const std::optional<std::filesystem::path> file = store.Find(key)) {
@@ -118,7 +119,7 @@ HResult ISOBuilder::CDDB_ManualSaveInfos(const std::string& PathFile) {
   for (const TrackRecord& record : TrackList::Process().Records()) info.titles.push_back(record.title);
   // A file that cannot be written is not reported, as the member promises.
   platform::FileError error;
-  CddbStore(std::filesystem::path(PathFile)).SaveManual(info, &error);
+  CddbStore(platform::Utf8ToPath(PathFile)).SaveManual(info, &error);
   return S_OK;
 }
 

@@ -9,6 +9,7 @@
 #include "drive/toc.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
+#include "platform/text.h"
 #include "zephrel/iso_builder.h"
 
 namespace zephrel {
@@ -50,7 +51,7 @@ HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*Trac
                                       const std::string& AppDirectory, std::int32_t mp3) {
   SetRipApplicationFolder(AppDirectory);
   TrackRipRequest request;
-  request.app_folder = std::filesystem::path(AppDirectory);
+  request.app_folder = platform::Utf8ToPath(AppDirectory);
   request.mp3 = mp3 != 1;
   if (request.mp3) {
     std::string error;
@@ -89,7 +90,7 @@ HResult ISOBuilder::AudioRip_RipDiscAsImage(std::int32_t DriveNum, const std::st
                                             const std::string& ImagePath, std::int32_t Mode) {
   StartJob(events_, JobEnd::kEndRip, DriveNum, JobSetup([ImagePath, Mode]() -> JobBody {
              DiscRipRequest request;
-             request.image_path = std::filesystem::path(ImagePath);
+             request.image_path = platform::Utf8ToPath(ImagePath);
              request.mode = Mode;
              request.toc = TocOfRecords(TrackList::Process().Records());
              return [request = std::move(request)](Job& job) {

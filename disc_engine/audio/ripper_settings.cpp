@@ -23,14 +23,30 @@ constexpr std::array<std::string_view, 10> kVbrQualities = {"VBR-0", "VBR-1", "V
                                                             "VBR-5", "VBR-6", "VBR-7", "VBR-8", "VBR-9"};
 constexpr std::array<std::string_view, 3> kFrequencies = {"32000", "44100", "48000"};
 
-// The value of a key, or its default, written into the file when missing.
-std::string ReadKey(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                    std::string_view def) {
-  std::string value = platform::ReadIni(file, section, key, kMissing);
-  if (value != kMissing) return value;
-  platform::WriteIni(file, section, key, def);  // a file that cannot be written keeps the default in use
-  return std::string(def);
+platform::IniDocument LoadConfig(const std::filesystem::path& file) {
+  platform::FileError error;  // a file that cannot be read gives every key its default
+  return platform::IniDocument::Load(file, &error);
 }
+
+// The configuration file of a folder, read once for all the keys a caller
+// wants.
+class Config {
+ public:
+  explicit Config(const std::filesystem::path& folder)
+      : file_(RipperConfigFile(folder)), doc_(LoadConfig(file_)) {}
+
+  // The value of a key, or its default, written into the file when missing.
+  std::string Key(std::string_view section, std::string_view key, std::string_view def) const {
+    const std::string* value = doc_.Find(section, key);
+    if (value && *value != kMissing) return *value;
+    platform::WriteIni(file_, section, key, def);  // a file that cannot be written keeps the default in use
+    return std::string(def);
+  }
+
+ private:
+  std::filesystem::path file_;
+  platform::IniDocument doc_;
+};
 
 bool Switch(const std::string& value) { return value.empty() || value[0] != '0'; }
 
@@ -59,44 +75,55 @@ bool Write(const std::filesystem::path& file, std::string_view section, std::str
 std::filesystem::path RipperConfigFile(const std::filesystem::path& folder) { return folder / "Config.ini"; }
 
 Mp3Settings LoadMp3Settings(const std::filesystem::path& folder) {
-  const std::filesystem::path file = RipperConfigFile(folder);
+  const Config config(folder);
   const Mp3Settings d;
   Mp3Settings s;
-  s.bitrate = ReadKey(file, "MP3", "Bitrate", d.bitrate);
-  s.vbr_bitrate = ReadKey(file, "MP3", "VBRBitrate", d.vbr_bitrate);
-  s.channel = ReadKey(file, "MP3", "Channel", d.channel);
-  s.preset = ReadKey(file, "MP3", "Present", d.preset);
-  s.frequency = ReadKey(file, "MP3", "Frequency", d.frequency);
-  s.vbr_method = ReadKey(file, "MP3", "VBRMETHOD", d.vbr_method);
-  s.vbr_quality = ReadKey(file, "MP3", "VBRQUALITY", d.vbr_quality);
-  s.crc = Switch(ReadKey(file, "MP3", "CRC", "0"));
-  s.vbr = Switch(ReadKey(file, "MP3", "VBR", "0"));
-  s.vbr_header = Switch(ReadKey(file, "MP3", "VBRHEADER", "0"));
-  s.copyright = Switch(ReadKey(file, "MP3", "COPYRIGHT", "0"));
-  s.original = Switch(ReadKey(file, "MP3", "ORIGINAL", "0"));
-  s.private_bit = Switch(ReadKey(file, "MP3", "PRIVATE", "0"));
-  s.compression = ReadKey(file, "COMPRESSION", "Select", d.compression);
+  s.bitrate = config.Key("MP3", "Bitrate", d.bitrate);
+  s.vbr_bitrate = config.Key("MP3", "VBRBitrate", d.vbr_bitrate);
+  s.channel = config.Key("MP3", "Channel", d.channel);
+  s.preset = config.Key("MP3", "Present", d.preset);
+  s.frequency = config.Key("MP3", "Frequency", d.frequency);
+  s.vbr_method = config.Key("MP3", "VBRMETHOD", d.vbr_method);
+  s.vbr_quality = config.Key("MP3", "VBRQUALITY", d.vbr_quality);
+  s.crc = Switch(config.Key("MP3", "CRC", "0"));
+  s.vbr = Switch(config.Key("MP3", "VBR", "0"));
+  s.vbr_header = Switch(config.Key("MP3", "VBRHEADER", "0"));
+  s.copyright = Switch(config.Key("MP3", "COPYRIGHT", "0"));
+  s.original = Switch(config.Key("MP3", "ORIGINAL", "0"));
+  s.private_bit = Switch(config.Key("MP3", "PRIVATE", "0"));
+  s.compression = config.Key("COMPRESSION", "Select", d.compression);
   return s;
 }
 
+namespace {
+
+std::string OutputFolder(const Config& config, const std::filesystem::path& folder) {
+  return config.Key("SAUVEGARDE", "Chemin", DefaultOutputFolder(folder));
+}
+
+std::string NamePattern(const Config& config) {
+  return config.Key("Output", "Nom", RipperOutputSettings{}.pattern);
+}
+
+bool SubfolderSwitch(const Config& config) { return config.Key("Output", "Rep", "true") == "true"; }
+
+}  // namespace
+
 std::string ReadOutputFolder(const std::filesystem::path& folder) {
-  return ReadKey(RipperConfigFile(folder), "SAUVEGARDE", "Chemin", DefaultOutputFolder(folder));
+  return OutputFolder(Config(folder), folder);
 }
 
-std::string ReadNamePattern(const std::filesystem::path& folder) {
-  return ReadKey(RipperConfigFile(folder), "Output", "Nom", RipperOutputSettings{}.pattern);
-}
+std::string ReadNamePattern(const std::filesystem::path& folder) { return NamePattern(Config(folder)); }
 
-bool ReadSubfolderSwitch(const std::filesystem::path& folder) {
-  return ReadKey(RipperConfigFile(folder), "Output", "Rep", "true") == "true";
-}
+bool ReadSubfolderSwitch(const std::filesystem::path& folder) { return SubfolderSwitch(Config(folder)); }
 
 RipperOutputSettings LoadRipperSettings(const std::filesystem::path& folder) {
+  const Config config(folder);
   RipperOutputSettings s;
-  s.output_folder = ReadOutputFolder(folder);
-  s.pattern = ReadNamePattern(folder);
-  s.auto_cddb = ReadKey(RipperConfigFile(folder), "CDDB", "Auto", "true") == "true";
-  s.subfolders = ReadSubfolderSwitch(folder);
+  s.output_folder = OutputFolder(config, folder);
+  s.pattern = NamePattern(config);
+  s.auto_cddb = config.Key("CDDB", "Auto", "true") == "true";
+  s.subfolders = SubfolderSwitch(config);
   return s;
 }
 

@@ -22,6 +22,11 @@ namespace zephrel {
 // BurnerOnError number: the data does not fit on the medium.
 inline constexpr std::int32_t kErrorNoSpace = 1015;
 
+// What a burn asked to simulate tells when the medium cannot (see
+// CanSimulate).
+inline constexpr const char* kNoSimulation =
+    "This medium cannot be burned in simulation (test write): nothing was written.";
+
 // Sectors per FIFO block for a medium: 27 on CD-R and CD-RW, else 32.
 std::uint32_t BlockSectorsFor(int media_code);
 

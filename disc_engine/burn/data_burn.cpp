@@ -7,10 +7,6 @@
 namespace zephrel {
 namespace {
 
-constexpr const char* kNoDevice = "The drive is not available";
-constexpr const char* kNoSimulation =
-    "This medium cannot be burned in simulation (test write): nothing was written.";
-
 // The producer's events: phases and failures go to the client; its file
 // progress only names the file for the writer's progress, which counts the
 // sectors written to the disc; its end is the burn's to report.

@@ -13,6 +13,7 @@
 #include "drive/mmc_drive.h"
 #include "drive/toc.h"
 #include "image/cue_sheet.h"
+#include "image/image_build_job.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
@@ -43,20 +44,6 @@ bool Exists(const std::filesystem::path& path) {
   return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string* error) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = platform::ErrnoText(n < 0 ? errno : ENOSPC);
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
@@ -80,7 +67,7 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
     events.BurnerOnError(kErrorCopyImageCreate);
     return;
   }
-  if (!job.context().device) return fail("The drive is not available");
+  if (!job.context().device) return fail(kNoDevice);
   MmcDrive drive(job.context().device);
 
   const int code = drive.MmcGetMediaTypeCode();
@@ -126,7 +113,7 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
   std::vector<std::uint8_t> batch(kBatch * sector_bytes), one(sector_bytes), zeros(kBatch * sector_bytes, 0);
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t bytes) {
-    if (WriteAll(created.fd, data, bytes, &error)) return true;
+    if (WriteAllTo(created.fd, data, bytes, &error)) return true;
     fail("Writing the image " + name + " failed: " + error);
     return false;
   };

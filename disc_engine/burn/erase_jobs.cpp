@@ -16,7 +16,6 @@ using platform::DataDirection;
 using platform::ScsiResult;
 
 constexpr const char* kFormatFailed = "Error while formating the media...";
-constexpr const char* kNoDevice = "The drive is not available";
 // The zero fill: 32 sectors at a time from sector 0 while the address stays at
 // most 2048, so sectors 0 to 2079.
 constexpr std::uint32_t kFillBlock = 32;

@@ -1,12 +1,9 @@
 #include "burn/image_burn.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,40 +19,15 @@ namespace zephrel {
 namespace {
 
 constexpr std::size_t kSector = platform::mmc::kSectorSize;
-constexpr const char* kNoDevice = "The drive is not available";
-constexpr const char* kNoSimulation =
-    "This medium cannot be burned in simulation (test write): nothing was written.";
 // Whole sectors read at once while feeding.
 constexpr std::size_t kFeedSectors = 16;
 // The extent of a volume descriptor's root directory record (the big-endian
 // half of its both-endian field).
 constexpr std::size_t kRootExtent = 156 + 6;
 
-bool ReadAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset, std::size_t* got, int* err) {
-  *got = 0;
-  while (*got < size) {
-    const ssize_t n = ::pread(fd, data + *got, size - *got, off_t(offset + *got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *err = errno;
-      return false;
-    }
-    if (n == 0) break;
-    *got += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 }  // namespace
 
-std::optional<ImageFormat> DetectImageFormat(int fd, std::span<std::uint8_t, 2048> descriptor) {
+std::optional<ImageFormat> DetectImageFormat(platform::File& file, std::span<std::uint8_t, 2048> descriptor) {
   static constexpr ImageFormat kFormats[] = {
       {2048, 0, 16 * 2048},
       {2352, 16, 16 * 2352 + 16},
@@ -63,14 +35,11 @@ std::optional<ImageFormat> DetectImageFormat(int fd, std::span<std::uint8_t, 204
       {2352, 24, 16 * 2352 + 24},
   };
   for (const ImageFormat& f : kFormats) {
-    std::size_t got = 0;
-    int err = 0;
+    platform::FileError error;
     std::memset(descriptor.data(), 0, descriptor.size());
-    if (!ReadAt(fd, descriptor.data(), descriptor.size(), f.descriptor_offset, &got, &err) || got < 6)
+    if (file.ReadFullyAt(descriptor.data(), descriptor.size(), f.descriptor_offset, &error) < 6 || error)
       continue;
-    if (std::memcmp(descriptor.data() + 1, "CD001", 5) == 0 ||
-        std::memcmp(descriptor.data() + 1, "cd001", 5) == 0)
-      return f;
+    if (HoldsVolumeDescriptor(descriptor)) return f;
   }
   return std::nullopt;
 }
@@ -110,17 +79,17 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
     return end_early(false);
   }
   if (cancel.load()) return end_early(false);
-  Fd file;
-  file.fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  platform::FileError open_error;
+  platform::File file = platform::File::Open(image, platform::File::Mode::kRead, &open_error);
   struct stat st {};
-  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    events.BurningErrorViewDescription(
-        "Can't read : " + name +
-        (file.fd < 0 ? " (" + platform::ErrnoText(errno) + ")" : " (it is not a regular file)"));
+  if (!file.is_open() || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    events.BurningErrorViewDescription("Can't read : " + name +
+                                       (!file.is_open() ? " (" + platform::ErrnoText(open_error.code) + ")"
+                                                        : " (it is not a regular file)"));
     return end_early(false);
   }
   std::array<std::uint8_t, 2048> descriptor{};
-  const std::optional<ImageFormat> format = DetectImageFormat(file.fd, descriptor);
+  const std::optional<ImageFormat> format = DetectImageFormat(file, descriptor);
   if (!format) {
     events.BurnerOnError(kErrorImageFormat);
     return end_early(true);
@@ -168,7 +137,7 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
   const std::size_t batch = kFeedSectors;
   std::vector<std::uint8_t> in(batch * format->sector_bytes), out(batch * kSector);
   std::uint64_t done = 0;
-  ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  file.AdviseSequential();
   while (done < sectors) {
     if (cancel.load() || writer.failed()) {
       fed = false;
@@ -178,13 +147,13 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
     const std::uint64_t offset = done * format->sector_bytes;
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(n * format->sector_bytes, size - offset));
-    std::size_t got = 0;
-    int err = 0;
+    platform::FileError read_error;
     std::memset(in.data(), 0, in.size());
-    if (!ReadAt(file.fd, in.data(), want, offset, &got, &err) || got < want) {
+    const std::size_t got = file.ReadFullyAt(in.data(), want, offset, &read_error);
+    if (read_error || got < want) {
       events.BurningErrorViewDescription("Can't read : " + name +
-                                         (got < want && err == 0 ? " (it is shorter than when the burn began)"
-                                                                 : " (" + platform::ErrnoText(err) + ")"));
+                                         (!read_error ? " (it is shorter than when the burn began)"
+                                                      : " (" + platform::ErrnoText(read_error.code) + ")"));
       fed = false;
       feed_failed = true;
       break;

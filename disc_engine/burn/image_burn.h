@@ -13,6 +13,7 @@
 #include <span>
 
 #include "jobs/job_runner.h"
+#include "platform/fileio.h"
 
 namespace zephrel {
 
@@ -27,10 +28,10 @@ struct ImageFormat {
   std::uint64_t descriptor_offset = 0;  // of the primary volume descriptor's user data
 };
 
-// Reads the volume descriptor at each known offset of the file (fd) in turn;
+// Reads the volume descriptor at each known offset of file in turn;
 // the first that reads "CD001" or "cd001" fixes the format. The descriptor's
 // 2048 bytes are left in descriptor.
-std::optional<ImageFormat> DetectImageFormat(int fd, std::span<std::uint8_t, 2048> descriptor);
+std::optional<ImageFormat> DetectImageFormat(platform::File& file, std::span<std::uint8_t, 2048> descriptor);
 
 struct ImageBurnSettings {
   bool burn_proof = false;

@@ -231,12 +231,6 @@ constexpr DvdMaker kDvdManufacturers[] = {
     {"SONY08", "Sony Corp."},
 };
 
-constexpr double kBytesPerMB = 1024.0 * 1024.0;
-
-float SectorsToMB(std::uint64_t sectors) {
-  return static_cast<float>(static_cast<double>(sectors) * platform::mmc::kSectorSize / kBytesPerMB);
-}
-
 // The non-zero bytes of reply[first..last], as UTF-8 from the Windows code
 // page the identifiers are written in.
 std::string NonZeroText(const std::vector<std::uint8_t>& reply, std::size_t first, std::size_t last) {

@@ -19,7 +19,6 @@ using platform::ScsiResult;
 
 namespace {
 
-constexpr double kBytesPerMB = 1024.0 * 1024.0;
 constexpr std::uint16_t kDiscInformationLength = 34;
 constexpr std::uint16_t kModeSenseLength = 128;
 constexpr std::size_t kWriteParametersListLength = 60;
@@ -29,10 +28,6 @@ constexpr auto kLongWriteLimit = std::chrono::seconds(120);
 constexpr auto kFirstBackOff = std::chrono::milliseconds(5);
 constexpr auto kLastBackOff = std::chrono::milliseconds(20);
 constexpr auto kRetryPause = std::chrono::milliseconds(1);
-
-float SectorsToMB(std::uint64_t sectors) {
-  return static_cast<float>(static_cast<double>(sectors) * platform::mmc::kSectorSize / kBytesPerMB);
-}
 
 // Frames of an H, M, S, F address less the 150 sectors before LBA 0; never
 // below 0.
@@ -44,14 +39,19 @@ std::uint32_t AddressToSectors(const std::uint8_t* hmsf) {
 
 bool AllFf(const std::uint8_t* p) { return p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF; }
 
-bool HoldsVolumeDescriptor(const std::vector<std::uint8_t>& sector) {
-  return sector.size() >= 6 &&
-         (std::memcmp(&sector[1], "CD001", 5) == 0 || std::memcmp(&sector[1], "cd001", 5) == 0);
-}
-
 bool IsDvdMinus(int code) { return code == kMediaDvdR || code == kMediaDvdRw; }
 
 }  // namespace
+
+float SectorsToMB(std::uint64_t sectors) {
+  constexpr double kBytesPerMB = 1024.0 * 1024.0;
+  return static_cast<float>(static_cast<double>(sectors) * platform::mmc::kSectorSize / kBytesPerMB);
+}
+
+bool HoldsVolumeDescriptor(std::span<const std::uint8_t> sector) {
+  return sector.size() >= 6 &&
+         (std::memcmp(&sector[1], "CD001", 5) == 0 || std::memcmp(&sector[1], "cd001", 5) == 0);
+}
 
 std::string FailureText(const ScsiResult& result) {
   if (result.transport != ScsiResult::Transport::kOk) return result.transport_message;

@@ -39,6 +39,13 @@ struct DriveWait {
 inline constexpr int kCdSpeedStep = 176;
 inline constexpr int kDvdSpeedStep = 1385;
 
+// Sectors of 2048 bytes as megabytes (MiB).
+float SectorsToMB(std::uint64_t sectors);
+
+// Whether sector (at least its first 6 bytes) is a volume descriptor: its
+// standard identifier reads "CD001", or "cd001" as some writers put it.
+bool HoldsVolumeDescriptor(std::span<const std::uint8_t> sector);
+
 // The text of a failed command, as the user is shown it: the sense row, or
 // the transport's words.
 std::string FailureText(const platform::ScsiResult& result);

@@ -31,17 +31,7 @@ class FileSink : public ImageSink {
  public:
   explicit FileSink(int fd) : fd_(fd) {}
   bool Write(const std::uint8_t* data, std::size_t size, std::string* error) override {
-    while (size > 0) {
-      const ssize_t n = ::write(fd_, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        *error = platform::ErrnoText(n < 0 ? errno : ENOSPC);
-        return false;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return WriteAllTo(fd_, data, size, error);
   }
   bool Close(std::string* error) override {
     if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
@@ -84,6 +74,20 @@ std::vector<std::string> Names(const std::vector<UdfFile>& files) {
 }
 
 }  // namespace
+
+bool WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, std::string* error) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = platform::ErrnoText(n < 0 ? errno : ENOSPC);
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 // The open image: sectors go through the sink, in raw mode wrapped as Mode 1
 // sectors with their addresses.

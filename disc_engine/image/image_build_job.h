@@ -48,6 +48,11 @@ class ImageSink {
   virtual bool Close(std::string* error) = 0;
 };
 
+// Writes all bytes to fd, over short writes and EINTR; false with error set
+// (the system's text; a write that moves nothing reads as a full disc) on
+// failure.
+bool WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, std::string* error);
+
 struct ImageBuildRequest {
   std::filesystem::path image_path;  // raw mode: the extension becomes .bin
   int mode = 0;                      // 1: raw sectors with a CUE sheet; other: 2048-byte sectors

@@ -96,6 +96,8 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
 
 // The refusals of a job that cannot start.
 inline constexpr const char* kJobRunning = "Another disc job is running";
+// What a job on a drive tells when the drive's device is not there.
+inline constexpr const char* kNoDevice = "The drive is not available";
 inline std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
 
 // Reports a job that cannot start, as StartJob does.

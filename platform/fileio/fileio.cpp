@@ -84,7 +84,8 @@ File& File::operator=(File&& other) noexcept {
 
 File File::Open(const std::filesystem::path& path, Mode mode, FileError* error) {
   ClearError(error);
-  int flags = O_CLOEXEC | O_NONBLOCK;
+  // O_NOCTTY: a terminal the user picks never becomes the controlling one.
+  int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
   switch (mode) {
     case Mode::kRead:
       flags |= O_RDONLY;
