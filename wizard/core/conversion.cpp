@@ -105,7 +105,7 @@ void WizardController::Taldex1_Completed(const EncodeResult& result) {
     std::string reason = result.message;
     if (result.status == EncodeStatus::kCancelled) reason = "the conversion was stopped";
     if (result.status == EncodeStatus::kOk) reason = "the converted file " + Display(output) + " is missing";
-    StopConversionWithMessage("Can't convert " + what + ":\r\n" + reason);
+    StopConversionWithMessage("Can't convert " + what + " into " + Display(output) + ":\r\n" + reason);
     return;
   }
   RecordCreatedFile(output);
