@@ -136,9 +136,12 @@ TEST_F(MediaMembers, ANumberOutsideTheListOrAnEmptyTrayGivesTheNeutralValues) {
 
 TEST_F(MediaMembers, OnlyMediaThatRecordATestWriteCanSimulate) {
   const std::pair<int, bool> cases[] = {
-      {pm::kProfileCdR, true},          {pm::kProfileCdRw, true},
-      {pm::kProfileDvdR, true},         {pm::kProfileDvdRwSequential, true},
-      {pm::kProfileDvdRwRestricted, false}, {pm::kProfileDvdPlusR, false},
+      {pm::kProfileCdR, true},
+      {pm::kProfileCdRw, true},
+      {pm::kProfileDvdR, true},
+      {pm::kProfileDvdRwSequential, true},
+      {pm::kProfileDvdRwRestricted, false},
+      {pm::kProfileDvdPlusR, false},
       {pm::kProfileDvdPlusRw, false},
   };
   for (const auto& [profile, can] : cases) {

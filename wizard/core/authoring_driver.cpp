@@ -62,7 +62,8 @@ void WizardController::StartDvdBuild() {
   } else {
     ProjectFolder = TempFolder / screen_.label;
     // Removed where it is made, whatever the temporary folder is later.
-    if (std::find(authored_folders_.begin(), authored_folders_.end(), ProjectFolder) == authored_folders_.end())
+    if (std::find(authored_folders_.begin(), authored_folders_.end(), ProjectFolder) ==
+        authored_folders_.end())
       authored_folders_.push_back(ProjectFolder);
   }
   fs::create_directories(ProjectFolder, ec);

@@ -75,7 +75,8 @@ GaugeLayout LayOutGauge(int width, int value, int maximum, bool gigabytes,
   if (value > 6 && maximum > 0) {
     const double bound = w * value / maximum - 3.0;
     g.fill = LayOutFill(width, bound);
-    if (g.limit && bound > *g.limit) g.overflow = g.limit;
+    // Past the mark the fill's pieces (inset as the bound is) show the overflow.
+    if (g.limit && w * value / maximum > *g.limit) g.overflow = *g.limit - 3.0;
   }
   return g;
 }

@@ -116,7 +116,8 @@ TEST_F(ConversionTest, AFailureStopsTheChainNamingTheFileAndTheReasonAndKeepsEar
   EXPECT_FALSE(c().screen().rows[0].converted.empty());
   EXPECT_TRUE(c().screen().rows[1].converted.empty());
   ASSERT_FALSE(dialogs.messages.empty());
-  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() +
+  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() + " into " +
+                                              (Temp() / "02 - movie 2.mpg").native() +
                                               ":\r\nInvalid data found when processing input");
   // Starting again converts only what is left.
   c().NextButton_Click();

@@ -186,11 +186,11 @@ bool WizardController::ConfirmDiscSpace() {
   if (screen_.output_option != kOutputBurn) {
     // An image or a folder is meant for a disc: the gauge's limit mark.
     if (project_mb <= kDvdLimitMegabytes) return true;
-    return parts_.dialogs->AskYesNo(
-        "The project (" + MegabytesText(project_mb) + " MB) is larger than a single-layer DVD (" +
-            std::to_string(kDvdLimitMegabytes) + " MB) by " + MegabytesText(project_mb - kDvdLimitMegabytes) +
-            " MB. Go on anyway?",
-        kMessageTitle, MessageIcon::kExclamation);
+    return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
+                                        " MB) is larger than a single-layer DVD (" +
+                                        std::to_string(kDvdLimitMegabytes) + " MB) by " +
+                                        MegabytesText(project_mb - kDvdLimitMegabytes) + " MB. Go on anyway?",
+                                    kMessageTitle, MessageIcon::kExclamation);
   }
   if (disc_free_mb_ < 0) return true;  // no usable disc was measured; the engine decides
   if (project_mb <= static_cast<double>(disc_free_mb_)) return true;

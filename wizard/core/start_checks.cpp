@@ -117,7 +117,8 @@ bool WizardController::CheckFoldersBeforeStart() {
     // The converted videos, and the DVD folder authored beside them unless
     // it goes to the output folder.
     const double still_to_convert = std::max(0.0, project_mb - converted_mb);
-    add("temporary", TempFolder, still_to_convert + (screen_.output_option == kOutputFolder ? 0 : project_mb));
+    add("temporary", TempFolder,
+        still_to_convert + (screen_.output_option == kOutputFolder ? 0 : project_mb));
   }
   if (output_used) add("output", output, project_mb);
 

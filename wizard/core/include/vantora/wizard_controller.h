@@ -94,11 +94,11 @@ struct WizardScreen {
   std::vector<std::string> drive_entries;  // ImageCombo1
   int selected_drive = -1;                 // 0-based; -1 with no drive
   bool drive_list_enabled = true;
-  int speed_index = -1;                                        // Combo1's ListIndex; -1 with no speed listed
-  bool simulation = false;                                     // CheckSimulation
-  bool simulation_enabled = true;  // false for a medium that records no test write
-  std::string simulation_tip;      // why the switch is disabled
-  std::vector<std::string> speed_entries;                      // Combo1: "16 x", ...
+  int speed_index = -1;                    // Combo1's ListIndex; -1 with no speed listed
+  bool simulation = false;                 // CheckSimulation
+  bool simulation_enabled = true;          // false for a medium that records no test write
+  std::string simulation_tip;              // why the switch is disabled
+  std::vector<std::string> speed_entries;  // Combo1: "16 x", ...
   std::string disc_status_text = "No Media (0 MB available)";  // Label19
   bool insert_disc_visible = true;                             // Label20
 
@@ -423,12 +423,12 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::unique_ptr<AuthoringRun> authoring_run_;
   DiscJob disc_job_;
-  bool starting_disc_job_ = false;  // inside CreateIso or Burner_BurnData
-  std::string refused_reason_;      // an error reported inside that call
-  bool laying_out_ = false;         // inside BuildDiscLayout
-  bool layout_row_open_ = false;    // the job log's layout row awaits its end
+  bool starting_disc_job_ = false;           // inside CreateIso or Burner_BurnData
+  std::string refused_reason_;               // an error reported inside that call
+  bool laying_out_ = false;                  // inside BuildDiscLayout
+  bool layout_row_open_ = false;             // the job log's layout row awaits its end
   std::filesystem::path replace_confirmed_;  // the image the user agreed to replace
-  std::string layout_refused_;      // a file the engine refused meanwhile
+  std::string layout_refused_;               // a file the engine refused meanwhile
   // The drive listener: every start gets a new generation; 0 while stopped.
   unsigned listener_generation_ = 0;
   unsigned listening_ = 0;
