@@ -75,7 +75,7 @@ void WizardController::StartDvdBuild() {
     ShowStep(3);
     const std::string what = screen_.output_option == kOutputFolder ? "Can't write the destination file\n"
                                                                     : "Can't write in the temporary folder\n";
-    parts_.dialogs->ShowMessage(what + platform::ToUtf8Lenient(ProjectFolder.native()) + ": " + ec.message(),
+    parts_.dialogs->ShowMessage(what + platform::PathToUtf8(ProjectFolder) + ": " + ec.message(),
                                 kMessageTitle, MessageIcon::kCritical);
     return;
   }

@@ -122,7 +122,7 @@ void WizardController::Quillon1_OnCompleted() {
   Busy = false;
   if (cancel_after_build_) return;  // the project is being cancelled
   if (screen_.output_option == kOutputFolder) {
-    const std::string folder = platform::ToUtf8Lenient(ProjectFolder.native()) + "/";
+    const std::string folder = platform::PathToUtf8(ProjectFolder) + "/";
     const bool shown = parts_.shell->OpenWithShell(ProjectFolder.native() + "/");
     ShowEndMessage("DVD creation Completed", MessageIcon::kNone,
                    {"The DVD folder is " + folder,

@@ -46,8 +46,6 @@ std::string ErrorNumberText(std::int32_t number) {
   }
 }
 
-std::string Display(const fs::path& path) { return platform::ToUtf8Lenient(path.native()); }
-
 }  // namespace
 
 void WizardController::ShowEndMessage(const std::string& text, MessageIcon icon,
@@ -129,7 +127,7 @@ void WizardController::BurnerOnError(std::int32_t ErrorNumber) {
   if (ErrorNumber == kCannotCreateImage && !disc_job_.iso_partial.empty()) {
     // Which file, and why, beside the engine's words.
     const std::string why = ImageWriteReason(disc_job_.iso_partial);
-    text += " " + Display(disc_job_.iso_final) + (why.empty() ? "" : ": " + why);
+    text += " " + platform::PathToUtf8(disc_job_.iso_final) + (why.empty() ? "" : ": " + why);
   }
   if (!text.empty()) log_.AddRow(text, ErrorRowKey(text), LogIcon::kError);
   // Any error during a job makes its end a failure.
@@ -203,7 +201,7 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
     ShowEndMessage("Burning complete!", MessageIcon::kInformation, {});
   } else {
     ShowEndMessage("Image Writing complete!", MessageIcon::kInformation,
-                   {"The image is " + Display(job.iso_final)});
+                   {"The image is " + platform::PathToUtf8(job.iso_final)});
   }
   if (keep_files) {
     // The authored folder and the converted files stay for another try.

@@ -20,8 +20,6 @@ namespace {
 
 constexpr double kMegabyte = 1024.0 * 1024.0;
 
-std::string Display(const fs::path& path) { return platform::ToUtf8Lenient(path.native()); }
-
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 // The reason a new file cannot be made in folder, or "" when it can.
@@ -69,8 +67,9 @@ bool WizardController::CheckFoldersBeforeStart() {
     fs::create_directories(output, ec);
     const std::string problem = ec ? ec.message() : WriteProblem(output);
     if (!problem.empty()) {
-      parts_.dialogs->ShowMessage("Can't write the destination file\n" + Display(output) + ": " + problem,
-                                  kMessageTitle, MessageIcon::kCritical);
+      parts_.dialogs->ShowMessage(
+          "Can't write the destination file\n" + platform::PathToUtf8(output) + ": " + problem, kMessageTitle,
+          MessageIcon::kCritical);
       return false;
     }
   }
@@ -79,8 +78,8 @@ bool WizardController::CheckFoldersBeforeStart() {
     const std::string problem = WriteProblem(TempFolder);
     if (!problem.empty()) {
       parts_.dialogs->ShowMessage(
-          "Can't write in the temporary folder\n" + Display(TempFolder) + ": " + problem, kMessageTitle,
-          MessageIcon::kCritical);
+          "Can't write in the temporary folder\n" + platform::PathToUtf8(TempFolder) + ": " + problem,
+          kMessageTitle, MessageIcon::kCritical);
       return false;
     }
   }
@@ -127,7 +126,7 @@ bool WizardController::CheckFoldersBeforeStart() {
     if (need.megabytes <= free_mb) continue;
     std::string where;
     for (const auto& [which, folder] : need.folders)
-      where += (where.empty() ? "the " : " and the ") + which + " folder " + Display(folder);
+      where += (where.empty() ? "the " : " and the ") + which + " folder " + platform::PathToUtf8(folder);
     if (need.folders.size() > 1) where += " (one disk)";
     const std::string text = "There is not enough free space for " + where + ": the project needs about " +
                              MegabytesText(need.megabytes) + " MB there, and " + MegabytesText(free_mb) +
@@ -143,8 +142,9 @@ bool WizardController::ConfirmReplaceImage() {
   std::error_code ec;
   if (fs::symlink_status(image, ec).type() == fs::file_type::not_found) return true;
   if (image == replace_confirmed_) return true;
-  if (!parts_.dialogs->AskYesNo("The file " + Display(image) + " already exists.\nDo you want to replace it?",
-                                kMessageTitle, MessageIcon::kExclamation))
+  if (!parts_.dialogs->AskYesNo(
+          "The file " + platform::PathToUtf8(image) + " already exists.\nDo you want to replace it?",
+          kMessageTitle, MessageIcon::kExclamation))
     return false;
   replace_confirmed_ = image;
   return true;
