@@ -521,11 +521,16 @@ TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
   // That folder, chosen as an existing VIDEO_TS folder, becomes an image and
   // is left byte for byte as it was.
   const auto before = FolderBytes(folder);
+  // An image of that name is there already: it is replaced after "Yes".
+  std::ofstream(out_dir / "FROM FOLDER.iso") << "another project's image";
   UseExistingFolder(folder, kOutputIso, "FROM FOLDER");
+  box_shot = "road_replace_question";
   c().NextButton_Click();
-  WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!\nThe image is " +
-                                               (out_dir / "FROM FOLDER.iso").native()});
+  WaitForTheEnd(2);
+  ASSERT_EQ(messages, (std::vector<std::string>{"The file " + (out_dir / "FROM FOLDER.iso").native() +
+                                                    " already exists.\nDo you want to replace it?",
+                                                "Image Writing complete!\nThe image is " +
+                                                    (out_dir / "FROM FOLDER.iso").native()}));
   EXPECT_EQ(FolderBytes(folder), before);
   std::string out;
   EXPECT_EQ(dvdcheck::RunTool({"lsdvd", (out_dir / "FROM FOLDER.iso").native()}, &out), 0) << out;
@@ -835,6 +840,7 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
   UseExistingFolder(folder, kOutputBurn, "BIG PROJECT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
   EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
+  box_shot = "road_start_question_larger_than_disc";
   c().NextButton_Click();  // "Start >"; the question is answered "Yes"
   WaitForTheEnd(2);
   ASSERT_EQ(messages.size(), 2u);
