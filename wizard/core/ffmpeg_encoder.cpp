@@ -140,6 +140,34 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   return a;
 }
 
+int ConversionLanes(unsigned cores, std::uint64_t memory_bytes) {
+  constexpr std::uint64_t kLaneMemory = 400ull << 20;
+  const long by_cores = std::lround(std::max(1u, cores) * 0.75);
+  const long by_memory = static_cast<long>(std::min<std::uint64_t>(memory_bytes / kLaneMemory, 64));
+  return static_cast<int>(std::clamp(std::min(by_cores, by_memory), 1L, 8L));
+}
+
+int ConversionLanesHere() {
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  std::uint64_t available = 0;
+  if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    unsigned long long kib = 0;
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+      if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
+        available = static_cast<std::uint64_t>(kib) * 1024;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  if (available == 0) {
+    available = static_cast<std::uint64_t>(std::max(0L, sysconf(_SC_PHYS_PAGES))) *
+                static_cast<std::uint64_t>(std::max(0L, sysconf(_SC_PAGESIZE))) / 2;
+  }
+  return ConversionLanes(online > 0 ? static_cast<unsigned>(online) : 1u, available);
+}
+
 std::optional<std::filesystem::path> CreateTempBeside(const std::filesystem::path& path, std::string* error) {
   for (int n = 0; n < 100; ++n) {
     std::filesystem::path candidate = path;
@@ -277,7 +305,7 @@ bool FfmpegEncoder::Start() {
     if (busy_ || quit_) return false;
     busy_ = true;
     stop_requested_ = false;
-    pending_ = Job{input_, info_, params_, output_};
+    pending_ = Job{input_, info_, params_, output_, preview_on_ && preview_sink_ != nullptr};
     fps_ = 0;
     position_ = 0;
     timing_ = false;
@@ -408,11 +436,7 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
 }
 
 EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::path& temp) {
-  bool preview;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    preview = preview_on_ && preview_sink_ != nullptr;
-  }
+  const bool preview = job.preview;
   const std::vector<std::string> argv =
       BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, preview);
   ChildProcess child;

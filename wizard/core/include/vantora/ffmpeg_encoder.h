@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -102,6 +103,9 @@ class FfmpegEncoder final : public VideoEncoder {
     std::optional<MediaInfo> info;
     EncodeParameters params;
     std::filesystem::path output;
+    // Preview pictures are made when the preview is on at the start; they are
+    // shown while it stays on.
+    bool preview = false;
   };
 
   void WorkerLoop();
@@ -149,6 +153,16 @@ class FfmpegPictureClipMaker final : public PictureClipMaker {
  private:
   const EncoderTools tools_;
 };
+
+// How many files the wizard converts at once on a machine with cores
+// processors and memory_bytes of memory available. One ffmpeg encode keeps
+// little more than one core busy (its decode, filter and encode loop is
+// serial), so three lanes per four cores fill the machine and leave room
+// for the decoders' own threads; each lane is given 400 MiB, which a 4K
+// source needs, and at most 8 lanes run.
+int ConversionLanes(unsigned cores, std::uint64_t memory_bytes);
+// The same for this machine: its online processors and MemAvailable.
+int ConversionLanesHere();
 
 // Creates an empty file with a new name beside path ("<name>.part",
 // "<name>.1.part", ...) for output that is renamed over path once complete.
