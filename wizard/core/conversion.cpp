@@ -105,6 +105,18 @@ bool WizardController::StartEncode(int lane, int index) {
   // Every encoding is started able to show its preview; only the one
   // followed on screen shows it.
   e.SetPreviewEnabled(screen_.preview_on);
+  // The lanes no encoding uses are shared by the rows not started yet: a
+  // long video alone gets them all, split into pieces encoded side by side.
+  int pieces = 1;
+  if (!menu) {
+    int used = 0;
+    for (const ConversionLane& l : lanes_) used += l.index >= 0 ? l.pieces : 0;
+    int waiting = 0;
+    for (int k = index; k <= static_cast<int>(screen_.rows.size()); ++k)
+      waiting += screen_.rows[k - 1].converted.empty();
+    pieces = std::max(1, (ConversionLanes() - used) / std::max(1, waiting));
+  }
+  e.SetParallelism(pieces);
   if (!e.Start()) {
     FailConversion("Can't convert " + what + ": the encoder is still busy.");
     return false;
@@ -112,7 +124,7 @@ bool WizardController::StartEncode(int lane, int index) {
   const double planned = menu ? 0.0 : screen_.rows[index - 1].seconds;
   const double seconds = e.DurationSeconds() > 0 ? e.DurationSeconds() : planned;
   total_seconds_ += seconds - planned;
-  lanes_[static_cast<std::size_t>(lane)] = {index, seconds};
+  lanes_[static_cast<std::size_t>(lane)] = {index, seconds, pieces};
   FollowLowestRow();
   return true;
 }

@@ -406,6 +406,7 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   struct ConversionLane {
     int index = -1;
     double seconds = 0;  // of the file it encodes
+    int pieces = 1;      // processes its encoder may use
   };
   std::vector<ConversionLane> lanes_;
   int next_row_ = 1;
