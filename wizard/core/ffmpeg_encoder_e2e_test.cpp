@@ -8,10 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 
 #include "authoring_check.h"
 #include "core_testutil.h"
@@ -186,6 +191,10 @@ class EncoderTest : public ::testing::Test {
           dir + "cover_art.mp3"});
     make({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-t", "40", "-c:v", "mpeg4", "-q:v", "5",
           dir + "long.avi"});
+    // Long enough to be encoded in pieces: 64 s, with sound, at 30 frames a second.
+    make({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
+          "sine=frequency=440:sample_rate=48000", "-t", "64", "-c:v", "libx264", "-preset", "ultrafast",
+          "-pix_fmt", "yuv420p", "-c:a", "aac", dir + "pieces.mp4"});
     WriteBytes(media_->path() / "notes.txt", "Just some text.\nNothing to see here.\n");
     WriteBytes(media_->path() / "empty.avi", "");
     // A playlist wearing a video's name: it would make a reader open other files.
@@ -467,6 +476,67 @@ TEST_F(EncoderTest, TheCompletionHandlerCanStartTheNextEncoding) {
   EXPECT_EQ(done[1].status, EncodeStatus::kOk) << done[1].message;
   EXPECT_TRUE(CheckDvdProgramStream(outputs[1]).ok);
   encoder_->Shutdown();
+}
+
+// A long input encoded in pieces side by side gives the stream one process
+// gives: every DVD check passes, every frame is there once and the sound
+// stays with the pictures.
+TEST_F(EncoderTest, ALongInputInPiecesIsOneDvdStreamWithEveryFrameAndTheSoundInStep) {
+  struct Row {
+    bool ntsc;
+    int pieces;
+  } rows[] = {{false, 3}, {true, 4}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.ntsc ? "NTSC" : "PAL") + " in " + std::to_string(row.pieces) + " pieces");
+    RecordingEvents events;
+    encoder_->SetEvents(&events);
+    ASSERT_TRUE(encoder_->Open(Media("pieces.mp4")).ok());
+    const auto output = out_ / ("pieces " + std::to_string(row.pieces) + ".mpg");
+    encoder_->SetOutputPath(output);
+    Configure(row.ntsc, false);
+    encoder_->SetParallelism(row.pieces);
+    ASSERT_TRUE(encoder_->Start());
+    const auto done = events.WaitForCompletions(1);
+    ASSERT_EQ(done.size(), 1u);
+    ASSERT_EQ(done[0].status, EncodeStatus::kOk) << done[0].message;
+    const auto progress = events.progress();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_NEAR(encoder_->PositionSeconds(), 64.0, 0.5);
+
+    const DvdStreamReport report = CheckDvdProgramStream(output);
+    ASSERT_TRUE(report.ok) << report.problem;
+    EXPECT_EQ(report.first_sequence, (SequenceHeader{720, row.ntsc ? 480 : 576, 2, row.ntsc ? 4 : 3}));
+    ExpectAuthoringAccepts(output, row.ntsc ? 1 : 2, 1, 1);
+
+    // ffprobe decodes every frame and reads where each stream starts and ends.
+    const ChildResult r = RunChild({tools_.ffprobe.native(), "-v", "error", "-count_frames", "-show_entries",
+                                    "stream=codec_type,nb_read_frames,start_time,duration", "-of",
+                                    "default=noprint_wrappers=1", output.native()},
+                                   std::chrono::minutes(2));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::map<std::string, std::map<std::string, double>> streams;  // by codec type
+    std::istringstream lines(r.out);
+    std::string line, type;
+    while (std::getline(lines, line)) {
+      const std::size_t eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      if (line.substr(0, eq) == "codec_type") {
+        type = line.substr(eq + 1);
+      } else {
+        streams[type][line.substr(0, eq)] = std::atof(line.c_str() + eq + 1);
+      }
+    }
+    auto& video = streams["video"];
+    auto& audio = streams["audio"];
+    const double rate = row.ntsc ? 30000.0 / 1001.0 : 25.0;
+    EXPECT_NEAR(video["nb_read_frames"], 64 * rate, 1.0) << r.out;
+    EXPECT_LT(std::fabs(video["start_time"] - audio["start_time"]), 1.0 / rate) << r.out;
+    EXPECT_NEAR(video["duration"], audio["duration"], 0.1) << r.out;
+    EXPECT_TRUE(NoPartFiles());
+    EXPECT_TRUE(OwnChildren().empty());
+  }
+  encoder_->SetEvents(&events_);
 }
 
 TEST_F(EncoderTest, PreviewDeliversSmallPicturesWhenSwitchedOn) {
