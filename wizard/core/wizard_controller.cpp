@@ -406,7 +406,8 @@ bool WizardController::QueryUnload() {
 void WizardController::Terminate() {
   if (Busy || cancel_after_build_ || AuthoringRunning()) {
     StopRequested = true;
-    StopAllLanes();
+    parts_.encoder->Stop();
+    for (VideoEncoder* e : parts_.extra_encoders) e->Stop();
     if (DiscJobToCancel() && burner_) burner_->CancelBurn();
     parts_.authoring->ClearAll();
   }
