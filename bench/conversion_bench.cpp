@@ -288,16 +288,25 @@ bool ByWizard(const vantora::EncoderTools& tools, const std::vector<fs::path>& i
     std::fprintf(stderr, "the wizard stopped at step %d\n", c.CurrentStep);
     return false;
   }
+  // The converted files are taken when the authoring is handed them (the
+  // fake authoring makes no disc, which the wizard then reports).
+  bool ok = false;
+  fakes.authoring.on_progress = [&] {
+    if (ok) return;
+    ok = fakes.authoring.titles.size() == inputs.size();
+    for (std::size_t i = 0; ok && i < inputs.size(); ++i) {
+      std::error_code ec;
+      fs::copy_file(fakes.authoring.titles[i], out_dir / (inputs[i].stem().string() + ".mpg"),
+                    fs::copy_options::overwrite_existing, ec);
+      ok = !ec;
+    }
+  };
   c.NextButton_Click();
   queue.RunUntil([&] { return c.CurrentStep != 4; });
   for (auto& e : encoders) e->Shutdown();
-  bool ok = c.CurrentStep == 5 && fakes.authoring.builds == 1;
-  for (const auto& m : fakes.dialogs.messages) std::fprintf(stderr, "wizard: %s\n", m.text.c_str());
-  for (std::size_t i = 0; ok && i < inputs.size(); ++i) {
-    std::error_code ec;
-    fs::copy_file(c.screen().rows[i].converted, out_dir / (inputs[i].stem().string() + ".mpg"),
-                  fs::copy_options::overwrite_existing, ec);
-    ok = !ec;
+  ok = ok && fakes.authoring.builds == 1;
+  if (!ok) {
+    for (const auto& m : fakes.dialogs.messages) std::fprintf(stderr, "wizard: %s\n", m.text.c_str());
   }
   controller.reset();
   return ok;

@@ -222,6 +222,8 @@ std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std
                                 "pipe:1",
                                 "-protocol_whitelist",
                                 "file",
+                                "-fflags",
+                                "+genpts",
                                 "-f",
                                 "mpegvideo",
                                 "-framerate",
@@ -229,13 +231,19 @@ std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std
                                 "-i",
                                 FileUrl(video)};
   if (info.has_audio()) {
-    a.insert(a.end(),
-             {"-format_whitelist", std::string(AllowedDemuxers()), "-f", info.demuxer, "-i", FileUrl(input)});
+    // The made-up times show each picture one frame after it is decoded, as
+    // the whole encode does; the sound is moved by as much to stay with it.
+    char frame[32];
+    std::snprintf(frame, sizeof frame, "%.6f", pal ? 1 / 25.0 : 1001 / 30000.0);
+    a.insert(a.end(), {"-itsoffset", frame, "-format_whitelist", std::string(AllowedDemuxers()), "-f",
+                       info.demuxer, "-i", FileUrl(input)});
   }
   a.insert(a.end(), {"-map", "0:v", "-c:v", "copy"});
   if (info.has_audio()) a.insert(a.end(), {"-map", "1:" + std::to_string(info.audio_stream)});
   AppendAudio(a, info, p);
-  // What the DVD targets set for the program stream.
+  // What the DVD targets set for the program stream. The elementary stream
+  // carries no presentation times; they are made up (+genpts) because the
+  // muxer starts each video object unit, with its navigation pack, by them.
   a.insert(a.end(), {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", FileUrl(temp_output)});
   return a;
 }

@@ -164,7 +164,8 @@ TEST(BuildEncodeArguments, APieceIsItsVideoAloneFromItsStartForItsFrames) {
                          "file:/o.m2v"}));
   EXPECT_FALSE(Has(args, {"-c:a", "ac3"}));
   const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", "/v.mp4", info, p, "/o.part");
-  EXPECT_TRUE(Has(join, {"-f", "mpegvideo", "-framerate", "25", "-i", "file:/o.m2v"}));
+  EXPECT_TRUE(Has(join, {"-fflags", "+genpts", "-f", "mpegvideo", "-framerate", "25", "-i", "file:/o.m2v"}));
+  EXPECT_TRUE(Has(join, {"-itsoffset", "0.040000", "-format_whitelist"}));
   EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:1", "-c:a", "ac3"}));
   EXPECT_TRUE(Has(join, {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", "file:/o.part"}));
 }
