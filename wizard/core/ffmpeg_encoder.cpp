@@ -48,6 +48,13 @@ void RemoveQuietly(const std::filesystem::path& p) {
   std::filesystem::remove(p, ec);
 }
 
+// Whether the demuxer finds a time through an index (so a piece starts at
+// its frame, decoded from the key frame before it); streams found by a
+// search of their bytes (MPEG program and transport streams) are not cut.
+bool SeeksToTheFrame(const std::string& demuxer) {
+  return demuxer == "mov" || demuxer == "matroska" || demuxer == "avi" || demuxer == "dv";
+}
+
 // The audio mapped before as DVD AC-3, or none.
 void AppendAudio(std::vector<std::string>& a, const MediaInfo& info, const EncodeParameters& p) {
   if (!info.has_audio()) {
@@ -521,7 +528,8 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
 }
 
 EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::path& temp) {
-  const bool pieces = job.pieces >= 2 && job.info->duration >= kMinPieceSeconds * 2;
+  const bool pieces =
+      job.pieces >= 2 && job.info->duration >= kMinPieceSeconds * 2 && SeeksToTheFrame(job.info->demuxer);
   if (!pieces) {
     return RunChildren({BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, job.preview)},
                        job);
