@@ -338,6 +338,7 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   bool quick = false;
   int lanes = vantora::ConversionLanesHere();
   fs::path dir = fs::temp_directory_path() / "vantora-conversion-bench";

@@ -323,23 +323,37 @@ TEST_F(EncoderTest, NtscSixteenByNineEncodeOfASilentVideo) {
 }
 
 TEST_F(EncoderTest, CancelGivesOneCancelledCompletionAndLeavesNothing) {
-  ASSERT_TRUE(encoder_->Open(Media("long.avi")).ok());
-  const auto output = out_ / "03 - long.mpg";
-  encoder_->SetOutputPath(output);
-  Configure(false, false);
-  ASSERT_TRUE(encoder_->Start());
-  events_.WaitForProgress();
-  encoder_->Stop();
-  encoder_->Stop();  // a second request changes nothing
-  const auto done = events_.WaitForCompletions(1);
-  ASSERT_EQ(done.size(), 1u);
-  EXPECT_EQ(done[0].status, EncodeStatus::kCancelled);
-  EXPECT_FALSE(std::filesystem::exists(output));
-  EXPECT_TRUE(NoPartFiles());
-  EXPECT_TRUE(OwnChildren().empty());
-  encoder_->Stop();  // nothing runs: no further completion
-  encoder_.reset();  // joins the worker: every event has been raised by now
-  EXPECT_EQ(events_.WaitForCompletions(1).size(), 1u);
+  // One process, and a long input in pieces (every piece is stopped and no
+  // piece file stays).
+  const struct {
+    const char* input;
+    int pieces;
+  } rows[] = {{"long.avi", 1}, {"pieces.mp4", 3}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input);
+    RecordingEvents events;
+    encoder_ = std::make_unique<FfmpegEncoder>(tools_);
+    encoder_->SetEvents(&events);
+    ASSERT_TRUE(encoder_->Open(Media(row.input)).ok());
+    const auto output = out_ / "03 - long.mpg";
+    encoder_->SetOutputPath(output);
+    Configure(false, false);
+    encoder_->SetParallelism(row.pieces);
+    ASSERT_TRUE(encoder_->Start());
+    events.WaitForProgress();
+    encoder_->Stop();
+    encoder_->Stop();  // a second request changes nothing
+    const auto done = events.WaitForCompletions(1);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].status, EncodeStatus::kCancelled);
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_TRUE(NoPartFiles());
+    EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
+    EXPECT_TRUE(OwnChildren().empty());
+    encoder_->Stop();  // nothing runs: no further completion
+    encoder_.reset();  // joins the worker: every event has been raised by now
+    EXPECT_EQ(events.WaitForCompletions(1).size(), 1u);
+  }
 }
 
 TEST_F(EncoderTest, ShutdownCancelsTheRunningEncodingBeforeItReturns) {
