@@ -48,6 +48,11 @@ void RemoveQuietly(const std::filesystem::path& p) {
   std::filesystem::remove(p, ec);
 }
 
+// ffmpeg, quiet but for errors, replacing its outputs.
+std::vector<std::string> FfmpegCommand(const EncoderTools& tools) {
+  return {tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error", "-y"};
+}
+
 // Whether the demuxer finds a time through an index (so a piece starts at
 // its frame, decoded from the key frame before it); streams found by a
 // search of their bytes (MPEG program and transport streams) are not cut.
@@ -147,11 +152,10 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   std::string filter = "scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
                        ",pad=" + std::to_string(p.width) + ":" + std::to_string(p.height) +
                        ":(ow-iw)/2:(oh-ih)/2:black,setdar=" + (wide ? "16/9" : "4/3");
-  std::vector<std::string> a = {tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel",
-                                "error", "-y", "-progress", "pipe:1",
-                                // The input: a local file only, read by the demuxer the probe found.
-                                "-protocol_whitelist", "file", "-format_whitelist",
-                                std::string(AllowedDemuxers())};
+  std::vector<std::string> a = FfmpegCommand(tools);
+  // The input: a local file only, read by the demuxer the probe found.
+  a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-format_whitelist",
+                     std::string(AllowedDemuxers())});
   if (piece != nullptr && piece->first_frame > 0) {
     // Decoded from the key frame before and cut exactly at the piece's start.
     char start[32];
@@ -218,25 +222,9 @@ std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std
                                             const EncodeParameters& p,
                                             const std::filesystem::path& temp_output) {
   const bool pal = p.tv_system == kTvSystemPal;
-  std::vector<std::string> a = {tools.ffmpeg.string(),
-                                "-nostdin",
-                                "-hide_banner",
-                                "-nostats",
-                                "-loglevel",
-                                "error",
-                                "-y",
-                                "-progress",
-                                "pipe:1",
-                                "-protocol_whitelist",
-                                "file",
-                                "-fflags",
-                                "+genpts",
-                                "-f",
-                                "mpegvideo",
-                                "-framerate",
-                                pal ? "25" : "30000/1001",
-                                "-i",
-                                FileUrl(video)};
+  std::vector<std::string> a = FfmpegCommand(tools);
+  a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-fflags", "+genpts", "-f",
+                     "mpegvideo", "-framerate", pal ? "25" : "30000/1001", "-i", FileUrl(video)});
   if (info.has_audio()) {
     // The made-up times show each picture one frame after it is decoded, as
     // the whole encode does; the sound is moved by as much to stay with it.
@@ -754,33 +742,12 @@ bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture, cons
   // The picture is decoded once and its frame repeated, so a picture that
   // cannot be decoded ends the run at once.
   const long frames = std::max(1L, std::lround(milliseconds * 25 / 1000.0));
-  const std::vector<std::string> argv = {
-      tools_.ffmpeg.string(),
-      "-nostdin",
-      "-hide_banner",
-      "-nostats",
-      "-loglevel",
-      "error",
-      "-y",
-      "-protocol_whitelist",
-      "file",
-      "-f",
-      "image2",
-      "-pattern_type",
-      "none",
-      "-framerate",
-      "25",
-      "-i",
-      FileUrl(picture),
-      "-vf",
-      "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) + ":size=1:start=0",
-      "-c:v",
-      "ffv1",
-      "-pix_fmt",
-      "yuv420p",
-      "-f",
-      "avi",
-      FileUrl(*temp)};
+  std::vector<std::string> argv = FfmpegCommand(tools_);
+  argv.insert(argv.end(), {"-protocol_whitelist", "file", "-f", "image2", "-pattern_type", "none",
+                           "-framerate", "25", "-i", FileUrl(picture), "-vf",
+                           "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) +
+                               ":size=1:start=0",
+                           "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi"});
   const ChildResult run = RunChild(argv, std::chrono::minutes(2));
   if (!run.started || run.timed_out || run.exit_code != 0) {
     RemoveQuietly(*temp);
