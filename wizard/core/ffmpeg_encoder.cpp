@@ -747,7 +747,7 @@ bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture, cons
                            "-framerate", "25", "-i", FileUrl(picture), "-vf",
                            "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) +
                                ":size=1:start=0",
-                           "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi"});
+                           "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi", FileUrl(*temp)});
   const ChildResult run = RunChild(argv, std::chrono::minutes(2));
   if (!run.started || run.timed_out || run.exit_code != 0) {
     RemoveQuietly(*temp);
