@@ -150,6 +150,7 @@ void WizardController::FillLanes() {
 }
 
 void WizardController::FollowLowestRow() {
+  const int before = followed_lane_;
   followed_lane_ = -1;
   for (std::size_t lane = 0; lane < lanes_.size(); ++lane) {
     const int index = lanes_[lane].index;
@@ -162,6 +163,8 @@ void WizardController::FollowLowestRow() {
           .SetPreviewEnabled(screen_.preview_on && followed_lane_ == static_cast<int>(lane));
   }
   if (followed_lane_ < 0) return;
+  // The picture of the file followed before is not shown under another name.
+  if (before >= 0 && before != followed_lane_) LaneEncoder(followed_lane_).ClearPreview();
   FileIndex = lanes_[static_cast<std::size_t>(followed_lane_)].index;
   const std::string text = FileIndex == 0 ? "menu" : screen_.rows[FileIndex - 1].text;
   screen_.file_converting = text;
