@@ -117,6 +117,12 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
       return SetSpeed(cdb);
     case kReadFormatCapacities:
       return ReadFormatCapacities(cdb, buffer, out);
+    case kGetPerformance:
+      return GetPerformance(cdb, buffer, out);
+    case kSetStreaming:
+      return SetStreaming(cdb, buffer, terr);
+    case kReadBufferCapacity:
+      return ReadBufferCapacity(cdb, buffer, out);
     default:
       break;
   }

@@ -178,6 +178,15 @@ class EmulatedDrive::Impl {
 
   Check SetSpeed(const std::uint8_t* cdb);
 
+  // The fastest speed of a table not above request (the slowest when all are).
+  static std::uint32_t PickSpeed(const std::vector<std::uint32_t>& table, std::uint32_t request);
+
+  Check GetPerformance(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check SetStreaming(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+
+  Check ReadBufferCapacity(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
   Check StartStop(const std::uint8_t* cdb);
 
   // ---- medium information (emulated_drive_medium_info.cpp)
@@ -191,6 +200,14 @@ class EmulatedDrive::Impl {
   Check TrackInformation(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
   Check ReadToc(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  // READ TOC format 2 (full TOC) of a CD's closed sessions: the A0, A1, A2 and
+  // track points of each, and B0 while another session may follow.
+  void FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
+               std::vector<std::uint8_t>* r) const;
+
+  // Layer 0's share of a dual-layer DVD+R: half the medium, in whole ECC blocks.
+  static std::uint32_t LayerZeroCapacity(const Medium& m) { return m.capacity / 2 / 16 * 16; }
 
   Check ReadDvdStructure(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 

@@ -88,9 +88,11 @@ Check EmulatedDrive::Impl::ReserveTrack(const std::uint8_t* cdb) {
   if (size == 0) return kInvalidField;
   Track* open = OpenTrack(m);
   if (!open || open->written > 0) return kSequenceError;
-  if (!IsCd(m.profile)) size = (size + 15) / 16 * 16;
-  if (std::uint64_t(open->start) + size > m.capacity) return kOutOfRange;
   const bool dao = IsDvdMinus(m.profile) && (page05[2] & 0x0F) == 2;
+  // An incremental track holds whole ECC blocks; a disc-at-once track is
+  // complete once the host has sent the size it reserved.
+  if (!IsCd(m.profile) && !dao) size = (size + 15) / 16 * 16;
+  if (std::uint64_t(open->start) + size > m.capacity) return kOutOfRange;
   if (dao && (open->number != 1 || open->session != 1)) return kSequenceError;
   open->state = TrackState::kReserved;
   open->size = size;

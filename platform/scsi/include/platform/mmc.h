@@ -54,6 +54,7 @@ enum Opcode : std::uint8_t {
   kWrite12 = 0xAA,
   kGetPerformance = 0xAC,
   kReadDvdStructure = 0xAD,
+  kSetStreaming = 0xB6,
   kReadCdMsf = 0xB9,
   kSetCdSpeed = 0xBB,
   kReadCd = 0xBE,
@@ -101,6 +102,7 @@ enum Feature : std::uint16_t {
   kFeatureDvdPlusR = 0x002B,
   kFeatureCdTrackAtOnce = 0x002D,
   kFeatureDvdMinusRWrite = 0x002F,
+  kFeatureRealTimeStreaming = 0x0107,
 };
 
 // Mode page codes of MODE SENSE and MODE SELECT.
