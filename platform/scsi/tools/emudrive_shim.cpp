@@ -15,9 +15,11 @@
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <linux/fs.h>
+#include <mntent.h>
 #include <scsi/scsi.h>
 #include <scsi/scsi_ioctl.h>
 #include <scsi/sg.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -77,10 +79,30 @@ bool IsDevice(const char* path) {
   return path && !s.device.empty() && s.device == path;
 }
 
+// The name of the anonymous file behind each descriptor of the device. A
+// program that hands such a descriptor to a program it runs (as one that
+// reloads the tray through a copy of itself does) is recognised by it there.
+constexpr char kMarker[] = "emudrive-shim-device";
+
 bool IsOurs(int fd) {
   Shim& s = TheShim();
   std::lock_guard lock(s.mutex);
   return s.files.count(fd) != 0;
+}
+
+// IsOurs, also for a descriptor inherited from the program that opened it.
+bool IsOursOrInherited(int fd) {
+  if (IsOurs(fd)) return true;
+  if (TheShim().device.empty() || fd < 0) return false;
+  char link[64], target[256];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = ::readlink(link, target, sizeof target - 1);
+  if (n <= 0) return false;
+  target[n] = 0;
+  if (!std::strstr(target, kMarker)) return false;
+  std::lock_guard lock(TheShim().mutex);
+  TheShim().files[fd] = {};
+  return true;
 }
 
 void Log(const char* format, ...) {
@@ -141,6 +163,12 @@ platform::ScsiResult Run(const std::uint8_t* cdb, std::size_t length, platform::
     std::string hex;
     char b[4];
     for (std::size_t i = 0; i < length; ++i) std::snprintf(b, sizeof b, "%02X ", cdb[i]), hex += b;
+    if (direction == platform::DataDirection::kOut && cdb[0] != 0x2A) {  // parameters, not sectors
+      hex += "data ";
+      for (std::size_t i = 0; i < std::min<std::size_t>(bytes, 64); ++i)
+        std::snprintf(b, sizeof b, "%02X", data[i]), hex += b;
+      hex += " ";
+    }
     Log("cdb %s-> %s %02X/%02X/%02X moved %zu of %zu", hex.c_str(),
         r.transport != platform::ScsiResult::Transport::kOk ? "transport error"
         : r.status                                          ? "check"
@@ -387,14 +415,12 @@ void FillStat(struct stat* st) {
 }
 
 int OpenDevice(int flags) {
-  using OpenFn = int (*)(const char*, int, ...);
-  static const OpenFn real_open = Real<OpenFn>("open");
   {
     std::lock_guard lock(TheShim().mutex);
     if (!Drive()) return Fail(ENXIO);
   }
   if (!(flags & O_NONBLOCK) && DriveStatus() != CDS_DISC_OK) return Fail(ENOMEDIUM);
-  const int fd = real_open("/dev/null", (flags & O_ACCMODE) | (flags & O_CLOEXEC));
+  const int fd = ::memfd_create(kMarker, (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
   if (fd < 0) return -1;
   std::lock_guard lock(TheShim().mutex);
   TheShim().files[fd] = {};
@@ -497,7 +523,7 @@ int ioctl(int fd, unsigned long request, ...) {
   va_start(args, request);
   void* arg = va_arg(args, void*);
   va_end(args);
-  if (!IsOurs(fd)) return real(fd, request, arg);
+  if (!IsOursOrInherited(fd)) return real(fd, request, arg);
   return CdromIoctl(fd, request, arg);
 }
 
@@ -514,24 +540,24 @@ SHIM_STAT(stat64, stat64)
 SHIM_STAT(lstat, stat)
 SHIM_STAT(lstat64, stat64)
 
-#define SHIM_FSTAT(name, type)                    \
-  int name(int fd, struct type* st) {             \
-    using Fn = int (*)(int, struct type*);        \
-    static const Fn real = Real<Fn>(#name);       \
-    if (!IsOurs(fd)) return real(fd, st);         \
-    FillStat(reinterpret_cast<struct stat*>(st)); \
-    return 0;                                     \
+#define SHIM_FSTAT(name, type)                       \
+  int name(int fd, struct type* st) {                \
+    using Fn = int (*)(int, struct type*);           \
+    static const Fn real = Real<Fn>(#name);          \
+    if (!IsOursOrInherited(fd)) return real(fd, st); \
+    FillStat(reinterpret_cast<struct stat*>(st));    \
+    return 0;                                        \
   }
 SHIM_FSTAT(fstat, stat)
 SHIM_FSTAT(fstat64, stat64)
 
-#define SHIM_FSTATAT(name, type)                                                                \
-  int name(int dir, const char* path, struct type* st, int flags) {                             \
-    using Fn = int (*)(int, const char*, struct type*, int);                                    \
-    static const Fn real = Real<Fn>(#name);                                                     \
-    if (!IsDevice(path) && !(path && !*path && IsOurs(dir))) return real(dir, path, st, flags); \
-    FillStat(reinterpret_cast<struct stat*>(st));                                               \
-    return 0;                                                                                   \
+#define SHIM_FSTATAT(name, type)                                                                           \
+  int name(int dir, const char* path, struct type* st, int flags) {                                        \
+    using Fn = int (*)(int, const char*, struct type*, int);                                               \
+    static const Fn real = Real<Fn>(#name);                                                                \
+    if (!IsDevice(path) && !(path && !*path && IsOursOrInherited(dir))) return real(dir, path, st, flags); \
+    FillStat(reinterpret_cast<struct stat*>(st));                                                          \
+    return 0;                                                                                              \
   }
 SHIM_FSTATAT(fstatat, stat)
 SHIM_FSTATAT(fstatat64, stat64)
@@ -550,16 +576,25 @@ SHIM_XSTAT(__xstat64, stat64)
 SHIM_XSTAT(__lxstat, stat)
 SHIM_XSTAT(__lxstat64, stat64)
 
-#define SHIM_FXSTAT(name, type)                    \
-  int name(int version, int fd, struct type* st) { \
-    using Fn = int (*)(int, int, struct type*);    \
-    static const Fn real = Real<Fn>(#name);        \
-    if (!IsOurs(fd)) return real(version, fd, st); \
-    FillStat(reinterpret_cast<struct stat*>(st));  \
-    return 0;                                      \
+#define SHIM_FXSTAT(name, type)                               \
+  int name(int version, int fd, struct type* st) {            \
+    using Fn = int (*)(int, int, struct type*);               \
+    static const Fn real = Real<Fn>(#name);                   \
+    if (!IsOursOrInherited(fd)) return real(version, fd, st); \
+    FillStat(reinterpret_cast<struct stat*>(st));             \
+    return 0;                                                 \
   }
 SHIM_FXSTAT(__fxstat, stat)
 SHIM_FXSTAT(__fxstat64, stat64)
+
+// A program unmounts what is mounted from its drive before writing. Nothing
+// is mounted from the emulated drive, and nothing else may be unmounted by a
+// test: the table of mounts reads empty.
+FILE* setmntent(const char* file, const char* mode) {
+  using Fn = FILE* (*)(const char*, const char*);
+  static const Fn real = Real<Fn>("setmntent");
+  return real(TheShim().device.empty() ? file : "/dev/null", mode);
+}
 
 int access(const char* path, int mode) {
   using Fn = int (*)(const char*, int);
