@@ -2,7 +2,10 @@
 // must satisfy isoinfo and xorriso and match the image byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -96,6 +99,175 @@ TEST_F(BurnedIso, ACdRBurnInMode1ExportsAnIsoThatStandardReadersAccept) {
   EXPECT_EQ(h.DiscInformation()[2] & 0x03, 2);
   CheckExport(h);
 }
+
+// Programs written for real drives, run unmodified against the emulated drive
+// through the preload shim (tools/emudrive_shim.cpp), which shows the drive
+// folder as /dev/sr7. Each row prepares a medium in a state, runs one program
+// and checks what it reports, its exit status and, after a burn, the recorded
+// data. A missing program fails its row unless VANTORA_SKIP_DRIVE_PROGRAMS is
+// set.
+namespace programs {
+
+// How the medium is prepared before the program runs.
+enum class Prep {
+  kBlank,
+  kFormatted,    // DVD+RW, BD-RE formatted; DVD-RW in restricted overwrite
+  kOneSession,   // the image recorded as one closed session, the disc appendable
+  kTwoSessions,  // twice, each a closed session, the disc appendable
+  kComplete,     // the image recorded and the disc closed
+  kPressed,      // a ROM holding the image
+  kNoMedium,
+};
+
+// What to compare after the run.
+enum class After {
+  kNothing,
+  kImage,         // the exported user data starts with the image
+  kTwoImages,     // a second session holds the image again
+  kBlankDisc,     // the disc reads as blank
+  kFormattedDisc  // the disc reads as formatted
+};
+
+struct ProgramRun {
+  const char* name;
+  std::uint16_t profile;
+  Prep prep;
+  std::string command;              // {dev}: the device, {iso}: the image, {dir}: a scratch folder
+  std::vector<std::string> expect;  // each must appear in the output
+  int status = 0;                   // the program's exit status
+  After after = After::kNothing;
+  std::vector<std::string> refuse = {};  // none may appear in the output
+};
+
+constexpr std::uint32_t kSectors = 20000;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+class ProgramsOnEmulatedDrive : public BurnedIso, public ::testing::WithParamInterface<ProgramRun> {
+ protected:
+  // Records the image at the next writable address and closes the track and
+  // the session: the disc stays appendable unless finalise.
+  void RecordSession(std::uint16_t profile, bool finalise) {
+    EmulatedDriveHarness& h = *harness_;
+    const bool cd = profile == kProfileCdR || profile == kProfileCdRw;
+    const bool plus = profile == kProfileDvdPlusR || profile == kProfileDvdPlusRDl;
+    if (!plus && profile != kProfileBdRSrm)
+      ASSERT_EQ(SenseText(h.SetWriteParameters(cd ? 1 : 0, !finalise)), "ok");
+    const std::uint32_t track = h.DiscInformation()[6];
+    Burn(h, track);
+    ASSERT_EQ(SenseText(h.Sync()), "ok");
+    ASSERT_EQ(SenseText(h.Close(1, std::uint16_t(track))), "ok");
+    ASSERT_EQ(SenseText(h.Close(finalise && (plus || profile == kProfileBdRSrm) ? 6 : 2)), "ok");
+  }
+
+  void Prepare(const ProgramRun& run) {
+    if (run.prep == Prep::kNoMedium) {
+      harness_ = std::make_unique<EmulatedDriveHarness>(nullptr);
+      return;
+    }
+    MediumSpec spec = testing::Medium(run.profile, kSectors);
+    spec.formatted = run.prep == Prep::kFormatted;
+    if (run.prep == Prep::kPressed) {
+      spec.capacity = 0;
+      spec.content = iso_;
+    }
+    harness_ = std::make_unique<EmulatedDriveHarness>(spec);
+    const int sessions = run.prep == Prep::kTwoSessions                                 ? 2
+                         : run.prep == Prep::kOneSession || run.prep == Prep::kComplete ? 1
+                                                                                        : 0;
+    for (int i = 0; i < sessions; ++i) RecordSession(run.profile, run.prep == Prep::kComplete);
+  }
+
+  // Runs the command with the shim in front of the drive folder.
+  int RunProgram(const std::string& command, std::string* output) {
+    const std::string shim = std::string(VANTORA_BINARY_DIR) + "/platform/scsi/libemudrive_shim.so";
+    const std::filesystem::path scratch = folder_.path() / "scratch";
+    std::filesystem::create_directories(scratch);
+    std::string line = Replace(Replace(Replace(command, "{dev}", "/dev/sr7"), "{iso}", iso_.string()),
+                               "{dir}", scratch.string());
+    line = "cd " + scratch.string() + " && EMUDRIVE_SHIM_DEVICE=/dev/sr7 EMUDRIVE_SHIM_FOLDER=" +
+           (harness_->folder() / "drive").string() +
+           " EMUDRIVE_SHIM_LOG=" + (folder_.path() / "trace").string() + " LD_PRELOAD=" + shim +
+           " timeout 120 " + line;
+    const int status = RunTool(line, output);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string Trace() {
+    std::ifstream in(folder_.path() / "trace");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.size() > 6000 ? text.substr(text.size() - 6000) : text;
+  }
+
+  // The recorded user data of the drive, as an image.
+  std::vector<std::uint8_t> Exported() {
+    harness_->Reopen();
+    const auto exported = folder_.path() / "exported.iso";
+    std::filesystem::remove(exported);
+    std::string error;
+    EXPECT_TRUE(harness_->drive().ExportUserData(exported, &error)) << error;
+    return Slurp(exported);
+  }
+
+  std::unique_ptr<EmulatedDriveHarness> harness_;
+};
+
+bool ProgramMissing(const std::string& command) {
+  const std::string program = command.substr(0, command.find(' '));
+  std::string out;
+  return RunTool("command -v '" + program + "'", &out) != 0;
+}
+
+TEST_P(ProgramsOnEmulatedDrive, AgreesWithTheEmulatedDrive) {
+  const ProgramRun& run = GetParam();
+  if (ProgramMissing(run.command)) {
+    if (std::getenv("VANTORA_SKIP_DRIVE_PROGRAMS")) GTEST_SKIP() << run.command << ": program not installed";
+    FAIL() << run.command << ": program not installed (scripts/setup installs it)";
+  }
+  Prepare(run);
+  if (HasFatalFailure()) return;
+  std::string out;
+  const int status = RunProgram(run.command, &out);
+  EXPECT_EQ(status, run.status) << out << "\n--- commands:\n" << Trace();
+  for (const std::string& e : run.expect)
+    EXPECT_NE(out.find(e), std::string::npos) << "missing: " << e << "\n" << out;
+  for (const std::string& r : run.refuse)
+    EXPECT_EQ(out.find(r), std::string::npos) << "unexpected: " << r << "\n" << out;
+  if (run.after == After::kImage || run.after == After::kTwoImages) {
+    const std::vector<std::uint8_t> data = Exported();
+    ASSERT_GE(data.size(), image_.size());
+    EXPECT_TRUE(std::equal(image_.begin(), image_.end(), data.begin())) << "the first session differs";
+    if (run.after == After::kTwoImages) {
+      std::string toc;
+      ASSERT_EQ(RunProgram("xorriso -indev {dev} -toc", &toc), 0) << toc;
+      EXPECT_NE(toc.find("session"), std::string::npos) << toc;
+    }
+  } else if (run.after == After::kBlankDisc || run.after == After::kFormattedDisc) {
+    harness_->Reopen();
+    const std::vector<std::uint8_t> disc = harness_->DiscInformation();
+    EXPECT_EQ(disc[2] & 0x03, run.after == After::kBlankDisc ? 0 : 3);
+  }
+}
+
+std::string RunName(const ::testing::TestParamInfo<ProgramRun>& info) { return info.param.name; }
+
+const std::vector<ProgramRun> kRuns = {
+    // The medium as a program that knows DVD and BD media decodes it.
+    {"MediainfoDvdPlusRBlank",
+     kProfileDvdPlusR,
+     Prep::kBlank,
+     "dvd+rw-mediainfo {dev}",
+     {"1Bh, DVD+R", "Disc status:           blank", "Free Blocks:           20000*2KB",
+      "Media ID:              VANTORA1/R01"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, ProgramsOnEmulatedDrive, ::testing::ValuesIn(kRuns), RunName);
+
+}  // namespace programs
 
 }  // namespace
 }  // namespace platform
