@@ -74,9 +74,19 @@ F Real(const char* name) {
   return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }
 
+bool IsOursOrInherited(int fd);
+
+// The device path, or /dev/fd/N of a descriptor of the device (which a
+// program hands to a program it runs to read the disc).
 bool IsDevice(const char* path) {
   const Shim& s = TheShim();
-  return path && !s.device.empty() && s.device == path;
+  if (!path || s.device.empty()) return false;
+  if (s.device == path) return true;
+  const char* n = std::strncmp(path, "/dev/fd/", 8) == 0          ? path + 8
+                  : std::strncmp(path, "/proc/self/fd/", 14) == 0 ? path + 14
+                                                                  : nullptr;
+  if (!n || !*n || std::strspn(n, "0123456789") != std::strlen(n)) return false;
+  return IsOursOrInherited(std::atoi(n));
 }
 
 // The name of the anonymous file behind each descriptor of the device. A
