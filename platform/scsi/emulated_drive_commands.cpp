@@ -44,7 +44,8 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
   Check check;
   std::string transport_error;
   const std::uint8_t op = cdb[0];
-  const bool exempt = op == kInquiry || op == kRequestSense || op == kGetConfiguration;
+  const bool exempt =
+      op == kInquiry || op == kRequestSense || op == kGetConfiguration || op == kGetEventStatusNotification;
   in_progress = busy > 0;
   CountCommand();
   if (auto fault = InjectedFor(cdb.data(), cdb.size())) {
@@ -119,6 +120,8 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
       return ReadFormatCapacities(cdb, buffer, out);
     case kGetPerformance:
       return GetPerformance(cdb, buffer, out);
+    case kGetEventStatusNotification:
+      return GetEventStatus(cdb, buffer, out);
     case kSetStreaming:
       return SetStreaming(cdb, buffer, terr);
     case kReadBufferCapacity:

@@ -333,6 +333,25 @@ Check EmulatedDrive::Impl::ReadBufferCapacity(const std::uint8_t* cdb, std::span
   return kGood;
 }
 
+Check EmulatedDrive::Impl::GetEventStatus(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                          std::size_t* out) {
+  if (!(cdb[1] & 0x01)) return kInvalidField;  // polled only
+  constexpr std::uint8_t kMediaClass = 4;
+  std::vector<std::uint8_t> r(4, 0);
+  r[3] = 1 << kMediaClass;  // the classes this drive reports
+  if (cdb[4] & (1 << kMediaClass)) {
+    // No pending event; the medium's presence and the tray.
+    r[2] = kMediaClass;
+    r.resize(8, 0);
+    r[5] = std::uint8_t((state.medium && !state.tray_open ? 0x02 : 0) | (state.tray_open ? 0x01 : 0));
+  } else {
+    r[2] = 0x80;  // no event of the classes asked for
+  }
+  PutBe16(&r[0], std::uint32_t(r.size() - 2));
+  *out = Send(r, GetBe16(cdb + 7), buffer);
+  return kGood;
+}
+
 Check EmulatedDrive::Impl::StartStop(const std::uint8_t* cdb) {
   if (cdb[4] & 0xF0) return kGood;  // power conditions: nothing to do
   const bool load_eject = cdb[4] & 0x02, start = cdb[4] & 0x01;

@@ -189,6 +189,10 @@ class EmulatedDrive::Impl {
 
   Check StartStop(const std::uint8_t* cdb);
 
+  // GET EVENT STATUS NOTIFICATION, polled: the media class, with no event
+  // pending.
+  Check GetEventStatus(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
   // ---- medium information (emulated_drive_medium_info.cpp)
 
   Check ReadCapacity(std::span<std::uint8_t> buffer, std::size_t* out);

@@ -116,7 +116,7 @@ Check EmulatedDrive::Impl::CloseOpenSession(Medium& m, bool allow_empty) {
   if (OpenTrack(m) && OpenTrack(m)->written == 0) m.tracks.pop_back();
   for (Track& t : m.tracks) {
     if (t.session != session) continue;
-    if (t.state == TrackState::kOpen) t.size = t.written;
+    if (t.state == TrackState::kOpen) t.size = ClosedTrackSize(m, t);
     t.state = TrackState::kComplete;
   }
   return kGood;
@@ -147,7 +147,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
       t->state = TrackState::kComplete;
       if (t->dao) m.finalized = true;
     } else if (t->state == TrackState::kOpen && t->written > 0) {
-      t->size = t->written;
+      t->size = ClosedTrackSize(m, *t);
       t->state = TrackState::kComplete;
       const std::uint32_t session = t->session;
       AppendOpenTrack(m, session, FollowingTrackStart(m, t->start + t->size, page05[2] & 0x0F));

@@ -100,7 +100,9 @@ bool IsOurs(int fd) {
   return s.files.count(fd) != 0;
 }
 
-// IsOurs, also for a descriptor inherited from the program that opened it.
+// IsOurs, also for a descriptor inherited from the program that opened it,
+// or one that a program it runs opened again through /dev/fd/N with calls
+// the shim does not see (fopen).
 bool IsOursOrInherited(int fd) {
   if (IsOurs(fd)) return true;
   if (TheShim().device.empty() || fd < 0) return false;
@@ -615,7 +617,7 @@ int access(const char* path, int mode) {
 ssize_t read(int fd, void* buffer, size_t bytes) {
   using Fn = ssize_t (*)(int, void*, size_t);
   static const Fn real = Real<Fn>("read");
-  if (!IsOurs(fd)) return real(fd, buffer, bytes);
+  if (!IsOursOrInherited(fd)) return real(fd, buffer, bytes);
   std::uint64_t position;
   {
     std::lock_guard lock(TheShim().mutex);
@@ -632,21 +634,21 @@ ssize_t read(int fd, void* buffer, size_t bytes) {
 ssize_t pread(int fd, void* buffer, size_t bytes, off_t offset) {
   using Fn = ssize_t (*)(int, void*, size_t, off_t);
   static const Fn real = Real<Fn>("pread");
-  if (!IsOurs(fd)) return real(fd, buffer, bytes, offset);
+  if (!IsOursOrInherited(fd)) return real(fd, buffer, bytes, offset);
   return ReadAt(std::uint64_t(offset), buffer, bytes);
 }
 
 ssize_t pread64(int fd, void* buffer, size_t bytes, off64_t offset) {
   using Fn = ssize_t (*)(int, void*, size_t, off64_t);
   static const Fn real = Real<Fn>("pread64");
-  if (!IsOurs(fd)) return real(fd, buffer, bytes, offset);
+  if (!IsOursOrInherited(fd)) return real(fd, buffer, bytes, offset);
   return ReadAt(std::uint64_t(offset), buffer, bytes);
 }
 
 off_t lseek(int fd, off_t offset, int whence) {
   using Fn = off_t (*)(int, off_t, int);
   static const Fn real = Real<Fn>("lseek");
-  if (!IsOurs(fd)) return real(fd, offset, whence);
+  if (!IsOursOrInherited(fd)) return real(fd, offset, whence);
   std::lock_guard lock(TheShim().mutex);
   OpenFile& f = TheShim().files[fd];
   if (whence == SEEK_SET)
