@@ -141,12 +141,13 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
                                                      kReserveTrack,
                                                      kCloseTrackSession,
                                                      kBlank,
+                                                     kSendCueSheet,
                                                      kReadDvdStructure,
                                                      kReadCd};
   if (std::find(std::begin(kMediumCommands), std::end(kMediumCommands), op) == std::end(kMediumCommands))
     return kInvalidCommand;
-  const bool writes =
-      op == kFormatUnit || op == kWrite10 || op == kReserveTrack || op == kCloseTrackSession || op == kBlank;
+  const bool writes = op == kFormatUnit || op == kWrite10 || op == kReserveTrack ||
+                      op == kCloseTrackSession || op == kBlank || op == kSendCueSheet;
   if (writes && !state.identity.writer) return kInvalidCommand;
   if (!Loaded()) return NoMedium();
   if (not_ready > 0) {
@@ -179,6 +180,8 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
       return CloseTrackSession(cdb);
     case kBlank:
       return Blank(cdb);
+    case kSendCueSheet:
+      return SendCueSheet(cdb, buffer, terr);
     case kReadDvdStructure:
       return ReadDvdStructure(cdb, buffer, out);
     case kReadCd:

@@ -123,6 +123,12 @@ Check EmulatedDrive::Impl::GetConfiguration(const std::uint8_t* cdb, std::span<s
        writer && Has({kProfileCdR, kProfileCdRw}),
        is({kProfileCdR, kProfileCdRw}),
        {0x46, 0, 0, 0}},  // BUF, test write, CD-RW
+      // Session at once by cue sheet: BUF, SAO, test write, CD-RW; the
+      // longest cue sheet taken.
+      {kFeatureCdMastering,
+       writer && Has({kProfileCdR, kProfileCdRw}),
+       is({kProfileCdR, kProfileCdRw}),
+       {0x66, 0x00, 0x10, 0x00}},
       {kFeatureDvdMinusRWrite,
        writer && Has({kProfileDvdR, kProfileDvdRwSequential}),
        is({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRwRestricted}),
@@ -220,9 +226,8 @@ Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::ui
   const bool test_write = (p[2] & 0x10) != 0;
   if ((p[3] >> 6) == 2) return kParameterValueInvalid;
   if (IsCd(profile) || profile == 0) {
-    // Packets and track at once: session at once and raw writing take a cue
-    // sheet, which this drive does not offer.
-    if (write_type > kWriteTypeTrackAtOnce || (block_type != 0 && block_type != 8))
+    // Packets, track at once and session at once (by cue sheet); no raw writing.
+    if (write_type > kWriteTypeSessionAtOnce || (block_type != 0 && block_type != 8))
       return kParameterValueInvalid;
     if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
   } else if (IsDvdMinus(profile)) {

@@ -122,10 +122,11 @@ enum class Prep {
 // What to compare after the run.
 enum class After {
   kNothing,
-  kImage,         // the exported user data starts with the image
-  kTwoImages,     // a second session holds the image again
-  kBlankDisc,     // the disc reads as blank
-  kFormattedDisc  // the disc reads as formatted
+  kImage,          // the exported user data starts with the image
+  kTwoImages,      // a second session holds the image again
+  kBlankDisc,      // the disc reads as blank
+  kFormattedDisc,  // the disc reads as formatted
+  kAudioTrack,     // track 1 holds the three seconds of {wav} as audio
 };
 
 struct ProgramRun {
@@ -187,8 +188,16 @@ class ProgramsOnEmulatedDrive : public BurnedIso, public ::testing::WithParamInt
     const std::string shim = std::string(VANTORA_BINARY_DIR) + "/platform/scsi/libemudrive_shim.so";
     const std::filesystem::path scratch = folder_.path() / "scratch";
     std::filesystem::create_directories(scratch);
-    std::string line = Replace(Replace(Replace(command, "{dev}", "/dev/sr7"), "{iso}", iso_.string()),
-                               "{dir}", scratch.string());
+    if (command.find("{wav}") != std::string::npos) {
+      std::string out;
+      EXPECT_EQ(RunTool("sox -n -r 44100 -c 2 -b 16 " + (scratch / "tone.wav").string() + " synth 3 sine 440",
+                        &out),
+                0)
+          << out;
+    }
+    std::string line = Replace(Replace(Replace(Replace(command, "{dev}", "/dev/sr7"), "{iso}", iso_.string()),
+                                       "{dir}", scratch.string()),
+                               "{wav}", (scratch / "tone.wav").string());
     line = "cd " + scratch.string() + " && EMUDRIVE_SHIM_DEVICE=/dev/sr7 EMUDRIVE_SHIM_FOLDER=" +
            (harness_->folder() / "drive").string() +
            " EMUDRIVE_SHIM_LOG=" + (folder_.path() / "trace").string() + " LD_PRELOAD=" + shim +
@@ -246,6 +255,11 @@ TEST_P(ProgramsOnEmulatedDrive, AgreesWithTheEmulatedDrive) {
       ASSERT_EQ(RunProgram("xorriso -indev {dev} -toc", &toc), 0) << toc;
       EXPECT_NE(toc.find("session"), std::string::npos) << toc;
     }
+  } else if (run.after == After::kAudioTrack) {
+    harness_->Reopen();
+    const std::vector<std::uint8_t> track = harness_->TrackInformation(1);
+    EXPECT_EQ(track[5] & 0x0D, 0);              // audio
+    EXPECT_EQ(testing::Be32(track, 24), 225u);  // three seconds of frames
   } else if (run.after == After::kBlankDisc || run.after == After::kFormattedDisc) {
     harness_->Reopen();
     const std::vector<std::uint8_t> disc = harness_->DiscInformation();
@@ -435,6 +449,13 @@ const std::vector<ProgramRun> kRuns = {
      {},
      0,
      After::kImage},
+    {"CdrskinBurnsCdRAtOnce",
+     kProfileCdR,
+     Prep::kBlank,
+     "cdrskin -v dev={dev} -data {iso}",
+     {"SAO"},
+     0,
+     After::kImage},
     {"CdrskinBurnsCdRTrackAtOnce",
      kProfileCdR,
      Prep::kBlank,
@@ -531,6 +552,20 @@ const std::vector<ProgramRun> kRuns = {
      Prep::kOneSession,
      "wodim dev={dev} -toc",
      {"track:   1 lba:         0"}},
+    {"WodimBurnsCdRwAtOnce",
+     kProfileCdRw,
+     Prep::kBlank,
+     "wodim dev={dev} gracetime=2 -sao {iso}",
+     {},
+     0,
+     After::kImage},
+    {"WodimBurnsAudioTrackAtOnce",
+     kProfileCdR,
+     Prep::kBlank,
+     "wodim dev={dev} gracetime=2 -tao -audio {wav}",
+     {},
+     0,
+     After::kAudioTrack},
     {"WodimBurnsCdRTrackAtOnce",
      kProfileCdR,
      Prep::kBlank,

@@ -234,6 +234,14 @@ class EmulatedDrive::Impl {
 
   Check SynchronizeCache(const std::uint8_t* cdb);
 
+  // SEND CUE SHEET: lays out the tracks of a session written at once on a
+  // blank CD, reserved until the host has sent every sector from the first
+  // pregap (LBA -150) to the lead-out.
+  Check SendCueSheet(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+  bool SessionAtOnce() const {
+    return state.medium && IsCd(state.medium->profile) && (page05[2] & 0x0F) == kWriteTypeSessionAtOnce;
+  }
+
   // Type 5 reopens the last closed session for more tracks; type 6 erases
   // the last session that holds data (the open one, else the last closed).
   Check BlankLastSession(Medium& m, bool erase);

@@ -256,7 +256,7 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   ASSERT_EQ(SenseText(h.Write(0, 100, Pattern(100 * 2048, 1))), "ok");
   EXPECT_EQ(h.NextWritable(1), 100u);
   info = h.DiscInformation();
-  EXPECT_EQ(info[2] & 0x0F, 0x05);  // incomplete session, incomplete disc
+  EXPECT_EQ(info[2] & 0x0F, 0x05);            // incomplete session, incomplete disc
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");  // padded to its ECC block
   EXPECT_EQ(Be32(h.TrackInformation(1), 24), 112u);
   EXPECT_EQ(h.NextWritable(2), 112u);
