@@ -126,7 +126,7 @@ enum class After {
   kTwoImages,      // a second session holds the image again
   kBlankDisc,      // the disc reads as blank
   kFormattedDisc,  // the disc reads as formatted
-  kAudioTrack,     // track 1 holds the three seconds of {wav} as audio
+  kAudioTrack,     // track 1 holds the five seconds of {wav} as audio
 };
 
 struct ProgramRun {
@@ -190,7 +190,7 @@ class ProgramsOnEmulatedDrive : public BurnedIso, public ::testing::WithParamInt
     std::filesystem::create_directories(scratch);
     if (command.find("{wav}") != std::string::npos) {
       std::string out;
-      EXPECT_EQ(RunTool("sox -n -r 44100 -c 2 -b 16 " + (scratch / "tone.wav").string() + " synth 3 sine 440",
+      EXPECT_EQ(RunTool("sox -n -r 44100 -c 2 -b 16 " + (scratch / "tone.wav").string() + " synth 5 sine 440",
                         &out),
                 0)
           << out;
@@ -259,7 +259,7 @@ TEST_P(ProgramsOnEmulatedDrive, AgreesWithTheEmulatedDrive) {
     harness_->Reopen();
     const std::vector<std::uint8_t> track = harness_->TrackInformation(1);
     EXPECT_EQ(track[5] & 0x0D, 0);              // audio
-    EXPECT_EQ(testing::Be32(track, 24), 225u);  // three seconds of frames
+    EXPECT_EQ(testing::Be32(track, 24), 375u);  // five seconds of frames
   } else if (run.after == After::kBlankDisc || run.after == After::kFormattedDisc) {
     harness_->Reopen();
     const std::vector<std::uint8_t> disc = harness_->DiscInformation();
