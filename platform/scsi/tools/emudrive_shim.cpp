@@ -252,6 +252,11 @@ platform::ScsiResult Query(std::vector<std::uint8_t> cdb, std::vector<std::uint8
   return r;
 }
 
+platform::ScsiAddress Address() {
+  std::lock_guard lock(TheShim().mutex);
+  return Drive() ? Drive()->identity().address : platform::ScsiAddress{};
+}
+
 int Fail(int error) {
   errno = error;
   return -1;
@@ -304,14 +309,14 @@ int CdromIoctl(int fd, unsigned long request, void* arg) {
       *static_cast<int*>(arg) = 0;
       return 0;
     case SCSI_IOCTL_GET_IDLUN: {
-      const platform::ScsiAddress a = Drive() ? Drive()->identity().address : platform::ScsiAddress{};
+      const platform::ScsiAddress a = Address();
       int* idlun = static_cast<int*>(arg);
       idlun[0] = (a.target & 0xFF) | (a.lun & 0xFF) << 8 | (a.channel & 0xFF) << 16 | (a.host & 0xFF) << 24;
       idlun[1] = a.host + 1;
       return 0;
     }
     case SCSI_IOCTL_GET_BUS_NUMBER:
-      *static_cast<int*>(arg) = Drive() ? Drive()->identity().address.host : 0;
+      *static_cast<int*>(arg) = Address().host;
       return 0;
     case CDROM_GET_CAPABILITY:
       return CDC_CLOSE_TRAY | CDC_OPEN_TRAY | CDC_LOCK | CDC_SELECT_SPEED | CDC_MULTI_SESSION |
