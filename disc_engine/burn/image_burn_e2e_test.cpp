@@ -102,6 +102,52 @@ TEST_F(ImageBurn, AnIsoImageOnADvdPlusRIsWrittenAsItIsAndReadsBackAsItsSource) {
     }
 }
 
+// Runs a program written for real drives on the drive folder, shown to it as
+// /dev/sr7 by the emulated drive's preload shim.
+vantora::testing::ToolResult RunOnDrive(const fs::path& folder, std::vector<std::string> argv) {
+  std::vector<std::string> line = {
+      "env", "EMUDRIVE_SHIM_DEVICE=/dev/sr7", "EMUDRIVE_SHIM_FOLDER=" + folder.string(),
+      "LD_PRELOAD=" + std::string(VANTORA_BINARY_DIR) + "/platform/scsi/libemudrive_shim.so"};
+  line.insert(line.end(), argv.begin(), argv.end());
+  return RunTool(line);
+}
+
+TEST_F(ImageBurn, DiscsTheEngineBurnedReadAsWholeToProgramsWrittenForRealDrives) {
+  const std::string image = PeerImage();
+  for (const std::uint16_t profile : {platform::kProfileDvdPlusR, platform::kProfileCdR}) {
+    SCOPED_TRACE(profile);
+    if (drive_) {
+      NextJob();
+      platform::MediumSpec medium;
+      medium.profile = profile;
+      std::string error;
+      ASSERT_TRUE(drive_->InsertMedium(medium, &error)) << error;
+    } else {
+      UseMedium(profile);
+    }
+    auto sink = Advised();
+    ASSERT_EQ(Burn(sink, image), End(1, 0, 0)) << Said(*sink);
+    drive_->CloseTray();  // the burn ejected the disc
+    if (profile == platform::kProfileDvdPlusR) {
+      const auto info = RunOnDrive(root_, {"dvd+rw-mediainfo", "/dev/sr7"});
+      EXPECT_EQ(info.exit_code, 0) << info.output;
+      // One closed session; the disc stays appendable.
+      EXPECT_NE(info.output.find("Disc status:           appendable"), std::string::npos) << info.output;
+      EXPECT_NE(info.output.find("Track Size:            704*2KB"), std::string::npos) << info.output;
+    } else {
+      const auto info = RunOnDrive(root_, {"cd-info", "--no-device-info", "/dev/sr7"});
+      EXPECT_EQ(info.exit_code, 0) << info.output;
+      EXPECT_NE(info.output.find("Disc mode is listed as: CD-DATA (Mode 1)"), std::string::npos)
+          << info.output;
+    }
+    const auto check = RunOnDrive(root_, {"xorriso", "-indev", "/dev/sr7", "-check_media", "--", "-toc"});
+    EXPECT_EQ(check.exit_code, 0) << check.output;
+    EXPECT_NE(check.output.find("Media status : is written"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find(", + good"), std::string::npos) << check.output;
+    EXPECT_EQ(check.output.find("unreadable"), std::string::npos) << check.output;
+  }
+}
+
 TEST_F(ImageBurn, AThousandSectorImageOnACdRWrites1026SectorsTheLast26Zeros) {
   std::vector<std::uint8_t> image(1000 * 2048, 0x5A);
   std::memset(image.data() + 16 * 2048, 0, 2048);
