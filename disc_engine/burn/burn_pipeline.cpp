@@ -250,8 +250,13 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
       sync(false);
       break;
   }
+  // A cancel while the drive finishes ends the wait, not the closing: every
+  // close command has been sent.
   const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
-  step(ready.ready(), ready.text);
+  if (ready.outcome == Readiness::kCancelled)
+    events.BurningErrorViewDescription(ready.text);
+  else
+    step(ready.ready(), ready.text);
   if (!ok) events.BurnerOnError(kCloseFailed);
   return ok;
 }

@@ -360,6 +360,27 @@ TEST_F(DataBurn, ACancelRightAfterTheStartIsNotLostAndEndsWithoutCloseCommands) 
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
 }
 
+TEST_F(DataBurn, ACancelWhileTheDriveFinishesTheDiscEndsTheWaitAtOnceInsteadOfAfterFifteenMinutes) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  // The drive writes its lead-out for ever; the user cancels meanwhile.
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id != kBurnerCloseSession) return;
+    drive_->InjectFault(
+        {.opcode = mmc::kReadDiscInformation, .count = 100000, .key = 0x02, .asc = 0x04, .ascq = 0x07});
+    builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
+  EXPECT_LT(clock_->Elapsed(), std::chrono::seconds(2));
+  EXPECT_EQ(Closes().size(), 3u) << "every close command was sent before the wait";
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      std::vector<std::string>{
+          "Cancelled while the drive was still finishing the disc: it may go on writing for some minutes."});
+}
+
 TEST_F(DataBurn, ADvdVideoProjectBurnedOnADvdPlusRPassesLsdvdAndUdfinfo) {
   const fs::path video_ts =
       testing::AuthorDvdVideo(dir_.path() + "/dvd" + kOdd, 1, false, testing::TestClip("pal_43.mpg"), {});
