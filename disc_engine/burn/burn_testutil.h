@@ -108,6 +108,15 @@ class BurnTest : public EmulatedEngineTest {
     EXPECT_TRUE(Raw().exec(cdb.span(), platform::DataDirection::kIn, reply, {}).ok());
     return reply;
   }
+  // A fresh drive holding spec's medium, and a fresh engine object over it.
+  void ReplaceMedium(const platform::MediumSpec& spec) {
+    builder_->UnloadCom();
+    source_.reset();
+    drive_.reset();
+    std::filesystem::remove_all(root_);
+    builder_ = CreateISOBuilder();
+    UseDrive(&spec);
+  }
   // A second job on the same drive: the tray closed, a fresh engine object.
   void NextJob() {
     drive_->CloseTray();
