@@ -109,7 +109,8 @@ DriveWriter::~DriveWriter() {
 
 void DriveWriter::Start(std::uint32_t total_sectors) {
   total_ = total_sectors;
-  thread_ = std::thread([this] {
+  thread_ = std::thread([this, owner = std::this_thread::get_id()] {
+    const ScopedHelperThread helper(owner);  // the job thread joins this one
     try {
       Run();
     } catch (...) {

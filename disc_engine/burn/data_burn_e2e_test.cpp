@@ -348,6 +348,24 @@ TEST_F(DataBurn, ATrayOpenedMidBurnEndsTheJobOnceWithTheErrorFlag) {
   EXPECT_NE(sink->Texts(kBurningErrorViewDescription)[0].find("Medium Not Present"), std::string::npos);
 }
 
+TEST_F(DataBurn, UnloadComFromAHandlerOnTheDriveWritersThreadReturnsAndTheJobEndsOnce) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  std::atomic<bool> unloaded{false};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    // The writer's progress is raised on its own thread.
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 11 && !unloaded.exchange(true)) builder_->UnloadCom();
+  });
+  builder_->Burner_SetSizeBuffer(1);
+  builder_->Burner_BurnData(0, 8, 1, 0, 0, kTrue, 0, 0);
+  ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn)) << "UnloadCom never returned to the writer";
+  builder_->UnloadCom();
+  EXPECT_TRUE(unloaded.load());
+  EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
+}
+
 TEST_F(DataBurn, ACancelRightAfterTheStartIsNotLostAndEndsWithoutCloseCommands) {
   MakeSource();
   UseMedium(platform::kProfileDvdPlusR);

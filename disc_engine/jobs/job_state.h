@@ -101,6 +101,19 @@ class JobTicket {
   std::atomic<bool>* slot_;
 };
 
+// Marks the calling thread, for its lifetime, as a helper of the engine thread
+// that started it (a burn's drive writer, whose job thread joins it). A client
+// handler that calls UnloadCom on the helper does not wait for that engine
+// thread, which is waiting for the helper: it is joined later, as the calling
+// engine thread itself is.
+class ScopedHelperThread {
+ public:
+  explicit ScopedHelperThread(std::thread::id owner);
+  ~ScopedHelperThread();
+  ScopedHelperThread(const ScopedHelperThread&) = delete;
+  ScopedHelperThread& operator=(const ScopedHelperThread&) = delete;
+};
+
 // The threads of the engine. Every thread started here is joined by
 // StopAndJoin, which is what UnloadCom and the engine's shutdown call.
 class EngineThreads {
@@ -116,7 +129,8 @@ class EngineThreads {
   bool Start(std::function<void(std::stop_token)> body);
 
   // Requests every thread to stop and joins them all, except the calling
-  // thread itself when it is one of them (a handler running on a worker).
+  // thread itself when it is one of them (a handler running on a worker) and
+  // the thread the caller is a helper of (see ScopedHelperThread).
   void StopAndJoin();
   // Accepts new threads again after StopAndJoin.
   void Reopen();

@@ -615,7 +615,7 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMediumAsTheImageOf
   PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.625 MB)");
   const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
   // The authored folder is kept aside, with its files' times, as the first
   // write reaches the drive (the wizard removes it after the burn).
@@ -912,7 +912,7 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionOntoABurnedDvdPlusR)
   Choose(form->findChild<QRadioButton*>("Option1"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000))
       << c().screen().disc_status_text;
-  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.625 MB)");
   const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
   ASSERT_EQ(menu_buttons.size(), 3u);
 
