@@ -110,11 +110,7 @@ class BurnTest : public EmulatedEngineTest {
   }
   // A fresh drive holding spec's medium, and a fresh engine object over it.
   void ReplaceMedium(const platform::MediumSpec& spec) {
-    builder_->UnloadCom();
-    source_.reset();
-    drive_.reset();
-    std::filesystem::remove_all(root_);
-    builder_ = CreateISOBuilder();
+    ForgetDrive();
     UseDrive(&spec);
   }
   // A second job on the same drive: the tray closed, a fresh engine object.
