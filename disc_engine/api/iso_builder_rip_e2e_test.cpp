@@ -58,6 +58,20 @@ TEST_F(DiscRip, ABinCueRipEqualsTheSourceAndItsSheetReadsBack) {
   EXPECT_EQ(hundreds, 3);
 }
 
+TEST_F(DiscRip, ACancelledRipLeavesNeitherItsCutImageNorItsSheet) {
+  testing::PressedDisc disc({300, 451});
+  Insert(disc);
+  auto sink = Advised();
+  sink->SetHook([this](const testing::RecordedEvent& e) {
+    if (e.id == kRipperOnRip && e.args[2].i4() >= 50) builder_->CancelRip();
+  });
+  const fs::path image = disc.folder() / "cut \xC3\xA9.bin";
+  builder_->AudioRip_RipDiscAsImage(0, "", image.native(), 1);
+  ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
+  EXPECT_FALSE(fs::exists(image));
+  EXPECT_FALSE(fs::exists(disc.folder() / "cut \xC3\xA9.cue"));
+}
+
 TEST_F(DiscRip, AnImageThatExistsIsNotOverwritten) {
   testing::PressedDisc disc({20});
   Insert(disc);
