@@ -828,12 +828,12 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
 
   UseExistingFolder(folder, kOutputBurn, "BIG PROJECT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4489.25 MB)");
   c().NextButton_Click();  // "Start >"; the question is answered "Yes"
   WaitForTheEnd(2);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].rfind("The project (46", 0), 0u) << messages[0];
-  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4488.062 MB). Burn anyway?"),
+  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4489.25 MB). Burn anyway?"),
             std::string::npos)
       << messages[0];
   EXPECT_EQ(messages[1].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
