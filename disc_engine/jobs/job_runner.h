@@ -71,7 +71,6 @@ class Job {
 
   // Time for waits, polls and back-offs (a test's clock when one is set).
   JobClock& clock() { return *clock_; }
-  // Waits; false when the engine asked the job to stop.
   // Waits; false when the engine asked the job to stop or the job was
   // cancelled.
   bool SleepFor(JobClock::Duration duration) { return clock_->SleepFor(duration, wait_token()); }
