@@ -201,10 +201,14 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
     events.BurningErrorViewDescription(text);
     ok = false;
   };
+  // Each close is sent immediate and waited for before the next command.
   const auto close = [&](std::uint8_t function, int track, const char* heading = nullptr) {
     std::string text;
-    step(drive.MmcCloseTrackSession(false, function, static_cast<std::uint16_t>(track), &text) == 1, text,
-         heading);
+    const bool sent = drive.MmcCloseTrackSession(true, function, static_cast<std::uint16_t>(track), &text) == 1;
+    step(sent, text, heading);
+    if (!sent) return;
+    const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
+    step(ready.ready(), ready.text);
   };
   const auto sync = [&](bool immed) {
     std::string text;

@@ -16,6 +16,7 @@ class WritePacing {
   // kbps 0 turns pacing off.
   void Set(std::uint32_t kbps, std::size_t buffer_bytes);
   bool on() const { return kbps_ > 0; }
+  std::uint32_t kbps() const { return kbps_; }
   // Before bytes of a WRITE are taken: waits while the buffer is full. True
   // when the buffer had run dry since the last write of this session.
   bool BeforeWrite(std::size_t bytes);

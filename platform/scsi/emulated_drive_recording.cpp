@@ -48,9 +48,9 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
       if (t.next_writable() == lba) target = &t;
     }
   if (IsDvdMinus(m.profile) && write_type == 2 && (!target || !target->dao)) return kSequenceError;
-  if (pacing.BeforeWrite(count * block)) underrun = true;
-  if (underrun) {
-    underrun = false;
+  const bool ran_dry = pacing.BeforeWrite(count * block);
+  if (ran_dry || state.underrun) {
+    if (state.underrun) state.underrun = false, must_save = true;
     if (!(page05[2] & 0x40)) {
       Track* open = target ? target : OpenTrack(m);
       if (open && !simulation) {
@@ -172,7 +172,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
     return kInvalidField;
   }
   dirty = dirty || !simulation;
-  if (cdb[1] & 0x01) StartOperation(kOperationInProgress);
+  if (cdb[1] & 0x01) StartOperation(kOperationInProgress, LeadOutSectors(m));
   return kGood;
 }
 
@@ -184,7 +184,7 @@ Check EmulatedDrive::Impl::SynchronizeCache(const std::uint8_t* cdb) {
       t.state = TrackState::kComplete;
       m.finalized = true;
       dirty = dirty || !simulation;
-      if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress);
+      if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress, LeadOutSectors(m));
     }
   }
   return kGood;
@@ -237,7 +237,7 @@ Check EmulatedDrive::Impl::Blank(const std::uint8_t* cdb) {
   simulation.reset();
   if (TestWrite()) simulation = m;
   dirty = true;
-  if (cdb[1] & 0x10) StartOperation(kOperationInProgress);
+  if (cdb[1] & 0x10) StartOperation(kOperationInProgress, type == 0 ? m.capacity : LeadOutSectors(m));
   return kGood;
 }
 
@@ -264,17 +264,17 @@ Check EmulatedDrive::Impl::FormatUnit(const std::uint8_t* cdb, std::span<std::ui
     m.formatted = true;
     MakeBlank(m);
     m.bg_format = 2;
-    bg_remaining = operation_length;
+    bg_remaining = state.operation_length;
   } else if (dvd_rw) {
     if (type != 0x00 && type != 0x15 && type != 0x10) return kInvalidParameter;
     m.profile = kProfileDvdRwRestricted;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress);
+    if (immed) StartOperation(kFormatInProgress, m.capacity);
   } else {
     if (type != 0x00 && type != 0x30 && type != 0x31) return kInvalidParameter;
     m.formatted = true;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress);
+    if (immed) StartOperation(kFormatInProgress, m.capacity);
   }
   simulation.reset();
   dirty = true;
