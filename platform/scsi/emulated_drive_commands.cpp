@@ -142,8 +142,7 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
   if (writes && !state.identity.writer) return kInvalidCommand;
   if (!Loaded()) return NoMedium();
   if (state.not_ready > 0) {
-    --state.not_ready;
-    dirty = true;
+    --state.not_ready;  // saved with the next change: a spell is counted, not timed
     return kBecomingReady;
   }
   if (!Supported()) return kIncompatibleMedium;
@@ -189,8 +188,9 @@ void EmulatedDrive::Impl::StartOperation(Check sense, std::uint64_t sectors) {
     return;
   }
   busy_from = std::chrono::steady_clock::now();
-  busy_until = busy_from + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                               std::chrono::duration<double>(double(sectors) * 2048 / (pacing.kbps() * 1000.0)));
+  busy_until =
+      busy_from + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                      std::chrono::duration<double>(double(sectors) * 2048 / (pacing.kbps() * 1000.0)));
 }
 
 int EmulatedDrive::Impl::OperationProgress() const {

@@ -17,8 +17,9 @@ std::optional<Check> EmulatedDrive::Impl::InjectedFor(const std::uint8_t* cdb, s
     if (it->opcode != op) continue;
     if (has_lba && (last < it->first_lba || first > it->last_lba)) continue;
     Check c{it->key, it->asc, it->ascq};
+    // Counted down here and saved with the next change, so that a fault
+    // answering thousands of polls costs no file writes.
     if (--it->count <= 0) state.faults.erase(it);
-    must_save = true;
     return c;
   }
   return std::nullopt;

@@ -97,10 +97,14 @@ HoldResult EmulatedDrive::HoldExclusive(std::string* why) {
   return error == EWOULDBLOCK ? HoldResult::kInUse : HoldResult::kFailed;
 }
 
+// As a system unlocks a drive's tray when the program that held it closes
+// it, even when the drive was too busy to take the unlock command.
 void EmulatedDrive::ReleaseExclusive() {
-  std::lock_guard lock(impl_->mutex);
-  if (impl_->hold_fd >= 0) ::close(impl_->hold_fd);
+  LockedDrive locked(*impl_);
+  if (impl_->hold_fd < 0) return;
+  ::close(impl_->hold_fd);
   impl_->hold_fd = -1;
+  if (impl_->state.prevent) impl_->state.prevent = false, impl_->dirty = true;
 }
 
 }  // namespace platform
