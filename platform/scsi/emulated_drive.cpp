@@ -189,7 +189,7 @@ void EmulatedDrive::RemoveMedium() {
 
 void EmulatedDrive::SetOperationLength(int commands) {
   LockedDrive locked(*impl_);
-  impl_->state.operation_length = std::max(1, commands);
+  impl_->state.operation_length = std::max(0, commands);
   impl_->dirty = true;
 }
 

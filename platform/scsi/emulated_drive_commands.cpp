@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "platform/scsi_policy.h"
 
@@ -179,7 +180,15 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
   return kInvalidCommand;
 }
 
-void EmulatedDrive::Impl::StartOperation(Check sense, std::uint64_t sectors) {
+void EmulatedDrive::Impl::StartOperation(Check sense, std::uint64_t sectors, bool immediate) {
+  using Duration = std::chrono::steady_clock::duration;
+  const Duration length = std::chrono::duration_cast<Duration>(
+      std::chrono::duration<double>(pacing.on() ? double(sectors) * 2048 / (pacing.kbps() * 1000.0) : 0.0));
+  if (!immediate) {
+    // The drive answers when it is done, and its caller waits that long.
+    if (pacing.on()) std::this_thread::sleep_for(length);
+    return;
+  }
   busy_sense = sense;
   busy = 0;
   busy_until = {};
@@ -188,9 +197,7 @@ void EmulatedDrive::Impl::StartOperation(Check sense, std::uint64_t sectors) {
     return;
   }
   busy_from = std::chrono::steady_clock::now();
-  busy_until =
-      busy_from + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(double(sectors) * 2048 / (pacing.kbps() * 1000.0)));
+  busy_until = busy_from + length;
 }
 
 int EmulatedDrive::Impl::OperationProgress() const {

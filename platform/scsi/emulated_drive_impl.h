@@ -105,8 +105,8 @@ class EmulatedDrive::Impl {
   std::optional<Medium> simulation;  // the disc as a test write sees it
   std::deque<LoggedCommand> log;
   bool dirty = false;
-  bool must_save = false;       // saved even after a WRITE whose save is deferred
-  bool deferred_write = false;  // the current command's save is deferred
+  bool must_save = false;                              // saved even after a WRITE whose save is deferred
+  bool deferred_write = false;                         // the current command's save is deferred
   std::uint32_t applied_kbps = 0, applied_buffer = 0;  // the pacing set from the state
   std::string save_error;
 
@@ -187,10 +187,12 @@ class EmulatedDrive::Impl {
   Check Dispatch(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out,
                  std::string* terr);
 
-  // Starts an immediate operation. While writes are paced it lasts as long as
-  // writing `sectors` at the write speed would; else state.operation_length
-  // commands.
-  void StartOperation(Check sense, std::uint64_t sectors);
+  // Starts an operation that writes `sectors` (an erase, a format, a close).
+  // While writes are paced it lasts as long as writing them at the write
+  // speed would: an immediate one in the background, answering `sense`
+  // meanwhile, another one before its command returns. Unpaced, an immediate
+  // one lasts state.operation_length commands, another one no time.
+  void StartOperation(Check sense, std::uint64_t sectors, bool immediate);
   // What a close, a quick erase or finishing a disc writes (its lead-out).
   static std::uint64_t LeadOutSectors(const Medium& m) { return m.capacity / 50; }
 

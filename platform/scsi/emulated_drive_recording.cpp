@@ -172,7 +172,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
     return kInvalidField;
   }
   dirty = dirty || !simulation;
-  if (cdb[1] & 0x01) StartOperation(kOperationInProgress, LeadOutSectors(m));
+  StartOperation(kOperationInProgress, LeadOutSectors(m), cdb[1] & 0x01);
   return kGood;
 }
 
@@ -184,7 +184,7 @@ Check EmulatedDrive::Impl::SynchronizeCache(const std::uint8_t* cdb) {
       t.state = TrackState::kComplete;
       m.finalized = true;
       dirty = dirty || !simulation;
-      if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress, LeadOutSectors(m));
+      StartOperation(kLongWriteInProgress, LeadOutSectors(m), cdb[1] & 0x02);
     }
   }
   return kGood;
@@ -237,7 +237,7 @@ Check EmulatedDrive::Impl::Blank(const std::uint8_t* cdb) {
   simulation.reset();
   if (TestWrite()) simulation = m;
   dirty = true;
-  if (cdb[1] & 0x10) StartOperation(kOperationInProgress, type == 0 ? m.capacity : LeadOutSectors(m));
+  StartOperation(kOperationInProgress, type == 0 ? m.capacity : LeadOutSectors(m), cdb[1] & 0x10);
   return kGood;
 }
 
@@ -263,18 +263,18 @@ Check EmulatedDrive::Impl::FormatUnit(const std::uint8_t* cdb, std::span<std::ui
     if (type != 0x26) return kInvalidParameter;
     m.formatted = true;
     MakeBlank(m);
-    m.bg_format = 2;
+    m.bg_format = state.operation_length > 0 ? 2 : 3;  // an operation of no length is done at once
     bg_remaining = state.operation_length;
   } else if (dvd_rw) {
     if (type != 0x00 && type != 0x15 && type != 0x10) return kInvalidParameter;
     m.profile = kProfileDvdRwRestricted;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress, m.capacity);
+    StartOperation(kFormatInProgress, m.capacity, immed);
   } else {
     if (type != 0x00 && type != 0x30 && type != 0x31) return kInvalidParameter;
     m.formatted = true;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress, m.capacity);
+    StartOperation(kFormatInProgress, m.capacity, immed);
   }
   simulation.reset();
   dirty = true;

@@ -265,13 +265,14 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
       ok = ParseNumber(value, &s.changes);
     } else if (key == "not_ready" || key == "operation_length") {
       ok = ParseNumber(value, &n) && n < 0x7FFFFFFF;
-      (key == "not_ready" ? s.not_ready : s.operation_length) = std::max(int(n), key == "not_ready" ? 0 : 1);
+      (key == "not_ready" ? s.not_ready : s.operation_length) = int(n);
     } else if (key == "pacing") {
       ok = ParseList(value, &list) && list.size() == 2;
       if (ok) s.pacing_kbps = list[0], s.pacing_buffer = list[1];
     } else if (key == "fault") {
       ok = ParseList(value, &list) && list.size() == 7 && list[0] <= 0xFF && list[3] >= 1 &&
-           list[3] < 0x7FFFFFFF && list[4] <= 0x0F && list[5] <= 0xFF && list[6] <= 0xFF && s.faults.size() < 256;
+           list[3] < 0x7FFFFFFF && list[4] <= 0x0F && list[5] <= 0xFF && list[6] <= 0xFF &&
+           s.faults.size() < 256;
       if (ok)
         s.faults.push_back({std::uint8_t(list[0]), list[1], list[2], int(list[3]), std::uint8_t(list[4]),
                             std::uint8_t(list[5]), std::uint8_t(list[6])});

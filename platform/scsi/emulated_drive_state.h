@@ -55,7 +55,7 @@ struct DriveState {
   bool prevent = false;       // medium removal prevented
   std::uint32_t changes = 0;  // counts the medium changes (tray, insert, removal)
   int not_ready = 0;          // medium commands still to answer 02/04/01
-  int operation_length = 3;   // commands an immediate operation takes when writes are not paced
+  int operation_length = 3;   // commands an immediate operation takes when writes are not paced (0: none)
   std::vector<InjectedFault> faults;
   bool underrun = false;  // the next WRITE underruns
   std::uint32_t pacing_kbps = 0;

@@ -140,7 +140,8 @@ class EmulatedDrive : public ScsiDevice {
   // The next `commands` medium commands answer 02/04/01.
   void BecomeNotReady(int commands);
   // How many commands an immediate BLANK, FORMAT, close or background format
-  // takes before it is done (default 3).
+  // takes before it is done while writes are not paced (default 3; 0: it is
+  // done when its command returns).
   void SetOperationLength(int commands);
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.
