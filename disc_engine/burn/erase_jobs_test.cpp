@@ -709,7 +709,7 @@ TEST_F(LongCommands, ACancelOrAShutdownInTheMiddleOfAnEraseAFormatOrACloseEndsTh
       if (c.profile == platform::kProfileDvdR) RecordOpenTrack(0, 64);
     }
     // A full erase of the disc at this speed takes about a minute, and a close
-    // (a fiftieth of the disc) more than a second.
+    // (a five-hundredth of the disc) several seconds.
     drive_->SetWritePacing(c.profile == platform::kProfileCdRw ? 12000 : 1385, 1 << 20);
     auto sink = Advised();
     const std::uint8_t command = c.profile == platform::kProfileCdRw ? mmc::kBlank : mmc::kCloseTrackSession;

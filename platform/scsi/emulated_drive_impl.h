@@ -194,7 +194,7 @@ class EmulatedDrive::Impl {
   // one lasts state.operation_length commands, another one no time.
   void StartOperation(Check sense, std::uint64_t sectors, bool immediate);
   // What a close, a quick erase or finishing a disc writes (its lead-out).
-  static std::uint64_t LeadOutSectors(const Medium& m) { return m.capacity / 50; }
+  static std::uint64_t LeadOutSectors(const Medium& m) { return m.capacity / 500; }
 
   // ---- identification and features (emulated_drive_configuration.cpp)
 

@@ -48,6 +48,10 @@ bool WritePacing::BeforeWrite(std::size_t bytes) {
 
 void WritePacing::EndSession() { in_session_ = false; }
 
+void WritePacing::Exclude(Clock::duration time) {
+  if (on() && in_session_) last_ += time;
+}
+
 }  // namespace emu
 
 void EmulatedDrive::SetWritePacing(std::uint32_t kbps, std::size_t buffer_bytes) {

@@ -23,6 +23,8 @@ class WritePacing {
   // The write session ends (the cache is flushed or a track closed): the
   // buffer drains without harm.
   void EndSession();
+  // Time the drive did not take: the buffer does not drain over it.
+  void Exclude(std::chrono::steady_clock::duration time);
   std::uint64_t underruns() const { return underruns_; }
 
  private:

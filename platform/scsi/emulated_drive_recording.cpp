@@ -69,7 +69,12 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
     const bool data_mode = (page05[3] & 0x04) != 0;
     if (data_mode == audio || (target->written > 0 && target->audio != audio)) return kIllegalModeForTrack;
   }
+  // Storing the sectors in the medium file (the page cache, its writeback
+  // under a busy disk) is the emulator's time, not the drive's: a real
+  // drive's buffer goes on draining only while the host is away.
+  const auto storing = std::chrono::steady_clock::now();
   if (!simulation && !Record(lba, count, buffer.data(), audio)) return kWriteError;
+  pacing.Exclude(std::chrono::steady_clock::now() - storing);
   target->audio = audio;
   if (target->written == 0) target->control = cd ? std::uint8_t(page05[3] & 0x0F) : 4;
   target->written += count;

@@ -766,7 +766,8 @@ TEST_F(RoadE2e, AWriteErrorGivesTheSenseRowAndBurningFailureAndKeepsTheAuthoredF
   PrepareProject("WRITE ERROR", kOutputBurn, /*with_drive=*/true);
   // Set by another program: every write from sector 2000 fails.
   ASSERT_EQ(Tool({"fault", "DIR", "2A", "3", "0C", "00", "1000", "2000", "4294967295"}), 0);
-  QTest::mouseClick(NextButton(), Qt::LeftButton);  // "Start >"
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
+  c().StartDvdBuild();
   WaitForTheEnd();
   ExpectAFailedBurnKeepingTheFiles("WRITE ERROR");
   EXPECT_TRUE(LogHas("Write Error")) << "the drive's sense, as a row of its own";
@@ -787,7 +788,8 @@ TEST_F(RoadE2e, ATrayOpenedInTheMiddleOfTheBurnEndsTheJobWithTheFailureMessage) 
       forced = Tool({"eject", "--force", "DIR"});
     }
   });
-  QTest::mouseClick(NextButton(), Qt::LeftButton);  // "Start >"
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
+  c().StartDvdBuild();
   WaitForTheEnd();
   tap->Set(nullptr);
   EXPECT_TRUE(opened.load());
@@ -812,7 +814,7 @@ TEST_F(RoadE2e, AMediumLoadedWhileTheOutputStepListensIsShownAndTakesTheBurn) {
       [&] { return c().screen().disc_status_text.rfind("DVD-R - Empty Disc (", 0) == 0; }, 20000))
       << c().screen().disc_status_text;
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  QTest::mouseClick(NextButton(), Qt::LeftButton);  // "Start >"
+  c().StartDvdBuild();
   WaitForTheEnd();
   EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
   std::string out;
@@ -838,7 +840,7 @@ TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
   ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
   const std::vector<std::string> log = LogTexts();
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.back(), "Burning cancelled...");
+  EXPECT_EQ(log.back(), "Burning cancelled...") << ::testing::PrintToString(log);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Burning cancelled..."), 1);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
   EXPECT_LT(Commands(platform::mmc::kWrite10).size(), 200u) << "the writes stopped soon after the cancel";
