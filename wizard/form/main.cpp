@@ -7,7 +7,9 @@
 #include <csignal>
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <vector>
 
 #include "quillon/quillon_ctrl.h"
 #include "vantora/cindral_form.h"
@@ -50,6 +52,10 @@ int main(int argc, char** argv) {
 
   const vantora::EncoderTools tools = vantora::FindEncoderTools();
   vantora::FfmpegEncoder encoder(tools);
+  // The rows are converted several at once, each lane by an encoder of its own.
+  std::vector<std::unique_ptr<vantora::FfmpegEncoder>> lane_encoders;
+  for (int lane = 1; lane < vantora::ConversionLanesHere(); ++lane)
+    lane_encoders.push_back(std::make_unique<vantora::FfmpegEncoder>(tools));
   vantora::FfmpegPictureClipMaker clip_maker(tools);
   vantora::FfprobeProber prober(tools);
   quillon::CQuillonCtrl quillon;
@@ -62,6 +68,7 @@ int main(int argc, char** argv) {
   services.make_burner = [] { return vantora::CreateZephrelDiscBurner(); };
   services.authoring = &authoring;
   services.encoder = &encoder;
+  for (const auto& e : lane_encoders) services.extra_encoders.push_back(e.get());
   services.clip_maker = &clip_maker;
   services.clock = &clock;
   services.prober = &prober;

@@ -38,6 +38,8 @@ class UiEncoderEvents;
 
 namespace form {
 
+class PageThumbnail;
+
 // The menu designer's controls of one text of the page (the title, or the
 // video lines): its font, styles, centring, colour and position.
 struct MenuTextControls {
@@ -62,6 +64,7 @@ struct FormServices {
   DiscBurnerFactory make_burner;
   AuthoringControl* authoring = nullptr;
   VideoEncoder* encoder = nullptr;
+  std::vector<VideoEncoder*> extra_encoders;  // convert rows alongside encoder
   PictureClipMaker* clip_maker = nullptr;
   Dialogs* dialogs = nullptr;
   Shell* shell = nullptr;
@@ -115,6 +118,7 @@ class CindralForm : public QMainWindow, public WizardView {
   void RefreshVideoList();
   void RefreshMenuDesigner();
   void RefreshConversion();
+  void ShowMissingGlyphs(const MenuDesign& design);  // the warning under the designer
   void ShowAbout();
   void ShowPreviewMenu();
   // A designer control changed: the page is drawn again.
@@ -126,6 +130,7 @@ class CindralForm : public QMainWindow, public WizardView {
   std::unique_ptr<QObject> dispatch_context_;
   std::shared_ptr<UiEventDispatcher> dispatcher_;
   std::unique_ptr<UiEncoderEvents> encoder_events_;
+  std::vector<std::unique_ptr<UiEncoderEvents>> lane_events_;  // of extra_encoders
   std::unique_ptr<WizardController> controller_;
   bool syncing_ = false;
   bool ended_ = false;
@@ -162,8 +167,8 @@ class CindralForm : public QMainWindow, public WizardView {
   QLineEdit* text_title_dvd_ = nullptr;
   QComboBox* combo2_ = nullptr;
   QWidget* picture7_ = nullptr;
-  QLabel* pic_grand_ = nullptr;
-  QLabel* image_preview_ = nullptr;
+  form::PageThumbnail* pic_grand_ = nullptr;  // the page, scaled to the space beside the tabs
+  QLabel* label_missing_glyphs_ = nullptr;    // characters the menu's fonts cannot draw
   QTabWidget* tab_strip1_ = nullptr;
   form::MenuTextControls title_text_;  // ComboFontTitle .. SliderTitleLeft
   QLineEdit* txt_chapter_title_ = nullptr;
@@ -198,6 +203,7 @@ class CindralForm : public QMainWindow, public WizardView {
   QLabel* label_status_ = nullptr;
   QLabel* label_percent_ = nullptr;
   QLabel* label12_ = nullptr;
+  QLabel* label_time_left_ = nullptr;
   // Step 5.
   QTreeWidget* list_view_progress_ = nullptr;
   QLabel* label13_ = nullptr;
