@@ -302,6 +302,15 @@ class RoadE2e : public ::testing::Test {
     EXPECT_FALSE(c().Busy);
     EXPECT_FALSE(c().Burning);
   }
+  // Starts the burn; it completes and the medium holds the three titles.
+  void BurnAndExpectThreeTitles() {
+    c().StartDvdBuild();
+    WaitForTheEnd();
+    EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
+    EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  }
   // Runs the emulated drive's tool on the test's drive, as another program
   // (or a person at a terminal) would; its exit code.
   int Tool(std::vector<std::string> argv) {
@@ -815,12 +824,7 @@ TEST_F(RoadE2e, AMediumLoadedWhileTheOutputStepListensIsShownAndTakesTheBurn) {
       [&] { return c().screen().disc_status_text.rfind("DVD-R - Empty Disc (", 0) == 0; }, 20000))
       << c().screen().disc_status_text;
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  c().StartDvdBuild();
-  WaitForTheEnd();
-  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
-  std::string out;
-  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
-  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  BurnAndExpectThreeTitles();
 }
 
 TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
@@ -910,12 +914,7 @@ TEST_F(RoadE2e, AFullDvdMinusRwIsErasedWhenTheUserSaysSoAndThenTakesTheBurn) {
   EXPECT_EQ(RecordedData(), "") << "the old data is gone";
 
   messages.clear();
-  c().StartDvdBuild();
-  WaitForTheEnd();
-  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
-  std::string out;
-  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
-  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  BurnAndExpectThreeTitles();
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
