@@ -150,8 +150,8 @@ std::vector<std::uint8_t> EmulatedDrive::Impl::CapabilitiesPage() const {
   const bool dvd = Has({kProfileDvdRom, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdPlusR});
   p[2] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
   if (state.identity.writer) p[3] = std::uint8_t(0x07 | (dvd ? 0x10 : 0));
-  p[4] = 0xF1;                         // BUF, multisession, mode 2 forms, audio play
-  p[5] = 0x03;                         // CD-DA commands, accurate stream
+  p[4] = 0xF1;                               // BUF, multisession, mode 2 forms, audio play
+  p[5] = 0x03;                               // CD-DA commands, accurate stream
   p[6] = 0x29 | (state.prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
   const auto& reads = SpeedTable(false);
   PutBe16(&p[8], reads.empty() ? 0 : reads.back());

@@ -82,7 +82,7 @@ bool ParseFault(int argc, char** argv, platform::InjectedFault* fault) {
     if (!Number(argv[i], bases[i - 3], max[i - 3], &v[i - 3])) return false;
   if (v[4] == 0 || v[5] > v[6]) return false;
   *fault = {std::uint8_t(v[0]), std::uint32_t(v[5]), std::uint32_t(v[6]), int(v[4]),
-            std::uint8_t(v[1]), std::uint8_t(v[2]), std::uint8_t(v[3])};
+            std::uint8_t(v[1]), std::uint8_t(v[2]),  std::uint8_t(v[3])};
   return true;
 }
 
@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
     drive->InjectFault(fault);
   } else if (command == "pace" && (argc == 4 || argc == 5)) {
     unsigned long kbps = 0, buffer = 2 << 20;
-    if (!Number(argv[3], 10, 0xFFFFFFFFul, &kbps) || (argc == 5 && !Number(argv[4], 10, 0xFFFFFFFFul, &buffer)))
+    if (!Number(argv[3], 10, 0xFFFFFFFFul, &kbps) ||
+        (argc == 5 && !Number(argv[4], 10, 0xFFFFFFFFul, &buffer)))
       return Usage();
     drive->SetWritePacing(std::uint32_t(kbps), buffer);
   } else if (command == "hold" && argc == 4) {
