@@ -294,8 +294,15 @@ void WizardController::NextButton_Click() {
             kMessageTitle, MessageIcon::kExclamation);
         return;
       }
-      if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
-        CurrentStep = 3;  // the output step stays; the engine still checks at the burn
+      if (screen_.output_option == kOutputBurn && screen_.simulation && !disc_can_simulate_) {
+        CurrentStep = 3;  // refused now rather than after the conversion
+        parts_.dialogs->ShowMessage(screen_.simulation_tip, kMessageTitle, MessageIcon::kExclamation);
+        return;
+      }
+      // Each check keeps the output step when it refuses or the user says No.
+      replace_confirmed_.clear();
+      if (!ConfirmDiscSpace() || !CheckFoldersBeforeStart() || !ConfirmReplaceImage()) {
+        CurrentStep = 3;
         return;
       }
       screen_.progress1 = 0;
@@ -379,6 +386,7 @@ void WizardController::OnAuthoringReturned() {
   parts_.authoring->ClearAll();
   ClearConvertedColumn();
   DeleteConvertedFiles();
+  DeleteAuthoredFolders();  // what the stopped build wrote
   EndJob(true);
 }
 
@@ -436,6 +444,7 @@ void WizardController::ShutdownApplication() {
   parts_.encoder->Shutdown();
   for (VideoEncoder* e : parts_.extra_encoders) e->Shutdown();
   DeleteConvertedFiles();
+  DeleteAuthoredFolders();
   if (burner_) {
     StopListener();
     burner_->UnloadCom();
