@@ -135,8 +135,10 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
   }
   std::shared_ptr<platform::EmulatedDrive> drive(platform::EmulatedDrive::Open(drive_folder, &error));
   if (!drive) return false;
-  // A 2 MiB drive buffer, as many DVD writers have.
+  // A 2 MiB drive buffer, as many DVD writers have; paced, the drive's closes
+  // take the time their lead-out takes at that speed, unpaced none.
   if (pace_kbps) drive->SetWritePacing(pace_kbps, 2u << 20);
+  if (!pace_kbps) drive->SetOperationLength(0);
   // The state file is replaced at the burn's flush, not after every block:
   // the emulator's own bookkeeping is not the burn's time.
   drive->SetWriteSavesDeferred(true);
@@ -148,6 +150,8 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
         return d->exec(cdb, dir, buf, t);
       }
       const platform::DeviceIdentity& identity() const override { return d->identity(); }
+      platform::HoldResult HoldExclusive(std::string* why) override { return d->HoldExclusive(why); }
+      void ReleaseExclusive() override { d->ReleaseExclusive(); }
     };
     auto shared = std::make_unique<Shared>();
     shared->d = drive;

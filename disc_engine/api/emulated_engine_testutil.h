@@ -26,6 +26,8 @@ class SharedDevice : public platform::ScsiDevice {
     return device_->exec(cdb, direction, buffer, timeout);
   }
   const platform::DeviceIdentity& identity() const override { return device_->identity(); }
+  platform::HoldResult HoldExclusive(std::string* why) override { return device_->HoldExclusive(why); }
+  void ReleaseExclusive() override { device_->ReleaseExclusive(); }
 
  private:
   std::shared_ptr<platform::ScsiDevice> device_;

@@ -62,7 +62,8 @@ HResult ISOBuilder::Burner_BurnAudio(std::int32_t DriveNum, std::int32_t Multise
              return [request = std::move(request)](Job& job) {
                RunAudioBurn(job, request, EngineState::Instance().flags.cancel);
              };
-           }));
+           }),
+           JobOptions{.writes_drive = true});
   return S_OK;
 }
 

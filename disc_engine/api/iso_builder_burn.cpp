@@ -35,7 +35,7 @@ HResult ISOBuilder::Burner_BurnData(std::int32_t DriveNum, std::int32_t DataMode
                BurnData(job, settings, std::move(request));
              };
            }),
-           JobOptions{.priority_applies = true});
+           JobOptions{.priority_applies = true, .writes_drive = true, .mode_burn = 1});
   return S_OK;
 }
 
@@ -47,7 +47,7 @@ HResult ISOBuilder::Burner_BurnImage(std::int32_t DriveIndex, const std::string&
   StartJob(
       events_, JobEnd::kEndBurn, DriveIndex,
       [settings, path = platform::Utf8ToPath(ImagePath)](Job& job) { BurnImage(job, path, settings); },
-      JobOptions{.priority_applies = true});
+      JobOptions{.priority_applies = true, .writes_drive = true, .mode_burn = 1});
   return S_OK;
 }
 

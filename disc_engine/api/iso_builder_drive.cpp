@@ -150,16 +150,20 @@ HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) {
 // Erase, format and closing
 
 HResult ISOBuilder::Burner_EraseDisk(std::int32_t DriveNum, std::int32_t EraseMode) {
-  StartJob(events_, JobEnd::kEraseComplete, DriveNum,
-           [EraseMode](Job& job) { EraseOrFormat(job, EraseMode); });
+  StartJob(
+      events_, JobEnd::kEraseComplete, DriveNum, [EraseMode](Job& job) { EraseOrFormat(job, EraseMode); },
+      JobOptions{.writes_drive = true});
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_CloseSession(std::int32_t /*DriveNum*/) { return S_OK; }
 
 HResult ISOBuilder::Burner_CloseLastSession(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal =
-      StartJob(events_, JobEnd::kEndCloseSession, DriveNum, [](Job& job) { CloseLastSession(job); }) ? 1 : 0;
+  pVal = StartJob(
+             events_, JobEnd::kEndCloseSession, DriveNum, [](Job& job) { CloseLastSession(job); },
+             JobOptions{.writes_drive = true})
+             ? 1
+             : 0;
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "jobs/job_clock_testutil.h"
 #include "jobs/job_state.h"
 #include "jobs/step_job_clock_testutil.h"
+#include "testing/tools.h"
 
 namespace zephrel {
 namespace {
@@ -54,6 +55,29 @@ TEST_F(Listener, TheFirstPollReportsAndOnlyEachTrayChangeReportsAgain) {
   ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 3u);
   EXPECT_EQ(EngineListener().ListenedDrive(), 0);
+}
+
+TEST_F(Listener, AnotherProgramsEjectLoadAndNewMediumAreHeardAsTheirOwnChanges) {
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  builder_->Burner_ListenDrive(0);
+  ASSERT_TRUE(clock_.WaitForSleeps(1));
+  ASSERT_EQ(sink->Count(kBurnerOnMediaChange), 1u);
+  const auto tool = [&](std::vector<std::string> argv) {
+    argv.insert(argv.begin(), EMUDRIVE_TOOL);
+    const auto r = vantora::testing::RunTool(argv);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+  };
+  tool({"eject", root_.string()});
+  ASSERT_TRUE(clock_.Step(1000ms));
+  EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 2u) << "the tray opened by another program";
+  tool({"insert", root_.string(), "dvd-rw"});
+  tool({"load", root_.string()});
+  ASSERT_TRUE(clock_.Step(1000ms));
+  EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 3u) << "a medium loaded by another program";
+  std::int32_t rw = 0;
+  builder_->Burner_MediaIsRW(0, rw);
+  EXPECT_EQ(rw, 1) << "the new medium is the one the drive reports";
 }
 
 TEST_F(Listener, ADriveOfMinusOneGivesAListenerThatNeverPolls) {

@@ -227,10 +227,26 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
     events.BurningErrorViewDescription(text);
     ok = false;
   };
+  // A cancel while the drive finishes ends the wait, not the closing; a wait
+  // that ends any other way than ready fails it. Either way the drive is
+  // still busy: nothing more is sent.
+  bool waited_out = false;
+  const auto wait = [&] {
+    const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
+    waited_out = !ready.ready();
+    if (ready.outcome == Readiness::kCancelled)
+      events.BurningErrorViewDescription(ready.text);
+    else
+      step(ready.ready(), ready.text);
+  };
+  // Each close is sent immediate and waited for before the next command.
   const auto close = [&](std::uint8_t function, int track, const char* heading = nullptr) {
+    if (waited_out) return;
     std::string text;
-    step(drive.MmcCloseTrackSession(false, function, static_cast<std::uint16_t>(track), &text) == 1, text,
-         heading);
+    const bool sent =
+        drive.MmcCloseTrackSession(true, function, static_cast<std::uint16_t>(track), &text) == 1;
+    step(sent, text, heading);
+    if (sent) wait();
   };
   const auto sync = [&](bool immed) {
     std::string text;
@@ -278,13 +294,7 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
       sync(false);
       break;
   }
-  // A cancel while the drive finishes ends the wait, not the closing: every
-  // close command has been sent.
-  const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
-  if (ready.outcome == Readiness::kCancelled)
-    events.BurningErrorViewDescription(ready.text);
-  else
-    step(ready.ready(), ready.text);
+  if (!waited_out) wait();
   if (!ok) events.BurnerOnError(kCloseFailed);
   return ok;
 }

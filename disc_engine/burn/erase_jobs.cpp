@@ -16,6 +16,11 @@ using platform::DataDirection;
 using platform::ScsiResult;
 
 constexpr const char* kFormatFailed = "Error while formating the media...";
+// BLANK, FORMAT UNIT and CLOSE TRACK/SESSION go with their immediate bit: the
+// drive answers at once and the job waits for it on its own clock, where a
+// cancel or the engine's shutdown can end the wait, instead of inside one
+// command for as long as the drive erases or writes a lead-out.
+constexpr std::uint8_t kBlankImmediate = 0x10;
 // The zero fill: 32 sectors at a time from sector 0 while the address stays at
 // most 2048, so sectors 0 to 2079.
 constexpr std::uint32_t kFillBlock = 32;
@@ -39,7 +44,7 @@ bool Erase(MmcDrive& drive, Job& job, int erase_mode) {
   ISOBuilderEvents& events = job.events();
   drive.MmcPreventAllowRemoval(true);
   std::string text;
-  bool ok = Run(drive, mmc::Blank(static_cast<std::uint8_t>(erase_mode & 0x07)), &text);
+  bool ok = Run(drive, mmc::Blank(static_cast<std::uint8_t>((erase_mode & 0x07) | kBlankImmediate)), &text);
   if (!ok) {
     events.BurningErrorViewDescription(text);
   } else if (const Readiness ready = WaitUntilReady(drive, job, kReadyOtherwise); !ready.ready()) {
@@ -83,7 +88,7 @@ bool Format(MmcDrive& drive, Job& job) {
       events.BurningErrorViewDescription(text);
       success = false;
     } else if (!long_write) {
-      if (drive.MmcCloseTrackSession(false, mmc::kCloseFinalizeDvdRw, 0, &text) != 1) {
+      if (drive.MmcCloseTrackSession(true, mmc::kCloseFinalizeDvdRw, 0, &text) != 1) {
         events.BurningErrorViewDescription(text);
         success = false;
       } else {
@@ -165,7 +170,7 @@ void CloseLastSession(Job& job) {
   events.BurnerCloseTrack(code == kMediaDvdR ? sessions : last_track - 1);
   std::string text;
   if (const std::optional<int> track = IncompleteTrack(drive)) {
-    if (drive.MmcCloseTrackSession(false, mmc::kCloseTrack, static_cast<std::uint16_t>(*track), &text) != 1) {
+    if (drive.MmcCloseTrackSession(true, mmc::kCloseTrack, static_cast<std::uint16_t>(*track), &text) != 1) {
       fail(text);
       return Release(drive, true);
     }
@@ -175,7 +180,7 @@ void CloseLastSession(Job& job) {
     }
   }
   events.BurnerCloseSession(1);
-  if (drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text) != 1) {
+  if (drive.MmcCloseTrackSession(true, mmc::kCloseSession, 0, &text) != 1) {
     fail(text);
   } else if (const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose); !ready.ready()) {
     fail(ready.text);

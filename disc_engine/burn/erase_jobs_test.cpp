@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "api/emulated_engine_testutil.h"
@@ -136,6 +139,16 @@ class DiscJobs : public testing::EmulatedEngineTest {
     EXPECT_EQ(sink.Texts(kBurningErrorViewDescription), texts);
   }
 
+  // Leaves the engine and the drive behind for the next case of a table.
+  void Fresh() {
+    builder_->UnloadCom();
+    source_.reset();
+    raw_.reset();
+    drive_.reset();
+    std::filesystem::remove_all(root_);
+    builder_ = CreateISOBuilder();
+  }
+
   std::shared_ptr<HookedClock> clock_ = std::make_shared<HookedClock>();
   testing::ScopedJobClock scoped_clock_{clock_};
 };
@@ -163,7 +176,7 @@ TEST_F(DiscJobs, AFastEraseOfADvdRwLeavesAnEmptyDisc) {
   EXPECT_EQ(DiscStatus(), 0);
   const auto blanks = Commands(mmc::kBlank);
   ASSERT_EQ(blanks.size(), 1u);
-  EXPECT_EQ(blanks[0][1], 0x01);
+  EXPECT_EQ(blanks[0][1], 0x11) << "a fast erase, immediate";
 }
 
 TEST_F(DiscJobs, AFullEraseOfADvdRwAndAFastEraseOfACdRwBothEmptyTheDisc) {
@@ -184,14 +197,15 @@ TEST_F(DiscJobs, AFullEraseOfADvdRwAndAFastEraseOfACdRwBothEmptyTheDisc) {
   EXPECT_EQ(DiscStatus(), 0);
 }
 
-TEST_F(DiscJobs, TheImmediateBitOfTheEraseModeIsNotSentSoSuccessMeansTheBlankIsDone) {
+TEST_F(DiscJobs, TheBlankIsSentImmediateWithTheBlankTypeAloneAndSuccessWaitsUntilTheDriveIsDone) {
   UseRecordedMedium(platform::kProfileCdRw);
   drive_->SetOperationLength(5);
   auto sink = Advised();
   EraseAndWait(sink, 0x10 | 1);
   const auto blanks = Commands(mmc::kBlank);
   ASSERT_EQ(blanks.size(), 1u);
-  EXPECT_EQ(blanks[0][1], 0x01) << "only the blank type goes to the drive";
+  EXPECT_EQ(blanks[0][1], 0x11) << "the blank type and the immediate bit go to the drive";
+  EXPECT_GE(clock_->Sleeps(), 1) << "the job waited for the drive on its clock";
   ExpectSucceeded(*sink);
   EXPECT_EQ(DiscStatus(), 0);
 }
@@ -374,13 +388,16 @@ class CloseLastSession : public DiscJobs {
   }
   // The drive stays busy (02/04/07) for `answers` readiness questions after
   // the close of the session is announced.
+  // The clock's time then is in closing_at_.
   void BusyAfterTheSessionClose(testing::RecordingSink& sink, int answers) {
     sink.SetHook([this, answers](const testing::RecordedEvent& e) {
-      if (e.id == kBurnerCloseSession)
-        drive_->InjectFault(
-            {.opcode = mmc::kReadDiscInformation, .count = answers, .key = 0x02, .asc = 0x04, .ascq = 0x07});
+      if (e.id != kBurnerCloseSession) return;
+      closing_at_ = clock_->Elapsed();
+      drive_->InjectFault(
+          {.opcode = mmc::kReadDiscInformation, .count = answers, .key = 0x02, .asc = 0x04, .ascq = 0x07});
     });
   }
+  std::optional<JobClock::Duration> closing_at_;  // set and read on the job's thread
   // The job ended with the reason, then error 1014, then its end event.
   void ExpectCloseFailed(const testing::RecordingSink& sink, const std::string& reason) {
     EXPECT_EQ(sink.Texts(kBurningErrorViewDescription), std::vector<std::string>{reason});
@@ -484,11 +501,14 @@ TEST_F(CloseLastSession, AMediumTakenOutDuringTheCloseEndsTheJobPromptlyWithTheR
   // The drive takes its time over the session's lead-out, and the disc is
   // pulled out meanwhile.
   BusyAfterTheSessionClose(*sink, 2);
-  clock_->OnSleep([this](int count) {
-    if (count == 1) drive_->RemoveMedium();
+  bool removed = false;
+  clock_->OnSleep([&](int) {
+    if (closing_at_ && !removed) drive_->RemoveMedium(), removed = true;
   });
   CloseAndWait(sink);
-  EXPECT_EQ(clock_->Elapsed(), 2s) << "two questions a second apart, then the answer that there is no medium";
+  ASSERT_TRUE(closing_at_);
+  EXPECT_EQ(clock_->Elapsed() - *closing_at_, 2s)
+      << "two questions a second apart, then the answer that there is no medium";
   ExpectCloseFailed(*sink, "Medium Not Present");
 }
 
@@ -498,7 +518,8 @@ TEST_F(CloseLastSession, AWaitAfterACloseIsGivenUpAfterFifteenMinutes) {
   auto sink = Advised();
   BusyAfterTheSessionClose(*sink, 100000);
   CloseAndWait(sink);
-  EXPECT_EQ(clock_->Elapsed(), 15min);
+  ASSERT_TRUE(closing_at_);
+  EXPECT_EQ(clock_->Elapsed() - *closing_at_, 15min);
   ExpectCloseFailed(*sink, "The drive did not become ready: Logical Unit Not Ready, Operation In Progress");
 }
 
@@ -533,6 +554,213 @@ TEST_F(CloseLastSession, WithoutAMediumTheStateMembersGiveTheirNeutralValues) {
   EXPECT_EQ(Member(&ISOBuilder::Burner_MediaIsEmpty), 0);
   EXPECT_EQ(Member(&ISOBuilder::Burner_MediaIsRW), 0);
   EXPECT_EQ(Member(&ISOBuilder::Burner_NewSessionAdressStart), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Holding the drive: every writing job has it alone and keeps its tray locked
+
+// A writing job as a client starts it, the medium it is given and the end
+// event it raises.
+struct WritingJob {
+  const char* name;
+  std::uint16_t profile;
+  platform::DispId end;
+  std::function<void(ISOBuilder&)> start;
+};
+
+const WritingJob kWritingJobs[] = {
+    {"erase", platform::kProfileCdRw, kBurnerOnEraseComplete,
+     [](ISOBuilder& b) { b.Burner_EraseDisk(0, 1); }},
+    {"format", platform::kProfileDvdPlusRw, kBurnerOnEraseComplete,
+     [](ISOBuilder& b) { b.Burner_EraseDisk(0, 0); }},
+    {"close", platform::kProfileDvdR, kOnBurnerOnEndCloseSession,
+     [](ISOBuilder& b) {
+       std::int32_t started = 0;
+       b.Burner_CloseLastSession(0, started);
+     }},
+    {"data burn", platform::kProfileDvdPlusR, kBurnerOnEndBurn,
+     [](ISOBuilder& b) { b.Burner_BurnData(0, 8, 1, 0, 0, 1, 0, 0); }},
+    {"image burn", platform::kProfileDvdPlusR, kBurnerOnEndBurn,
+     [](ISOBuilder& b) { b.Burner_BurnImage(0, "/nonexistent/image.iso", 0, 1, 0); }},
+    {"audio burn", platform::kProfileCdR, kBurnerOnEndBurn,
+     [](ISOBuilder& b) { b.Burner_BurnAudio(0, 0, 0, 1); }},
+};
+
+class DriveHeld : public DiscJobs {
+ protected:
+  // The drive as another program opens it.
+  std::unique_ptr<platform::EmulatedDrive> OtherProgram() {
+    std::string error;
+    auto other = platform::EmulatedDrive::Open(root_, &error);
+    EXPECT_TRUE(other) << error;
+    return other;
+  }
+  // Whether the tray is locked and the drive held, as another program finds.
+  void ExpectHeld(bool held, const std::string& when) {
+    auto other = OtherProgram();
+    std::string why;
+    EXPECT_EQ(other->OpenTray(), !held) << when;
+    EXPECT_EQ(other->HoldExclusive(&why), held ? platform::HoldResult::kInUse : platform::HoldResult::kHeld)
+        << when;
+  }
+};
+
+TEST_F(DriveHeld, EveryWritingJobIsRefusedWithNothingSentWhileAnotherProgramHoldsTheDrive) {
+  for (const WritingJob& job : kWritingJobs) {
+    SCOPED_TRACE(job.name);
+    UseMedium(job.profile);
+    auto other = OtherProgram();
+    std::string why;
+    ASSERT_EQ(other->HoldExclusive(&why), platform::HoldResult::kHeld) << why;
+    drive_->ClearCommandLog();
+    auto sink = Advised();
+    job.start(*builder_);
+    ASSERT_TRUE(sink->WaitFor(job.end));
+    builder_->UnloadCom();
+    EXPECT_EQ(sink->Texts(kBurningErrorViewDescription), std::vector<std::string>{kDriveInUse});
+    EXPECT_EQ(sink->Count(job.end), 1u);
+    EXPECT_EQ(sink->events().back().id, job.end);
+    if (job.end == kBurnerOnEndBurn) {
+      EXPECT_EQ(sink->events().back().args[2], I4(1)) << "a refused burn ends with its error flag";
+    }
+    EXPECT_TRUE(drive_->CommandLog().empty()) << "not one command reached the drive";
+    other.reset();
+    Fresh();
+  }
+}
+
+TEST_F(DriveHeld, TheTrayIsLockedAndTheDriveHeldWhileEachJobRunsAndFreedAtItsEnd) {
+  for (const WritingJob& job : kWritingJobs) {
+    // The burns wait only while they close, which their own suites show
+    // locked; here the jobs that wait on the drive.
+    if (job.end == kBurnerOnEndBurn) continue;
+    SCOPED_TRACE(job.name);
+    if (job.profile == platform::kProfileDvdR) {
+      UseMedium(job.profile);
+      RecordOpenTrack(0, 64);
+    } else if (job.profile == platform::kProfileCdRw) {
+      UseRecordedMedium(job.profile);
+    } else {
+      UseMedium(job.profile);
+    }
+    int checked = 0;
+    clock_->OnSleep([&](int) {
+      if (!checked++) ExpectHeld(true, "while the job waits for the drive");
+    });
+    auto sink = Advised();
+    job.start(*builder_);
+    ASSERT_TRUE(sink->WaitFor(job.end));
+    builder_->UnloadCom();
+    clock_->OnSleep(nullptr);
+    EXPECT_GE(checked, 1);
+    ExpectHeld(false, "after the job");
+    Fresh();
+  }
+}
+
+TEST_F(DriveHeld, AJobThatFailsFreesTheTrayAndTheDriveToo) {
+  UseMedium(platform::kProfileDvdPlusR);  // cannot be erased
+  auto sink = Advised();
+  EraseAndWait(sink, 1);
+  ExpectFailed(*sink, {"Incompatible Medium Installed"});
+  ExpectHeld(false, "after a failed erase");
+
+  drive_->CloseTray();
+  builder_->Burner_Init();
+  auto burn = Advised();
+  builder_->Burner_BurnImage(0, "/nonexistent/image.iso", 0, 1, 0);
+  ASSERT_TRUE(burn->WaitFor(kBurnerOnEndBurn));
+  builder_->UnloadCom();
+  ExpectHeld(false, "after a refused image");
+}
+
+// ---------------------------------------------------------------------------
+// Long commands: sent immediate, waited for on the job's clock
+
+TEST_F(DiscJobs, AFormatsCloseIsSentImmediateAndWaitedForUntilTheDriveIsDone) {
+  UseMedium(platform::kProfileDvdPlusRw);
+  auto sink = Advised();
+  EraseAndWait(sink, 0);
+  ExpectSucceeded(*sink);
+  const auto closes = Commands(mmc::kCloseTrackSession);
+  ASSERT_EQ(closes.size(), 1u);
+  EXPECT_EQ(closes[0][1] & 0x01, 0x01);
+  EXPECT_GE(clock_->Sleeps(), 1) << "the job waited for the drive on its clock";
+}
+
+// The real clock and a paced drive: an erase, a format's close and a
+// session's close each last many seconds, and a cancel or the engine's
+// shutdown in the middle ends the job at once, with its one end event.
+class LongCommands : public DriveHeld {
+ protected:
+  struct Case {
+    const char* name;
+    std::uint16_t profile;
+    platform::DispId end;
+    bool unload;  // else cancel
+  };
+  // Starts the job and, once the long command is under way, cancels it or
+  // shuts the engine down; returns how long the job took after that.
+  std::chrono::steady_clock::duration RunAndStop(const Case& c, std::shared_ptr<testing::RecordingSink> sink,
+                                                 std::uint8_t long_command) {
+    const auto sent = [&] {
+      for (const auto& cmd : drive_->CommandLog())
+        if (cmd.cdb[0] == long_command) return true;
+      return false;
+    };
+    for (const WritingJob& job : kWritingJobs)
+      if (job.profile == c.profile && job.end == c.end) job.start(*builder_);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!sent() && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(sent());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto stopped = std::chrono::steady_clock::now();
+    if (c.unload) {
+      builder_->UnloadCom();
+    } else {
+      builder_->CancelBurn();
+      EXPECT_TRUE(sink->WaitFor(c.end));
+      builder_->UnloadCom();
+    }
+    return std::chrono::steady_clock::now() - stopped;
+  }
+  testing::ScopedJobClock real_clock_{SystemJobClock()};
+};
+
+TEST_F(LongCommands, ACancelOrAShutdownInTheMiddleOfAnEraseAFormatOrACloseEndsTheJobAtOnce) {
+  const Case cases[] = {
+      {"erase, cancelled", platform::kProfileCdRw, kBurnerOnEraseComplete, false},
+      {"erase, shut down", platform::kProfileCdRw, kBurnerOnEraseComplete, true},
+      {"format, cancelled", platform::kProfileDvdPlusRw, kBurnerOnEraseComplete, false},
+      {"format, shut down", platform::kProfileDvdPlusRw, kBurnerOnEraseComplete, true},
+      {"close, cancelled", platform::kProfileDvdR, kOnBurnerOnEndCloseSession, false},
+      {"close, shut down", platform::kProfileDvdR, kOnBurnerOnEndCloseSession, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.profile == platform::kProfileCdRw) {
+      UseRecordedMedium(c.profile);
+    } else {
+      UseMedium(c.profile);
+      if (c.profile == platform::kProfileDvdR) RecordOpenTrack(0, 64);
+    }
+    // A full erase of the disc at this speed takes about a minute, and a close
+    // (a five-hundredth of the disc) several seconds.
+    drive_->SetWritePacing(c.profile == platform::kProfileCdRw ? 12000 : 1385, 1 << 20);
+    auto sink = Advised();
+    const std::uint8_t command = c.profile == platform::kProfileCdRw ? mmc::kBlank : mmc::kCloseTrackSession;
+    const auto took = RunAndStop(c, sink, command);
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_EQ(sink->Count(c.end), 1u);
+    EXPECT_EQ(sink->events().back().id, c.end);
+    if (c.end == kBurnerOnEraseComplete) {
+      EXPECT_EQ(sink->events().back().args[1], I4(0));
+    }
+    drive_->SetWritePacing(0, 0);
+    ExpectHeld(false, "after the job");
+    Fresh();
+  }
 }
 
 }  // namespace

@@ -127,7 +127,8 @@ int MmcDrive::MmcFormatUnit() {
   std::uint32_t blocks = 0;
   std::uint8_t format_byte = 0;
   if (!MmcGetFormattableCapacity(&blocks, &format_byte)) return 0;
-  auto list = mmc::FormatParameterList(blocks, format_byte);
+  // Immediate: the drive formats on while the caller waits for it.
+  auto list = mmc::FormatParameterList(blocks, format_byte, 0, true);
   return Send(mmc::FormatUnit(), DataDirection::kOut, list).ok() ? 1 : 0;
 }
 

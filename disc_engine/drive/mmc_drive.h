@@ -80,7 +80,8 @@ class MmcDrive {
   // The first formattable descriptor: its blocks and format byte; 00FFFFFFh
   // and 98h when the drive lists only the current capacity.
   bool MmcGetFormattableCapacity(std::uint32_t* blocks, std::uint8_t* format_byte);
-  // FORMAT UNIT with the formattable capacity; 0 when that cannot be read.
+  // FORMAT UNIT, immediate, with the formattable capacity; 0 when that cannot
+  // be read.
   int MmcFormatUnit();
   // Write parameters page 05h (MODE SENSE, then MODE SELECT): 0 / -1. The
   // write type and data block type are masked to their fields.

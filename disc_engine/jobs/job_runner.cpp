@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "drive/mmc_drive.h"
 #include "jobs/thread_priority.h"
 
 namespace zephrel {
@@ -30,14 +31,59 @@ void RaiseEnd(ISOBuilderEvents& events, JobEnd end, int drive, const JobOutcome&
   }
 }
 
+// A writing job's hold on its drive: this process alone has it and its tray
+// stays locked until the hold goes, whatever ends the job.
+class DriveHold {
+ public:
+  explicit DriveHold(std::shared_ptr<platform::ScsiDevice> device) : device_(std::move(device)) {}
+  ~DriveHold() {
+    if (!held_) return;
+    MmcDrive(device_).MmcAllowRemoval();
+    device_->ReleaseExclusive();
+  }
+  DriveHold(const DriveHold&) = delete;
+  DriveHold& operator=(const DriveHold&) = delete;
+
+  // False, with the text for the user in *text, when the drive cannot be held.
+  bool Take(std::string* text) {
+    std::string why;
+    switch (device_->HoldExclusive(&why)) {
+      case platform::HoldResult::kHeld:
+        break;
+      case platform::HoldResult::kInUse:
+        *text = kDriveInUse;
+        return false;
+      case platform::HoldResult::kFailed:
+        *text = "The drive cannot be opened for writing (" + why + "). Nothing was written.";
+        return false;
+    }
+    held_ = true;
+    MmcDrive(device_).MmcPreventAllowRemoval(true);
+    return true;
+  }
+
+ private:
+  std::shared_ptr<platform::ScsiDevice> device_;
+  bool held_ = false;
+};
+
 // The job thread: the body at the priority asked for, then the end in the
 // order every job keeps.
-void RunJob(Job& job, const JobBody& body, JobEnd end, std::shared_ptr<JobTicket> ticket) {
+void RunJob(Job& job, const JobBody& body, JobEnd end, const JobOptions& options,
+            std::shared_ptr<JobTicket> ticket) {
   {
     std::optional<ScopedThreadPriority> priority;
     if (job.context().priority == 1) priority.emplace(kJobPriorityBoost);
     try {
-      body(job);
+      std::optional<DriveHold> hold;
+      std::string refusal;
+      if (options.writes_drive && job.context().device) hold.emplace(job.context().device);
+      if (hold && !hold->Take(&refusal)) {
+        job.events().BurningErrorViewDescription(refusal);
+        job.outcome().mode_burn = options.mode_burn;
+      } else {
+        body(job);
+      }
     } catch (...) {
       job.outcome().failed = true;  // nothing leaves the job thread
     }
@@ -83,10 +129,10 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
   engine.flags.busy.store(true);
   if (drive != kNoDrive) engine.flags.job_drive.store(drive);
   const bool started =
-      engine.threads.Start([events, end, ticket, cancel, context = std::move(context),
+      engine.threads.Start([events, end, ticket, cancel, options, context = std::move(context),
                             clock = std::move(clock), body = std::move(body)](std::stop_token stop) mutable {
         Job job(std::move(context), std::move(events), std::move(clock), stop, cancel);
-        RunJob(job, body, end, std::move(ticket));
+        RunJob(job, body, end, options, std::move(ticket));
       });
   if (!started) {
     engine.flags.busy.store(false);

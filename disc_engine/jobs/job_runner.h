@@ -6,6 +6,9 @@
 // of that event starts the next job. A job that cannot start is refused with a
 // text and no end event (an erase also gets its erase end, which a client
 // waits for), so a refusal never reads as the end of the job that is running.
+// A job that writes to its drive holds the drive for itself and keeps its tray
+// locked from before its body runs until after it has returned, whatever
+// ended it; a drive another program holds refuses the job with its one end.
 #pragma once
 
 #include <cstdint>
@@ -107,6 +110,10 @@ struct JobOptions {
   bool priority_applies = false;
   // CancelRip cancels the job rather than CancelBurn (always so for a rip).
   bool cancelled_by_rip = false;
+  // The job writes to its drive (a burn, an erase, a format, a close).
+  bool writes_drive = false;
+  // The burn mode a burn's end reports when its drive refuses it.
+  std::int32_t mode_burn = 0;
 };
 
 // Starts a job on drive (kNoDrive: none) that raises events on events and ends
@@ -122,6 +129,10 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
 inline constexpr const char* kJobRunning = "Another disc job is running";
 // What a job on a drive tells when the drive's device is not there.
 inline constexpr const char* kNoDevice = "The drive is not available";
+// What a writing job tells when another program holds its drive.
+inline constexpr const char* kDriveInUse =
+    "The drive is in use by another program, or the disc in it is mounted: unmount the disc or close the "
+    "other program, then try again. Nothing was written.";
 inline std::string NoSuchDrive(int drive) { return "There is no drive number " + std::to_string(drive); }
 
 // Reports a job that cannot start, as StartJob does.

@@ -61,6 +61,8 @@ std::unique_ptr<EmulatedDrive::Impl> OpenImpl(const std::filesystem::path& folde
   impl->device = {Padded(id.vendor, 8), Padded(id.product, 16), Padded(id.revision, 4), id.address,
                   folder.string()};
   impl->ResetWriteParameters();
+  impl->Acquire();  // the test controls in the state, and its stamp
+  impl->Release();
   return impl;
 }
 
@@ -113,7 +115,7 @@ std::unique_ptr<EmulatedDrive> EmulatedDrive::Open(const std::filesystem::path& 
 
 ScsiResult EmulatedDrive::exec(std::span<const std::uint8_t> cdb, DataDirection,
                                std::span<std::uint8_t> buffer, std::chrono::milliseconds) {
-  std::lock_guard lock(impl_->mutex);
+  LockedDrive locked(*impl_);
   try {
     return impl_->Exec(cdb, buffer);
   } catch (const std::exception& e) {
@@ -126,9 +128,10 @@ ScsiResult EmulatedDrive::exec(std::span<const std::uint8_t> cdb, DataDirection,
 
 const DeviceIdentity& EmulatedDrive::identity() const { return impl_->device; }
 
-bool EmulatedDrive::OpenTray() {
-  std::lock_guard lock(impl_->mutex);
-  if (impl_->prevent) return false;
+bool EmulatedDrive::OpenTray(bool force) {
+  LockedDrive locked(*impl_);
+  if (impl_->state.prevent && !force) return false;
+  impl_->state.prevent = impl_->state.prevent && !force;
   if (!impl_->state.tray_open) {
     impl_->state.tray_open = true;
     impl_->MediumChanged();
@@ -138,7 +141,7 @@ bool EmulatedDrive::OpenTray() {
 }
 
 void EmulatedDrive::CloseTray() {
-  std::lock_guard lock(impl_->mutex);
+  LockedDrive locked(*impl_);
   if (!impl_->state.tray_open) return;
   impl_->state.tray_open = false;
   impl_->MediumChanged();
@@ -147,7 +150,7 @@ void EmulatedDrive::CloseTray() {
 }
 
 bool EmulatedDrive::InsertMedium(const MediumSpec& spec, std::string* error) {
-  std::lock_guard lock(impl_->mutex);
+  LockedDrive locked(*impl_);
   Impl& d = *impl_;
   if (!CleanText(spec.manufacturer_id) || !CleanText(spec.media_type_id) || spec.capacity >= 0x7FFFFFFF) {
     *error = "bad medium description";
@@ -178,15 +181,16 @@ bool EmulatedDrive::InsertMedium(const MediumSpec& spec, std::string* error) {
 }
 
 void EmulatedDrive::RemoveMedium() {
-  std::lock_guard lock(impl_->mutex);
+  LockedDrive locked(*impl_);
   impl_->state.medium.reset();
   impl_->MediumChanged();
   impl_->Save(&impl_->save_error);
 }
 
 void EmulatedDrive::SetOperationLength(int commands) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->operation_length = std::max(1, commands);
+  LockedDrive locked(*impl_);
+  impl_->state.operation_length = std::max(0, commands);
+  impl_->dirty = true;
 }
 
 void EmulatedDrive::SetStrict(bool strict) {
@@ -205,7 +209,7 @@ void EmulatedDrive::ClearCommandLog() {
 }
 
 bool EmulatedDrive::ExportUserData(const std::filesystem::path& destination, std::string* error) const {
-  std::lock_guard lock(impl_->mutex);
+  LockedDrive locked(*impl_);
   const Impl& d = *impl_;
   if (!d.state.medium) {
     *error = "no medium in the drive";

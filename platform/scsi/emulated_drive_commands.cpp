@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "platform/scsi_policy.h"
 
@@ -46,7 +47,7 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
   const std::uint8_t op = cdb[0];
   const bool exempt =
       op == kInquiry || op == kRequestSense || op == kGetConfiguration || op == kGetEventStatusNotification;
-  in_progress = busy > 0;
+  in_progress = Busy();
   CountCommand();
   if (auto fault = InjectedFor(cdb.data(), cdb.size())) {
     check = *fault;
@@ -63,8 +64,8 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
     result.transport_message = transport_error;
     check = kGood;
   }
-  const bool deferred = defer_write_saves && cdb[0] == kWrite10;
-  if (dirty && !deferred && !Save(&save_error) && !check.failed()) check = kWriteError;
+  deferred_write = defer_write_saves && cdb[0] == kWrite10 && !must_save;
+  if (dirty && !deferred_write && !Save(&save_error) && !check.failed()) check = kWriteError;
   LoggedCommand entry;
   entry.cdb.assign(cdb.begin(), cdb.end());
   if (check.failed()) {
@@ -112,7 +113,8 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
     case kStartStopUnit:
       return StartStop(cdb);
     case kPreventAllowMediumRemoval:
-      prevent = (cdb[4] & 0x01) != 0;
+      state.prevent = (cdb[4] & 0x01) != 0;
+      dirty = true;
       return kGood;
     case kSetCdSpeed:
       return SetSpeed(cdb);
@@ -150,8 +152,8 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
                       op == kCloseTrackSession || op == kBlank || op == kSendCueSheet;
   if (writes && !state.identity.writer) return kInvalidCommand;
   if (!Loaded()) return NoMedium();
-  if (not_ready > 0) {
-    --not_ready;
+  if (state.not_ready > 0) {
+    --state.not_ready;  // saved with the next change: a spell is counted, not timed
     return kBecomingReady;
   }
   if (!Supported()) return kIncompatibleMedium;
@@ -190,9 +192,31 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
   return kInvalidCommand;
 }
 
-void EmulatedDrive::Impl::StartOperation(Check sense) {
-  busy = operation_length;
+void EmulatedDrive::Impl::StartOperation(Check sense, std::uint64_t sectors, bool immediate) {
+  using Duration = std::chrono::steady_clock::duration;
+  const Duration length = std::chrono::duration_cast<Duration>(
+      std::chrono::duration<double>(pacing.on() ? double(sectors) * 2048 / (pacing.kbps() * 1000.0) : 0.0));
+  if (!immediate) {
+    // The drive answers when it is done, and its caller waits that long.
+    if (pacing.on()) std::this_thread::sleep_for(length);
+    return;
+  }
   busy_sense = sense;
+  busy = 0;
+  busy_until = {};
+  if (!pacing.on() || sectors == 0) {
+    busy = state.operation_length;
+    return;
+  }
+  busy_from = std::chrono::steady_clock::now();
+  busy_until = busy_from + length;
+}
+
+int EmulatedDrive::Impl::OperationProgress() const {
+  if (busy > 0) return 65536 * (state.operation_length - busy) / (state.operation_length + 1);
+  const double whole = std::chrono::duration<double>(busy_until - busy_from).count();
+  const double done = std::chrono::duration<double>(std::chrono::steady_clock::now() - busy_from).count();
+  return whole > 0 ? std::clamp(int(65536 * done / whole), 0, 65535) : 0;
 }
 
 }  // namespace platform

@@ -32,14 +32,14 @@ Check EmulatedDrive::Impl::RequestSense(const std::uint8_t* cdb, std::span<std::
   int progress = -1;
   if (in_progress) {
     c = busy_sense;
-    progress = 65536 * (operation_length - busy) / (operation_length + 1);
+    progress = OperationProgress();
   } else if (unit_attention) {
     unit_attention = false;
     c = kMediumChanged;
   } else if (!Loaded()) {
     c = NoMedium();
   } else if (state.medium->bg_format == 2) {
-    progress = 65536 * (operation_length - bg_remaining) / (operation_length + 1);
+    progress = 65536 * (state.operation_length - bg_remaining) / (state.operation_length + 1);
   }
   *out = Send(SenseBytes(c, progress), cdb[4], buffer);
   return kGood;
@@ -160,9 +160,9 @@ std::vector<std::uint8_t> EmulatedDrive::Impl::CapabilitiesPage() const {
   const bool dvd = Has({kProfileDvdRom, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdPlusR});
   p[2] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
   if (state.identity.writer) p[3] = std::uint8_t(0x07 | (dvd ? 0x10 : 0));
-  p[4] = 0xF1;                         // BUF, multisession, mode 2 forms, audio play
-  p[5] = 0x03;                         // CD-DA commands, accurate stream
-  p[6] = 0x29 | (prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
+  p[4] = 0xF1;                               // BUF, multisession, mode 2 forms, audio play
+  p[5] = 0x03;                               // CD-DA commands, accurate stream
+  p[6] = 0x29 | (state.prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
   const auto& reads = SpeedTable(false);
   PutBe16(&p[8], reads.empty() ? 0 : reads.back());
   PutBe16(&p[12], 2048);
@@ -362,7 +362,7 @@ Check EmulatedDrive::Impl::StartStop(const std::uint8_t* cdb) {
   const bool load_eject = cdb[4] & 0x02, start = cdb[4] & 0x01;
   if (!load_eject) return start && !state.medium ? NoMedium() : kGood;
   if (!start) {
-    if (prevent) return kRemovalPrevented;
+    if (state.prevent) return kRemovalPrevented;
     if (!state.tray_open) {
       state.tray_open = true;
       MediumChanged();

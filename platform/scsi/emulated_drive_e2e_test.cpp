@@ -589,5 +589,35 @@ INSTANTIATE_TEST_SUITE_P(Runs, ProgramsOnEmulatedDrive, ::testing::ValuesIn(kRun
 
 }  // namespace programs
 
+TEST_F(BurnedIso, TheToolActsOnADriveThatAnotherProgramHoldsAsOnARealDrive) {
+  EmulatedDriveHarness h(testing::Medium(kProfileDvdPlusR, 20000));
+  const std::string tool = std::string(EMUDRIVE_TOOL) + " ";
+  const std::string dir = (h.folder() / "drive").string();
+  std::string why, out;
+  ASSERT_EQ(h.drive().HoldExclusive(&why), HoldResult::kHeld) << why;
+  ASSERT_EQ(SenseText(h.None({0x1E, 0, 0, 0, 1, 0})), "ok");  // the tray locked, as a burn locks it
+  EXPECT_NE(RunTool(tool + "hold " + dir + " 0", &out), 0) << out;
+  EXPECT_NE(out.find("busy"), std::string::npos) << out;
+
+  ASSERT_EQ(RunTool(tool + "fault " + dir + " 2A 3 0C 00", &out), 0) << out;
+  const std::uint32_t start = h.NextWritable(1);
+  EXPECT_EQ(SenseText(h.Write(start, 32, image_)), "03/0C/00");
+  Burn(h, 1);
+
+  EXPECT_NE(RunTool(tool + "eject " + dir, &out), 0) << out;
+  EXPECT_NE(out.find("removal is prevented"), std::string::npos) << out;
+  EXPECT_EQ(SenseText(h.None({0, 0, 0, 0, 0, 0})), "ok");
+  ASSERT_EQ(RunTool(tool + "eject --force " + dir, &out), 0) << out;
+  EXPECT_EQ(SenseText(h.None({0, 0, 0, 0, 0, 0})), "02/3A/02");
+  ASSERT_EQ(RunTool(tool + "load " + dir, &out), 0) << out;
+  EXPECT_EQ(SenseText(h.None({0, 0, 0, 0, 0, 0})), "06/28/00");
+  ASSERT_EQ(RunTool(tool + "info " + dir, &out), 0) << out;
+  EXPECT_NE(out.find("disc appendable"), std::string::npos) << out;
+  ASSERT_EQ(SenseText(h.Sync()), "ok");
+  ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
+  ASSERT_EQ(SenseText(h.Close(6, 0)), "ok");
+  CheckExport(h);
+}
+
 }  // namespace
 }  // namespace platform

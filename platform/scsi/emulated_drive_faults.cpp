@@ -13,29 +13,34 @@ std::optional<Check> EmulatedDrive::Impl::InjectedFor(const std::uint8_t* cdb, s
   std::uint32_t first = has_lba && length >= 6 ? GetBe32(cdb + 2) : 0;
   std::uint32_t count = op == kReadCd ? GetBe24(cdb + 6) : (has_lba ? GetBe16(cdb + 7) : 1);
   std::uint64_t last = std::uint64_t(first) + (count ? count - 1 : 0);
-  for (auto it = faults.begin(); it != faults.end(); ++it) {
+  for (auto it = state.faults.begin(); it != state.faults.end(); ++it) {
     if (it->opcode != op) continue;
     if (has_lba && (last < it->first_lba || first > it->last_lba)) continue;
     Check c{it->key, it->asc, it->ascq};
-    if (--it->count <= 0) faults.erase(it);
+    // Counted down here and saved with the next change, so that a fault
+    // answering thousands of polls costs no file writes.
+    if (--it->count <= 0) state.faults.erase(it);
     return c;
   }
   return std::nullopt;
 }
 
 void EmulatedDrive::BecomeNotReady(int commands) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->not_ready = std::max(0, commands);
+  LockedDrive locked(*impl_);
+  impl_->state.not_ready = std::max(0, commands);
+  impl_->dirty = true;
 }
 
 void EmulatedDrive::InjectFault(const InjectedFault& fault) {
-  std::lock_guard lock(impl_->mutex);
-  if (fault.count > 0) impl_->faults.push_back(fault);
+  LockedDrive locked(*impl_);
+  if (fault.count > 0) impl_->state.faults.push_back(fault);
+  impl_->dirty = true;
 }
 
 void EmulatedDrive::ArmUnderrun() {
-  std::lock_guard lock(impl_->mutex);
-  impl_->underrun = true;
+  LockedDrive locked(*impl_);
+  impl_->state.underrun = true;
+  impl_->dirty = true;
 }
 
 }  // namespace platform

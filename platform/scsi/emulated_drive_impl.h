@@ -9,7 +9,10 @@
 
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -29,6 +32,8 @@ namespace emu {
 
 inline constexpr char kStateFile[] = "drive.state";
 inline constexpr char kMediaFile[] = "media.img";
+// Locked around every read-modify-write of the state file, by every program.
+inline constexpr char kLockFile[] = "drive.lock";
 inline constexpr std::size_t kLogLimit = 20000;
 
 // The answer a command ends with: no sense when it succeeded.
@@ -52,6 +57,17 @@ inline bool IsHdDvd(std::uint16_t p) { return p >= kProfileHdDvdRom && p <= kPro
 // Media whose write parameters page governs recording.
 inline bool UsesWriteParameters(std::uint16_t p) { return IsCd(p) || IsDvdMinus(p); }
 
+// What tells one version of the state file from another.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  std::int64_t modified_ns = 0, changed_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::filesystem::path& file);
+
 struct ReadBlock {
   const Track* track = nullptr;
   Check check;
@@ -67,19 +83,20 @@ class EmulatedDrive::Impl {
   DriveState state;
   DeviceIdentity device;
   int media_fd = -1;
+  int lock_fd = -1;  // kLockFile
+  int hold_fd = -1;  // the folder, locked while this program holds the drive
+  FileStamp stamp;   // of the state file as last read or written here
   mutable std::mutex mutex;
 
   // Volatile drive state, as a real drive loses it at power-off.
-  bool prevent = false;
   bool unit_attention = false;
-  int not_ready = 0;
-  int operation_length = 3;
-  int busy = 0;              // commands until an immediate operation ends
+  int busy = 0;  // commands until an immediate operation ends
+  // An immediate operation timed on the pacing clock instead: when it began
+  // and ends.
+  std::chrono::steady_clock::time_point busy_from{}, busy_until{};
   bool in_progress = false;  // the current command arrived while one ran
   Check busy_sense;
   int bg_remaining = 0;
-  std::vector<InjectedFault> faults;
-  bool underrun = false;
   WritePacing pacing;              // off by default (emulated_drive_pacing.cpp)
   bool defer_write_saves = false;  // the state is saved at the next command that is no WRITE
   bool strict = true;
@@ -88,11 +105,25 @@ class EmulatedDrive::Impl {
   std::optional<Medium> simulation;  // the disc as a test write sees it
   std::deque<LoggedCommand> log;
   bool dirty = false;
+  bool must_save = false;                              // saved even after a WRITE whose save is deferred
+  bool deferred_write = false;                         // the current command's save is deferred
+  std::uint32_t applied_kbps = 0, applied_buffer = 0;  // the pacing set from the state
   std::string save_error;
 
   ~Impl() {
-    if (media_fd >= 0) ::close(media_fd);
+    for (int fd : {media_fd, lock_fd, hold_fd})
+      if (fd >= 0) ::close(fd);
   }
+
+  // ---- sharing with other programs (emulated_drive_sharing.cpp)
+
+  // Takes the state lock and reads the state again when another program has
+  // changed it since.
+  void Acquire();
+  // Saves what changed (unless a deferred WRITE was all) and lets the lock go.
+  void Release();
+  void Refresh();
+  void ApplyPacing();
 
   // ---- medium helpers (emulated_drive_medium.cpp)
 
@@ -141,6 +172,10 @@ class EmulatedDrive::Impl {
 
   // Ends a counted operation once its commands have passed.
   void CountCommand();
+  // Whether an immediate operation is still going on, and how far it is
+  // (0 to 65535).
+  bool Busy() const { return busy > 0 || std::chrono::steady_clock::now() < busy_until; }
+  int OperationProgress() const;
 
   // The injected fault that hits this command, if any (emulated_drive_faults.cpp).
   std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length);
@@ -152,7 +187,14 @@ class EmulatedDrive::Impl {
   Check Dispatch(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out,
                  std::string* terr);
 
-  void StartOperation(Check sense);
+  // Starts an operation that writes `sectors` (an erase, a format, a close).
+  // While writes are paced it lasts as long as writing them at the write
+  // speed would: an immediate one in the background, answering `sense`
+  // meanwhile, another one before its command returns. Unpaced, an immediate
+  // one lasts state.operation_length commands, another one no time.
+  void StartOperation(Check sense, std::uint64_t sectors, bool immediate);
+  // What a close, a quick erase or finishing a disc writes (its lead-out).
+  static std::uint64_t LeadOutSectors(const Medium& m) { return m.capacity / 500; }
 
   // ---- identification and features (emulated_drive_configuration.cpp)
 
@@ -260,4 +302,22 @@ class EmulatedDrive::Impl {
   Check ReadCd(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out, std::string* terr);
 };
 
+namespace emu {
+
+// The drive's mutex and its state lock, held together around a command or a
+// control: the state is read again when another program changed it, and what
+// changed is saved when the lock goes.
+class LockedDrive {
+ public:
+  explicit LockedDrive(EmulatedDrive::Impl& drive) : lock_(drive.mutex), drive_(drive) { drive_.Acquire(); }
+  ~LockedDrive() { drive_.Release(); }
+  LockedDrive(const LockedDrive&) = delete;
+  LockedDrive& operator=(const LockedDrive&) = delete;
+
+ private:
+  std::lock_guard<std::mutex> lock_;
+  EmulatedDrive::Impl& drive_;
+};
+
+}  // namespace emu
 }  // namespace platform

@@ -45,7 +45,9 @@ const std::vector<std::uint32_t>& EmulatedDrive::Impl::SpeedTable(bool write) co
 
 void EmulatedDrive::Impl::MediumChanged() {
   ResetWriteParameters();
+  ++state.changes;
   busy = 0;
+  busy_until = {};
   bg_remaining = 0;
   dirty = true;
   if (state.medium && state.medium->bg_format == 2) state.medium->bg_format = 1;
@@ -92,8 +94,12 @@ std::uint32_t EmulatedDrive::Impl::NextSessionStart(const Medium& m, std::uint32
 
 bool EmulatedDrive::Impl::Save(std::string* error) {
   dirty = false;
+  must_save = false;
   FileError e;
-  if (WriteFileAtomic(folder / kStateFile, Serialise(state), &e)) return true;
+  if (WriteFileAtomic(folder / kStateFile, Serialise(state), &e)) {
+    stamp = StampOf(folder / kStateFile);
+    return true;
+  }
   *error = e.message;
   return false;
 }

@@ -48,11 +48,18 @@ bool WritePacing::BeforeWrite(std::size_t bytes) {
 
 void WritePacing::EndSession() { in_session_ = false; }
 
+void WritePacing::Exclude(Clock::duration time) {
+  if (on() && in_session_) last_ += time;
+}
+
 }  // namespace emu
 
 void EmulatedDrive::SetWritePacing(std::uint32_t kbps, std::size_t buffer_bytes) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->pacing.Set(kbps, buffer_bytes);
+  LockedDrive locked(*impl_);
+  impl_->state.pacing_kbps = kbps;
+  impl_->state.pacing_buffer = static_cast<std::uint32_t>(std::min<std::size_t>(buffer_bytes, 0xFFFFFFFFu));
+  impl_->ApplyPacing();
+  impl_->dirty = true;
 }
 
 void EmulatedDrive::SetWriteSavesDeferred(bool deferred) {

@@ -16,12 +16,15 @@ class WritePacing {
   // kbps 0 turns pacing off.
   void Set(std::uint32_t kbps, std::size_t buffer_bytes);
   bool on() const { return kbps_ > 0; }
+  std::uint32_t kbps() const { return kbps_; }
   // Before bytes of a WRITE are taken: waits while the buffer is full. True
   // when the buffer had run dry since the last write of this session.
   bool BeforeWrite(std::size_t bytes);
   // The write session ends (the cache is flushed or a track closed): the
   // buffer drains without harm.
   void EndSession();
+  // Time the drive did not take: the buffer does not drain over it.
+  void Exclude(std::chrono::steady_clock::duration time);
   std::uint64_t underruns() const { return underruns_; }
 
  private:

@@ -67,9 +67,9 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
       if (t.next_writable() == lba) target = &t;
     }
   if (IsDvdMinus(m.profile) && write_type == 2 && (!target || !target->dao)) return kSequenceError;
-  if (pacing.BeforeWrite(count * block)) underrun = true;
-  if (underrun) {
-    underrun = false;
+  const bool ran_dry = pacing.BeforeWrite(count * block);
+  if (ran_dry || state.underrun) {
+    if (state.underrun) state.underrun = false, must_save = true;
     if (!(page05[2] & 0x40)) {
       Track* open = target ? target : OpenTrack(m);
       if (open && !simulation) {
@@ -88,7 +88,12 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
     const bool data_mode = (page05[3] & 0x04) != 0;
     if (data_mode == audio || (target->written > 0 && target->audio != audio)) return kIllegalModeForTrack;
   }
+  // Storing the sectors in the medium file (the page cache, its writeback
+  // under a busy disk) is the emulator's time, not the drive's: a real
+  // drive's buffer goes on draining only while the host is away.
+  const auto storing = std::chrono::steady_clock::now();
   if (!simulation && !Record(lba, count, buffer.data(), audio)) return kWriteError;
+  pacing.Exclude(std::chrono::steady_clock::now() - storing);
   target->audio = audio;
   if (target->written == 0 && !first_sao) target->control = cd ? std::uint8_t(page05[3] & 0x0F) : 4;
   target->written += count;
@@ -193,7 +198,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
     return kInvalidField;
   }
   dirty = dirty || !simulation;
-  if (cdb[1] & 0x01) StartOperation(kOperationInProgress);
+  StartOperation(kOperationInProgress, LeadOutSectors(m), cdb[1] & 0x01);
   return kGood;
 }
 
@@ -222,7 +227,7 @@ Check EmulatedDrive::Impl::SynchronizeCache(const std::uint8_t* cdb) {
   }
   if (closed) {
     dirty = dirty || !simulation;
-    if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress);
+    StartOperation(kLongWriteInProgress, LeadOutSectors(m), cdb[1] & 0x02);
   }
   return kGood;
 }
@@ -335,7 +340,7 @@ Check EmulatedDrive::Impl::Blank(const std::uint8_t* cdb) {
   simulation.reset();
   if (TestWrite()) simulation = m;
   dirty = true;
-  if (cdb[1] & 0x10) StartOperation(kOperationInProgress);
+  StartOperation(kOperationInProgress, type == 0 ? m.capacity : LeadOutSectors(m), cdb[1] & 0x10);
   return kGood;
 }
 
@@ -361,18 +366,18 @@ Check EmulatedDrive::Impl::FormatUnit(const std::uint8_t* cdb, std::span<std::ui
     if (type != 0x26) return kInvalidParameter;
     m.formatted = true;
     MakeBlank(m);
-    m.bg_format = 2;
-    bg_remaining = operation_length;
+    m.bg_format = state.operation_length > 0 ? 2 : 3;  // an operation of no length is done at once
+    bg_remaining = state.operation_length;
   } else if (dvd_rw) {
     if (type != 0x00 && type != 0x15 && type != 0x10) return kInvalidParameter;
     m.profile = kProfileDvdRwRestricted;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress);
+    StartOperation(kFormatInProgress, m.capacity, immed);
   } else {
     if (type != 0x00 && type != 0x30 && type != 0x31) return kInvalidParameter;
     m.formatted = true;
     MakeBlank(m);
-    if (immed) StartOperation(kFormatInProgress);
+    StartOperation(kFormatInProgress, m.capacity, immed);
   }
   simulation.reset();
   dirty = true;

@@ -1,5 +1,6 @@
 #include "emulated_drive_state.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -178,7 +179,14 @@ std::string Serialise(const DriveState& s) {
   out << "dvd_write_speeds=" << Join(id.dvd_write_speeds, false) << "\n";
   out << "cd_read_speeds=" << Join(id.cd_read_speeds, false) << "\n";
   out << "dvd_read_speeds=" << Join(id.dvd_read_speeds, false) << "\n";
-  out << "tray_open=" << s.tray_open << "\n";
+  out << "tray_open=" << s.tray_open << "\nprevent=" << s.prevent << "\nchanges=" << s.changes
+      << "\nnot_ready=" << s.not_ready << "\noperation_length=" << s.operation_length
+      << "\nunderrun=" << s.underrun << "\npacing=" << s.pacing_kbps << "," << s.pacing_buffer << "\n";
+  for (const InjectedFault& f : s.faults) {
+    out << "fault="
+        << Join({f.opcode, f.first_lba, f.last_lba, std::uint32_t(f.count), f.key, f.asc, f.ascq}, false)
+        << "\n";
+  }
   if (s.medium) {
     const Medium& m = *s.medium;
     out << "medium=" << std::hex << m.profile << std::dec << "\n";
@@ -250,6 +258,24 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
     } else if (key == "tray_open") {
       ok = ParseNumber(value, &n) && n <= 1;
       s.tray_open = n;
+    } else if (key == "prevent" || key == "underrun") {
+      ok = ParseNumber(value, &n) && n <= 1;
+      (key == "prevent" ? s.prevent : s.underrun) = n;
+    } else if (key == "changes") {
+      ok = ParseNumber(value, &s.changes);
+    } else if (key == "not_ready" || key == "operation_length") {
+      ok = ParseNumber(value, &n) && n < 0x7FFFFFFF;
+      (key == "not_ready" ? s.not_ready : s.operation_length) = int(n);
+    } else if (key == "pacing") {
+      ok = ParseList(value, &list) && list.size() == 2;
+      if (ok) s.pacing_kbps = list[0], s.pacing_buffer = list[1];
+    } else if (key == "fault") {
+      ok = ParseList(value, &list) && list.size() == 7 && list[0] <= 0xFF && list[3] >= 1 &&
+           list[3] < 0x7FFFFFFF && list[4] <= 0x0F && list[5] <= 0xFF && list[6] <= 0xFF &&
+           s.faults.size() < 256;
+      if (ok)
+        s.faults.push_back({std::uint8_t(list[0]), list[1], list[2], int(list[3]), std::uint8_t(list[4]),
+                            std::uint8_t(list[5]), std::uint8_t(list[6])});
     } else if (key == "medium") {
       ok = ParseNumber(value, &n, 16) && n <= 0xFFFF && !s.medium;
       if (ok) {

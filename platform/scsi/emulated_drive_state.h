@@ -46,10 +46,20 @@ struct Medium {
   std::vector<Track> tracks;  // disc order; an appendable disc ends with its kOpen track
 };
 
+// Everything every program that opens the drive sees alike, as on a real
+// drive: the tray, the medium, the tray lock, and the test controls.
 struct DriveState {
   EmulatedIdentity identity;
   bool tray_open = false;
   std::optional<Medium> medium;
+  bool prevent = false;       // medium removal prevented
+  std::uint32_t changes = 0;  // counts the medium changes (tray, insert, removal)
+  int not_ready = 0;          // medium commands still to answer 02/04/01
+  int operation_length = 3;   // commands an immediate operation takes when writes are not paced (0: none)
+  std::vector<InjectedFault> faults;
+  bool underrun = false;  // the next WRITE underruns
+  std::uint32_t pacing_kbps = 0;
+  std::uint32_t pacing_buffer = 0;  // bytes
 };
 
 bool IsCd(std::uint16_t profile);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "emulated_drive_testutil.h"
 
@@ -150,6 +152,98 @@ TEST(EmulatedDriveReadiness, PreventedRemovalRefusesEjectAndTheTrayButton) {
   ASSERT_EQ(SenseText(h.None({0x1E, 0, 0, 0, 0, 0})), "ok");
   EXPECT_EQ(SenseText(h.None({0x1B, 0, 0, 0, 0x02, 0})), "ok");
   EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/3A/02");
+}
+
+// ---- one drive, several programs ----------------------------------------------------
+
+// A second opening of the folder, as another program has it.
+std::unique_ptr<EmulatedDrive> OpenAgain(EmulatedDriveHarness& h) {
+  std::string error;
+  auto other = EmulatedDrive::Open(h.folder() / "drive", &error);
+  EXPECT_TRUE(other) << error;
+  return other;
+}
+
+TEST(EmulatedDriveSharing, AnotherProgramsTrayMediumLockAndFaultsAreSeenAtTheNextCommand) {
+  EmulatedDriveHarness h(Medium(kProfileDvdPlusR, 4096));
+  auto other = OpenAgain(h);
+  ASSERT_EQ(SenseText(h.None(kTestUnitReady)), "ok");
+  ASSERT_TRUE(other->OpenTray());
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/3A/02");
+  other->CloseTray();
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "06/28/00");
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "ok");
+  // The tray lock is the drive's: the other program's button is refused
+  // until it forces the tray open, as an emergency eject does.
+  ASSERT_EQ(SenseText(h.None({0x1E, 0, 0, 0, 1, 0})), "ok");
+  EXPECT_FALSE(other->OpenTray());
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "ok");
+  ASSERT_TRUE(other->OpenTray(true));
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/3A/02");
+  EXPECT_TRUE(h.drive().OpenTray()) << "forcing the tray took the lock off";
+  // A new medium, a fault and a not-ready spell set by the other program.
+  std::string error;
+  ASSERT_TRUE(other->InsertMedium(Medium(kProfileCdR), &error)) << error;
+  other->CloseTray();
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "06/28/00");
+  std::vector<std::uint8_t> config;
+  ASSERT_EQ(SenseText(h.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, &config, 8)), "ok");
+  EXPECT_EQ(Be16(config, 6), kProfileCdR);
+  other->InjectFault({.opcode = 0x51, .key = 3, .asc = 0x31, .ascq = 0});
+  std::vector<std::uint8_t> info;
+  EXPECT_EQ(SenseText(h.In({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, &info, 34)), "03/31/00");
+  EXPECT_EQ(SenseText(h.In({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, &info, 34)), "ok")
+      << "the fault hit once, for both programs";
+  other->BecomeNotReady(1);
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/04/01");
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "ok");
+}
+
+TEST(EmulatedDriveSharing, OneProgramAtATimeHoldsTheDrive) {
+  EmulatedDriveHarness h(Medium(kProfileDvdPlusR, 4096));
+  auto other = OpenAgain(h);
+  std::string why;
+  ASSERT_EQ(h.drive().HoldExclusive(&why), HoldResult::kHeld) << why;
+  EXPECT_EQ(h.drive().HoldExclusive(&why), HoldResult::kHeld) << "holding again while held";
+  EXPECT_EQ(other->HoldExclusive(&why), HoldResult::kInUse);
+  EXPECT_NE(why.find("busy"), std::string::npos) << why;
+  EXPECT_EQ(SenseText(other->exec(kTestUnitReady, DataDirection::kNone, {}, {})), "ok")
+      << "holding keeps nobody from asking";
+  h.drive().ReleaseExclusive();
+  EXPECT_EQ(other->HoldExclusive(&why), HoldResult::kHeld) << why;
+}
+
+TEST(EmulatedDriveSharing, WritesWhoseSavesAreDeferredSurviveAnotherProgramsControls) {
+  EmulatedDriveHarness h(Medium(kProfileDvdPlusR, 4096));
+  auto other = OpenAgain(h);
+  h.drive().SetWriteSavesDeferred(true);
+  ASSERT_EQ(SenseText(h.Write(0, 32, Pattern(32 * 2048, 2))), "ok");
+  other->InjectFault({.opcode = 0x28, .first_lba = 4000, .key = 3, .asc = 0x11, .ascq = 0});
+  ASSERT_EQ(SenseText(h.Write(32, 32, Pattern(32 * 2048, 3))), "ok");
+  ASSERT_EQ(SenseText(h.Sync()), "ok");
+  EXPECT_EQ(h.NextWritable(1), 64u);
+  std::vector<std::uint8_t> d;
+  EXPECT_EQ(SenseText(h.Read(4000, 1, &d)), "03/11/00");
+}
+
+TEST(EmulatedDriveSharing, WhileWritesArePacedAnImmediateEraseLastsAsLongAsWritingTheDisc) {
+  EmulatedDriveHarness h(Medium(kProfileCdRw, 20000));
+  ASSERT_EQ(SenseText(h.Write(0, 30, Pattern(30 * 2048, 1))), "ok");
+  ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
+  // 20000 sectors of 2048 bytes at 20480 kB/s: two seconds; the pacing set by
+  // another program counts as well.
+  OpenAgain(h)->SetWritePacing(20480, 1 << 20);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(SenseText(h.None({0xA1, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "ok");  // full, IMMED
+  EXPECT_EQ(SenseText(h.None(kTestUnitReady)), "02/04/07");
+  std::vector<std::uint8_t> d;
+  ASSERT_EQ(SenseText(h.In({0x03, 0, 0, 0, 18, 0}, &d, 18)), "ok");
+  EXPECT_EQ(d[15] & 0x80, 0x80);
+  EXPECT_LT(Be16(d, 16), 0x8000u) << "less than half done";
+  while (SenseText(h.None(kTestUnitReady)) != "ok")
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1950));
+  EXPECT_EQ(h.DiscInformation()[2] & 0x03, 0);
 }
 
 TEST(EmulatedDriveReadiness, NotReadyForAWhileThenReadyAndUnknownCommandsAreRefused) {

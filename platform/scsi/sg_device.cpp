@@ -51,6 +51,33 @@ class SgDevice final : public ScsiDevice {
 
   const DeviceIdentity& identity() const override { return identity_; }
 
+  // An exclusive open, which the kernel refuses while the disc is mounted or
+  // another program holds the drive the same way, and which keeps both away
+  // until it is closed. The commands of the job go through it.
+  HoldResult HoldExclusive(std::string* why) override {
+    std::lock_guard lock(mutex_);
+    if (held_) return HoldResult::kHeld;
+    // A generic node refuses an exclusive open while any open of it exists,
+    // ours included.
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::open(identity_.node.c_str(), O_RDWR | O_NONBLOCK | O_EXCL | O_CLOEXEC);
+    if (fd_ < 0) {
+      const int error = errno;
+      *why = identity_.node + ": " + std::strerror(error);
+      return error == EBUSY ? HoldResult::kInUse : HoldResult::kFailed;
+    }
+    held_ = true;
+    return HoldResult::kHeld;
+  }
+
+  void ReleaseExclusive() override {
+    std::lock_guard lock(mutex_);
+    if (!held_) return;
+    ::close(fd_);
+    fd_ = -1;  // opened again, shared, by the next command
+    held_ = false;
+  }
+
  private:
   static ScsiResult Failure(std::string message) {
     ScsiResult result;
@@ -112,6 +139,7 @@ class SgDevice final : public ScsiDevice {
   DeviceIdentity identity_;
   std::mutex mutex_;  // one command at a time per drive
   int fd_ = -1;
+  bool held_ = false;  // fd_ is an exclusive open
 };
 
 // Reads a sysfs attribute: the text up to its final newline, cut at the first

@@ -161,7 +161,9 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
   // disc too small): unless the user asked, that end is a failure, and the
   // files stay for another try.
   const bool canceled = Cancel == 1 && (job.cancel_asked || !job.error);
-  bool failed = ErrorBurner == 1 || job.error;
+  // A job the user cancelled fails only when the engine says so: what it
+  // told on the way (the drive still finishing the disc) is no failure.
+  bool failed = ErrorBurner == 1 || (job.error && !(canceled && job.cancel_asked));
   std::string reason = job.reason;
   if (!canceled && !failed && !job.iso_partial.empty()) {
     // The image is complete: it takes its name, replacing an earlier one.

@@ -134,6 +134,8 @@ class TappedDrive : public platform::ScsiDevice {
     return drive_->exec(cdb, direction, buffer, timeout);
   }
   const platform::DeviceIdentity& identity() const override { return drive_->identity(); }
+  platform::HoldResult HoldExclusive(std::string* why) override { return drive_->HoldExclusive(why); }
+  void ReleaseExclusive() override { drive_->ReleaseExclusive(); }
 
  private:
   std::shared_ptr<platform::EmulatedDrive> drive_;
@@ -299,6 +301,24 @@ class RoadE2e : public ::testing::Test {
     EXPECT_EQ(c().CurrentStep, 3);
     EXPECT_FALSE(c().Busy);
     EXPECT_FALSE(c().Burning);
+  }
+  // Starts the burn; it completes and the medium holds the three titles.
+  void BurnAndExpectThreeTitles() {
+    c().StartDvdBuild();
+    WaitForTheEnd();
+    EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
+    std::string out;
+    EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
+    EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  }
+  // Runs the emulated drive's tool on the test's drive, as another program
+  // (or a person at a terminal) would; its exit code.
+  int Tool(std::vector<std::string> argv) {
+    argv.insert(argv.begin(), EMUDRIVE_TOOL);
+    for (std::string& a : argv)
+      if (a == "DIR") a = (temp / "drive").native();
+    std::string out;
+    return dvdcheck::RunTool(argv, &out);
   }
   bool LogHas(const std::string& part) {
     const std::vector<std::string> log = LogTexts();
@@ -764,12 +784,9 @@ TEST_F(RoadE2e, ASimulatedBurnOnADvdPlusRIsRefusedWithTheEnginesTextAndAFailureB
 
 TEST_F(RoadE2e, AWriteErrorGivesTheSenseRowAndBurningFailureAndKeepsTheAuthoredFolder) {
   PrepareProject("WRITE ERROR", kOutputBurn, /*with_drive=*/true);
-  drive->InjectFault({.opcode = platform::mmc::kWrite10,
-                      .first_lba = 2000,
-                      .count = 1000,
-                      .key = platform::mmc::kWriteError.key,
-                      .asc = platform::mmc::kWriteError.asc,
-                      .ascq = platform::mmc::kWriteError.ascq});
+  // Set by another program: every write from sector 2000 fails.
+  ASSERT_EQ(Tool({"fault", "DIR", "2A", "3", "0C", "00", "1000", "2000", "4294967295"}), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
   c().StartDvdBuild();
   WaitForTheEnd();
   ExpectAFailedBurnKeepingTheFiles("WRITE ERROR");
@@ -781,18 +798,43 @@ TEST_F(RoadE2e, AWriteErrorGivesTheSenseRowAndBurningFailureAndKeepsTheAuthoredF
 
 TEST_F(RoadE2e, ATrayOpenedInTheMiddleOfTheBurnEndsTheJobWithTheFailureMessage) {
   PrepareProject("TRAY OPEN", kOutputBurn, /*with_drive=*/true);
+  // Another program at sector 2000: its eject is refused while the burn
+  // keeps the tray locked, its forced eject (the emergency hole) is not.
   std::atomic<bool> opened{false};
+  std::atomic<int> refused{-1}, forced{-1};
   tap->Set([&](std::span<const std::uint8_t> cdb) {
     if (cdb[0] == platform::mmc::kWrite10 && platform::GetBe32(&cdb[2]) >= 2000 && !opened.exchange(true)) {
-      EXPECT_TRUE(drive->OpenTray()) << "the drive lets its tray open";
+      refused = Tool({"eject", "DIR"});
+      forced = Tool({"eject", "--force", "DIR"});
     }
   });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
   c().StartDvdBuild();
   WaitForTheEnd();
   tap->Set(nullptr);
   EXPECT_TRUE(opened.load());
+  EXPECT_EQ(refused.load(), 1) << "the tray stays locked for other programs";
+  EXPECT_EQ(forced.load(), 0);
   ExpectAFailedBurnKeepingTheFiles("TRAY OPEN");
   EXPECT_TRUE(LogHas("Medium Not Present")) << "the drive's sense, as a row of its own";
+}
+
+TEST_F(RoadE2e, AMediumLoadedWhileTheOutputStepListensIsShownAndTakesTheBurn) {
+  PrepareProject("LOADED LATER", kOutputBurn, /*with_drive=*/true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000))
+      << c().screen().disc_status_text;
+  // Another program takes the disc out and puts a blank DVD-R in.
+  ASSERT_EQ(Tool({"eject", "DIR"}), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().disc_status_text.rfind("No Media", 0) == 0; }, 20000))
+      << c().screen().disc_status_text;
+  EXPECT_FALSE(c().screen().next_enabled);
+  ASSERT_EQ(Tool({"insert", "DIR", "dvd-r"}), 0);
+  ASSERT_EQ(Tool({"load", "DIR"}), 0);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return c().screen().disc_status_text.rfind("DVD-R - Empty Disc (", 0) == 0; }, 20000))
+      << c().screen().disc_status_text;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
+  BurnAndExpectThreeTitles();
 }
 
 TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
@@ -813,7 +855,7 @@ TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
   ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
   const std::vector<std::string> log = LogTexts();
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.back(), "Burning cancelled...");
+  EXPECT_EQ(log.back(), "Burning cancelled...") << ::testing::PrintToString(log);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Burning cancelled..."), 1);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Burning complete!"), 0);
   EXPECT_LT(Commands(platform::mmc::kWrite10).size(), 200u) << "the writes stopped soon after the cancel";
@@ -884,12 +926,7 @@ TEST_F(RoadE2e, AFullDvdMinusRwIsErasedWhenTheUserSaysSoAndThenTakesTheBurn) {
   EXPECT_EQ(RecordedData(), "") << "the old data is gone";
 
   messages.clear();
-  c().StartDvdBuild();
-  WaitForTheEnd();
-  EXPECT_EQ(messages, std::vector<std::string>{"Burning complete!"});
-  std::string out;
-  EXPECT_EQ(dvdcheck::RunTool({"lsdvd", "-v", RecordedMedium().native()}, &out), 0) << out;
-  EXPECT_EQ(dvdcheck::CountOf(out, ", Length: "), 3) << out;
+  BurnAndExpectThreeTitles();
 }
 
 TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {

@@ -1,13 +1,23 @@
 // emudrive: makes and inspects emulated drive folders for ZEPHREL_DRIVES.
 //   emudrive create DIR [MEDIUM [SECTORS]]   a writer with a blank medium (or none)
 //   emudrive insert DIR MEDIUM [SECTORS]     a new blank medium in the drive
-//   emudrive eject DIR | load DIR            open or close the tray
+//   emudrive eject [--force] DIR | load DIR  open (even while locked) or close the tray
 //   emudrive info DIR                        disc status, sessions and tracks
 //   emudrive export DIR FILE                 the recorded user data as an image file
+//   emudrive fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]]
+//                                            the next COUNT commands OPCODE (hex) hitting
+//                                            LBAs FIRST..LAST answer with that sense (hex)
+//   emudrive pace DIR KBPS [BUFFER]          writes in real time (0: at once)
+//   emudrive hold DIR SECONDS                holds the drive as another program would
+// Any program that has the drive open sees the change at its next command.
 // MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re.
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/byte_order.h"
@@ -32,8 +42,10 @@ constexpr Named kMedia[] = {{"cd-r", platform::kProfileCdR},
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] | eject DIR |\n"
-               "       load DIR | info DIR | export DIR FILE\n"
+               "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] |\n"
+               "       eject [--force] DIR | load DIR | info DIR | export DIR FILE |\n"
+               "       fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]] | pace DIR KBPS [BUFFER] |\n"
+               "       hold DIR SECONDS\n"
                "MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re\n");
   return 2;
 }
@@ -50,6 +62,27 @@ bool ParseMedium(int argc, char** argv, int at, platform::MediumSpec* spec) {
     if (*end || sectors == 0 || sectors >= 0x7FFFFFFF) return false;
     spec->capacity = std::uint32_t(sectors);
   }
+  return true;
+}
+
+// A whole number in base from text, at most max.
+bool Number(const char* text, int base, unsigned long max, unsigned long* value) {
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtoul(text, &end, base);
+  return *text && !*end && errno == 0 && *value <= max && text[0] != '-';
+}
+
+bool ParseFault(int argc, char** argv, platform::InjectedFault* fault) {
+  if (argc != 7 && argc != 8 && argc != 10) return false;
+  unsigned long v[7] = {0, 0, 0, 0, 1, 0, 0xFFFFFFFFul};
+  const int bases[] = {16, 16, 16, 16, 10, 10, 10};
+  const unsigned long max[] = {0xFF, 0x0F, 0xFF, 0xFF, 0x7FFFFFFF, 0xFFFFFFFFul, 0xFFFFFFFFul};
+  for (int i = 3; i < argc; ++i)
+    if (!Number(argv[i], bases[i - 3], max[i - 3], &v[i - 3])) return false;
+  if (v[4] == 0 || v[5] > v[6]) return false;
+  *fault = {std::uint8_t(v[0]), std::uint32_t(v[5]), std::uint32_t(v[6]), int(v[4]),
+            std::uint8_t(v[1]), std::uint8_t(v[2]),  std::uint8_t(v[3])};
   return true;
 }
 
@@ -88,6 +121,12 @@ int Info(platform::EmulatedDrive& drive) {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string command = argv[1];
+  const bool force = command == "eject" && std::strcmp(argv[2], "--force") == 0;
+  if (force) {
+    if (argc != 4) return Usage();
+    argv[2] = argv[3];
+    argc = 3;
+  }
   const std::filesystem::path folder = argv[2];
   std::string error;
   platform::MediumSpec spec;
@@ -109,15 +148,33 @@ int main(int argc, char** argv) {
   if (command == "insert") {
     if (!ParseMedium(argc, argv, 3, &spec)) return Usage();
     ok = drive->InsertMedium(spec, &error);
-  } else if (command == "eject") {
-    ok = drive->OpenTray();
-    if (!ok) error = "removal is prevented";
+  } else if (command == "eject" && argc == 3) {
+    ok = drive->OpenTray(force);
+    if (!ok) error = "removal is prevented (the drive is locked by the program using it)";
   } else if (command == "load") {
     drive->CloseTray();
   } else if (command == "info") {
     return Info(*drive);
   } else if (command == "export" && argc == 4) {
     ok = drive->ExportUserData(argv[3], &error);
+  } else if (command == "fault") {
+    platform::InjectedFault fault;
+    if (!ParseFault(argc, argv, &fault)) return Usage();
+    drive->InjectFault(fault);
+  } else if (command == "pace" && (argc == 4 || argc == 5)) {
+    unsigned long kbps = 0, buffer = 2 << 20;
+    if (!Number(argv[3], 10, 0xFFFFFFFFul, &kbps) ||
+        (argc == 5 && !Number(argv[4], 10, 0xFFFFFFFFul, &buffer)))
+      return Usage();
+    drive->SetWritePacing(std::uint32_t(kbps), buffer);
+  } else if (command == "hold" && argc == 4) {
+    unsigned long seconds = 0;
+    if (!Number(argv[3], 10, 86400, &seconds)) return Usage();
+    if (drive->HoldExclusive(&error) != platform::HoldResult::kHeld) {
+      std::fprintf(stderr, "emudrive: %s\n", error.c_str());
+      return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
   } else {
     return Usage();
   }

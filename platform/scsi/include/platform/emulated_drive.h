@@ -1,10 +1,13 @@
 // An emulated CD/DVD writer answering MMC commands, whose medium lives in a
 // sparse file. One folder per drive holds its state (drive.state, replaced
-// atomically after every change) and the medium's sectors (media.img: 2048
-// bytes a sector for DVD and BD, 2352 for CD, where data written in 2048-byte
-// mode is stored as raw Mode 1 sectors). Everything that takes time on a real
-// drive (an immediate BLANK or FORMAT, a background format, loading) is
-// counted in commands, never in wall-clock time.
+// atomically after every change, under the lock of drive.lock) and the
+// medium's sectors (media.img: 2048 bytes a sector for DVD and BD, 2352 for
+// CD, where data written in 2048-byte mode is stored as raw Mode 1 sectors).
+// Several programs may open one drive, as several may open a real one. What
+// takes time on a real drive (an immediate BLANK, FORMAT or close, a
+// background format, loading) is counted in commands, except that while
+// writes are paced (SetWritePacing) an immediate erase, format or close takes
+// the time that writing its share of the medium would at the write speed.
 #pragma once
 
 #include <cstdint>
@@ -119,9 +122,17 @@ class EmulatedDrive : public ScsiDevice {
   ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
                   std::chrono::milliseconds timeout) override;
   const DeviceIdentity& identity() const override;
+  // A lock on the drive's folder, which one program at a time can take.
+  HoldResult HoldExclusive(std::string* why) override;
+  void ReleaseExclusive() override;
 
-  // Test control. Every call that changes the drive saves its state.
-  bool OpenTray();   // false while removal is prevented
+  // Test control. Every call that changes the drive saves its state, and
+  // every program that opens the folder sees it at its next command: the
+  // tray, the medium, the tray lock, injected faults, the operation length and
+  // the pacing are the drive's, not one program's.
+  // Opens the tray: false while removal is prevented, unless forced (as the
+  // emergency eject of a real drive, or a program that unlocks it first).
+  bool OpenTray(bool force = false);
   void CloseTray();  // with a medium: one unit attention, then ready
   // Puts a new medium in the tray (opening and closing it when closed).
   bool InsertMedium(const MediumSpec& medium, std::string* error);
@@ -129,7 +140,8 @@ class EmulatedDrive : public ScsiDevice {
   // The next `commands` medium commands answer 02/04/01.
   void BecomeNotReady(int commands);
   // How many commands an immediate BLANK, FORMAT, close or background format
-  // takes before it is done (default 3).
+  // takes before it is done while writes are not paced (default 3; 0: it is
+  // done when its command returns).
   void SetOperationLength(int commands);
   void InjectFault(const InjectedFault& fault);
   // The next WRITE underruns: with BUFE off it fails with 03/0C/09.

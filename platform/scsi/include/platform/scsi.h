@@ -50,6 +50,13 @@ struct DeviceIdentity {
   std::string node;  // /dev/sr0, or the emulated drive's folder
 };
 
+// What holding a drive for one process came to.
+enum class HoldResult {
+  kHeld,
+  kInUse,   // another program holds the drive, or its disc is mounted
+  kFailed,  // the drive cannot be opened at all
+};
+
 class ScsiDevice {
  public:
   virtual ~ScsiDevice() = default;
@@ -58,6 +65,12 @@ class ScsiDevice {
   virtual ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction,
                           std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
   virtual const DeviceIdentity& identity() const = 0;
+  // Holds the drive for this process alone, for as long as a job writes to
+  // it: meanwhile no other program can hold it or mount its disc, and holding
+  // is refused (kInUse) while another program holds it or its disc is
+  // mounted. Holding what is held already succeeds. *why tells a failure.
+  virtual HoldResult HoldExclusive(std::string* /*why*/) { return HoldResult::kHeld; }
+  virtual void ReleaseExclusive() {}
 };
 
 struct ScanResult {

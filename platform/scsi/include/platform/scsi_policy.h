@@ -56,6 +56,8 @@ class TransportPolicy final : public ScsiDevice {
   ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
                   std::chrono::milliseconds timeout) override;
   const DeviceIdentity& identity() const override;
+  HoldResult HoldExclusive(std::string* why) override { return backend_->HoldExclusive(why); }
+  void ReleaseExclusive() override { backend_->ReleaseExclusive(); }
 
   ScsiDevice& backend() { return *backend_; }
 
