@@ -126,9 +126,9 @@ void WizardController::OnAuthoringBuildReturned(bool built, const std::string& e
   parts_.authoring->ClearAll();
   EndJob(false);
   ShowStep(3);
-  parts_.dialogs->ShowMessage(
+  ShowEndMessage(
       "The DVD Video compilation failed." + (error_text.empty() ? std::string() : "\n" + error_text),
-      kMessageTitle, MessageIcon::kCritical);
+      MessageIcon::kCritical);
 }
 
 }  // namespace vantora

@@ -37,7 +37,7 @@ void WizardController::EncodeMenuVideo() {
   Busy = true;
   FileIndex = 0;
   converted_targets_ = AssignConvertedFiles(screen_.rows, TempFolder);
-  const fs::path clip = parts_.program_folder / "menutemp.avi";
+  const fs::path clip = parts_.folders.cache / "menutemp.avi";
   const OpenResult opened = parts_.encoder->Open(clip);
   if (!opened.ok()) {
     StopConversionWithMessage("Can't convert the menu clip " + Display(clip) + ":\r\n" + opened.message);

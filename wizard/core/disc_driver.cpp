@@ -123,7 +123,7 @@ void WizardController::Quillon1_OnCompleted() {
   if (cancel_after_build_) return;  // the project is being cancelled
   if (screen_.output_option == kOutputFolder) {
     parts_.shell->OpenWithShell(ProjectFolder.native() + "/");
-    parts_.dialogs->ShowMessage("DVD creation Completed", kMessageTitle, MessageIcon::kNone);
+    ShowEndMessage("DVD creation Completed", MessageIcon::kNone);
     ShowStep(1);
     return;
   }
@@ -200,8 +200,7 @@ void WizardController::FailBeforeDiscJob(const std::string& reason) {
   std::string text = "DVD Video creation Eror";
   const std::string why = reason.empty() ? refused_reason_ : reason;
   if (!why.empty()) text += ":\n" + why;
-  if (!reason.empty() || !refused_reason_.empty())
-    parts_.dialogs->ShowMessage(text, kMessageTitle, MessageIcon::kCritical);
+  if (!reason.empty() || !refused_reason_.empty()) ShowEndMessage(text, MessageIcon::kCritical);
   refused_reason_.clear();
 }
 

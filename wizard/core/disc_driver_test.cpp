@@ -216,6 +216,30 @@ TEST_F(DiscDriverTest, AnErrorDuringTheJobMakesItsEndAFailureThatKeepsEveryFile)
   EXPECT_FALSE(c().Busy);
 }
 
+TEST_F(DiscDriverTest, TheEndMessagesNameTheJobLogFileThatHoldsTheRun) {
+  controller.reset();
+  WizardParts parts = Parts(home, {{1, 0, 0, "A", "B", "C"}});
+  parts.folders.logs = home / "state logs";
+  controller = std::make_unique<WizardController>(std::move(parts), view);
+  controller->Start();
+  c().screen().temp_path = tmp.native();
+  c().screen().output_dir = out.native();
+  c().NextButton_Click();
+  c().AddVideo(home / "video.mp4");
+  Author(kOutputIso);
+  events().BurningErrorViewDescription("Can't read : /x/VTS_01_1.VOB");
+  events().BurnerOnEndBurn(0, 0, 0);
+  const fs::path file = c().job_log().file();
+  ASSERT_EQ(file.parent_path(), home / "state logs");
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const std::string& text = dialogs.messages[0].text;
+  EXPECT_EQ(text.rfind("DVD Video creation Eror", 0), 0u) << text;
+  EXPECT_NE(text.find("\n\nThe job log is in " + file.native() + "."), std::string::npos) << text;
+  const std::string kept = testing::ReadBytes(file);
+  EXPECT_NE(kept.find(" error Can't read : /x/VTS_01_1.VOB\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find(" error Image writing failure !\n"), std::string::npos) << kept;
+}
+
 TEST_F(DiscDriverTest, OutOfSpaceReadsAsAnErrorNotAsACancel) {
   Author(kOutputIso);
   events().BurnerOnError(1015);

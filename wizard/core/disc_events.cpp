@@ -162,15 +162,14 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
   }
   view_.Refresh();
   if (canceled) {
-    parts_.dialogs->ShowMessage("DVD Video creation Aborted", kMessageTitle, MessageIcon::kCritical);
+    ShowEndMessage("DVD Video creation Aborted", MessageIcon::kCritical);
   } else if (failed) {
     std::string box = burn ? "DVD Video creation Eror, please insert a valid disc in your device."
                            : "DVD Video creation Eror, the image file could not be written.";
     if (!reason.empty()) box += "\n" + reason;
-    parts_.dialogs->ShowMessage(box, kMessageTitle, MessageIcon::kCritical);
+    ShowEndMessage(box, MessageIcon::kCritical);
   } else {
-    parts_.dialogs->ShowMessage(burn ? "Burning complete!" : "Image Writing complete!", kMessageTitle,
-                                MessageIcon::kInformation);
+    ShowEndMessage(burn ? "Burning complete!" : "Image Writing complete!", MessageIcon::kInformation);
   }
   if (keep_files) {
     // The authored folder and the converted files stay for another try.

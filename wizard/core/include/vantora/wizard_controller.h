@@ -146,7 +146,7 @@ class WizardView {
 };
 
 struct WizardParts {
-  std::filesystem::path program_folder;
+  UserFolders folders;
   std::string version = "1.0.0";
   FirstRunPage first_run;
   DiscBurnerFactory make_burner;                  // must give an engine
@@ -157,6 +157,8 @@ struct WizardParts {
   Shell* shell = nullptr;                         // required
   std::shared_ptr<UiEventDispatcher> dispatcher;  // may be null (events then run directly)
   LogClock* clock = nullptr;                      // required
+  // Held while the conversion and compilation steps show; null: none.
+  SleepInhibitor* inhibitor = nullptr;
   // Probes the files added to the list; null: the encoder's Open, on the
   // caller's thread.
   MediaProber* prober = nullptr;
@@ -353,6 +355,12 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void ClearConvertedColumn();
   void ListenSelectedDrive();
   void EndWithMessage(const std::string& message);
+  // A message that ends a compilation, naming the job log's file when there
+  // is one.
+  void ShowEndMessage(const std::string& message, MessageIcon icon);
+  // At Cancel while a conversion or compilation runs: whether the user
+  // confirms that the work or the disc is given up.
+  bool ConfirmCancel();
   bool CheckDiscLabel();
   void AddProbedFile(const std::filesystem::path& file, const ProbeOutcome& outcome);
   void ProbesDone();
