@@ -299,6 +299,7 @@ TEST_F(WizardControllerTest, CancellingARunningJobIsConfirmedFirstAndNoKeepsItRu
     dialogs.questions.clear();
     Start();
     WalkTo(3);
+    if (k.burning) c().screen().output_option = kOutputBurn;
     c().ShowStep(k.step);
     c().Busy = true;
     c().Burning = k.burning;
@@ -327,6 +328,9 @@ TEST_F(WizardControllerTest, CancellingARunningJobIsConfirmedFirstAndNoKeepsItRu
   }
   // The job ends while the question is open: Yes then cancels nothing and
   // does not end the program.
+  controller.reset();
+  Start();
+  WalkTo(3);
   c().ShowStep(5);
   c().Busy = true;
   c().Burning = true;

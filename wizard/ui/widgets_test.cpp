@@ -195,6 +195,7 @@ TEST_F(WidgetTest, AFreshHomeGetsTheDesktopsFoldersAndVantoraHomeTakesThemAll) {
   EXPECT_EQ(f.resources, "/opt/x/share/vantora");
   // The Videos folder the desktop names, once it exists.
   std::filesystem::create_directories(home / "Vidéos 日本");
+  std::filesystem::create_directories(home / ".config");
   testing::WriteBytes(home / ".config" / "user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Vidéos 日本\"\n");
   EXPECT_EQ(StandardUserFolders(program).videos, home / "Vidéos 日本");
   {
