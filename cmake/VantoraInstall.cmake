@@ -74,7 +74,7 @@ endforeach()
 install(DIRECTORY ${VANTORA_BACKGROUND_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/vantora)
 install(FILES ${CMAKE_BINARY_DIR}/share/doc-gz/vantora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VANTORA_DATA}/copyright ${CMAKE_BINARY_DIR}/share/doc-gz/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vantora)
 
 # The .deb: the libraries' own packages come from dpkg-shlibdeps; the
 # programs run as children, the Qt display plugins and the MP3 encoder loaded
@@ -82,12 +82,14 @@ install(FILES ${VANTORA_DATA}/copyright ${CMAKE_BINARY_DIR}/share/doc-gz/changel
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantora)
 set(CPACK_PACKAGE_VENDOR "The Vantora developers")
-set(CPACK_PACKAGE_CONTACT "The Vantora developers")
+# No maintainer address has been chosen yet; a packager names one here.
+set(VANTORA_MAINTAINER "The Vantora developers" CACHE STRING "the .deb's Maintainer: Name <address>")
+set(CPACK_PACKAGE_CONTACT ${VANTORA_MAINTAINER})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "wizard that turns video files into a DVD-Video disc")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Vantora converts video files to DVD MPEG-2, draws a title menu, authors the VIDEO_TS folder and burns it \
-onto a DVD, or saves it as an ISO image or a VIDEO_TS folder.")
+    "Vantora converts video files to DVD MPEG-2, draws a title menu, authors the\nVIDEO_TS folder and burns it \
+onto a DVD, or saves it as an ISO image or a\nVIDEO_TS folder.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -43,24 +43,36 @@ void OnQuitSignal(int) {
   [[maybe_unused]] ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
 }
 
-void DescribeProgram(QCommandLineParser& parser) {
-  parser.setApplicationDescription(
-      "Turns video files into a DVD-Video disc, an ISO image or a VIDEO_TS folder.");
-  parser.addHelpOption();
-  parser.addVersionOption();
-}
-
-// --help and --version answer without a window (and without a display);
-// the exit status when the program ends here.
+// --help and --version answer, and an unknown option is refused, without a
+// window (and without a display); the exit status when the program ends here.
 std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("vantora");
   QCoreApplication::setApplicationVersion(VANTORA_VERSION);
   QCommandLineParser parser;
-  DescribeProgram(parser);
-  // The toolkit's own options (-platform ...) are not known yet: errors wait
-  // for the second reading, once the toolkit has taken its options.
-  parser.parse(QCoreApplication::arguments());
+  parser.setApplicationDescription(
+      "Turns video files into a DVD-Video disc, an ISO image or a VIDEO_TS folder.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  // The toolkit's own options (-platform offscreen, -style ...) are taken by
+  // the application object later: known here, left out of the help.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                           "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "display", "name",
+                           "session", "style", "stylesheet", "qmljsdebugger"}) {
+    QCommandLineOption option(name, "", "value");
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+    QCommandLineOption option(name);
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  if (!parser.parse(QCoreApplication::arguments())) {
+    std::fprintf(stderr, "vantora: %s\n", qPrintable(parser.errorText()));
+    return 1;
+  }
   if (parser.isSet("help")) {
     std::fputs(qPrintable(parser.helpText()), stdout);
     return 0;
@@ -94,11 +106,6 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Vantora");
   QApplication::setApplicationVersion(VANTORA_VERSION);
   QGuiApplication::setDesktopFileName("vantora");
-  {
-    QCommandLineParser parser;
-    DescribeProgram(parser);
-    parser.process(app);  // an unknown option ends the program with its message
-  }
 
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) return 1;
   struct sigaction action {};
