@@ -96,7 +96,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/authoring_engine ${CMAKE_BINARY_DIR}/authoring_control
     ${CMAKE_BINARY_DIR}/disc_engine)
-set(VANTORA_DEB_DEPENDS "ffmpeg, qt6-qpa-plugins")
+# The menu page draws with Liberation Sans and falls back on the CJK and emoji fonts.
+set(VANTORA_DEB_DEPENDS "ffmpeg, qt6-qpa-plugins, fonts-liberation2, fonts-noto-cjk, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ${VANTORA_DEB_DEPENDS})
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libmp3lame0")
 set(CPACK_STRIP_FILES ON)

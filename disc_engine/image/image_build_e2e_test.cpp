@@ -225,9 +225,17 @@ TEST(DvdVideoImage, OneTitleSetWithoutMenusReadsInEveryReader) {
   ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
   const std::string image = dir.path() + "/dvd.iso";
   testing::JobEventRecorder events;
-  testing::RunBuild(DvdRequest(video_ts, image), &events);
+  ImageBuildRequest request = DvdRequest(video_ts, image);
+  request.volume_name = "été 2023 日本";
+  testing::RunBuild(request, &events);
   ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
   ExpectDvdImageReadable(video_ts, image, 1);
+  // Readers that show only the ISO 9660 name get the letters without their
+  // accents; the UDF name is the label as typed.
+  const auto isoinfo = RunTool({"isoinfo", "-d", "-i", image});
+  EXPECT_NE(isoinfo.output.find("Volume id: ETE 2023 __\n"), std::string::npos) << isoinfo.output;
+  const auto udfinfo = RunTool({"udfinfo", image});
+  EXPECT_NE(udfinfo.output.find("label=été 2023 日本\n"), std::string::npos) << udfinfo.output;
   // The manager declares 32 sectors for itself (its backup in the last three)
   // although its files fill 6; the title set starts where it says.
   const auto iso = IsoExtents(image);

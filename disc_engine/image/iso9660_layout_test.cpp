@@ -10,6 +10,7 @@
 #include "image/iso9660_names.h"
 #include "image/iso9660_testutil.h"
 #include "platform/byte_order.h"
+#include "platform/text.h"
 
 namespace zephrel {
 namespace {
@@ -143,6 +144,31 @@ TEST(EmptyTreeLayout, TakesTwentyFiveSectorsWithPathTablesOfBothTypesAndPinnedDa
     EXPECT_EQ(l_table[0].parent, 1);
     EXPECT_EQ(m_table[0].extent, l_table[0].extent);
     EXPECT_EQ(m_table[0].parent, 1);
+  }
+}
+
+TEST(EmptyTreeLayout, TheIsoVolumeIdFoldsAccentsToTheBaseLetterAndJolietKeepsTheLabel) {
+  struct Row {
+    std::string label, iso;
+  };
+  const Row rows[] = {
+      {"\u00e9t\u00e9 2023 \u65e5\u672c", "ETE 2023 __"},
+      {"e\u0301te\u0301", "ETE"},  // combining accents
+      {"\u00c5ngstr\u00f6m \u0141\u00f3d\u017a \u1ea0\u1ec7", "ANGSTROM LODZ AE"},
+      {"Stra\u00dfe \U0001F3AC", "STRA_E _"},  // no base letter: the usual '_'
+  };
+  for (const Row& row : rows) {
+    LayoutOptions o = Options();
+    o.volume_name = row.label;
+    IsoLayout l = LayOutOk({}, o);
+    const char* pvd = reinterpret_cast<const char*>(Sector(l, 16));
+    EXPECT_EQ(std::string(pvd + 40, row.iso.size() + 1), row.iso + '\0') << row.label;
+    std::u16string joliet;
+    for (char32_t c : platform::DecodeUtf8OrCp1252(row.label))
+      joliet.push_back(c > 0xFFFF ? u'_' : static_cast<char16_t>(c));
+    joliet.resize(std::min<std::size_t>(joliet.size(), 16));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Sector(l, 17)) + 40, joliet.size() * 2), Ucs2(joliet))
+        << row.label;
   }
 }
 

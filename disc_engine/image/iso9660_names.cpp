@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "image/iso9660_format.h"
@@ -35,6 +36,37 @@ int ComparePadded(const Identifier& a, std::size_t a_begin, std::size_t a_end, c
   }
   return 0;
 }
+
+// Latin letters with diacritics (and a few with strokes) folded to their base
+// letter; '_' where there is none. Rows: U+00C0-U+024F and U+1E00-U+1EFF.
+constexpr std::u32string_view kLatinFrom00C0 =
+    U"AAAAAA_CEEEEIIII_NOOOOO_OUUUUY__aaaaaa_ceeeeiiii_nooooo_ouuuuy_y"
+    U"AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi__JjKk_LlLlLl_"
+    U"_LlNnNnNn___OoOoOo__RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZz_"
+    U"b________D_____________I________Oo_____________Uu____Zz_________"
+    U"_____________AaIiOoUuUuUuUuUu_AaAa__GgGgKkOoOo__j___Gg__NnAa____"
+    U"AaAaEeEeIiIiOoOoRrRrUuUuSsTt__Hh______AaEeOoOoOoOoYy____________"
+    U"________________";
+constexpr std::u32string_view kLatinFrom1E00 =
+    U"AaBbBbBbCcDdDdDdDdDdEeEeEeEeEeFfGgHhHhHhHhHhIiIiKkKkKkLlLlLlLlMm"
+    U"MmMmNnNnNnNnOoOoOoOoPpPpRrRrRrRrSsSsSsSsSsTtTtTtTtUuUuUuUuUuVvVv"
+    U"WwWwWwWwWwXxXxYyZzZzZzhtwy______AaAaAaAaAaAaAaAaAaAaAaAaEeEeEeEe"
+    U"EeEeEeEeIiIiOoOoOoOoOoOoOoOoOoOoOoOoUuUuUuUuUuUuUuYyYyYyYy______";
+
+// A Latin letter's base letter, or the character itself.
+char32_t BaseLetter(char32_t c) {
+  if (c >= 0xC0 && c < 0xC0 + kLatinFrom00C0.size()) {
+    char32_t base = kLatinFrom00C0[c - 0xC0];
+    return base == U'_' ? c : base;
+  }
+  if (c >= 0x1E00 && c < 0x1E00 + kLatinFrom1E00.size()) {
+    char32_t base = kLatinFrom1E00[c - 0x1E00];
+    return base == U'_' ? c : base;
+  }
+  return c;
+}
+
+bool IsCombiningMark(char32_t c) { return c >= 0x0300 && c <= 0x036F; }
 
 }  // namespace
 
@@ -124,6 +156,12 @@ std::string EncodeIdentifier(const Identifier& id, Hierarchy hierarchy) {
 
 std::string DescriptorText(std::string_view utf8, Hierarchy hierarchy, std::size_t max_bytes) {
   Identifier text = platform::DecodeUtf8OrCp1252(utf8);
+  if (hierarchy == Hierarchy::kIso) {
+    // "été" reads "ETE" rather than "_T_": accents (precomposed or combining)
+    // are dropped before the character rule.
+    std::erase_if(text, IsCombiningMark);
+    for (char32_t& c : text) c = BaseLetter(c);
+  }
   for (char32_t& c : text) {
     if (hierarchy == Hierarchy::kIso) {
       c = (c >= 0x80 || c < 0x20 || c == 0x7F) ? U'_' : AsciiUpper(c);

@@ -38,8 +38,9 @@ bool IdentifierLess(const Identifier& a, bool a_is_file, const Identifier& b, bo
 // The recorded bytes: one byte per character (ISO) or UCS-2 big-endian.
 std::string EncodeIdentifier(const Identifier& id, Hierarchy hierarchy);
 
-// Descriptor texts (volume, publisher, preparer): the ISO form upper-cased with
-// one '_' per character outside printable ASCII, or UCS-2 big-endian for
+// Descriptor texts (volume, publisher, preparer): the ISO form with Latin
+// letters folded to their base letter (accents dropped), upper-cased, with one
+// '_' per remaining character outside printable ASCII, or UCS-2 big-endian for
 // Joliet, cut to max_bytes without splitting a character.
 std::string DescriptorText(std::string_view utf8, Hierarchy hierarchy, std::size_t max_bytes);
 

@@ -22,6 +22,7 @@ void WizardController::StartDvdBuild() {
   ShowStep(5);
   log_.Clear();
   screen_.progress4 = 0;
+  screen_.progress4_visible = true;
   screen_.progress3 = 0;
   AuthoringControl& quillon = *parts_.authoring;
   quillon.ClearAll();

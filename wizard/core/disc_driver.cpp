@@ -131,6 +131,17 @@ void WizardController::Quillon1_OnCompleted() {
   WriteFolderToDisc(ProjectFolder);
 }
 
+void WizardController::ShowWritingBars() {
+  screen_.label22.clear();
+  screen_.progress4 = 0;
+  screen_.progress3 = 0;
+  // Only a burn goes through a FIFO; an image file is written directly.
+  screen_.progress4_visible = screen_.output_option == kOutputBurn;
+  screen_.label13 = screen_.progress4_visible ? "Fifo Buffer " : "";
+  screen_.label14 = "Writing progression ";
+  sectors_total_ = 0;
+}
+
 void WizardController::StartImageOrBurn() {
   if (screen_.output_option != kOutputIso && screen_.output_option != kOutputBurn) return;
   ShowStep(5);
@@ -141,11 +152,7 @@ void WizardController::StartImageOrBurn() {
 void WizardController::WriteFolderToDisc(const fs::path& folder) {
   // The bars may have shown the compilation; from here they show the writing
   // (a DVD-Video layout has no step 10 that would relabel them).
-  screen_.label22.clear();
-  screen_.progress4 = 0;
-  screen_.progress3 = 0;
-  screen_.label13 = "Fifo Buffer ";
-  screen_.label14 = "Writing progression ";
+  ShowWritingBars();
   burner_->SetCDName(screen_.label);
   if (!BuildDiscLayout(folder)) return;
   Busy = true;

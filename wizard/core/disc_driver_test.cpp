@@ -175,6 +175,8 @@ TEST_F(DiscDriverTest, TheFolderGoesIntoTheTreeInDvdOrderAndTheImageIsWrittenUnd
   EXPECT_TRUE(c().Busy);
   EXPECT_TRUE(c().Burning) << "so that Cancel goes through CancelBurn";
   EXPECT_EQ(testing::ReadBytes(out / "New DVD.iso"), "data") << "untouched until the new image is complete";
+  EXPECT_FALSE(c().screen().progress4_visible) << "an image file is written without a FIFO";
+  EXPECT_EQ(c().screen().label13, "");
 
   // The engine writes the image and ends.
   testing::WriteBytes(burner_log.iso_path, "new image");
@@ -184,7 +186,10 @@ TEST_F(DiscDriverTest, TheFolderGoesIntoTheTreeInDvdOrderAndTheImageIsWrittenUnd
   EXPECT_EQ(c().screen().label22, "Sectors : 500 / 2000");
   events().BurnerBufferStatus(32, 31);
   EXPECT_EQ(c().screen().progress4, 97);
+  events().OnBuildingProcess(11, 0, "", 0, 0, 2000, 1997);  // the last report before the end
   events().BurnerOnEndBurn(0, 0, 0);
+  EXPECT_EQ(c().screen().label22, "Sectors : 2000 / 2000");
+  EXPECT_EQ(c().screen().progress3, 100);
   EXPECT_EQ(testing::ReadBytes(out / "New DVD.iso"), "new image");
   EXPECT_FALSE(fs::exists(burner_log.iso_path));
   ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -303,8 +308,10 @@ TEST_F(DiscDriverTest, TheBurnGetsItsFixedValuesAndABurnThatFailsIsShownAsAFailu
   EXPECT_TRUE(c().Burning);
   // The bars that showed the compilation now show the burn.
   EXPECT_EQ(c().screen().label13, "Fifo Buffer ");
+  EXPECT_TRUE(c().screen().progress4_visible);
   EXPECT_EQ(c().screen().label14, "Writing progression ");
   EXPECT_EQ(c().screen().progress3, 0);
+  events().OnBuildingProcess(11, 0, "", 0, 0, 2000, 1000);
   // The engine's burn is not available: it says so and ends with the error flag.
   events().BurningErrorViewDescription("Burner_BurnData is not available");
   events().BurnerOnEndBurn(1, 0, 1);
@@ -313,6 +320,7 @@ TEST_F(DiscDriverTest, TheBurnGetsItsFixedValuesAndABurnThatFailsIsShownAsAFailu
                 "DVD Video creation Eror, please insert a valid disc in your device.", 0),
             0u);
   EXPECT_EQ(LastLogText(), "Burning failure !");
+  EXPECT_EQ(c().screen().label22, "Sectors : 1000 / 2000") << "a failed burn ends where it stopped";
   for (const LogRow& row : c().job_log().rows())
     EXPECT_EQ(row.text.find("Burning complete!"), std::string::npos);
   EXPECT_FALSE(c().Burning);

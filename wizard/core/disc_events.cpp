@@ -68,13 +68,10 @@ void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, cons
   } else if (Status == 10) {
     log_.UpdateProgressLine("FileSystem analysing (Step 10 / 10)", kLayoutKey);
     log_.AddProgressLine("Writing started !");
-    screen_.label22.clear();
-    screen_.label13 = "Fifo Buffer ";
-    screen_.label14 = "Writing progression ";
-    screen_.progress4 = 0;
-    screen_.progress3 = 0;
+    ShowWritingBars();
   } else if (Status == 11) {
     if (TotalImageSize == 0) return;
+    sectors_total_ = TotalImageSize;
     const double p = static_cast<double>(TotalImageProgress) / TotalImageSize * 100.0;
     screen_.progress3 = RoundHalfEven(p);
     screen_.label22 =
@@ -155,6 +152,11 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
   if (failed) text = burn ? "Burning failure !" : "Image writing failure !";
   log_.AddRow(text, log_clock_date_time() + text, canceled || failed ? LogIcon::kError : LogIcon::kStep);
 
+  if (!canceled && !failed && sectors_total_ > 0) {
+    // The last progress event may come a few sectors before the end.
+    screen_.progress3 = 100;
+    screen_.label22 = "Sectors : " + std::to_string(sectors_total_) + " / " + std::to_string(sectors_total_);
+  }
   const bool keep_files = failed && !canceled;
   if (!UseExistingVideoTs && !keep_files) {
     DeleteDvdFolder(TempFolder, screen_.label);

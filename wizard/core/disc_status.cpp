@@ -88,6 +88,10 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
   const int d = screen_.selected_drive;
   if (!burner_ || !DriveInList(d)) return;
   const unsigned generation = listening_;
+  // The user's speed stays chosen when the new list still offers it.
+  const bool had_speed =
+      screen_.speed_index >= 0 && screen_.speed_index < static_cast<int>(screen_.speed_entries.size());
+  const std::string chosen_speed = had_speed ? screen_.speed_entries[screen_.speed_index] : "";
   screen_.speed_entries.clear();
   screen_.speed_index = -1;
   disc_free_mb_ = -1;
@@ -109,7 +113,11 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
       if (burner_->Burner_GetSpeedWrite(d, i, speed) < 0) continue;
       screen_.speed_entries.push_back(std::to_string(speed) + " x");
     }
-    if (!screen_.speed_entries.empty()) screen_.speed_index = 0;
+    if (!screen_.speed_entries.empty()) {
+      const auto kept = std::find(screen_.speed_entries.begin(), screen_.speed_entries.end(), chosen_speed);
+      screen_.speed_index =
+          kept == screen_.speed_entries.end() ? 0 : static_cast<int>(kept - screen_.speed_entries.begin());
+    }
 
     std::string name = "Unknown";
     std::int32_t type = -1;  // a failed question reads as no medium
@@ -118,6 +126,11 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
     if (burner_->Burner_GetMediaTypeName(d, type, answer) >= 0) name = answer;
     usable = IsUsableDvdName(name);
     s = name;
+    if (type == -1) {
+      // Without a medium the drive's speeds say nothing about a burn.
+      screen_.speed_entries.clear();
+      screen_.speed_index = -1;
+    }
     if (type != -1) {
       std::int32_t empty = 0, writable = 0;
       burner_->Burner_MediaIsEmpty(d, empty);

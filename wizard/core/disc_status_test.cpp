@@ -87,14 +87,31 @@ TEST_F(DiscStatusTest, ComingBackToTheOutputStepWithTheBurnOptionWaitsForTheDisc
   EXPECT_EQ(s().disc_status_text, "No Media");
 }
 
-TEST_F(DiscStatusTest, TheWriteSpeedsAreListedInTheEnginesOrderWithTheFirstSelected) {
+TEST_F(DiscStatusTest, TheWriteSpeedsAreListedInTheEnginesOrderKeepTheUsersChoiceAndNeedAMedium) {
   ReachBurnOption();
   burner_log.media[0] = EmptyDvdPlusR();
   burner_log.speeds = {16, 8, 4};
   MediaChange();
   EXPECT_EQ(s().speed_entries, (std::vector<std::string>{"16 x", "8 x", "4 x"}));
   EXPECT_EQ(s().speed_index, 0);
+  // The user's choice stays while the list still offers it (after a failed
+  // burn, a media change).
+  c().screen().speed_index = 2;
+  MediaChange();
+  EXPECT_EQ(s().speed_index, 2);
+  burner_log.speeds = {16, 4};
+  MediaChange();
+  EXPECT_EQ(s().speed_index, 1);
+  burner_log.speeds = {16, 8};
+  MediaChange();
+  EXPECT_EQ(s().speed_index, 0);
   burner_log.speeds.clear();
+  MediaChange();
+  EXPECT_TRUE(s().speed_entries.empty());
+  EXPECT_EQ(s().speed_index, -1);
+  // Without a medium no speed is offered, whatever the drive lists.
+  burner_log.speeds = {31};
+  burner_log.media[0] = FakeMedium{};
   MediaChange();
   EXPECT_TRUE(s().speed_entries.empty());
   EXPECT_EQ(s().speed_index, -1);

@@ -132,10 +132,15 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   }
   a.insert(a.end(), {"-f", "dvd", FileUrl(temp_output)});
   if (preview) {
+    // The disc's picture in small: the same pillarbox or letterbox.
     const PictureSize size = PreviewSize(p.aspect);
+    const int width = std::max(1, (fit.width * size.width + p.width / 2) / p.width);
+    const int height = std::max(1, (fit.height * size.height + p.height / 2) / p.height);
     a.insert(a.end(), {"-map", "0:" + std::to_string(info.video_stream), "-an", "-vf",
-                       "fps=2,scale=" + std::to_string(size.width) + ":" + std::to_string(size.height), "-f",
-                       "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
+                       "fps=2,scale=" + std::to_string(width) + ":" + std::to_string(height) +
+                           ",pad=" + std::to_string(size.width) + ":" + std::to_string(size.height) +
+                           ":(ow-iw)/2:(oh-ih)/2:black",
+                       "-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
   }
   return a;
 }

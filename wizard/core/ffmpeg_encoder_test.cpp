@@ -101,7 +101,29 @@ TEST(BuildEncodeArguments, SilentWideNtscWithPreview) {
   EXPECT_TRUE(Has(args, {"-an", "-f", "dvd"}));
   EXPECT_TRUE(Has(args, {"-vf", "scale=720:480,pad=720:480:(ow-iw)/2:(oh-ih)/2:black,setdar=16/9"}));
   EXPECT_TRUE(Has(args, {"-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"}));
-  EXPECT_TRUE(Has(args, {"fps=2,scale=160:90"}));
+  EXPECT_TRUE(Has(args, {"fps=2,scale=160:90,pad=160:90:(ow-iw)/2:(oh-ih)/2:black"}));
+}
+
+TEST(BuildEncodeArguments, ThePreviewShowsThePillarboxOrLetterboxOfTheDisc) {
+  struct Row {
+    int width, height, aspect;
+    const char* preview;
+  };
+  const Row rows[] = {
+      {640, 480, kAspect16x9, "fps=2,scale=120:90,pad=160:90:(ow-iw)/2:(oh-ih)/2:black"},
+      {1920, 1080, kAspect4x3, "fps=2,scale=160:90,pad=160:120:(ow-iw)/2:(oh-ih)/2:black"},
+      {768, 576, kAspect4x3, "fps=2,scale=160:120,pad=160:120:(ow-iw)/2:(oh-ih)/2:black"},
+  };
+  for (const Row& row : rows) {
+    MediaInfo info;
+    info.demuxer = "avi";
+    info.width = row.width;
+    info.height = row.height;
+    EncodeParameters p;
+    p.aspect = row.aspect;
+    const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.avi", info, p, "/o.part", true);
+    EXPECT_TRUE(Has(args, {"-vf", row.preview, "-f", "rawvideo"})) << row.width << "x" << row.height;
+  }
 }
 
 TEST(BuildEncodeArguments, AFrameSizedSquarePixelPictureIsNeitherScaledNorPadded) {

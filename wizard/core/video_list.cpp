@@ -105,6 +105,16 @@ bool IsVideoTsFolder(const fs::path& folder) {
   return false;
 }
 
+std::string VideoTsFolderHint(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().native();
+    if (platform::AsciiIEquals(name, "VIDEO_TS") && IsVideoTsFolder(it->path()))
+      return "Please choose the VIDEO_TS folder itself: " + platform::ToUtf8Lenient(it->path().native());
+  }
+  return "Please choose the VIDEO_TS folder itself, the one that holds VIDEO_TS.IFO.";
+}
+
 std::string VideoFileFilter() {
   return "All supported media files (*.avi *.AVI *.divx *.DIVX *.mov *.MOV *.mp4 *.MP4 *.flv *.FLV *.3gp "
          "*.3g2 *.3G2 *.3GP *.wmv *.WMV *.asf *.ASF *.mkv *.MKV *.mpg *.MPG *.mpeg *.MPEG *.m1v *.M1V *.TS "
@@ -155,6 +165,8 @@ void WizardController::UpdateEstimatedSize() {
   const SizeEstimate estimate = EstimateSize(screen_.rows, VideoBitrate, AudioBitrate);
   EstimatedSizeKB = estimate.kilobytes;
   screen_.gauge_value = estimate.gauge_megabytes;
+  // An existing VIDEO_TS folder is written as it is: the gauge shows its size.
+  if (UseExistingVideoTs) screen_.gauge_value = RoundHalfEven(DvdFilesMegabytes(ExistingVideoTsFolder));
   screen_.estimated_size_text = estimate.size_text;
   screen_.total_duration_text = estimate.duration_text;
 }
@@ -303,13 +315,15 @@ void WizardController::Image7_Click() {
   if (folder.empty()) return;
   if (!IsVideoTsFolder(folder)) {
     UseExistingVideoTs = false;
-    parts_.dialogs->ShowMessage("Your directory is not a valid DVD video directory", kMessageTitle,
-                                MessageIcon::kExclamation);
+    parts_.dialogs->ShowMessage(
+        "Your directory is not a valid DVD video directory\n" + VideoTsFolderHint(folder), kMessageTitle,
+        MessageIcon::kExclamation);
     return;
   }
   UseExistingVideoTs = true;
   screen_.option3_visible = false;
   ExistingVideoTsFolder = folder;
+  UpdateEstimatedSize();
   if (screen_.option1_enabled) UpdateOutputFrames(kOutputBurn);
   CurrentStep = 3;
   ShowStep(3);

@@ -263,25 +263,49 @@ TEST_F(VideoListTest, ClearRemovesTheRowsAndOnlyTheWizardsFiles) {
   EXPECT_EQ(c().screen().estimated_size_text, "Estimated size : 0 MB");
 }
 
-TEST_F(VideoListTest, AnExistingVideoTsFolderNeedsVideoTsIfo) {
+TEST_F(VideoListTest, AnExistingVideoTsFolderNeedsVideoTsIfoAndTheGaugeShowsItsSize) {
   Start();
   Walk(1);
-  testing::TempFolder good, bad;
+  c().AddVideoFiles({Video("a.avi")});
+  const int list_gauge = c().screen().gauge_value;
+  testing::TempFolder parent, bad;
+  const fs::path good = parent / "VIDEO_TS";
+  fs::create_directory(good);
   std::ofstream(good / "video_ts.ifo") << "x";
+  std::ofstream(good / "VTS_01_1.VOB") << "x";
+  fs::resize_file(good / "VTS_01_1.VOB", 50u << 20);
   std::ofstream(bad / "foo.ifo") << "x";
-  dialogs.folder_answer = bad.path().native();
-  c().Image7_Click();
-  EXPECT_FALSE(c().UseExistingVideoTs);
-  EXPECT_EQ(c().CurrentStep, 1);
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Your directory is not a valid DVD video directory");
-  dialogs.folder_answer = good.path().native();
+  struct Row {
+    fs::path chosen;
+    std::string message;
+  };
+  const Row refused[] = {
+      {bad.path(),
+       "Your directory is not a valid DVD video directory\n"
+       "Please choose the VIDEO_TS folder itself, the one that holds VIDEO_TS.IFO."},
+      {parent.path(),
+       "Your directory is not a valid DVD video directory\n"
+       "Please choose the VIDEO_TS folder itself: " +
+           good.native()},
+  };
+  for (const Row& row : refused) {
+    dialogs.messages.clear();
+    dialogs.folder_answer = row.chosen.native();
+    c().Image7_Click();
+    EXPECT_FALSE(c().UseExistingVideoTs);
+    EXPECT_EQ(c().CurrentStep, 1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, row.message);
+    EXPECT_EQ(c().screen().gauge_value, list_gauge);
+  }
+  dialogs.folder_answer = good.native();
   c().Image7_Click();
   EXPECT_TRUE(c().UseExistingVideoTs);
-  EXPECT_EQ(c().ExistingVideoTsFolder, good.path());
+  EXPECT_EQ(c().ExistingVideoTsFolder, good);
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_FALSE(c().screen().option3_visible);
   EXPECT_EQ(c().screen().output_option, kOutputBurn);
+  EXPECT_EQ(c().screen().gauge_value, 50) << "the folder's size, not the video list's";
   EXPECT_EQ(dialogs.browse_titles.back(), "Please select your Video_TS directory");
 }
 

@@ -275,6 +275,7 @@ void WizardController::NextButton_Click() {
       ShowStep(2);
       UseExistingVideoTs = false;
       ExistingVideoTsFolder.clear();
+      UpdateEstimatedSize();  // the gauge may have shown a VIDEO_TS folder
       screen_.option3_visible = true;
       screen_.next_enabled = true;
       std::error_code ec;

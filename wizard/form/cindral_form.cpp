@@ -373,6 +373,8 @@ void CindralForm::Refresh() {
   RefreshConversion();
 
   label13_->setText(Q(s.label13));
+  label13_->setVisible(s.progress4_visible);
+  progress4_->setVisible(s.progress4_visible);
   label14_->setText(Q(s.label14));
   label22_->setText(Q(s.label22));
   if (progress3_->GetValue() != s.progress3) progress3_->SetValue(s.progress3);

@@ -41,10 +41,11 @@ class DiscStatusFormTest : public ::testing::Test, protected testing::WizardFake
     ::unsetenv("ZEPHREL_DRIVES");
   }
   // An emulated writer holding medium, named by ZEPHREL_DRIVES.
-  void EmulatedDrive(const platform::MediumSpec& medium) {
+  // An emulated writer holding medium, or empty without one.
+  void EmulatedDrive(const platform::MediumSpec* medium) {
     std::string error;
     drive_folder = temp / "drive é";
-    ASSERT_TRUE(platform::EmulatedDrive::Create(drive_folder, testing::AcmeWriter(), &medium, &error))
+    ASSERT_TRUE(platform::EmulatedDrive::Create(drive_folder, testing::AcmeWriter(), medium, &error))
         << error;
     ::setenv("ZEPHREL_DRIVES", ("emu:" + platform::PathToUtf8(drive_folder)).c_str(), 1);
   }
@@ -85,7 +86,7 @@ class DiscStatusFormTest : public ::testing::Test, protected testing::WizardFake
 TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeedsAndFreeSpace) {
   platform::MediumSpec medium;
   medium.profile = platform::kProfileDvdPlusR;
-  EmulatedDrive(medium);
+  EmulatedDrive(&medium);
   Open([] { return CreateZephrelDiscBurner(); });
   ASSERT_EQ(Find<QComboBox>("ImageCombo1")->currentText(), "[1:0:0] ACME DVDRW X1 (1.02)");
   ReachBurnOption();
@@ -103,6 +104,17 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   Screenshot("step3_output_emulated_dvd_plus_r");
 }
 
+TEST_F(DiscStatusFormTest, AnEmulatedWriterWithoutAMediumOffersNoSpeed) {
+  EmulatedDrive(nullptr);
+  Open([] { return CreateZephrelDiscBurner(); });
+  ReachBurnOption();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() != "No Media (0 MB available)"; }, 20000)) << Status();
+  EXPECT_EQ(Status(), "No Media");
+  EXPECT_EQ(Find<QComboBox>("Combo1")->count(), 0) << Find<QComboBox>("Combo1")->itemText(0).toStdString();
+  EXPECT_FALSE(StartEnabled());
+  Screenshot("step3_output_no_medium");
+}
+
 TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShownEmpty) {
   // A closed DVD-RW holding one session of data.
   const fs::path content = temp / "content.bin";
@@ -110,7 +122,7 @@ TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShown
   platform::MediumSpec medium;
   medium.profile = platform::kProfileDvdRwSequential;
   medium.content = content;
-  EmulatedDrive(medium);
+  EmulatedDrive(&medium);
   dialogs.yes = true;
   Open([] { return CreateZephrelDiscBurner(); });
   bool form_seen = false;

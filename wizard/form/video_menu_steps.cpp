@@ -10,10 +10,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
@@ -30,6 +32,42 @@
 #include "vantora/update_check.h"
 
 namespace vantora {
+
+namespace form {
+
+// The menu page scaled, its shape kept, to whatever room the designer's
+// tabs leave it in the window.
+class PageThumbnail : public QLabel {
+ public:
+  explicit PageThumbnail(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  }
+  void SetPage(const QImage& page) {
+    page_ = page;
+    Rescale();
+  }
+  QSize sizeHint() const override { return {kMenuPageWidth / 4, kMenuPageHeightPal / 4}; }
+  QSize minimumSizeHint() const override { return {kMenuPageWidth / 8, kMenuPageHeightPal / 8}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    Rescale();
+  }
+
+ private:
+  void Rescale() {
+    if (page_.isNull()) {
+      clear();
+      return;
+    }
+    setPixmap(QPixmap::fromImage(page_.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  }
+  QImage page_;
+};
+
+}  // namespace form
 
 namespace {
 
@@ -278,6 +316,11 @@ void CindralForm::BuildStep2(QWidget* page) {
   designer->setContentsMargins(0, 0, 0, 0);
 
   tab_strip1_ = Named(new QTabWidget(picture7_), "TabStrip1");
+  // Every tab's caption whole: the tabs take the width they need, the page
+  // the rest.
+  tab_strip1_->setUsesScrollButtons(false);
+  tab_strip1_->setElideMode(Qt::ElideNone);
+  tab_strip1_->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
   const QStringList families = QFontDatabase::families();
   // Title settings.
   auto* title_page = Named(new QWidget, "Frame1_0");
@@ -329,15 +372,17 @@ void CindralForm::BuildStep2(QWidget* page) {
   c->addWidget(command4, 9, 2);
   c->setRowStretch(10, 1);
   tab_strip1_->addTab(settings_page, "Chapter's Settings");
-  designer->addWidget(tab_strip1_, 1);
+  designer->addWidget(tab_strip1_);
 
-  // The page, at half size.
-  pic_grand_ = Named(new QLabel(picture7_), "PicGrand");
-  pic_grand_->setFixedSize(kMenuPageWidth / 2, kMenuPageHeightPal / 2);
-  pic_grand_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-  image_preview_ = pic_grand_;
-  designer->addWidget(pic_grand_, 0, Qt::AlignTop);
+  pic_grand_ = Named(new form::PageThumbnail(picture7_), "PicGrand");
+  designer->addWidget(pic_grand_, 1);
   grid->addWidget(picture7_, 1, 0, 1, 3);
+  grid->setRowStretch(1, 1);
+  label_missing_glyphs_ = Named(new QLabel(page), "LabelMissingGlyphs");
+  label_missing_glyphs_->setWordWrap(true);
+  label_missing_glyphs_->setStyleSheet("color: #b00000;");
+  label_missing_glyphs_->hide();
+  grid->addWidget(label_missing_glyphs_, 2, 0, 1, 3);
 
   connect(combo2_, &QComboBox::activated, this,
           [this](int index) { controller_->Combo2_Click(combo2_->itemText(index) == kClassicalMenu); });
@@ -479,10 +524,25 @@ void CindralForm::ShowMenuPage(const MenuDesign& design, const MenuLayout& layou
   const bool ntsc = controller_ ? controller_->screen().ntsc : false;
   menu_picture_ =
       menu_page_.Draw(design, layout, hide_markers, ntsc ? kMenuPageHeightNtsc : kMenuPageHeightPal);
-  const QPixmap page = QPixmap::fromImage(menu_picture_);
-  pic_grand_->setFixedSize(menu_picture_.width() / 2, menu_picture_.height() / 2);
-  pic_grand_->setPixmap(page.scaled(pic_grand_->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-  if (preview_menu_ && preview_menu_->isVisible()) pic_preview_->setPixmap(page);
+  pic_grand_->SetPage(menu_picture_);
+  if (preview_menu_ && preview_menu_->isVisible()) pic_preview_->setPixmap(QPixmap::fromImage(menu_picture_));
+  ShowMissingGlyphs(design);
+}
+
+void CindralForm::ShowMissingGlyphs(const MenuDesign& design) {
+  std::u32string missing = menu_page_.MissingGlyphs(design.title_font, design.title);
+  for (const std::string& line : design.lines) {
+    for (char32_t c : menu_page_.MissingGlyphs(design.lines_font, line))
+      if (missing.find(c) == std::u32string::npos) missing.push_back(c);
+  }
+  QString list;
+  for (char32_t c : missing) {
+    if (!list.isEmpty()) list += ", ";
+    list += QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
+  }
+  label_missing_glyphs_->setText(
+      "No font can draw these characters of the menu's texts; the disc would show empty boxes: " + list);
+  label_missing_glyphs_->setVisible(!missing.empty());
 }
 
 std::string CindralForm::LoadMenuBackground(const std::filesystem::path& picture) {

@@ -2,15 +2,19 @@
 // box, offscreen with scripted dialogs and a fake prober. The screenshot test
 // also runs on a virtual X display (see CMakeLists.txt).
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDropEvent>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
@@ -234,6 +238,75 @@ TEST_F(VideoMenuStepsTest, TheConversionStepShowsTheEncodersProgress) {
   EXPECT_EQ(Find<MyProgressBar>("MyProgressBar2")->GetValue(), 17);
 }
 
+// Types a title as a person would end it: the text, then the edit's signal.
+void TypeTitle(QLineEdit* edit, const QString& text) {
+  edit->setText(text);
+  Q_EMIT edit->textEdited(text);
+}
+
+TEST_F(VideoMenuStepsTest, TheDesignerShowsTheWholePageAndEveryCaptionWholeInTheWindow) {
+  for (const char* system : {"NTSC", "PAL"}) {
+    Start(std::string("[LAUNCH]\nVALUE=True\n[menuDVD]\nmenu=True\n[parameter]\nNTSC=") +
+          (std::string(system) == "NTSC" ? "True" : "False") + "\n");
+    Click("NextButton");
+    AddThreeVideos();
+    Click("NextButton");
+    ASSERT_EQ(c().CurrentStep, 2);
+    auto* tabs = Find<QTabWidget>("TabStrip1");
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+      tabs->setCurrentIndex(tab);
+      QApplication::processEvents();
+      SCOPED_TRACE(std::string(system) + ", tab " + tabs->tabText(tab).toStdString());
+      const QRect window = form->rect();
+      // The whole page, its shape kept, inside the window.
+      auto* page = Find<QLabel>("PicGrand");
+      const QPixmap shown = page->pixmap();
+      const QSize full = form->MenuPicture().size();
+      ASSERT_FALSE(shown.isNull());
+      EXPECT_TRUE(window.contains(QRect(page->mapTo(form.get(), QPoint(0, 0)), page->size())));
+      EXPECT_LE(shown.width(), page->width());
+      EXPECT_LE(shown.height(), page->height());
+      EXPECT_NEAR(double(shown.width()) / shown.height(), double(full.width()) / full.height(), 0.02);
+      EXPECT_GE(shown.width(), 200) << "a thumbnail a person can read";
+      // Every tab's caption and every control's text fits.
+      QTabBar* bar = tabs->tabBar();
+      for (int i = 0; i < bar->count(); ++i) {
+        EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << bar->tabText(i).toStdString();
+        EXPECT_GT(bar->tabRect(i).width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i)))
+            << bar->tabText(i).toStdString();
+      }
+      for (QWidget* w : tabs->currentWidget()->findChildren<QWidget*>()) {
+        const bool has_text = qobject_cast<QLabel*>(w) != nullptr ||
+                              qobject_cast<QAbstractButton*>(w) != nullptr ||
+                              qobject_cast<QComboBox*>(w) != nullptr;
+        if (!w->isVisible() || !has_text) continue;
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(window.contains(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()))) << name;
+        if (qobject_cast<QComboBox*>(w) == nullptr && w->minimumWidth() == 0)
+          EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+      }
+    }
+    form.reset();
+  }
+}
+
+TEST_F(VideoMenuStepsTest, CjkAndEmojiAreDrawnAndACharacterNoFontHasIsToldOnTheMenuStep) {
+  Start();
+  Click("NextButton");
+  AddThreeVideos();
+  Click("NextButton");
+  auto* warning = Find<QLabel>("LabelMissingGlyphs");
+  EXPECT_FALSE(warning->isVisible()) << "the lines hold é and 日本";
+  TypeTitle(Find<QLineEdit>("TextTitleDVD"), QString::fromUtf8("été 日本 🎬"));
+  EXPECT_FALSE(warning->isVisible()) << warning->text().toStdString();
+  TypeTitle(Find<QLineEdit>("TextTitleDVD"), QString::fromUtf8("été \U0010FFFD 日本"));
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_NE(warning->text().indexOf("U+10FFFD"), -1) << warning->text().toStdString();
+  Screenshot("step2_menu_missing_glyph");
+  TypeTitle(Find<QLineEdit>("TextTitleDVD"), QString::fromUtf8("Vacances"));
+  EXPECT_FALSE(warning->isVisible());
+}
+
 TEST_F(VideoMenuStepsTest, ScreenshotsOfTheVideoListAndTheMenuDesigner) {
   Start();
   Click("NextButton");
@@ -241,7 +314,12 @@ TEST_F(VideoMenuStepsTest, ScreenshotsOfTheVideoListAndTheMenuDesigner) {
   Screenshot("step1_video_list");
   Click("NextButton");
   ASSERT_EQ(c().CurrentStep, 2);
+  TypeTitle(Find<QLineEdit>("TextTitleDVD"), QString::fromUtf8("Été 2023 日本 🎬"));
   Screenshot("step2_menu_designer");
+  for (int tab : {1, 2}) {
+    Find<QTabWidget>("TabStrip1")->setCurrentIndex(tab);
+    Screenshot("step2_menu_designer_tab" + std::to_string(tab + 1));
+  }
   EXPECT_TRUE(form->MenuPicture().save(
       QString::fromStdString(platform::PathToUtf8(testing::ScreenshotFolder() / "menu_page.png"))));
 }

@@ -1,10 +1,15 @@
 #include "vantora/menu_page.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
 
 #include "platform/bitmap.h"
 #include "platform/fileio.h"
@@ -23,7 +28,14 @@ QImage PageImage(int width, int height) {
 }
 
 QFont ToQFont(const MenuFont& f) {
-  QFont font(QString::fromStdString(f.family));
+  QFont font;
+  // Characters the chosen font lacks come from the fallbacks, in order. The
+  // chosen name goes in as the system resolves it (a metric-compatible
+  // stand-in for a font that is not installed), not skipped for the first
+  // fallback.
+  QStringList families{QFontInfo(QFont(QString::fromStdString(f.family))).family()};
+  for (const char* fallback : kMenuFallbackFamilies) families << QString::fromLatin1(fallback);
+  font.setFamilies(families);
   font.setPointSizeF(f.points > 0 ? f.points : 1);
   font.setBold(f.bold);
   font.setItalic(f.italic);
@@ -83,6 +95,41 @@ std::string MenuPage::LoadBackground(const std::filesystem::path& picture,
 TextExtent MenuPage::Measure(const MenuFont& font, const std::string& text) const {
   const QFontMetricsF fm(ToQFont(font), &metrics_device_);
   return {fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
+}
+
+std::u32string MenuPage::MissingGlyphs(const MenuFont& font, const std::string& text) const {
+  const QFont qfont = ToQFont(font);
+  std::u32string missing;
+  for (char32_t c : QString::fromStdString(text).toStdU32String()) {
+    // Spaces, controls, marks and joiners draw nothing of their own.
+    switch (QChar::category(c)) {
+      case QChar::Separator_Space:
+      case QChar::Separator_Line:
+      case QChar::Separator_Paragraph:
+      case QChar::Other_Control:
+      case QChar::Other_Format:
+      case QChar::Mark_NonSpacing:
+      case QChar::Mark_Enclosing:
+        continue;
+      default:
+        break;
+    }
+    if (QChar::isSpace(c) || (c >= 0xFE00 && c <= 0xFE0F) || missing.find(c) != std::u32string::npos)
+      continue;
+    QTextLayout layout(QString::fromUcs4(&c, 1), qfont, &metrics_device_);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    bool drawn = false;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+      const QList<quint32> glyphs = run.glyphIndexes();
+      drawn =
+          !glyphs.isEmpty() && std::none_of(glyphs.begin(), glyphs.end(), [](quint32 g) { return g == 0; });
+      if (!drawn) break;
+    }
+    if (!drawn) missing.push_back(c);
+  }
+  return missing;
 }
 
 QImage MenuPage::Draw(const MenuDesign& design, const MenuLayout& layout, bool hide_markers,

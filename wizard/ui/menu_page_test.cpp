@@ -51,14 +51,14 @@ class MenuPageTest : public ::testing::Test {
 };
 
 // The page's font metrics as an independent 96-dpi device gives them.
-QFontMetricsF Metrics96(int points) {
+QFontMetricsF Metrics96(int points, const char* family = "Liberation Sans") {
   static QImage device = [] {
     QImage image(10, 10, QImage::Format_RGB32);
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
     return image;
   }();
-  QFont font("Liberation Sans");
+  QFont font(family);
   font.setPointSizeF(points);
   return QFontMetricsF(font, &device);
 }
@@ -70,6 +70,27 @@ TEST_F(MenuPageTest, TextIsMeasuredAt96DotsPerInchNotAt72) {
   // 14 points at 96 dpi are 18.7 pixels of em; the line is about 1.15 em.
   EXPECT_GT(e.height, 20.0);
   EXPECT_LT(e.height, 22.5);
+}
+
+TEST_F(MenuPageTest, CjkAndEmojiComeFromTheFallbacksAndWhatNoFontDrawsIsNamed) {
+  MenuPage page;
+  struct Row {
+    std::string text;
+    std::u32string missing;
+  };
+  const Row rows[] = {
+      {"été 2023", U""},
+      {"日本 한국 中文", U""},
+      {"🎬 👍🏽 ❤️ 👨‍👩‍👧", U""},
+      {"a\U0010FFFDb \U0010FFFD\U000FFFFD", U"\U0010FFFD\U000FFFFD"},
+  };
+  for (const MenuFont& font : {MenuFont{"Liberation Sans", 14, false, false, false},
+                               MenuFont{"Liberation Sans", 32, true, true, false}}) {
+    for (const Row& row : rows) EXPECT_EQ(page.MissingGlyphs(font, row.text), row.missing) << row.text;
+  }
+  // A font name the system stands in for keeps its stand-in for the letters.
+  EXPECT_DOUBLE_EQ(page.Measure({"Arial", 14, false, false, false}, "Summer 2026").width,
+                   Metrics96(14, "Arial").horizontalAdvance("Summer 2026"));
 }
 
 TEST_F(MenuPageTest, TitleAndLinesArePlacedAtTheSlidersWithTheLineHeight) {

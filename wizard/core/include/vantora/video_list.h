@@ -74,6 +74,10 @@ std::string MegabytesText(double megabytes);
 // True when folder holds a regular file VIDEO_TS.IFO (in any case).
 bool IsVideoTsFolder(const std::filesystem::path& folder);
 
+// What to tell a user whose folder is no VIDEO_TS folder: its VIDEO_TS
+// subfolder when it has one, else that the VIDEO_TS folder itself is wanted.
+std::string VideoTsFolderHint(const std::filesystem::path& folder);
+
 // The add dialog's filter, as pairs "name (patterns)" joined by ";;".
 std::string VideoFileFilter();
 

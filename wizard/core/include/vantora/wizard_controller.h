@@ -111,8 +111,9 @@ struct WizardScreen {
 
   // Step 5.
   std::string label13, label14, label22;
-  int progress3 = 0;  // MyProgressBar3: the whole build, then the sectors written
-  int progress4 = 0;  // MyProgressBar4: the build's step, then the FIFO
+  int progress3 = 0;              // MyProgressBar3: the whole build, then the sectors written
+  int progress4 = 0;              // MyProgressBar4: the build's step, then the FIFO
+  bool progress4_visible = true;  // Label13 and MyProgressBar4: an image file has no FIFO to show
 
   // The capacity gauge: gigabyte scale, maximum in MB.
   bool gauge_gigabytes = false;
@@ -322,6 +323,7 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   // Shows the FIFO and writing bars, empty, lays the folder out in the
   // engine's tree and starts the image or the burn of it.
   void WriteFolderToDisc(const std::filesystem::path& folder);
+  void ShowWritingBars();  // Label13/14/22 and the bars, for the image or burn about to start
   // Starts the image or the burn of the tree just laid out; false, with the
   // reason shown, when the engine did not start it.
   bool StartDiscJob(int option);
@@ -404,6 +406,7 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   unsigned listening_ = 0;
   // The free space (MB) of the usable disc last shown; negative when none.
   float disc_free_mb_ = -1;
+  std::int32_t sectors_total_ = 0;  // of the disc job's last sector count
   // The erase question is open, or the erase it started runs (false again
   // once its end has come).
   bool erasing_ = false;

@@ -38,6 +38,8 @@ class UiEncoderEvents;
 
 namespace form {
 
+class PageThumbnail;
+
 // The menu designer's controls of one text of the page (the title, or the
 // video lines): its font, styles, centring, colour and position.
 struct MenuTextControls {
@@ -116,6 +118,7 @@ class CindralForm : public QMainWindow, public WizardView {
   void RefreshVideoList();
   void RefreshMenuDesigner();
   void RefreshConversion();
+  void ShowMissingGlyphs(const MenuDesign& design);  // the warning under the designer
   void ShowAbout();
   void ShowPreviewMenu();
   // A designer control changed: the page is drawn again.
@@ -163,8 +166,8 @@ class CindralForm : public QMainWindow, public WizardView {
   QLineEdit* text_title_dvd_ = nullptr;
   QComboBox* combo2_ = nullptr;
   QWidget* picture7_ = nullptr;
-  QLabel* pic_grand_ = nullptr;
-  QLabel* image_preview_ = nullptr;
+  form::PageThumbnail* pic_grand_ = nullptr;  // the page, scaled to the space beside the tabs
+  QLabel* label_missing_glyphs_ = nullptr;    // characters the menu's fonts cannot draw
   QTabWidget* tab_strip1_ = nullptr;
   form::MenuTextControls title_text_;  // ComboFontTitle .. SliderTitleLeft
   QLineEdit* txt_chapter_title_ = nullptr;

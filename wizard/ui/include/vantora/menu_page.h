@@ -14,6 +14,9 @@
 
 namespace vantora {
 
+// Fonts that draw what the chosen font lacks: CJK, then emoji.
+inline constexpr const char* kMenuFallbackFamilies[] = {"Noto Sans CJK JP", "Noto Color Emoji"};
+
 // Pictures larger than this on either side are refused before decoding.
 inline constexpr int kMaxBackgroundSide = 8192;
 
@@ -29,6 +32,9 @@ class MenuPage {
                              bool ntsc = false);
 
   TextExtent Measure(const MenuFont& font, const std::string& text) const;
+  // The characters of text (each once) that neither font nor a fallback can
+  // draw: on the page they would be empty boxes.
+  std::u32string MissingGlyphs(const MenuFont& font, const std::string& text) const;
   // Draws the page; height is kMenuPageHeightPal or kMenuPageHeightNtsc.
   QImage Draw(const MenuDesign& design, const MenuLayout& layout, bool hide_markers, int height) const;
 
