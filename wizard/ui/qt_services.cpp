@@ -15,8 +15,6 @@
 #include <QUrl>
 #include <cstdlib>
 
-#include "platform/text.h"
-
 namespace vantora {
 namespace {
 
