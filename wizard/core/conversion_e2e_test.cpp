@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <variant>
 
@@ -24,37 +25,52 @@ namespace fs = std::filesystem;
 using platform::ChildResult;
 using platform::RunChild;
 
-// Hands the encoder's events to the test's thread, as the window does.
-class QueuedEvents final : public EncoderEvents {
+// Hands the events of every lane's encoder to the test's thread, as the
+// window does.
+class QueuedEvents {
  public:
-  void OnProgress(std::uint8_t percent) override { Push(percent); }
-  void OnCompleted(const EncodeResult& result) override { Push(result); }
+  EncoderEvents* Lane(int lane) {
+    lanes_.push_back(std::make_unique<LaneEvents>(*this, lane));
+    return lanes_.back().get();
+  }
   // Runs queued events on the calling thread until done() holds.
   bool RunUntil(WizardController& c, const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
     while (!done()) {
       std::unique_lock lock(mu_);
       if (!cv_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return false;
-      auto event = std::move(queue_.front());
+      auto [lane, event] = std::move(queue_.front());
       queue_.pop_front();
       lock.unlock();
       if (auto* p = std::get_if<std::uint8_t>(&event))
-        c.Taldex1_Progress(*p);
+        c.EncoderProgress(lane, *p);
       else
-        c.Taldex1_Completed(std::get<EncodeResult>(event));
+        c.EncoderCompleted(lane, std::get<EncodeResult>(event));
     }
     return true;
   }
 
  private:
-  void Push(std::variant<std::uint8_t, EncodeResult> event) {
+  using Event = std::variant<std::uint8_t, EncodeResult>;
+  class LaneEvents final : public EncoderEvents {
+   public:
+    LaneEvents(QueuedEvents& q, int lane) : q_(q), lane_(lane) {}
+    void OnProgress(std::uint8_t percent) override { q_.Push(lane_, percent); }
+    void OnCompleted(const EncodeResult& result) override { q_.Push(lane_, result); }
+
+   private:
+    QueuedEvents& q_;
+    int lane_;
+  };
+  void Push(int lane, Event event) {
     std::lock_guard lock(mu_);
-    queue_.push_back(std::move(event));
+    queue_.emplace_back(lane, std::move(event));
     cv_.notify_all();
   }
   std::mutex mu_;
   std::condition_variable cv_;
-  std::deque<std::variant<std::uint8_t, EncodeResult>> queue_;
+  std::deque<std::pair<int, Event>> queue_;
+  std::vector<std::unique_ptr<LaneEvents>> lanes_;
 };
 
 // Saves the menu page as a dark picture with a white square on every button,
@@ -109,14 +125,18 @@ class ConversionEndToEnd : public ::testing::Test, protected testing::WizardFake
 };
 
 TEST_F(ConversionEndToEnd, ThreeVideosAndTheMenuBecomeDvdStreamsTheAuthoringAccepts) {
-  FfmpegEncoder ffmpeg(tools);
+  // Three lanes: the menu clip and two videos at once, then the third.
+  FfmpegEncoder ffmpeg(tools), ffmpeg2(tools), ffmpeg3(tools);
   FfprobeProber ffprobe(tools);
   FfmpegPictureClipMaker ffmpeg_clips(tools);
   QueuedEvents events;
-  ffmpeg.SetEvents(&events);
+  ffmpeg.SetEvents(events.Lane(0));
+  ffmpeg2.SetEvents(events.Lane(1));
+  ffmpeg3.SetEvents(events.Lane(2));
   BitmapView view;
   WizardParts parts = Parts(home.path(), {});
   parts.encoder = &ffmpeg;
+  parts.extra_encoders = {&ffmpeg2, &ffmpeg3};
   parts.clip_maker = &ffmpeg_clips;
   parts.prober = &ffprobe;
   WizardController c(std::move(parts), view);
@@ -141,7 +161,9 @@ TEST_F(ConversionEndToEnd, ThreeVideosAndTheMenuBecomeDvdStreamsTheAuthoringAcce
   ASSERT_TRUE(events.RunUntil(c, [&] { return authoring.builds > 0 || !dialogs.messages.empty(); }))
       << (dialogs.messages.empty() ? "" : dialogs.messages.back().text);
   ASSERT_EQ(authoring.builds, 1) << (dialogs.messages.empty() ? "" : dialogs.messages.back().text);
-  EXPECT_EQ(authoring.titles.size(), 3u);
+  // In list order, whichever ended first.
+  ASSERT_EQ(authoring.titles.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(authoring.titles[i], c.screen().rows[i].converted.native());
 
   // The DVD limit, not what was asked, and the window shows what was used.
   EXPECT_EQ(c.VideoBitrate, 9000);
@@ -177,7 +199,7 @@ TEST_F(ConversionEndToEnd, ThreeVideosAndTheMenuBecomeDvdStreamsTheAuthoringAcce
   }
   const MenuButtonRect& last = view.buttons.back();
   EXPECT_LT(at(last.Left + last.Size / 2, last.Top + last.Size + 6), 60);
-  ffmpeg.Shutdown();
+  for (FfmpegEncoder* e : {&ffmpeg, &ffmpeg2, &ffmpeg3}) e->Shutdown();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "platform/fileio.h"
 #include "platform/process.h"
@@ -45,6 +46,28 @@ std::string Hold(const std::string& s, std::size_t n) { return s.size() > n ? s.
 void RemoveQuietly(const std::filesystem::path& p) {
   std::error_code ec;
   std::filesystem::remove(p, ec);
+}
+
+// ffmpeg, quiet but for errors, replacing its outputs.
+std::vector<std::string> FfmpegCommand(const EncoderTools& tools) {
+  return {tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error", "-y"};
+}
+
+// Whether the demuxer finds a time through an index (so a piece starts at
+// its frame, decoded from the key frame before it); streams found by a
+// search of their bytes (MPEG program and transport streams) are not cut.
+bool SeeksToTheFrame(const std::string& demuxer) {
+  return demuxer == "mov" || demuxer == "matroska" || demuxer == "avi" || demuxer == "dv";
+}
+
+// The audio mapped before as DVD AC-3, or none.
+void AppendAudio(std::vector<std::string>& a, const MediaInfo& info, const EncodeParameters& p) {
+  if (!info.has_audio()) {
+    a.push_back("-an");
+    return;
+  }
+  a.insert(a.end(), {"-c:a", "ac3", "-b:a", Kbit(p.audio_bitrate), "-ar", std::to_string(p.audio_sample_rate),
+                     "-ac", std::to_string(p.audio_channels)});
 }
 
 }  // namespace
@@ -96,9 +119,26 @@ PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, 
 
 PictureSize PreviewSize(int aspect) { return {kPreviewWidth, aspect == kAspect16x9 ? 90 : 120}; }
 
+std::vector<VideoPiece> PlanPieces(double duration, const EncodeParameters& p, int pieces) {
+  const bool pal = p.tv_system == kTvSystemPal;
+  const double rate = pal ? 25.0 : 30000.0 / 1001.0;
+  const long gop = pal ? 15 : 18;  // the group of pictures of the DVD targets
+  const long frames = std::lround(duration * rate);
+  pieces = static_cast<int>(std::clamp<long>(pieces, 1, std::max(1L, frames / gop)));
+  const long per = ((frames + pieces - 1) / pieces + gop - 1) / gop * gop;
+  std::vector<VideoPiece> plan;
+  for (long first = 0; first < frames; first += per) {
+    // The last piece runs to the end of the input, whatever its length.
+    plan.push_back({first, first + per < frames ? per : 0, first / rate});
+  }
+  if (plan.empty()) plan.push_back({0, 0, 0.0});
+  return plan;
+}
+
 std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
                                               const MediaInfo& info, const EncodeParameters& p,
-                                              const std::filesystem::path& temp_output, bool preview) {
+                                              const std::filesystem::path& temp_output, bool preview,
+                                              const VideoPiece* piece) {
   const bool pal = p.tv_system == kTvSystemPal;
   const bool wide = p.aspect == kAspect16x9;
   // A picture of exactly the frame's size with square pixels (the menu page)
@@ -112,25 +152,34 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   std::string filter = "scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
                        ",pad=" + std::to_string(p.width) + ":" + std::to_string(p.height) +
                        ":(ow-iw)/2:(oh-ih)/2:black,setdar=" + (wide ? "16/9" : "4/3");
-  std::vector<std::string> a = {tools.ffmpeg.string(), "-nostdin", "-hide_banner", "-nostats", "-loglevel",
-                                "error", "-y", "-progress", "pipe:1",
-                                // The input: a local file only, read by the demuxer the probe found.
-                                "-protocol_whitelist", "file", "-format_whitelist",
-                                std::string(AllowedDemuxers()), "-f", info.demuxer, "-i", FileUrl(input),
-                                "-map", "0:" + std::to_string(info.video_stream)};
-  if (info.has_audio()) {
+  std::vector<std::string> a = FfmpegCommand(tools);
+  // The input: a local file only, read by the demuxer the probe found.
+  a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-format_whitelist",
+                     std::string(AllowedDemuxers())});
+  if (piece != nullptr && piece->first_frame > 0) {
+    // Decoded from the key frame before and cut exactly at the piece's start.
+    char start[32];
+    std::snprintf(start, sizeof start, "%.6f", piece->start_seconds);
+    a.insert(a.end(), {"-ss", start});
+  }
+  a.insert(a.end(),
+           {"-f", info.demuxer, "-i", FileUrl(input), "-map", "0:" + std::to_string(info.video_stream)});
+  if (info.has_audio() && piece == nullptr) {
     a.insert(a.end(), {"-map", "0:" + std::to_string(info.audio_stream)});
   }
   a.insert(a.end(), {"-target", pal ? "pal-dvd" : "ntsc-dvd", "-vf", filter, "-aspect", dar, "-s",
                      std::to_string(p.width) + "x" + std::to_string(p.height), "-b:v", Kbit(p.video_bitrate),
                      "-maxrate", Kbit(kMaxVideoBitrate), "-bufsize", std::to_string(kVideoBufferBits)});
-  if (info.has_audio()) {
-    a.insert(a.end(), {"-c:a", "ac3", "-b:a", Kbit(p.audio_bitrate), "-ar",
-                       std::to_string(p.audio_sample_rate), "-ac", std::to_string(p.audio_channels)});
+  if (piece != nullptr) {
+    // The video alone; its groups of pictures count their time code on from
+    // the piece's first frame, as in one whole encode.
+    a.insert(a.end(), {"-an", "-timecode_frame_start", std::to_string(piece->first_frame)});
+    if (piece->frames > 0) a.insert(a.end(), {"-frames:v", std::to_string(piece->frames)});
+    a.insert(a.end(), {"-f", "mpeg2video", FileUrl(temp_output)});
   } else {
-    a.push_back("-an");
+    AppendAudio(a, info, p);
+    a.insert(a.end(), {"-f", "dvd", FileUrl(temp_output)});
   }
-  a.insert(a.end(), {"-f", "dvd", FileUrl(temp_output)});
   if (preview) {
     // The disc's picture in small: the same pillarbox or letterbox.
     const PictureSize size = PreviewSize(p.aspect);
@@ -142,6 +191,60 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
                            ":(ow-iw)/2:(oh-ih)/2:black",
                        "-f", "rawvideo", "-pix_fmt", "rgb24", "pipe:3"});
   }
+  return a;
+}
+
+int ConversionLanes(unsigned cores, std::uint64_t memory_bytes) {
+  constexpr std::uint64_t kLaneMemory = 400ull << 20;
+  const long by_cores = std::lround(std::max(1u, cores) * 0.75);
+  const long by_memory = static_cast<long>(std::min<std::uint64_t>(memory_bytes / kLaneMemory, 64));
+  return static_cast<int>(std::clamp(std::min(by_cores, by_memory), 1L, 8L));
+}
+
+int ConversionLanesHere() {
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  std::uint64_t available = 0;
+  if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    unsigned long long kib = 0;
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+      if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
+        available = static_cast<std::uint64_t>(kib) * 1024;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  if (available == 0) {
+    available = static_cast<std::uint64_t>(std::max(0L, sysconf(_SC_PHYS_PAGES))) *
+                static_cast<std::uint64_t>(std::max(0L, sysconf(_SC_PAGESIZE))) / 2;
+  }
+  return ConversionLanes(online > 0 ? static_cast<unsigned>(online) : 1u, available);
+}
+
+std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
+                                            const std::filesystem::path& input, const MediaInfo& info,
+                                            const EncodeParameters& p,
+                                            const std::filesystem::path& temp_output) {
+  const bool pal = p.tv_system == kTvSystemPal;
+  std::vector<std::string> a = FfmpegCommand(tools);
+  a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-fflags", "+genpts", "-f",
+                     "mpegvideo", "-framerate", pal ? "25" : "30000/1001", "-i", FileUrl(video)});
+  if (info.has_audio()) {
+    // The made-up times show each picture one frame after it is decoded, as
+    // the whole encode does; the sound is moved by as much to stay with it.
+    char frame[32];
+    std::snprintf(frame, sizeof frame, "%.6f", pal ? 1 / 25.0 : 1001 / 30000.0);
+    a.insert(a.end(), {"-itsoffset", frame, "-format_whitelist", std::string(AllowedDemuxers()), "-f",
+                       info.demuxer, "-i", FileUrl(input)});
+  }
+  a.insert(a.end(), {"-map", "0:v", "-c:v", "copy"});
+  if (info.has_audio()) a.insert(a.end(), {"-map", "1:" + std::to_string(info.audio_stream)});
+  AppendAudio(a, info, p);
+  // What the DVD targets set for the program stream. The elementary stream
+  // carries no presentation times; they are made up (+genpts) because the
+  // muxer starts each video object unit, with its navigation pack, by them.
+  a.insert(a.end(), {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", FileUrl(temp_output)});
   return a;
 }
 
@@ -276,13 +379,18 @@ void FfmpegEncoder::SetAspect(int code) {
   params_.aspect = code;
 }
 
+void FfmpegEncoder::SetParallelism(int pieces) {
+  std::lock_guard<std::mutex> lock(mu_);
+  pieces_ = std::max(1, pieces);
+}
+
 bool FfmpegEncoder::Start() {
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (busy_ || quit_) return false;
     busy_ = true;
     stop_requested_ = false;
-    pending_ = Job{input_, info_, params_, output_};
+    pending_ = Job{input_, info_, params_, output_, preview_on_ && preview_sink_ != nullptr, pieces_};
     fps_ = 0;
     position_ = 0;
     timing_ = false;
@@ -413,33 +521,98 @@ EncodeResult FfmpegEncoder::RunJob(const Job& job) {
 }
 
 EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::path& temp) {
-  bool preview;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    preview = preview_on_ && preview_sink_ != nullptr;
+  const bool pieces =
+      job.pieces >= 2 && job.info->duration >= kMinPieceSeconds * 2 && SeeksToTheFrame(job.info->demuxer);
+  if (!pieces) {
+    return RunChildren({BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, job.preview)},
+                       job);
   }
-  const std::vector<std::string> argv =
-      BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, preview);
-  ChildProcess child;
-  ChildProcess::Options options;
-  options.pipe_fd3 = preview;
+  // A long input: its video in pieces side by side, each its own elementary
+  // stream that starts a closed group of pictures, joined byte for byte, then
+  // put in the program stream together with the audio in one pass.
+  const std::vector<VideoPiece> plan = PlanPieces(job.info->duration, job.params, job.pieces);
+  std::vector<std::filesystem::path> parts;
+  auto remove_parts = [&parts] {
+    for (const auto& p : parts) RemoveQuietly(p);
+  };
+  std::vector<std::vector<std::string>> runs;
   std::string error;
-  if (!child.Start(argv, options, &error)) return {EncodeStatus::kFailed, error};
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    auto part = CreateTempBeside(temp.string() + "." + std::to_string(i) + ".m2v", &error);
+    if (!part) {
+      remove_parts();
+      return {EncodeStatus::kFailed, "cannot create a temporary file: " + error};
+    }
+    parts.push_back(*part);
+    runs.push_back(BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part,
+                                        job.preview && i == 0, &plan[i]));
+  }
+  EncodeResult result = RunChildren(runs, job);
+  if (result.status != EncodeStatus::kOk) {
+    remove_parts();
+    return result;
+  }
+  auto joined = CreateTempBeside(temp.string() + ".m2v", &error);
+  if (!joined) {
+    remove_parts();
+    return {EncodeStatus::kFailed, "cannot create a temporary file: " + error};
+  }
+  {
+    std::ofstream out(*joined, std::ios::binary | std::ios::trunc);
+    for (const auto& p : parts) {
+      std::ifstream in(p, std::ios::binary);
+      out << in.rdbuf();
+    }
+    out.flush();
+    if (!out) result = {EncodeStatus::kFailed, "cannot write the temporary file " + joined->string()};
+  }
+  remove_parts();
+  if (result.status == EncodeStatus::kOk) {
+    Job mux = job;
+    mux.preview = false;
+    mux.pieces = -1;  // no progress of its own: the pieces made it
+    result = RunChildren({BuildJoinArguments(tools_, *joined, job.input, *job.info, job.params, temp)}, mux);
+  }
+  RemoveQuietly(*joined);
+  return result;
+}
+
+EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job) {
+  struct Piece {
+    ChildProcess child;
+    std::string out, err, frames;
+    double position = 0, fps = 0;
+  };
+  std::vector<Piece> pieces(runs.size());
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    ChildProcess::Options options;
+    options.pipe_fd3 = job.preview && i == 0;
+    std::string error;
+    if (!pieces[i].child.Start(runs[i], options, &error)) return {EncodeStatus::kFailed, error};
+  }
   {
     std::lock_guard<std::mutex> lock(mu_);
-    started_ = Clock::now();
-    timing_ = true;
+    if (!timing_) {
+      started_ = Clock::now();
+      timing_ = true;
+    }
   }
+  const bool report = job.pieces >= 0;
   const PictureSize psize = PreviewSize(job.params.aspect);
   const std::size_t frame_bytes = static_cast<std::size_t>(psize.width) * psize.height * 3;
   const double duration = job.info->duration;
 
-  std::string out, err, frames;
   std::optional<Clock::time_point> kill_at;
   bool signalled = false;
-  while (child.stdout_fd() >= 0 || child.stderr_fd() >= 0 || child.fd3() >= 0) {
+  int failed = -1;  // the first piece that failed
+  auto open = [](const Piece& p) {
+    return p.child.stdout_fd() >= 0 || p.child.stderr_fd() >= 0 || p.child.fd3() >= 0;
+  };
+  std::vector<pollfd> fds;
+  for (;;) {
+    if (std::none_of(pieces.begin(), pieces.end(), open)) break;
     if (!signalled && StopRequested()) {
-      child.Signal(SIGTERM);
+      for (Piece& p : pieces) p.child.Signal(SIGTERM);
       signalled = true;
       kill_at = Clock::now() + kStopGrace;
     }
@@ -448,84 +621,106 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(*kill_at - Clock::now()).count();
       if (left <= 0) {
-        child.Signal(SIGKILL);
+        for (Piece& p : pieces) p.child.Signal(SIGKILL);
         kill_at.reset();
       } else {
         timeout = static_cast<int>(left);
       }
     }
-    pollfd fds[4] = {{child.stdout_fd(), POLLIN, 0},
-                     {child.stderr_fd(), POLLIN, 0},
-                     {child.fd3(), POLLIN, 0},
-                     {wake_fd_, POLLIN, 0}};
-    if (poll(fds, 4, timeout) < 0 && errno != EINTR) {
-      child.Signal(SIGKILL);
+    fds.clear();
+    for (const Piece& p : pieces) {
+      fds.push_back({p.child.stdout_fd(), POLLIN, 0});
+      fds.push_back({p.child.stderr_fd(), POLLIN, 0});
+      fds.push_back({p.child.fd3(), POLLIN, 0});
+    }
+    fds.push_back({wake_fd_, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
+      for (Piece& p : pieces) p.child.Signal(SIGKILL);
       break;
     }
-    if (fds[3].revents != 0) {
+    if (fds.back().revents != 0) {
       std::uint64_t count;
       ssize_t ignored = read(wake_fd_, &count, sizeof count);
       (void)ignored;
     }
-    if (fds[0].revents != 0) {
-      if (!ReadAvailable(child.stdout_fd(), &out)) child.CloseStdout();
-      // -progress writes blocks of key=value lines, each ending with "progress=".
-      std::size_t nl;
-      while ((nl = out.find('\n')) != std::string::npos) {
-        const std::string line = out.substr(0, nl);
-        out.erase(0, nl + 1);
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq);
-        const std::string value = line.substr(eq + 1);
-        if (key == "out_time_us" || key == "fps") {
-          char* end = nullptr;
-          const double v = std::strtod(value.c_str(), &end);
-          if (end == value.c_str() || !std::isfinite(v) || v < 0) continue;
-          std::lock_guard<std::mutex> lock(mu_);
-          if (key == "fps") {
-            fps_ = v;
-          } else {
-            position_ = v / 1e6;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      Piece& piece = pieces[i];
+      ChildProcess& child = piece.child;
+      if (fds[3 * i].revents != 0) {
+        if (!ReadAvailable(child.stdout_fd(), &piece.out)) child.CloseStdout();
+        // -progress writes blocks of key=value lines, each ending with "progress=".
+        std::size_t nl;
+        while ((nl = piece.out.find('\n')) != std::string::npos) {
+          const std::string line = piece.out.substr(0, nl);
+          piece.out.erase(0, nl + 1);
+          const std::size_t eq = line.find('=');
+          if (eq == std::string::npos) continue;
+          const std::string key = line.substr(0, eq);
+          const std::string value = line.substr(eq + 1);
+          if (key == "out_time_us" || key == "fps") {
+            char* end = nullptr;
+            const double v = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || !std::isfinite(v) || v < 0) continue;
+            if (key == "fps") {
+              piece.fps = v;
+            } else {
+              piece.position = v / 1e6;
+            }
+          } else if (key == "progress" && report && !StopRequested()) {
+            // The pieces together: their positions add up, and so do their speeds.
+            double position = 0, fps = 0;
+            for (const Piece& p : pieces) {
+              position += p.position;
+              fps += p.fps;
+            }
+            {
+              std::lock_guard<std::mutex> lock(mu_);
+              position_ = std::min(position, duration > 0 ? duration : position);
+              fps_ = fps;
+            }
+            double percent = duration > 0 ? position / duration * 100.0 : 0.0;
+            if (value == "end" && pieces.size() == 1) percent = 100;
+            Raise(static_cast<std::uint8_t>(std::clamp(percent, 0.0, 100.0)));
           }
-        } else if (key == "progress" && !StopRequested()) {
-          double position;
-          {
-            std::lock_guard<std::mutex> lock(mu_);
-            position = position_;
-          }
-          double percent = duration > 0 ? position / duration * 100.0 : 0.0;
-          if (value == "end") percent = 100;
-          Raise(static_cast<std::uint8_t>(std::clamp(percent, 0.0, 100.0)));
+        }
+        if (piece.out.size() > 65536) piece.out.clear();
+      }
+      if (fds[3 * i + 1].revents != 0) {
+        if (!ReadAvailable(child.stderr_fd(), &piece.err)) child.CloseStderr();
+        piece.err = Hold(piece.err, kKeptErrorBytes);
+      }
+      if (fds[3 * i + 2].revents != 0) {
+        if (!ReadAvailable(child.fd3(), &piece.frames)) child.CloseFd3();
+        if (piece.frames.size() >= frame_bytes) {
+          // Only the newest whole picture is shown.
+          const std::size_t last = (piece.frames.size() / frame_bytes - 1) * frame_bytes;
+          PreviewFrame frame{psize.width, psize.height,
+                             std::vector<std::uint8_t>(piece.frames.begin() + last,
+                                                       piece.frames.begin() + last + frame_bytes)};
+          piece.frames.erase(0, last + frame_bytes);
+          DeliverPreview(frame);
         }
       }
-      if (out.size() > 65536) out.clear();
-    }
-    if (fds[1].revents != 0) {
-      if (!ReadAvailable(child.stderr_fd(), &err)) child.CloseStderr();
-      err = Hold(err, kKeptErrorBytes);
-    }
-    if (fds[2].revents != 0) {
-      if (!ReadAvailable(child.fd3(), &frames)) child.CloseFd3();
-      if (frames.size() >= frame_bytes) {
-        // Only the newest whole picture is shown.
-        const std::size_t last = (frames.size() / frame_bytes - 1) * frame_bytes;
-        PreviewFrame frame{
-            psize.width, psize.height,
-            std::vector<std::uint8_t>(frames.begin() + last, frames.begin() + last + frame_bytes)};
-        frames.erase(0, last + frame_bytes);
-        DeliverPreview(frame);
+      // A piece that failed ends the others: their work is of no use.
+      if (!open(piece) && !signalled && child.Wait() != 0) {
+        failed = static_cast<int>(i);
+        for (Piece& p : pieces) p.child.Signal(SIGTERM);
+        signalled = true;
+        kill_at = Clock::now() + kStopGrace;
       }
     }
   }
-  const int code = child.Wait();
+  std::vector<int> codes;
+  for (Piece& p : pieces) codes.push_back(p.child.Wait());
   if (StopRequested()) return {EncodeStatus::kCancelled, {}};
-  if (code != 0) {
-    std::string why = LastLine(err);
-    if (why.empty()) why = "ffmpeg ended with code " + std::to_string(code);
-    return {EncodeStatus::kFailed, why};
+  for (std::size_t i = 0; i < pieces.size() && failed < 0; ++i) {
+    if (codes[i] != 0) failed = static_cast<int>(i);
   }
-  return {EncodeStatus::kOk, {}};
+  if (failed < 0) return {EncodeStatus::kOk, {}};
+  const int code = codes[static_cast<std::size_t>(failed)];
+  std::string why = LastLine(pieces[static_cast<std::size_t>(failed)].err);
+  if (why.empty()) why = "ffmpeg ended with code " + std::to_string(code);
+  return {EncodeStatus::kFailed, why};
 }
 
 bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture, const std::string& reserved,
@@ -552,33 +747,12 @@ bool FfmpegPictureClipMaker::MakeClip(const std::filesystem::path& picture, cons
   // The picture is decoded once and its frame repeated, so a picture that
   // cannot be decoded ends the run at once.
   const long frames = std::max(1L, std::lround(milliseconds * 25 / 1000.0));
-  const std::vector<std::string> argv = {
-      tools_.ffmpeg.string(),
-      "-nostdin",
-      "-hide_banner",
-      "-nostats",
-      "-loglevel",
-      "error",
-      "-y",
-      "-protocol_whitelist",
-      "file",
-      "-f",
-      "image2",
-      "-pattern_type",
-      "none",
-      "-framerate",
-      "25",
-      "-i",
-      FileUrl(picture),
-      "-vf",
-      "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) + ":size=1:start=0",
-      "-c:v",
-      "ffv1",
-      "-pix_fmt",
-      "yuv420p",
-      "-f",
-      "avi",
-      FileUrl(*temp)};
+  std::vector<std::string> argv = FfmpegCommand(tools_);
+  argv.insert(argv.end(), {"-protocol_whitelist", "file", "-f", "image2", "-pattern_type", "none",
+                           "-framerate", "25", "-i", FileUrl(picture), "-vf",
+                           "scale=trunc(iw/2)*2:trunc(ih/2)*2,loop=loop=" + std::to_string(frames - 1) +
+                               ":size=1:start=0",
+                           "-c:v", "ffv1", "-pix_fmt", "yuv420p", "-f", "avi", FileUrl(*temp)});
   const ChildResult run = RunChild(argv, std::chrono::minutes(2));
   if (!run.started || run.timed_out || run.exit_code != 0) {
     RemoveQuietly(*temp);

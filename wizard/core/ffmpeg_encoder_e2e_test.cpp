@@ -8,10 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sstream>
 
 #include "authoring_check.h"
 #include "core_testutil.h"
@@ -186,6 +192,10 @@ class EncoderTest : public ::testing::Test {
           dir + "cover_art.mp3"});
     make({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-t", "40", "-c:v", "mpeg4", "-q:v", "5",
           dir + "long.avi"});
+    // Long enough to be encoded in pieces: 64 s, with sound, at 30 frames a second.
+    make({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi", "-i",
+          "sine=frequency=440:sample_rate=48000", "-t", "64", "-c:v", "libx264", "-preset", "ultrafast",
+          "-pix_fmt", "yuv420p", "-c:a", "aac", dir + "pieces.mp4"});
     WriteBytes(media_->path() / "notes.txt", "Just some text.\nNothing to see here.\n");
     WriteBytes(media_->path() / "empty.avi", "");
     // A playlist wearing a video's name: it would make a reader open other files.
@@ -313,23 +323,37 @@ TEST_F(EncoderTest, NtscSixteenByNineEncodeOfASilentVideo) {
 }
 
 TEST_F(EncoderTest, CancelGivesOneCancelledCompletionAndLeavesNothing) {
-  ASSERT_TRUE(encoder_->Open(Media("long.avi")).ok());
-  const auto output = out_ / "03 - long.mpg";
-  encoder_->SetOutputPath(output);
-  Configure(false, false);
-  ASSERT_TRUE(encoder_->Start());
-  events_.WaitForProgress();
-  encoder_->Stop();
-  encoder_->Stop();  // a second request changes nothing
-  const auto done = events_.WaitForCompletions(1);
-  ASSERT_EQ(done.size(), 1u);
-  EXPECT_EQ(done[0].status, EncodeStatus::kCancelled);
-  EXPECT_FALSE(std::filesystem::exists(output));
-  EXPECT_TRUE(NoPartFiles());
-  EXPECT_TRUE(OwnChildren().empty());
-  encoder_->Stop();  // nothing runs: no further completion
-  encoder_.reset();  // joins the worker: every event has been raised by now
-  EXPECT_EQ(events_.WaitForCompletions(1).size(), 1u);
+  // One process, and a long input in pieces (every piece is stopped and no
+  // piece file stays).
+  const struct {
+    const char* input;
+    int pieces;
+  } rows[] = {{"long.avi", 1}, {"pieces.mp4", 3}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input);
+    RecordingEvents events;
+    encoder_ = std::make_unique<FfmpegEncoder>(tools_);
+    encoder_->SetEvents(&events);
+    ASSERT_TRUE(encoder_->Open(Media(row.input)).ok());
+    const auto output = out_ / "03 - long.mpg";
+    encoder_->SetOutputPath(output);
+    Configure(false, false);
+    encoder_->SetParallelism(row.pieces);
+    ASSERT_TRUE(encoder_->Start());
+    events.WaitForProgress();
+    encoder_->Stop();
+    encoder_->Stop();  // a second request changes nothing
+    const auto done = events.WaitForCompletions(1);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].status, EncodeStatus::kCancelled);
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_TRUE(NoPartFiles());
+    EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
+    EXPECT_TRUE(OwnChildren().empty());
+    encoder_->Stop();  // nothing runs: no further completion
+    encoder_.reset();  // joins the worker: every event has been raised by now
+    EXPECT_EQ(events.WaitForCompletions(1).size(), 1u);
+  }
 }
 
 TEST_F(EncoderTest, ShutdownCancelsTheRunningEncodingBeforeItReturns) {
@@ -467,6 +491,80 @@ TEST_F(EncoderTest, TheCompletionHandlerCanStartTheNextEncoding) {
   EXPECT_EQ(done[1].status, EncodeStatus::kOk) << done[1].message;
   EXPECT_TRUE(CheckDvdProgramStream(outputs[1]).ok);
   encoder_->Shutdown();
+}
+
+// A long input encoded in pieces side by side gives the stream one process
+// gives: every DVD check passes, it has as many frames and its sound starts
+// and ends with the pictures as in the encode in one piece.
+TEST_F(EncoderTest, ALongInputInPiecesIsOneDvdStreamWithEveryFrameAndTheSoundInStep) {
+  struct Row {
+    bool ntsc;
+    int pieces;
+  } rows[] = {{false, 3}, {true, 4}};
+  struct Read {
+    double frames = 0, video_start = 0, audio_start = 0, video_duration = 0, audio_duration = 0;
+  };
+  auto encode = [&](const Row& row, int pieces) -> std::optional<Read> {
+    RecordingEvents events;
+    encoder_->SetEvents(&events);
+    EXPECT_TRUE(encoder_->Open(Media("pieces.mp4")).ok());
+    const auto output = out_ / ("pieces " + std::to_string(pieces) + ".mpg");
+    encoder_->SetOutputPath(output);
+    Configure(row.ntsc, false);
+    encoder_->SetParallelism(pieces);
+    EXPECT_TRUE(encoder_->Start());
+    const auto done = events.WaitForCompletions(1);
+    encoder_->SetEvents(&events_);
+    if (done.size() != 1u || done[0].status != EncodeStatus::kOk) {
+      ADD_FAILURE() << (done.empty() ? "no completion" : done[0].message);
+      return std::nullopt;
+    }
+    const auto progress = events.progress();
+    EXPECT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_NEAR(encoder_->PositionSeconds(), 64.0, 0.5);
+    const DvdStreamReport report = CheckDvdProgramStream(output);
+    EXPECT_TRUE(report.ok) << report.problem;
+    EXPECT_EQ(report.first_sequence, (SequenceHeader{720, row.ntsc ? 480 : 576, 2, row.ntsc ? 4 : 3}));
+    ExpectAuthoringAccepts(output, row.ntsc ? 1 : 2, 1, 1);
+    EXPECT_TRUE(NoPartFiles());
+    EXPECT_TRUE(OwnChildren().empty());
+    // ffprobe decodes every frame and reads where each stream starts and ends.
+    const ChildResult r = RunChild({tools_.ffprobe.native(), "-v", "error", "-count_frames", "-show_entries",
+                                    "stream=codec_type,nb_read_frames,start_time,duration", "-of",
+                                    "default=noprint_wrappers=1", output.native()},
+                                   std::chrono::minutes(2));
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    std::map<std::string, std::map<std::string, double>> streams;  // by codec type
+    std::istringstream lines(r.out);
+    std::string line, type;
+    while (std::getline(lines, line)) {
+      const std::size_t eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      if (line.substr(0, eq) == "codec_type") {
+        type = line.substr(eq + 1);
+      } else {
+        streams[type][line.substr(0, eq)] = std::atof(line.c_str() + eq + 1);
+      }
+    }
+    return Read{streams["video"]["nb_read_frames"], streams["video"]["start_time"],
+                streams["audio"]["start_time"], streams["video"]["duration"], streams["audio"]["duration"]};
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.ntsc ? "NTSC" : "PAL") + " in " + std::to_string(row.pieces) + " pieces");
+    const std::optional<Read> whole = encode(row, 1);
+    const std::optional<Read> pieces = encode(row, row.pieces);
+    ASSERT_TRUE(whole && pieces);
+    const double rate = row.ntsc ? 30000.0 / 1001.0 : 25.0;
+    // Both end with the source, give or take the last frame (the frame-rate
+    // conversion rounds the end of the last piece on its own).
+    EXPECT_NEAR(whole->frames, 64 * rate, 3.0);
+    EXPECT_NEAR(pieces->frames, 64 * rate, 3.0);
+    EXPECT_NEAR(pieces->frames, whole->frames, 1.0);
+    EXPECT_NEAR(pieces->video_start - pieces->audio_start, whole->video_start - whole->audio_start, 0.002);
+    EXPECT_NEAR(pieces->video_duration, whole->video_duration, 1.5 / rate);
+    EXPECT_NEAR(pieces->audio_duration, whole->audio_duration, 0.05);
+  }
 }
 
 TEST_F(EncoderTest, PreviewDeliversSmallPicturesWhenSwitchedOn) {

@@ -143,5 +143,54 @@ TEST(BuildEncodeArguments, AFrameSizedSquarePixelPictureIsNeitherScaledNorPadded
   EXPECT_FALSE(Has(video, {"-vf", "scale=720:480,pad=720:480:(ow-iw)/2:(oh-ih)/2:black,setdar=4/3"}));
 }
 
+// A long input's video is cut into whole groups of pictures (15 frames in
+// PAL, 18 in NTSC); the last piece runs to the end whatever its length.
+TEST(PlanPieces, WholeGroupsOfPicturesTheLastToTheEnd) {
+  struct Row {
+    double seconds;
+    bool ntsc;
+    int pieces;
+    std::vector<long> firsts;  // first frames; every piece but the last is as long as the next starts
+  } rows[] = {
+      {600, false, 6, {0, 2505, 5010, 7515, 10020, 12525}},  // 15000 frames
+      {64, true, 4, {0, 486, 972, 1458}},                    // 1918 frames
+      {10, false, 1, {0}},
+      {0.2, false, 8, {0}},  // fewer frames than a group: one piece
+  };
+  for (const Row& row : rows) {
+    EncodeParameters p;
+    p.tv_system = row.ntsc ? kTvSystemNtsc : kTvSystemPal;
+    const std::vector<VideoPiece> plan = PlanPieces(row.seconds, p, row.pieces);
+    SCOPED_TRACE(row.seconds);
+    ASSERT_EQ(plan.size(), row.firsts.size());
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+      EXPECT_EQ(plan[i].first_frame, row.firsts[i]);
+      EXPECT_EQ(plan[i].frames, i + 1 < plan.size() ? row.firsts[i + 1] - row.firsts[i] : 0);
+      EXPECT_DOUBLE_EQ(plan[i].start_seconds, row.firsts[i] / (row.ntsc ? 30000.0 / 1001.0 : 25.0));
+    }
+  }
+}
+
+TEST(BuildEncodeArguments, APieceIsItsVideoAloneFromItsStartForItsFrames) {
+  MediaInfo info;
+  info.demuxer = "mov";
+  info.video_stream = 0;
+  info.audio_stream = 1;
+  info.width = 1920;
+  info.height = 1080;
+  EncodeParameters p;
+  const VideoPiece piece{2505, 2505, 100.2};
+  const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/o.m2v", false, &piece);
+  EXPECT_TRUE(Has(args, {"-ss", "100.200000", "-f", "mov", "-i", "file:/v.mp4", "-map", "0:0", "-target"}));
+  EXPECT_TRUE(Has(args, {"-an", "-timecode_frame_start", "2505", "-frames:v", "2505", "-f", "mpeg2video",
+                         "file:/o.m2v"}));
+  EXPECT_FALSE(Has(args, {"-c:a", "ac3"}));
+  const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", "/v.mp4", info, p, "/o.part");
+  EXPECT_TRUE(Has(join, {"-fflags", "+genpts", "-f", "mpegvideo", "-framerate", "25", "-i", "file:/o.m2v"}));
+  EXPECT_TRUE(Has(join, {"-itsoffset", "0.040000", "-format_whitelist"}));
+  EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:1", "-c:a", "ac3"}));
+  EXPECT_TRUE(Has(join, {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", "file:/o.part"}));
+}
+
 }  // namespace
 }  // namespace vantora

@@ -212,8 +212,8 @@ bool WizardController::CheckDiscLabel() {
   return false;
 }
 
-void WizardController::ApplyEncoderParameters() {
-  VideoEncoder& e = *parts_.encoder;
+void WizardController::ApplyEncoderParameters(VideoEncoder* encoder) {
+  VideoEncoder& e = encoder != nullptr ? *encoder : *parts_.encoder;
   e.SetAudioBitrate(AudioBitrate * 1000);
   e.SetAudioChannels(2);
   e.SetAudioSampleRate(48000);
@@ -381,10 +381,10 @@ void WizardController::QuitButton_Click() {
   }
   if (CurrentStep == 4) {
     StopRequested = true;
-    if (encoding_) {
-      // The files are deleted once the encoder has ended (its completion).
+    if (RunningLanes() > 0) {
+      // The files are deleted once every running encoding has ended.
       cancel_after_encode_ = true;
-      parts_.encoder->Stop();
+      StopAllLanes();
       return;
     }
     FinishConversionCancel();
@@ -452,6 +452,7 @@ void WizardController::Terminate() {
   if (Busy || cancel_after_build_ || AuthoringRunning()) {
     StopRequested = true;
     parts_.encoder->Stop();
+    for (VideoEncoder* e : parts_.extra_encoders) e->Stop();
     if (DiscJobToCancel() && burner_) burner_->CancelBurn();
     parts_.authoring->ClearAll();
   }
@@ -476,8 +477,9 @@ void WizardController::ShutdownApplication() {
   if (parts_.dispatcher) parts_.dispatcher->Abort();
   if (AuthoringRunning()) parts_.authoring->ClearAll();
   authoring_run_.reset();
-  // The encoder has ended before its files are deleted.
+  // The encoders have ended before their files are deleted.
   parts_.encoder->Shutdown();
+  for (VideoEncoder* e : parts_.extra_encoders) e->Shutdown();
   DeleteConvertedFiles();
   if (burner_) {
     StopListener();

@@ -269,7 +269,7 @@ class FakeEncoder final : public VideoEncoder {
   }
   bool HasVideo() const override { return true; }
   bool HasAudio() const override { return true; }
-  double DurationSeconds() const override { return 1; }
+  double DurationSeconds() const override { return duration; }
   void SetFrameSize(int w, int h) override { width = w, height = h; }
   void SetFrameRate(float f) override { fps = f; }
   void SetVideoBitrate(int b) override { video_bitrate = b; }
@@ -298,6 +298,7 @@ class FakeEncoder final : public VideoEncoder {
   }
 
   OpenResult open_result{OpenStatus::kOk, ""};
+  double duration = 1;  // of every input opened
   std::vector<std::filesystem::path> opened, started;
   bool running = false;
   double fps_now = 0, elapsed = 0, position = 0;

@@ -111,19 +111,28 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
 
   HookMainWindow(this, 9225, 7950);
 
-  UiEncoderEvents::Handlers encoder_handlers;
-  encoder_handlers.progress = [this](std::uint8_t percent) {
-    if (controller_) controller_->Taldex1_Progress(percent);
+  // One event queue per encoder: lane 0 is `encoder`, lane i extra_encoders[i - 1].
+  auto lane_handlers = [this](int lane) {
+    UiEncoderEvents::Handlers handlers;
+    handlers.progress = [this, lane](std::uint8_t percent) {
+      if (controller_) controller_->EncoderProgress(lane, percent);
+    };
+    handlers.completed = [this, lane](const EncodeResult& result) {
+      if (controller_) controller_->EncoderCompleted(lane, result);
+    };
+    handlers.preview = [this](const QImage& picture) {
+      picvideo_->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    };
+    return handlers;
   };
-  encoder_handlers.completed = [this](const EncodeResult& result) {
-    if (controller_) controller_->Taldex1_Completed(result);
-  };
-  encoder_handlers.preview = [this](const QImage& picture) {
-    picvideo_->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-  };
-  encoder_events_ = std::make_unique<UiEncoderEvents>(std::move(encoder_handlers));
+  encoder_events_ = std::make_unique<UiEncoderEvents>(lane_handlers(0));
   services_.encoder->SetEvents(encoder_events_.get());
   services_.encoder->SetPreviewTarget(encoder_events_.get());
+  for (std::size_t i = 0; i < services_.extra_encoders.size(); ++i) {
+    lane_events_.push_back(std::make_unique<UiEncoderEvents>(lane_handlers(static_cast<int>(i + 1))));
+    services_.extra_encoders[i]->SetEvents(lane_events_.back().get());
+    services_.extra_encoders[i]->SetPreviewTarget(lane_events_.back().get());
+  }
 
   WizardParts parts;
   parts.folders = services_.folders;
@@ -132,6 +141,7 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   parts.make_burner = services_.make_burner;
   parts.authoring = services_.authoring;
   parts.encoder = services_.encoder;
+  parts.extra_encoders = services_.extra_encoders;
   parts.clip_maker = services_.clip_maker;
   parts.dialogs = services_.dialogs;
   parts.shell = services_.shell;
@@ -183,6 +193,11 @@ CindralForm::~CindralForm() {
   services_.encoder->Shutdown();
   services_.encoder->SetEvents(nullptr);
   services_.encoder->SetPreviewTarget(nullptr);
+  for (VideoEncoder* e : services_.extra_encoders) {
+    e->Shutdown();
+    e->SetEvents(nullptr);
+    e->SetPreviewTarget(nullptr);
+  }
 }
 
 void CindralForm::BuildStep0(QWidget* page) {

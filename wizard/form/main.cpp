@@ -16,9 +16,11 @@
 #include <cstdlib>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/text.h"
 #include "quillon/quillon_ctrl.h"
@@ -132,6 +134,10 @@ int main(int argc, char** argv) {
 
   const vantora::EncoderTools tools = vantora::FindEncoderTools();
   vantora::FfmpegEncoder encoder(tools);
+  // The rows are converted several at once, each lane by an encoder of its own.
+  std::vector<std::unique_ptr<vantora::FfmpegEncoder>> lane_encoders;
+  for (int lane = 1; lane < vantora::ConversionLanesHere(); ++lane)
+    lane_encoders.push_back(std::make_unique<vantora::FfmpegEncoder>(tools));
   vantora::FfmpegPictureClipMaker clip_maker(tools);
   vantora::FfprobeProber prober(tools);
   quillon::CQuillonCtrl quillon;
@@ -145,6 +151,7 @@ int main(int argc, char** argv) {
   services.make_burner = [] { return vantora::CreateZephrelDiscBurner(); };
   services.authoring = &authoring;
   services.encoder = &encoder;
+  for (const auto& e : lane_encoders) services.extra_encoders.push_back(e.get());
   services.clip_maker = &clip_maker;
   services.clock = &clock;
   services.inhibitor = &inhibitor;

@@ -188,6 +188,7 @@ class RoadE2e : public ::testing::Test {
     services.make_burner = [] { return CreateZephrelDiscBurner(); };
     services.authoring = &authoring;
     services.encoder = real_encoder ? static_cast<VideoEncoder*>(&ffmpeg) : &encoder;
+    if (real_encoder) services.extra_encoders = {&ffmpeg2, &ffmpeg3};  // three files at once
     services.clip_maker = real_encoder ? static_cast<PictureClipMaker*>(&ffmpeg_clips) : &clip_maker;
     services.shell = &shell;
     services.clock = &clock;
@@ -441,7 +442,7 @@ class RoadE2e : public ::testing::Test {
   QuillonAuthoring authoring{quillon};
   const EncoderTools tools = FindEncoderTools();
   FfprobeProber prober{tools};
-  FfmpegEncoder ffmpeg{tools};
+  FfmpegEncoder ffmpeg{tools}, ffmpeg2{tools}, ffmpeg3{tools};
   FfmpegPictureClipMaker ffmpeg_clips{tools};
   testing::FakeEncoder encoder;
   testing::FakeClipMaker clip_maker;

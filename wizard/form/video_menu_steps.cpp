@@ -442,17 +442,18 @@ void CindralForm::BuildStep4(QWidget* page) {
   label_status_ = Named(new QLabel(page), "LabelStatus");
   label_percent_ = Named(new QLabel(page), "LabelPercent");
   label12_ = Named(new QLabel(page), "Label12");
+  label_time_left_ = Named(new QLabel(page), "LabelTimeLeft");
   layout->addWidget(label_status_);
   layout->addWidget(label_percent_);
   layout->addWidget(label12_);
+  layout->addWidget(label_time_left_);
   progress1_ = Named(new MyProgressBar(page), "MyProgressBar1");
   progress2_ = Named(new MyProgressBar(page), "MyProgressBar2");
   layout->addWidget(progress1_);
   layout->addWidget(progress2_);
   connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
     if (syncing_) return;
-    controller_->screen().preview_on = on;
-    services_.encoder->SetPreviewEnabled(on);
+    controller_->Check1_Click(on);
   });
 }
 
@@ -514,6 +515,7 @@ void CindralForm::RefreshConversion() {
   label_status_->setText(Q(s.file_progress));
   label_percent_->setText(Q(s.frames_encoded));
   label12_->setText(Q(s.time_elapsed));
+  label_time_left_->setText(Q(s.time_left));
 }
 
 TextExtent CindralForm::MeasureMenuText(const MenuFont& font, const std::string& text) {

@@ -228,14 +228,18 @@ TEST_F(VideoMenuStepsTest, TheConversionStepShowsTheEncodersProgress) {
   AddThreeVideos();
   Click("NextButton");
   Click("NextButton");
+  encoder.duration = 100;  // of the menu clip and of every video
   Click("NextButton");
   ASSERT_EQ(c().CurrentStep, 4);
   c().Taldex1_Completed(encoder.Finish());  // the menu clip
-  encoder.position = 0.5;
+  encoder.position = 50;
   c().Taldex1_Progress(50);
   EXPECT_EQ(Find<QLabel>("Label10")->text(), "File conversion : 01 - beach.avi");
-  EXPECT_EQ(Find<QLabel>("LabelStatus")->text(), "File progress : 50% (00:00:00 of 00:00:01 converted)");
-  EXPECT_EQ(Find<MyProgressBar>("MyProgressBar2")->GetValue(), 17);
+  EXPECT_EQ(Find<QLabel>("LabelStatus")->text(), "File progress : 50% (00:00:50 of 00:01:40 converted)");
+  // 150 of the 400 seconds of the menu clip and the three videos.
+  EXPECT_EQ(Find<MyProgressBar>("MyProgressBar2")->GetValue(), 38);
+  EXPECT_TRUE(Find<QLabel>("Label12")->text().startsWith("Time Elapsed : 00:00:"));
+  EXPECT_TRUE(Find<QLabel>("LabelTimeLeft")->text().startsWith("Time Left : "));
 }
 
 // Types a title as a person would end it: the text, then the edit's signal.

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -53,10 +54,34 @@ PictureSize FitPicture(int src_width, int src_height, int sar_num, int sar_den, 
 inline constexpr int kPreviewWidth = 160;
 PictureSize PreviewSize(int aspect);
 
-// The ffmpeg argument vector of one encoding (argv[0] included).
+// A piece of a long input's video, encoded beside the others: its first
+// output frame, its number of frames (0: to the end) and where it starts.
+struct VideoPiece {
+  long first_frame = 0;
+  long frames = 0;
+  double start_seconds = 0;
+};
+
+// An input shorter than twice this is encoded in one piece.
+inline constexpr double kMinPieceSeconds = 30;
+
+// How the video of an input of duration seconds is cut into at most pieces
+// pieces of whole groups of pictures.
+std::vector<VideoPiece> PlanPieces(double duration, const EncodeParameters& p, int pieces);
+
+// The ffmpeg argument vector of one encoding (argv[0] included); with a
+// piece, of that piece's video alone as an MPEG-2 elementary stream.
 std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
                                               const MediaInfo& info, const EncodeParameters& p,
-                                              const std::filesystem::path& temp_output, bool preview);
+                                              const std::filesystem::path& temp_output, bool preview,
+                                              const VideoPiece* piece = nullptr);
+
+// The pass that puts the joined video and the input's audio, as DVD AC-3,
+// into one DVD program stream.
+std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
+                                            const std::filesystem::path& input, const MediaInfo& info,
+                                            const EncodeParameters& p,
+                                            const std::filesystem::path& temp_output);
 
 class FfmpegEncoder final : public VideoEncoder {
  public:
@@ -89,6 +114,7 @@ class FfmpegEncoder final : public VideoEncoder {
   void SetTvSystem(int code) override;
   void SetAspect(int code) override;
 
+  void SetParallelism(int pieces) override;
   bool Start() override;
   void Stop() override;
 
@@ -102,11 +128,20 @@ class FfmpegEncoder final : public VideoEncoder {
     std::optional<MediaInfo> info;
     EncodeParameters params;
     std::filesystem::path output;
+    // Preview pictures are made when the preview is on at the start; they are
+    // shown while it stays on.
+    bool preview = false;
+    // Processes the video may be split into; -1: a pass that reports no
+    // progress of its own.
+    int pieces = 1;
   };
 
   void WorkerLoop();
   EncodeResult RunJob(const Job& job);
   EncodeResult RunFfmpeg(const Job& job, const std::filesystem::path& temp);
+  // Runs the ffmpeg processes side by side until all have ended; the first
+  // failure or a stop ends them all.
+  EncodeResult RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job);
   bool StopRequested() const;
   void Raise(std::uint8_t percent);
   void DeliverPreview(const PreviewFrame& frame);
@@ -125,6 +160,7 @@ class FfmpegEncoder final : public VideoEncoder {
   EncoderEvents* events_ = nullptr;
   PreviewSink* preview_sink_ = nullptr;
   bool preview_on_ = false;
+  int pieces_ = 1;
 
   std::filesystem::path input_;
   std::optional<MediaInfo> info_;
@@ -149,6 +185,16 @@ class FfmpegPictureClipMaker final : public PictureClipMaker {
  private:
   const EncoderTools tools_;
 };
+
+// How many files the wizard converts at once on a machine with cores
+// processors and memory_bytes of memory available. One ffmpeg encode keeps
+// little more than one core busy (its decode, filter and encode loop is
+// serial), so three lanes per four cores fill the machine and leave room
+// for the decoders' own threads; each lane is given 400 MiB, which a 4K
+// source needs, and at most 8 lanes run.
+int ConversionLanes(unsigned cores, std::uint64_t memory_bytes);
+// The same for this machine: its online processors and MemAvailable.
+int ConversionLanesHere();
 
 // Creates an empty file with a new name beside path ("<name>.part",
 // "<name>.1.part", ...) for output that is renamed over path once complete.

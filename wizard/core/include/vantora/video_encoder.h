@@ -100,6 +100,10 @@ class VideoEncoder {
   virtual void SetTvSystem(int code) = 0;  // kTvSystemPal or kTvSystemNtsc
   virtual void SetAspect(int code) = 0;    // kAspect4x3 or kAspect16x9
 
+  // How many processes the next encoding may use for a long input (its
+  // pieces are encoded side by side and joined); 1: one.
+  virtual void SetParallelism(int pieces) { (void)pieces; }
+
   // Starts encoding the opened input into the output path with the
   // parameters set so far; returns at once. False (and no completion) only
   // while an encoding is still running; every other problem is reported by a

@@ -107,7 +107,8 @@ struct WizardScreen {
   std::string conversion_caption;  // Label10
   std::string file_progress;       // LabelStatus
   std::string frames_encoded;      // LabelPercent
-  std::string time_elapsed;        // Label12
+  std::string time_elapsed;        // Label12: since the conversion started
+  std::string time_left;           // LabelTimeLeft: the estimate of what is left
 
   // Step 5.
   std::string label13, label14, label22;
@@ -150,9 +151,12 @@ struct WizardParts {
   UserFolders folders;
   std::string version = "1.0.0";
   FirstRunPage first_run;
-  DiscBurnerFactory make_burner;                  // must give an engine
-  AuthoringControl* authoring = nullptr;          // required
-  VideoEncoder* encoder = nullptr;                // required
+  DiscBurnerFactory make_burner;          // must give an engine
+  AuthoringControl* authoring = nullptr;  // required
+  VideoEncoder* encoder = nullptr;        // required
+  // Encoders that convert rows alongside `encoder`, each running one file at
+  // a time; empty: the rows are converted one after the other.
+  std::vector<VideoEncoder*> extra_encoders;
   PictureClipMaker* clip_maker = nullptr;         // required
   Dialogs* dialogs = nullptr;                     // required
   Shell* shell = nullptr;                         // required
@@ -170,6 +174,9 @@ struct WizardParts {
   // Whether the user may open a drive's device for reading and writing: 0,
   // or the errno of the refusal. Null: access(2).
   std::function<int(const std::string& device_path)> device_access;
+  // Seconds of a steady clock, for the conversion's elapsed and remaining
+  // time. Null: std::chrono::steady_clock.
+  std::function<double()> steady_seconds;
 };
 
 class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
@@ -231,9 +238,16 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void ButtonColor_Click(ButtonState state, int index);
   std::vector<MenuButtonRect> MenuButtons;
 
-  // Step 4: the encoder's events, on the view's thread.
-  void Taldex1_Progress(std::uint8_t percent);
-  void Taldex1_Completed(const EncodeResult& result);
+  // Step 4: the events of a conversion lane's encoder (0: `encoder`, i:
+  // extra_encoders[i - 1]), on the view's thread.
+  void EncoderProgress(int lane, std::uint8_t percent);
+  void EncoderCompleted(int lane, const EncodeResult& result);
+  void Taldex1_Progress(std::uint8_t percent) { EncoderProgress(0, percent); }
+  void Taldex1_Completed(const EncodeResult& result) { EncoderCompleted(0, result); }
+  // Check1: the preview of the encoding that step 4 follows, on or off.
+  void Check1_Click(bool on);
+  // How many files are converted at once.
+  int ConversionLanes() const { return static_cast<int>(1 + parts_.extra_encoders.size()); }
 
   // The About box's "Check for Updates".
   void CheckStart();
@@ -353,7 +367,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
 
   void FillBurnerList();
   void LoadSettingsIntoScreen();
-  void ApplyEncoderParameters();
+  // The parameter block, given to e (null: `encoder`).
+  void ApplyEncoderParameters(VideoEncoder* e = nullptr);
   void ClearConvertedColumn();
   void ListenSelectedDrive();
   void EndWithMessage(const std::string& message);
@@ -367,6 +382,19 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void AddProbedFile(const std::filesystem::path& file, const ProbeOutcome& outcome);
   void ProbesDone();
   bool CheckSourcesExist();
+  // The conversion's lanes: starting one file, filling the idle lanes with
+  // the next rows, following the lowest running row on screen, stopping.
+  VideoEncoder& LaneEncoder(int lane) const;
+  bool StartEncode(int lane, int index);
+  void FillLanes();
+  int RunningLanes() const;
+  void FollowLowestRow();
+  void StopAllLanes();
+  void BeginConversionRun();
+  // A file could not be converted: the other lanes are stopped and message
+  // is shown once every lane has ended.
+  void FailConversion(const std::string& message);
+  double SteadySeconds() const;
   bool SaveMenuClip();
   void FinishConversionCancel();
   void StopConversionWithMessage(const std::string& message);
@@ -382,10 +410,22 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   std::vector<std::filesystem::path> created_files_;
   bool cancel_after_build_ = false;
   bool shut_down_ = false;
-  // Conversion: an encoding runs (its completion is awaited), and a cancel
-  // waits for it before the files are deleted.
-  bool encoding_ = false;
+  // Conversion: what each lane encodes (0: the menu clip, 1 to n: a row,
+  // -1: idle), the next row to start, and the lane shown on screen. A cancel
+  // or a failure waits for every running encoding before it goes on.
+  struct ConversionLane {
+    int index = -1;
+    double seconds = 0;  // of the file it encodes
+    int pieces = 1;      // processes its encoder may use
+  };
+  std::vector<ConversionLane> lanes_;
+  int next_row_ = 1;
+  int followed_lane_ = -1;
   bool cancel_after_encode_ = false;
+  std::string conversion_failure_;  // the first failure's message, shown once every lane has ended
+  double conversion_started_ = 0;   // SteadySeconds at the start
+  double done_seconds_ = 0;         // of the files finished in this run
+  double total_seconds_ = 0;        // of every file this run converts
   std::vector<std::filesystem::path> converted_targets_;  // per row, for this run
   // Probes: batches may end in any order, their rows are added in the order
   // the batches were started.

@@ -64,6 +64,7 @@ struct FormServices {
   DiscBurnerFactory make_burner;
   AuthoringControl* authoring = nullptr;
   VideoEncoder* encoder = nullptr;
+  std::vector<VideoEncoder*> extra_encoders;  // convert rows alongside encoder
   PictureClipMaker* clip_maker = nullptr;
   Dialogs* dialogs = nullptr;
   Shell* shell = nullptr;
@@ -130,6 +131,7 @@ class CindralForm : public QMainWindow, public WizardView {
   std::unique_ptr<QObject> dispatch_context_;
   std::shared_ptr<UiEventDispatcher> dispatcher_;
   std::unique_ptr<UiEncoderEvents> encoder_events_;
+  std::vector<std::unique_ptr<UiEncoderEvents>> lane_events_;  // of extra_encoders
   std::unique_ptr<WizardController> controller_;
   bool syncing_ = false;
   bool ended_ = false;
@@ -202,6 +204,7 @@ class CindralForm : public QMainWindow, public WizardView {
   QLabel* label_status_ = nullptr;
   QLabel* label_percent_ = nullptr;
   QLabel* label12_ = nullptr;
+  QLabel* label_time_left_ = nullptr;
   // Step 5.
   QTreeWidget* list_view_progress_ = nullptr;
   QLabel* label13_ = nullptr;
