@@ -3,6 +3,7 @@
 // session holds data. Each reads the drive at the call; a drive number
 // outside the list gives the neutral value.
 #include "api/engine_drives.h"
+#include "burn/burn_pipeline.h"
 #include "drive/media.h"
 #include "drive/mmc_drive.h"
 #include "drive/toc.h"
@@ -46,6 +47,12 @@ HResult ISOBuilder::Burner_GetMediaUID(std::int32_t DriveNum, std::string& pVal,
   if (id.has_id) pVal = id.id;  // CD media have no identifier: pVal stays as it was
   pVal2 = id.manufacturer;
   return S_OK;
+}
+
+// The rule the burns apply when they are asked to simulate.
+bool ISOBuilder::MediaCanSimulate(std::int32_t DriveNum) const {
+  MmcDrive drive = DriveFor(DriveNum);
+  return CanSimulate(drive, drive.MmcGetMediaTypeCode());
 }
 
 // SessionNumber is not consulted: the answer is sector 17's.

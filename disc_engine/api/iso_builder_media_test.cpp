@@ -130,6 +130,24 @@ TEST_F(MediaMembers, ANumberOutsideTheListOrAnEmptyTrayGivesTheNeutralValues) {
     std::int16_t mode = 9;
     builder_->GetSessionDataMode(drive, 1, mode);
     EXPECT_EQ(mode, 0);
+    EXPECT_FALSE(builder_->MediaCanSimulate(drive));
+  }
+}
+
+TEST_F(MediaMembers, OnlyMediaThatRecordATestWriteCanSimulate) {
+  const std::pair<int, bool> cases[] = {
+      {pm::kProfileCdR, true},
+      {pm::kProfileCdRw, true},
+      {pm::kProfileDvdR, true},
+      {pm::kProfileDvdRwSequential, true},
+      {pm::kProfileDvdRwRestricted, false},
+      {pm::kProfileDvdPlusR, false},
+      {pm::kProfileDvdPlusRw, false},
+  };
+  for (const auto& [profile, can] : cases) {
+    auto spec = Medium(profile);
+    InitWith(&spec);
+    EXPECT_EQ(builder_->MediaCanSimulate(0), can) << "profile 0x" << std::hex << profile;
   }
 }
 

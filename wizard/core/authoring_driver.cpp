@@ -1,7 +1,9 @@
 // The authoring driver: fills the authoring control with the converted videos
 // and the menu, runs its build on a worker, and shows its progress.
+#include <algorithm>
 #include <system_error>
 
+#include "platform/text.h"
 #include "vantora/format.h"
 #include "vantora/wizard_controller.h"
 
@@ -60,8 +62,24 @@ void WizardController::StartDvdBuild() {
     ProjectFolder = fs::path(screen_.output_dir) / screen_.label;
   } else {
     ProjectFolder = TempFolder / screen_.label;
+    // Removed where it is made, whatever the temporary folder is later.
+    if (std::find(authored_folders_.begin(), authored_folders_.end(), ProjectFolder) ==
+        authored_folders_.end())
+      authored_folders_.push_back(ProjectFolder);
   }
-  fs::create_directories(ProjectFolder, ec);  // a folder that cannot be made fails the build, which says so
+  fs::create_directories(ProjectFolder, ec);
+  if (ec) {
+    // Said now, with the folder and the system's reason, rather than by a
+    // build that cannot write.
+    quillon.ClearAll();
+    EndJob(false);
+    ShowStep(3);
+    const std::string what = screen_.output_option == kOutputFolder ? "Can't write the destination file\n"
+                                                                    : "Can't write in the temporary folder\n";
+    parts_.dialogs->ShowMessage(what + platform::PathToUtf8(ProjectFolder) + ": " + ec.message(),
+                                kMessageTitle, MessageIcon::kCritical);
+    return;
+  }
   quillon.SetOutputDir(ProjectFolder.native());
 
   screen_.label13 = "Compilation step progress :";
@@ -127,9 +145,7 @@ void WizardController::OnAuthoringBuildReturned(bool built, const std::string& e
   parts_.authoring->ClearAll();
   EndJob(false);
   ShowStep(3);
-  ShowEndMessage(
-      "The DVD Video compilation failed." + (error_text.empty() ? std::string() : "\n" + error_text),
-      MessageIcon::kCritical);
+  ShowEndMessage("The DVD Video compilation failed.", MessageIcon::kCritical, {error_text});
 }
 
 }  // namespace vantora

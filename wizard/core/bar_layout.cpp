@@ -73,7 +73,10 @@ GaugeLayout LayOutGauge(int width, int value, int maximum, bool gigabytes,
   if (!gigabytes) g.limit = w / 90.0 * kCdLimitMinutes;
   g.frame = LayOutFrame(width);
   if (value > 6 && maximum > 0) {
-    g.fill = LayOutFill(width, w * value / maximum - 3.0);
+    const double bound = w * value / maximum - 3.0;
+    g.fill = LayOutFill(width, bound);
+    // Past the mark the fill's pieces (inset as the bound is) show the overflow.
+    if (g.limit && w * value / maximum > *g.limit) g.overflow = *g.limit - 3.0;
   }
   return g;
 }

@@ -78,6 +78,29 @@ TEST(GaugeLayout, DvdScaleOfNineGigabytesPlacesFillAndLimit) {
   }
 }
 
+TEST(GaugeLayout, AFillPastTheLimitMarkShowsWhereItOverflows) {
+  struct Case {
+    int value, maximum;
+    bool gigabytes;
+    std::optional<double> overflow;
+  };
+  const Case cases[] = {
+      {4482, 9000, true, std::nullopt},  // bound 221.1, mark 224.1
+      {4489, 9000, true, 450 / 9000.0 * 4482 - 3},
+      {12000, 9000, true, 450 / 9000.0 * 4482 - 3},  // past the right edge too
+      {74, 90, false, std::nullopt},
+      {80, 90, false, 450 / 90.0 * 74 - 3},
+      {5000, 0, true, std::nullopt},  // no maximum, no fill
+  };
+  for (const Case& c : cases) {
+    const GaugeLayout g = LayOutGauge(450, c.value, c.maximum, c.gigabytes, FixedWidth);
+    EXPECT_EQ(g.overflow.has_value(), c.overflow.has_value()) << c.value;
+    if (g.overflow && c.overflow) {
+      EXPECT_NEAR(*g.overflow, *c.overflow, 1e-9) << c.value;
+    }
+  }
+}
+
 TEST(GaugeLayout, EveryLabelStaysWholeInsideTheControl) {
   for (bool gigabytes : {true, false}) {
     const GaugeLayout g = LayOutGauge(450, 0, 9000, gigabytes, FixedWidth);

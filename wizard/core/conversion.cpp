@@ -215,7 +215,7 @@ void WizardController::EncoderCompleted(int lane, const EncodeResult& result) {
     std::string reason = result.message;
     if (result.status == EncodeStatus::kCancelled) reason = "the conversion was stopped";
     if (result.status == EncodeStatus::kOk) reason = "the converted file " + Display(output) + " is missing";
-    FailConversion("Can't convert " + what + ":\r\n" + reason);
+    FailConversion("Can't convert " + what + " into " + Display(output) + ":\r\n" + reason);
     return;
   }
   if (!menu) screen_.rows[index - 1].converted = output;

@@ -140,7 +140,8 @@ TEST_F(ConversionTest, AFailureWhileOthersRunStopsThemAndIsShownOnceAllHaveEnded
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_EQ(authoring.builds, 0);
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() +
+  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() + " into " +
+                                              Output(2).native() +
                                               ":\r\nInvalid data found when processing input");
   EXPECT_TRUE(c().screen().rows[0].converted.empty());
   EXPECT_TRUE(c().screen().rows[1].converted.empty());
@@ -278,7 +279,8 @@ TEST_F(ConversionTest, AFailureStopsTheChainNamingTheFileAndTheReasonAndKeepsEar
   EXPECT_FALSE(c().screen().rows[0].converted.empty());
   EXPECT_TRUE(c().screen().rows[1].converted.empty());
   ASSERT_FALSE(dialogs.messages.empty());
-  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() +
+  EXPECT_EQ(dialogs.messages.back().text, "Can't convert " + (home / "movie 2.avi").native() + " into " +
+                                              (Temp() / "02 - movie 2.mpg").native() +
                                               ":\r\nInvalid data found when processing input");
   // Starting again converts only what is left.
   c().NextButton_Click();

@@ -56,9 +56,10 @@ class RecordingShell : public Shell {
  public:
   bool OpenWithShell(const std::string& target) override {
     opened.push_back(target);
-    return true;
+    return opens;
   }
   std::vector<std::string> opened;
+  bool opens = true;  // false: as a desktop without a program for the target
 };
 
 // A stand-in for the toolkit's user-interface thread: runs posted tasks in

@@ -122,8 +122,11 @@ void WizardController::Quillon1_OnCompleted() {
   Busy = false;
   if (cancel_after_build_) return;  // the project is being cancelled
   if (screen_.output_option == kOutputFolder) {
-    parts_.shell->OpenWithShell(ProjectFolder.native() + "/");
-    ShowEndMessage("DVD creation Completed", MessageIcon::kNone);
+    const std::string folder = platform::PathToUtf8(ProjectFolder) + "/";
+    const bool shown = parts_.shell->OpenWithShell(ProjectFolder.native() + "/");
+    ShowEndMessage("DVD creation Completed", MessageIcon::kNone,
+                   {"The DVD folder is " + folder,
+                    shown ? "" : "It could not be opened: this desktop has no program that shows folders."});
     ShowStep(1);
     return;
   }
@@ -154,6 +157,11 @@ void WizardController::WriteFolderToDisc(const fs::path& folder) {
   // (a DVD-Video layout has no step 10 that would relabel them).
   ShowWritingBars();
   burner_->SetCDName(screen_.label);
+  // The image may have appeared since "Start >".
+  if (!ConfirmReplaceImage()) {
+    FailBeforeDiscJob("");  // back to the output step, every file kept
+    return;
+  }
   if (!BuildDiscLayout(folder)) return;
   Busy = true;
   StartDiscJob(screen_.output_option);
@@ -177,6 +185,7 @@ bool WizardController::StartDiscJob(int option) {
     disc_job_.iso_final = fs::path(screen_.output_dir) / (screen_.label + ".iso");
     disc_job_.iso_partial = PartialImageName(disc_job_.iso_final);
     burner_->CreateIso(disc_job_.iso_partial.native(), 0, 1);
+    replace_confirmed_.clear();
   } else {
     const std::int32_t drive = screen_.selected_drive;
     burner_->Burner_SetSizeBuffer(32);
@@ -207,7 +216,7 @@ void WizardController::FailBeforeDiscJob(const std::string& reason) {
   std::string text = "DVD Video creation Eror";
   const std::string why = reason.empty() ? refused_reason_ : reason;
   if (!why.empty()) text += ":\n" + why;
-  if (!reason.empty() || !refused_reason_.empty()) ShowEndMessage(text, MessageIcon::kCritical);
+  if (!reason.empty() || !refused_reason_.empty()) ShowEndMessage(text, MessageIcon::kCritical, {});
   refused_reason_.clear();
 }
 
@@ -217,6 +226,16 @@ void WizardController::ResetAfterBurn() {
   ShowStep(1);
   ClearConvertedColumn();
   DeleteConvertedFiles();
+}
+
+void WizardController::DeleteAuthoredFolders() {
+  std::vector<fs::path> kept;
+  for (const fs::path& folder : authored_folders_) {
+    DeleteDvdFolder(folder.parent_path(), folder.filename().native());
+    std::error_code ec;
+    if (fs::symlink_status(folder, ec).type() != fs::file_type::not_found) kept.push_back(folder);
+  }
+  authored_folders_ = std::move(kept);  // tried again at the next clean-up
 }
 
 void WizardController::DeleteDvdFolder(const fs::path& folder, const std::string& label) {

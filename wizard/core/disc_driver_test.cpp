@@ -193,7 +193,8 @@ TEST_F(DiscDriverTest, TheFolderGoesIntoTheTreeInDvdOrderAndTheImageIsWrittenUnd
   EXPECT_EQ(testing::ReadBytes(out / "New DVD.iso"), "new image");
   EXPECT_FALSE(fs::exists(burner_log.iso_path));
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Image Writing complete!");
+  EXPECT_EQ(dialogs.messages[0].text,
+            "Image Writing complete!\nThe image is " + (out / "New DVD.iso").native());
   EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(LastLogText(), "Image writing complete!");
   EXPECT_FALSE(fs::exists(f)) << "the authored folder goes";
@@ -386,11 +387,118 @@ TEST_F(DiscDriverTest, OnlyIfoVobFilesOpenTheFolderAndSayCompleted) {
   Author(kOutputFolder);
   EXPECT_EQ(shell.opened.back(), (out / "New DVD").native() + "/");
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "DVD creation Completed");
+  EXPECT_EQ(dialogs.messages[0].text,
+            "DVD creation Completed\nThe DVD folder is " + (out / "New DVD").native() + "/");
   EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kNone);
   EXPECT_EQ(c().CurrentStep, 1);
   EXPECT_FALSE(c().Busy);
   EXPECT_TRUE(Calls("CreateIso").empty());
+}
+
+TEST_F(DiscDriverTest, TheLayoutRowEndsWhenTheWritingBeginsThoughNoStepTenCame) {
+  // A DVD-Video layout reports steps 1 to 9, then sectors (image) or the
+  // FIFO (burn). Each success ends the project: the rows get their converted
+  // files back for the next one.
+  auto author_again = [&](int output) {
+    for (std::size_t i = 0; i < c().screen().rows.size(); ++i)
+      c().screen().rows[i].converted = tmp / (std::to_string(i + 1) + " - video.mpg");
+    Author(output);
+  };
+  for (const bool buffer_first : {false, true}) {
+    author_again(buffer_first ? kOutputBurn : kOutputIso);
+    for (int status = 1; status <= 9; ++status) events().OnBuildingProcess(status, 0, "", 0, 0, 0, 0);
+    if (buffer_first) events().BurnerBufferStatus(32, 16);
+    events().OnBuildingProcess(11, 0, "", 0, 0, 2000, 500);
+    events().OnBuildingProcess(11, 0, "", 0, 0, 2000, 1000);
+    events().BurnerBufferStatus(32, 31);
+    std::vector<std::string> texts;
+    for (const LogRow& row : c().job_log().rows()) texts.push_back(row.text.substr(row.text.find(" - ") + 3));
+    const std::vector<std::string> expected = {"DVD Filesystem creation...",
+                                               "FileSystem analysing (Step 10 / 10)", "Writing started !"};
+    EXPECT_EQ(texts, expected) << buffer_first;
+    EXPECT_EQ(c().screen().progress3, 50);
+    EXPECT_EQ(c().screen().progress4, 97);
+    EXPECT_EQ(c().screen().label13, buffer_first ? "Fifo Buffer " : "") << "an image file has no FIFO";
+    EXPECT_EQ(c().screen().label14, "Writing progression ");
+    if (!buffer_first) testing::WriteBytes(burner_log.iso_path, "image");
+    events().BurnerOnEndBurn(buffer_first ? 1 : 0, 0, 0);
+    dialogs.messages.clear();
+  }
+  // A job that ends after its layout without a sector still ends the row,
+  // and says no writing started.
+  author_again(kOutputIso);
+  events().OnBuildingProcess(1, 0, "", 0, 0, 0, 0);
+  testing::WriteBytes(burner_log.iso_path, "image");
+  events().BurnerOnEndBurn(0, 0, 0);
+  const std::vector<LogRow>& rows = c().job_log().rows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[1].text, "14:03:07 - FileSystem analysing (Step 10 / 10)");
+  for (const LogRow& row : rows) EXPECT_EQ(row.text.find("Writing started"), std::string::npos);
+}
+
+TEST_F(DiscDriverTest, AnImageThatCannotBeCreatedNamesItsPathAndTheSystemsReason) {
+  Author(kOutputIso);
+  fs::remove_all(out);  // the output folder went away meanwhile
+  events().BurnerOnError(1001);
+  const std::string row =
+      "Can't write the destination file " + (out / "New DVD.iso").native() + ": No such file or directory";
+  EXPECT_EQ(LastLogText(), row);
+  events().BurnerOnEndBurn(0, 0, 1);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text,
+            "DVD Video creation Eror, the image file could not be written.\n" + row);
+}
+
+TEST_F(DiscDriverTest, TheAuthoredFolderIsRemovedFromTheTemporaryFolderItWasMadeIn) {
+  Author(kOutputIso);
+  events().BurnerOnEndBurn(0, 0, 1);  // failed: kept for another try
+  ASSERT_TRUE(fs::exists(tmp / "New DVD" / "VIDEO_TS.IFO"));
+  // The user picks another temporary folder and makes the project again.
+  const fs::path tmp2 = temp / "second temp";
+  fs::create_directories(tmp2);
+  dialogs.folder_answer = tmp2.native();
+  c().Command1_Click();
+  ASSERT_EQ(c().TempFolder, tmp2);
+  c().screen().output_option = kOutputIso;
+  AuthoredFolder(tmp2 / "New DVD");
+  c().StartDvdBuild();
+  testing::WriteBytes(burner_log.iso_path, "image");
+  events().BurnerOnEndBurn(0, 0, 0);
+  EXPECT_FALSE(fs::exists(tmp2 / "New DVD"));
+  EXPECT_FALSE(fs::exists(tmp / "New DVD")) << "left in the old temporary folder";
+
+  // A failed project's folder also goes when the program ends.
+  AuthoredFolder(tmp2 / "New DVD");
+  c().StartDvdBuild();
+  events().BurnerOnEndBurn(0, 0, 1);
+  ASSERT_TRUE(fs::exists(tmp2 / "New DVD"));
+  c().ShutdownApplication();
+  EXPECT_FALSE(fs::exists(tmp2 / "New DVD"));
+  EXPECT_TRUE(fs::exists(tmp2)) << "the temporary folder itself is the user's";
+}
+
+TEST_F(DiscDriverTest, AnImageThatAppearedDuringTheConversionIsReplacedOnlyAfterYes) {
+  Touch(out / "New DVD.iso");
+  dialogs.yes = false;
+  Author(kOutputIso);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0].text,
+            "The file " + (out / "New DVD.iso").native() + " already exists.\nDo you want to replace it?");
+  EXPECT_TRUE(Calls("CreateIso").empty());
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_FALSE(c().Busy);
+  EXPECT_TRUE(fs::exists(tmp / "New DVD" / "VIDEO_TS.IFO")) << "kept for another try";
+  EXPECT_EQ(testing::ReadBytes(out / "New DVD.iso"), "data");
+}
+
+TEST_F(DiscDriverTest, AFolderTheDesktopCannotOpenIsSaidSo) {
+  shell.opens = false;
+  Author(kOutputFolder);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "DVD creation Completed\nThe DVD folder is " +
+                                          (out / "New DVD").native() +
+                                          "/\nIt could not be opened: this desktop has no program that shows "
+                                          "folders.");
 }
 
 TEST_F(DiscDriverTest, ErrorRowsCloseRowsAndUnknownCodesFollowTheTables) {

@@ -3,6 +3,7 @@
 // of the job with its clean-up.
 #include <system_error>
 
+#include "platform/text.h"
 #include "vantora/format.h"
 #include "vantora/wizard_controller.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr char kLayoutKey[] = "FILESYSTEM";
 constexpr std::int32_t kCannotAddFile = 5003;
+constexpr std::int32_t kCannotCreateImage = 1001;
 
 // The log text of a BurnerOnError number; "" for a number the wizard does not
 // show.
@@ -46,6 +48,15 @@ std::string ErrorNumberText(std::int32_t number) {
 
 }  // namespace
 
+void WizardController::ShowEndMessage(const std::string& text, MessageIcon icon,
+                                      const std::vector<std::string>& notes) {
+  std::string box = text;
+  for (const std::string& note : notes)
+    if (!note.empty()) box += "\n" + note;
+  if (!log_.file().empty()) box += "\n\nThe job log is in " + platform::PathToUtf8(log_.file()) + ".";
+  parts_.dialogs->ShowMessage(box, kMessageTitle, icon);
+}
+
 std::string WizardController::ErrorRowKey(const std::string& message) const {
   return log_clock_date_time() + " " + std::to_string(log_.rows().size() + 1) + message;
 }
@@ -62,14 +73,16 @@ void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, cons
                                          std::int32_t TotalImageProgress) {
   if (Status == 1) {
     log_.AddRow("FileSystem analysing (Step 1 / 10). Please wait...", kLayoutKey, LogIcon::kStep);
+    layout_row_open_ = true;
   } else if (Status >= 2 && Status <= 9) {
     log_.UpdateProgressLine("FileSystem analysing (Step " + std::to_string(Status) + " / 10). Please wait...",
                             kLayoutKey);
   } else if (Status == 10) {
-    log_.UpdateProgressLine("FileSystem analysing (Step 10 / 10)", kLayoutKey);
-    log_.AddProgressLine("Writing started !");
-    ShowWritingBars();
+    layout_row_open_ = true;
+    EndLayoutRow();
   } else if (Status == 11) {
+    // A DVD-Video layout has no step 10: its first sectors end the layout.
+    EndLayoutRow();
     if (TotalImageSize == 0) return;
     sectors_total_ = TotalImageSize;
     const double p = static_cast<double>(TotalImageProgress) / TotalImageSize * 100.0;
@@ -82,7 +95,17 @@ void WizardController::OnBuildingProcess(std::int32_t Status, std::int32_t, cons
   view_.Refresh();
 }
 
+void WizardController::EndLayoutRow(bool writing) {
+  if (!layout_row_open_) return;
+  layout_row_open_ = false;
+  log_.UpdateProgressLine("FileSystem analysing (Step 10 / 10)", kLayoutKey);
+  if (!writing) return;
+  log_.AddProgressLine("Writing started !");
+  ShowWritingBars();
+}
+
 void WizardController::BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) {
+  EndLayoutRow();  // the writing has begun
   if (MaxBuffer <= 0) return;
   screen_.progress4 = RoundHalfEven(static_cast<double>(SizeBuffer) / MaxBuffer * 100.0);
   view_.Refresh();
@@ -98,7 +121,12 @@ void WizardController::BurnerCloseSession(std::int32_t) {
 }
 
 void WizardController::BurnerOnError(std::int32_t ErrorNumber) {
-  const std::string text = ErrorNumberText(ErrorNumber);
+  std::string text = ErrorNumberText(ErrorNumber);
+  if (ErrorNumber == kCannotCreateImage && !disc_job_.iso_partial.empty()) {
+    // Which file, and why, beside the engine's words.
+    const std::string why = ImageWriteReason(disc_job_.iso_partial);
+    text += " " + platform::PathToUtf8(disc_job_.iso_final) + (why.empty() ? "" : ": " + why);
+  }
   if (!text.empty()) log_.AddRow(text, ErrorRowKey(text), LogIcon::kError);
   // Any error during a job makes its end a failure.
   NoteJobError(text.empty() ? "Error number " + std::to_string(ErrorNumber) : text);
@@ -158,20 +186,25 @@ void WizardController::BurnerOnEndBurn(std::int32_t ModeBurn, std::int32_t Cance
     screen_.label22 = "Sectors : " + std::to_string(sectors_total_) + " / " + std::to_string(sectors_total_);
   }
   const bool keep_files = failed && !canceled;
+  // A layout that ended without a sector written still ends its row.
+  if (!canceled && !failed) EndLayoutRow(false);
+  layout_row_open_ = false;
   if (!UseExistingVideoTs && !keep_files) {
-    DeleteDvdFolder(TempFolder, screen_.label);
+    DeleteAuthoredFolders();
     parts_.authoring->ClearAll();
   }
   view_.Refresh();
   if (canceled) {
-    ShowEndMessage("DVD Video creation Aborted", MessageIcon::kCritical);
+    ShowEndMessage("DVD Video creation Aborted", MessageIcon::kCritical, {});
   } else if (failed) {
-    std::string box = burn ? "DVD Video creation Eror, please insert a valid disc in your device."
-                           : "DVD Video creation Eror, the image file could not be written.";
-    if (!reason.empty()) box += "\n" + reason;
-    ShowEndMessage(box, MessageIcon::kCritical);
+    ShowEndMessage(burn ? "DVD Video creation Eror, please insert a valid disc in your device."
+                        : "DVD Video creation Eror, the image file could not be written.",
+                   MessageIcon::kCritical, {reason});
+  } else if (burn) {
+    ShowEndMessage("Burning complete!", MessageIcon::kInformation, {});
   } else {
-    ShowEndMessage(burn ? "Burning complete!" : "Image Writing complete!", MessageIcon::kInformation);
+    ShowEndMessage("Image Writing complete!", MessageIcon::kInformation,
+                   {"The image is " + platform::PathToUtf8(job.iso_final)});
   }
   if (keep_files) {
     // The authored folder and the converted files stay for another try.

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/text.h"
+#include "vantora/bar_layout.h"
 #include "vantora/format.h"
 #include "vantora/wizard_controller.h"
 
@@ -51,6 +52,11 @@ std::string DevicePermissionText(const std::string& device_path, int access_erro
     return "You may not use this drive: " + device_path + " cannot be opened (permission denied).";
   return "You may not use this drive: you are not in the group \"" + group + "\" that owns " + device_path +
          ". Ask to be added to that group, then log in again.";
+}
+
+std::string SimulationRefusal(const std::string& medium) {
+  return "A " + medium +
+         " cannot be burned in simulation: only CD-R, CD-RW, DVD-R and DVD-RW discs record a test write.";
 }
 
 bool WizardController::DriveInList(int d) const {
@@ -97,6 +103,7 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
   disc_free_mb_ = -1;
 
   bool usable = false;
+  bool can_simulate = true;
   std::string s;
   const std::string device = burner_->DriveDevicePath(d);
   const int access_error =
@@ -165,26 +172,46 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
       burner_->Burner_GetMediaUsedSpace(d, used);
       disc_free_mb_ = total - used;
       s += " (" + FormatSingle(total - used) + " MB)";
+      can_simulate = burner_->MediaCanSimulate(d);
     }
   }
   // The answers may have taken a while: they are shown only if the output
   // step and its listener are still those the questions were asked for.
   if (CurrentStep != 3 || generation != listening_) return;
   if (screen_.output_option == kOutputBurn) screen_.next_enabled = usable;
+  disc_can_simulate_ = can_simulate;
+  screen_.simulation_enabled = can_simulate;
+  if (!can_simulate) {
+    // A simulated burn would only be refused after the whole conversion.
+    screen_.simulation = false;
+    screen_.simulation_tip = SimulationRefusal(s.substr(0, s.find(" - ")));
+  } else {
+    screen_.simulation_tip.clear();
+  }
   screen_.disc_status_text = s;
   screen_.insert_disc_visible = !usable;
   view_.Refresh();
 }
 
 bool WizardController::ConfirmDiscSpace() {
-  if (disc_free_mb_ < 0) return true;  // no usable disc was measured; the engine decides
   const double project_mb =
       UseExistingVideoTs ? DvdFilesMegabytes(ExistingVideoTsFolder) : EstimatedSizeKB / 1024.0;
+  if (screen_.output_option != kOutputBurn) {
+    // An image or a folder is meant for a disc: the gauge's limit mark.
+    if (project_mb <= kDvdLimitMegabytes) return true;
+    return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
+                                        " MB) is larger than a single-layer DVD (" +
+                                        std::to_string(kDvdLimitMegabytes) + " MB) by " +
+                                        MegabytesText(project_mb - kDvdLimitMegabytes) + " MB. Go on anyway?",
+                                    kMessageTitle, MessageIcon::kExclamation);
+  }
+  if (disc_free_mb_ < 0) return true;  // no usable disc was measured; the engine decides
   if (project_mb <= static_cast<double>(disc_free_mb_)) return true;
-  return parts_.dialogs->AskYesNo("The project (" + MegabytesText(project_mb) +
-                                      " MB) is larger than the free space on the disc (" +
-                                      FormatSingle(disc_free_mb_) + " MB). Burn anyway?",
-                                  kMessageTitle, MessageIcon::kExclamation);
+  return parts_.dialogs->AskYesNo(
+      "The project (" + MegabytesText(project_mb) + " MB) is larger than the free space on the disc (" +
+          FormatSingle(disc_free_mb_) + " MB) by " +
+          MegabytesText(project_mb - static_cast<double>(disc_free_mb_)) + " MB. Burn anyway?",
+      kMessageTitle, MessageIcon::kExclamation);
 }
 
 }  // namespace vantora

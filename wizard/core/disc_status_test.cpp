@@ -55,7 +55,26 @@ class DiscStatusTest : public testing::ControllerFixture {
     ASSERT_NE(burner_log.media_events, nullptr);
     burner_log.media_events->BurnerOnMediaChange();
   }
+  // The output step with option chosen for a project of one video of
+  // seconds, the output folder out; folders measured by folder_space when set.
+  void ReachOutput(int option, double seconds = 100) {
+    controller.reset();
+    WizardParts parts = ControllerParts();
+    parts.folder_space = folder_space;
+    StartWith(std::move(parts));
+    Walk(1);
+    c().AddVideoFiles({Video("movie.avi", seconds)});
+    Walk(2);
+    c().Combo2_Click(false);
+    Walk(3);
+    c().UpdateOutputFrames(option);
+    c().screen().label = "New DVD";
+    c().screen().output_dir = out.native();
+    dialogs.questions.clear();
+  }
   const WizardScreen& s() { return c().screen(); }
+  fs::path out = home / "out é";
+  std::function<std::optional<FolderSpace>(const fs::path&)> folder_space;
   int Questions(const std::string& text) {
     return static_cast<int>(std::count_if(dialogs.questions.begin(), dialogs.questions.end(),
                                           [&](const auto& q) { return q.text == text; }));
@@ -384,7 +403,8 @@ TEST_F(DiscStatusTest, AProjectLargerThanTheFreeSpaceIsQuestionedAtStartAndNoSta
   c().NextButton_Click();
   ASSERT_EQ(dialogs.questions.size(), 1u);
   EXPECT_EQ(dialogs.questions[0].text,
-            "The project (" + mb + " MB) is larger than the free space on the disc (40.5 MB). Burn anyway?");
+            "The project (" + mb + " MB) is larger than the free space on the disc (40.5 MB) by " +
+                MegabytesText(c().EstimatedSizeKB / 1024.0 - 40.5) + " MB. Burn anyway?");
   EXPECT_EQ(dialogs.questions[0].title, "Vantora");
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_FALSE(c().Busy);
@@ -412,9 +432,137 @@ TEST_F(DiscStatusTest, AnExistingVideoTsFolderIsMeasuredByItsFilesAgainstTheFree
   c().NextButton_Click();
   ASSERT_EQ(dialogs.questions.size(), 1u);
   EXPECT_EQ(dialogs.questions[0].text,
-            "The project (3 MB) is larger than the free space on the disc (2.5 MB). Burn anyway?");
+            "The project (3 MB) is larger than the free space on the disc (2.5 MB) by 0.5 MB. Burn anyway?");
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_TRUE(fs::exists(folder / "VTS_01_1.VOB"));
+}
+
+TEST_F(DiscStatusTest, TheSimulationSwitchIsOffWithAReasonForMediaThatRecordNoTestWrite) {
+  ReachBurnOption();
+  const std::pair<const char*, bool> media[] = {
+      {"DVD+R", false}, {"DVD-R", true}, {"DVD+RW", false}, {"DVD-RW", true}, {"DVD+R DL", false}};
+  for (const auto& [name, can] : media) {
+    FakeMedium m = EmptyDvdPlusR();
+    m.name = name;
+    m.can_simulate = can;
+    burner_log.media[0] = m;
+    c().screen().simulation = true;  // the user's choice
+    MediaChange();
+    EXPECT_EQ(s().simulation_enabled, can) << name;
+    EXPECT_EQ(s().simulation, can) << name;
+    EXPECT_EQ(s().simulation_tip, can ? "" : SimulationRefusal(name)) << name;
+  }
+  EXPECT_EQ(SimulationRefusal("DVD+R"),
+            "A DVD+R cannot be burned in simulation: only CD-R, CD-RW, DVD-R and DVD-RW discs record a test "
+            "write.");
+  // A switch left on for such a medium is refused at "Start >", before any
+  // conversion.
+  c().screen().simulation = true;
+  c().NextButton_Click();
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_TRUE(encoder.started.empty());
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, SimulationRefusal("DVD+R DL"));
+  c().screen().simulation = false;
+  c().NextButton_Click();
+  EXPECT_EQ(c().CurrentStep, 4);
+}
+
+TEST_F(DiscStatusTest, AnImageOrAFolderLargerThanASingleLayerDvdIsQuestionedSayingByHowMuch) {
+  folder_space = [](const fs::path&) { return FolderSpace{1, 1ull << 50}; };
+  for (int option : {kOutputIso, kOutputFolder}) {
+    ReachOutput(option, 9000);  // 2.5 hours: about 5436 MB
+    const double mb = c().EstimatedSizeKB / 1024.0;
+    dialogs.yes = false;
+    c().NextButton_Click();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].text, "The project (" + MegabytesText(mb) +
+                                             " MB) is larger than a single-layer DVD (4482 MB) by " +
+                                             MegabytesText(mb - 4482) + " MB. Go on anyway?");
+    EXPECT_EQ(c().CurrentStep, 3);
+    EXPECT_TRUE(encoder.started.empty());
+    dialogs.yes = true;
+    c().NextButton_Click();
+    EXPECT_EQ(c().CurrentStep, 4);
+    c().QuitButton_Click();
+    encoder.started.clear();
+  }
+}
+
+TEST_F(DiscStatusTest, FoldersWithoutRoomForTheProjectAreNamedAtStartWithWhatIsNeededAndFree) {
+  // One file system for both folders: the converted videos and the DVD folder
+  // in the temporary folder and the image in the output folder.
+  folder_space = [](const fs::path&) { return FolderSpace{7, 10ull * 1024 * 1024}; };
+  ReachOutput(kOutputIso);
+  const double mb = c().EstimatedSizeKB / 1024.0;
+  dialogs.yes = false;
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0].text, "There is not enough free space for the temporary folder " +
+                                           platform::PathToUtf8(c().TempFolder) + " and the output folder " +
+                                           platform::PathToUtf8(out) +
+                                           " (one disk): the project needs about " + MegabytesText(3 * mb) +
+                                           " MB there, and 10 MB are free.\nStart anyway?");
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_TRUE(encoder.started.empty());
+
+  // Only the output folder's file system is short: only it is named.
+  folder_space = [this](const fs::path& folder) {
+    return folder == out ? FolderSpace{2, 10ull * 1024 * 1024} : FolderSpace{1, 1ull << 40};
+  };
+  ReachOutput(kOutputIso);
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0].text, "There is not enough free space for the output folder " +
+                                           platform::PathToUtf8(out) + ": the project needs about " +
+                                           MegabytesText(mb) +
+                                           " MB there, and 10 MB are free.\nStart anyway?");
+  dialogs.yes = true;
+  dialogs.questions.clear();
+  c().NextButton_Click();
+  EXPECT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(c().CurrentStep, 4);
+}
+
+TEST_F(DiscStatusTest, FoldersThatCannotBeWrittenAreNamedWithTheSystemsReasonAtStart) {
+  std::ofstream(home / "a file") << "x";
+  ReachOutput(kOutputFolder);
+  c().screen().output_dir = platform::PathToUtf8(home / "a file" / "out");
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "Can't write the destination file\n" +
+                                          platform::PathToUtf8(home / "a file" / "out") +
+                                          ": Not a directory");
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kCritical);
+  EXPECT_EQ(c().CurrentStep, 3);
+
+  c().screen().output_dir = out.native();
+  c().TempFolder = home / "a file" / "temp";
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[1].text, "Can't write in the temporary folder\n" +
+                                          platform::PathToUtf8(home / "a file" / "temp") +
+                                          ": Not a directory");
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_TRUE(encoder.started.empty());
+}
+
+TEST_F(DiscStatusTest, AnExistingImageOfTheSameNameIsReplacedOnlyAfterYes) {
+  ReachOutput(kOutputIso);
+  fs::create_directories(out);
+  const fs::path image = out / "New DVD.iso";
+  std::ofstream(image) << "another project";
+  dialogs.yes = false;
+  c().NextButton_Click();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0].text,
+            "The file " + platform::PathToUtf8(image) + " already exists.\nDo you want to replace it?");
+  EXPECT_EQ(c().CurrentStep, 3);
+  EXPECT_TRUE(encoder.started.empty());
+  EXPECT_EQ(testing::ReadBytes(image), "another project");
+  dialogs.yes = true;
+  c().NextButton_Click();
+  EXPECT_EQ(c().CurrentStep, 4);
 }
 
 TEST_F(DiscStatusTest, AProjectThatFitsStartsWithoutAQuestion) {

@@ -249,7 +249,9 @@ void WizardController::AddProbedFile(const fs::path& file, const ProbeOutcome& o
   for (const VideoRow& row : screen_.rows) {
     std::error_code ec;
     if (row.source == file || fs::equivalent(row.source, file, ec)) {
-      parts_.dialogs->ShowMessage(unrecognized, kMessageTitle, MessageIcon::kExclamation);
+      // The format is fine: the file is in the list already.
+      parts_.dialogs->ShowMessage("This file is already in the list:\r\n" + shown, kMessageTitle,
+                                  MessageIcon::kExclamation);
       return;
     }
   }

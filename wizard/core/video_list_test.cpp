@@ -148,14 +148,16 @@ TEST_F(VideoListTest, ProbesOffTheViewThreadAddRowsInTheChosenOrderAndHoldNextAn
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(VideoListTest, ADuplicateIsRefusedWithTheUnrecognisedFormatMessage) {
+TEST_F(VideoListTest, ADuplicateIsRefusedAsAlreadyInTheListNamingItsPath) {
   Start();
   Walk(1);
-  const fs::path a = Video("a.avi");
-  c().AddVideoFiles({a, a});
+  const fs::path a = Video("été 日本 🎬.avi");
+  fs::create_symlink(a, home / "link.avi");  // the same file under another name
+  c().AddVideoFiles({a, a, home / "link.avi"});
   EXPECT_EQ(c().screen().rows.size(), 1u);
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Can't add this file. Unrecognized format...\r\n" + a.native());
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0].text, "This file is already in the list:\r\n" + a.native());
+  EXPECT_EQ(dialogs.messages[1].text, "This file is already in the list:\r\n" + (home / "link.avi").native());
   EXPECT_EQ(dialogs.messages[0].title, "Vantora");
   EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kExclamation);
 }

@@ -302,8 +302,15 @@ void WizardController::NextButton_Click() {
             kMessageTitle, MessageIcon::kExclamation);
         return;
       }
-      if (screen_.output_option == kOutputBurn && !ConfirmDiscSpace()) {
-        CurrentStep = 3;  // the output step stays; the engine still checks at the burn
+      if (screen_.output_option == kOutputBurn && screen_.simulation && !disc_can_simulate_) {
+        CurrentStep = 3;  // refused now rather than after the conversion
+        parts_.dialogs->ShowMessage(screen_.simulation_tip, kMessageTitle, MessageIcon::kExclamation);
+        return;
+      }
+      // Each check keeps the output step when it refuses or the user says No.
+      replace_confirmed_.clear();
+      if (!ConfirmDiscSpace() || !CheckFoldersBeforeStart() || !ConfirmReplaceImage()) {
+        CurrentStep = 3;
         return;
       }
       screen_.progress1 = 0;
@@ -416,6 +423,7 @@ void WizardController::OnAuthoringReturned() {
   parts_.authoring->ClearAll();
   ClearConvertedColumn();
   DeleteConvertedFiles();
+  DeleteAuthoredFolders();  // what the stopped build wrote
   EndJob(true);
 }
 
@@ -425,12 +433,6 @@ void WizardController::EndJob(bool back_to_video_list) {
   if (parts_.inhibitor != nullptr) parts_.inhibitor->Release();
   if (back_to_video_list) ShowStep(1);
   view_.Refresh();
-}
-
-void WizardController::ShowEndMessage(const std::string& message, MessageIcon icon) {
-  std::string text = message;
-  if (!log_.file().empty()) text += "\n\nThe job log is in " + platform::PathToUtf8(log_.file()) + ".";
-  parts_.dialogs->ShowMessage(text, kMessageTitle, icon);
 }
 
 void WizardController::EndWithMessage(const std::string& message) {
@@ -481,6 +483,7 @@ void WizardController::ShutdownApplication() {
   parts_.encoder->Shutdown();
   for (VideoEncoder* e : parts_.extra_encoders) e->Shutdown();
   DeleteConvertedFiles();
+  DeleteAuthoredFolders();
   if (burner_) {
     StopListener();
     burner_->UnloadCom();

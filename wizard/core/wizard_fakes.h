@@ -32,6 +32,7 @@ struct FakeMedium {
   std::string name = "No Media";
   std::int32_t empty = 0, writable = 0;
   float total = 0, used = 0;
+  bool can_simulate = false;  // records a test write
 };
 
 class FakeDiscBurner final : public DiscBurner {
@@ -117,6 +118,11 @@ class FakeDiscBurner final : public DiscBurner {
   std::string DriveDevicePath(std::int32_t d) override {
     const auto it = log_.device_paths.find(d);
     return it == log_.device_paths.end() ? "" : it->second;
+  }
+  bool MediaCanSimulate(std::int32_t d) override {
+    bool can = false;
+    Medium(d, [&](auto& m) { can = m.can_simulate; });
+    return can;
   }
   void SetMediaEvents(DiscMediaEvents* events) override { log_.media_events = events; }
   HResult CancelBurn() override { return Note("CancelBurn"); }

@@ -384,6 +384,8 @@ void CindralForm::Refresh() {
   label19_->setText(Q(s.disc_status_text));
   label20_->setVisible(s.insert_disc_visible);
   check_simulation_->setChecked(s.simulation);
+  check_simulation_->setEnabled(s.simulation_enabled);
+  check_simulation_->setToolTip(Q(s.simulation_tip));
 
   RefreshConversion();
 

@@ -100,7 +100,12 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   ASSERT_GT(speeds->count(), 0);
   EXPECT_EQ(speeds->currentIndex(), 0);
   EXPECT_TRUE(speeds->itemText(0).endsWith(" x")) << speeds->itemText(0).toStdString();
-  EXPECT_EQ(Find<QCheckBox>("CheckSimulation")->text(), "Simulation");
+  // A DVD+R records no test write: the switch is off, and says why.
+  auto* simulation = Find<QCheckBox>("CheckSimulation");
+  EXPECT_EQ(simulation->text(), "Simulation");
+  EXPECT_FALSE(simulation->isEnabled());
+  EXPECT_FALSE(simulation->isChecked());
+  EXPECT_EQ(simulation->toolTip().toStdString(), SimulationRefusal("DVD+R"));
   Screenshot("step3_output_emulated_dvd_plus_r");
 }
 
@@ -146,6 +151,8 @@ TEST_F(DiscStatusFormTest, AFullDvdMinusRwIsErasedBehindTheEraseFormAndThenShown
   EXPECT_EQ(form->EraseForm(), nullptr);
   EXPECT_FALSE(Label20Shown());
   EXPECT_TRUE(StartEnabled());
+  EXPECT_TRUE(Find<QCheckBox>("CheckSimulation")->isEnabled()) << "a sequential DVD-RW records a test write";
+  EXPECT_TRUE(Find<QCheckBox>("CheckSimulation")->toolTip().isEmpty());
   (void)form_seen;  // an erase quicker than the first look leaves no trace
 }
 

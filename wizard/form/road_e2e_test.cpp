@@ -469,15 +469,16 @@ TEST_F(RoadE2e, ThreeConvertedVideosBecomeAnIsoImageThatEveryReaderAccepts) {
   EXPECT_TRUE(c().Busy);
   WaitForTheEnd();
 
-  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!\nThe image is " +
+                                               (out_dir / "ROAD DVD.iso").native()});
   EXPECT_EQ(c().CurrentStep, 1);
   EXPECT_FALSE(c().Busy);
   EXPECT_FALSE(c().Burning);
   const std::vector<std::string> log = LogTexts();
-  // A DVD-Video layout has no Joliet step 10, so the layout row ends at step
-  // 9 and no "Writing started !" row follows.
+  // A DVD-Video layout has no Joliet step 10: its row ends when the first
+  // sectors are written.
   const std::vector<std::string> expected = {"DVD Filesystem creation...",
-                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "FileSystem analysing (Step 10 / 10)", "Writing started !",
                                              "Image writing complete!"};
   EXPECT_EQ(log, expected);
   // The temporary folder keeps none of the wizard's files.
@@ -510,7 +511,8 @@ TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
   box_shot = "road_folder_message";
   c().StartDvdBuild();
   WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed\nThe DVD folder is " +
+                                               (out_dir / "FOLDER DVD").native() + "/"});
   const fs::path folder = out_dir / "FOLDER DVD";
   EXPECT_EQ(shell.opened, std::vector<std::string>{folder.native() + "/"});
   EXPECT_EQ(c().CurrentStep, 1);
@@ -521,10 +523,16 @@ TEST_F(RoadE2e, OnlyIfoVobFilesGiveAFolderThatThenBecomesAnImageUntouched) {
   // That folder, chosen as an existing VIDEO_TS folder, becomes an image and
   // is left byte for byte as it was.
   const auto before = FolderBytes(folder);
+  // An image of that name is there already: it is replaced after "Yes".
+  std::ofstream(out_dir / "FROM FOLDER.iso") << "another project's image";
   UseExistingFolder(folder, kOutputIso, "FROM FOLDER");
+  box_shot = "road_replace_question";
   c().NextButton_Click();
-  WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  WaitForTheEnd(2);
+  ASSERT_EQ(messages, (std::vector<std::string>{"The file " + (out_dir / "FROM FOLDER.iso").native() +
+                                                    " already exists.\nDo you want to replace it?",
+                                                "Image Writing complete!\nThe image is " +
+                                                    (out_dir / "FROM FOLDER.iso").native()}));
   EXPECT_EQ(FolderBytes(folder), before);
   std::string out;
   EXPECT_EQ(dvdcheck::RunTool({"lsdvd", (out_dir / "FROM FOLDER.iso").native()}, &out), 0) << out;
@@ -678,7 +686,8 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMediumAsTheImageOf
   UseExistingFolder(authored, kOutputIso, "BURN DVD");
   c().NextButton_Click();
   WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!"});
+  ASSERT_EQ(messages, std::vector<std::string>{"Image Writing complete!\nThe image is " +
+                                               (out_dir / "BURN DVD.iso").native()});
   const std::string image = testing::ReadBytes(out_dir / "BURN DVD.iso");
   std::string burned = testing::ReadBytes(medium);
   ASSERT_GE(burned.size(), image.size());
@@ -699,7 +708,8 @@ TEST_F(RoadE2e, AnExistingVideoTsFolderIsBurnedOntoADvdMinusRAndLeftUntouched) {
   PrepareProject("SOURCE DVD", kOutputFolder, /*with_drive=*/true, platform::kProfileDvdR);
   c().StartDvdBuild();
   WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed\nThe DVD folder is " +
+                                               (out_dir / "SOURCE DVD").native() + "/"});
   const fs::path folder = out_dir / "SOURCE DVD";
   dvdcheck::ExpectDvdreadAcceptsEverything(folder);
   const auto before = FolderBytes(folder);
@@ -822,7 +832,8 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
   PrepareProject("BIG PROJECT", kOutputFolder, /*with_drive=*/true, platform::kProfileDvdR);
   c().StartDvdBuild();
   WaitForTheEnd();
-  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed"});
+  ASSERT_EQ(messages, std::vector<std::string>{"DVD creation Completed\nThe DVD folder is " +
+                                               (out_dir / "BIG PROJECT").native() + "/"});
   const fs::path folder = out_dir / "BIG PROJECT";
   const auto before = FolderBytes(folder);
   // Two more title sets' videos (sparse files) make the set larger than a DVD-R;
@@ -836,11 +847,12 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
   UseExistingFolder(folder, kOutputBurn, "BIG PROJECT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
   EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
+  box_shot = "road_start_question_larger_than_disc";
   c().NextButton_Click();  // "Start >"; the question is answered "Yes"
   WaitForTheEnd(2);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].rfind("The project (46", 0), 0u) << messages[0];
-  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4488.062 MB). Burn anyway?"),
+  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4488.062 MB) by "),
             std::string::npos)
       << messages[0];
   EXPECT_EQ(messages[1].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
@@ -896,11 +908,11 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionToAnIsoImage) {
   step5_shot = "road_step5_compilation";
   end_shot = "road_step5_at_the_end";
   box_shot = "road_whole_final_message";
-  StartAndExpectTheEnd("Image Writing complete!");
+  StartAndExpectTheEnd("Image Writing complete!\nThe image is " + (out_dir / "MY RÖAD.iso").native());
   EXPECT_TRUE(step4_shot.empty()) << "the conversion step was seen with progress";
   EXPECT_TRUE(step5_shot.empty()) << "the compilation step was seen with progress";
   const std::vector<std::string> expected = {"DVD Filesystem creation...",
-                                             "FileSystem analysing (Step 9 / 10). Please wait...",
+                                             "FileSystem analysing (Step 10 / 10)", "Writing started !",
                                              "Image writing complete!"};
   EXPECT_EQ(LogTexts(), expected);
 

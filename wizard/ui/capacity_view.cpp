@@ -39,7 +39,7 @@ void CapacityView::paintEvent(QPaintEvent*) {
   p.setClipRect(rect());
   const GaugeLayout layout = CurrentLayout();
   DrawFrame(p, layout.frame, width());
-  DrawFill(p, layout.fill);
+  DrawFill(p, layout.fill, layout.overflow);
   const QFontMetrics fm = fontMetrics();
   p.setPen(QColor(60, 60, 60));
   for (const GaugeMark& mark : layout.marks) {

@@ -28,13 +28,16 @@ void DrawFrame(QPainter& p, const FrameLayout& frame, int width) {
   p.fillRect(0, kBarHeight - 1, width, 1, edge);
 }
 
-void DrawFill(QPainter& p, const FillLayout& fill) {
+void DrawFill(QPainter& p, const FillLayout& fill, std::optional<double> overflow) {
   if (!fill.shown) return;
   const QLinearGradient body = Vertical(kFillInset, kFillHeight, QColor(140, 220, 120), QColor(40, 150, 40));
+  const QLinearGradient over = Vertical(kFillInset, kFillHeight, QColor(250, 150, 120), QColor(200, 40, 20));
   const QColor cap(30, 110, 30);
-  p.fillRect(fill.left_cap, kFillInset, kFillStep, kFillHeight, cap);
-  for (int x : fill.middles) p.fillRect(x, kFillInset, kFillStep, kFillHeight, body);
-  p.fillRect(fill.right_cap, kFillInset, kFillStep, kFillHeight, cap);
+  const QColor over_cap(150, 20, 10);
+  auto past = [&](int x) { return overflow && x >= *overflow; };
+  p.fillRect(fill.left_cap, kFillInset, kFillStep, kFillHeight, past(fill.left_cap) ? over_cap : cap);
+  for (int x : fill.middles) p.fillRect(x, kFillInset, kFillStep, kFillHeight, past(x) ? over : body);
+  p.fillRect(fill.right_cap, kFillInset, kFillStep, kFillHeight, past(fill.right_cap) ? over_cap : cap);
 }
 
 }  // namespace vantora

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPainter>
+#include <optional>
 
 #include "vantora/bar_layout.h"
 
@@ -12,6 +13,7 @@ inline constexpr int kBarHeight = 20;   // frame tiles
 inline constexpr int kFillHeight = 16;  // fill pieces
 
 void DrawFrame(QPainter& p, const FrameLayout& frame, int width);
-void DrawFill(QPainter& p, const FillLayout& fill);
+// Pieces from overflow on (when given) take the overflow colour.
+void DrawFill(QPainter& p, const FillLayout& fill, std::optional<double> overflow = std::nullopt);
 
 }  // namespace vantora

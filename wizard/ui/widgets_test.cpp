@@ -102,6 +102,14 @@ TEST_F(WidgetTest, CapacityViewShowsTheStateOfItsLastDrawing) {
     gauge.DessineBar();
     Save(gauge, "capacity_view_gb_" + std::to_string(v));
   }
+  // Past the single-layer mark the fill takes another colour.
+  gauge.SetValue(8000);
+  gauge.DessineBar();
+  const QImage over = gauge.grab().toImage();
+  EXPECT_TRUE(FilledAt(over, 100, 10));
+  EXPECT_FALSE(FilledAt(over, 300, 10));
+  const QColor past = over.pixelColor(300, 10);
+  EXPECT_GT(past.red(), past.green() + 40) << "the overflow is drawn red";
   gauge.SetMode(false);
   gauge.SetValueMax(90);
   gauge.SetValue(60);

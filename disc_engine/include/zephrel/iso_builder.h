@@ -43,6 +43,11 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   // may open it before it asks the drive anything; "" for a number outside
   // the drive list. Not part of the dispatch interface.
   std::string DriveDevicePath(std::int32_t DriveNum) const;
+  // Whether the medium in drive DriveNum records a test write, so that a burn
+  // asked to simulate (FakeWrite) can run on it rather than be refused: CD-R,
+  // CD-RW, DVD-R and sequential DVD-RW. False with no medium and for a number
+  // outside the drive list. Not part of the dispatch interface.
+  bool MediaCanSimulate(std::int32_t DriveNum) const;
   // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
   // Ripper_LaunchConfiguration); without one those members change nothing and
   // say so through BurningErrorViewDescription. Must outlive its use.

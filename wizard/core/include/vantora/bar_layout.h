@@ -62,6 +62,9 @@ struct GaugeLayout {
   std::optional<double> limit;   // the capacity limit mark, absent when it has no place
   FrameLayout frame;
   FillLayout fill;  // shown when value > 6 and the maximum is above 0
+  // Where a fill that runs past the limit mark passes it: the pieces from
+  // there on show the overflow. Absent when the fill stays inside the mark.
+  std::optional<double> overflow;
 };
 
 inline constexpr int kDvdLimitMegabytes = 4482;

@@ -71,6 +71,9 @@ class DiscBurner {
   // The device a drive's commands open (/dev/sr0, an emulated drive's
   // folder); "" for a number outside the drive list.
   virtual std::string DriveDevicePath(std::int32_t DriveNum) = 0;
+  // Whether a burn asked to simulate can run on the medium in the drive (the
+  // engine refuses it on media that record no test write).
+  virtual bool MediaCanSimulate(std::int32_t DriveNum) = 0;
   // Where the media-change and erase-complete events go from now on (null:
   // nowhere); events must outlive the engine or be replaced first.
   virtual void SetMediaEvents(DiscMediaEvents* events) = 0;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,9 +94,11 @@ struct WizardScreen {
   std::vector<std::string> drive_entries;  // ImageCombo1
   int selected_drive = -1;                 // 0-based; -1 with no drive
   bool drive_list_enabled = true;
-  int speed_index = -1;                                        // Combo1's ListIndex; -1 with no speed listed
-  bool simulation = false;                                     // CheckSimulation
-  std::vector<std::string> speed_entries;                      // Combo1: "16 x", ...
+  int speed_index = -1;                    // Combo1's ListIndex; -1 with no speed listed
+  bool simulation = false;                 // CheckSimulation
+  bool simulation_enabled = true;          // false for a medium that records no test write
+  std::string simulation_tip;              // why the switch is disabled
+  std::vector<std::string> speed_entries;  // Combo1: "16 x", ...
   std::string disc_status_text = "No Media (0 MB available)";  // Label19
   bool insert_disc_visible = true;                             // Label20
 
@@ -147,6 +150,19 @@ class WizardView {
   virtual void EndProgram() = 0;
 };
 
+// The file system that holds a folder, and its free space for the user.
+struct FolderSpace {
+  std::uint64_t device = 0;
+  std::uint64_t available = 0;  // bytes
+};
+
+// The folder's file system and free space; nullopt when it cannot be read.
+std::optional<FolderSpace> MeasureFolderSpace(const std::filesystem::path& folder);
+
+// Why the image file cannot be created (the system's words), or "" when the
+// reason cannot be told.
+std::string ImageWriteReason(const std::filesystem::path& image);
+
 struct WizardParts {
   UserFolders folders;
   std::string version = "1.0.0";
@@ -174,6 +190,8 @@ struct WizardParts {
   // Whether the user may open a drive's device for reading and writing: 0,
   // or the errno of the refusal. Null: access(2).
   std::function<int(const std::string& device_path)> device_access;
+  // The file system and free space of a folder. Null: MeasureFolderSpace.
+  std::function<std::optional<FolderSpace>(const std::filesystem::path& folder)> folder_space;
   // Seconds of a steady clock, for the conversion's elapsed and remaining
   // time. Null: std::chrono::steady_clock.
   std::function<double()> steady_seconds;
@@ -334,6 +352,18 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void BurnerBufferStatus(std::int32_t MaxBuffer, std::int32_t SizeBuffer) override;
 
   void OnAuthoringBuildReturned(bool built, const std::string& error_text);
+  // Ends the layout's row of the job log once the layout is over (step 10,
+  // the first sectors or FIFO report, or the end of a job that laid it out):
+  // the row shows its last step and, when the writing began, "Writing
+  // started !" follows with the bars relabelled for the writing.
+  void EndLayoutRow(bool writing = true);
+  // The message box that ends a job: text, then each non-empty note on a
+  // line of its own (where the result is, why it failed), then the job log's
+  // file when there is one.
+  void ShowEndMessage(const std::string& text, MessageIcon icon, const std::vector<std::string>& notes);
+  // Removes the DVD folders the authoring made in a temporary folder, in the
+  // folder each was made in (the temporary folder may have changed since).
+  void DeleteAuthoredFolders();
   // Shows the FIFO and writing bars, empty, lays the folder out in the
   // engine's tree and starts the image or the burn of it.
   void WriteFolderToDisc(const std::filesystem::path& folder);
@@ -364,6 +394,12 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   // At "Start >" with the burn option: false when the project is larger than
   // the disc's free space and the user does not want to go on.
   bool ConfirmDiscSpace();
+  // At "Start >": the output and temporary folders can be written, and when
+  // one has less free space than the project needs there the user is asked.
+  bool CheckFoldersBeforeStart();
+  // With the ISO output: an image of the same name is replaced only after the
+  // user said Yes (once per start).
+  bool ConfirmReplaceImage();
 
   void FillBurnerList();
   void LoadSettingsIntoScreen();
@@ -372,9 +408,6 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void ClearConvertedColumn();
   void ListenSelectedDrive();
   void EndWithMessage(const std::string& message);
-  // A message that ends a compilation, naming the job log's file when there
-  // is one.
-  void ShowEndMessage(const std::string& message, MessageIcon icon);
   // At Cancel while a conversion or compilation runs: whether the user
   // confirms that the work or the disc is given up.
   bool ConfirmCancel();
@@ -408,6 +441,7 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   JobLog log_;
   std::unique_ptr<DiscBurner> burner_;
   std::vector<std::filesystem::path> created_files_;
+  std::vector<std::filesystem::path> authored_folders_;  // DVD folders made in a temporary folder
   bool cancel_after_build_ = false;
   bool shut_down_ = false;
   // Conversion: what each lane encodes (0: the menu clip, 1 to n: a row,
@@ -437,15 +471,19 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::unique_ptr<AuthoringRun> authoring_run_;
   DiscJob disc_job_;
-  bool starting_disc_job_ = false;  // inside CreateIso or Burner_BurnData
-  std::string refused_reason_;      // an error reported inside that call
-  bool laying_out_ = false;         // inside BuildDiscLayout
-  std::string layout_refused_;      // a file the engine refused meanwhile
+  bool starting_disc_job_ = false;           // inside CreateIso or Burner_BurnData
+  std::string refused_reason_;               // an error reported inside that call
+  bool laying_out_ = false;                  // inside BuildDiscLayout
+  bool layout_row_open_ = false;             // the job log's layout row awaits its end
+  std::filesystem::path replace_confirmed_;  // the image the user agreed to replace
+  std::string layout_refused_;               // a file the engine refused meanwhile
   // The drive listener: every start gets a new generation; 0 while stopped.
   unsigned listener_generation_ = 0;
   unsigned listening_ = 0;
   // The free space (MB) of the usable disc last shown; negative when none.
   float disc_free_mb_ = -1;
+  // Whether the disc last shown records a test write (a simulated burn runs).
+  bool disc_can_simulate_ = true;
   std::int32_t sectors_total_ = 0;  // of the disc job's last sector count
   // The erase question is open, or the erase it started runs (false again
   // once its end has come).
@@ -456,6 +494,9 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
 // becomes a folder name under the temporary and output folders, so it must
 // not be empty, "." or "..", nor hold a separator or a control character.
 std::string DiscLabelProblem(const std::string& label);
+
+// Why the simulation switch is off for a medium (its type name).
+std::string SimulationRefusal(const std::string& medium);
 
 // What the disc status says instead of a medium when the user may not open a
 // drive's device (access_error EACCES or EPERM): that the user is not in the

@@ -59,6 +59,7 @@ class ZephrelDiscBurner final : public DiscBurner {
     return builder_->Burner_EraseDisk(d, mode);
   }
   std::string DriveDevicePath(std::int32_t d) override { return builder_->DriveDevicePath(d); }
+  bool MediaCanSimulate(std::int32_t d) override { return builder_->MediaCanSimulate(d); }
   void SetMediaEvents(DiscMediaEvents* events) override;
   HResult Burner_ListenDrive(std::int32_t d) override { return builder_->Burner_ListenDrive(d); }
   HResult Burner_StopListenDrive() override { return builder_->Burner_StopListenDrive(); }
