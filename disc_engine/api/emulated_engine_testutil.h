@@ -63,6 +63,16 @@ class EmulatedEngineTest : public ISOBuilderTest {
   }
   // The test's own way to the drive, behind the transport policy as the
   // engine's is (so a unit attention is asked again).
+  // Unloads the engine and removes the drive, for a test that goes on with a
+  // new drive (UseDrive) and a fresh engine object.
+  void ForgetDrive() {
+    builder_->UnloadCom();
+    builder_ = CreateISOBuilder();
+    raw_.reset();
+    source_.reset();
+    drive_.reset();
+    std::filesystem::remove_all(root_);
+  }
   platform::ScsiDevice& Raw() { return *raw_shared(); }
   std::shared_ptr<platform::ScsiDevice> raw_shared() {
     if (!raw_) raw_ = platform::WithTransportPolicy(std::make_unique<SharedDevice>(drive_));

@@ -93,15 +93,14 @@ HResult ISOBuilder::UnloadCom() {
   // is held while joining, so a worker's event handler may still call members.
   events_->AbortDispatcher();
   EngineListener().Stop();
-  engine.flags.cancel.store(true);
-  engine.flags.rip_cancel.store(true);
+  engine.flags.RequestCancel();
+  engine.flags.RequestRipCancel();
   engine.threads.StopAndJoin();
   std::lock_guard lock(engine.init_mutex);
   engine.drives.ClearAllSpeeds();
   TrackList::Process().Clear();
   engine.drives.ReleaseDevices();
-  engine.flags.cancel.store(false);
-  engine.flags.rip_cancel.store(false);
+  engine.flags.ResetCancels();
   engine.flags.busy.store(false);
   engine.threads.Reopen();
   return S_OK;
@@ -187,12 +186,12 @@ HResult ISOBuilder::burner_EjectAfterErase(const std::int32_t& newVal) {
 }
 
 HResult ISOBuilder::CancelBurn() {
-  EngineState::Instance().flags.cancel.store(true);
+  EngineState::Instance().flags.RequestCancel();
   return S_OK;
 }
 
 HResult ISOBuilder::CancelRip() {
-  EngineState::Instance().flags.rip_cancel.store(true);
+  EngineState::Instance().flags.RequestRipCancel();
   return S_OK;
 }
 

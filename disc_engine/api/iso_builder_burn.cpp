@@ -56,7 +56,7 @@ HResult ISOBuilder::Burner_CopyCDDVD(std::int32_t EntryDevice, const std::string
   StartJob(
       events_, JobEnd::kEndBurn, EntryDevice,
       [path = platform::Utf8ToPath(ImagePath), raw = ImageMode == 1](Job& job) { CopyDisc(job, path, raw); },
-      JobOptions{.priority_applies = true});
+      JobOptions{.priority_applies = true, .cancelled_by_rip = true});
   return S_OK;
 }
 

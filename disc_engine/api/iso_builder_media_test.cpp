@@ -60,7 +60,7 @@ TEST_F(MediaMembers, ABlankDvdPlusRIsNamedMeasuredAndIdentified) {
   EXPECT_EQ(code, 10);
   float total = 0, used = 1;
   builder_->Burner_GetMediaTotalSpace(0, total);
-  EXPECT_EQ(total, 4482.623046875f);
+  EXPECT_EQ(total, 4482.625f) << "the 2295104 sectors the disc reports";
   builder_->Burner_GetMediaUsedSpace(0, used);
   EXPECT_EQ(used, 0.0f);
   std::string id, maker;

@@ -58,6 +58,20 @@ TEST_F(DiscRip, ABinCueRipEqualsTheSourceAndItsSheetReadsBack) {
   EXPECT_EQ(hundreds, 3);
 }
 
+TEST_F(DiscRip, ACancelledRipLeavesNeitherItsCutImageNorItsSheet) {
+  testing::PressedDisc disc({300, 451});
+  Insert(disc);
+  auto sink = Advised();
+  sink->SetHook([this](const testing::RecordedEvent& e) {
+    if (e.id == kRipperOnRip && e.args[2].i4() >= 50) builder_->CancelRip();
+  });
+  const fs::path image = disc.folder() / "cut \xC3\xA9.bin";
+  builder_->AudioRip_RipDiscAsImage(0, "", image.native(), 1);
+  ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
+  EXPECT_FALSE(fs::exists(image));
+  EXPECT_FALSE(fs::exists(disc.folder() / "cut \xC3\xA9.cue"));
+}
+
 TEST_F(DiscRip, AnImageThatExistsIsNotOverwritten) {
   testing::PressedDisc disc({20});
   Insert(disc);
@@ -120,6 +134,34 @@ TEST_F(TrackRip, WavFilesHoldThePcmBitExactWithTheirHeaders) {
   for (int t = 0; t < 3; ++t) ExpectWav(Ripped(t + 1, "wav"), disc.pcm(t));
   EXPECT_EQ(sink->Count(kRipperOnStartRip), 3u);
   EXPECT_EQ(sink->events().back().id, kRipperOnEndRip);
+}
+
+TEST_F(TrackRip, ALinkOrFolderInTheOutputFolderIsNotWrittenThroughAndAnEarlierRipIsReplacedWhole) {
+  testing::PressedDisc disc({30, 40, 20});
+  Insert(disc);
+  SelectAll();
+  fs::create_directories(Ripped(1, "wav").parent_path());
+  // Track 1: a link to a file outside the output folder; track 2: a folder;
+  // track 3: an earlier rip of other bytes.
+  const fs::path outside = app_ / "outside.txt";
+  std::ofstream(outside) << "the user's own file\n";
+  fs::create_symlink(outside, Ripped(1, "wav"));
+  fs::create_directory(Ripped(2, "wav"));
+  std::ofstream(Ripped(3, "wav")) << "an earlier rip\n";
+  auto sink = Advised();
+  builder_->AudioRip_RipTrack(0, 0, app_.native(), 1);
+  ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
+  EXPECT_EQ(sink->Texts(kBurningErrorViewDescription),
+            (std::vector<std::string>{
+                "Track 1 is not ripped: " + Ripped(1, "wav").native() + " is a link, which is left as it is.",
+                "Track 2 is not ripped: " + Ripped(2, "wav").native() +
+                    " exists and is not a regular file, which is left as it is."}));
+  EXPECT_EQ(testing::FileBytes(outside).size(), std::string("the user's own file\n").size());
+  EXPECT_TRUE(fs::is_symlink(Ripped(1, "wav")));
+  EXPECT_TRUE(fs::is_directory(Ripped(2, "wav")));
+  ExpectWav(Ripped(3, "wav"), disc.pcm(2));
+  for (const auto& entry : fs::directory_iterator(Ripped(1, "wav").parent_path()))
+    EXPECT_EQ(entry.path().native().find(".part"), std::string::npos) << entry.path().native();
 }
 
 TEST_F(TrackRip, OnlyTracksSelectedWithTrueAreRipped) {

@@ -58,6 +58,10 @@ std::optional<WavLayout> ReadCdAudioWav(const std::filesystem::path& path, std::
              (layout->has_format ? "it holds " + FormatText(*layout) : "it has no format chunk");
     return std::nullopt;
   }
+  if (layout->data_bytes == 0) {
+    *error = "The WAV file " + platform::PathToUtf8(path) + " holds no sound: its data chunk is empty.";
+    return std::nullopt;
+  }
   return layout;
 }
 

@@ -111,6 +111,13 @@ void AudioImageJob::Run() {
     const bool written = Write(*sources, image, &canceled);
     // The image is closed before the end event, and a late write error counts.
     if (!image.Close(&fe) && written) Fail(0, fe.message);
+    if (failed_ || canceled || (cancel_ && cancel_->load())) {
+      // A partial image (and its sheet) is this job's own: nothing is left
+      // under the user's name that could pass for a whole one.
+      std::error_code ec;
+      std::filesystem::remove(image_path, ec);
+      if (with_sheet) std::filesystem::remove(sheet_path, ec);
+    }
   }();
   events_->BurnerOnEndBurn(1, canceled || (cancel_ && cancel_->load()) ? 1 : 0, failed_ ? 1 : 0);
 }

@@ -34,8 +34,16 @@ std::vector<DiscCueTrack> SheetTracks(MmcDrive& drive, const CdToc& toc) {
 void RunDiscRip(Job& job, const DiscRipRequest& request) {
   ISOBuilderEvents& events = job.events();
   MmcDrive drive(job.context().device);
+  // What this job made, removed again when it fails or is cancelled, as an
+  // image that stops short must not pass for a whole one.
+  const std::filesystem::path sheet = WithExtension(request.image_path, "cue");
+  bool sheet_written = false, image_created = false;
+  const auto discard = [&] {
+    std::error_code ec;
+    if (image_created) std::filesystem::remove(request.image_path, ec);
+    if (sheet_written) std::filesystem::remove(sheet, ec);
+  };
   if (request.mode == 1) {
-    const std::filesystem::path sheet = WithExtension(request.image_path, "cue");
     std::string error;
     if (!WriteDiscCopyCueSheet(request.image_path, sheet, MediaTypeName(drive.MmcGetMediaTypeCode()),
                                SheetTracks(drive, request.toc), /*data_as_2048=*/false, &error)) {
@@ -43,6 +51,7 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
       events.BurnerOnError(kCannotCreateImage);
       return;
     }
+    sheet_written = true;
   }
   platform::FileError fe;
   platform::File image =
@@ -50,8 +59,10 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
   if (!image.is_open()) {
     events.BurningErrorViewDescription(fe.message);
     events.BurnerOnError(kCannotCreateImage);
+    discard();
     return;
   }
+  image_created = true;
   if (request.mode != 1) {
     // Each track by its start frame and its length in frames, as the table of
     // contents gives them.
@@ -63,6 +74,8 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
     const auto table = TrackTable(entries);
     if (!image.WriteAll(table.data(), table.size(), &fe)) {
       events.BurningErrorViewDescription(fe.message);
+      image.Close(&fe);
+      discard();
       return;
     }
   }
@@ -80,6 +93,7 @@ void RunDiscRip(Job& job, const DiscRipRequest& request) {
   if (!close_error.empty()) events.BurningErrorViewDescription(close_error);
   job.outcome().canceled = result.canceled;
   job.outcome().failed = result.error.has_value() || !close_error.empty();
+  if (job.outcome().failed || job.outcome().canceled) discard();
 }
 
 }  // namespace zephrel

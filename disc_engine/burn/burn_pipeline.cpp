@@ -36,6 +36,13 @@ bool Overwritable(MmcDrive& drive, int code) {
   }
 }
 
+// Whether the disc reports itself complete (READ DISC INFORMATION status 2):
+// a session close that leaves no room for another completes the disc.
+bool DiscComplete(MmcDrive& drive) {
+  const auto info = drive.Query(mmc::ReadDiscInformation(34), 34);
+  return info && info->size() >= 3 && ((*info)[2] & 0x03) == 2;
+}
+
 // A command without data; its failure's text in *text.
 bool Run(MmcDrive& drive, const mmc::Cdb& cdb, std::string* text) {
   const ScsiResult r = drive.Send(cdb, DataDirection::kNone);
@@ -54,6 +61,10 @@ bool CanSimulate(MmcDrive& drive, int code) {
   return code == kMediaDvdRw && CurrentProfile(drive) == platform::mmc::kProfileDvdRwSequential;
 }
 
+bool ReservesTrack(MmcDrive& drive, int code) {
+  return code == kMediaDvdR || (code == kMediaDvdRw && !Overwritable(drive, code));
+}
+
 std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int code, int last_track, std::string* why) {
   std::optional<std::vector<std::uint8_t>> reply;
   if (last_track > 0)
@@ -66,7 +77,21 @@ std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int code, int last_tr
   return std::nullopt;
 }
 
+bool FormatIfUnformatted(MmcDrive& drive, Job& job, int code) {
+  if (code != kMediaDvdPlusRw && code != kMediaBdRe) return true;
+  if (drive.MmcReadFormatCapacities() != 1) return true;
+  if (drive.MmcFormatUnit() != 1) {
+    job.events().BurningErrorViewDescription("The disc cannot be formatted: nothing was written.");
+    return false;
+  }
+  if (code == kMediaDvdPlusRw) return true;  // formatted in the background as it is written
+  const Readiness ready = WaitUntilReady(drive, job, kReadyOtherwise);
+  if (!ready.ready()) job.events().BurningErrorViewDescription(ready.text);
+  return ready.ready();
+}
+
 std::uint64_t CapacitySectors(MmcDrive& drive, int code) {
+  if (const std::optional<std::uint64_t> reported = ReportedCapacitySectors(drive, code)) return *reported;
   const double mb = GetMediaCapacityMB(drive, code);
   return mb > 0 ? static_cast<std::uint64_t>(mb * 1024.0 * 1024.0 / 2048.0) : 0;
 }
@@ -84,7 +109,8 @@ DriveWriter::~DriveWriter() {
 
 void DriveWriter::Start(std::uint32_t total_sectors) {
   total_ = total_sectors;
-  thread_ = std::thread([this] {
+  thread_ = std::thread([this, owner = std::this_thread::get_id()] {
+    const ScopedHelperThread helper(owner);  // the job thread joins this one
     try {
       Run();
     } catch (...) {
@@ -233,7 +259,9 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
       events.BurnerCloseSession(1);
       close(mmc::kCloseTrack, new_track);
       close(mmc::kCloseSession, 255);
-      if (!multisession) close(mmc::kCloseFinalizeCompatible, new_track + 1);
+      // A session that fills the disc completes it; there is nothing left to
+      // finalise then, and the drive would refuse the command.
+      if (!multisession && !DiscComplete(drive)) close(mmc::kCloseFinalizeCompatible, new_track + 1);
       break;
     case kMediaDvdPlusRwDl:
       sync(false);
@@ -250,8 +278,13 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
       sync(false);
       break;
   }
+  // A cancel while the drive finishes ends the wait, not the closing: every
+  // close command has been sent.
   const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose);
-  step(ready.ready(), ready.text);
+  if (ready.outcome == Readiness::kCancelled)
+    events.BurningErrorViewDescription(ready.text);
+  else
+    step(ready.ready(), ready.text);
   if (!ok) events.BurnerOnError(kCloseFailed);
   return ok;
 }

@@ -34,13 +34,24 @@ std::uint32_t BlockSectorsFor(int media_code);
 // sequential DVD-R/RW. Elsewhere a simulated burn would burn for real.
 bool CanSimulate(MmcDrive& drive, int media_code);
 
+// Whether a burn reserves its track before writing: DVD-R, and DVD-RW
+// written in sequence (a restricted-overwrite DVD-RW has no tracks to
+// reserve).
+bool ReservesTrack(MmcDrive& drive, int media_code);
+
 // The first sector the new data gets: the next writable address of the last
 // track. Overwritable media (DVD+RW, BD-RE, DVD-RAM, restricted-overwrite
 // DVD-RW) report none and are written from 0; on sequential media a missing
 // address means the disc cannot take more data (nothing: *why says so).
 std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int media_code, int last_track, std::string* why);
 
-// The total capacity of the medium in 2048-byte sectors.
+// Formats an overwritable medium that has never been formatted (DVD+RW,
+// BD-RE) before it is written, and waits until the drive is ready again.
+// False, with the reason told, when that fails.
+bool FormatIfUnformatted(MmcDrive& drive, Job& job, int media_code);
+
+// The total capacity of the medium in 2048-byte sectors: what the medium
+// reports, else the figure of its media type.
 std::uint64_t CapacitySectors(MmcDrive& drive, int media_code);
 
 // The drive writer: takes blocks out of the FIFO and writes them with

@@ -108,6 +108,11 @@ class BurnTest : public EmulatedEngineTest {
     EXPECT_TRUE(Raw().exec(cdb.span(), platform::DataDirection::kIn, reply, {}).ok());
     return reply;
   }
+  // A fresh drive holding spec's medium, and a fresh engine object over it.
+  void ReplaceMedium(const platform::MediumSpec& spec) {
+    ForgetDrive();
+    UseDrive(&spec);
+  }
   // A second job on the same drive: the tray closed, a fresh engine object.
   void NextJob() {
     drive_->CloseTray();

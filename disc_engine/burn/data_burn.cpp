@@ -48,7 +48,10 @@ void BurnData(Job& job, const DataBurnSettings& settings, ImageBuildRequest requ
     events.BurningErrorViewDescription(kNoSimulation);
     return;
   }
-  if (code == kMediaDvdPlusRw && drive.MmcReadFormatCapacities() == 1) drive.MmcFormatUnit();
+  if (!FormatIfUnformatted(drive, job, code)) {
+    drive.MmcAllowRemoval();
+    return;
+  }
   const int new_track = drive.MmcGetSessionCount() + 1;
   const int last_track = drive.MmcGetLastTrackNumber();
   drive.MmcSetWriteParameters(static_cast<std::uint8_t>(settings.data_mode),
@@ -76,7 +79,7 @@ void BurnData(Job& job, const DataBurnSettings& settings, ImageBuildRequest requ
       no_space = true;
       return false;
     }
-    if (code == kMediaDvdR || code == kMediaDvdRw) {
+    if (ReservesTrack(drive, code)) {
       if (drive.MmcReserveTrack(total) != 1) {
         events.BurningErrorViewDescription("The track cannot be reserved on the disc: nothing was written.");
         reserve_failed = true;
@@ -97,8 +100,12 @@ void BurnData(Job& job, const DataBurnSettings& settings, ImageBuildRequest requ
   if (!writing || build.failed() || build.canceled()) fifo.Stop();
   writer.Join();
 
+  // A burn that ends before its first write (cancelled, or failed) leaves the
+  // disc as it was: no close command, which would close an empty track or
+  // session of a write-once disc.
   bool closed = true;
-  if (writing) closed = CloseByMedium(drive, job, code, new_track, settings.multisession);
+  if (writing && writer.written() > 0)
+    closed = CloseByMedium(drive, job, code, new_track, settings.multisession);
   drive.MmcAllowRemoval();
   drive.MmcEjectMedium();
 

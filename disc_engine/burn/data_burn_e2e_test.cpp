@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/project_image.h"
+#include "burn/burn_pipeline.h"
 #include "burn/burn_testutil.h"
 #include "drive/mmc_commands.h"
 #include "image/image_build_testutil.h"
@@ -347,6 +348,24 @@ TEST_F(DataBurn, ATrayOpenedMidBurnEndsTheJobOnceWithTheErrorFlag) {
   EXPECT_NE(sink->Texts(kBurningErrorViewDescription)[0].find("Medium Not Present"), std::string::npos);
 }
 
+TEST_F(DataBurn, UnloadComFromAHandlerOnTheDriveWritersThreadReturnsAndTheJobEndsOnce) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  std::atomic<bool> unloaded{false};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    // The writer's progress is raised on its own thread.
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 11 && !unloaded.exchange(true)) builder_->UnloadCom();
+  });
+  builder_->Burner_SetSizeBuffer(1);
+  builder_->Burner_BurnData(0, 8, 1, 0, 0, kTrue, 0, 0);
+  ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn)) << "UnloadCom never returned to the writer";
+  builder_->UnloadCom();
+  EXPECT_TRUE(unloaded.load());
+  EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
+}
+
 TEST_F(DataBurn, ACancelRightAfterTheStartIsNotLostAndEndsWithoutCloseCommands) {
   MakeSource();
   UseMedium(platform::kProfileDvdPlusR);
@@ -358,6 +377,83 @@ TEST_F(DataBurn, ACancelRightAfterTheStartIsNotLostAndEndsWithoutCloseCommands) 
   EXPECT_EQ(Burn(sink, 0), End(1, 1, 0));
   EXPECT_TRUE(Commands(mmc::kWrite10).empty());
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+}
+
+TEST_F(DataBurn, ACancelWhileTheDriveFinishesTheDiscEndsTheWaitAtOnceInsteadOfAfterFifteenMinutes) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  // The drive writes its lead-out for ever; the user cancels meanwhile.
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id != kBurnerCloseSession) return;
+    drive_->InjectFault(
+        {.opcode = mmc::kReadDiscInformation, .count = 100000, .key = 0x02, .asc = 0x04, .ascq = 0x07});
+    builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
+  EXPECT_LT(clock_->Elapsed(), std::chrono::seconds(2));
+  EXPECT_EQ(Closes().size(), 3u) << "every close command was sent before the wait";
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      std::vector<std::string>{
+          "Cancelled while the drive was still finishing the disc: it may go on writing for some minutes."});
+}
+
+TEST_F(DataBurn, ACancelBeforeTheFirstWriteSendsNoCloseCommandAndEndsCancelledWithoutError) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  AddSource(sink);
+  // The producer fills the FIFO; the writer waits for it to be full, so the
+  // first fill's report comes before any write.
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id == kBurnerBufferStatus) builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+  EXPECT_TRUE(Commands(mmc::kSynchronizeCache).empty());
+  EXPECT_EQ(DiscInfo()[2] & 0x03, 0) << "still blank";
+}
+
+// A project of exactly what the disc holds burns whole (a write-once disc is
+// finalised); on a disc one sector smaller it is refused before any write.
+TEST_F(DataBurn, AProjectOfExactlyTheFreeSpaceBurnsWholeAndADiscOneSectorSmallerRefusesItWith1015) {
+  MakeSource();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sizing = Advised();
+  AddSource(sizing);
+  ASSERT_EQ(Burn(sizing, 0), End(1, 0, 0));
+  const std::uint32_t project = SectorsWritten();
+  ASSERT_EQ(project % 32, 0u);
+  for (const std::uint16_t profile :
+       {platform::kProfileDvdPlusR, platform::kProfileDvdR, platform::kProfileDvdPlusRw,
+        platform::kProfileDvdRam, platform::kProfileBdRe, platform::kProfileBdRSrm,
+        platform::kProfileDvdRwRestricted}) {
+    for (const std::uint32_t capacity : {project, project - 1}) {
+      SCOPED_TRACE(::testing::Message() << "profile " << profile << ", " << capacity << " sectors");
+      platform::MediumSpec spec;
+      spec.profile = profile;
+      spec.capacity = capacity;
+      ReplaceMedium(spec);
+      ProjectTree::Process().Clear();
+      auto sink = Advised();
+      AddSource(sink);
+      if (capacity == project) {
+        EXPECT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
+        EXPECT_EQ(SectorsWritten(), project);
+        testing::ExpectIsoImageReadable(dir_, Export("medium" + std::to_string(profile) + ".iso"));
+        if (profile == platform::kProfileDvdPlusR || profile == platform::kProfileDvdR)
+          EXPECT_EQ(DiscInfo()[2] & 0x03, 2) << "complete";
+      } else {
+        EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
+        EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{kErrorNoSpace});
+        EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+        EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+      }
+    }
+  }
 }
 
 TEST_F(DataBurn, ADvdVideoProjectBurnedOnADvdPlusRPassesLsdvdAndUdfinfo) {

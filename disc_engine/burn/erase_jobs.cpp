@@ -99,6 +99,22 @@ bool Format(MmcDrive& drive, Job& job) {
   return success;
 }
 
+// A BD-RE or DVD-RAM is emptied by formatting it again, whether it was
+// formatted before or not.
+bool FormatWhole(MmcDrive& drive, Job& job) {
+  ISOBuilderEvents& events = job.events();
+  drive.MmcPreventAllowRemoval(true);
+  bool ok = drive.MmcFormatUnit() == 1;
+  if (!ok) {
+    events.BurningErrorViewDescription(kFormatFailed);
+  } else if (const Readiness ready = WaitUntilReady(drive, job, kReadyOtherwise); !ready.ready()) {
+    events.BurningErrorViewDescription(ready.text);
+    ok = false;
+  }
+  Release(drive, job.context().eject_after_erase == 1);
+  return ok;
+}
+
 }  // namespace
 
 void EraseOrFormat(Job& job, int erase_mode) {
@@ -113,7 +129,24 @@ void EraseOrFormat(Job& job, int erase_mode) {
   } else if (code == kMediaCdRw) {
     drive.MmcSetWriteParameters(8, 1, true, true, false);
   }
-  job.outcome().failed = !(code == kMediaDvdPlusRw ? Format(drive, job) : Erase(drive, job, erase_mode));
+  switch (code) {
+    case kMediaDvdPlusRw:
+      job.outcome().failed = !Format(drive, job);
+      break;
+    case kMediaCdRw:
+    case kMediaDvdRw:
+      job.outcome().failed = !Erase(drive, job, erase_mode);
+      break;
+    case kMediaBdRe:
+    case kMediaDvdRam:
+      job.outcome().failed = !FormatWhole(drive, job);
+      break;
+    default:
+      // BLANK would only bring back the drive's refusal of the command.
+      job.events().BurningErrorViewDescription(kNotRewritable);
+      job.outcome().failed = true;
+      break;
+  }
 }
 
 void CloseLastSession(Job& job) {

@@ -19,12 +19,16 @@
 
 namespace zephrel {
 
+// What an erase of a disc that cannot be erased tells.
+inline constexpr const char* kNotRewritable = "The disc is not rewritable: it cannot be erased.";
+
 // The error number of a close that failed ("Can't close the track").
 inline constexpr int kCloseFailed = 1014;
 
 // erase_mode: BLANK's blank type (0 the whole disc, 1 minimal); its other bits
 // are not passed on, so the drive never answers before the blank is done.
-// On a DVD+RW the job formats instead.
+// On a DVD+RW the job formats instead, and a BD-RE or DVD-RAM is formatted
+// whole; any other disc is refused before a command is sent.
 void EraseOrFormat(Job& job, int erase_mode);
 
 void CloseLastSession(Job& job);

@@ -208,10 +208,47 @@ TEST_F(DiscJobs, WithEjectAfterEraseTheTrayIsOpenAtTheEnd) {
 }
 
 TEST_F(DiscJobs, AnEraseTheDriveRefusesEndsWithFailureAndItsReason) {
-  UseMedium(platform::kProfileDvdPlusR);  // not erasable
+  UseRecordedMedium(platform::kProfileCdRw);
+  drive_->InjectFault({.opcode = mmc::kBlank, .count = 1, .key = 0x05, .asc = 0x30, .ascq = 0x00});
   auto sink = Advised();
   EraseAndWait(sink, 1);
   ExpectFailed(*sink, {"Incompatible Medium Installed"});
+}
+
+TEST_F(DiscJobs, AWriteOnceDiscIsRefusedAsNotRewritableBeforeAnyCommandIsSent) {
+  for (const std::uint16_t profile : {platform::kProfileDvdPlusR, platform::kProfileDvdR,
+                                      platform::kProfileCdR, platform::kProfileBdRSrm}) {
+    SCOPED_TRACE(profile);
+    UseMedium(profile);
+    auto sink = Advised();
+    EraseAndWait(sink, 1);
+    ExpectFailed(*sink, {kNotRewritable});
+    EXPECT_TRUE(Commands(mmc::kBlank).empty());
+    EXPECT_TRUE(Commands(mmc::kFormatUnit).empty());
+    ForgetDrive();
+  }
+}
+
+TEST_F(DiscJobs, ABdReFormattedOrNotAndADvdRamAreErasedByFormattingThemWhole) {
+  for (const bool formatted : {false, true}) {
+    for (const std::uint16_t profile : {platform::kProfileBdRe, platform::kProfileDvdRam}) {
+      SCOPED_TRACE(::testing::Message() << profile << (formatted ? " formatted" : ""));
+      platform::MediumSpec medium;
+      medium.profile = profile;
+      medium.formatted = formatted;
+      UseDrive(&medium);
+      auto sink = Advised();
+      EraseAndWait(sink, 1);
+      ExpectSucceeded(*sink);
+      EXPECT_EQ(Commands(mmc::kFormatUnit).size(), 1u);
+      EXPECT_TRUE(Commands(mmc::kBlank).empty());
+      std::vector<std::uint8_t> list(12, 0);
+      const mmc::Cdb cdb = mmc::ReadFormatCapacities(12);
+      ASSERT_TRUE(Raw().exec(cdb.span(), DataDirection::kIn, list, {}).ok());
+      EXPECT_EQ(list[8] & 0x03, 2) << "formatted";
+      ForgetDrive();
+    }
+  }
 }
 
 TEST_F(DiscJobs, AMediumTakenOutWhileTheEraseIsWaitedForEndsTheWaitAtOnce) {

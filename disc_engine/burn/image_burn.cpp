@@ -24,6 +24,14 @@ constexpr std::size_t kFeedSectors = 16;
 // The extent of a volume descriptor's root directory record (the big-endian
 // half of its both-endian field).
 constexpr std::size_t kRootExtent = 156 + 6;
+constexpr std::size_t kVolumeSpaceSize = 80;
+
+// The size its primary volume descriptor gives the volume, in sectors (the
+// little-endian half of the both-endian field); 0 for another descriptor.
+std::uint32_t DeclaredVolumeSectors(std::span<const std::uint8_t, 2048> descriptor) {
+  if (descriptor[0] != 1) return 0;
+  return platform::GetLe32(descriptor.data() + kVolumeSpaceSize);
+}
 
 }  // namespace
 
@@ -59,7 +67,11 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
     return events.BurningErrorViewDescription(kNoSimulation);
   const bool multisession = code != kMediaDvdRw;
   drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
-  if (code == kMediaDvdPlusRw && drive.MmcReadFormatCapacities() == 1) drive.MmcFormatUnit();
+  if (!FormatIfUnformatted(drive, job, code)) {
+    drive.MmcAllowRemoval();
+    drive.MmcEjectMedium();
+    return;
+  }
   const int sessions = drive.MmcGetSessionCount();
   const int last_track = drive.MmcGetLastTrackNumber();
   drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
@@ -96,6 +108,15 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
   }
   const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   const std::uint64_t sectors = (size + format->sector_bytes - 1) / format->sector_bytes;
+  // A cut image would burn as a disc whose file system points past its end.
+  if (const std::uint32_t declared = DeclaredVolumeSectors(descriptor);
+      std::uint64_t(declared) * format->sector_bytes > size) {
+    events.BurningErrorViewDescription("The image " + name + " is shorter than the volume it holds: it has " +
+                                       std::to_string(size / format->sector_bytes) +
+                                       " whole sectors, its volume declares " + std::to_string(declared) +
+                                       ": nothing was written.");
+    return end_early(false);
+  }
   const std::uint32_t spb = BlockSectorsFor(code);
   const std::uint64_t to_write = (sectors + spb - 1) / spb * spb;
   if (to_write > 0xFFFFFFFFull - *start) {
@@ -118,7 +139,7 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
     return end_early(false);
   }
 
-  if (code == kMediaDvdR || code == kMediaDvdRw) {
+  if (ReservesTrack(drive, code)) {
     if (drive.MmcReserveTrack(static_cast<std::uint32_t>(to_write)) != 1) {
       events.BurningErrorViewDescription("The track cannot be reserved on the disc: nothing was written.");
       return end_early(false);

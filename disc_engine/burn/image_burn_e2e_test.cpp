@@ -15,8 +15,11 @@
 #include <tuple>
 #include <vector>
 
+#include "burn/burn_pipeline.h"
 #include "burn/burn_testutil.h"
+#include "drive/mmc_drive.h"
 #include "image/image_build_testutil.h"
+#include "image/iso9660_format.h"
 #include "image/raw_sector.h"
 #include "testing/tools.h"
 
@@ -100,6 +103,52 @@ TEST_F(ImageBurn, AnIsoImageOnADvdPlusRIsWrittenAsItIsAndReadsBackAsItsSource) {
       EXPECT_EQ(e.args[1].i4(), 1);
       EXPECT_EQ(e.args[5].i4(), static_cast<std::int32_t>((sectors + 31) / 32 * 32));
     }
+}
+
+// Runs a program written for real drives on the drive folder, shown to it as
+// /dev/sr7 by the emulated drive's preload shim.
+vantora::testing::ToolResult RunOnDrive(const fs::path& folder, std::vector<std::string> argv) {
+  std::vector<std::string> line = {
+      "env", "EMUDRIVE_SHIM_DEVICE=/dev/sr7", "EMUDRIVE_SHIM_FOLDER=" + folder.string(),
+      "LD_PRELOAD=" + std::string(VANTORA_BINARY_DIR) + "/platform/scsi/libemudrive_shim.so"};
+  line.insert(line.end(), argv.begin(), argv.end());
+  return RunTool(line);
+}
+
+TEST_F(ImageBurn, DiscsTheEngineBurnedReadAsWholeToProgramsWrittenForRealDrives) {
+  const std::string image = PeerImage();
+  for (const std::uint16_t profile : {platform::kProfileDvdPlusR, platform::kProfileCdR}) {
+    SCOPED_TRACE(profile);
+    if (drive_) {
+      NextJob();
+      platform::MediumSpec medium;
+      medium.profile = profile;
+      std::string error;
+      ASSERT_TRUE(drive_->InsertMedium(medium, &error)) << error;
+    } else {
+      UseMedium(profile);
+    }
+    auto sink = Advised();
+    ASSERT_EQ(Burn(sink, image), End(1, 0, 0)) << Said(*sink);
+    drive_->CloseTray();  // the burn ejected the disc
+    if (profile == platform::kProfileDvdPlusR) {
+      const auto info = RunOnDrive(root_, {"dvd+rw-mediainfo", "/dev/sr7"});
+      EXPECT_EQ(info.exit_code, 0) << info.output;
+      // One closed session; the disc stays appendable.
+      EXPECT_NE(info.output.find("Disc status:           appendable"), std::string::npos) << info.output;
+      EXPECT_NE(info.output.find("Track Size:            704*2KB"), std::string::npos) << info.output;
+    } else {
+      const auto info = RunOnDrive(root_, {"cd-info", "--no-device-info", "/dev/sr7"});
+      EXPECT_EQ(info.exit_code, 0) << info.output;
+      EXPECT_NE(info.output.find("Disc mode is listed as: CD-DATA (Mode 1)"), std::string::npos)
+          << info.output;
+    }
+    const auto check = RunOnDrive(root_, {"xorriso", "-indev", "/dev/sr7", "-check_media", "--", "-toc"});
+    EXPECT_EQ(check.exit_code, 0) << check.output;
+    EXPECT_NE(check.output.find("Media status : is written"), std::string::npos) << check.output;
+    EXPECT_NE(check.output.find(", + good"), std::string::npos) << check.output;
+    EXPECT_EQ(check.output.find("unreadable"), std::string::npos) << check.output;
+  }
 }
 
 TEST_F(ImageBurn, AThousandSectorImageOnACdRWrites1026SectorsTheLast26Zeros) {
@@ -276,6 +325,119 @@ TEST_F(ImageBurn, ACancelAtTheStartStopsTheFeedOfARawImage) {
   });
   EXPECT_EQ(Burn(sink, raw), End(1, 1, 0));
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+}
+
+// ---------------------------------------------------------------------------
+// The fit of an image on every medium the drive can write
+
+// An image of `sectors` sectors whose primary volume descriptor declares
+// `declared`; each sector carries its number, so a shifted or cut burn shows.
+// Only the first sectors are written when `sparse`.
+void WriteNumberedImage(const std::string& path, std::uint32_t sectors, std::uint32_t declared, bool sparse) {
+  const std::uint32_t written = sparse ? 17 : sectors;
+  std::vector<std::uint8_t> image(std::size_t(written) * 2048, 0);
+  for (std::uint32_t s = 0; s < written; ++s) platform::PutBe32(image.data() + std::size_t(s) * 2048 + 8, s);
+  std::uint8_t* pvd = image.data() + 16 * 2048;
+  std::memset(pvd, 0, 2048);
+  pvd[0] = 1;
+  std::memcpy(pvd + 1, "CD001", 5);
+  pvd[6] = 1;
+  iso9660::PutBoth32(pvd + iso9660::vd::kVolumeSpaceSize, declared);
+  WriteAll(path, image);
+  fs::resize_file(path, std::uintmax_t(sectors) * 2048);
+}
+
+struct FitCase {
+  const char* name;
+  std::uint16_t profile;
+  bool formatted;          // DVD+RW, BD-RE
+  std::uint32_t capacity;  // sectors; a smaller disc than standard when not 0
+  std::uint32_t free;      // what the disc holds
+};
+
+constexpr std::uint32_t kSmall = 8640;  // whole blocks of 27 and of 32 sectors
+
+class ImageBurnFit : public ImageBurn, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(ImageBurnFit, AnImageOfExactlyTheFreeSpaceBurnsAndReadsBackAndOneSectorMoreIsRefusedBeforeAnyWrite) {
+  const FitCase& c = GetParam();
+  platform::MediumSpec spec;
+  spec.profile = c.profile;
+  spec.capacity = c.capacity;
+  spec.formatted = c.formatted;
+  ReplaceMedium(spec);
+  float total = 0;
+  builder_->Burner_GetMediaTotalSpace(0, total);
+  EXPECT_EQ(total, SectorsToMB(c.free)) << "the disc's own figure";
+
+  if (c.capacity != 0) {
+    const std::string fits = dir_.path() + "/fits" + kOdd + ".iso";
+    WriteNumberedImage(fits, c.free, c.free, false);
+    auto sink = Advised();
+    EXPECT_EQ(Burn(sink, fits), End(1, 0, 0)) << Said(*sink);
+    EXPECT_EQ(SectorsWritten(), c.free);
+    ExpectMediumHolds(ReadAll(fits), c.free);
+    fs::remove(fits);
+    ReplaceMedium(spec);
+  }
+  const std::string more = dir_.path() + "/more.iso";
+  WriteNumberedImage(more, c.free + 1, c.free + 1, c.capacity == 0);
+  auto sink = Advised();
+  EXPECT_EQ(Burn(sink, more), End(1, 1, 0)) << Said(*sink);
+  EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{kErrorNoSpace});
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+  EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWritableMedium, ImageBurnFit,
+    ::testing::Values(
+        FitCase{"CdR", platform::kProfileCdR, false, 0, 359849},
+        FitCase{"CdRSmall", platform::kProfileCdR, false, kSmall, kSmall},
+        FitCase{"CdRwSmall", platform::kProfileCdRw, false, kSmall, kSmall},
+        FitCase{"DvdR", platform::kProfileDvdR, false, 0, 2298496},
+        FitCase{"DvdRSmall", platform::kProfileDvdR, false, kSmall, kSmall},
+        FitCase{"DvdRwSequential", platform::kProfileDvdRwSequential, false, 0, 2298496},
+        FitCase{"DvdRwSequentialSmall", platform::kProfileDvdRwSequential, false, kSmall, kSmall},
+        FitCase{"DvdRwRestricted", platform::kProfileDvdRwRestricted, false, 0, 2298496},
+        FitCase{"DvdRwRestrictedSmall", platform::kProfileDvdRwRestricted, false, kSmall, kSmall},
+        FitCase{"DvdPlusR", platform::kProfileDvdPlusR, false, 0, 2295104},
+        FitCase{"DvdPlusRSmall", platform::kProfileDvdPlusR, false, kSmall, kSmall},
+        FitCase{"DvdPlusRDl", platform::kProfileDvdPlusRDl, false, 0, 4173824},
+        FitCase{"DvdPlusRDlSmall", platform::kProfileDvdPlusRDl, false, kSmall, kSmall},
+        FitCase{"DvdPlusRwBlankSmall", platform::kProfileDvdPlusRw, false, kSmall, kSmall},
+        FitCase{"DvdPlusRwFormatted", platform::kProfileDvdPlusRw, true, 0, 2295104},
+        FitCase{"DvdPlusRwFormattedSmall", platform::kProfileDvdPlusRw, true, kSmall, kSmall},
+        FitCase{"DvdRam", platform::kProfileDvdRam, false, 0, 2236704},
+        FitCase{"DvdRamSmall", platform::kProfileDvdRam, false, kSmall, kSmall},
+        FitCase{"BdR", platform::kProfileBdRSrm, false, 0, 12219392},
+        FitCase{"BdRSmall", platform::kProfileBdRSrm, false, kSmall, kSmall},
+        FitCase{"BdReBlank", platform::kProfileBdRe, false, 0, 12219392},
+        FitCase{"BdReBlankSmall", platform::kProfileBdRe, false, kSmall, kSmall},
+        FitCase{"BdReFormattedSmall", platform::kProfileBdRe, true, kSmall, kSmall}),
+    [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ImageBurn, ACutImageIsRefusedBeforeAnyWriteNamingTheFileAndBothSizes) {
+  UseMedium(platform::kProfileDvdPlusR);
+  const std::string cut = dir_.path() + "/cut" + kOdd + ".iso";
+  WriteNumberedImage(cut, 8288, 16560, false);
+  auto sink = Advised();
+  EXPECT_EQ(Burn(sink, cut), End(1, 0, 1));
+  EXPECT_EQ(Said(*sink), "The image " + cut +
+                             " is shorter than the volume it holds: it has 8288 whole sectors, its volume "
+                             "declares 16560: nothing was written.\n");
+  // Only the system area and the descriptor, and a raw image cut inside a sector.
+  NextJob();
+  WriteNumberedImage(cut, 17, 16560, false);
+  auto head = Advised();
+  EXPECT_EQ(Burn(head, cut), End(1, 0, 1));
+  NextJob();
+  WriteNumberedImage(cut, 64, 64, false);
+  const std::string raw = Wrapped(cut, 2352, 16, kRawMode1);
+  fs::resize_file(raw, 64 * 2352 - 1);
+  auto cut_raw = Advised();
+  EXPECT_EQ(Burn(cut_raw, raw), End(1, 0, 1));
+  EXPECT_TRUE(Commands(mmc::kWrite10).empty());
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ Readiness WaitUntilReady(MmcDrive& drive, Job& job, JobClock::Duration cap) {
   if (gone) {
     readiness.outcome = Readiness::kNoMedium;
     readiness.text = FailureText(last);
+  } else if (job.Cancelled() && !job.stop_token().stop_requested()) {
+    readiness.outcome = Readiness::kCancelled;
+    readiness.text = kCancelledWhileDriveBusy;
   } else if (job.stop_token().stop_requested()) {
     readiness.outcome = Readiness::kStopped;
     readiness.text = "The disc engine is shutting down";

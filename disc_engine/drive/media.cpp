@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drive/mmc_drive.h"
+#include "platform/byte_order.h"
 #include "platform/text.h"
 
 namespace zephrel {
@@ -263,7 +264,40 @@ std::string MediaTypeName(int code) {
 
 bool IsCdMedia(int code) { return code >= 16 && code <= 19; }
 
+std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code) {
+  if (code < 0 || code == kMediaDvdRom || code == kMediaCdRom) return std::nullopt;
+  const int last = drive.MmcGetLastTrackNumber();
+  if (last > 0) {
+    const auto track =
+        drive.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, std::uint32_t(last), 28), 28);
+    if (track && track->size() >= 20 && ((*track)[7] & 0x01) != 0)
+      return std::uint64_t(platform::GetBe32(track->data() + 12)) + platform::GetBe32(track->data() + 16);
+  }
+  switch (code) {
+    case kMediaDvdRam:
+    case kMediaDvdRw:
+    case kMediaDvdPlusRw:
+    case kMediaDvdPlusRwDl:
+    case kMediaBdRe:
+      break;
+    default:
+      return std::nullopt;
+  }
+  // The current capacity descriptor: formatted, or the most an unformatted
+  // medium can be formatted to.
+  if (const auto list = drive.Query(mmc::ReadFormatCapacities(12), 12); list && list->size() >= 12) {
+    const int type = (*list)[8] & 0x03;
+    const std::uint32_t blocks = platform::GetBe32(list->data() + 4);
+    if ((type == 1 || type == 2) && blocks > 0) return blocks;
+  }
+  const std::optional<std::uint32_t> recorded = drive.RecordedSectors();
+  if (recorded && *recorded > 1) return *recorded;
+  return std::nullopt;
+}
+
 float GetMediaCapacityMB(MmcDrive& drive, int code) {
+  if (const std::optional<std::uint64_t> reported = ReportedCapacitySectors(drive, code))
+    return SectorsToMB(*reported);
   switch (code) {
     case kMediaBdRe:
       return SectorsToMB(drive.RecordedSectors().value_or(0));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,7 +40,16 @@ int MediaTypeFromProfile(std::uint16_t profile);
 std::string MediaTypeName(int code);
 bool IsCdMedia(int code);  // 16 to 19
 
-// Total capacity in MB by media-type code.
+// What the medium itself says it holds, in 2048-byte sectors: on a disc
+// written in sequence, the next writable address of its last track plus the
+// free blocks from there (READ TRACK INFORMATION); on an overwritable one its
+// formatted capacity, or the capacity it will have once formatted (READ
+// FORMAT CAPACITIES, then READ CAPACITY). Nothing when the drive reports
+// neither (a closed disc, a drive that does not answer).
+std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code);
+
+// Total capacity in MB: what the medium reports, else a figure by media-type
+// code.
 float GetMediaCapacityMB(MmcDrive& drive, int code);
 // Used space in MB: the next writable address of the last track while the
 // disc is writable, else by code.

@@ -49,19 +49,25 @@ float Total(const platform::MediumSpec& medium) {
   return GetMediaCapacityMB(drive, drive.MmcGetMediaTypeCode());
 }
 
-TEST(MediaTotalSpace, BlankDvdAndBdMediaHaveTheirFixedTotals) {
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusR)), 4482.623046875f);
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusRw)), 4482.623046875f);
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdR)), 4488.0625f);
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdRwSequential)), 4488.0625f);
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdRwRestricted)), 4488.0625f);
+// What the disc reports: the free blocks of its next writable track, or the
+// capacity it is (or will be) formatted to; smaller discs than the standard
+// size give their own figure.
+TEST(MediaTotalSpace, BlankWritableMediaGiveTheCapacityTheyReport) {
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusR)), Mb(2295104));
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusRw)), Mb(2295104));
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdR)), Mb(2298496));
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdRwSequential)), Mb(2298496));
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdRwRestricted)), Mb(2298496));
   EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusRDl)), 8152.0f);
   EXPECT_EQ(Total(Medium(pm::kProfileBdRSrm)), 23866.0f);
   EXPECT_EQ(Total(Medium(pm::kProfileDvdRom)), 0.0f);
-  EXPECT_EQ(Total(Medium(pm::kProfileDvdRam)), 0.0f);
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdRam)), Mb(2236704));
+  EXPECT_EQ(Total(Medium(pm::kProfileBdRe)), Mb(12219392)) << "unformatted: what it will hold";
   auto bd_re = Medium(pm::kProfileBdRe);
   bd_re.formatted = true;
-  EXPECT_EQ(Total(bd_re), Mb(12219392));  // READ CAPACITY's last LBA + 1
+  EXPECT_EQ(Total(bd_re), Mb(12219392));
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdPlusR, 712891)), Mb(712891)) << "an 8 cm disc";
+  EXPECT_EQ(Total(Medium(pm::kProfileDvdR, 712891)), Mb(712891));
   PolicedDrive empty(nullptr);
   MmcDrive none = empty.Mmc();
   EXPECT_EQ(GetMediaCapacityMB(none, none.MmcGetMediaTypeCode()), 0.0f);

@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::uint8_t kFlagAssociated = 0x04;
 constexpr std::uint8_t kFlagMultiExtent = 0x80;
-// A directory larger than this is not a directory a writer made.
-constexpr std::uint32_t kDirectoryByteLimit = 32u << 20;
-// Directory bytes one import reads at most, over all directories.
-constexpr std::uint64_t kTotalDirectoryByteLimit = 256u << 20;
 
 std::uint32_t Le32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -119,7 +115,13 @@ class Walk {
   bool ReadDirectory(std::uint32_t extent, std::uint32_t size, const std::string& path,
                      std::vector<std::uint8_t>* bytes) {
     const std::uint32_t sectors = SectorsForBytes(size);
-    if (size == 0 || size > kDirectoryByteLimit || !InRecordedArea(extent, sectors)) {
+    if (size > kImportDirectoryByteLimit) {
+      Problem("The folder " + path + " declares " + std::to_string(size) +
+              " bytes of records, more than the " + std::to_string(kImportDirectoryByteLimit) +
+              " a folder may have, and was not read.");
+      return false;
+    }
+    if (size == 0 || !InRecordedArea(extent, sectors)) {
       Problem("The folder " + path + " lies outside the recorded area of the disc and was not read.");
       return false;
     }
@@ -127,8 +129,9 @@ class Walk {
       Problem("The folder " + path + " repeats a folder read before and was not read again.");
       return false;
     }
-    if (total_bytes_ + std::uint64_t(sectors) * kSectorSize > kTotalDirectoryByteLimit) {
-      Problem("The folder " + path + " was not read: the folders of the disc are too large.");
+    if (total_bytes_ + std::uint64_t(sectors) * kSectorSize > kImportTotalDirectoryByteLimit) {
+      Problem("The folder " + path + " was not read: the folders of the disc hold more than " +
+              std::to_string(kImportTotalDirectoryByteLimit) + " bytes of records in all.");
       return false;
     }
     total_bytes_ += std::uint64_t(sectors) * kSectorSize;
@@ -172,6 +175,15 @@ class Walk {
       if (id_len == 0 || dr::kFixedPart + id_len > len) {
         Problem("A damaged record in the folder " + c.path + " was skipped.");
         continue;
+      }
+      if (out_.elements.size() >= kImportElementLimit) {
+        if (!element_cap_told_)
+          Problem("The last session holds more than " + std::to_string(kImportElementLimit) +
+                  " files and folders: only the first " + std::to_string(kImportElementLimit) +
+                  " were imported.");
+        element_cap_told_ = true;
+        c.pos = b.size();
+        return false;
       }
       const std::span<const std::uint8_t> id(r + dr::kIdentifier, id_len);
       if (id_len == 1 && (id[0] == 0 || id[0] == 1)) continue;  // "." and ".."
@@ -241,6 +253,7 @@ class Walk {
   SessionTree& out_;
   std::unordered_set<std::uint32_t> visited_;
   std::uint64_t total_bytes_ = 0;
+  bool element_cap_told_ = false;
   std::string multi_extent_name_;
   std::int32_t multi_extent_parent_ = -1;
 };

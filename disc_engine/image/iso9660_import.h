@@ -25,6 +25,12 @@ using SectorReader =
 constexpr int kImportDepthLimit = 64;
 // Sectors of one directory read at a time.
 constexpr std::uint32_t kImportReadChunk = 16;
+// What one import takes at most: files and folders, the bytes of one
+// directory, and the bytes of all directories read (a hostile disc may
+// declare millions of records).
+constexpr std::size_t kImportElementLimit = 200000;
+constexpr std::uint32_t kImportDirectoryByteLimit = 32u << 20;
+constexpr std::uint64_t kImportTotalDirectoryByteLimit = 64u << 20;
 // Volume descriptors looked at from sector 16 of the session on.
 constexpr int kImportDescriptorLimit = 32;
 

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "image/iso9660_format.h"
+#include "platform/byte_order.h"
 #include "platform/text.h"
 #include "testing/temp_folder.h"
 #include "testing/tools.h"
@@ -249,6 +250,65 @@ TEST_F(SessionReaderTest, ExtentsPastTheRecordedAreaAreRefused) {
   EXPECT_EQ(Find(tree, "far"), nullptr);
   ASSERT_EQ(tree.problems.size(), 1u);
   EXPECT_NE(tree.problems[0].find("outside the recorded area"), std::string::npos);
+}
+
+// A crafted session: a primary descriptor at 16, a terminator at 17, and a
+// root folder at 18 of `records` files of 40-byte records (51 a sector),
+// followed by the folder records given (name, declared size).
+Bytes HostileSession(std::uint32_t records,
+                     const std::vector<std::pair<std::string, std::uint32_t>>& folders) {
+  constexpr std::size_t kRecord = 40, kPerSector = kSectorSize / kRecord;
+  const std::size_t entries = records + folders.size();
+  const std::size_t root_sectors = (entries + kPerSector - 1) / kPerSector;
+  Bytes b((18 + root_sectors + 1) * kSectorSize, 0);
+  auto put_record = [&](std::uint8_t* r, std::uint32_t extent, std::uint32_t size, std::uint8_t flags,
+                        const std::string& name) {
+    r[0] = std::uint8_t(33 + name.size());
+    platform::PutLe32(r + 2, extent);
+    platform::PutLe32(r + 10, size);
+    r[25] = flags;
+    r[32] = std::uint8_t(name.size());
+    std::memcpy(r + 33, name.data(), name.size());
+  };
+  std::uint8_t* pvd = b.data() + 16 * kSectorSize;
+  pvd[0] = 1;
+  std::memcpy(pvd + 1, "CD001", 5);
+  put_record(pvd + 156, 18, std::uint32_t(root_sectors * kSectorSize), 0x02, std::string(1, '\0'));
+  std::uint8_t* end = b.data() + 17 * kSectorSize;
+  end[0] = 255;
+  std::memcpy(end + 1, "CD001", 5);
+  for (std::size_t i = 0; i < entries; ++i) {
+    std::uint8_t* r = b.data() + (18 + i / kPerSector) * kSectorSize + (i % kPerSector) * kRecord;
+    if (i < records) {
+      char name[8];
+      std::snprintf(name, sizeof name, "F%06zu", i % 1000000);
+      put_record(r, 0, 0, 0, std::string(name, 7));
+    } else {
+      const auto& [name, size] = folders[i - records];
+      put_record(r, std::uint32_t(18 + root_sectors), size, 0x02, (name + "       ").substr(0, 7));
+    }
+  }
+  return b;
+}
+
+TEST_F(SessionReaderTest, AHostileSessionIsCutAtTheImportCapsAndEachCapIsReportedForWhatItIs) {
+  // More files than one import takes: the first ones are kept, and that is said once.
+  Disc many{HostileSession(kImportElementLimit + 5000, {})};
+  SessionTree tree = many.Read();
+  EXPECT_EQ(tree.elements.size(), kImportElementLimit);
+  ASSERT_EQ(tree.problems.size(), 1u);
+  EXPECT_EQ(tree.problems[0],
+            "The last session holds more than 200000 files and folders: only the first "
+            "200000 were imported.");
+
+  // A folder that declares more bytes than a folder may have is named with its size.
+  Disc huge{HostileSession(10, {{"HUGEDIR", kImportDirectoryByteLimit + 2048}})};
+  tree = huge.Read();
+  EXPECT_EQ(tree.elements.size(), 11u);
+  ASSERT_EQ(tree.problems.size(), 1u);
+  EXPECT_EQ(tree.problems[0],
+            "The folder /HUGEDIR/ declares 33556480 bytes of records, more than the 33554432 a "
+            "folder may have, and was not read.");
 }
 
 TEST_F(SessionReaderTest, SectorsWithoutAVolumeDescriptorImportNothing) {

@@ -76,14 +76,16 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
   std::shared_ptr<JobClock> clock = engine.Clock();
   JobBody body = setup();
 
-  engine.flags.cancel.store(false);
-  engine.flags.rip_cancel.store(false);
+  engine.flags.ResetCancels();
+  const std::stop_token cancel = options.cancelled_by_rip || end == JobEnd::kEndRip
+                                     ? engine.flags.rip_cancel_signal.Token()
+                                     : engine.flags.cancel_signal.Token();
   engine.flags.busy.store(true);
   if (drive != kNoDrive) engine.flags.job_drive.store(drive);
   const bool started =
-      engine.threads.Start([events, end, ticket, context = std::move(context), clock = std::move(clock),
-                            body = std::move(body)](std::stop_token stop) mutable {
-        Job job(std::move(context), std::move(events), std::move(clock), stop);
+      engine.threads.Start([events, end, ticket, cancel, context = std::move(context),
+                            clock = std::move(clock), body = std::move(body)](std::stop_token stop) mutable {
+        Job job(std::move(context), std::move(events), std::move(clock), stop, cancel);
         RunJob(job, body, end, std::move(ticket));
       });
   if (!started) {

@@ -43,9 +43,17 @@ struct JobOutcome {
 // duration.
 class Job {
  public:
+  // cancel is the job's cancel request (CancelBurn, or CancelRip for rips and
+  // copies); every wait of the job ends on it as on stop.
   Job(JobContext context, std::shared_ptr<ISOBuilderEvents> events, std::shared_ptr<JobClock> clock,
-      std::stop_token stop)
-      : context_(std::move(context)), events_(std::move(events)), clock_(std::move(clock)), stop_(stop) {}
+      std::stop_token stop, std::stop_token cancel = {})
+      : context_(std::move(context)),
+        events_(std::move(events)),
+        clock_(std::move(clock)),
+        stop_(stop),
+        cancel_(cancel),
+        stop_forward_(stop, ForwardStop{&waits_}),
+        cancel_forward_(cancel, ForwardStop{&waits_}) {}
   Job(const Job&) = delete;
   Job& operator=(const Job&) = delete;
 
@@ -56,21 +64,35 @@ class Job {
   JobOutcome& outcome() { return outcome_; }
   // Set when the engine shuts down (UnloadCom): the body should return soon.
   std::stop_token stop_token() const { return stop_; }
+  // Set when the client cancelled the job.
+  bool Cancelled() const { return cancel_.stop_requested(); }
+  // Set on a stop or a cancel: what the job's waits end on.
+  std::stop_token wait_token() const { return waits_.get_token(); }
 
   // Time for waits, polls and back-offs (a test's clock when one is set).
   JobClock& clock() { return *clock_; }
-  // Waits; false when the engine asked the job to stop.
-  bool SleepFor(JobClock::Duration duration) { return clock_->SleepFor(duration, stop_); }
-  // PollUntil on the job's clock and stop token.
+  // Waits; false when the engine asked the job to stop or the job was
+  // cancelled.
+  bool SleepFor(JobClock::Duration duration) { return clock_->SleepFor(duration, wait_token()); }
+  // PollUntil on the job's clock, ending on a stop or a cancel.
   bool PollUntil(JobClock::Duration timeout, JobClock::Duration interval, const std::function<bool()>& done) {
-    return zephrel::PollUntil(*clock_, stop_, timeout, interval, done);
+    return zephrel::PollUntil(*clock_, wait_token(), timeout, interval, done);
   }
 
  private:
+  struct ForwardStop {
+    std::stop_source* to;
+    void operator()() const { to->request_stop(); }
+  };
+
   JobContext context_;
   std::shared_ptr<ISOBuilderEvents> events_;
   std::shared_ptr<JobClock> clock_;
   std::stop_token stop_;
+  std::stop_token cancel_;
+  std::stop_source waits_;  // declared before the callbacks that request it
+  std::stop_callback<ForwardStop> stop_forward_;
+  std::stop_callback<ForwardStop> cancel_forward_;
   JobOutcome outcome_;
 };
 
@@ -83,6 +105,8 @@ using JobSetup = std::function<JobBody()>;
 struct JobOptions {
   // The priority flag (SetPriorityThread 1) raises this job's thread.
   bool priority_applies = false;
+  // CancelRip cancels the job rather than CancelBurn (always so for a rip).
+  bool cancelled_by_rip = false;
 };
 
 // Starts a job on drive (kNoDrive: none) that raises events on events and ends

@@ -3,6 +3,15 @@
 #include <algorithm>
 
 namespace zephrel {
+namespace {
+
+// The engine thread the calling thread helps; none for other threads.
+thread_local std::thread::id helper_of;
+
+}  // namespace
+
+ScopedHelperThread::ScopedHelperThread(std::thread::id owner) { helper_of = owner; }
+ScopedHelperThread::~ScopedHelperThread() { helper_of = {}; }
 
 EngineThreads::~EngineThreads() { StopAndJoin(); }
 
@@ -52,8 +61,9 @@ void EngineThreads::StopAndJoin() {
   for (Worker& worker : workers) worker.thread.request_stop();
   std::vector<Worker> self;
   for (Worker& worker : workers) {
-    if (worker.thread.get_id() == std::this_thread::get_id()) {
-      self.push_back(std::move(worker));  // cannot join itself: joined later
+    const std::thread::id id = worker.thread.get_id();
+    if (id == std::this_thread::get_id() || (id == helper_of && id != std::thread::id())) {
+      self.push_back(std::move(worker));  // waits for the caller: joined later
     } else if (worker.thread.joinable()) {
       worker.thread.join();
     }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,31 @@ struct JobContext {
   int eject_after_erase = 0;
 };
 
+// A cancel as a stop request as well as a flag: the flag for the loops that
+// poll it, the token for waits that must end the moment it is set. Reset
+// gives a fresh token for the next job.
+class CancelSignal {
+ public:
+  std::stop_token Token() const {
+    std::lock_guard lock(mutex_);
+    return source_.get_token();
+  }
+  void Request(std::atomic<bool>& flag) {
+    flag.store(true);
+    std::lock_guard lock(mutex_);
+    source_.request_stop();
+  }
+  void Reset(std::atomic<bool>& flag) {
+    std::lock_guard lock(mutex_);
+    flag.store(false);
+    source_ = std::stop_source();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::stop_source source_;
+};
+
 // Flags polled across threads. Jobs read their settings from their JobContext;
 // these are the live signals between members, jobs and the listener.
 struct JobFlags {
@@ -44,6 +70,17 @@ struct JobFlags {
   std::atomic<int> priority{0};
   std::atomic<int> fifo_mib{32};
   std::atomic<int> eject_after_erase{0};
+  // The stop requests behind cancel and rip_cancel; set and cleared only
+  // through the members below, which keep flag and request together.
+  CancelSignal cancel_signal;
+  CancelSignal rip_cancel_signal;
+
+  void RequestCancel() { cancel_signal.Request(cancel); }
+  void RequestRipCancel() { rip_cancel_signal.Request(rip_cancel); }
+  void ResetCancels() {
+    cancel_signal.Reset(cancel);
+    rip_cancel_signal.Reset(rip_cancel);
+  }
 };
 
 // Ownership of the single job slot. Release it before raising the job's end
@@ -64,6 +101,19 @@ class JobTicket {
   std::atomic<bool>* slot_;
 };
 
+// Marks the calling thread, for its lifetime, as a helper of the engine thread
+// that started it (a burn's drive writer, whose job thread joins it). A client
+// handler that calls UnloadCom on the helper does not wait for that engine
+// thread, which is waiting for the helper: it is joined later, as the calling
+// engine thread itself is.
+class ScopedHelperThread {
+ public:
+  explicit ScopedHelperThread(std::thread::id owner);
+  ~ScopedHelperThread();
+  ScopedHelperThread(const ScopedHelperThread&) = delete;
+  ScopedHelperThread& operator=(const ScopedHelperThread&) = delete;
+};
+
 // The threads of the engine. Every thread started here is joined by
 // StopAndJoin, which is what UnloadCom and the engine's shutdown call.
 class EngineThreads {
@@ -79,7 +129,8 @@ class EngineThreads {
   bool Start(std::function<void(std::stop_token)> body);
 
   // Requests every thread to stop and joins them all, except the calling
-  // thread itself when it is one of them (a handler running on a worker).
+  // thread itself when it is one of them (a handler running on a worker) and
+  // the thread the caller is a helper of (see ScopedHelperThread).
   void StopAndJoin();
   // Accepts new threads again after StopAndJoin.
   void Reopen();

@@ -1,7 +1,11 @@
 #include "platform/ini.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -214,8 +218,55 @@ std::string IniDocument::Serialize() const {
 
 std::string ReadIni(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view def) {
+  // One key is read line by line, in pieces of the file: memory follows the
+  // longest line, not the file (a large index asked for one key).
   FileError error;
-  return IniDocument::Load(file, &error).Get(section, key, def);
+  File in = File::Open(file, File::Mode::kRead, &error);
+  struct stat st {};
+  if (!in.is_open() || ::fstat(in.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string(def);
+  const std::string section_text = ToUtf8Lenient(Trim(section));
+  const std::string key_text = ToUtf8Lenient(Trim(key));
+  std::string pending;  // the start of a line not yet ended
+  std::vector<char> chunk(64 * 1024);
+  bool first = true, in_section = false;
+  std::optional<std::string> found;
+  // Classifies one line; true once the key is found.
+  const auto line = [&](std::string_view raw) {
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    Classified c = Classify(raw);
+    if (c.kind == Classified::kSection) {
+      in_section = AsciiIEquals(c.name, section_text);
+    } else if (c.kind == Classified::kKey && in_section && AsciiIEquals(c.name, key_text)) {
+      found = std::move(c.value);
+    }
+    return found.has_value();
+  };
+  for (;;) {
+    FileError read_error;
+    const std::size_t n = in.ReadFully(chunk.data(), chunk.size(), &read_error);
+    if (read_error) return std::string(def);
+    std::string_view bytes(chunk.data(), n);
+    if (first) {
+      first = false;
+      const bool utf16 =
+          bytes.size() >= 2 &&
+          ((static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) ||
+           (static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF));
+      if (utf16) return IniDocument::Load(file, &error).Get(section, key, def);  // rare: decoded whole
+      if (bytes.substr(0, 3) == kUtf8Bom) bytes.remove_prefix(3);
+    }
+    for (std::size_t nl; (nl = bytes.find('\n')) != std::string_view::npos;) {
+      const bool done =
+          pending.empty() ? line(bytes.substr(0, nl)) : line(pending.append(bytes.substr(0, nl)));
+      pending.clear();
+      if (done) return *found;
+      bytes.remove_prefix(nl + 1);
+    }
+    pending.append(bytes);
+    if (n < chunk.size()) break;  // the end of the file
+  }
+  if (!pending.empty() && line(pending)) return *found;
+  return std::string(def);
 }
 
 bool WriteIni(const std::filesystem::path& file, std::string_view section, std::string_view key,

@@ -160,6 +160,22 @@ TEST_F(IniFiles, JunkIsIgnoredAndLargeValuesRoundTrip) {
   EXPECT_EQ(ReadIni(file_, "S", "k", ""), "v");
 }
 
+TEST_F(IniFiles, OneKeyOfALargeFileIsFoundAcrossItsPiecesWithCrlfAndALastLineWithoutABreak) {
+  // An index of many keys, a value longer than the pieces the file is read
+  // in, CRLF line ends, and the key asked for on the last line, unended.
+  std::string text = "\xEF\xBB\xBF[CDDBID]\r\n";
+  for (int i = 0; i < 20000; ++i) text += "k" + std::to_string(i) + "=rock\\" + std::to_string(i) + "\r\n";
+  text += "long=" + std::string(200 * 1024, 'l') + "\r\n";
+  text += "[Other]\r\nk5=other\r\n[cddbid]\r\nlast=  \"quoted \"  ";
+  Put(text);
+  EXPECT_EQ(ReadIni(file_, "CDDBID", "k0", ""), "rock\\0");
+  EXPECT_EQ(ReadIni(file_, "cddbid", "K19999", ""), "rock\\19999");
+  EXPECT_EQ(ReadIni(file_, "CDDBID", "long", ""), std::string(200 * 1024, 'l'));
+  EXPECT_EQ(ReadIni(file_, "Other", "k5", ""), "other");
+  EXPECT_EQ(ReadIni(file_, "CDDBID", "last", ""), "quoted ");
+  EXPECT_EQ(ReadIni(file_, "CDDBID", "k20000", "none"), "none");
+}
+
 TEST_F(IniFiles, UnwritableFilesAndBadArgumentsGiveErrorsAndChangeNothing) {
   // A folder where the file should be.
   fs::create_directory(file_);

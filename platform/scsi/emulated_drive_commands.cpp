@@ -44,7 +44,8 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
   Check check;
   std::string transport_error;
   const std::uint8_t op = cdb[0];
-  const bool exempt = op == kInquiry || op == kRequestSense || op == kGetConfiguration;
+  const bool exempt =
+      op == kInquiry || op == kRequestSense || op == kGetConfiguration || op == kGetEventStatusNotification;
   in_progress = busy > 0;
   CountCommand();
   if (auto fault = InjectedFor(cdb.data(), cdb.size())) {
@@ -117,6 +118,14 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
       return SetSpeed(cdb);
     case kReadFormatCapacities:
       return ReadFormatCapacities(cdb, buffer, out);
+    case kGetPerformance:
+      return GetPerformance(cdb, buffer, out);
+    case kGetEventStatusNotification:
+      return GetEventStatus(cdb, buffer, out);
+    case kSetStreaming:
+      return SetStreaming(cdb, buffer, terr);
+    case kReadBufferCapacity:
+      return ReadBufferCapacity(cdb, buffer, out);
     default:
       break;
   }
@@ -132,12 +141,13 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
                                                      kReserveTrack,
                                                      kCloseTrackSession,
                                                      kBlank,
+                                                     kSendCueSheet,
                                                      kReadDvdStructure,
                                                      kReadCd};
   if (std::find(std::begin(kMediumCommands), std::end(kMediumCommands), op) == std::end(kMediumCommands))
     return kInvalidCommand;
-  const bool writes =
-      op == kFormatUnit || op == kWrite10 || op == kReserveTrack || op == kCloseTrackSession || op == kBlank;
+  const bool writes = op == kFormatUnit || op == kWrite10 || op == kReserveTrack ||
+                      op == kCloseTrackSession || op == kBlank || op == kSendCueSheet;
   if (writes && !state.identity.writer) return kInvalidCommand;
   if (!Loaded()) return NoMedium();
   if (not_ready > 0) {
@@ -170,6 +180,8 @@ Check EmulatedDrive::Impl::Dispatch(const std::uint8_t* cdb, std::span<std::uint
       return CloseTrackSession(cdb);
     case kBlank:
       return Blank(cdb);
+    case kSendCueSheet:
+      return SendCueSheet(cdb, buffer, terr);
     case kReadDvdStructure:
       return ReadDvdStructure(cdb, buffer, out);
     case kReadCd:

@@ -123,10 +123,19 @@ Check EmulatedDrive::Impl::GetConfiguration(const std::uint8_t* cdb, std::span<s
        writer && Has({kProfileCdR, kProfileCdRw}),
        is({kProfileCdR, kProfileCdRw}),
        {0x46, 0, 0, 0}},  // BUF, test write, CD-RW
+      // Session at once by cue sheet: BUF, SAO, test write, CD-RW; the
+      // longest cue sheet taken.
+      {kFeatureCdMastering,
+       writer && Has({kProfileCdR, kProfileCdRw}),
+       is({kProfileCdR, kProfileCdRw}),
+       {0x66, 0x00, 0x10, 0x00}},
       {kFeatureDvdMinusRWrite,
        writer && Has({kProfileDvdR, kProfileDvdRwSequential}),
        is({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRwRestricted}),
        {0x46, 0, 0, 0}},
+      // READ BUFFER CAPACITY in blocks, SET CD SPEED, write speeds in page
+      // 2Ah and in GET PERFORMANCE, stream writing.
+      {kFeatureRealTimeStreaming, writer, loaded, {0x1F, 0, 0, 0}},
   };
   std::vector<std::uint8_t> r(8, 0);
   PutBe16(&r[6], cur);
@@ -134,7 +143,8 @@ Check EmulatedDrive::Impl::GetConfiguration(const std::uint8_t* cdb, std::span<s
     if (!f.present) continue;
     if (rt == 2 ? f.code != start : f.code < start) continue;
     if (rt == 1 && !f.current) continue;
-    AddFeature(r, f.code, f.current, f.body, f.code == kFeatureCore ? 1 : 0);
+    AddFeature(r, f.code, f.current, f.body,
+               f.code == kFeatureCore || f.code == kFeatureRealTimeStreaming ? 1 : 0);
   }
   PutBe32(&r[0], std::uint32_t(r.size() - 4));
   *out = Send(r, GetBe16(cdb + 7), buffer);
@@ -216,7 +226,9 @@ Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::ui
   const bool test_write = (p[2] & 0x10) != 0;
   if ((p[3] >> 6) == 2) return kParameterValueInvalid;
   if (IsCd(profile) || profile == 0) {
-    if (write_type > 3 || (block_type != 0 && block_type != 8)) return kParameterValueInvalid;
+    // Packets, track at once and session at once (by cue sheet); no raw writing.
+    if (write_type > kWriteTypeSessionAtOnce || (block_type != 0 && block_type != 8))
+      return kParameterValueInvalid;
     if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
   } else if (IsDvdMinus(profile)) {
     if ((write_type != 0 && write_type != 2 && !(write_type == 4 && profile == kProfileDvdRDlSequential)) ||
@@ -232,16 +244,116 @@ Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::ui
 }
 
 Check EmulatedDrive::Impl::SetSpeed(const std::uint8_t* cdb) {
-  auto pick = [](const std::vector<std::uint32_t>& table, std::uint32_t request) -> std::uint32_t {
-    if (table.empty()) return 0;
-    if (request == 0xFFFF) return table.back();
-    std::uint32_t best = table.front();
-    for (std::uint32_t s : table)
-      if (s <= request) best = std::max(best, s);
-    return best;
+  read_speed = PickSpeed(SpeedTable(false), GetBe16(cdb + 2));
+  if (state.identity.writer) write_speed = PickSpeed(SpeedTable(true), GetBe16(cdb + 4));
+  return kGood;
+}
+
+std::uint32_t EmulatedDrive::Impl::PickSpeed(const std::vector<std::uint32_t>& table, std::uint32_t request) {
+  if (table.empty()) return 0;
+  if (request >= 0xFFFF) return table.back();
+  std::uint32_t best = table.front();
+  for (std::uint32_t s : table)
+    if (s <= request) best = std::max(best, s);
+  return best;
+}
+
+Check EmulatedDrive::Impl::GetPerformance(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                          std::size_t* out) {
+  const std::uint8_t type = cdb[10];
+  const std::uint32_t wanted = GetBe16(cdb + 8);
+  const bool loaded = CurrentProfile() != 0;
+  const std::uint32_t end = loaded ? state.medium->capacity : 0;
+  std::vector<std::uint8_t> r(8, 0);
+  auto descriptor = [&](std::initializer_list<std::uint32_t> fields, std::uint8_t flags) {
+    if ((r.size() - 8) / 16 >= wanted) return;
+    std::size_t at = r.size();
+    r.resize(at + 16, 0);
+    for (std::uint32_t f : fields) PutBe32(&r[at], f), at += 4;
+    r[r.size() - 16] |= flags;
   };
-  read_speed = pick(SpeedTable(false), GetBe16(cdb + 2));
-  if (state.identity.writer) write_speed = pick(SpeedTable(true), GetBe16(cdb + 4));
+  if (type == 0x00) {
+    // Performance at the start and end of the medium, for reading or (bit 2)
+    // writing: the selected speed over the whole medium.
+    if ((cdb[1] & 0x03) != 0) return kInvalidField;  // nominal performance only
+    const bool write = cdb[1] & 0x04;
+    r[4] = write ? 0x02 : 0x00;
+    const std::uint32_t speed = write ? write_speed : read_speed;
+    if (loaded) descriptor({0, speed, end ? end - 1 : 0, speed}, 0);
+  } else if (type == 0x03) {
+    // Write speed descriptors, fastest first.
+    if (!state.identity.writer) return kInvalidField;
+    const auto& writes = SpeedTable(true);
+    const auto& reads = SpeedTable(false);
+    const std::uint32_t read = reads.empty() ? 0 : reads.back();
+    if (loaded)
+      for (auto it = writes.rbegin(); it != writes.rend(); ++it) descriptor({0, end, read, *it}, 0);
+  } else {
+    return kInvalidField;
+  }
+  PutBe32(&r[0], std::uint32_t(r.size() - 4));
+  *out = Send(r, 8 + 16 * std::size_t(wanted), buffer);
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::SetStreaming(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                        std::string* terr) {
+  const std::size_t length = GetBe16(cdb + 9);
+  if (cdb[8] != 0) return kInvalidField;  // only the performance descriptor
+  if (length < 28) return length == 0 ? kGood : kInvalidParameter;
+  if (buffer.size() < 28) {
+    *terr = "data buffer shorter than the parameter list length";
+    return kGood;
+  }
+  const std::uint8_t* d = buffer.data();
+  auto rate = [](std::uint32_t kilobytes, std::uint32_t ms) -> std::uint32_t {
+    return ms ? std::uint32_t(std::uint64_t(kilobytes) * 1000 / ms) : 0;
+  };
+  if (d[0] & 0x04) {  // restore the drive's defaults
+    const auto& writes = SpeedTable(true);
+    const auto& reads = SpeedTable(false);
+    write_speed = writes.empty() ? 0 : writes.back();
+    read_speed = reads.empty() ? 0 : reads.back();
+    return kGood;
+  }
+  if (const std::uint32_t r = rate(GetBe32(d + 12), GetBe32(d + 16)))
+    read_speed = PickSpeed(SpeedTable(false), r);
+  if (const std::uint32_t w = rate(GetBe32(d + 20), GetBe32(d + 24)); w && state.identity.writer)
+    write_speed = PickSpeed(SpeedTable(true), w);
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::ReadBufferCapacity(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                              std::size_t* out) {
+  constexpr std::uint32_t kBufferBytes = 4 << 20;  // empty whenever a command arrives
+  std::vector<std::uint8_t> r(12, 0);
+  PutBe16(&r[0], 10);
+  if (cdb[1] & 0x01) {
+    PutBe32(&r[8], kBufferBytes / 2048);  // blocks available
+  } else {
+    PutBe32(&r[4], kBufferBytes);
+    PutBe32(&r[8], kBufferBytes);
+  }
+  *out = Send(r, GetBe16(cdb + 7), buffer);
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::GetEventStatus(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                          std::size_t* out) {
+  if (!(cdb[1] & 0x01)) return kInvalidField;  // polled only
+  constexpr std::uint8_t kMediaClass = 4;
+  std::vector<std::uint8_t> r(4, 0);
+  r[3] = 1 << kMediaClass;  // the classes this drive reports
+  if (cdb[4] & (1 << kMediaClass)) {
+    // No pending event; the medium's presence and the tray.
+    r[2] = kMediaClass;
+    r.resize(8, 0);
+    r[5] = std::uint8_t((state.medium && !state.tray_open ? 0x02 : 0) | (state.tray_open ? 0x01 : 0));
+  } else {
+    r[2] = 0x80;  // no event of the classes asked for
+  }
+  PutBe16(&r[0], std::uint32_t(r.size() - 2));
+  *out = Send(r, GetBe16(cdb + 7), buffer);
   return kGood;
 }
 

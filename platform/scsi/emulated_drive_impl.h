@@ -178,7 +178,20 @@ class EmulatedDrive::Impl {
 
   Check SetSpeed(const std::uint8_t* cdb);
 
+  // The fastest speed of a table not above request (the slowest when all are).
+  static std::uint32_t PickSpeed(const std::vector<std::uint32_t>& table, std::uint32_t request);
+
+  Check GetPerformance(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  Check SetStreaming(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+
+  Check ReadBufferCapacity(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
   Check StartStop(const std::uint8_t* cdb);
+
+  // GET EVENT STATUS NOTIFICATION, polled: the media class, with no event
+  // pending.
+  Check GetEventStatus(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
   // ---- medium information (emulated_drive_medium_info.cpp)
 
@@ -191,6 +204,14 @@ class EmulatedDrive::Impl {
   Check TrackInformation(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
   Check ReadToc(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
+
+  // READ TOC format 2 (full TOC) of a CD's closed sessions: the A0, A1, A2 and
+  // track points of each, and B0 while another session may follow.
+  void FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
+               std::vector<std::uint8_t>* r) const;
+
+  // Layer 0's share of a dual-layer DVD+R: half the medium, in whole ECC blocks.
+  static std::uint32_t LayerZeroCapacity(const Medium& m) { return m.capacity / 2 / 16 * 16; }
 
   Check ReadDvdStructure(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
@@ -212,6 +233,14 @@ class EmulatedDrive::Impl {
   Check CloseTrackSession(const std::uint8_t* cdb);
 
   Check SynchronizeCache(const std::uint8_t* cdb);
+
+  // SEND CUE SHEET: lays out the tracks of a session written at once on a
+  // blank CD, reserved until the host has sent every sector from the first
+  // pregap (LBA -150) to the lead-out.
+  Check SendCueSheet(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::string* terr);
+  bool SessionAtOnce() const {
+    return state.medium && IsCd(state.medium->profile) && (page05[2] & 0x0F) == kWriteTypeSessionAtOnce;
+  }
 
   // Type 5 reopens the last closed session for more tracks; type 6 erases
   // the last session that holds data (the open one, else the last closed).

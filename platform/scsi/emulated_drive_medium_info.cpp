@@ -61,10 +61,23 @@ Check EmulatedDrive::Impl::TrackInformation(const std::uint8_t* cdb, std::span<s
   const Medium& m = Active();
   const int type = cdb[1] & 0x03;
   const std::uint32_t value = GetBe32(cdb + 2);
-  if (ClassOf(m) == MediumClass::kRandom && !m.formatted) return kNotFormatted;
-  const Track* found = nullptr;
   std::vector<std::uint8_t> r(48, 0);
   PutBe16(&r[0], 46);
+  if (ClassOf(m) == MediumClass::kRandom && !m.formatted) {
+    // An unformatted DVD+RW or BD-RE holds one blank track over the whole
+    // medium, as READ DISC INFORMATION counts it; it is written once formatted.
+    const bool first =
+        (type == 1 && value == 1) || (type == 2 && value == 1) || (type == 0 && value < m.capacity);
+    if (!first) return type == 0 ? kOutOfRange : kInvalidField;
+    r[2] = 1, r[3] = 1;
+    r[5] = 0x04;  // data track
+    r[6] = 0x4F;  // blank, data mode unknown
+    PutBe32(&r[16], m.capacity);
+    PutBe32(&r[24], m.capacity);
+    *out = Send(r, GetBe16(cdb + 7), buffer);
+    return kGood;
+  }
+  const Track* found = nullptr;
   if (type == 0) {
     for (const Track& t : m.tracks)
       if (value >= t.start && value < t.start + TrackSize(m, t)) found = &t;
@@ -112,16 +125,69 @@ Check EmulatedDrive::Impl::TrackInformation(const std::uint8_t* cdb, std::span<s
   r[5] = std::uint8_t((t.damaged ? 0x20 : 0) | (IsCd(m.profile) ? t.control : (incremental ? 0x05 : 0x04)));
   const bool blank = t.written == 0 && t.state != TrackState::kComplete;
   r[6] = std::uint8_t((t.state == TrackState::kReserved ? 0x80 : 0) | (blank ? 0x40 : 0) |
-                      (incremental ? 0x30 : 0) | (blank || t.audio ? 0x0F : 0x01));
+                      (incremental ? 0x20 : 0) | (blank || t.audio ? 0x0F : 0x01));
   r[7] = std::uint8_t((t.written > 0 && sequential ? 0x02 : 0) | (writable ? 0x01 : 0));
   PutBe32(&r[8], t.start);
   if (writable) PutBe32(&r[12], t.next_writable());
   if (writable) PutBe32(&r[16], size - t.written);
-  if (incremental) PutBe32(&r[20], 16);
   PutBe32(&r[24], size);
   if (t.written > 0) PutBe32(&r[28], t.start + t.written - 1);
   *out = Send(r, GetBe16(cdb + 7), buffer);
   return kGood;
+}
+
+namespace {
+
+// One 11-byte descriptor of the full TOC: a point of the lead-in's Q
+// sub-channel, with its address as absolute time.
+void AddTocPoint(std::vector<std::uint8_t>* r, std::uint32_t session, std::uint8_t adr_control,
+                 std::uint8_t point, Msf time, Msf p) {
+  const std::uint8_t d[11] = {std::uint8_t(session),
+                              adr_control,
+                              0,
+                              point,
+                              time.minute,
+                              time.second,
+                              time.frame,
+                              0,
+                              p.minute,
+                              p.second,
+                              p.frame};
+  r->insert(r->end(), d, d + 11);
+}
+
+}  // namespace
+
+void EmulatedDrive::Impl::FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
+                                  std::vector<std::uint8_t>* r) const {
+  const std::uint32_t last_session = listed.back()->session;
+  (*r)[2] = 1;
+  (*r)[3] = std::uint8_t(last_session);
+  for (std::uint32_t session = 1; session <= last_session; ++session) {
+    std::vector<const Track*> tracks;
+    for (const Track* t : listed)
+      if (t->session == session) tracks.push_back(t);
+    if (tracks.empty()) continue;
+    const Track& first = *tracks.front();
+    const Track& last = *tracks.back();
+    const std::uint32_t end = last.start + last.size;
+    const std::uint8_t control = std::uint8_t(first.control & 0x0F);
+    AddTocPoint(r, session, std::uint8_t(0x10 | control), 0xA0, {}, {std::uint8_t(first.number), 0x00, 0});
+    AddTocPoint(r, session, std::uint8_t(0x10 | (last.control & 0x0F)), 0xA1, {},
+                {std::uint8_t(last.number), 0, 0});
+    AddTocPoint(r, session, std::uint8_t(0x10 | (last.control & 0x0F)), 0xA2, {},
+                LbaToMsf(std::int32_t(end)));
+    for (const Track* t : tracks)
+      AddTocPoint(r, session, std::uint8_t(0x10 | (t->control & 0x0F)), std::uint8_t(t->number), {},
+                  LbaToMsf(std::int32_t(t->start)));
+    if (session == last_session && !finalized) {
+      // Mode 5: where the next session's program area may start, and the
+      // last possible start of the lead-out.
+      const std::uint32_t next = NextSessionStart(m, end, session);
+      AddTocPoint(r, session, std::uint8_t(0x50 | control), 0xB0, LbaToMsf(std::int32_t(next)),
+                  LbaToMsf(std::int32_t(m.capacity)));
+    }
+  }
 }
 
 Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
@@ -144,7 +210,7 @@ Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8
     *out = Send(r, GetBe16(cdb + 7), buffer);
     return kGood;
   }
-  if (format != 0 && format != 1) return kInvalidField;
+  if (format != 0 && format != 1 && !(format == 2 && IsCd(m.profile))) return kInvalidField;
   // Tracks in the table: those of closed sessions on CD, all recorded ones elsewhere.
   std::vector<const Track*> listed;
   const bool finalized = DiscStatus(m) >= 2;
@@ -166,7 +232,9 @@ Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8
   };
   r[2] = std::uint8_t(listed.front()->number);
   r[3] = std::uint8_t(listed.back()->number);
-  if (format == 0) {
+  if (format == 2) {
+    FullToc(m, listed, finalized, &r);
+  } else if (format == 0) {
     if (number > listed.back()->number && number != 0xAA) return kInvalidField;
     for (const Track* t : listed)
       if (t->number >= number && number != 0xAA)
@@ -244,6 +312,23 @@ Check EmulatedDrive::Impl::ReadDvdStructure(const std::uint8_t* cdb, std::span<s
     std::string id = m.manufacturer_id;
     text(4 + 17, id, 6);
     if (id.size() > 6) text(4 + 25, id.substr(6), 6);
+  } else if (format == 0x20) {
+    // The layer boundary of a dual-layer DVD+R: layer 0's data zone capacity.
+    if (m.profile != kProfileDvdPlusRDl) return kInvalidField;
+    r.assign(4 + 8, 0);
+    PutBe32(&r[8], LayerZeroCapacity(m));
+  } else if (format == 0xFF) {
+    // The structures this medium answers, each readable, with its length.
+    r.assign(4, 0);
+    auto list = [&](std::uint8_t code, std::uint16_t length) {
+      const std::uint8_t entry[4] = {code, 0x40, std::uint8_t(length >> 8), std::uint8_t(length)};
+      r.insert(r.end(), entry, entry + 4);
+    };
+    list(0x00, 2048);
+    if (IsDvdMinus(m.profile)) list(0x0E, 64);
+    if (IsDvdPlusR(m.profile) || IsDvdPlusRw(m.profile)) list(0x11, 256);
+    if (m.profile == kProfileDvdPlusRDl) list(0x20, 8);
+    list(0xFF, std::uint16_t(4 * ((r.size() - 4) / 4 + 1)));
   } else if (format == 0x11) {
     if (!IsDvdPlusR(m.profile) && !IsDvdPlusRw(m.profile)) return kInvalidField;
     r.assign(4 + 256, 0);

@@ -19,18 +19,37 @@ Check EmulatedDrive::Impl::Writable(const Medium& m) const {
 
 Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
                                    std::string* terr) {
-  const std::uint32_t lba = GetBe32(cdb + 2);
-  const std::uint32_t count = GetBe16(cdb + 7);
+  std::uint32_t lba = GetBe32(cdb + 2);
+  std::uint32_t count = GetBe16(cdb + 7);
   Medium& m = Active();
   if (Check c = Writable(m); c.failed()) return c;
   const bool cd = IsCd(m.profile);
-  const bool audio = cd && (page05[4] & 0x0F) == 0;
+  // Session at once: each track's data form (from the cue sheet) sets the
+  // block size, and the first pregap (from LBA -150) is taken and dropped.
+  const bool sao = cd && SessionAtOnce() && ClassOf(m) == MediumClass::kSequential;
+  const Track* first_sao = nullptr;
+  for (const Track& t : m.tracks)
+    if (sao && t.dao && !first_sao) first_sao = &t;
+  bool audio = cd && (page05[4] & 0x0F) == 0;
+  if (first_sao) {
+    const bool pregap = std::int32_t(lba) < 0;
+    for (const Track& t : m.tracks)
+      if (t.dao && (pregap ? &t == first_sao : lba >= t.start && lba < t.start + t.size)) audio = t.audio;
+  }
   const std::size_t block = audio ? 2352 : 2048;
   if (buffer.size() < count * block) {
     *terr = "data buffer shorter than the transfer length";
     return kGood;
   }
   if (count == 0) return kGood;
+  if (first_sao && std::int32_t(lba) < 0) {
+    if (std::int32_t(lba) < -std::int32_t(kCdPregapSectors)) return kInvalidWriteAddress;
+    const std::uint32_t pregap = std::min<std::uint32_t>(count, std::uint32_t(-std::int32_t(lba)));
+    if (pregap == count) return kGood;
+    buffer = buffer.subspan(pregap * block);
+    lba = 0;
+    count -= pregap;
+  }
   const std::uint64_t end = std::uint64_t(lba) + count;
   if (ClassOf(m) == MediumClass::kRandom) {
     if (!m.formatted) return kNotFormatted;
@@ -41,7 +60,7 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
   }
   // Sequential recording: only at the next writable address of an open track.
   const int write_type = page05[2] & 0x0F;
-  if (cd && write_type >= 2) return kSequenceError;  // session at once needs a cue sheet
+  if (cd && write_type >= 2 && !first_sao) return kSequenceError;  // session at once needs a cue sheet
   Track* target = nullptr;
   for (Track& t : m.tracks)
     if ((t.state == TrackState::kOpen || t.state == TrackState::kReserved) && !m.finalized) {
@@ -65,13 +84,13 @@ Check EmulatedDrive::Impl::Write10(const std::uint8_t* cdb, std::span<std::uint8
   if (target->state == TrackState::kOpen ? end > m.capacity
                                          : end > std::uint64_t(target->start) + target->size)
     return target->state == TrackState::kOpen ? kOutOfRange : kInvalidWriteAddress;
-  if (cd) {
+  if (cd && !first_sao) {
     const bool data_mode = (page05[3] & 0x04) != 0;
     if (data_mode == audio || (target->written > 0 && target->audio != audio)) return kIllegalModeForTrack;
   }
   if (!simulation && !Record(lba, count, buffer.data(), audio)) return kWriteError;
   target->audio = audio;
-  if (target->written == 0) target->control = cd ? std::uint8_t(page05[3] & 0x0F) : 4;
+  if (target->written == 0 && !first_sao) target->control = cd ? std::uint8_t(page05[3] & 0x0F) : 4;
   target->written += count;
   if (target->state == TrackState::kReserved && target->written == target->size && !target->dao)
     target->state = TrackState::kComplete;
@@ -88,9 +107,11 @@ Check EmulatedDrive::Impl::ReserveTrack(const std::uint8_t* cdb) {
   if (size == 0) return kInvalidField;
   Track* open = OpenTrack(m);
   if (!open || open->written > 0) return kSequenceError;
-  if (!IsCd(m.profile)) size = (size + 15) / 16 * 16;
-  if (std::uint64_t(open->start) + size > m.capacity) return kOutOfRange;
   const bool dao = IsDvdMinus(m.profile) && (page05[2] & 0x0F) == 2;
+  // An incremental track holds whole ECC blocks; a disc-at-once track is
+  // complete once the host has sent the size it reserved.
+  if (!IsCd(m.profile) && !dao) size = (size + 15) / 16 * 16;
+  if (std::uint64_t(open->start) + size > m.capacity) return kOutOfRange;
   if (dao && (open->number != 1 || open->session != 1)) return kSequenceError;
   open->state = TrackState::kReserved;
   open->size = size;
@@ -114,7 +135,7 @@ Check EmulatedDrive::Impl::CloseOpenSession(Medium& m, bool allow_empty) {
   if (OpenTrack(m) && OpenTrack(m)->written == 0) m.tracks.pop_back();
   for (Track& t : m.tracks) {
     if (t.session != session) continue;
-    if (t.state == TrackState::kOpen) t.size = t.written;
+    if (t.state == TrackState::kOpen) t.size = ClosedTrackSize(m, t);
     t.state = TrackState::kComplete;
   }
   return kGood;
@@ -145,7 +166,7 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
       t->state = TrackState::kComplete;
       if (t->dao) m.finalized = true;
     } else if (t->state == TrackState::kOpen && t->written > 0) {
-      t->size = t->written;
+      t->size = ClosedTrackSize(m, *t);
       t->state = TrackState::kComplete;
       const std::uint32_t session = t->session;
       AppendOpenTrack(m, session, FollowingTrackStart(m, t->start + t->size, page05[2] & 0x0F));
@@ -179,14 +200,91 @@ Check EmulatedDrive::Impl::CloseTrackSession(const std::uint8_t* cdb) {
 Check EmulatedDrive::Impl::SynchronizeCache(const std::uint8_t* cdb) {
   pacing.EndSession();
   Medium& m = Active();
+  bool closed = false, pending = false;
   for (Track& t : m.tracks) {
     if (t.dao && t.state == TrackState::kReserved && t.written == t.size) {
       t.state = TrackState::kComplete;
+      t.dao = false;
+      closed = true;
+    }
+    pending = pending || (t.dao && t.state == TrackState::kReserved);
+  }
+  if (closed && !pending) {
+    // The lead-out follows: a CD written at once with multisession set stays
+    // open for another session.
+    const Track& last = m.tracks.back();
+    const std::uint32_t session = last.session;
+    const std::uint32_t next = NextSessionStart(m, last.start + last.size, session);
+    if (IsCd(m.profile) && (page05[3] >> 6) == 3 && next < m.capacity)
+      AppendOpenTrack(m, session + 1, next);
+    else
       m.finalized = true;
-      dirty = dirty || !simulation;
-      if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress);
+  }
+  if (closed) {
+    dirty = dirty || !simulation;
+    if (cdb[1] & 0x02) StartOperation(kLongWriteInProgress);
+  }
+  return kGood;
+}
+
+Check EmulatedDrive::Impl::SendCueSheet(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
+                                        std::string* terr) {
+  Medium& m = Active();
+  if (Check c = Writable(m); c.failed()) return c;
+  if (!IsCd(m.profile) || ClassOf(m) != MediumClass::kSequential) return kCannotWriteFormat;
+  if (!SessionAtOnce()) return kSequenceError;
+  const std::size_t length = GetBe24(cdb + 6);
+  if (buffer.size() < length) {
+    *terr = "data buffer shorter than the cue sheet length";
+    return kGood;
+  }
+  Track* open = OpenTrack(m);
+  if (!open || open->written > 0 || m.finalized) return kSequenceError;
+  if (length == 0 || length % 8) return kInvalidParameter;
+  auto bcd = [](std::uint8_t b) { return std::uint32_t((b >> 4) * 10 + (b & 0x0F)); };
+  struct Start {
+    std::uint32_t number;
+    std::int32_t lba;
+    bool audio;
+    std::uint8_t control;
+  };
+  std::vector<Start> starts;
+  std::int32_t lead_out = -1;
+  for (std::size_t at = 0; at < length; at += 8) {
+    const std::uint8_t* e = buffer.data() + at;
+    const std::int32_t lba = MsfToLba(Msf{e[5], e[6], e[7]});
+    const std::uint8_t form = e[3] & 0x3F;
+    if (e[1] == 0xAA) {
+      lead_out = lba;
+    } else if (e[1] != 0 && e[2] == 1) {
+      if (form != 0x00 && form != 0x10) return kInvalidParameter;  // CD-DA or Mode 1, sent by the host
+      starts.push_back({bcd(e[1]), lba, form == 0x00, std::uint8_t(e[0] >> 4)});
+    } else if (e[1] != 0 && (form & 0x0F) == 0x01) {
+      return kInvalidParameter;  // pregaps the drive would generate are not offered
     }
   }
+  if (starts.empty() || lead_out < 0 || starts.front().lba != std::int32_t(open->start))
+    return kInvalidParameter;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const std::int32_t end = i + 1 < starts.size() ? starts[i + 1].lba : lead_out;
+    if (end <= starts[i].lba || (i && starts[i].number != starts[i - 1].number + 1)) return kInvalidParameter;
+  }
+  if (std::uint32_t(lead_out) > m.capacity) return kOutOfRange;
+  const std::uint32_t session = open->session, first_number = open->number;
+  m.tracks.pop_back();
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    Track t;
+    t.number = first_number + std::uint32_t(i);
+    t.session = session;
+    t.start = std::uint32_t(starts[i].lba);
+    t.size = std::uint32_t((i + 1 < starts.size() ? starts[i + 1].lba : lead_out) - starts[i].lba);
+    t.state = TrackState::kReserved;
+    t.audio = starts[i].audio;
+    t.control = starts[i].control;
+    t.dao = true;
+    m.tracks.push_back(t);
+  }
+  dirty = dirty || !simulation;
   return kGood;
 }
 

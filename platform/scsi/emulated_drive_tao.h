@@ -12,6 +12,10 @@ namespace platform::emu {
 // after the last one). On a CD written track at once (write type 1) the link
 // and the next track's pregap lie between them; otherwise tracks follow one
 // another directly.
+// The size of an incomplete track once closed: what was written, padded to
+// the medium's recording unit.
+std::uint32_t ClosedTrackSize(const Medium& medium, const Track& track);
+
 std::uint32_t FollowingTrackStart(const Medium& medium, std::uint32_t end, int write_type);
 
 }  // namespace platform::emu

@@ -256,11 +256,11 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   ASSERT_EQ(SenseText(h.Write(0, 100, Pattern(100 * 2048, 1))), "ok");
   EXPECT_EQ(h.NextWritable(1), 100u);
   info = h.DiscInformation();
-  EXPECT_EQ(info[2] & 0x0F, 0x05);  // incomplete session, incomplete disc
-  ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
-  EXPECT_EQ(Be32(h.TrackInformation(1), 24), 100u);
-  EXPECT_EQ(h.NextWritable(2), 100u);
-  ASSERT_EQ(SenseText(h.Write(100, 16, Pattern(16 * 2048, 2))), "ok");
+  EXPECT_EQ(info[2] & 0x0F, 0x05);            // incomplete session, incomplete disc
+  ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");  // padded to its ECC block
+  EXPECT_EQ(Be32(h.TrackInformation(1), 24), 112u);
+  EXPECT_EQ(h.NextWritable(2), 112u);
+  ASSERT_EQ(SenseText(h.Write(112, 16, Pattern(16 * 2048, 2))), "ok");
   ASSERT_EQ(SenseText(h.Close(1, 2)), "ok");
   ASSERT_EQ(SenseText(h.Close(2, 77)), "ok");  // the track field is ignored
   info = h.DiscInformation();
@@ -269,7 +269,7 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   EXPECT_EQ(info[4], 2);
   EXPECT_EQ(info[5], 3);
   EXPECT_EQ(info[6], 3);
-  EXPECT_EQ(Be32(h.TrackInformation(3), 8), 116u);
+  EXPECT_EQ(Be32(h.TrackInformation(3), 8), 128u);
   EXPECT_EQ(h.TrackInformation(3)[3], 2);
   std::vector<std::uint8_t> toc;
   ASSERT_EQ(SenseText(h.In({0x43, 0, 1, 0, 0, 0, 0, 0, 12, 0}, &toc, 12)), "ok");
@@ -277,23 +277,23 @@ TEST(EmulatedDvdR, IncrementalTracksAndAMultisessionCloseLeaveTwoSessions) {
   EXPECT_EQ(toc[6], 1);
   // Second session, closed without multisession: the disc is complete.
   ASSERT_EQ(SenseText(h.SetWriteParameters(0x00, false)), "ok");
-  ASSERT_EQ(SenseText(h.Write(116, 32, Pattern(32 * 2048, 3))), "ok");
+  ASSERT_EQ(SenseText(h.Write(128, 32, Pattern(32 * 2048, 3))), "ok");
   ASSERT_EQ(SenseText(h.Close(1, 3)), "ok");
   ASSERT_EQ(SenseText(h.Close(2)), "ok");
   info = h.DiscInformation();
   EXPECT_EQ(info[2] & 0x0F, 0x0E);
   EXPECT_EQ(info[4], 2);
-  EXPECT_EQ(SenseText(h.Write(148, 16, Pattern(16 * 2048, 4))), "05/21/02");
+  EXPECT_EQ(SenseText(h.Write(160, 16, Pattern(16 * 2048, 4))), "05/21/02");
   // The table of contents lists all three tracks and the lead-out.
   ASSERT_EQ(SenseText(h.In({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}, &toc, 804)), "ok");
   EXPECT_EQ(toc[2], 1);
   EXPECT_EQ(toc[3], 3);
   EXPECT_EQ(toc[4 + 3 * 8 + 2], 0xAA);
-  EXPECT_EQ(Be32(toc, 4 + 3 * 8 + 4), 148u);
+  EXPECT_EQ(Be32(toc, 4 + 3 * 8 + 4), 160u);
   ASSERT_EQ(SenseText(h.In({0x43, 0, 1, 0, 0, 0, 0, 0, 12, 0}, &toc, 12)), "ok");
   EXPECT_EQ(toc[3], 2);  // last complete session
   EXPECT_EQ(toc[6], 3);  // its first track
-  EXPECT_EQ(Be32(toc, 8), 116u);
+  EXPECT_EQ(Be32(toc, 8), 128u);
 }
 
 TEST(EmulatedDvdR, WithoutMultisessionClosingTheSessionCompletesTheDisc) {

@@ -92,7 +92,7 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   ReachBurnOption();
   EXPECT_FALSE(StartEnabled()) << "until the disc status finds a usable disc";
   ASSERT_TRUE(QTest::qWaitFor([&] { return Status() != "No Media (0 MB available)"; }, 20000)) << Status();
-  EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.625 MB)");
   EXPECT_FALSE(Label20Shown());
   EXPECT_TRUE(StartEnabled());
   EXPECT_EQ(Find<QPushButton>("NextButton")->text(), "Start >");

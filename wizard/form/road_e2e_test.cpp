@@ -627,7 +627,7 @@ TEST_F(RoadE2e, TheBurnOptionBurnsTheAuthoredDiscOntoTheDrivesMediumAsTheImageOf
   PrepareProject("BURN DVD", kOutputBurn, /*with_drive=*/true);
   ASSERT_EQ(c().screen().drive_entries.size(), 1u);
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.625 MB)");
   const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
   // The authored folder is kept aside, with its files' times, as the first
   // write reaches the drive (the wizard removes it after the burn).
@@ -846,13 +846,13 @@ TEST_F(RoadE2e, AProjectLargerThanTheDiscIsAskedAboutAndWhenBurnedAnywayGetsTheE
 
   UseExistingFolder(folder, kOutputBurn, "BIG PROJECT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000));
-  EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4488.062 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD-R - Empty Disc (4489.25 MB)");
   box_shot = "road_start_question_larger_than_disc";
   c().NextButton_Click();  // "Start >"; the question is answered "Yes"
   WaitForTheEnd(2);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].rfind("The project (46", 0), 0u) << messages[0];
-  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4488.062 MB) by "),
+  EXPECT_NE(messages[0].find(" MB) is larger than the free space on the disc (4489.25 MB) by "),
             std::string::npos)
       << messages[0];
   EXPECT_EQ(messages[1].rfind("DVD Video creation Eror, please insert a valid disc in your device.", 0), 0u)
@@ -931,7 +931,7 @@ TEST_F(RoadE2e, TheWholeRoadFromThreeVideosThroughConversionOntoABurnedDvdPlusR)
   Choose(form->findChild<QRadioButton*>("Option1"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return c().screen().next_enabled; }, 20000))
       << c().screen().disc_status_text;
-  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(c().screen().disc_status_text, "DVD+R - Empty Disc (4482.625 MB)");
   const std::vector<MenuButtonRect> menu_buttons = c().MenuButtons;
   ASSERT_EQ(menu_buttons.size(), 3u);
 

@@ -18,8 +18,10 @@ inline constexpr std::size_t kSectorSize = 2048;
 inline constexpr std::uint32_t kCdTaoLinkSectors = 7;
 inline constexpr std::uint32_t kCdPregapSectors = 150;
 inline constexpr std::uint32_t kCdTaoTrackGap = kCdTaoLinkSectors + kCdPregapSectors;
-// Write type of the write parameters page for track-at-once.
+// Write types of the write parameters page.
+inline constexpr std::uint8_t kWriteTypePacket = 0;  // incremental on DVD
 inline constexpr std::uint8_t kWriteTypeTrackAtOnce = 1;
+inline constexpr std::uint8_t kWriteTypeSessionAtOnce = 2;  // disc at once on DVD-R
 
 enum Opcode : std::uint8_t {
   kTestUnitReady = 0x00,
@@ -54,6 +56,7 @@ enum Opcode : std::uint8_t {
   kWrite12 = 0xAA,
   kGetPerformance = 0xAC,
   kReadDvdStructure = 0xAD,
+  kSetStreaming = 0xB6,
   kReadCdMsf = 0xB9,
   kSetCdSpeed = 0xBB,
   kReadCd = 0xBE,
@@ -100,7 +103,9 @@ enum Feature : std::uint16_t {
   kFeatureDvdPlusRw = 0x002A,
   kFeatureDvdPlusR = 0x002B,
   kFeatureCdTrackAtOnce = 0x002D,
+  kFeatureCdMastering = 0x002E,
   kFeatureDvdMinusRWrite = 0x002F,
+  kFeatureRealTimeStreaming = 0x0107,
 };
 
 // Mode page codes of MODE SENSE and MODE SELECT.
