@@ -145,9 +145,7 @@ void WizardController::OnAuthoringBuildReturned(bool built, const std::string& e
   parts_.authoring->ClearAll();
   EndJob(false);
   ShowStep(3);
-  parts_.dialogs->ShowMessage(
-      "The DVD Video compilation failed." + (error_text.empty() ? std::string() : "\n" + error_text),
-      kMessageTitle, MessageIcon::kCritical);
+  ShowEndMessage("The DVD Video compilation failed.", MessageIcon::kCritical, {error_text});
 }
 
 }  // namespace vantora

@@ -90,7 +90,7 @@ void WizardController::ConvertNextFile(int file_index) {
 
 bool WizardController::StartEncode(int lane, int index) {
   const bool menu = index == 0;
-  const fs::path source = menu ? parts_.program_folder / "menutemp.avi" : screen_.rows[index - 1].source;
+  const fs::path source = menu ? parts_.folders.cache / "menutemp.avi" : screen_.rows[index - 1].source;
   const std::string what = menu ? "the menu clip" : Display(source);
   VideoEncoder& e = LaneEncoder(lane);
   const OpenResult opened = e.Open(source);

@@ -1,6 +1,8 @@
 // Helpers shared by the wizard core's tests.
 #pragma once
 
+#include <stdlib.h>
+
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -19,6 +21,32 @@
 namespace vantora::testing {
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
+
+// Sets (or, for nullptr, unsets) an environment variable for its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old, had_ = true;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
 std::string ReadBytes(const std::filesystem::path& file);
 // The generated test clip name, in the folder VANTORA_TEST_MEDIA names.
 std::filesystem::path Media(const char* name);

@@ -216,8 +216,7 @@ void WizardController::FailBeforeDiscJob(const std::string& reason) {
   std::string text = "DVD Video creation Eror";
   const std::string why = reason.empty() ? refused_reason_ : reason;
   if (!why.empty()) text += ":\n" + why;
-  if (!reason.empty() || !refused_reason_.empty())
-    parts_.dialogs->ShowMessage(text, kMessageTitle, MessageIcon::kCritical);
+  if (!reason.empty() || !refused_reason_.empty()) ShowEndMessage(text, MessageIcon::kCritical, {});
   refused_reason_.clear();
 }
 

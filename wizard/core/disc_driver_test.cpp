@@ -30,7 +30,9 @@ class DiscDriverTest : public ::testing::Test, protected testing::WizardFakes {
     std::ofstream(ConfigFile(home)) << "[LAUNCH]\nVALUE=True\n";
     fs::create_directories(tmp);
     fs::create_directories(out);
-    controller = std::make_unique<WizardController>(Parts(home, {{1, 0, 0, "A", "B", "C"}}), view);
+    WizardParts parts = Parts(home, {{1, 0, 0, "A", "B", "C"}});
+    parts.folders.logs = logs;
+    controller = std::make_unique<WizardController>(std::move(parts), view);
     controller->Start();
     WizardScreen& s = c().screen();
     s.label = "New DVD";
@@ -81,6 +83,7 @@ class DiscDriverTest : public ::testing::Test, protected testing::WizardFakes {
   fs::path home = temp.path();
   fs::path tmp = temp / "temp dir";
   fs::path out = temp / "out dir";
+  fs::path logs;  // no job log files when empty
   NullView view;
   std::unique_ptr<WizardController> controller;
 };
@@ -220,6 +223,30 @@ TEST_F(DiscDriverTest, AnErrorDuringTheJobMakesItsEndAFailureThatKeepsEveryFile)
   EXPECT_EQ(testing::ReadBytes(out / "New DVD.iso"), "data");
   EXPECT_EQ(c().CurrentStep, 3);
   EXPECT_FALSE(c().Busy);
+}
+
+// The same with the job log kept in files.
+class DiscDriverLogFileTest : public DiscDriverTest {
+ protected:
+  void SetUp() override {
+    logs = home / "state logs";
+    DiscDriverTest::SetUp();
+  }
+};
+
+TEST_F(DiscDriverLogFileTest, TheEndMessagesNameTheJobLogFileThatHoldsTheRun) {
+  Author(kOutputIso);
+  events().BurningErrorViewDescription("Can't read : /x/VTS_01_1.VOB");
+  events().BurnerOnEndBurn(0, 0, 0);
+  const fs::path file = c().job_log().file();
+  ASSERT_EQ(file.parent_path(), home / "state logs");
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const std::string& text = dialogs.messages[0].text;
+  EXPECT_EQ(text.rfind("DVD Video creation Eror", 0), 0u) << text;
+  EXPECT_NE(text.find("\n\nThe job log is in " + file.native() + "."), std::string::npos) << text;
+  const std::string kept = testing::ReadBytes(file);
+  EXPECT_NE(kept.find(" error Can't read : /x/VTS_01_1.VOB\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find(" error Image writing failure !\n"), std::string::npos) << kept;
 }
 
 TEST_F(DiscDriverTest, OutOfSpaceReadsAsAnErrorNotAsACancel) {

@@ -53,6 +53,7 @@ void WizardController::ShowEndMessage(const std::string& text, MessageIcon icon,
   std::string box = text;
   for (const std::string& note : notes)
     if (!note.empty()) box += "\n" + note;
+  if (!log_.file().empty()) box += "\n\nThe job log is in " + platform::PathToUtf8(log_.file()) + ".";
   parts_.dialogs->ShowMessage(box, kMessageTitle, icon);
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "core_testutil.h"
 #include "wizard_fakes.h"
 
 namespace vantora {
@@ -79,6 +82,52 @@ TEST_F(JobLogTest, ARowWhoseKeyExistsIsKeptUnderAFreeKey) {
   log.UpdateProgressLine("again", "2026-12-09 14:03:07Writing started !");
   EXPECT_EQ(log.rows()[0].text, "14:03:08 - again");
   EXPECT_EQ(log.rows()[1].text, "14:03:07 - Writing started !");
+}
+
+TEST_F(JobLogTest, EachRunIsKeptInItsOwnFileWithTimeLevelAndTextAndOnlyTheNewestFilesStay) {
+  testing::TempFolder dir;
+  const std::filesystem::path logs = dir / "state" / "logs";
+  std::filesystem::create_directories(logs);
+  testing::WriteBytes(logs / "notes.txt", "the user's own file");
+  log.KeepFilesIn(logs);
+  log.Clear();
+  EXPECT_TRUE(log.file().empty()) << "no file before the first row";
+  log.AddRow("DVD Filesystem creation... 10%", "DVD Filesystem creation...", LogIcon::kStep);
+  clock.time = "14:03:09";
+  log.UpdateProgressLine("DVD Filesystem creation... 100%", "DVD Filesystem creation...");
+  log.AddRow("Burning failure !", "E", LogIcon::kError);
+  EXPECT_EQ(log.file(), logs / "vantora-2026-12-09_14-03-07.log");
+  EXPECT_EQ(testing::ReadBytes(log.file()),
+            "2026-12-09 14:03:07 info  DVD Filesystem creation... 10%\n"
+            "2026-12-09 14:03:09 info  DVD Filesystem creation... 100%\n"
+            "2026-12-09 14:03:09 error Burning failure !\n");
+  // A second run in the same second gets a file of its own.
+  const std::filesystem::path first = log.file();
+  clock.time = "14:03:07";
+  log.Clear();
+  log.AddProgressLine("Writing started !");
+  EXPECT_EQ(log.file(), logs / "vantora-2026-12-09_14-03-07-2.log");
+  EXPECT_TRUE(std::filesystem::exists(first));
+  // Many runs later only the newest files are left, the user's file too.
+  for (int day = 10; day < 10 + static_cast<int>(kKeptLogFiles) + 3; ++day) {
+    clock.date = "2026-12-" + std::to_string(day);
+    log.Clear();
+    log.AddProgressLine("Writing started !");
+  }
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(logs))
+    names.push_back(e.path().filename().native());
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), kKeptLogFiles + 1);
+  EXPECT_EQ(names.front(), "notes.txt");
+  EXPECT_EQ(names[1], "vantora-2026-12-13_14-03-07.log");
+  EXPECT_EQ(names.back(), "vantora-2026-12-32_14-03-07.log");
+  // A folder that cannot be made: the job goes on without a file.
+  JobLog blocked(clock);
+  blocked.KeepFilesIn(dir / "state" / "logs" / "notes.txt" / "x");
+  blocked.AddProgressLine("Writing started !");
+  EXPECT_EQ(blocked.rows().size(), 1u);
+  EXPECT_TRUE(blocked.file().empty());
 }
 
 TEST(SystemLogClock, WritesTimeAndDateInFixedForms) {

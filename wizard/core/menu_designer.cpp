@@ -62,8 +62,8 @@ bool WizardController::SaveMenuClip() {
     RedrawMenuPreview(false);
     return false;
   }
-  const fs::path bitmap = parts_.program_folder / "menutemp.bmp";
-  const fs::path clip = parts_.program_folder / "menutemp.avi";
+  const fs::path bitmap = parts_.folders.cache / "menutemp.bmp";
+  const fs::path clip = parts_.folders.cache / "menutemp.avi";
   std::string error;
   bool ok = view_.SaveMenuPicture(bitmap);
   if (!ok) {

@@ -39,12 +39,12 @@ const char* Word(bool b) { return b ? "True" : "False"; }
 
 }  // namespace
 
-WizardSettings DefaultSettings(const std::filesystem::path& program_folder) {
+WizardSettings DefaultSettings(const UserFolders& folders) {
   WizardSettings s;
-  s.temp_folder = platform::PathToUtf8(program_folder / "projects");
+  s.temp_folder = platform::PathToUtf8(folders.cache / "projects");
   s.label = kDefaultDiscLabel;
-  s.output_folder = platform::PathToUtf8(program_folder);
-  s.add_folder = platform::PathToUtf8(program_folder);
+  s.output_folder = platform::PathToUtf8(folders.videos);
+  s.add_folder = platform::PathToUtf8(folders.videos);
   return s;
 }
 
@@ -59,9 +59,8 @@ int ClampVideoBitrate(int kbit_per_second) {
   return kbit_per_second;
 }
 
-WizardSettings LoadSettings(const std::filesystem::path& config,
-                            const std::filesystem::path& program_folder) {
-  WizardSettings s = DefaultSettings(program_folder);
+WizardSettings LoadSettings(const std::filesystem::path& config, const UserFolders& folders) {
+  WizardSettings s = DefaultSettings(folders);
   auto text = [&](const char* section, const char* key) { return ReadIni(config, section, key); };
   if (std::string v = text("tempPath", "value"); !v.empty()) s.temp_folder = v;
   s.video_bitrate = BitrateFromText(text("parameter", "videobitrate"));

@@ -19,7 +19,7 @@ class SettingsTest : public ::testing::Test {
   std::filesystem::path program_ = dir_ / "home";
   std::filesystem::path config_ = dir_ / "home" / "Config.ini";
   void SetUp() override { std::filesystem::create_directories(program_); }
-  WizardSettings Load() { return LoadSettings(config_, program_); }
+  WizardSettings Load() { return LoadSettings(config_, FoldersIn(program_)); }
 };
 
 void ExpectDefaults(const WizardSettings& s, const std::filesystem::path& program) {
@@ -142,7 +142,7 @@ TEST_F(SettingsTest, SaveWritesTheNineKeysAndKeepsForeignSections) {
   WriteBytes(config_,
              "; user comment\n[MP3]\nbitrate=192\n[menuDVD]\nnormalcolor=Cyan\n"
              "[parameter]\nlabel=Old\nextra=keep me\n");
-  WizardSettings s = DefaultSettings(program_);
+  WizardSettings s = DefaultSettings(FoldersIn(program_));
   s.temp_folder = "/t";
   s.video_bitrate = 7000;
   s.label = "New label";
@@ -174,20 +174,21 @@ TEST_F(SettingsTest, SaveWritesTheNineKeysAndKeepsForeignSections) {
 
 TEST_F(SettingsTest, SaveCreatesAMissingFileAndItsFolder) {
   const std::filesystem::path fresh = dir_ / "new" / "place" / "Config.ini";
-  ASSERT_TRUE(SaveSettings(fresh, DefaultSettings(program_), "4500").ok);
-  ExpectDefaults(LoadSettings(fresh, program_), program_);
+  ASSERT_TRUE(SaveSettings(fresh, DefaultSettings(FoldersIn(program_)), "4500").ok);
+  ExpectDefaults(LoadSettings(fresh, FoldersIn(program_)), program_);
 }
 
 TEST_F(SettingsTest, AFailedSaveIsReportedOnceAndLeavesTheFileAlone) {
   // The folder of the file is a regular file: nothing can be written there.
   WriteBytes(dir_ / "blocker", "not a folder");
-  const SaveResult r = SaveSettings(dir_ / "blocker" / "Config.ini", DefaultSettings(program_), "1");
+  const SaveResult r =
+      SaveSettings(dir_ / "blocker" / "Config.ini", DefaultSettings(FoldersIn(program_)), "1");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("could not be saved"), std::string::npos);
   EXPECT_EQ(ReadBytes(dir_ / "blocker"), "not a folder");
   // A folder in place of the file: refused, and the folder stays.
   std::filesystem::create_directory(config_);
-  EXPECT_FALSE(SaveSettings(config_, DefaultSettings(program_), "1").ok);
+  EXPECT_FALSE(SaveSettings(config_, DefaultSettings(FoldersIn(program_)), "1").ok);
   EXPECT_TRUE(std::filesystem::is_directory(config_));
 }
 

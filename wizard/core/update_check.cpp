@@ -65,14 +65,20 @@ std::optional<std::string> LatestVersionOfAnswer(std::string_view answer) {
 // The About box's update check.
 namespace vantora {
 
+std::string UpdateServer() {
+  if (*VANTORA_UPDATE_SERVER != '\0') return VANTORA_UPDATE_SERVER;
+  const char* host = std::getenv("VANTORA_UPDATE_HOST");
+  return host != nullptr ? host : "";
+}
+
 void WizardController::CheckStart() {
-  const std::filesystem::path result = parts_.program_folder / "result.dat";
+  const std::filesystem::path result = parts_.folders.cache / "result.dat";
   auto cannot = [&](const std::string& reason) {
     parts_.dialogs->ShowMessage("Can't check for updates: " + reason, kMessageTitle,
                                 MessageIcon::kExclamation);
   };
-  const char* host = std::getenv("VANTORA_UPDATE_HOST");
-  if (host == nullptr || *host == '\0') {
+  const std::string host = UpdateServer();
+  if (host.empty()) {
     cannot("the update server cannot be reached (no server is set in VANTORA_UPDATE_HOST).");
   } else {
     platform::HttpClient client(parts_.http_limits);

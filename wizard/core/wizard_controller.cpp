@@ -55,7 +55,9 @@ std::string DiscLabelProblem(const std::string& label) {
 }
 
 WizardController::WizardController(WizardParts parts, WizardView& view)
-    : parts_(std::move(parts)), view_(view), log_(*parts_.clock) {}
+    : parts_(std::move(parts)), view_(view), log_(*parts_.clock) {
+  log_.KeepFilesIn(parts_.folders.logs);
+}
 
 WizardController::~WizardController() {
   // Rows of probes still running are not added any more.
@@ -76,7 +78,7 @@ WizardController::~WizardController() {
 
 bool WizardController::AuthoringRunning() const { return authoring_run_ && authoring_run_->running(); }
 
-fs::path WizardController::ConfigPath() const { return ConfigFile(parts_.program_folder); }
+fs::path WizardController::ConfigPath() const { return ConfigFile(parts_.folders.config); }
 
 void WizardController::Start() {
   screen_.status_version = "Version " + parts_.version;
@@ -101,7 +103,7 @@ void WizardController::Start() {
 }
 
 void WizardController::LoadSettingsIntoScreen() {
-  const WizardSettings s = LoadSettings(ConfigPath(), parts_.program_folder);
+  const WizardSettings s = LoadSettings(ConfigPath(), parts_.folders);
   TempFolder = s.temp_folder;
   screen_.temp_path = s.temp_folder;
   VideoBitrate = s.video_bitrate;
@@ -174,6 +176,12 @@ void WizardController::ShowStep(int step) {
     view_.Refresh();
     return;
   }
+  if (parts_.inhibitor != nullptr) {
+    if (step == 4 || step == 5)
+      parts_.inhibitor->Inhibit(step == 4 ? "Converting videos for a DVD" : "Making a DVD");
+    else
+      parts_.inhibitor->Release();
+  }
   const StepLook& look = kSteps[step];
   screen_.label_detail_step = look.detail;
   screen_.next_caption = look.next_caption;
@@ -238,7 +246,7 @@ void WizardController::NextButton_Click() {
       if (!screen_.temp_path.empty() && fs::is_directory(screen_.temp_path, ec)) {
         TempFolder = screen_.temp_path;
       } else {
-        TempFolder = parts_.program_folder / "projects";
+        TempFolder = parts_.folders.cache / "projects";
         screen_.temp_path = platform::PathToUtf8(TempFolder);
         fs::create_directories(TempFolder, ec);  // a failure shows later, at the first write
       }
@@ -271,7 +279,7 @@ void WizardController::NextButton_Click() {
       screen_.option3_visible = true;
       screen_.next_enabled = true;
       std::error_code ec;
-      fs::remove(parts_.program_folder / "menutemp.avi", ec);
+      fs::remove(parts_.folders.cache / "menutemp.avi", ec);
       view_.Refresh();
       break;
     }
@@ -348,7 +356,36 @@ void WizardController::PreviousButton_Click() {
   ShowStep(std::max(CurrentStep - 1, FirstStep));
 }
 
+bool WizardController::ConfirmCancel() {
+  const bool disc = CurrentStep == 5 && DiscJobToCancel();
+  const bool burn = disc && (disc_job_.mode_burn == 1 || screen_.output_option == kOutputBurn);
+  std::string question;
+  if (CurrentStep == 4) {
+    question =
+        "Stop the conversion? The videos converted so far are deleted and the conversion has to start again.";
+  } else if (burn) {
+    question = "Stop burning? A disc that is stopped while it is written may not be usable any more.";
+  } else {
+    question = "Stop making the DVD? The work done so far is lost.";
+  }
+  return parts_.dialogs->AskYesNo(question, kMessageTitle, MessageIcon::kExclamation);
+}
+
 void WizardController::QuitButton_Click() {
+  // One click would throw away hours of work or a disc: it is confirmed.
+  auto running = [this] {
+    return CurrentStep == 4 || (CurrentStep == 5 && (Busy || DiscJobToCancel() || AuthoringRunning() ||
+                                                     parts_.authoring->IsBuilding()));
+  };
+  const bool cancelling =
+      cancel_after_encode_ || cancel_after_build_ || (DiscJobToCancel() && disc_job_.cancel_asked);
+  if (running() && !cancelling) {
+    const int step = CurrentStep;
+    if (!ConfirmCancel()) return;
+    // The job went on while the question was open; when it has ended or moved
+    // on, there is nothing left that this answer was about.
+    if (CurrentStep != step || !running()) return;
+  }
   if (CurrentStep == 4) {
     StopRequested = true;
     if (RunningLanes() > 0) {
@@ -393,6 +430,7 @@ void WizardController::OnAuthoringReturned() {
 void WizardController::EndJob(bool back_to_video_list) {
   Busy = false;
   Burning = false;
+  if (parts_.inhibitor != nullptr) parts_.inhibitor->Release();
   if (back_to_video_list) ShowStep(1);
   view_.Refresh();
 }
@@ -436,6 +474,7 @@ void WizardController::ShutdownApplication() {
   s.add_folder = AddFolder;
   s.show_preview = screen_.preview_on;
   SaveSettings(ConfigPath(), s, screen_.bitrate_text);
+  if (parts_.inhibitor != nullptr) parts_.inhibitor->Release();
   // Workers blocked in an event are released before their threads are joined.
   if (parts_.dispatcher) parts_.dispatcher->Abort();
   if (AuthoringRunning()) parts_.authoring->ClearAll();

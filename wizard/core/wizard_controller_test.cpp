@@ -278,6 +278,103 @@ TEST_F(WizardControllerTest, CancelDuringABurnAsksTheEngineAndWaitsForItsEnd) {
   EXPECT_TRUE(c().Busy);
 }
 
+TEST_F(WizardControllerTest, CancellingARunningJobIsConfirmedFirstAndNoKeepsItRunning) {
+  const struct {
+    const char* name;
+    int step;
+    bool burning;
+    bool building;
+    const char* question_start;
+  } cases[] = {
+      {"conversion", 4, false, false, "Stop the conversion?"},
+      {"burn", 5, true, false, "Stop burning?"},
+      {"authoring", 5, false, true, "Stop making the DVD?"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    controller.reset();
+    burner_log.calls.clear();
+    authoring.clear_calls.clear();
+    encoder.stops = 0;
+    dialogs.questions.clear();
+    Start();
+    WalkTo(3);
+    if (k.burning) c().screen().output_option = kOutputBurn;
+    c().ShowStep(k.step);
+    c().Busy = true;
+    c().Burning = k.burning;
+    authoring.building = k.building;
+    auto stopped = [&] {
+      return encoder.stops > 0 || !authoring.clear_calls.empty() ||
+             std::count(burner_log.calls.begin(), burner_log.calls.end(), "CancelBurn") > 0;
+    };
+    dialogs.yes = false;
+    c().QuitButton_Click();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].text.rfind(k.question_start, 0), 0u) << dialogs.questions[0].text;
+    EXPECT_FALSE(stopped());
+    EXPECT_FALSE(c().StopRequested);
+    EXPECT_EQ(c().CurrentStep, k.step);
+    dialogs.yes = true;
+    c().QuitButton_Click();
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_TRUE(c().StopRequested);
+    if (k.step == 4) {
+      EXPECT_EQ(c().CurrentStep, 1);  // nothing was being encoded: the cancel is done
+    } else {
+      EXPECT_TRUE(stopped());
+    }
+    authoring.building = false;
+  }
+  // The job ends while the question is open: Yes then cancels nothing and
+  // does not end the program.
+  controller.reset();
+  Start();
+  WalkTo(3);
+  c().ShowStep(5);
+  c().Busy = true;
+  c().Burning = true;
+  burner_log.calls.clear();
+  dialogs.while_asked = [&] { c().EndJob(true); };
+  c().QuitButton_Click();
+  dialogs.while_asked = nullptr;
+  EXPECT_EQ(std::count(burner_log.calls.begin(), burner_log.calls.end(), "CancelBurn"), 0);
+  EXPECT_EQ(c().CurrentStep, 1);
+  EXPECT_EQ(view.ended, 0);
+  // Outside a job Quit ends the program without a question.
+  dialogs.questions.clear();
+  c().ShowStep(0);
+  c().QuitButton_Click();
+  EXPECT_TRUE(dialogs.questions.empty());
+  EXPECT_EQ(view.ended, 1);
+}
+
+TEST_F(WizardControllerTest, TheSleepLockIsHeldDuringConversionAndCompilationAndLetGoAtEveryEnd) {
+  Start();
+  Touch(home / "movie.mpg");
+  WalkTo(4);  // the conversion starts
+  EXPECT_TRUE(inhibitor.held);
+  c().ShowStep(5);
+  EXPECT_TRUE(inhibitor.held);
+  c().EndJob(false);  // a compilation that ended on its page
+  EXPECT_FALSE(inhibitor.held);
+  c().ShowStep(3);
+  c().NextButton_Click();
+  EXPECT_TRUE(inhibitor.held);
+  c().QuitButton_Click();  // cancelled: held until the encoder has ended
+  EXPECT_TRUE(inhibitor.held);
+  c().Taldex1_Completed(encoder.Finish(EncodeStatus::kCancelled));
+  EXPECT_FALSE(inhibitor.held);
+  EXPECT_EQ(c().CurrentStep, 1);
+  c().ShowStep(4);
+  c().Busy = true;
+  c().Terminate();
+  EXPECT_FALSE(inhibitor.held);
+  EXPECT_EQ(inhibitor.reasons,
+            (std::vector<std::string>{"Converting videos for a DVD", "Converting videos for a DVD",
+                                      "Converting videos for a DVD"}));
+}
+
 TEST_F(WizardControllerTest, QuitAtStepZeroSavesTheNineKeysInOrderAndUnloadsTheEngine) {
   Start();
   c().screen().label = "Holiday";

@@ -376,6 +376,18 @@ class FakeDialogs final : public Dialogs {
   bool yes = true;
 };
 
+// Records whether the sleep lock is held and every time it was taken.
+class FakeInhibitor final : public SleepInhibitor {
+ public:
+  void Inhibit(const std::string& why) override {
+    if (!held) reasons.push_back(why);
+    held = true;
+  }
+  void Release() override { held = false; }
+  bool held = false;
+  std::vector<std::string> reasons;
+};
+
 // Answers probes from a table by path; unknown paths are unrecognised.
 class FakeProber final : public MediaProber {
  public:
@@ -423,12 +435,15 @@ struct WizardFakes {
     return
         [this, drives = std::move(drives)] { return std::make_unique<FakeDiscBurner>(drives, burner_log); };
   }
-  // The controller's parts over these fakes for a program in program_folder;
-  // the prober is left out (files are then probed by the encoder).
-  WizardParts Parts(const std::filesystem::path& program_folder,
+  // The controller's parts over these fakes for a program whose folders are
+  // all home, without job log files; the prober is left out (files are then
+  // probed by the encoder).
+  WizardParts Parts(const std::filesystem::path& home,
                     std::vector<FakeDrive> drives = {{1, 0, 0, "ACME", "DVDRW X1", "1.02"}}) {
     WizardParts parts;
-    parts.program_folder = program_folder;
+    parts.folders = FoldersIn(home);
+    parts.folders.logs.clear();
+    parts.inhibitor = &inhibitor;
     parts.make_burner = FakeBurners(std::move(drives));
     parts.authoring = &authoring;
     parts.encoder = &encoder;
@@ -440,6 +455,7 @@ struct WizardFakes {
   }
 
   FakeDiscBurner::Log burner_log;
+  FakeInhibitor inhibitor;
   FakeAuthoring authoring;
   FakeEncoder encoder;
   FakeClipMaker clip_maker;

@@ -135,7 +135,7 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   }
 
   WizardParts parts;
-  parts.program_folder = services_.program_folder;
+  parts.folders = services_.folders;
   parts.version = services_.version;
   parts.first_run = services_.first_run;
   parts.make_burner = services_.make_burner;
@@ -147,6 +147,7 @@ CindralForm::CindralForm(FormServices services, QWidget* parent)
   parts.shell = services_.shell;
   parts.dispatcher = dispatcher_;
   parts.clock = services_.clock;
+  parts.inhibitor = services_.inhibitor;
   parts.prober = services_.prober;
   parts.http_limits = services_.http_limits;
   parts.device_access = services_.device_access;

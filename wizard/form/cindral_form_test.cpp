@@ -237,7 +237,7 @@ TEST_F(CindralFormTest, QuitAtStepZeroSavesWhatTheUserTypedAndEndsTheProgram) {
   Choose(Find<QRadioButton>("Option169"));
   QTest::mouseClick(Quit(), Qt::LeftButton);
   EXPECT_EQ(ended, 1);
-  const WizardSettings saved = LoadSettings(ConfigFile(home), home);
+  const WizardSettings saved = LoadSettings(ConfigFile(home), FoldersIn(home));
   EXPECT_EQ(saved.label, "Holiday");
   EXPECT_FALSE(saved.ntsc);
   EXPECT_FALSE(saved.aspect_4x3);

@@ -12,7 +12,10 @@ namespace fs = std::filesystem;
 
 FormServices FormServicesOver(WizardFakes& fakes, const fs::path& program_folder) {
   FormServices services;
-  services.program_folder = program_folder;
+  // The pictures the build ships; no job log files.
+  services.folders = FoldersIn(program_folder, fs::path(VANTORA_BINARY_DIR) / "share" / "vantora");
+  services.folders.logs.clear();
+  services.inhibitor = &fakes.inhibitor;
   services.make_burner = fakes.FakeBurners();
   services.authoring = &fakes.authoring;
   services.encoder = &fakes.encoder;

@@ -16,7 +16,8 @@
 
 namespace vantora::testing {
 
-// The window's services over fakes for a program in program_folder: fake
+// The window's services over fakes for a program whose folders are all
+// program_folder (the build's shipped pictures as its resources): fake
 // burners over one drive, no prober (files are then probed by the encoder),
 // and an end of the program that does nothing.
 FormServices FormServicesOver(WizardFakes& fakes, const std::filesystem::path& program_folder);

@@ -185,7 +185,8 @@ class RoadE2e : public ::testing::Test {
     }
 
     FormServices services;
-    services.program_folder = temp / "home";
+    services.folders = FoldersIn(temp / "home");
+    services.folders.logs.clear();
     services.make_burner = [] { return CreateZephrelDiscBurner(); };
     services.authoring = &authoring;
     services.encoder = real_encoder ? static_cast<VideoEncoder*>(&ffmpeg) : &encoder;
@@ -595,7 +596,9 @@ TEST_F(RoadE2e, ACancelDuringTheImageLogsItShowsAbortedAndEndsOnce) {
   c().StartDvdBuild();
   WaitForTheEnd();
   EXPECT_TRUE(pressed);
-  ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].rfind("Stop making the DVD?", 0), 0u) << "the cancel is confirmed first";
+  EXPECT_EQ(messages[1], "DVD Video creation Aborted");
   const std::vector<std::string> log = LogTexts();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "Image writing cancelled...");
@@ -848,11 +851,14 @@ TEST_F(RoadE2e, ACancelInTheMiddleOfTheBurnEndsItOnceAsAborted) {
           form.get(), [this] { c().QuitButton_Click(); }, Qt::QueuedConnection);
   });
   drive->SetWritePacing(8000, 2 * 1024 * 1024);  // the burn lasts long enough to be cancelled
+  box_shot = "road_cancel_burn_question";
   c().StartDvdBuild();
   WaitForTheEnd();
   tap->Set(nullptr);
   EXPECT_TRUE(pressed.load());
-  ASSERT_EQ(messages, std::vector<std::string>{"DVD Video creation Aborted"});
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].rfind("Stop burning?", 0), 0u) << "the cancel is confirmed first";
+  EXPECT_EQ(messages[1], "DVD Video creation Aborted");
   const std::vector<std::string> log = LogTexts();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "Burning cancelled...") << ::testing::PrintToString(log);

@@ -29,6 +29,7 @@
 #include "vantora/cindral_form.h"
 #include "vantora/format.h"
 #include "vantora/my_progress_bar.h"
+#include "vantora/update_check.h"
 
 namespace vantora {
 
@@ -547,7 +548,8 @@ void CindralForm::ShowMissingGlyphs(const MenuDesign& design) {
 }
 
 std::string CindralForm::LoadMenuBackground(const std::filesystem::path& picture) {
-  return menu_page_.LoadBackground(picture, services_.program_folder);
+  return menu_page_.LoadBackground(picture, services_.folders.resources,
+                                   controller_ != nullptr && controller_->screen().ntsc);
 }
 
 void CindralForm::ShowPreviewMenu() {
@@ -598,6 +600,8 @@ void CindralForm::ShowAbout() {
     });
     connect(web, &QPushButton::clicked, this, [this] { services_.shell->OpenWithShell(kHomePage); });
   }
+  // Without an update server there is nothing to check.
+  about_->findChild<QPushButton*>("Command1")->setVisible(!UpdateServer().empty());
   about_->show();
 }
 

@@ -196,7 +196,7 @@ TEST_F(VideoMenuStepsTest, DesignerControlsMoveTheLinesAndTheColourListsWriteThe
   EXPECT_EQ(c().screen().button_color[1], 7);
 }
 
-TEST_F(VideoMenuStepsTest, TheAboutBoxChecksForUpdatesAndOpensTheLinks) {
+TEST_F(VideoMenuStepsTest, TheAboutBoxChecksForUpdatesOnlyWithAServerAndOpensTheLinks) {
   unsetenv("VANTORA_UPDATE_HOST");
   Start();
   Click("NextButton");
@@ -205,7 +205,13 @@ TEST_F(VideoMenuStepsTest, TheAboutBoxChecksForUpdatesAndOpensTheLinks) {
   ASSERT_NE(about, nullptr);
   EXPECT_TRUE(about->isVisible());
   EXPECT_EQ(about->windowTitle(), "About Vantora Converter");
+  EXPECT_FALSE(about->findChild<QPushButton*>("Command1")->isVisible()) << "no server, no update check";
+  QTest::mouseClick(about->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  setenv("VANTORA_UPDATE_HOST", "127.0.0.1:1", 1);  // a server that is not there
+  Click("Image10");
+  ASSERT_TRUE(about->findChild<QPushButton*>("Command1")->isVisible());
   QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  unsetenv("VANTORA_UPDATE_HOST");
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.messages.back().text.rfind("Can't check for updates: ", 0), 0u);
   QTest::mouseClick(about->findChild<QPushButton*>("Label5"), Qt::LeftButton);

@@ -64,10 +64,10 @@ QImage DefaultGradient() {
 MenuPage::MenuPage() : metrics_device_(PageImage(kMenuPageWidth, kMenuPageHeightPal)) {}
 
 std::string MenuPage::LoadBackground(const std::filesystem::path& picture,
-                                     const std::filesystem::path& program_folder) {
+                                     const std::filesystem::path& resources, bool ntsc) {
   std::filesystem::path file = picture;
   if (picture == "Default") {
-    file = program_folder / "Background" / "background_default_PAL.bmp";
+    file = resources / "Background" / (ntsc ? "background_default_NTSC.png" : "background_default_PAL.png");
     if (!platform::IsRegularFile(file)) {
       background_ = DefaultGradient();
       return "";

@@ -226,7 +226,7 @@ TEST_F(MenuPageTest, AFifoAFolderAndGarbageAreRefusedWithoutBlocking) {
         << name;
 }
 
-TEST_F(MenuPageTest, TheDefaultBackgroundIsTheProgramFoldersPictureOrAGradient) {
+TEST_F(MenuPageTest, TheDefaultBackgroundIsTheShippedPictureOfTheTvSystemOrAGradient) {
   MenuPage page;
   ASSERT_EQ(page.LoadBackground("Default", folder->path()), "");
   EXPECT_EQ(page.background().size(), QSize(720, 576));
@@ -234,9 +234,15 @@ TEST_F(MenuPageTest, TheDefaultBackgroundIsTheProgramFoldersPictureOrAGradient) 
   QImage own(100, 80, QImage::Format_RGB32);
   own.fill(Qt::green);
   ASSERT_TRUE(own.save(
-      QString::fromStdString((folder->path() / "Background" / "background_default_PAL.bmp").native())));
+      QString::fromStdString((folder->path() / "Background" / "background_default_PAL.png").native())));
   ASSERT_EQ(page.LoadBackground("Default", folder->path()), "");
   EXPECT_EQ(page.background().size(), QSize(100, 80));
+  // The pictures the build ships, beside the program in the build tree.
+  const fs::path shipped = fs::path(VANTORA_BINARY_DIR) / "share" / "vantora";
+  ASSERT_EQ(page.LoadBackground("Default", shipped, false), "");
+  EXPECT_EQ(page.background().size(), QSize(720, 576));
+  ASSERT_EQ(page.LoadBackground("Default", shipped, true), "");
+  EXPECT_EQ(page.background().size(), QSize(720, 480));
 }
 
 TEST_F(MenuPageTest, ProgressBarsDrawTheirValueHeldTo0To100AndKeepWhatWasSet) {

@@ -1,11 +1,19 @@
 #include "vantora/qt_services.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QColorDialog>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
+#include <cstdlib>
 
 namespace vantora {
 namespace {
@@ -25,6 +33,54 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }
 
 }  // namespace
+
+LogindInhibitor::LogindInhibitor(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+LogindInhibitor::~LogindInhibitor() { Release(); }
+
+void LogindInhibitor::Inhibit(const std::string& why) {
+  if (wanted_) return;
+  wanted_ = true;
+  if (!bus_.isConnected()) return;
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
+                                                     "org.freedesktop.login1.Manager", "Inhibit");
+  call << QString("sleep:idle") << QString("Vantora") << QString::fromStdString(why) << QString("block");
+  const unsigned request = ++request_;
+  auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, 10000), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, request](QDBusPendingCallWatcher* w) {
+    w->deleteLater();
+    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *w;
+    // The lock lasts as long as its descriptor is open.
+    if (reply.isError() || !reply.value().isValid() || request != request_ || !wanted_ || fd_ >= 0) return;
+    fd_ = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+  });
+}
+
+void LogindInhibitor::Release() {
+  wanted_ = false;
+  ++request_;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+UserFolders StandardUserFolders(const std::filesystem::path& program_dir) {
+  namespace fs = std::filesystem;
+  const fs::path resources = program_dir.parent_path() / "share" / "vantora";
+  if (const char* home = std::getenv("VANTORA_HOME"); home != nullptr && *home != '\0')
+    return FoldersIn(home, resources);
+  auto standard = [](QStandardPaths::StandardLocation location) {
+    return fs::path(QStandardPaths::writableLocation(location).toStdString());
+  };
+  UserFolders folders;
+  folders.config = standard(QStandardPaths::GenericConfigLocation) / "vantora";
+  folders.cache = standard(QStandardPaths::GenericCacheLocation) / "vantora";
+  folders.logs = StateLogsFolder();
+  folders.videos = standard(QStandardPaths::MoviesLocation);
+  std::error_code ec;
+  if (folders.videos.empty() || !fs::is_directory(folders.videos, ec)) folders.videos = HomeFolder();
+  folders.resources = resources;
+  return folders;
+}
 
 bool QtShell::OpenWithShell(const std::string& target) {
   const QString text = QString::fromStdString(target);

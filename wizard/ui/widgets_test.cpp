@@ -1,10 +1,19 @@
 // The wizard's own controls, drawn headless. Screenshots of a few states are
 // saved under the build tree (screenshots/) for a person to look at.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
 #include <QImage>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "../core/core_testutil.h"
 #include "platform/text.h"
 #include "vantora/capacity_view.h"
 #include "vantora/my_progress_bar.h"
@@ -19,9 +29,9 @@
 #include "vantora/ui_encoder_events.h"
 #include "widgets_testutil.h"
 
-// Font configuration keeps a cache for the life of the process; the leak
-// checker must not count it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// Font configuration and the desktop bus keep caches for the life of the
+// process; the leak checker must not count them.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
 
 namespace vantora {
 namespace {
@@ -173,6 +183,115 @@ TEST_F(WidgetTest, EncoderEventsRunOnTheInterfaceThreadInOrder) {
   }
   QCoreApplication::processEvents();
   EXPECT_EQ(seen.size(), 4u);
+}
+
+TEST_F(WidgetTest, AFreshHomeGetsTheDesktopsFoldersAndVantoraHomeTakesThemAll) {
+  using testing::ScopedEnv;
+  testing::TempFolder home;
+  ScopedEnv h("HOME", home.path().c_str());
+  ScopedEnv v("VANTORA_HOME", nullptr);
+  ScopedEnv a("XDG_CONFIG_HOME", nullptr);
+  ScopedEnv b("XDG_CACHE_HOME", nullptr);
+  ScopedEnv c("XDG_STATE_HOME", nullptr);
+  ScopedEnv d("XDG_DATA_HOME", nullptr);
+  const std::filesystem::path program = "/opt/x/bin";
+  UserFolders f = StandardUserFolders(program);
+  EXPECT_EQ(f.config, home / ".config" / "vantora");
+  EXPECT_EQ(f.cache, home / ".cache" / "vantora");
+  EXPECT_EQ(f.logs, home / ".local" / "state" / "vantora" / "logs");
+  EXPECT_EQ(f.videos, home.path());  // no Videos folder yet
+  EXPECT_EQ(f.resources, "/opt/x/share/vantora");
+  // The Videos folder the desktop names, once it exists.
+  std::filesystem::create_directories(home / "Vidéos 日本");
+  std::filesystem::create_directories(home / ".config");
+  testing::WriteBytes(home / ".config" / "user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Vidéos 日本\"\n");
+  EXPECT_EQ(StandardUserFolders(program).videos, home / "Vidéos 日本");
+  {
+    ScopedEnv x("XDG_CONFIG_HOME", (home / "cfg").c_str());
+    ScopedEnv y("XDG_CACHE_HOME", (home / "cch").c_str());
+    f = StandardUserFolders(program);
+    EXPECT_EQ(f.config, home / "cfg" / "vantora");
+    EXPECT_EQ(f.cache, home / "cch" / "vantora");
+  }
+  ScopedEnv one("VANTORA_HOME", (home / "one").c_str());
+  f = StandardUserFolders(program);
+  EXPECT_EQ(f.config, home / "one");
+  EXPECT_EQ(f.cache, home / "one");
+  EXPECT_EQ(f.logs, home / "one" / "logs");
+  EXPECT_EQ(f.videos, home / "one");
+  EXPECT_EQ(f.resources, "/opt/x/share/vantora");
+}
+
+// The login manager's Inhibit as a fake on a private bus: it hands out one
+// end of a pipe and keeps the other, so the test sees when the lock ends.
+class FakeLoginManager final : public QDBusVirtualObject {
+ public:
+  QString introspect(const QString&) const override { return {}; }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() != "Inhibit") return false;
+    for (const QVariant& a : message.arguments()) arguments << a.toString();
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    connection.send(message.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(ends[1]))));
+    ::close(ends[1]);
+    if (kept >= 0) ::close(kept);
+    kept = ends[0];
+    return true;
+  }
+  // Whether every holder of the lock's descriptor has closed it.
+  bool Released() const {
+    pollfd p{kept, POLLIN, 0};
+    return kept >= 0 && ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+  }
+  ~FakeLoginManager() override {
+    if (kept >= 0) ::close(kept);
+  }
+  QStringList arguments;
+  int kept = -1;
+};
+
+TEST_F(WidgetTest, TheSleepLockIsAskedOfTheLoginManagerAndEndsWithRelease) {
+  {
+    // No bus (as on a build machine): nothing is held and nothing fails.
+    LogindInhibitor none(QDBusConnection("never connected"));
+    none.Inhibit("Making a DVD");
+    EXPECT_FALSE(none.held());
+    none.Release();
+  }
+  QProcess daemon;
+  daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+  if (!daemon.waitForStarted(5000)) GTEST_SKIP() << "dbus-daemon is not installed";
+  ASSERT_TRUE(daemon.waitForReadyRead(10000));
+  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+  {
+    QDBusConnection service = QDBusConnection::connectToBus(address, "login-manager");
+    ASSERT_TRUE(service.isConnected());
+    FakeLoginManager manager;
+    ASSERT_TRUE(service.registerService("org.freedesktop.login1"));
+    ASSERT_TRUE(service.registerVirtualObject("/org/freedesktop/login1", &manager));
+    {
+      LogindInhibitor inhibitor(QDBusConnection::connectToBus(address, "wizard"));
+      inhibitor.Inhibit("Making a DVD");
+      inhibitor.Inhibit("twice");  // held already: no second lock
+      EXPECT_TRUE(QTest::qWaitFor([&] { return inhibitor.held(); }, 10000));
+      EXPECT_EQ(manager.arguments, (QStringList{"sleep:idle", "Vantora", "Making a DVD", "block"}));
+      EXPECT_FALSE(manager.Released());
+      inhibitor.Release();
+      EXPECT_FALSE(inhibitor.held());
+      EXPECT_TRUE(manager.Released());
+      // Let go before the answer came: the lock is dropped on arrival.
+      inhibitor.Inhibit("Converting videos for a DVD");
+      inhibitor.Release();
+      QTest::qWait(300);
+      EXPECT_FALSE(inhibitor.held());
+      EXPECT_TRUE(QTest::qWaitFor([&] { return manager.Released(); }, 10000));
+    }
+    QDBusConnection::disconnectFromBus("wizard");
+    service.unregisterObject("/org/freedesktop/login1");
+  }
+  QDBusConnection::disconnectFromBus("login-manager");
+  daemon.kill();
+  daemon.waitForFinished();
 }
 
 }  // namespace

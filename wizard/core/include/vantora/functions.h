@@ -14,10 +14,39 @@
 
 namespace vantora {
 
-// The program's folder: $VANTORA_HOME, else $XDG_DATA_HOME/vantora, else
-// ~/.local/share/vantora. It holds Config.ini and the temporary menu files.
-std::filesystem::path ProgramFolder();
-std::filesystem::path ConfigFile(const std::filesystem::path& program_folder);
+// Where the wizard keeps what it writes and finds what it ships. The program
+// finds them (the desktop's standard folders) and hands them in; each folder
+// the wizard writes to is made when first written.
+struct UserFolders {
+  std::filesystem::path config;     // Config.ini
+  std::filesystem::path cache;      // throw-away files: the menu picture and clip, update answers,
+                                    // the default temporary project folder
+  std::filesystem::path logs;       // one job log file per run
+  std::filesystem::path videos;     // the default output folder, where the add dialog first opens
+  std::filesystem::path resources;  // read-only files shipped with the program (Background/)
+};
+
+// Every folder of the user in the one folder home (what VANTORA_HOME asks
+// for): Config.ini, the throw-away files and logs/ in it, output there too.
+UserFolders FoldersIn(const std::filesystem::path& home, const std::filesystem::path& resources = {});
+// The user's home folder: $HOME when absolute, else the password database's.
+std::filesystem::path HomeFolder();
+// The logs folder under $XDG_STATE_HOME (absolute), else ~/.local/state.
+std::filesystem::path StateLogsFolder();
+// Where versions before the desktop's folders kept Config.ini:
+// $XDG_DATA_HOME/vantora (absolute), else ~/.local/share/vantora.
+std::filesystem::path OldConfigFile();
+// folder's Config.ini.
+std::filesystem::path ConfigFile(const std::filesystem::path& folder);
+
+// Moves a settings file left at old_file to new_file, once: nothing when
+// new_file exists or old_file is not a regular file. Values that were only
+// the old defaults (the old folder itself, its projects/ folder) are
+// replaced by the new ones (folders.videos, folders.cache / "projects"), every
+// other value and line kept. False with *error when it cannot be moved; both
+// files are then as they were.
+bool MoveOldConfig(const std::filesystem::path& old_file, const std::filesystem::path& new_file,
+                   const UserFolders& folders, std::string* error);
 
 // Size in bytes of a regular file, or 0 when it cannot be read.
 std::int64_t GetFileSizeCurrency(const std::filesystem::path& path);
@@ -56,6 +85,17 @@ class Shell {
   virtual ~Shell() = default;
   // target: a local path or an http(s) URL. False when nothing handles it.
   virtual bool OpenWithShell(const std::string& target) = 0;
+};
+
+// Keeps the machine from going to sleep while a long job runs.
+class SleepInhibitor {
+ public:
+  virtual ~SleepInhibitor() = default;
+  // Takes the lock, saying why; nothing when it is held already. Failing to
+  // take it (no session bus, no login manager) is not an error.
+  virtual void Inhibit(const std::string& why) = 0;
+  // Lets the machine sleep again; nothing when the lock is not held.
+  virtual void Release() = 0;
 };
 
 enum class MessageIcon { kNone, kInformation, kExclamation, kCritical };

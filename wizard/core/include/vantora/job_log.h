@@ -4,11 +4,17 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/fileio.h"
+
 namespace vantora {
+
+// How many job log files KeepFilesIn leaves in its folder.
+inline constexpr std::size_t kKeptLogFiles = 20;
 
 // The time and date written into rows and keys.
 class LogClock {
@@ -46,6 +52,17 @@ class JobLog {
   explicit JobLog(LogClock& clock) : clock_(clock) {}
   void SetListener(Listener listener) { listener_ = std::move(listener); }
 
+  // Keeps each run's rows in a file of folder as well, so that a failure can
+  // be reported: a run starts with Clear, and its file
+  // "vantora-DATE_TIME.log" is made (folder too) at its first row. Every
+  // added or rewritten row becomes one line: date, time, level ("info" or
+  // "error") and text. Only the newest kKeptLogFiles such files stay; other
+  // files of folder are never touched. A file that cannot be written is given
+  // up without disturbing the job. An empty folder keeps nothing.
+  void KeepFilesIn(std::filesystem::path folder) { folder_ = std::move(folder); }
+  // The current run's file; empty before its first row or without a folder.
+  const std::filesystem::path& file() const { return file_path_; }
+
   // Appends time " - " message keyed by date " " time message; nothing for
   // an empty message.
   void AddProgressLine(const std::string& message);
@@ -64,8 +81,15 @@ class JobLog {
 
  private:
   int FindKey(const std::string& key) const;
+  // Writes row as a line of the run's file, making the file first.
+  void Record(const LogRow& row);
+  void PruneOldFiles() const;
 
   LogClock& clock_;
+  std::filesystem::path folder_;
+  std::filesystem::path file_path_;
+  platform::File file_;
+  bool file_failed_ = false;
   Listener listener_;
   std::vector<LogRow> rows_;
 };

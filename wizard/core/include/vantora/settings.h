@@ -26,14 +26,14 @@ struct WizardSettings {
   bool show_preview = true;                  // ShowPreview
 };
 
-// The settings of a first start: "projects" under the program folder, 4500
-// kbit/s, "New DVD", NTSC, 4:3, output and add-video folders = program folder,
-// preview on.
-WizardSettings DefaultSettings(const std::filesystem::path& program_folder);
+// The settings of a first start: "projects" under the cache folder, 4500
+// kbit/s, "New DVD", NTSC, 4:3, output and add-video folders = the Videos
+// folder, preview on.
+WizardSettings DefaultSettings(const UserFolders& folders);
 
 // Reads the settings; every key that is missing, empty or unreadable takes its
 // default, so a missing, unreadable or damaged file gives the defaults.
-WizardSettings LoadSettings(const std::filesystem::path& config, const std::filesystem::path& program_folder);
+WizardSettings LoadSettings(const std::filesystem::path& config, const UserFolders& folders);
 
 // A stored bit-rate text as a number: its leading number rounded (halves to
 // even), 0 when it has none, the default when it is empty.

@@ -9,6 +9,11 @@
 
 namespace vantora {
 
+// The update server, host[:port]: the one the build names (CMake's
+// VANTORA_UPDATE_SERVER), else $VANTORA_UPDATE_HOST (tests), else none. A
+// packaged program names none and never looks for updates of itself.
+std::string UpdateServer();
+
 std::string UpdateRequestUrl(const std::string& host, const std::string& version);
 std::string UpdateDownloadUrl(const std::string& host);
 

@@ -164,7 +164,7 @@ std::optional<FolderSpace> MeasureFolderSpace(const std::filesystem::path& folde
 std::string ImageWriteReason(const std::filesystem::path& image);
 
 struct WizardParts {
-  std::filesystem::path program_folder;
+  UserFolders folders;
   std::string version = "1.0.0";
   FirstRunPage first_run;
   DiscBurnerFactory make_burner;          // must give an engine
@@ -178,6 +178,8 @@ struct WizardParts {
   Shell* shell = nullptr;                         // required
   std::shared_ptr<UiEventDispatcher> dispatcher;  // may be null (events then run directly)
   LogClock* clock = nullptr;                      // required
+  // Held while the conversion and compilation steps show; null: none.
+  SleepInhibitor* inhibitor = nullptr;
   // Probes the files added to the list; null: the encoder's Open, on the
   // caller's thread.
   MediaProber* prober = nullptr;
@@ -356,7 +358,8 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   // started !" follows with the bars relabelled for the writing.
   void EndLayoutRow(bool writing = true);
   // The message box that ends a job: text, then each non-empty note on a
-  // line of its own (where the result is, why it failed).
+  // line of its own (where the result is, why it failed), then the job log's
+  // file when there is one.
   void ShowEndMessage(const std::string& text, MessageIcon icon, const std::vector<std::string>& notes);
   // Removes the DVD folders the authoring made in a temporary folder, in the
   // folder each was made in (the temporary folder may have changed since).
@@ -405,6 +408,9 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void ClearConvertedColumn();
   void ListenSelectedDrive();
   void EndWithMessage(const std::string& message);
+  // At Cancel while a conversion or compilation runs: whether the user
+  // confirms that the work or the disc is given up.
+  bool ConfirmCancel();
   bool CheckDiscLabel();
   void AddProbedFile(const std::filesystem::path& file, const ProbeOutcome& outcome);
   void ProbesDone();

@@ -58,7 +58,7 @@ struct MenuTextControls {
 
 // What the form is built over. Null dialogs or shell: the Qt ones.
 struct FormServices {
-  std::filesystem::path program_folder;
+  UserFolders folders;
   std::string version = "1.0.0";
   FirstRunPage first_run;
   DiscBurnerFactory make_burner;
@@ -69,7 +69,8 @@ struct FormServices {
   Dialogs* dialogs = nullptr;
   Shell* shell = nullptr;
   LogClock* clock = nullptr;
-  MediaProber* prober = nullptr;  // null: files are probed by the encoder, on the window's thread
+  SleepInhibitor* inhibitor = nullptr;  // null: the machine may sleep during a job
+  MediaProber* prober = nullptr;        // null: files are probed by the encoder, on the window's thread
   platform::HttpLimits http_limits;
   // Whether a drive's device may be opened (see WizardParts); null: access(2).
   std::function<int(const std::string& device_path)> device_access;

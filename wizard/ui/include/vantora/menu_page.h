@@ -24,12 +24,12 @@ class MenuPage {
  public:
   MenuPage();
 
-  // Loads a background picture; "Default" is the program folder's
-  // Background/background_default_PAL.bmp, or a plain gradient without it.
-  // Returns "" on success; otherwise why the picture cannot be used, and the
-  // old background stays.
-  std::string LoadBackground(const std::filesystem::path& picture,
-                             const std::filesystem::path& program_folder);
+  // Loads a background picture; "Default" is the shipped
+  // Background/background_default_PAL.png (NTSC.png for ntsc) of the
+  // resources folder, or a plain gradient without it. Returns "" on success;
+  // otherwise why the picture cannot be used, and the old background stays.
+  std::string LoadBackground(const std::filesystem::path& picture, const std::filesystem::path& resources,
+                             bool ntsc = false);
 
   TextExtent Measure(const MenuFont& font, const std::string& text) const;
   // The characters of text (each once) that neither font nor a fallback can
