@@ -662,7 +662,7 @@ TEST_F(DriveHeld, AJobThatFailsFreesTheTrayAndTheDriveToo) {
   UseMedium(platform::kProfileDvdPlusR);  // cannot be erased
   auto sink = Advised();
   EraseAndWait(sink, 1);
-  ExpectFailed(*sink, {"Incompatible Medium Installed"});
+  ExpectFailed(*sink, {"The disc is not rewritable: it cannot be erased."});
   ExpectHeld(false, "after a failed erase");
 
   drive_->CloseTray();
