@@ -394,6 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FitCase{"CdR", platform::kProfileCdR, false, 0, 359849},
         FitCase{"CdRSmall", platform::kProfileCdR, false, kSmall, kSmall},
+        FitCase{"CdRw", platform::kProfileCdRw, false, 0, 359849},
         FitCase{"CdRwSmall", platform::kProfileCdRw, false, kSmall, kSmall},
         FitCase{"DvdR", platform::kProfileDvdR, false, 0, 2298496},
         FitCase{"DvdRSmall", platform::kProfileDvdR, false, kSmall, kSmall},
@@ -405,6 +406,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"DvdPlusRSmall", platform::kProfileDvdPlusR, false, kSmall, kSmall},
         FitCase{"DvdPlusRDl", platform::kProfileDvdPlusRDl, false, 0, 4173824},
         FitCase{"DvdPlusRDlSmall", platform::kProfileDvdPlusRDl, false, kSmall, kSmall},
+        FitCase{"DvdPlusRwBlank", platform::kProfileDvdPlusRw, false, 0, 2295104},
         FitCase{"DvdPlusRwBlankSmall", platform::kProfileDvdPlusRw, false, kSmall, kSmall},
         FitCase{"DvdPlusRwFormatted", platform::kProfileDvdPlusRw, true, 0, 2295104},
         FitCase{"DvdPlusRwFormattedSmall", platform::kProfileDvdPlusRw, true, kSmall, kSmall},
@@ -414,6 +416,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"BdRSmall", platform::kProfileBdRSrm, false, kSmall, kSmall},
         FitCase{"BdReBlank", platform::kProfileBdRe, false, 0, 12219392},
         FitCase{"BdReBlankSmall", platform::kProfileBdRe, false, kSmall, kSmall},
+        FitCase{"BdReFormatted", platform::kProfileBdRe, true, 0, 12219392},
         FitCase{"BdReFormattedSmall", platform::kProfileBdRe, true, kSmall, kSmall}),
     [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
 
