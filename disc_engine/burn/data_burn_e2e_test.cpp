@@ -449,24 +449,37 @@ TEST_F(DataBurn, ACancelBeforeTheFirstWriteSendsNoCloseCommandAndEndsCancelledWi
   EXPECT_EQ(DiscInfo()[2] & 0x03, 0) << "still blank";
 }
 
-// A project of exactly what the disc holds burns whole (a write-once disc is
-// finalised); on a disc one sector smaller it is refused before any write.
+// On every medium the drive writes, a project of exactly what the disc holds
+// burns whole (a write-once disc is finalised); on a disc one sector smaller
+// it is refused before any write.
 TEST_F(DataBurn, AProjectOfExactlyTheFreeSpaceBurnsWholeAndADiscOneSectorSmallerRefusesItWith1015) {
   MakeSource();
-  UseMedium(platform::kProfileDvdPlusR);
-  auto sizing = Advised();
-  AddSource(sizing);
-  ASSERT_EQ(Burn(sizing, 0), End(1, 0, 0));
-  const std::uint32_t project = SectorsWritten();
-  ASSERT_EQ(project % 32, 0u);
+  // The project in the sectors a burn writes, padding included: whole blocks
+  // of 27 sectors on a CD, of 32 on a DVD or BD.
+  std::uint32_t projects[2] = {};  // a DVD or BD, a CD
+  for (const std::uint16_t profile : {platform::kProfileDvdPlusR, platform::kProfileCdR}) {
+    platform::MediumSpec standard;
+    standard.profile = profile;
+    ReplaceMedium(standard);
+    ProjectTree::Process().Clear();
+    auto sizing = Advised();
+    AddSource(sizing);
+    ASSERT_EQ(Burn(sizing, 0), End(1, 0, 0)) << Said(*sizing);
+    projects[profile == platform::kProfileCdR] = SectorsWritten();
+  }
+  ASSERT_EQ(projects[0] % 32, 0u);
+  ASSERT_EQ(projects[1] % 27, 0u);
   for (const std::uint16_t profile :
-       {platform::kProfileDvdPlusR, platform::kProfileDvdR, platform::kProfileDvdPlusRw,
-        platform::kProfileDvdRam, platform::kProfileBdRe, platform::kProfileBdRSrm,
-        platform::kProfileDvdRwRestricted}) {
+       {platform::kProfileCdR, platform::kProfileCdRw, platform::kProfileDvdR,
+        platform::kProfileDvdRwSequential, platform::kProfileDvdRwRestricted, platform::kProfileDvdPlusR,
+        platform::kProfileDvdPlusRDl, platform::kProfileDvdPlusRw, platform::kProfileDvdRam,
+        platform::kProfileBdRSrm, platform::kProfileBdRe}) {
+    const std::uint32_t project =
+        projects[profile == platform::kProfileCdR || profile == platform::kProfileCdRw];
+    platform::MediumSpec spec;
+    spec.profile = profile;
     for (const std::uint32_t capacity : {project, project - 1}) {
       SCOPED_TRACE(::testing::Message() << "profile " << profile << ", " << capacity << " sectors");
-      platform::MediumSpec spec;
-      spec.profile = profile;
       spec.capacity = capacity;
       ReplaceMedium(spec);
       ProjectTree::Process().Clear();
