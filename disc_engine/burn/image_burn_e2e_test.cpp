@@ -327,6 +327,42 @@ TEST_F(ImageBurn, ACancelAtTheStartStopsTheFeedOfARawImage) {
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
 }
 
+TEST_F(ImageBurn, UnloadComFromAHandlerOnTheDriveWritersThreadReturnsAndTheJobEndsOnce) {
+  const std::string image = PeerImage();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  std::atomic<bool> unloaded{false};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    // The writer's progress is raised on its own thread.
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 11 && !unloaded.exchange(true)) builder_->UnloadCom();
+  });
+  builder_->Burner_SetSizeBuffer(1);
+  builder_->Burner_BurnImage(0, image, 0, kTrue, 0);
+  ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn)) << "UnloadCom never returned to the writer";
+  builder_->UnloadCom();
+  EXPECT_TRUE(unloaded.load());
+  EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
+}
+
+TEST_F(ImageBurn, ACancelWhileTheDriveFinishesTheDiscEndsTheWaitAtOnce) {
+  const std::string image = PeerImage();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  // The drive writes its lead-out for ever; the user cancels meanwhile.
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id != kBurnerCloseSession) return;
+    drive_->InjectFault(
+        {.opcode = mmc::kReadDiscInformation, .count = 100000, .key = 0x02, .asc = 0x04, .ascq = 0x07});
+    builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, image), End(1, 1, 0)) << Said(*sink);
+  EXPECT_LT(clock_->Elapsed(), std::chrono::seconds(2));
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      std::vector<std::string>{
+          "Cancelled while the drive was still finishing the disc: it may go on writing for some minutes."});
+}
+
 // ---------------------------------------------------------------------------
 // The fit of an image on every medium the drive can write
 
