@@ -63,23 +63,24 @@ class ImportLastSessionTest : public EmulatedEngineTest {
     std::ifstream in(dir_ / "session.iso", std::ios::binary);
     std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), {});
     image.resize((image.size() + kSector - 1) / kSector * kSector, 0);
-    ASSERT_EQ(drive.MmcSetWriteParameters(8, 0, false, true, false), 0);
+    ASSERT_TRUE(drive
+                    .MmcSetWriteParameters(platform::mmc::kDataBlockMode1, platform::mmc::kWriteTypePacket,
+                                           false, true, false)
+                    .ok());
     const std::uint32_t sectors = static_cast<std::uint32_t>(image.size() / kSector);
     for (std::uint32_t done = 0; done < sectors; done += 16) {
       const std::uint16_t n = static_cast<std::uint16_t>(std::min<std::uint32_t>(16, sectors - done));
-      std::string sense;
-      ASSERT_EQ(
-          drive.MmcWrite10(std::span(image.data() + std::size_t(done) * kSector, std::size_t(n) * kSector),
-                           next + done, n, &sense, true),
-          1)
-          << sense;
+      ASSERT_TRUE(
+          drive
+              .MmcWrite10(std::span(image.data() + std::size_t(done) * kSector, std::size_t(n) * kSector),
+                          next + done, n, true)
+              .ok());
     }
     const auto tracks = ReadLastSessionTracks(drive);
     ASSERT_TRUE(tracks);
-    std::string sense;
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, 1, static_cast<std::uint16_t>(tracks->last), &sense), 1)
-        << sense;
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, 2, 0, &sense), 1) << sense;
+    ASSERT_TRUE(
+        drive.MmcCloseTrackSession(false, mmc::kCloseTrack, static_cast<std::uint16_t>(tracks->last)).ok());
+    ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
     last_start_ = next;
     ++sessions_;
   }
@@ -95,7 +96,8 @@ class ImportLastSessionTest : public EmulatedEngineTest {
     MmcDrive drive(raw_shared());
     std::vector<std::uint8_t> buffer((e.file_size + kSector - 1) / kSector * kSector);
     if (buffer.empty()) return {};
-    EXPECT_EQ(drive.MmcReadSectors(e.extent, static_cast<std::uint16_t>(buffer.size() / kSector), buffer), 1);
+    EXPECT_TRUE(
+        drive.MmcReadSectors(e.extent, static_cast<std::uint16_t>(buffer.size() / kSector), buffer).ok());
     return std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(e.file_size));
   }
   std::vector<std::string> Reports() const {

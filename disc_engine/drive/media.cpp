@@ -266,12 +266,12 @@ bool IsCdMedia(int code) { return code >= 16 && code <= 19; }
 
 std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code) {
   if (code < 0 || code == kMediaDvdRom || code == kMediaCdRom) return std::nullopt;
-  const int last = drive.MmcGetLastTrackNumber();
+  const int last = drive.MmcGetLastTrackNumber().value_or(0);
   if (last > 0) {
-    const auto track =
-        drive.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, std::uint32_t(last), 28), 28);
-    if (track && track->size() >= 20 && ((*track)[7] & 0x01) != 0)
-      return std::uint64_t(platform::GetBe32(track->data() + 12)) + platform::GetBe32(track->data() + 16);
+    constexpr std::uint16_t kThroughFreeBlocks = mmc::track_info::kFreeBlocks + 4;
+    const auto track = drive.ReadTrackInformation(std::uint32_t(last), kThroughFreeBlocks);
+    if (track && track->next_writable && track->free_blocks)
+      return std::uint64_t(*track->next_writable) + *track->free_blocks;
   }
   switch (code) {
     case kMediaDvdRam:
@@ -285,10 +285,15 @@ std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code) 
   }
   // The current capacity descriptor: formatted, or the most an unformatted
   // medium can be formatted to.
-  if (const auto list = drive.Query(mmc::ReadFormatCapacities(12), 12); list && list->size() >= 12) {
-    const int type = (*list)[8] & 0x03;
-    const std::uint32_t blocks = platform::GetBe32(list->data() + 4);
-    if ((type == 1 || type == 2) && blocks > 0) return blocks;
+  constexpr std::uint16_t kCurrentOnly =
+      mmc::format_capacities::kHeaderLength + mmc::format_capacities::kDescriptorLength;
+  if (const auto reply = drive.Query(mmc::ReadFormatCapacities(kCurrentOnly), kCurrentOnly)) {
+    if (const auto list = mmc::ParseFormatCapacities(*reply, kCurrentOnly)) {
+      const int type = list->current.type & mmc::format_capacities::kDescriptorTypeMask;
+      if ((type == mmc::kDescriptorUnformatted || type == mmc::kDescriptorFormatted) &&
+          list->current.blocks > 0)
+        return list->current.blocks;
+    }
   }
   const std::optional<std::uint32_t> recorded = drive.RecordedSectors();
   if (recorded && *recorded > 1) return *recorded;
@@ -313,15 +318,15 @@ float GetMediaCapacityMB(MmcDrive& drive, int code) {
     case kMediaDvdPlusRDl:
       return 8152.0f;
     default:
-      return code > 15 ? drive.MmcGetCdCapacityMB() : 0.0f;
+      return code > 15 ? drive.MmcGetCdCapacityMB().value_or(0.0f) : 0.0f;
   }
 }
 
 float GetMediaUsedSpaceMB(MmcDrive& drive, int code) {
-  if (drive.MmcDiscIsWritable() == 1) {
-    const int last = drive.MmcGetLastTrackNumber();
-    if (last < 0) return 0;
-    return SectorsToMB(drive.MmcGetNextWritableAddress(static_cast<std::uint32_t>(last)));
+  if (drive.MmcDiscIsWritable().value_or(false)) {
+    const std::optional<int> last = drive.MmcGetLastTrackNumber();
+    if (!last) return 0;
+    return SectorsToMB(drive.MmcGetNextWritableAddress(static_cast<std::uint32_t>(*last)).value_or(0));
   }
   switch (code) {
     case kMediaDvdRom:
@@ -329,14 +334,14 @@ float GetMediaUsedSpaceMB(MmcDrive& drive, int code) {
       return SectorsToMB(drive.RecordedSectors().value_or(0));
     case kMediaDvdR:
     case kMediaDvdRw:
-      return drive.MmcReadDvdStructure();
+      return drive.MmcReadDvdStructure().value_or(0.0f);
     case kMediaDvdPlusRw:
     case kMediaBdRe:
     case kMediaBdR:
-      return drive.MmcRead10();
+      return drive.MmcRead10().value_or(0.0f);
     default:
-      if (drive.MmcDiscIsBlank() != 0) return 0;
-      return drive.MmcGetUsedSpaceMB();
+      if (drive.MmcDiscIsBlank().value_or(true)) return 0;
+      return drive.MmcGetUsedSpaceMB().value_or(0.0f);
   }
 }
 

@@ -165,16 +165,15 @@ TEST_F(TrackListTest, TitlesAreReplacedEmptiedAndCutTo259Characters) {
 TEST_F(TrackListTest, AnEmulatedAudioCdGivesItsTracksWithBothStarts) {
   PolicedDrive emulated(Medium(pm::kProfileCdR, 40000));
   MmcDrive drive = emulated.Mmc();
-  ASSERT_EQ(drive.MmcSetAudioWriteParameters(false, false, false), 0);
-  std::string text;
+  ASSERT_TRUE(drive.MmcSetAudioWriteParameters(false, false, false).ok());
   std::vector<std::uint8_t> audio(300 * 2352, 0x11);
-  ASSERT_EQ(drive.MmcWrite10(audio, 0, 300, &text, true), 1) << text;
-  ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseTrack, 1, &text), 1) << text;
+  ASSERT_TRUE(drive.MmcWrite10(audio, 0, 300, true).ok());
+  ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseTrack, 1).ok());
   audio.resize(200 * 2352);
   // Track-at-once puts the link and the next track's pregap between tracks.
   const std::int32_t second = 300 + mmc::kCdTaoTrackGap;
-  ASSERT_EQ(drive.MmcWrite10(audio, second, 200, &text, true), 1) << text;
-  ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 1) << text;
+  ASSERT_TRUE(drive.MmcWrite10(audio, second, 200, true).ok());
+  ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
   ASSERT_EQ(ReadToc(drive, 0), 0);
   const auto records = TrackList::Process().Records();
   ASSERT_EQ(records.size(), 2u);

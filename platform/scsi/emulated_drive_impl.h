@@ -26,6 +26,7 @@
 #include "emulated_drive_state.h"
 #include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
+#include "platform/mmc_replies.h"
 
 namespace platform {
 namespace emu {
