@@ -186,6 +186,30 @@ TEST_F(ImportLastSessionTest, ABlankDiscImportsNothingAndSaysSo) {
   EXPECT_EQ(Reports()[0], "The disc holds no session to import.");
 }
 
+// A target that moves fewer bytes of READ TOC than it declares: the session
+// cannot be found, and the user is told so, not that the disc is blank.
+TEST_F(ImportLastSessionTest, ATableOfContentsCutShortIsReportedAsIncompleteNeverAsNoSession) {
+  Write("kept.txt", "k");
+  BurnSession({"-J"});
+  for (std::uint32_t cut : {2u, 8u}) {
+    const std::size_t before = Reports().size();
+    platform::InjectedFault fault;
+    fault.opcode = 0x43;
+    fault.shorten = cut;
+    drive_->InjectFault(fault);
+    ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+    EXPECT_TRUE(ProjectTree::Process().Snapshot().empty()) << cut;
+    ASSERT_EQ(Reports().size(), before + 1) << cut;
+    EXPECT_EQ(Reports().back(), "The drive returned the table of contents of the disc incomplete (" +
+                                    std::to_string(12 - cut) + " bytes): the last session cannot be found.");
+  }
+  // Whole again, the same disc imports.
+  const std::size_t before = Reports().size();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_EQ(Reports().size(), before);
+  EXPECT_TRUE(Imported().count("kept.txt"));
+}
+
 TEST_F(ImportLastSessionTest, WhileAnotherDiscJobRunsNothingIsReadAndTheClientIsTold) {
   Write("kept.txt", "k");
   BurnSession({"-J"});

@@ -170,6 +170,40 @@ TEST(MediaUsedSpace, ACompleteDiscUsesWhatItsKindRecords) {
   }
 }
 
+// A drive that moves fewer bytes of READ DISC INFORMATION than the reply
+// declares: the fields it left out are unknown, never read as zeros (an empty
+// disc, no sessions).
+TEST(MediaUsedSpace, ADiscInformationCutShortIsNeverReadAsABlankDisc) {
+  PolicedDrive emulated(Medium(pm::kProfileCdR));
+  MmcDrive drive = emulated.Mmc();
+  ASSERT_TRUE(
+      drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, true, false).ok());
+  WriteSectors(drive, 0, 300);
+  ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
+  struct Row {
+    std::uint32_t cut;  // of 34 bytes
+    std::optional<bool> blank;
+    std::optional<int> sessions;
+    bool lead_out;
+  };
+  for (const Row& row :
+       {Row{0, false, 1, true}, Row{12, false, 1, false}, Row{28, std::nullopt, std::nullopt, false},
+        Row{32, std::nullopt, std::nullopt, false}}) {
+    auto inject = [&] {
+      platform::InjectedFault fault;
+      fault.opcode = pm::kReadDiscInformation;
+      fault.shorten = row.cut;
+      if (row.cut) emulated.emulated().InjectFault(fault);
+    };
+    inject();
+    EXPECT_EQ(drive.MmcDiscIsBlank(), row.blank) << row.cut;
+    inject();
+    EXPECT_EQ(drive.MmcGetSessionCount(), row.sessions) << row.cut;
+    inject();
+    EXPECT_EQ(drive.MmcGetCdCapacityMB().has_value(), row.lead_out) << row.cut;
+  }
+}
+
 TEST(MediaUsedSpace, RewritableAndBdMediaCountTheVolumeAtSector16) {
   PolicedDrive holder(nullptr);
   const auto image = holder.WriteContent("volume é.iso", IsoImage(1200));

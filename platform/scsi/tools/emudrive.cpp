@@ -7,6 +7,8 @@
 //   emudrive fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]]
 //                                            the next COUNT commands OPCODE (hex) hitting
 //                                            LBAs FIRST..LAST answer with that sense (hex)
+//   emudrive short DIR OPCODE BYTES [COUNT]  the next COUNT commands OPCODE (hex) succeed
+//                                            with their reply cut by BYTES (decimal)
 //   emudrive pace DIR KBPS [BUFFER]          writes in real time (0: at once)
 //   emudrive hold DIR SECONDS                holds the drive as another program would
 // Any program that has the drive open sees the change at its next command.
@@ -41,12 +43,14 @@ constexpr Named kMedia[] = {{"cd-r", platform::kProfileCdR},
                             {"bd-re", platform::kProfileBdRe}};
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] |\n"
-               "       eject [--force] DIR | load DIR | info DIR | export DIR FILE |\n"
-               "       fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]] | pace DIR KBPS [BUFFER] |\n"
-               "       hold DIR SECONDS\n"
-               "MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re\n");
+  std::fprintf(
+      stderr,
+      "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] |\n"
+      "       eject [--force] DIR | load DIR | info DIR | export DIR FILE |\n"
+      "       fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]] | short DIR OPCODE BYTES [COUNT] |\n"
+      "       pace DIR KBPS [BUFFER] |\n"
+      "       hold DIR SECONDS\n"
+      "MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re\n");
   return 2;
 }
 
@@ -160,6 +164,16 @@ int main(int argc, char** argv) {
   } else if (command == "fault") {
     platform::InjectedFault fault;
     if (!ParseFault(argc, argv, &fault)) return Usage();
+    drive->InjectFault(fault);
+  } else if (command == "short" && (argc == 5 || argc == 6)) {
+    unsigned long opcode = 0, bytes = 0, count = 1;
+    if (!Number(argv[3], 16, 0xFF, &opcode) || !Number(argv[4], 10, 0xFFFF, &bytes) || bytes == 0 ||
+        (argc == 6 && (!Number(argv[5], 10, 0x7FFFFFFF, &count) || count == 0)))
+      return Usage();
+    platform::InjectedFault fault;
+    fault.opcode = std::uint8_t(opcode);
+    fault.count = int(count);
+    fault.shorten = std::uint32_t(bytes);
     drive->InjectFault(fault);
   } else if (command == "pace" && (argc == 4 || argc == 5)) {
     unsigned long kbps = 0, buffer = 2 << 20;
