@@ -345,13 +345,16 @@ float GetMediaUsedSpaceMB(MmcDrive& drive, int code) {
   }
 }
 
+namespace ds = mmc::dvd_structure;
+
 MediaId ReadMediaId(MmcDrive& drive, int code) {
   MediaId result;
   if (code == kMediaCdR || code == kMediaCdRw || code == kMediaCdRom) {
     // An ATIP that cannot be read counts as all zeros.
     std::vector<std::uint8_t> atip = drive.MmcReadAtip().value_or(std::vector<std::uint8_t>{});
     atip.resize(std::max<std::size_t>(atip.size(), 11), 0);
-    result.manufacturer = AtipManufacturer(atip[9], atip[10]);
+    result.manufacturer =
+        AtipManufacturer(atip[mmc::toc::kAtipLeadIn + 1], atip[mmc::toc::kAtipLeadIn + 2]);  // second, frame
     return result;
   }
   const bool pre_recorded =
@@ -361,11 +364,18 @@ MediaId ReadMediaId(MmcDrive& drive, int code) {
   if (!reply) return result;
   std::string key;
   if (pre_recorded) {
-    result.id = NonZeroText(*reply, 21, 27) + " (" + NonZeroText(*reply, 29, 32) + ")";
-    key = KeyText(*reply, 21, 27);
+    // The first part of the manufacturer id and the byte after it, then four
+    // bytes of the second part.
+    constexpr std::size_t kFirst = ds::kManufacturerIdPart1, kSecond = ds::kManufacturerIdPart2;
+    result.id =
+        NonZeroText(*reply, kFirst, kFirst + 6) + " (" + NonZeroText(*reply, kSecond, kSecond + 3) + ")";
+    key = KeyText(*reply, kFirst, kFirst + 6);
   } else {
-    result.id = NonZeroText(*reply, 23, 30) + " (" + NonZeroText(*reply, 31, 34) + ")";
-    key = KeyText(*reply, 23, 30);
+    // The manufacturer id, then the media type id and the revision.
+    constexpr std::size_t kId = ds::kAdipManufacturerId, kLast = kId + ds::kAdipManufacturerIdLength - 1;
+    result.id = NonZeroText(*reply, kId, kLast) + " (" +
+                NonZeroText(*reply, ds::kAdipMediaTypeId, ds::kAdipRevision) + ")";
+    key = KeyText(*reply, kId, kLast);
   }
   result.manufacturer = DvdManufacturer(key);
   return result;
