@@ -7,7 +7,6 @@
 #include "drive/mmc_commands.h"
 #include "drive/mmc_drive.h"
 #include "image/raw_sector.h"
-#include "platform/byte_order.h"
 #include "platform/scsi_sense.h"
 
 namespace zephrel {

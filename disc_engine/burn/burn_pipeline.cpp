@@ -6,7 +6,6 @@
 #include "burn/erase_jobs.h"
 #include "burn/readiness_wait.h"
 #include "drive/media.h"
-#include "platform/byte_order.h"
 
 namespace zephrel {
 namespace {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "drive/mmc_drive.h"
-#include "platform/byte_order.h"
 #include "platform/text.h"
 
 namespace zephrel {

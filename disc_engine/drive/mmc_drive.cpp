@@ -13,7 +13,6 @@
 namespace zephrel {
 
 using platform::DataDirection;
-using platform::GetBe16;
 using platform::GetBe32;
 using platform::GetLe32;
 using platform::ScsiResult;
