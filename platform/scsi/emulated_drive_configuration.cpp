@@ -199,34 +199,41 @@ Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::ui
     return kGood;
   }
   const std::uint8_t* d = buffer.data();
-  if (length < 10 || GetBe16(d + 6) != 0) return kInvalidParameter;  // no block descriptors
-  const std::uint8_t code = d[8] & 0x3F;
-  const std::size_t page_length = d[9];
-  if (10 + page_length > length) return kInvalidParameter;
+  namespace wp = mmc::write_page;
+  constexpr std::size_t kPage = mmc::mode::kHeaderLength;
+  if (length < kPage + 2 || GetBe16(d + mmc::mode::kBlockDescriptorLength) != 0)
+    return kInvalidParameter;  // no block descriptors
+  const std::uint8_t code = d[kPage + mmc::mode::kPageCode] & mmc::mode::kPageCodeMask;
+  const std::size_t page_length = d[kPage + mmc::mode::kPageLength];
+  if (kPage + 2 + page_length > length) return kInvalidParameter;
   if (code == kPageCapabilities) {
     std::vector<std::uint8_t> current = CapabilitiesPage();
-    if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + 10))
+    if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + kPage + 2))
       return kInvalidParameter;
     return kGood;
   }
-  if (code != kPageWriteParameters || (page_length != 0x32 && page_length != 0x36)) return kInvalidParameter;
-  std::array<std::uint8_t, 52> p{};
-  std::memcpy(p.data(), d + 8, 52);
-  p[0] = kPageWriteParameters;
-  p[1] = 0x32;
+  if (code != kPageWriteParameters || (page_length != wp::kPageLengthValue && page_length != 0x36))
+    return kInvalidParameter;
+  std::array<std::uint8_t, wp::kLength> p{};
+  std::memcpy(p.data(), d + kPage, wp::kLength);
+  p[mmc::mode::kPageCode] = kPageWriteParameters;
+  p[mmc::mode::kPageLength] = wp::kPageLengthValue;
   const std::uint16_t profile = state.medium && !state.tray_open ? state.medium->profile : 0;
-  const int write_type = p[2] & 0x0F;
-  const int block_type = p[4] & 0x0F;
-  const bool test_write = (p[2] & 0x10) != 0;
-  if ((p[3] >> 6) == 2) return kParameterValueInvalid;
+  const int write_type = p[wp::kWriteType] & wp::kWriteTypeMask;
+  const int block_type = p[wp::kDataBlockType] & wp::kDataBlockTypeMask;
+  const bool test_write = (p[wp::kWriteType] & wp::kTestWrite) != 0;
+  if ((p[wp::kTrackMode] >> 6) == 2) return kParameterValueInvalid;  // multi-session value 10b is reserved
   if (IsCd(profile) || profile == 0) {
     // Packets, track at once and session at once (by cue sheet); no raw writing.
-    if (write_type > kWriteTypeSessionAtOnce || (block_type != 0 && block_type != 8))
+    if (write_type > kWriteTypeSessionAtOnce ||
+        (block_type != kDataBlockRaw && block_type != kDataBlockMode1))
       return kParameterValueInvalid;
-    if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
+    if ((p[wp::kTrackMode] & wp::kFixedPacket) && GetBe32(&p[wp::kPacketSize]) == 0)
+      return kParameterValueInvalid;  // fixed packets of no size
   } else if (IsDvdMinus(profile)) {
-    if ((write_type != 0 && write_type != 2 && !(write_type == 4 && profile == kProfileDvdRDlSequential)) ||
-        block_type != 8)
+    if ((write_type != kWriteTypePacket && write_type != kWriteTypeSessionAtOnce &&
+         !(write_type == kWriteTypeLayerJump && profile == kProfileDvdRDlSequential)) ||
+        block_type != kDataBlockMode1)
       return kParameterValueInvalid;
   }
   if (test_write && profile != 0 && !SupportsTestWrite(profile)) return kParameterValueInvalid;
