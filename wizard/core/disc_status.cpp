@@ -113,6 +113,14 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
     // Every query would fail and read as "no disc": say why instead.
     s = denied;
   } else {
+    // One look at the medium answers every question below, so they cannot
+    // mix a disc taken out meanwhile with the one put in.
+    struct Refresh {
+      DiscBurner& burner;
+      int drive;
+      ~Refresh() { burner.EndMediaRefresh(drive); }
+    } refresh{*burner_, d};
+    burner_->BeginMediaRefresh(d);
     std::int32_t count = 0;
     if (burner_->Burner_SpeedWriteCount(d, count) < 0) count = 0;
     for (std::int32_t i = 0; i < count; ++i) {
