@@ -69,7 +69,9 @@ HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 
 void ISOBuilder::BeginMediaRefresh(std::int32_t DriveNum) { EngineRefreshes().Begin(DriveNum); }
 
-void ISOBuilder::EndMediaRefresh(std::int32_t DriveNum) { EngineRefreshes().End(DriveNum); }
+bool ISOBuilder::EndMediaRefresh(std::int32_t DriveNum) {
+  return EngineRefreshes().End(DriveNum, EngineState::Instance().drives.MediumGeneration(DriveNum));
+}
 
 HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t DriveNum, std::int32_t& pVal) {
   MmcDrive drive = MediumDriveFor(DriveNum);

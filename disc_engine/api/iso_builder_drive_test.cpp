@@ -248,6 +248,21 @@ TEST_F(DriveMembers, AMediumChangedBetweenTwoRefreshesIsAnsweredWholeInTheSecond
   EXPECT_EQ(changed.type, 17);
   EXPECT_EQ(changed.speeds, (std::vector<std::int32_t>{40, 20, 10})) << "probed again, in CD steps";
   EXPECT_EQ(changed, Ask());
+  // Changed while a refresh is open: the refresh says its answers may be of
+  // two media, and the next one answers for the new medium alone.
+  builder_->BeginMediaRefresh(0);
+  EXPECT_EQ(Member(&ISOBuilder::Burner_GetMediaType), 17);
+  ASSERT_TRUE(drive_->InsertMedium(testing::Medium(platform::kProfileDvdR), &error)) << error;
+  Member(&ISOBuilder::Burner_MediaIsEmpty);
+  EXPECT_FALSE(builder_->EndMediaRefresh(0));
+  const MediumAnswers dvd_r = Refresh(&commands);
+  EXPECT_EQ(dvd_r.type, 2);
+  EXPECT_EQ(dvd_r.empty, 1);
+  EXPECT_EQ(dvd_r.speeds, (std::vector<std::int32_t>{8, 4, 2}));
+  EXPECT_EQ(dvd_r, Ask());
+  builder_->BeginMediaRefresh(0);
+  EXPECT_EQ(Member(&ISOBuilder::Burner_GetMediaType), 2);
+  EXPECT_TRUE(builder_->EndMediaRefresh(0));
   // Taken out: the next refresh says no medium in every answer.
   drive_->RemoveMedium();
   const MediumAnswers none = Refresh(&commands);

@@ -158,12 +158,17 @@ bool MediumSnapshot::MediumReady() const { return static_cast<const LookDevice&>
 
 void MediumRefreshes::Begin(int drive) {
   std::lock_guard lock(mutex_);
-  open_[drive] = nullptr;
+  open_[drive] = Open{};
 }
 
-void MediumRefreshes::End(int drive) {
+bool MediumRefreshes::End(int drive, std::uint64_t generation) {
   std::lock_guard lock(mutex_);
-  open_.erase(drive);
+  const auto open = open_.find(drive);
+  if (open == open_.end()) return true;
+  const bool whole =
+      !open->second.retaken && (!open->second.look || open->second.look->Generation() == generation);
+  open_.erase(open);
+  return whole;
 }
 
 std::shared_ptr<platform::ScsiDevice> MediumRefreshes::DeviceFor(
@@ -175,9 +180,12 @@ std::shared_ptr<platform::ScsiDevice> MediumRefreshes::DeviceFor(
     lock.unlock();
     return look_outside ? MediumSnapshot(device, generation).Device() : device;
   }
-  if (!open->second || open->second->Source() != device.get() || open->second->Generation() != generation())
-    open->second = std::make_shared<MediumSnapshot>(device, generation);
-  return open->second->Device();
+  std::shared_ptr<MediumSnapshot>& look = open->second.look;
+  if (!look || look->Source() != device.get() || look->Generation() != generation()) {
+    if (look) open->second.retaken = true;
+    look = std::make_shared<MediumSnapshot>(device, generation);
+  }
+  return look->Device();
 }
 
 }  // namespace zephrel

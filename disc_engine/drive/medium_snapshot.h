@@ -74,7 +74,9 @@ class MediumRefreshes {
   // Opens a refresh of drive (ending one still open): the next question takes
   // a new look.
   void Begin(int drive);
-  void End(int drive);
+  // Ends the refresh of drive: true when one look answered it all, the medium
+  // unchanged since (the watch count is still `generation`).
+  bool End(int drive, std::uint64_t generation);
 
   // What the media members of drive ask: the open refresh's snapshot, or
   // device itself outside a refresh. With look_outside, a call outside a
@@ -85,9 +87,12 @@ class MediumRefreshes {
                                                   bool look_outside = false);
 
  private:
+  struct Open {
+    std::shared_ptr<MediumSnapshot> look;  // once taken
+    bool retaken = false;                  // the medium changed under an earlier look
+  };
   std::mutex mutex_;
-  // By drive: the open refreshes, each with its look once taken.
-  std::map<int, std::shared_ptr<MediumSnapshot>> open_;
+  std::map<int, Open> open_;  // by drive
 };
 
 }  // namespace zephrel

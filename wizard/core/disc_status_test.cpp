@@ -98,6 +98,23 @@ TEST_F(DiscStatusTest, AnEmptyDvdPlusRShowsItsFreeSpaceToSevenDigitsAndLetsStart
   EXPECT_EQ(burner_log.asked_outside_refresh, 0);
 }
 
+TEST_F(DiscStatusTest, AStatusAskedWhileTheMediumChangedIsAskedAgain) {
+  ReachBurnOption();
+  burner_log.media[0] = EmptyDvdPlusR();
+  const int refreshes = burner_log.refreshes;
+  burner_log.mixed_refreshes = 1;
+  MediaChange();
+  EXPECT_EQ(burner_log.refreshes, refreshes + 2);
+  EXPECT_EQ(s().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_TRUE(s().next_enabled);
+  // A drive whose medium keeps changing is asked a few times, then shown.
+  burner_log.mixed_refreshes = 100;
+  MediaChange();
+  EXPECT_EQ(burner_log.refreshes, refreshes + 5);
+  EXPECT_EQ(s().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(burner_log.open_refreshes, 0);
+}
+
 TEST_F(DiscStatusTest, ComingBackToTheOutputStepWithTheBurnOptionWaitsForTheDiscAgain) {
   ReachBurnOption();
   burner_log.media[0] = EmptyDvdPlusR();

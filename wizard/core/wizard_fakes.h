@@ -54,6 +54,7 @@ class FakeDiscBurner final : public DiscBurner {
     int refreshes = 0;                        // BeginMediaRefresh calls
     int open_refreshes = 0;                   // Begin less End
     int asked_outside_refresh = 0;            // media members called with no refresh open
+    int mixed_refreshes = 0;                  // refreshes from now on whose End says the medium changed
     std::vector<std::pair<int, int>> erases;  // drive, mode
     DiscMediaEvents* media_events = nullptr;
     // Called inside Burner_EraseDisk (an erase that ends at once).
@@ -131,7 +132,12 @@ class FakeDiscBurner final : public DiscBurner {
     ++log_.refreshes;
     ++log_.open_refreshes;
   }
-  void EndMediaRefresh(std::int32_t) override { --log_.open_refreshes; }
+  bool EndMediaRefresh(std::int32_t) override {
+    --log_.open_refreshes;
+    if (log_.mixed_refreshes == 0) return true;
+    --log_.mixed_refreshes;
+    return false;
+  }
   void SetMediaEvents(DiscMediaEvents* events) override { log_.media_events = events; }
   HResult CancelBurn() override { return Note("CancelBurn"); }
   HResult UnloadCom() override { return Note("UnloadCom"); }

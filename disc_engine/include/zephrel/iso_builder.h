@@ -53,10 +53,11 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   // identifier and write speeds answer from one look at the medium, which
   // asks the drive each question once and is taken again when the drive shows
   // that its medium changed (a unit attention, the tray opened, a job).
-  // Outside a refresh each of them asks the drive. Not part of the dispatch
-  // interface.
+  // Outside a refresh each of them asks the drive. EndMediaRefresh is false
+  // when the medium changed while the refresh was open, so that its answers
+  // may be of two media. Not part of the dispatch interface.
   void BeginMediaRefresh(std::int32_t DriveNum);
-  void EndMediaRefresh(std::int32_t DriveNum);
+  bool EndMediaRefresh(std::int32_t DriveNum);
   // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
   // Ripper_LaunchConfiguration); without one those members change nothing and
   // say so through BurningErrorViewDescription. Must outlive its use.
