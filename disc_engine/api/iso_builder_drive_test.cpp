@@ -52,6 +52,18 @@ class DriveMembers : public testing::EmulatedEngineTest {
     builder_->Burner_Init();
     return scripted;
   }
+  // A scripted drive that takes every speed asked and reports 40x as its
+  // current one whatever was asked.
+  std::shared_ptr<testing::ScriptedDevice> UseOneSpeedDrive() {
+    auto scripted = UseScripted();
+    scripted->Always(mmc::kSetCdSpeed, testing::ScriptedDevice::Reply({}));
+    std::vector<std::uint8_t> page(8 + 32, 0);
+    page[8] = mmc::kPageCapabilities;
+    page[9] = 30;
+    platform::PutBe16(&page[8 + 28], 7056);
+    scripted->Always(mmc::kModeSense10, testing::ScriptedDevice::Reply(page));
+    return scripted;
+  }
   platform::ScsiResult TestUnitReady() {
     const mmc::Cdb cdb = mmc::TestUnitReady();
     return Raw().exec(cdb.span(), DataDirection::kNone, {}, {});
@@ -124,25 +136,13 @@ TEST_F(DriveMembers, ADriveThatRejectsTheProfileQuestionCountsAsABurner) {
 }
 
 TEST_F(DriveMembers, ADriveThatAcceptsEverySpeedButReportsOneSpeedHasOneSpeed) {
-  auto scripted = UseScripted();
-  scripted->Always(mmc::kSetCdSpeed, testing::ScriptedDevice::Reply({}));
-  std::vector<std::uint8_t> page(8 + 32, 0);
-  page[8] = mmc::kPageCapabilities;
-  page[9] = 30;
-  platform::PutBe16(&page[8 + 28], 7056);
-  scripted->Always(mmc::kModeSense10, testing::ScriptedDevice::Reply(page));
+  auto scripted = UseOneSpeedDrive();
   EXPECT_EQ(Member(&ISOBuilder::Burner_SpeedWriteCount), 1);
   EXPECT_EQ(scripted->CountOf(mmc::kSetCdSpeed), 52u) << "CD steps from 52x down to 1x without a medium";
 }
 
 TEST_F(DriveMembers, ADriveThatReportsOneSpeedButDescribesFiveHasTheFive) {
-  auto scripted = UseScripted();
-  scripted->Always(mmc::kSetCdSpeed, testing::ScriptedDevice::Reply({}));
-  std::vector<std::uint8_t> page(8 + 32, 0);
-  page[8] = mmc::kPageCapabilities;
-  page[9] = 30;
-  platform::PutBe16(&page[8 + 28], 7056);
-  scripted->Always(mmc::kModeSense10, testing::ScriptedDevice::Reply(page));
+  auto scripted = UseOneSpeedDrive();
   // Five write speed descriptors, slowest first, one of them twice.
   const std::uint32_t described[] = {1764, 3528, 5292, 7056, 7056, 8467};
   std::vector<std::uint8_t> performance(8 + 16 * std::size(described), 0);

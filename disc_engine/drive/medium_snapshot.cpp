@@ -74,6 +74,7 @@ class LookDevice final : public platform::ScsiDevice {
 
   ScsiResult exec(std::span<const std::uint8_t> cdb, DataDirection direction, std::span<std::uint8_t> buffer,
                   std::chrono::milliseconds timeout) override {
+    if (!device_) return ready_;  // the transport's "no such drive"
     if (cdb.empty() || direction != DataDirection::kIn || !AboutTheMedium(cdb[0]) ||
         (cdb[0] == mmc::kRead10 && buffer.size() > kLargestAnsweredRead))
       return device_->exec(cdb, direction, buffer, timeout);
@@ -98,9 +99,16 @@ class LookDevice final : public platform::ScsiDevice {
     std::copy(kept->second.bytes.begin(), kept->second.bytes.end(), buffer.begin());
     return kept->second.result;
   }
-  const platform::DeviceIdentity& identity() const override { return device_->identity(); }
-  platform::HoldResult HoldExclusive(std::string* why) override { return device_->HoldExclusive(why); }
-  void ReleaseExclusive() override { device_->ReleaseExclusive(); }
+  const platform::DeviceIdentity& identity() const override {
+    static const platform::DeviceIdentity none;
+    return device_ ? device_->identity() : none;
+  }
+  platform::HoldResult HoldExclusive(std::string* why) override {
+    return device_ ? device_->HoldExclusive(why) : platform::HoldResult::kFailed;
+  }
+  void ReleaseExclusive() override {
+    if (device_) device_->ReleaseExclusive();
+  }
 
  private:
   struct Key {
@@ -174,6 +182,7 @@ bool MediumRefreshes::End(int drive, std::uint64_t generation) {
 std::shared_ptr<platform::ScsiDevice> MediumRefreshes::DeviceFor(
     int drive, const std::shared_ptr<platform::ScsiDevice>& device,
     const std::function<std::uint64_t()>& generation, bool look_outside) {
+  if (!device) return device;  // a number outside the drive list: every command fails
   std::unique_lock lock(mutex_);
   const auto open = open_.find(drive);
   if (open == open_.end()) {
