@@ -16,7 +16,9 @@ class MmcDrive;
 // to 15, else CD steps of 52x to 1x), and every distinct speed it then
 // reports as its current one is listed, fastest first; it is left at the last
 // speed it accepted. When the drive's own write speed descriptors name more
-// speeds than that, the list is theirs.
+// speeds than that, the list is theirs. drive must have been made with
+// speeds and number (MmcDrive(device, &speeds, number)): the speeds it
+// reports go into that list.
 int ProbeWriteSpeeds(MmcDrive& drive, DriveList& speeds, int number, int code);
 
 // The distinct write speeds in kB/s of the drive's write speed descriptors
