@@ -362,15 +362,23 @@ TEST(MediumSnapshot, AsksEachQuestionOnceAndAnswersItAgainFromTheFirstReply) {
   EXPECT_TRUE(look.MediumReady());
   EXPECT_EQ(look.Generation(), 7u);
   MmcDrive drive(look.Device());
-  EXPECT_EQ(drive.MmcDiscIsBlank(), 1);
-  EXPECT_EQ(drive.MmcDiscIsWritable(), 1);
-  EXPECT_EQ(drive.MmcGetLastTrackNumber(), 1);
+  const auto disc_information = [](MmcDrive& asked) {
+    return asked.Query(mmc::ReadDiscInformation(34), 34).value_or(std::vector<std::uint8_t>{});
+  };
+  std::vector<std::uint8_t> first = disc_information(drive);
+  ASSERT_EQ(first.size(), 34u);
+  EXPECT_EQ(first[2], 0x00);
+  EXPECT_EQ(disc_information(drive), first);
+  EXPECT_EQ(disc_information(drive), first);
   EXPECT_EQ(scripted->CountOf(pm::kReadDiscInformation), 1u);
-  EXPECT_EQ(drive.MmcSetCdSpeedMax(), -1) << "anything but a question about the medium reaches the drive";
+  EXPECT_FALSE(
+      drive.Send(mmc::SetCdSpeed(mmc::kMaximumSpeed, mmc::kMaximumSpeed), platform::DataDirection::kNone)
+          .ok())
+      << "anything but a question about the medium reaches the drive";
   EXPECT_EQ(scripted->CountOf(pm::kSetCdSpeed), 1u);
   // A new look asks again.
   MmcDrive again(MediumSnapshot(scripted, [] { return std::uint64_t(8); }).Device());
-  EXPECT_EQ(again.MmcDiscIsBlank(), 0);
+  EXPECT_EQ(disc_information(again).at(2), 0x0E);
   EXPECT_EQ(scripted->CountOf(pm::kReadDiscInformation), 2u);
 }
 
@@ -387,7 +395,10 @@ TEST(MediumSnapshot, WithoutAMediumReadyNoQuestionAboutTheMediumReachesTheDrive)
     EXPECT_FALSE(look.MediumReady());
     MmcDrive drive(look.Device());
     EXPECT_EQ(drive.MmcGetMediaTypeCode(), kMediaNone);
-    EXPECT_EQ(drive.MmcDiscIsBlank(), -1);
+    platform::ScsiResult refused;
+    EXPECT_FALSE(drive.Query(mmc::ReadDiscInformation(34), 34, &refused));
+    EXPECT_EQ(refused.sense.key, not_ready.key);
+    EXPECT_EQ(refused.sense.asc, not_ready.asc);
     EXPECT_EQ(GetMediaCapacityMB(drive, drive.MmcGetMediaTypeCode()), 0.0f);
     EXPECT_EQ(scripted->Log().size(), 1u) << "TEST UNIT READY alone";
   }
