@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "drive/media_listener.h"
+#include "drive/medium_snapshot.h"
 #include "drive/mmc_drive.h"
 
 namespace zephrel {
@@ -15,6 +16,12 @@ namespace zephrel {
 // for a number outside the list.
 MmcDrive DriveFor(std::int32_t drive);
 
+// Drive `drive` as the media members ask it: through the open refresh's look
+// at its medium (see ISOBuilder::BeginMediaRefresh), else directly, or with
+// look_outside through a look of its own.
+MmcDrive MediumDriveFor(std::int32_t drive, bool look_outside = false);
+
 MediaListener& EngineListener();
+MediumRefreshes& EngineRefreshes();
 
 }  // namespace zephrel

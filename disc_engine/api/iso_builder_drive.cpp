@@ -7,6 +7,7 @@
 #include "drive/media.h"
 #include "drive/mmc_drive.h"
 #include "drive/session_tracks.h"
+#include "drive/write_speeds.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "zephrel/iso_builder.h"
@@ -19,6 +20,19 @@ using platform::S_OK;
 MmcDrive DriveFor(std::int32_t drive) {
   DriveList& drives = EngineState::Instance().drives;
   return MmcDrive(drives.Device(drive), &drives, drive);
+}
+
+MmcDrive MediumDriveFor(std::int32_t drive, bool look_outside) {
+  DriveList& drives = EngineState::Instance().drives;
+  return MmcDrive(EngineRefreshes().DeviceFor(
+                      drive, drives.Device(drive),
+                      [&drives, drive] { return drives.MediumGeneration(drive); }, look_outside),
+                  &drives, drive);
+}
+
+MediumRefreshes& EngineRefreshes() {
+  static MediumRefreshes* refreshes = new MediumRefreshes();  // lives to process exit, as the listener
+  return *refreshes;
 }
 
 MediaListener& EngineListener() {
@@ -53,8 +67,14 @@ HResult ISOBuilder::Burner_PauseListener() { return S_OK; }
 // ---------------------------------------------------------------------------
 // The medium in a drive
 
+void ISOBuilder::BeginMediaRefresh(std::int32_t DriveNum) { EngineRefreshes().Begin(DriveNum); }
+
+bool ISOBuilder::EndMediaRefresh(std::int32_t DriveNum) {
+  return EngineRefreshes().End(DriveNum, EngineState::Instance().drives.MediumGeneration(DriveNum));
+}
+
 HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t DriveNum, std::int32_t& pVal) {
-  MmcDrive drive = DriveFor(DriveNum);
+  MmcDrive drive = MediumDriveFor(DriveNum);
   const int code = drive.MmcGetMediaTypeCode();
   if (code == kMediaDvdPlusRw || code == kMediaBdRe) {
     // A formatted disc always reads as complete: empty is "holds no volume".
@@ -66,22 +86,22 @@ HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t DriveNum, std::int32_t& pVa
 }
 
 HResult ISOBuilder::Burner_MediaIsRW(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcDiscIsErasable().value_or(false) ? 1 : 0;
+  pVal = MediumDriveFor(DriveNum).MmcDiscIsErasable().value_or(false) ? 1 : 0;
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetSessionCount(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcGetSessionCount().value_or(0);
+  pVal = MediumDriveFor(DriveNum).MmcGetSessionCount().value_or(0);
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcDiscIsWritable().value_or(false) ? 1 : 0;
+  pVal = MediumDriveFor(DriveNum).MmcDiscIsWritable().value_or(false) ? 1 : 0;
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetStateLastSession(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcGetLastSessionState().value_or(-1);
+  pVal = MediumDriveFor(DriveNum).MmcGetLastSessionState().value_or(-1);
   return S_OK;
 }
 
@@ -96,19 +116,18 @@ HResult ISOBuilder::Burner_NewSessionAdressStart(std::int32_t DriveIndex, std::i
 // ---------------------------------------------------------------------------
 // Write speeds
 
-// Asks the drive for each speed from the fastest a medium of its kind could
-// take down to the slowest, and lists every distinct speed it then reports as
-// its current one, fastest first. The drive is left at the last speed it
-// accepted.
+// The speeds are probed once for each medium (ProbeWriteSpeeds): again only
+// when the drive shows that its medium changed, or the medium's type did.
 HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t DriveNum, std::int32_t& pVal) {
   DriveList& drives = EngineState::Instance().drives;
-  MmcDrive drive = DriveFor(DriveNum);
-  drives.ClearSpeeds(DriveNum);
+  // A look of its own outside a refresh: its TEST UNIT READY is what tells a
+  // medium put in since the last probe.
+  MmcDrive drive = MediumDriveFor(DriveNum, true);
   const int code = drive.MmcGetMediaTypeCode();
-  if (code >= 1 && code <= 15) {
-    for (int factor = 20; factor >= 2; --factor) drive.SetDvdWriteSpeed(factor);
-  } else {
-    for (int factor = 52; factor >= 1; --factor) drive.SetCdWriteSpeed(factor);
+  const std::uint64_t medium = drives.MediumGeneration(DriveNum);
+  if (!drives.SpeedsProbedFor(DriveNum, medium, code)) {
+    ProbeWriteSpeeds(drive, drives, DriveNum, code);
+    drives.SetSpeedsProbedFor(DriveNum, medium, code);
   }
   pVal = drives.SpeedCount(DriveNum);
   return S_OK;
@@ -118,7 +137,7 @@ HResult ISOBuilder::Burner_SpeedWriteCount(std::int32_t DriveNum, std::int32_t& 
 // probed in CD steps but is divided in DVD steps.
 HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t DriveNum, std::int32_t index, std::int32_t& pVal) {
   const long speed = EngineState::Instance().drives.SpeedAt(DriveNum, index);
-  const int code = DriveFor(DriveNum).MmcGetMediaTypeCode();
+  const int code = MediumDriveFor(DriveNum).MmcGetMediaTypeCode();
   pVal = static_cast<std::int32_t>(speed / (code >= 0 && code <= 15 ? kDvdSpeedStep : kCdSpeedStep));
   return S_OK;
 }
@@ -132,6 +151,7 @@ HResult ISOBuilder::isRealBurnerDevice(std::int32_t DriveNum, std::int32_t& pVal
 // Tray
 
 HResult ISOBuilder::Burner_Eject(std::int32_t DriveNum) {
+  EngineState::Instance().drives.MediumMayHaveChanged(DriveNum);
   DriveFor(DriveNum).MmcEject();
   return S_OK;
 }
@@ -139,7 +159,9 @@ HResult ISOBuilder::Burner_Eject(std::int32_t DriveNum) {
 // Acts on the drive of the current or last job: the tray closes and opens
 // again, so a disc left locked by a job can be taken out.
 HResult ISOBuilder::Burner_AllowMedium(std::int32_t /*DriveNum*/) {
-  MmcDrive drive = DriveFor(EngineState::Instance().flags.job_drive.load());
+  const int job_drive = EngineState::Instance().flags.job_drive.load();
+  EngineState::Instance().drives.MediumMayHaveChanged(job_drive);
+  MmcDrive drive = DriveFor(job_drive);
   drive.MmcAllowRemoval();
   drive.MmcLoadMedium();
   drive.MmcEjectMedium();

@@ -55,6 +55,16 @@ TEST_F(Listener, TheFirstPollReportsAndOnlyEachTrayChangeReportsAgain) {
   ASSERT_TRUE(clock_.Step(1000ms));
   EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 3u);
   EXPECT_EQ(EngineListener().ListenedDrive(), 0);
+
+  // Another disc put in between two polls, each of which finds one ready.
+  std::string error;
+  platform::MediumSpec cd;
+  cd.profile = platform::kProfileCdR;
+  ASSERT_TRUE(drive_->InsertMedium(cd, &error)) << error;
+  ASSERT_TRUE(clock_.Step(1000ms));
+  EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 4u);
+  ASSERT_TRUE(clock_.Step(1000ms));
+  EXPECT_EQ(sink->Count(kBurnerOnMediaChange), 4u);
 }
 
 TEST_F(Listener, AnotherProgramsEjectLoadAndNewMediumAreHeardAsTheirOwnChanges) {

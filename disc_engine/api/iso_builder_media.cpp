@@ -1,7 +1,8 @@
 // Members that name the medium in a drive: its media-type code and name, its
 // total and used space, its identifier and manufacturer, and whether a
-// session holds data. Each reads the drive at the call; a drive number
-// outside the list gives the neutral value.
+// session holds data. Each reads the drive at the call, or the open
+// refresh's look at its medium; a drive number outside the list gives the
+// neutral value.
 #include "api/engine_drives.h"
 #include "burn/burn_pipeline.h"
 #include "drive/media.h"
@@ -16,7 +17,7 @@ using platform::HResult;
 using platform::S_OK;
 
 HResult ISOBuilder::Burner_GetMediaType(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcGetMediaTypeCode();
+  pVal = MediumDriveFor(DriveNum).MmcGetMediaTypeCode();
   return S_OK;
 }
 
@@ -28,7 +29,7 @@ HResult ISOBuilder::Burner_GetMediaTypeName(std::int32_t /*DriveNum*/, std::int3
 }
 
 HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t DriveNum, float& pVal) {
-  MmcDrive drive = DriveFor(DriveNum);
+  MmcDrive drive = MediumDriveFor(DriveNum);
   const int code = drive.MmcGetMediaTypeCode();
   if (code == kMediaDvdRom) ReadToc(drive, DriveNum);  // a pressed disc: its table, never a capacity
   pVal = GetMediaCapacityMB(drive, code);
@@ -36,13 +37,13 @@ HResult ISOBuilder::Burner_GetMediaTotalSpace(std::int32_t DriveNum, float& pVal
 }
 
 HResult ISOBuilder::Burner_GetMediaUsedSpace(std::int32_t DriveNum, float& pVal) {
-  MmcDrive drive = DriveFor(DriveNum);
+  MmcDrive drive = MediumDriveFor(DriveNum);
   pVal = GetMediaUsedSpaceMB(drive, drive.MmcGetMediaTypeCode());
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetMediaUID(std::int32_t DriveNum, std::string& pVal, std::string& pVal2) {
-  MmcDrive drive = DriveFor(DriveNum);
+  MmcDrive drive = MediumDriveFor(DriveNum);
   const MediaId id = ReadMediaId(drive, drive.MmcGetMediaTypeCode());
   if (id.has_id) pVal = id.id;  // CD media have no identifier: pVal stays as it was
   pVal2 = id.manufacturer;
@@ -51,7 +52,7 @@ HResult ISOBuilder::Burner_GetMediaUID(std::int32_t DriveNum, std::string& pVal,
 
 // The rule the burns apply when they are asked to simulate.
 bool ISOBuilder::MediaCanSimulate(std::int32_t DriveNum) const {
-  MmcDrive drive = DriveFor(DriveNum);
+  MmcDrive drive = MediumDriveFor(DriveNum);
   return CanSimulate(drive, drive.MmcGetMediaTypeCode());
 }
 
@@ -59,7 +60,7 @@ bool ISOBuilder::MediaCanSimulate(std::int32_t DriveNum) const {
 HResult ISOBuilder::GetSessionDataMode(std::int32_t DriveIndex, std::int32_t /*SessionNumber*/,
                                        std::int16_t& pVal) {
   // 1: a volume descriptor at sector 17; 2: none there; 0: unreadable.
-  const std::optional<bool> descriptor = DriveFor(DriveIndex).SessionDataMode();
+  const std::optional<bool> descriptor = MediumDriveFor(DriveIndex).SessionDataMode();
   pVal = static_cast<std::int16_t>(!descriptor ? 0 : *descriptor ? 1 : 2);
   return S_OK;
 }

@@ -16,7 +16,7 @@ void DriveList::Replace(std::vector<std::unique_ptr<platform::ScsiDevice>> devic
     Entry entry;
     entry.record = {id.address.host, id.address.target, id.address.lun, id.vendor,
                     id.product,      id.revision,       id.node};
-    entry.device = std::shared_ptr<platform::ScsiDevice>(std::move(device));
+    entry.device = std::shared_ptr<platform::ScsiDevice>(WatchMedium(std::move(device), entry.watch));
     entries.push_back(std::move(entry));
   }
   std::lock_guard lock(mutex_);
@@ -30,6 +30,7 @@ void DriveList::ReleaseDevices() {
     for (Entry& entry : entries_) {
       released.push_back(std::move(entry.device));
       entry.speeds.clear();
+      entry.probed.reset();
     }
   }
   // Devices are destroyed outside the lock (a destructor may wait for I/O).
@@ -63,7 +64,10 @@ std::shared_ptr<platform::ScsiDevice> DriveList::Device(int drive) const {
 
 void DriveList::ClearSpeeds(int drive) {
   std::lock_guard lock(mutex_);
-  if (Entry* entry = Find(drive)) entry->speeds.clear();
+  if (Entry* entry = Find(drive)) {
+    entry->speeds.clear();
+    entry->probed.reset();
+  }
 }
 
 void DriveList::AddSpeed(int drive, long kbps) {
@@ -89,7 +93,32 @@ long DriveList::SpeedAt(int drive, int index) const {
 
 void DriveList::ClearAllSpeeds() {
   std::lock_guard lock(mutex_);
-  for (Entry& entry : entries_) entry.speeds.clear();
+  for (Entry& entry : entries_) {
+    entry.speeds.clear();
+    entry.probed.reset();
+  }
+}
+
+bool DriveList::SpeedsProbedFor(int drive, std::uint64_t generation, int code) const {
+  std::lock_guard lock(mutex_);
+  const Entry* entry = Find(drive);
+  return entry && entry->probed && entry->probed->generation == generation && entry->probed->code == code;
+}
+
+void DriveList::SetSpeedsProbedFor(int drive, std::uint64_t generation, int code) {
+  std::lock_guard lock(mutex_);
+  if (Entry* entry = Find(drive)) entry->probed = ProbedFor{generation, code};
+}
+
+std::uint64_t DriveList::MediumGeneration(int drive) const {
+  std::lock_guard lock(mutex_);
+  const Entry* entry = Find(drive);
+  return entry ? entry->watch->Generation() : 0;
+}
+
+void DriveList::MediumMayHaveChanged(int drive) {
+  std::lock_guard lock(mutex_);
+  if (Entry* entry = Find(drive)) entry->watch->Changed();
 }
 
 namespace {

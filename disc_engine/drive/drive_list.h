@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/medium_snapshot.h"
 #include "platform/scsi.h"
 #include "zephrel/test_hooks.h"
 
@@ -31,7 +32,8 @@ struct DriveRecord {
 
 class DriveList {
  public:
-  // Replaces the list with the devices found by a scan, in their order.
+  // Replaces the list with the devices found by a scan, in their order;
+  // each drive's commands pass its MediumWatch from then on.
   void Replace(std::vector<std::unique_ptr<platform::ScsiDevice>> devices);
   // Releases every device (commands then fail) but keeps the records: the
   // identity members still answer until the next scan.
@@ -49,12 +51,29 @@ class DriveList {
   int SpeedCount(int drive) const;
   long SpeedAt(int drive, int index) const;  // 0 outside the list
   void ClearAllSpeeds();
+  // Whether the speed list was probed on the medium the drive holds now: the
+  // one of media-type code `code` seen at MediumGeneration `generation`.
+  bool SpeedsProbedFor(int drive, std::uint64_t generation, int code) const;
+  // Marks the speed list as probed on that medium (until ClearSpeeds).
+  void SetSpeedsProbedFor(int drive, std::uint64_t generation, int code);
+
+  // The drive's MediumWatch count (0 outside the list).
+  std::uint64_t MediumGeneration(int drive) const;
+  // A change to the drive's medium that its answers may not show: a job that
+  // writes it, a tray member.
+  void MediumMayHaveChanged(int drive);
 
  private:
+  struct ProbedFor {
+    std::uint64_t generation;
+    int code;
+  };
   struct Entry {
     DriveRecord record;
     std::shared_ptr<platform::ScsiDevice> device;
+    std::shared_ptr<MediumWatch> watch = std::make_shared<MediumWatch>();
     std::vector<long> speeds;
+    std::optional<ProbedFor> probed;
   };
   // Caller holds mutex_.
   Entry* Find(int drive);

@@ -52,10 +52,16 @@ void MediaListener::Loop(std::stop_token stop, int drive, const std::function<vo
       const std::shared_ptr<platform::ScsiDevice> device = device_(drive);
       // Behind the transport policy a unit attention (a new medium) is asked
       // again, so a medium just put in reads as ready.
-      const int ready = device && MmcDrive(device).MmcTestUnitReady().ok() ? 1 : 0;
+      const platform::ScsiResult answer =
+          device ? MmcDrive(device).Send(mmc::TestUnitReady(), platform::DataDirection::kNone)
+                 : platform::ScsiResult{};
+      const int ready = device && answer.ok() ? 1 : 0;
+      // A disc swapped between two polls reads as ready at both: the unit
+      // attention answered first tells the change.
+      const bool swapped = ready == 1 && last == 1 && answer.after_unit_attention;
       // A job that started during the poll owns the drive now: its change is
       // reported after it.
-      if (ready != last && !stop.stop_requested() && !paused_()) {
+      if ((ready != last || swapped) && !stop.stop_requested() && !paused_()) {
         last = ready;
         raise();
       }

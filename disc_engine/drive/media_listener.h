@@ -1,7 +1,8 @@
 // The media-change listener: one drive polled with TEST UNIT READY once an
 // interval; every change between ready and not ready (and the first answer)
-// is reported. At most one listener polls at a time: starting one retires the
-// one before it.
+// is reported, and so is a medium changed between two polls that both found
+// one ready (the drive's unit attention tells it). At most one listener polls at a time: starting one retires
+// the one before it.
 //
 // Each listener runs on an engine thread with a stop source of its own, and
 // waits between polls in a wait that a stop ends at once. Neither Listen nor

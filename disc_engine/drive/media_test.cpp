@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "drive/drive_testutil.h"
+#include "drive/medium_snapshot.h"
 #include "drive/mmc_drive.h"
 #include "platform/byte_order.h"
 
@@ -345,6 +346,100 @@ TEST(MediaId, DvdKeysMatchExactlyInTableOrder) {
   EXPECT_EQ(DvdManufacturer("GSC001"), "GigaStorage Corp.");
   EXPECT_EQ(DvdManufacturer("SONY08"), "Sony Corp.");
   EXPECT_EQ(DvdManufacturer(""), "");
+}
+
+// ---- one look at the medium ---------------------------------------------------
+
+TEST(MediumWatch, CountsTheAnswersThatTellOfAnotherMediumAndNoOthers) {
+  auto result = [](std::uint8_t key, std::uint8_t asc, std::uint8_t ascq, bool after_unit_attention = false) {
+    platform::ScsiResult r;
+    if (key != 0) {
+      r.status = 2;
+      r.sense = {key, asc, ascq, true};
+    }
+    r.after_unit_attention = after_unit_attention;
+    return r;
+  };
+  const struct {
+    const char* what;
+    std::uint8_t opcode;
+    platform::ScsiResult answer;
+    std::uint64_t generation;  // after the answer
+  } steps[] = {
+      {"the first answer is no change", pm::kTestUnitReady, result(0, 0, 0), 0},
+      {"ready again", pm::kTestUnitReady, result(0, 0, 0), 0},
+      {"an unformatted medium is the same medium", pm::kReadTrackInformation, result(2, 0x30, 0x10), 0},
+      {"a refused field is the same medium", pm::kReadDvdStructure, result(5, 0x24, 0), 0},
+      {"the tray opened", pm::kReadDiscInformation, result(2, 0x3A, 0x02), 1},
+      {"still no medium", pm::kTestUnitReady, result(2, 0x3A, 0x02), 1},
+      {"a good answer that needs no medium", pm::kGetConfiguration, result(0, 0, 0), 1},
+      {"a medium ready", pm::kTestUnitReady, result(0, 0, 0), 2},
+      {"a unit attention answered first", pm::kReadDiscInformation, result(0, 0, 0, true), 3},
+      {"becoming ready", pm::kTestUnitReady, result(2, 0x04, 0x01), 4},
+      {"ready", pm::kTestUnitReady, result(0, 0, 0), 5},
+  };
+  MediumWatch watch;
+  for (const auto& step : steps) {
+    watch.Observe(step.opcode, step.answer);
+    EXPECT_EQ(watch.Generation(), step.generation) << step.what;
+  }
+  watch.Changed();
+  EXPECT_EQ(watch.Generation(), 6u);
+}
+
+TEST(MediumSnapshot, AsksEachQuestionOnceAndAnswersItAgainFromTheFirstReply) {
+  auto scripted = std::make_shared<ScriptedDevice>();
+  scripted->Always(pm::kTestUnitReady, ScriptedDevice::Reply({}));
+  std::vector<std::uint8_t> info(34, 0);
+  info[1] = 32;
+  info[6] = 1;  // an empty disc of one track
+  scripted->Queue(pm::kReadDiscInformation, ScriptedDevice::Reply(info));
+  info[2] = 0x0E;  // what a second question would find: a complete disc
+  scripted->Always(pm::kReadDiscInformation, ScriptedDevice::Reply(info));
+  MediumSnapshot look(scripted, [] { return std::uint64_t(7); });
+  EXPECT_TRUE(look.MediumReady());
+  EXPECT_EQ(look.Generation(), 7u);
+  MmcDrive drive(look.Device());
+  const auto disc_information = [](MmcDrive& asked) {
+    return asked.Query(mmc::ReadDiscInformation(34), 34).value_or(std::vector<std::uint8_t>{});
+  };
+  std::vector<std::uint8_t> first = disc_information(drive);
+  ASSERT_EQ(first.size(), 34u);
+  EXPECT_EQ(first[2], 0x00);
+  EXPECT_EQ(disc_information(drive), first);
+  EXPECT_EQ(disc_information(drive), first);
+  EXPECT_EQ(scripted->CountOf(pm::kReadDiscInformation), 1u);
+  EXPECT_FALSE(
+      drive.Send(mmc::SetCdSpeed(mmc::kMaximumSpeed, mmc::kMaximumSpeed), platform::DataDirection::kNone)
+          .ok())
+      << "anything but a question about the medium reaches the drive";
+  EXPECT_EQ(scripted->CountOf(pm::kSetCdSpeed), 1u);
+  // A new look asks again.
+  MmcDrive again(MediumSnapshot(scripted, [] { return std::uint64_t(8); }).Device());
+  EXPECT_EQ(disc_information(again).at(2), 0x0E);
+  EXPECT_EQ(scripted->CountOf(pm::kReadDiscInformation), 2u);
+}
+
+TEST(MediumSnapshot, WithoutAMediumReadyNoQuestionAboutTheMediumReachesTheDrive) {
+  for (const pm::SenseCode not_ready : {pm::kNoMediumTrayOpen, pm::kNoMediumTrayClosed, pm::kBecomingReady}) {
+    auto scripted = std::make_shared<ScriptedDevice>();
+    scripted->Always(pm::kTestUnitReady,
+                     ScriptedDevice::Failure(not_ready.key, not_ready.asc, not_ready.ascq));
+    std::vector<std::uint8_t> configuration(8, 0);
+    platform::PutBe32(&configuration[0], 4);
+    platform::PutBe16(&configuration[6], pm::kProfileDvdPlusR);  // a profile the drive still reports
+    scripted->Always(pm::kGetConfiguration, ScriptedDevice::Reply(configuration));
+    MediumSnapshot look(scripted, [] { return std::uint64_t(0); });
+    EXPECT_FALSE(look.MediumReady());
+    MmcDrive drive(look.Device());
+    EXPECT_EQ(drive.MmcGetMediaTypeCode(), kMediaNone);
+    platform::ScsiResult refused;
+    EXPECT_FALSE(drive.Query(mmc::ReadDiscInformation(34), 34, &refused));
+    EXPECT_EQ(refused.sense.key, not_ready.key);
+    EXPECT_EQ(refused.sense.asc, not_ready.asc);
+    EXPECT_EQ(GetMediaCapacityMB(drive, drive.MmcGetMediaTypeCode()), 0.0f);
+    EXPECT_EQ(scripted->Log().size(), 1u) << "TEST UNIT READY alone";
+  }
 }
 
 }  // namespace

@@ -288,6 +288,17 @@ inline Cdb SetCdSpeed(std::uint16_t read_kbps, std::uint16_t write_kbps) {
   return cdb;
 }
 
+// GET PERFORMANCE of the drive's write speed descriptors (type 03h) for the
+// medium it holds: an 8-byte header, then up to `count` descriptors of 16
+// bytes.
+inline constexpr std::uint8_t kPerformanceWriteSpeed = 0x03;
+inline Cdb GetPerformanceWriteSpeeds(std::uint16_t count) {
+  Cdb cdb = detail::Block(kGetPerformance, 12);
+  detail::Put16(cdb, 8, count);
+  cdb.bytes[10] = kPerformanceWriteSpeed;
+  return cdb;
+}
+
 // READ DVD STRUCTURE formats.
 enum DvdStructure : std::uint8_t {
   kStructurePhysical = 0x00,

@@ -115,7 +115,12 @@ bool StartJob(const std::shared_ptr<ISOBuilderEvents>& events, JobEnd end, int d
 
   JobContext context;
   context.drive = drive;
-  if (drive != kNoDrive) context.device = engine.drives.Device(drive);
+  if (drive != kNoDrive) {
+    // What the job does to the medium is not told by the drive: a look taken
+    // before it is of another medium.
+    engine.drives.MediumMayHaveChanged(drive);
+    context.device = engine.drives.Device(drive);
+  }
   context.priority = options.priority_applies ? engine.flags.priority.load() : 0;
   context.fifo_mib = engine.flags.fifo_mib.load();
   context.eject_after_erase = engine.flags.eject_after_erase.load();

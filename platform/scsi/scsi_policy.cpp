@@ -103,7 +103,10 @@ bool IsUnitAttention(const ScsiResult& result) {
 ScsiResult ExecRetryingUnitAttention(std::span<const std::uint8_t> cdb,
                                      const std::function<ScsiResult()>& send) {
   ScsiResult result = send();
-  if (IsUnitAttention(result) && !cdb.empty() && CommandChangesNothing(cdb[0])) result = send();
+  if (IsUnitAttention(result) && !cdb.empty() && CommandChangesNothing(cdb[0])) {
+    result = send();
+    result.after_unit_attention = true;
+  }
   return result;
 }
 

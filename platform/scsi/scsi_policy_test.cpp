@@ -161,9 +161,12 @@ TEST(TransportPolicyUnitAttention, AfterATrayChangeAReadIsSentOnceMoreAndAWriteI
   drive.emulated->CloseTray();
   drive.emulated->ClearCommandLog();
   const std::vector<std::uint8_t> disc_information = {0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0};
-  EXPECT_EQ(SenseText(drive.Send(disc_information, 34)), "ok");
+  const ScsiResult answered = drive.Send(disc_information, 34);
+  EXPECT_EQ(SenseText(answered), "ok");
+  EXPECT_TRUE(answered.after_unit_attention) << "the caller learns that the medium may be another one";
+  EXPECT_FALSE(drive.Send(disc_information, 34).after_unit_attention);
   auto log = drive.emulated->CommandLog();
-  ASSERT_EQ(log.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].sense.at(2), 0x06);  // the unit attention, then the answer
   EXPECT_EQ(log[1].status, 0);
 

@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Refreshes in a row of a drive whose medium keeps changing while it is asked.
+constexpr int kRefreshAttempts = 3;
+
 bool IsUsableDvdName(const std::string& name) {
   static const char* const kNames[] = {"DVD+RW", "DVD-RW", "DVD+R", "DVD-R", "DVD+R DL", "DVD-R DL"};
   return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
@@ -113,66 +116,92 @@ void WizardController::RefreshDiscStatus(bool may_ask_erase) {
     // Every query would fail and read as "no disc": say why instead.
     s = denied;
   } else {
-    std::int32_t count = 0;
-    if (burner_->Burner_SpeedWriteCount(d, count) < 0) count = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-      std::int32_t speed = 0;
-      if (burner_->Burner_GetSpeedWrite(d, i, speed) < 0) continue;
-      screen_.speed_entries.push_back(std::to_string(speed) + " x");
-    }
-    if (!screen_.speed_entries.empty()) {
-      const auto kept = std::find(screen_.speed_entries.begin(), screen_.speed_entries.end(), chosen_speed);
-      screen_.speed_index =
-          kept == screen_.speed_entries.end() ? 0 : static_cast<int>(kept - screen_.speed_entries.begin());
-    }
-
-    std::string name = "Unknown";
-    std::int32_t type = -1;  // a failed question reads as no medium
-    burner_->Burner_GetMediaType(d, type);
-    std::string answer;
-    if (burner_->Burner_GetMediaTypeName(d, type, answer) >= 0) name = answer;
-    usable = IsUsableDvdName(name);
-    s = name;
-    if (type == -1) {
-      // Without a medium the drive's speeds say nothing about a burn.
+    // One look at the medium answers every question below, so they cannot
+    // mix a disc taken out meanwhile with the one put in; when the drive
+    // shows that its medium changed while they were asked, they are asked
+    // again.
+    struct Refresh {
+      DiscBurner& burner;
+      int drive;
+      bool open = true;
+      bool End() {
+        open = false;
+        return burner.EndMediaRefresh(drive);
+      }
+      ~Refresh() {
+        if (open) burner.EndMediaRefresh(drive);
+      }
+    };
+    for (int attempt = 1;; ++attempt) {
       screen_.speed_entries.clear();
       screen_.speed_index = -1;
-    }
-    if (type != -1) {
-      std::int32_t empty = 0, writable = 0;
-      burner_->Burner_MediaIsEmpty(d, empty);
-      if (empty != 0) {
-        s += " - Empty Disc";
-      } else if (burner_->Burner_DiskIsStillWritable(d, writable), writable != 0) {
-        s += " - Appendable (Please insert Empty disc)";
-        usable = false;
-      } else {
-        s += " - Complete disc (0 MB available)";
-        // One question and one erase at a time: the media changes that
-        // arrive while the question waits or the erase runs ask nothing.
-        if (IsErasableDvdName(name) && may_ask_erase && !erasing_) {
-          erasing_ = true;
-          if (parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?",
-                                       kMessageTitle, MessageIcon::kNone)) {
-            erasing_ = true;
-            if (burner_->Burner_EraseDisk(d, 1) < 0) erasing_ = false;  // no end will come
-            // The erase's end closes the form and shows the disc again; an
-            // end that came before the form would leave it open for good.
-            if (erasing_) view_.ShowEraseForm();
-            return;
-          }
-          erasing_ = false;
-        }
-        usable = false;
+      usable = false;
+      can_simulate = true;
+      disc_free_mb_ = -1;
+      Refresh refresh{*burner_, d};
+      burner_->BeginMediaRefresh(d);
+      std::int32_t count = 0;
+      if (burner_->Burner_SpeedWriteCount(d, count) < 0) count = 0;
+      for (std::int32_t i = 0; i < count; ++i) {
+        std::int32_t speed = 0;
+        if (burner_->Burner_GetSpeedWrite(d, i, speed) < 0) continue;
+        screen_.speed_entries.push_back(std::to_string(speed) + " x");
       }
-    }
-    if (usable) {
-      float total = 0, used = 0;
-      burner_->Burner_GetMediaTotalSpace(d, total);
-      burner_->Burner_GetMediaUsedSpace(d, used);
-      disc_free_mb_ = total - used;
-      s += " (" + FormatSingle(total - used) + " MB)";
-      can_simulate = burner_->MediaCanSimulate(d);
+      if (!screen_.speed_entries.empty()) {
+        const auto kept = std::find(screen_.speed_entries.begin(), screen_.speed_entries.end(), chosen_speed);
+        screen_.speed_index =
+            kept == screen_.speed_entries.end() ? 0 : static_cast<int>(kept - screen_.speed_entries.begin());
+      }
+
+      std::string name = "Unknown";
+      std::int32_t type = -1;  // a failed question reads as no medium
+      burner_->Burner_GetMediaType(d, type);
+      std::string answer;
+      if (burner_->Burner_GetMediaTypeName(d, type, answer) >= 0) name = answer;
+      usable = IsUsableDvdName(name);
+      s = name;
+      if (type == -1) {
+        // Without a medium the drive's speeds say nothing about a burn.
+        screen_.speed_entries.clear();
+        screen_.speed_index = -1;
+      }
+      if (type != -1) {
+        std::int32_t empty = 0, writable = 0;
+        burner_->Burner_MediaIsEmpty(d, empty);
+        if (empty != 0) {
+          s += " - Empty Disc";
+        } else if (burner_->Burner_DiskIsStillWritable(d, writable), writable != 0) {
+          s += " - Appendable (Please insert Empty disc)";
+          usable = false;
+        } else {
+          s += " - Complete disc (0 MB available)";
+          // One question and one erase at a time: the media changes that
+          // arrive while the question waits or the erase runs ask nothing.
+          if (IsErasableDvdName(name) && may_ask_erase && !erasing_) {
+            erasing_ = true;
+            if (parts_.dialogs->AskYesNo("This disk is no more writable. Do you want to erase this disk?",
+                                         kMessageTitle, MessageIcon::kNone)) {
+              erasing_ = true;
+              if (burner_->Burner_EraseDisk(d, 1) < 0) erasing_ = false;  // no end will come
+              // The erase's end closes the form and shows the disc again; an
+              // end that came before the form would leave it open for good.
+              if (erasing_) view_.ShowEraseForm();
+              return;
+            }
+            erasing_ = false;
+          }
+          usable = false;
+        }
+      }
+      if (usable) {
+        float total = 0, used = 0;
+        burner_->Burner_GetMediaTotalSpace(d, total);
+        burner_->Burner_GetMediaUsedSpace(d, used);
+        disc_free_mb_ = total - used;
+        s += " (" + FormatSingle(total - used) + " MB)";
+        can_simulate = burner_->MediaCanSimulate(d);
+      }
+      if (refresh.End() || attempt == kRefreshAttempts) break;
     }
   }
   // The answers may have taken a while: they are shown only if the output

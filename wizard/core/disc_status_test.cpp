@@ -85,10 +85,34 @@ TEST_F(DiscStatusTest, AnEmptyDvdPlusRShowsItsFreeSpaceToSevenDigitsAndLetsStart
   ReachBurnOption();
   EXPECT_FALSE(s().next_enabled);
   burner_log.media[0] = EmptyDvdPlusR();
+  const int refreshes = burner_log.refreshes;
+  burner_log.asked_outside_refresh = 0;
   MediaChange();
   EXPECT_EQ(s().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
   EXPECT_FALSE(s().insert_disc_visible);
   EXPECT_TRUE(s().next_enabled);
+  // Every question of the display is one refresh: the engine reads the medium
+  // once for all of them.
+  EXPECT_EQ(burner_log.refreshes, refreshes + 1);
+  EXPECT_EQ(burner_log.open_refreshes, 0);
+  EXPECT_EQ(burner_log.asked_outside_refresh, 0);
+}
+
+TEST_F(DiscStatusTest, AStatusAskedWhileTheMediumChangedIsAskedAgain) {
+  ReachBurnOption();
+  burner_log.media[0] = EmptyDvdPlusR();
+  const int refreshes = burner_log.refreshes;
+  burner_log.mixed_refreshes = 1;
+  MediaChange();
+  EXPECT_EQ(burner_log.refreshes, refreshes + 2);
+  EXPECT_EQ(s().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_TRUE(s().next_enabled);
+  // A drive whose medium keeps changing is asked a few times, then shown.
+  burner_log.mixed_refreshes = 100;
+  MediaChange();
+  EXPECT_EQ(burner_log.refreshes, refreshes + 5);
+  EXPECT_EQ(s().disc_status_text, "DVD+R - Empty Disc (4482.623 MB)");
+  EXPECT_EQ(burner_log.open_refreshes, 0);
 }
 
 TEST_F(DiscStatusTest, ComingBackToTheOutputStepWithTheBurnOptionWaitsForTheDiscAgain) {
@@ -199,8 +223,10 @@ TEST_F(DiscStatusTest, AFullDvdPlusRwAnsweredYesIsErasedInModeOneAndShownAfterTh
     burner_log.media[0] = EmptyDvdPlusR();
     burner_log.media[0].name = "DVD+RW";
   };
+  burner_log.asked_outside_refresh = 0;
   MediaChange();
   EXPECT_EQ(burner_log.erases, (std::vector<std::pair<int, int>>{{0, 1}}));
+  EXPECT_EQ(burner_log.open_refreshes, 0) << "the refresh that starts the erase ends with it";
   EXPECT_EQ(view.erase_forms, 1);
   // Until the erase's end the display keeps what it showed.
   EXPECT_FALSE(s().next_enabled);
@@ -210,6 +236,7 @@ TEST_F(DiscStatusTest, AFullDvdPlusRwAnsweredYesIsErasedInModeOneAndShownAfterTh
   EXPECT_TRUE(s().next_enabled);
   EXPECT_EQ(Questions(kEraseQuestion), 1);
   EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(burner_log.asked_outside_refresh, 0);
 }
 
 TEST_F(DiscStatusTest, AFullCdRwIsNeverOfferedForErasing) {

@@ -51,6 +51,10 @@ class FakeDiscBurner final : public DiscBurner {
     std::map<int, FakeMedium> media;          // by drive number
     std::map<int, std::string> device_paths;  // by drive number
     std::vector<int> media_drives;            // every number given to a media member
+    int refreshes = 0;                        // BeginMediaRefresh calls
+    int open_refreshes = 0;                   // Begin less End
+    int asked_outside_refresh = 0;            // media members called with no refresh open
+    int mixed_refreshes = 0;                  // refreshes from now on whose End says the medium changed
     std::vector<std::pair<int, int>> erases;  // drive, mode
     DiscMediaEvents* media_events = nullptr;
     // Called inside Burner_EraseDisk (an erase that ends at once).
@@ -124,6 +128,16 @@ class FakeDiscBurner final : public DiscBurner {
     Medium(d, [&](auto& m) { can = m.can_simulate; });
     return can;
   }
+  void BeginMediaRefresh(std::int32_t) override {
+    ++log_.refreshes;
+    ++log_.open_refreshes;
+  }
+  bool EndMediaRefresh(std::int32_t) override {
+    --log_.open_refreshes;
+    if (log_.mixed_refreshes == 0) return true;
+    --log_.mixed_refreshes;
+    return false;
+  }
   void SetMediaEvents(DiscMediaEvents* events) override { log_.media_events = events; }
   HResult CancelBurn() override { return Note("CancelBurn"); }
   HResult UnloadCom() override { return Note("UnloadCom"); }
@@ -176,6 +190,7 @@ class FakeDiscBurner final : public DiscBurner {
   template <typename F>
   HResult Medium(std::int32_t d, F f) {
     log_.media_drives.push_back(d);
+    if (log_.open_refreshes == 0) ++log_.asked_outside_refresh;
     if (d < 0 || d >= static_cast<int>(drives_.size())) return platform::E_INVALIDARG;
     f(log_.media[d]);
     return platform::S_OK;

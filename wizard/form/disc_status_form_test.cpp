@@ -107,6 +107,22 @@ TEST_F(DiscStatusFormTest, AnEmptyDvdPlusRInAnEmulatedWriterIsShownWithItsSpeeds
   EXPECT_FALSE(simulation->isChecked());
   EXPECT_EQ(simulation->toolTip().toStdString(), SimulationRefusal("DVD+R"));
   Screenshot("step3_output_emulated_dvd_plus_r");
+
+  // Shown again for the same disc, the status costs the drive a few commands:
+  // the speeds were probed once for this disc. (The listener is stopped so
+  // that its polls are not counted.)
+  form->controller().burner()->Burner_StopListenDrive();
+  const fs::path trace = temp / "commands é.log";
+  ::setenv("ZEPHREL_SCSI_LOG", platform::PathToUtf8(trace).c_str(), 1);
+  form->controller().RefreshDiscStatus(false);
+  ::unsetenv("ZEPHREL_SCSI_LOG");
+  std::ifstream commands(trace);
+  int sent = 0;
+  for (std::string line; std::getline(commands, line);) ++sent;
+  EXPECT_GT(sent, 0);
+  EXPECT_LE(sent, 12);
+  EXPECT_EQ(Status(), "DVD+R - Empty Disc (4482.625 MB)");
+  EXPECT_EQ(speeds->count(), 3);
 }
 
 TEST_F(DiscStatusFormTest, AnEmulatedWriterWithoutAMediumOffersNoSpeed) {

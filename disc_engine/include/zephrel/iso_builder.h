@@ -48,6 +48,16 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   // CD-RW, DVD-R and sequential DVD-RW. False with no medium and for a number
   // outside the drive list. Not part of the dispatch interface.
   bool MediaCanSimulate(std::int32_t DriveNum) const;
+  // A refresh of the medium in drive DriveNum: from BeginMediaRefresh to
+  // EndMediaRefresh the members that tell the medium's type, state, space,
+  // identifier and write speeds answer from one look at the medium, which
+  // asks the drive each question once and is taken again when the drive shows
+  // that its medium changed (a unit attention, the tray opened, a job).
+  // Outside a refresh each of them asks the drive. EndMediaRefresh is false
+  // when the medium changed while the refresh was open, so that its answers
+  // may be of two media. Not part of the dispatch interface.
+  void BeginMediaRefresh(std::int32_t DriveNum);
+  bool EndMediaRefresh(std::int32_t DriveNum);
   // The host that shows the ripper's two dialogs (Ripper_LaunchMp3Configuration,
   // Ripper_LaunchConfiguration); without one those members change nothing and
   // say so through BurningErrorViewDescription. Must outlive its use.

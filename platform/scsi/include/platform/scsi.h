@@ -31,6 +31,9 @@ struct ScsiResult {
   Sense sense;                    // parsed from fixed (70h/71h) or descriptor (72h/73h) data
   std::size_t transferred = 0;    // bytes actually moved
   std::string transport_message;  // when transport != kOk
+  // The drive first answered with a unit attention (a reset, a new medium)
+  // and the command was sent again: this is the second answer.
+  bool after_unit_attention = false;
 
   bool ok() const { return transport == Transport::kOk && status == 0; }
 };

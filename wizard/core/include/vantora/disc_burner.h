@@ -74,6 +74,13 @@ class DiscBurner {
   // Whether a burn asked to simulate can run on the medium in the drive (the
   // engine refuses it on media that record no test write).
   virtual bool MediaCanSimulate(std::int32_t DriveNum) = 0;
+  // The questions about the medium asked between these two calls make one
+  // refresh of the disc status: the engine answers them from one look at the
+  // medium. Every Begin is followed by its End, which is false when the drive
+  // showed that its medium changed while they were asked (the answers may be
+  // of two media).
+  virtual void BeginMediaRefresh(std::int32_t /*DriveNum*/) {}
+  virtual bool EndMediaRefresh(std::int32_t /*DriveNum*/) { return true; }
   // Where the media-change and erase-complete events go from now on (null:
   // nowhere); events must outlive the engine or be replaced first.
   virtual void SetMediaEvents(DiscMediaEvents* events) = 0;

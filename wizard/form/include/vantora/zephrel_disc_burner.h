@@ -60,6 +60,8 @@ class ZephrelDiscBurner final : public DiscBurner {
   }
   std::string DriveDevicePath(std::int32_t d) override { return builder_->DriveDevicePath(d); }
   bool MediaCanSimulate(std::int32_t d) override { return builder_->MediaCanSimulate(d); }
+  void BeginMediaRefresh(std::int32_t d) override { builder_->BeginMediaRefresh(d); }
+  bool EndMediaRefresh(std::int32_t d) override { return builder_->EndMediaRefresh(d); }
   void SetMediaEvents(DiscMediaEvents* events) override;
   HResult Burner_ListenDrive(std::int32_t d) override { return builder_->Burner_ListenDrive(d); }
   HResult Burner_StopListenDrive() override { return builder_->Burner_StopListenDrive(); }
