@@ -128,11 +128,19 @@ std::vector<VideoPiece> PlanPieces(double duration, const EncodeParameters& p, i
   const long per = ((frames + pieces - 1) / pieces + gop - 1) / gop * gop;
   std::vector<VideoPiece> plan;
   for (long first = 0; first < frames; first += per) {
-    // The last piece runs to the end of the input, whatever its length.
-    plan.push_back({first, first + per < frames ? per : 0, first / rate});
+    // The last piece ends with the input's duration, as the sound does: its
+    // own frame-rate conversion would otherwise round its end on its own.
+    plan.push_back({first, std::min(per, frames - first), first / rate});
   }
   if (plan.empty()) plan.push_back({0, 0, 0.0});
   return plan;
+}
+
+int PieceProcesses(int lanes) { return std::max(1, static_cast<int>(std::lround(lanes * 4 / 3.0))); }
+
+int PieceCount(double duration, int processes) {
+  const int by_length = static_cast<int>(duration / kPieceSeconds);
+  return std::clamp(by_length, processes, 2 * processes);
 }
 
 std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
@@ -156,6 +164,12 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   // The input: a local file only, read by the demuxer the probe found.
   a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-format_whitelist",
                      std::string(AllowedDemuxers())});
+  if (piece != nullptr) {
+    // A piece runs beside as many others as there are cores: its decoder,
+    // filters and encoder each keep to one thread, which spares the cost of
+    // handing frames between threads.
+    a.insert(a.end(), {"-filter_threads", "1", "-threads", "1"});
+  }
   if (piece != nullptr && piece->first_frame > 0) {
     // Decoded from the key frame before and cut exactly at the piece's start.
     char start[32];
@@ -173,7 +187,7 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   if (piece != nullptr) {
     // The video alone; its groups of pictures count their time code on from
     // the piece's first frame, as in one whole encode.
-    a.insert(a.end(), {"-an", "-timecode_frame_start", std::to_string(piece->first_frame)});
+    a.insert(a.end(), {"-an", "-threads", "1", "-timecode_frame_start", std::to_string(piece->first_frame)});
     if (piece->frames > 0) a.insert(a.end(), {"-frames:v", std::to_string(piece->frames)});
     a.insert(a.end(), {"-f", "mpeg2video", FileUrl(temp_output)});
   } else {
@@ -525,12 +539,15 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
       job.pieces >= 2 && job.info->duration >= kMinPieceSeconds * 2 && SeeksToTheFrame(job.info->demuxer);
   if (!pieces) {
     return RunChildren({BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, job.preview)},
-                       job);
+                       job, 1);
   }
-  // A long input: its video in pieces side by side, each its own elementary
-  // stream that starts a closed group of pictures, joined byte for byte, then
-  // put in the program stream together with the audio in one pass.
-  const std::vector<VideoPiece> plan = PlanPieces(job.info->duration, job.params, job.pieces);
+  // A long input: its video in pieces encoded side by side, each its own
+  // elementary stream that starts a closed group of pictures, joined byte
+  // for byte, then put in the program stream together with the audio in one
+  // pass.
+  const int processes = PieceProcesses(job.pieces);
+  const std::vector<VideoPiece> plan =
+      PlanPieces(job.info->duration, job.params, PieceCount(job.info->duration, processes));
   std::vector<std::filesystem::path> parts;
   auto remove_parts = [&parts] {
     for (const auto& p : parts) RemoveQuietly(p);
@@ -544,10 +561,10 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
       return {EncodeStatus::kFailed, "cannot create a temporary file: " + error};
     }
     parts.push_back(*part);
-    runs.push_back(BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part,
-                                        job.preview && i == 0, &plan[i]));
+    runs.push_back(
+        BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part, job.preview, &plan[i]));
   }
-  EncodeResult result = RunChildren(runs, job);
+  EncodeResult result = RunChildren(runs, job, static_cast<std::size_t>(processes));
   if (result.status != EncodeStatus::kOk) {
     remove_parts();
     return result;
@@ -571,25 +588,24 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
     Job mux = job;
     mux.preview = false;
     mux.pieces = -1;  // no progress of its own: the pieces made it
-    result = RunChildren({BuildJoinArguments(tools_, *joined, job.input, *job.info, job.params, temp)}, mux);
+    result =
+        RunChildren({BuildJoinArguments(tools_, *joined, job.input, *job.info, job.params, temp)}, mux, 1);
   }
   RemoveQuietly(*joined);
   return result;
 }
 
-EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job) {
+EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job,
+                                        std::size_t at_once) {
   struct Piece {
     ChildProcess child;
     std::string out, err, frames;
     double position = 0, fps = 0;
+    bool ended = false;  // reaped
   };
   std::vector<Piece> pieces(runs.size());
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    ChildProcess::Options options;
-    options.pipe_fd3 = job.preview && i == 0;
-    std::string error;
-    if (!pieces[i].child.Start(runs[i], options, &error)) return {EncodeStatus::kFailed, error};
-  }
+  at_once = std::max<std::size_t>(1, at_once);
+  std::size_t next = 0;  // the first piece not started yet
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (!timing_) {
@@ -605,17 +621,32 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
   std::optional<Clock::time_point> kill_at;
   bool signalled = false;
   int failed = -1;  // the first piece that failed
+  std::string start_error;
   auto open = [](const Piece& p) {
     return p.child.stdout_fd() >= 0 || p.child.stderr_fd() >= 0 || p.child.fd3() >= 0;
   };
+  auto running = [](const Piece& p) { return p.child.started() && !p.ended; };
+  // Ends every piece started: a stop, or a failure that makes their work of no use.
+  auto end_all = [&] {
+    for (Piece& p : pieces) p.child.Signal(SIGTERM);
+    signalled = true;
+    kill_at = Clock::now() + kStopGrace;
+  };
   std::vector<pollfd> fds;
   for (;;) {
-    if (std::none_of(pieces.begin(), pieces.end(), open)) break;
-    if (!signalled && StopRequested()) {
-      for (Piece& p : pieces) p.child.Signal(SIGTERM);
-      signalled = true;
-      kill_at = Clock::now() + kStopGrace;
+    if (!signalled && StopRequested()) end_all();
+    // The next pieces start as the ones before end.
+    while (!signalled && next < pieces.size() &&
+           static_cast<std::size_t>(std::count_if(pieces.begin(), pieces.end(), running)) < at_once) {
+      ChildProcess::Options options;
+      options.pipe_fd3 = job.preview;
+      if (!pieces[next].child.Start(runs[next], options, &start_error)) {
+        end_all();
+        break;
+      }
+      ++next;
     }
+    if (std::none_of(pieces.begin(), pieces.end(), open)) break;
     int timeout = -1;
     if (kill_at) {
       const auto left =
@@ -643,6 +674,8 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
       ssize_t ignored = read(wake_fd_, &count, sizeof count);
       (void)ignored;
     }
+    // The preview follows the earliest piece still running.
+    const auto shown = std::find_if(pieces.begin(), pieces.end(), running) - pieces.begin();
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       Piece& piece = pieces[i];
       ChildProcess& child = piece.child;
@@ -667,7 +700,9 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
               piece.position = v / 1e6;
             }
           } else if (key == "progress" && report && !StopRequested()) {
-            // The pieces together: their positions add up, and so do their speeds.
+            // The pieces together: their positions add up, and so do the
+            // speeds of those running.
+            if (value == "end" && pieces.size() > 1) piece.fps = 0;
             double position = 0, fps = 0;
             for (const Piece& p : pieces) {
               position += p.position;
@@ -691,7 +726,9 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
       }
       if (fds[3 * i + 2].revents != 0) {
         if (!ReadAvailable(child.fd3(), &piece.frames)) child.CloseFd3();
-        if (piece.frames.size() >= frame_bytes) {
+        if (static_cast<std::ptrdiff_t>(i) != shown) {
+          piece.frames.clear();
+        } else if (piece.frames.size() >= frame_bytes) {
           // Only the newest whole picture is shown.
           const std::size_t last = (piece.frames.size() / frame_bytes - 1) * frame_bytes;
           PreviewFrame frame{psize.width, psize.height,
@@ -701,18 +738,20 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
           DeliverPreview(frame);
         }
       }
-      // A piece that failed ends the others: their work is of no use.
-      if (!open(piece) && !signalled && child.Wait() != 0) {
-        failed = static_cast<int>(i);
-        for (Piece& p : pieces) p.child.Signal(SIGTERM);
-        signalled = true;
-        kill_at = Clock::now() + kStopGrace;
+      if (running(piece) && !open(piece)) {
+        piece.ended = true;
+        // A piece that failed ends the others: their work is of no use.
+        if (child.Wait() != 0 && !signalled) {
+          failed = static_cast<int>(i);
+          end_all();
+        }
       }
     }
   }
   std::vector<int> codes;
-  for (Piece& p : pieces) codes.push_back(p.child.Wait());
+  for (Piece& p : pieces) codes.push_back(p.child.started() ? p.child.Wait() : 0);
   if (StopRequested()) return {EncodeStatus::kCancelled, {}};
+  if (!start_error.empty() && failed < 0) return {EncodeStatus::kFailed, start_error};
   for (std::size_t i = 0; i < pieces.size() && failed < 0; ++i) {
     if (codes[i] != 0) failed = static_cast<int>(i);
   }
