@@ -176,6 +176,14 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
     std::snprintf(start, sizeof start, "%.6f", piece->start_seconds);
     a.insert(a.end(), {"-ss", start});
   }
+  if (piece != nullptr && piece->frames > 0) {
+    // The input is read no further than the piece's end and a second more
+    // for the frame-rate conversion (-frames:v cuts it exactly): the preview
+    // output, which has no end of its own, would read on to the input's end.
+    char length[32];
+    std::snprintf(length, sizeof length, "%.6f", piece->frames / (pal ? 25.0 : 30000.0 / 1001.0) + 1.0);
+    a.insert(a.end(), {"-t", length});
+  }
   a.insert(a.end(),
            {"-f", info.demuxer, "-i", FileUrl(input), "-map", "0:" + std::to_string(info.video_stream)});
   if (info.has_audio() && piece == nullptr) {

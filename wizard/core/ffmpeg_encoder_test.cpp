@@ -203,8 +203,9 @@ TEST(BuildEncodeArguments, APieceIsItsVideoAloneFromItsStartForItsFrames) {
   const VideoPiece piece{2505, 2505, 100.2};
   const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/o.m2v", false, &piece);
   // One thread each for the decoder, the filters and the encoder.
-  EXPECT_TRUE(Has(args, {"-filter_threads", "1", "-threads", "1", "-ss", "100.200000", "-f", "mov", "-i",
-                         "file:/v.mp4", "-map", "0:0", "-target"}));
+  // Read from its start to its end (100.2 s long) and a second more.
+  EXPECT_TRUE(Has(args, {"-filter_threads", "1", "-threads", "1", "-ss", "100.200000", "-t", "101.200000",
+                         "-f", "mov", "-i", "file:/v.mp4", "-map", "0:0", "-target"}));
   EXPECT_TRUE(Has(args, {"-an", "-threads", "1", "-timecode_frame_start", "2505", "-frames:v", "2505", "-f",
                          "mpeg2video", "file:/o.m2v"}));
   EXPECT_FALSE(Has(args, {"-c:a", "ac3"}));
