@@ -270,6 +270,39 @@ TEST_F(EncoderTest, ProbeTruthTable) {
   }
 }
 
+// The list probes a file when it is added and the encoder again when it is
+// converted: ffprobe runs once while the file stays as it was.
+TEST_F(EncoderTest, AFileIsProbedOnceUntilItChanges) {
+  TempFolder bin;
+  const auto count = bin / "runs";
+  WriteBytes(bin / "ffprobe", "#!/bin/sh\necho run >> '" + count.native() + "'\nexec '" +
+                                  tools_.ffprobe.native() + "' \"$@\"\n");
+  chmod((bin / "ffprobe").c_str(), 0755);
+  const EncoderTools counted{tools_.ffmpeg, bin / "ffprobe"};
+  const auto clip = out_ / "clip é.mp4";
+  std::filesystem::copy_file(Media("h264_aac.mp4"), clip);
+  auto runs = [&] {
+    const std::string lines = testing::ReadBytes(count);
+    return std::count(lines.begin(), lines.end(), '\n');
+  };
+  ASSERT_TRUE(ProbeMedia(counted, clip).result.ok());
+  FfmpegEncoder encoder(counted);
+  ASSERT_TRUE(encoder.Open(clip).ok());
+  EXPECT_TRUE(encoder.HasAudio());
+  EXPECT_EQ(runs(), 1);
+  // Replaced by another video: probed again.
+  std::filesystem::copy_file(Media("video_only.avi"), clip,
+                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_TRUE(encoder.Open(clip).ok());
+  EXPECT_FALSE(encoder.HasAudio());
+  EXPECT_EQ(runs(), 2);
+  // A file that could not be read is tried again.
+  WriteBytes(out_ / "later.avi", "not yet a video");
+  EXPECT_FALSE(encoder.Open(out_ / "later.avi").ok());
+  EXPECT_FALSE(encoder.Open(out_ / "later.avi").ok());
+  EXPECT_EQ(runs(), 4);
+}
+
 TEST_F(EncoderTest, PalFourByThreeEncodeIsADvdProgramStream) {
   ASSERT_TRUE(encoder_->Open(Media("h264_aac.mp4")).ok());
   const auto output = out_ / "01 - clip.mpg";
