@@ -60,6 +60,11 @@ bool SeeksToTheFrame(const std::string& demuxer) {
   return demuxer == "mov" || demuxer == "matroska" || demuxer == "avi" || demuxer == "dv";
 }
 
+// How far the audio encoded beside a long input's pieces is moved forward in
+// time, so that the AC-3 encoder's delay before its first frame stays above
+// zero.
+constexpr double kAudioTimeShift = 1.0;
+
 // The audio mapped before as DVD AC-3, or none.
 void AppendAudio(std::vector<std::string>& a, const MediaInfo& info, const EncodeParameters& p) {
   if (!info.has_audio()) {
@@ -244,25 +249,47 @@ int ConversionLanesHere() {
   return ConversionLanes(online > 0 ? static_cast<unsigned>(online) : 1u, available);
 }
 
+std::vector<std::string> BuildAudioArguments(const EncoderTools& tools, const std::filesystem::path& input,
+                                             const MediaInfo& info, const EncodeParameters& p,
+                                             const std::filesystem::path& temp_output) {
+  std::vector<std::string> a = FfmpegCommand(tools);
+  a.insert(a.end(),
+           {"-protocol_whitelist", "file", "-format_whitelist", std::string(AllowedDemuxers()), "-f",
+            info.demuxer, "-i", FileUrl(input), "-map", "0:" + std::to_string(info.audio_stream), "-vn"});
+  AppendAudio(a, info, p);
+  // NUT keeps each frame's time as the input gave it, but none below zero:
+  // they are shifted forward, and back again by the join.
+  char shift[32];
+  std::snprintf(shift, sizeof shift, "%.6f", kAudioTimeShift);
+  a.insert(a.end(), {"-output_ts_offset", shift, "-f", "nut", FileUrl(temp_output)});
+  return a;
+}
+
 std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
-                                            const std::filesystem::path& input, const MediaInfo& info,
-                                            const EncodeParameters& p,
+                                            const std::filesystem::path* audio, const EncodeParameters& p,
                                             const std::filesystem::path& temp_output) {
   const bool pal = p.tv_system == kTvSystemPal;
   std::vector<std::string> a = FfmpegCommand(tools);
   a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-fflags", "+genpts", "-f",
                      "mpegvideo", "-framerate", pal ? "25" : "30000/1001", "-i", FileUrl(video)});
-  if (info.has_audio()) {
+  if (audio != nullptr) {
     // The made-up times show each picture one frame after it is decoded, as
     // the whole encode does; the sound is moved by as much to stay with it.
     char frame[32];
     std::snprintf(frame, sizeof frame, "%.6f", pal ? 1 / 25.0 : 1001 / 30000.0);
-    a.insert(a.end(), {"-itsoffset", frame, "-format_whitelist", std::string(AllowedDemuxers()), "-f",
-                       info.demuxer, "-i", FileUrl(input)});
+    std::snprintf(frame, sizeof frame, "%.6f", (pal ? 1 / 25.0 : 1001 / 30000.0) - kAudioTimeShift);
+    a.insert(a.end(), {"-itsoffset", frame, "-f", "nut", "-i", FileUrl(*audio)});
+    // The times are kept as they are (the audio's shifted back): the sound
+    // starts before its first picture by the AC-3 encoder's delay, as in the
+    // whole encode.
+    a.insert(a.begin() + 1, "-copyts");
   }
   a.insert(a.end(), {"-map", "0:v", "-c:v", "copy"});
-  if (info.has_audio()) a.insert(a.end(), {"-map", "1:" + std::to_string(info.audio_stream)});
-  AppendAudio(a, info, p);
+  if (audio != nullptr) {
+    a.insert(a.end(), {"-map", "1:a", "-c:a", "copy"});
+  } else {
+    a.push_back("-an");
+  }
   // What the DVD targets set for the program stream. The elementary stream
   // carries no presentation times; they are made up (+genpts) because the
   // muxer starts each video object unit, with its navigation pack, by them.
@@ -550,29 +577,33 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
                        job, 1);
   }
   // A long input: its video in pieces encoded side by side, each its own
-  // elementary stream that starts a closed group of pictures, joined byte
-  // for byte, then put in the program stream together with the audio in one
-  // pass.
+  // elementary stream that starts a closed group of pictures, and its audio
+  // beside them; the pieces are joined byte for byte, then put in the
+  // program stream together with the audio.
   const int processes = PieceProcesses(job.pieces);
   const std::vector<VideoPiece> plan =
       PlanPieces(job.info->duration, job.params, PieceCount(job.info->duration, processes));
-  std::vector<std::filesystem::path> parts;
+  std::vector<std::filesystem::path> parts;  // the audio's first, if any
   auto remove_parts = [&parts] {
     for (const auto& p : parts) RemoveQuietly(p);
   };
   std::vector<std::vector<std::string>> runs;
   std::string error;
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    auto part = CreateTempBeside(temp.string() + "." + std::to_string(i) + ".m2v", &error);
+  const bool audio = job.info->has_audio();
+  for (std::size_t i = 0; i < plan.size() + (audio ? 1 : 0); ++i) {
+    const bool sound = audio && i == 0;
+    auto part = CreateTempBeside(temp.string() + "." + std::to_string(i) + (sound ? ".nut" : ".m2v"), &error);
     if (!part) {
       remove_parts();
       return {EncodeStatus::kFailed, "cannot create a temporary file: " + error};
     }
     parts.push_back(*part);
-    runs.push_back(
-        BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part, job.preview, &plan[i]));
+    runs.push_back(sound ? BuildAudioArguments(tools_, job.input, *job.info, job.params, *part)
+                         : BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part, job.preview,
+                                                &plan[i - (audio ? 1 : 0)]));
   }
-  EncodeResult result = RunChildren(runs, job, static_cast<std::size_t>(processes));
+  // The audio takes little of a core: it runs beside the pieces' processes.
+  EncodeResult result = RunChildren(runs, job, static_cast<std::size_t>(processes) + (audio ? 1 : 0));
   if (result.status != EncodeStatus::kOk) {
     remove_parts();
     return result;
@@ -584,21 +615,21 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
   }
   {
     std::ofstream out(*joined, std::ios::binary | std::ios::trunc);
-    for (const auto& p : parts) {
-      std::ifstream in(p, std::ios::binary);
+    for (std::size_t i = audio ? 1 : 0; i < parts.size(); ++i) {
+      std::ifstream in(parts[i], std::ios::binary);
       out << in.rdbuf();
     }
     out.flush();
     if (!out) result = {EncodeStatus::kFailed, "cannot write the temporary file " + joined->string()};
   }
-  remove_parts();
   if (result.status == EncodeStatus::kOk) {
     Job mux = job;
     mux.preview = false;
     mux.pieces = -1;  // no progress of its own: the pieces made it
-    result =
-        RunChildren({BuildJoinArguments(tools_, *joined, job.input, *job.info, job.params, temp)}, mux, 1);
+    result = RunChildren({BuildJoinArguments(tools_, *joined, audio ? &parts[0] : nullptr, job.params, temp)},
+                         mux, 1);
   }
+  remove_parts();
   RemoveQuietly(*joined);
   return result;
 }
@@ -647,7 +678,8 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
     while (!signalled && next < pieces.size() &&
            static_cast<std::size_t>(std::count_if(pieces.begin(), pieces.end(), running)) < at_once) {
       ChildProcess::Options options;
-      options.pipe_fd3 = job.preview;
+      options.pipe_fd3 =
+          job.preview && std::find(runs[next].begin(), runs[next].end(), "pipe:3") != runs[next].end();
       if (!pieces[next].child.Start(runs[next], options, &start_error)) {
         end_all();
         break;
@@ -682,8 +714,10 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
       ssize_t ignored = read(wake_fd_, &count, sizeof count);
       (void)ignored;
     }
-    // The preview follows the earliest piece still running.
-    const auto shown = std::find_if(pieces.begin(), pieces.end(), running) - pieces.begin();
+    // The preview follows the earliest piece still showing pictures.
+    const auto shown =
+        std::find_if(pieces.begin(), pieces.end(), [](const Piece& p) { return p.child.fd3() >= 0; }) -
+        pieces.begin();
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       Piece& piece = pieces[i];
       ChildProcess& child = piece.child;

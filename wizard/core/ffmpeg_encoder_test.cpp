@@ -209,11 +209,19 @@ TEST(BuildEncodeArguments, APieceIsItsVideoAloneFromItsStartForItsFrames) {
   EXPECT_TRUE(Has(args, {"-an", "-threads", "1", "-timecode_frame_start", "2505", "-frames:v", "2505", "-f",
                          "mpeg2video", "file:/o.m2v"}));
   EXPECT_FALSE(Has(args, {"-c:a", "ac3"}));
-  const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", "/v.mp4", info, p, "/o.part");
+  // The sound alone, with its times, encoded beside the pieces.
+  const auto sound = BuildAudioArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/a.nut");
+  EXPECT_TRUE(Has(sound, {"-f", "mov", "-i", "file:/v.mp4", "-map", "0:1", "-vn", "-c:a", "ac3"}));
+  EXPECT_TRUE(Has(sound, {"-output_ts_offset", "1.000000", "-f", "nut", "file:/a.nut"}));
+  EXPECT_FALSE(Has(sound, {"-progress"}));  // the pieces' progress is the file's
+  const std::filesystem::path audio = "/a.nut";
+  const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", &audio, p, "/o.part");
   EXPECT_TRUE(Has(join, {"-fflags", "+genpts", "-f", "mpegvideo", "-framerate", "25", "-i", "file:/o.m2v"}));
-  EXPECT_TRUE(Has(join, {"-itsoffset", "0.040000", "-format_whitelist"}));
-  EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:1", "-c:a", "ac3"}));
+  EXPECT_TRUE(Has(join, {"-itsoffset", "-0.960000", "-f", "nut", "-i", "file:/a.nut"}));
+  EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:a", "-c:a", "copy"}));
   EXPECT_TRUE(Has(join, {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", "file:/o.part"}));
+  EXPECT_TRUE(Has(BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", nullptr, p, "/o.part"),
+                  {"-c:v", "copy", "-an", "-muxrate"}));
 }
 
 }  // namespace

@@ -90,11 +90,16 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
                                               const std::filesystem::path& temp_output, bool preview,
                                               const VideoPiece* piece = nullptr);
 
-// The pass that puts the joined video and the input's audio, as DVD AC-3,
-// into one DVD program stream.
+// The input's audio alone as DVD AC-3, with its times, encoded beside the
+// pieces of the video.
+std::vector<std::string> BuildAudioArguments(const EncoderTools& tools, const std::filesystem::path& input,
+                                             const MediaInfo& info, const EncodeParameters& p,
+                                             const std::filesystem::path& temp_output);
+
+// The pass that puts the joined video and the audio (none: silent) as they
+// are into one DVD program stream.
 std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
-                                            const std::filesystem::path& input, const MediaInfo& info,
-                                            const EncodeParameters& p,
+                                            const std::filesystem::path* audio, const EncodeParameters& p,
                                             const std::filesystem::path& temp_output);
 
 class FfmpegEncoder final : public VideoEncoder {
