@@ -276,7 +276,6 @@ std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std
     // The made-up times show each picture one frame after it is decoded, as
     // the whole encode does; the sound is moved by as much to stay with it.
     char frame[32];
-    std::snprintf(frame, sizeof frame, "%.6f", pal ? 1 / 25.0 : 1001 / 30000.0);
     std::snprintf(frame, sizeof frame, "%.6f", (pal ? 1 / 25.0 : 1001 / 30000.0) - kAudioTimeShift);
     a.insert(a.end(), {"-itsoffset", frame, "-f", "nut", "-i", FileUrl(*audio)});
     // The times are kept as they are (the audio's shifted back): the sound
