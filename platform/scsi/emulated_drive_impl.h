@@ -26,6 +26,7 @@
 #include "emulated_drive_state.h"
 #include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
+#include "platform/mmc_replies.h"
 
 namespace platform {
 namespace emu {
@@ -35,6 +36,9 @@ inline constexpr char kMediaFile[] = "media.img";
 // Locked around every read-modify-write of the state file, by every program.
 inline constexpr char kLockFile[] = "drive.lock";
 inline constexpr std::size_t kLogLimit = 20000;
+// How stale the state may be when a WRITE comes (see Acquire).
+inline constexpr std::chrono::milliseconds kRecheck{2};
+inline constexpr std::uint64_t kWriteBackBytes = 8u << 20;
 
 // The answer a command ends with: no sense when it succeeded.
 using Check = SenseCode;
@@ -83,9 +87,11 @@ class EmulatedDrive::Impl {
   DriveState state;
   DeviceIdentity device;
   int media_fd = -1;
-  int lock_fd = -1;  // kLockFile
-  int hold_fd = -1;  // the folder, locked while this program holds the drive
-  FileStamp stamp;   // of the state file as last read or written here
+  int lock_fd = -1;                                 // kLockFile
+  int hold_fd = -1;                                 // the folder, locked while this program holds the drive
+  FileStamp stamp;                                  // of the state file as last read or written here
+  std::chrono::steady_clock::time_point checked{};  // when the state file was last looked at
+  bool locked = false;                              // the state lock is held
   mutable std::mutex mutex;
 
   // Volatile drive state, as a real drive loses it at power-off.
@@ -109,6 +115,7 @@ class EmulatedDrive::Impl {
   bool deferred_write = false;                         // the current command's save is deferred
   std::uint32_t applied_kbps = 0, applied_buffer = 0;  // the pacing set from the state
   std::string save_error;
+  std::uint64_t unwritten_begin = 0, unwritten_end = 0;  // medium bytes not yet sent to the disk
 
   ~Impl() {
     for (int fd : {media_fd, lock_fd, hold_fd})
@@ -118,8 +125,9 @@ class EmulatedDrive::Impl {
   // ---- sharing with other programs (emulated_drive_sharing.cpp)
 
   // Takes the state lock and reads the state again when another program has
-  // changed it since.
-  void Acquire();
+  // changed it since (for a WRITE whose save is deferred, at most every
+  // kRecheck).
+  void Acquire(bool write);
   // Saves what changed (unless a deferred WRITE was all) and lets the lock go.
   void Release();
   void Refresh();
@@ -152,7 +160,11 @@ class EmulatedDrive::Impl {
 
   bool Save(std::string* error);
 
+  // Writes sectors of the medium; the medium file is sent on to the disk
+  // every kWriteBackBytes as it is recorded, as a drive burns what it
+  // receives, rather than left for the system to write long after.
   bool WriteSectors(std::uint32_t lba, const std::uint8_t* data, std::size_t bytes);
+  void StartWriteBack();
   bool ReadRaw(std::uint32_t lba, std::uint8_t* data, std::size_t bytes) const;
 
   // Records user data (2048-byte blocks, or 2352-byte audio frames on CD).
@@ -179,6 +191,9 @@ class EmulatedDrive::Impl {
 
   // The injected fault that hits this command, if any (emulated_drive_faults.cpp).
   std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length);
+  // How many bytes an injected fault cuts from the reply of a command that
+  // succeeded (0: none).
+  std::size_t InjectedShortening(std::uint8_t opcode);
 
   ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer);
 
@@ -201,10 +216,6 @@ class EmulatedDrive::Impl {
   Check Inquiry(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
   Check RequestSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
-
-  // Features: code, whether the drive has it, whether it is current, body.
-  void AddFeature(std::vector<std::uint8_t>& r, std::uint16_t code, bool current,
-                  std::vector<std::uint8_t> body, std::uint8_t version = 0);
 
   bool Has(std::initializer_list<std::uint16_t> profiles) const;
 
@@ -250,7 +261,7 @@ class EmulatedDrive::Impl {
   // READ TOC format 2 (full TOC) of a CD's closed sessions: the A0, A1, A2 and
   // track points of each, and B0 while another session may follow.
   void FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
-               std::vector<std::uint8_t>* r) const;
+               mmc::FullToc* r) const;
 
   // Layer 0's share of a dual-layer DVD+R: half the medium, in whole ECC blocks.
   static std::uint32_t LayerZeroCapacity(const Medium& m) { return m.capacity / 2 / 16 * 16; }
@@ -309,7 +320,9 @@ namespace emu {
 // changed is saved when the lock goes.
 class LockedDrive {
  public:
-  explicit LockedDrive(EmulatedDrive::Impl& drive) : lock_(drive.mutex), drive_(drive) { drive_.Acquire(); }
+  explicit LockedDrive(EmulatedDrive::Impl& drive, bool write = false) : lock_(drive.mutex), drive_(drive) {
+    drive_.Acquire(write);
+  }
   ~LockedDrive() { drive_.Release(); }
   LockedDrive(const LockedDrive&) = delete;
   LockedDrive& operator=(const LockedDrive&) = delete;
