@@ -5,7 +5,8 @@
 // one long clip: (a) beside (b). Prints times, ratios to (c), cores used,
 // peak memory (the sum over the running encoders) and the SSIM of every
 // converted title against its source, scaled the same way.
-//   conversion_bench [--quick] [--lanes N] [--dir FOLDER]
+//   conversion_bench [--quick] [--long] [--lanes N] [--dir FOLDER]
+// --quick: one round on short clips; --long: the long clip alone.
 // Last line: conversion files=R1 long=R2 ssim=S1/S0
 //   R1: the file set's median time of (a) over (c); R2: the long clip's median
 //   time of (a) over (b); S1/S0: mean SSIM of (a)'s and of (b)'s outputs.
@@ -342,11 +343,26 @@ int main(int argc, char** argv) {
   bool quick = false;
   int lanes = vantora::ConversionLanesHere();
   fs::path dir = fs::temp_directory_path() / "vantora-conversion-bench";
+  bool long_only = false;
+  const char* usage = "usage: conversion_bench [--quick] [--long] [--lanes N] [--dir FOLDER]\n";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--quick") quick = true;
-    if (a == "--lanes" && i + 1 < argc) lanes = std::max(1, std::atoi(argv[++i]));
-    if (a == "--dir" && i + 1 < argc) dir = argv[++i];
+    const bool value = i + 1 < argc;
+    if (a == "--quick") {
+      quick = true;
+    } else if (a == "--long") {
+      long_only = true;
+    } else if (a == "--lanes" && value && std::atoi(argv[i + 1]) >= 1) {
+      lanes = std::atoi(argv[++i]);
+    } else if (a == "--dir" && value) {
+      dir = argv[++i];
+    } else if (a == "--help" || a == "-h") {
+      std::fputs(usage, stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "conversion_bench: unknown or incomplete option %s\n%s", a.c_str(), usage);
+      return 2;
+    }
   }
   const vantora::EncoderTools tools = vantora::FindEncoderTools();
   if (const std::string problem = vantora::EncoderToolsProblem(tools); !problem.empty()) {
@@ -397,7 +413,7 @@ int main(int argc, char** argv) {
       quick ? std::vector<Target>{{false, true}} : std::vector<Target>{{false, true}, {true, false}};
   for (const Target& t : targets) {
     const char* system = t.ntsc ? "NTSC" : "PAL";
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < (long_only ? 0 : rounds); ++round) {
       std::map<char, Run> runs;
       for (char tool : bench::RoundOrder(std::vector<char>{'a', 'b', 'c'}, round)) {
         const fs::path out = work / std::string(1, tool);
@@ -420,7 +436,7 @@ int main(int argc, char** argv) {
       if (!a.ok || !b.ok || !c.ok) return 1;
       set_ratios.push_back(a.seconds / c.seconds);
     }
-    for (const fs::path& f : files) {
+    for (const fs::path& f : long_only ? std::vector<fs::path>{} : files) {
       const double sa = Ssim(tools, f, work / "a" / (f.stem().string() + ".mpg"), t);
       const double sb = Ssim(tools, f, work / "b" / (f.stem().string() + ".mpg"), t);
       std::printf("  ssim %-16s wizard %.4f, today's arguments %.4f\n", f.stem().c_str(), sa, sb);
@@ -468,7 +484,7 @@ int main(int argc, char** argv) {
       {"encoder -slices 36 -threads 8", {}, {"-slices", "36", "-threads", "8"}},
   };
   std::map<std::string, std::vector<double>> variant_times;
-  for (int round = 0; round < rounds; ++round) {
+  for (int round = 0; round < (long_only ? 0 : rounds); ++round) {
     for (const Variant& v : bench::RoundOrder(variants, round)) {
       std::vector<std::string> argv = WizardArguments(tools, files[1], targets[0], work / "variant.mpg");
       const auto input_at = std::find(argv.begin(), argv.end(), "-f");
@@ -481,14 +497,17 @@ int main(int argc, char** argv) {
       variant_times[v.name].push_back(r.seconds);
     }
   }
-  for (const Variant& v : variants)
+  for (const Variant& v : long_only ? std::vector<Variant>{} : variants)
     std::printf("threads: %-30s median %.1f s\n", v.name, Median(variant_times[v.name]));
 
   double mean_a = 0, mean_b = 0;
   for (double v : ssim_a) mean_a += v / static_cast<double>(ssim_a.size());
   for (double v : ssim_b) mean_b += v / static_cast<double>(ssim_b.size());
   std::printf("load after: %s\n", Load().c_str());
-  std::printf("conversion files=%.2f long=%.2f ssim=%.4f/%.4f\n", Median(set_ratios), Median(long_ratios),
-              mean_a, mean_b);
+  // Without the file set (--long) its ratio reads "-".
+  char files_ratio[32] = "-";
+  if (!set_ratios.empty()) std::snprintf(files_ratio, sizeof files_ratio, "%.2f", Median(set_ratios));
+  std::printf("conversion files=%s long=%.2f ssim=%.4f/%.4f\n", files_ratio, Median(long_ratios), mean_a,
+              mean_b);
   return 0;
 }

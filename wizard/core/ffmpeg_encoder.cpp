@@ -60,6 +60,11 @@ bool SeeksToTheFrame(const std::string& demuxer) {
   return demuxer == "mov" || demuxer == "matroska" || demuxer == "avi" || demuxer == "dv";
 }
 
+// How far the audio encoded beside a long input's pieces is moved forward in
+// time, so that the AC-3 encoder's delay before its first frame stays above
+// zero.
+constexpr double kAudioTimeShift = 1.0;
+
 // The audio mapped before as DVD AC-3, or none.
 void AppendAudio(std::vector<std::string>& a, const MediaInfo& info, const EncodeParameters& p) {
   if (!info.has_audio()) {
@@ -128,11 +133,19 @@ std::vector<VideoPiece> PlanPieces(double duration, const EncodeParameters& p, i
   const long per = ((frames + pieces - 1) / pieces + gop - 1) / gop * gop;
   std::vector<VideoPiece> plan;
   for (long first = 0; first < frames; first += per) {
-    // The last piece runs to the end of the input, whatever its length.
-    plan.push_back({first, first + per < frames ? per : 0, first / rate});
+    // The last piece ends with the input's duration, as the sound does: its
+    // own frame-rate conversion would otherwise round its end on its own.
+    plan.push_back({first, std::min(per, frames - first), first / rate});
   }
   if (plan.empty()) plan.push_back({0, 0, 0.0});
   return plan;
+}
+
+int PieceProcesses(int lanes) { return std::max(1, static_cast<int>(std::lround(lanes * 4 / 3.0))); }
+
+int PieceCount(double duration, int processes) {
+  const int by_length = static_cast<int>(duration / kPieceSeconds);
+  return std::clamp(by_length, processes, 2 * processes);
 }
 
 std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const std::filesystem::path& input,
@@ -156,11 +169,25 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   // The input: a local file only, read by the demuxer the probe found.
   a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-format_whitelist",
                      std::string(AllowedDemuxers())});
+  if (piece != nullptr) {
+    // A piece runs beside as many others as there are cores: its decoder,
+    // filters and encoder each keep to one thread, which spares the cost of
+    // handing frames between threads.
+    a.insert(a.end(), {"-filter_threads", "1", "-threads", "1"});
+  }
   if (piece != nullptr && piece->first_frame > 0) {
     // Decoded from the key frame before and cut exactly at the piece's start.
     char start[32];
     std::snprintf(start, sizeof start, "%.6f", piece->start_seconds);
     a.insert(a.end(), {"-ss", start});
+  }
+  if (piece != nullptr && piece->frames > 0) {
+    // The input is read no further than the piece's end and a second more
+    // for the frame-rate conversion (-frames:v cuts it exactly): the preview
+    // output, which has no end of its own, would read on to the input's end.
+    char length[32];
+    std::snprintf(length, sizeof length, "%.6f", piece->frames / (pal ? 25.0 : 30000.0 / 1001.0) + 1.0);
+    a.insert(a.end(), {"-t", length});
   }
   a.insert(a.end(),
            {"-f", info.demuxer, "-i", FileUrl(input), "-map", "0:" + std::to_string(info.video_stream)});
@@ -173,7 +200,7 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
   if (piece != nullptr) {
     // The video alone; its groups of pictures count their time code on from
     // the piece's first frame, as in one whole encode.
-    a.insert(a.end(), {"-an", "-timecode_frame_start", std::to_string(piece->first_frame)});
+    a.insert(a.end(), {"-an", "-threads", "1", "-timecode_frame_start", std::to_string(piece->first_frame)});
     if (piece->frames > 0) a.insert(a.end(), {"-frames:v", std::to_string(piece->frames)});
     a.insert(a.end(), {"-f", "mpeg2video", FileUrl(temp_output)});
   } else {
@@ -222,25 +249,46 @@ int ConversionLanesHere() {
   return ConversionLanes(online > 0 ? static_cast<unsigned>(online) : 1u, available);
 }
 
+std::vector<std::string> BuildAudioArguments(const EncoderTools& tools, const std::filesystem::path& input,
+                                             const MediaInfo& info, const EncodeParameters& p,
+                                             const std::filesystem::path& temp_output) {
+  std::vector<std::string> a = FfmpegCommand(tools);
+  a.insert(a.end(),
+           {"-protocol_whitelist", "file", "-format_whitelist", std::string(AllowedDemuxers()), "-f",
+            info.demuxer, "-i", FileUrl(input), "-map", "0:" + std::to_string(info.audio_stream), "-vn"});
+  AppendAudio(a, info, p);
+  // NUT keeps each frame's time as the input gave it, but none below zero:
+  // they are shifted forward, and back again by the join.
+  char shift[32];
+  std::snprintf(shift, sizeof shift, "%.6f", kAudioTimeShift);
+  a.insert(a.end(), {"-output_ts_offset", shift, "-f", "nut", FileUrl(temp_output)});
+  return a;
+}
+
 std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
-                                            const std::filesystem::path& input, const MediaInfo& info,
-                                            const EncodeParameters& p,
+                                            const std::filesystem::path* audio, const EncodeParameters& p,
                                             const std::filesystem::path& temp_output) {
   const bool pal = p.tv_system == kTvSystemPal;
   std::vector<std::string> a = FfmpegCommand(tools);
   a.insert(a.end(), {"-progress", "pipe:1", "-protocol_whitelist", "file", "-fflags", "+genpts", "-f",
                      "mpegvideo", "-framerate", pal ? "25" : "30000/1001", "-i", FileUrl(video)});
-  if (info.has_audio()) {
+  if (audio != nullptr) {
     // The made-up times show each picture one frame after it is decoded, as
     // the whole encode does; the sound is moved by as much to stay with it.
     char frame[32];
-    std::snprintf(frame, sizeof frame, "%.6f", pal ? 1 / 25.0 : 1001 / 30000.0);
-    a.insert(a.end(), {"-itsoffset", frame, "-format_whitelist", std::string(AllowedDemuxers()), "-f",
-                       info.demuxer, "-i", FileUrl(input)});
+    std::snprintf(frame, sizeof frame, "%.6f", (pal ? 1 / 25.0 : 1001 / 30000.0) - kAudioTimeShift);
+    a.insert(a.end(), {"-itsoffset", frame, "-f", "nut", "-i", FileUrl(*audio)});
+    // The times are kept as they are (the audio's shifted back): the sound
+    // starts before its first picture by the AC-3 encoder's delay, as in the
+    // whole encode.
+    a.insert(a.begin() + 1, "-copyts");
   }
   a.insert(a.end(), {"-map", "0:v", "-c:v", "copy"});
-  if (info.has_audio()) a.insert(a.end(), {"-map", "1:" + std::to_string(info.audio_stream)});
-  AppendAudio(a, info, p);
+  if (audio != nullptr) {
+    a.insert(a.end(), {"-map", "1:a", "-c:a", "copy"});
+  } else {
+    a.push_back("-an");
+  }
   // What the DVD targets set for the program stream. The elementary stream
   // carries no presentation times; they are made up (+genpts) because the
   // muxer starts each video object unit, with its navigation pack, by them.
@@ -525,29 +573,36 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
       job.pieces >= 2 && job.info->duration >= kMinPieceSeconds * 2 && SeeksToTheFrame(job.info->demuxer);
   if (!pieces) {
     return RunChildren({BuildEncodeArguments(tools_, job.input, *job.info, job.params, temp, job.preview)},
-                       job);
+                       job, 1);
   }
-  // A long input: its video in pieces side by side, each its own elementary
-  // stream that starts a closed group of pictures, joined byte for byte, then
-  // put in the program stream together with the audio in one pass.
-  const std::vector<VideoPiece> plan = PlanPieces(job.info->duration, job.params, job.pieces);
-  std::vector<std::filesystem::path> parts;
+  // A long input: its video in pieces encoded side by side, each its own
+  // elementary stream that starts a closed group of pictures, and its audio
+  // beside them; the pieces are joined byte for byte, then put in the
+  // program stream together with the audio.
+  const int processes = PieceProcesses(job.pieces);
+  const std::vector<VideoPiece> plan =
+      PlanPieces(job.info->duration, job.params, PieceCount(job.info->duration, processes));
+  std::vector<std::filesystem::path> parts;  // the audio's first, if any
   auto remove_parts = [&parts] {
     for (const auto& p : parts) RemoveQuietly(p);
   };
   std::vector<std::vector<std::string>> runs;
   std::string error;
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    auto part = CreateTempBeside(temp.string() + "." + std::to_string(i) + ".m2v", &error);
+  const bool audio = job.info->has_audio();
+  for (std::size_t i = 0; i < plan.size() + (audio ? 1 : 0); ++i) {
+    const bool sound = audio && i == 0;
+    auto part = CreateTempBeside(temp.string() + "." + std::to_string(i) + (sound ? ".nut" : ".m2v"), &error);
     if (!part) {
       remove_parts();
       return {EncodeStatus::kFailed, "cannot create a temporary file: " + error};
     }
     parts.push_back(*part);
-    runs.push_back(BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part,
-                                        job.preview && i == 0, &plan[i]));
+    runs.push_back(sound ? BuildAudioArguments(tools_, job.input, *job.info, job.params, *part)
+                         : BuildEncodeArguments(tools_, job.input, *job.info, job.params, *part, job.preview,
+                                                &plan[i - (audio ? 1 : 0)]));
   }
-  EncodeResult result = RunChildren(runs, job);
+  // The audio takes little of a core: it runs beside the pieces' processes.
+  EncodeResult result = RunChildren(runs, job, static_cast<std::size_t>(processes) + (audio ? 1 : 0));
   if (result.status != EncodeStatus::kOk) {
     remove_parts();
     return result;
@@ -559,37 +614,36 @@ EncodeResult FfmpegEncoder::RunFfmpeg(const Job& job, const std::filesystem::pat
   }
   {
     std::ofstream out(*joined, std::ios::binary | std::ios::trunc);
-    for (const auto& p : parts) {
-      std::ifstream in(p, std::ios::binary);
+    for (std::size_t i = audio ? 1 : 0; i < parts.size(); ++i) {
+      std::ifstream in(parts[i], std::ios::binary);
       out << in.rdbuf();
     }
     out.flush();
     if (!out) result = {EncodeStatus::kFailed, "cannot write the temporary file " + joined->string()};
   }
-  remove_parts();
   if (result.status == EncodeStatus::kOk) {
     Job mux = job;
     mux.preview = false;
     mux.pieces = -1;  // no progress of its own: the pieces made it
-    result = RunChildren({BuildJoinArguments(tools_, *joined, job.input, *job.info, job.params, temp)}, mux);
+    result = RunChildren({BuildJoinArguments(tools_, *joined, audio ? &parts[0] : nullptr, job.params, temp)},
+                         mux, 1);
   }
+  remove_parts();
   RemoveQuietly(*joined);
   return result;
 }
 
-EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job) {
+EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job,
+                                        std::size_t at_once) {
   struct Piece {
     ChildProcess child;
     std::string out, err, frames;
     double position = 0, fps = 0;
+    bool ended = false;  // reaped
   };
   std::vector<Piece> pieces(runs.size());
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    ChildProcess::Options options;
-    options.pipe_fd3 = job.preview && i == 0;
-    std::string error;
-    if (!pieces[i].child.Start(runs[i], options, &error)) return {EncodeStatus::kFailed, error};
-  }
+  at_once = std::max<std::size_t>(1, at_once);
+  std::size_t next = 0;  // the first piece not started yet
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (!timing_) {
@@ -605,17 +659,33 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
   std::optional<Clock::time_point> kill_at;
   bool signalled = false;
   int failed = -1;  // the first piece that failed
+  std::string start_error;
   auto open = [](const Piece& p) {
     return p.child.stdout_fd() >= 0 || p.child.stderr_fd() >= 0 || p.child.fd3() >= 0;
   };
+  auto running = [](const Piece& p) { return p.child.started() && !p.ended; };
+  // Ends every piece started: a stop, or a failure that makes their work of no use.
+  auto end_all = [&] {
+    for (Piece& p : pieces) p.child.Signal(SIGTERM);
+    signalled = true;
+    kill_at = Clock::now() + kStopGrace;
+  };
   std::vector<pollfd> fds;
   for (;;) {
-    if (std::none_of(pieces.begin(), pieces.end(), open)) break;
-    if (!signalled && StopRequested()) {
-      for (Piece& p : pieces) p.child.Signal(SIGTERM);
-      signalled = true;
-      kill_at = Clock::now() + kStopGrace;
+    if (!signalled && StopRequested()) end_all();
+    // The next pieces start as the ones before end.
+    while (!signalled && next < pieces.size() &&
+           static_cast<std::size_t>(std::count_if(pieces.begin(), pieces.end(), running)) < at_once) {
+      ChildProcess::Options options;
+      options.pipe_fd3 =
+          job.preview && std::find(runs[next].begin(), runs[next].end(), "pipe:3") != runs[next].end();
+      if (!pieces[next].child.Start(runs[next], options, &start_error)) {
+        end_all();
+        break;
+      }
+      ++next;
     }
+    if (std::none_of(pieces.begin(), pieces.end(), open)) break;
     int timeout = -1;
     if (kill_at) {
       const auto left =
@@ -643,6 +713,10 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
       ssize_t ignored = read(wake_fd_, &count, sizeof count);
       (void)ignored;
     }
+    // The preview follows the earliest piece still showing pictures.
+    const auto shown =
+        std::find_if(pieces.begin(), pieces.end(), [](const Piece& p) { return p.child.fd3() >= 0; }) -
+        pieces.begin();
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       Piece& piece = pieces[i];
       ChildProcess& child = piece.child;
@@ -667,7 +741,9 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
               piece.position = v / 1e6;
             }
           } else if (key == "progress" && report && !StopRequested()) {
-            // The pieces together: their positions add up, and so do their speeds.
+            // The pieces together: their positions add up, and so do the
+            // speeds of those running.
+            if (value == "end" && pieces.size() > 1) piece.fps = 0;
             double position = 0, fps = 0;
             for (const Piece& p : pieces) {
               position += p.position;
@@ -691,7 +767,9 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
       }
       if (fds[3 * i + 2].revents != 0) {
         if (!ReadAvailable(child.fd3(), &piece.frames)) child.CloseFd3();
-        if (piece.frames.size() >= frame_bytes) {
+        if (static_cast<std::ptrdiff_t>(i) != shown) {
+          piece.frames.clear();
+        } else if (piece.frames.size() >= frame_bytes) {
           // Only the newest whole picture is shown.
           const std::size_t last = (piece.frames.size() / frame_bytes - 1) * frame_bytes;
           PreviewFrame frame{psize.width, psize.height,
@@ -701,18 +779,20 @@ EncodeResult FfmpegEncoder::RunChildren(const std::vector<std::vector<std::strin
           DeliverPreview(frame);
         }
       }
-      // A piece that failed ends the others: their work is of no use.
-      if (!open(piece) && !signalled && child.Wait() != 0) {
-        failed = static_cast<int>(i);
-        for (Piece& p : pieces) p.child.Signal(SIGTERM);
-        signalled = true;
-        kill_at = Clock::now() + kStopGrace;
+      if (running(piece) && !open(piece)) {
+        piece.ended = true;
+        // A piece that failed ends the others: their work is of no use.
+        if (child.Wait() != 0 && !signalled) {
+          failed = static_cast<int>(i);
+          end_all();
+        }
       }
     }
   }
   std::vector<int> codes;
-  for (Piece& p : pieces) codes.push_back(p.child.Wait());
+  for (Piece& p : pieces) codes.push_back(p.child.started() ? p.child.Wait() : 0);
   if (StopRequested()) return {EncodeStatus::kCancelled, {}};
+  if (!start_error.empty() && failed < 0) return {EncodeStatus::kFailed, start_error};
   for (std::size_t i = 0; i < pieces.size() && failed < 0; ++i) {
     if (codes[i] != 0) failed = static_cast<int>(i);
   }

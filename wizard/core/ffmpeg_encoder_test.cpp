@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantora {
 namespace {
@@ -150,7 +151,7 @@ TEST(PlanPieces, WholeGroupsOfPicturesTheLastToTheEnd) {
     double seconds;
     bool ntsc;
     int pieces;
-    std::vector<long> firsts;  // first frames; every piece but the last is as long as the next starts
+    std::vector<long> firsts;  // first frames; each piece ends where the next starts, the last with the input
   } rows[] = {
       {600, false, 6, {0, 2505, 5010, 7515, 10020, 12525}},  // 15000 frames
       {64, true, 4, {0, 486, 972, 1458}},                    // 1918 frames
@@ -165,9 +166,29 @@ TEST(PlanPieces, WholeGroupsOfPicturesTheLastToTheEnd) {
     ASSERT_EQ(plan.size(), row.firsts.size());
     for (std::size_t i = 0; i < plan.size(); ++i) {
       EXPECT_EQ(plan[i].first_frame, row.firsts[i]);
-      EXPECT_EQ(plan[i].frames, i + 1 < plan.size() ? row.firsts[i + 1] - row.firsts[i] : 0);
+      const long end = i + 1 < plan.size() ? row.firsts[i + 1]
+                                           : std::lround(row.seconds * (row.ntsc ? 30000.0 / 1001.0 : 25.0));
+      EXPECT_EQ(plan[i].frames, end - row.firsts[i]);
       EXPECT_DOUBLE_EQ(plan[i].start_seconds, row.firsts[i] / (row.ntsc ? 30000.0 / 1001.0 : 25.0));
     }
+  }
+}
+
+TEST(PlanPieces, OneProcessPerCoreAndUpToTwoPiecesEach) {
+  struct Row {
+    int lanes;
+    double seconds;
+    int processes, pieces;
+  } rows[] = {
+      {6, 600, 8, 16},  // the eight-core machine: 37.5 s pieces
+      {6, 180, 8, 12},  // pieces of 15 s
+      {6, 90, 8, 8},    // shorter pieces rather than idle cores
+      {2, 64, 3, 4},   {4, 64, 5, 5}, {2, 3600, 3, 6}, {1, 600, 1, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.lanes) + " lanes, " + std::to_string(row.seconds) + " s");
+    EXPECT_EQ(PieceProcesses(row.lanes), row.processes);
+    EXPECT_EQ(PieceCount(row.seconds, row.processes), row.pieces);
   }
 }
 
@@ -181,15 +202,26 @@ TEST(BuildEncodeArguments, APieceIsItsVideoAloneFromItsStartForItsFrames) {
   EncodeParameters p;
   const VideoPiece piece{2505, 2505, 100.2};
   const auto args = BuildEncodeArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/o.m2v", false, &piece);
-  EXPECT_TRUE(Has(args, {"-ss", "100.200000", "-f", "mov", "-i", "file:/v.mp4", "-map", "0:0", "-target"}));
-  EXPECT_TRUE(Has(args, {"-an", "-timecode_frame_start", "2505", "-frames:v", "2505", "-f", "mpeg2video",
-                         "file:/o.m2v"}));
+  // One thread each for the decoder, the filters and the encoder.
+  // Read from its start to its end (100.2 s long) and a second more.
+  EXPECT_TRUE(Has(args, {"-filter_threads", "1", "-threads", "1", "-ss", "100.200000", "-t", "101.200000",
+                         "-f", "mov", "-i", "file:/v.mp4", "-map", "0:0", "-target"}));
+  EXPECT_TRUE(Has(args, {"-an", "-threads", "1", "-timecode_frame_start", "2505", "-frames:v", "2505", "-f",
+                         "mpeg2video", "file:/o.m2v"}));
   EXPECT_FALSE(Has(args, {"-c:a", "ac3"}));
-  const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", "/v.mp4", info, p, "/o.part");
+  // The sound alone, with its times, encoded beside the pieces.
+  const auto sound = BuildAudioArguments({"ffmpeg", "ffprobe"}, "/v.mp4", info, p, "/a.nut");
+  EXPECT_TRUE(Has(sound, {"-f", "mov", "-i", "file:/v.mp4", "-map", "0:1", "-vn", "-c:a", "ac3"}));
+  EXPECT_TRUE(Has(sound, {"-output_ts_offset", "1.000000", "-f", "nut", "file:/a.nut"}));
+  EXPECT_FALSE(Has(sound, {"-progress"}));  // the pieces' progress is the file's
+  const std::filesystem::path audio = "/a.nut";
+  const auto join = BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", &audio, p, "/o.part");
   EXPECT_TRUE(Has(join, {"-fflags", "+genpts", "-f", "mpegvideo", "-framerate", "25", "-i", "file:/o.m2v"}));
-  EXPECT_TRUE(Has(join, {"-itsoffset", "0.040000", "-format_whitelist"}));
-  EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:1", "-c:a", "ac3"}));
+  EXPECT_TRUE(Has(join, {"-itsoffset", "-0.960000", "-f", "nut", "-i", "file:/a.nut"}));
+  EXPECT_TRUE(Has(join, {"-map", "0:v", "-c:v", "copy", "-map", "1:a", "-c:a", "copy"}));
   EXPECT_TRUE(Has(join, {"-muxrate", "10080000", "-packetsize", "2048", "-f", "dvd", "file:/o.part"}));
+  EXPECT_TRUE(Has(BuildJoinArguments({"ffmpeg", "ffprobe"}, "/o.m2v", nullptr, p, "/o.part"),
+                  {"-c:v", "copy", "-an", "-muxrate"}));
 }
 
 }  // namespace

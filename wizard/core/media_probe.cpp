@@ -1,10 +1,14 @@
 #include "vantora/media_probe.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <sstream>
+#include <tuple>
 
 #include "platform/fileio.h"
 #include "platform/process.h"
@@ -42,6 +46,41 @@ bool DemuxerAllowed(std::string_view names) {
     list.remove_prefix(comma + 1);
   }
   return false;
+}
+
+// What ffprobe found in a file, kept while the file stays as it was: the
+// wizard probes each file when it is added to the list and again when it is
+// converted, and every run of ffprobe costs a third of a second of processor
+// time (most of it loading its libraries) before the conversion can start.
+class ProbeCache {
+ public:
+  using Key = std::tuple<std::string, std::string, dev_t, ino_t, off_t, long, long, long, long>;
+  static std::optional<Key> KeyOf(const EncoderTools& tools, const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+    return Key{tools.ffprobe.string(), FileUrl(file),      st.st_dev,         st.st_ino,         st.st_size,
+               st.st_mtim.tv_sec,      st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  }
+  std::optional<MediaInfo> Find(const Key& key) {
+    std::lock_guard<std::mutex> lock(mu_);
+    const auto it = found_.find(key);
+    if (it == found_.end()) return std::nullopt;
+    return it->second;
+  }
+  void Keep(const Key& key, const MediaInfo& info) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (found_.size() >= 256) found_.clear();
+    found_[key] = info;
+  }
+
+ private:
+  std::mutex mu_;
+  std::map<Key, MediaInfo> found_;
+};
+
+ProbeCache& Probed() {
+  static ProbeCache cache;
+  return cache;
 }
 
 int ToInt(const Json* v) {
@@ -139,6 +178,15 @@ ProbeOutcome ProbeMedia(const EncoderTools& tools, const std::filesystem::path& 
                       "Unrecognized format: " + file.string() + " is not a readable file"};
     return outcome;
   }
+  // The file as it is now; a file that changes while it is probed is not kept.
+  const auto key = ProbeCache::KeyOf(tools, file);
+  if (key) {
+    if (auto info = Probed().Find(*key)) {
+      outcome.info = *info;
+      outcome.result = {OpenStatus::kOk, {}};
+      return outcome;
+    }
+  }
   const std::vector<std::string> argv = {
       tools.ffprobe.string(),
       "-v",
@@ -169,6 +217,7 @@ ProbeOutcome ProbeMedia(const EncoderTools& tools, const std::filesystem::path& 
     outcome.result = {OpenStatus::kUnrecognized, "Unrecognized format"};
     return outcome;
   }
+  if (key && ProbeCache::KeyOf(tools, file) == key) Probed().Keep(*key, *info);
   outcome.info = *info;
   outcome.result = {OpenStatus::kOk, {}};
   return outcome;

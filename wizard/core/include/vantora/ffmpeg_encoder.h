@@ -56,6 +56,7 @@ PictureSize PreviewSize(int aspect);
 
 // A piece of a long input's video, encoded beside the others: its first
 // output frame, its number of frames (0: to the end) and where it starts.
+// The pieces hold the input's duration in frames.
 struct VideoPiece {
   long first_frame = 0;
   long frames = 0;
@@ -64,6 +65,19 @@ struct VideoPiece {
 
 // An input shorter than twice this is encoded in one piece.
 inline constexpr double kMinPieceSeconds = 30;
+// The length of a piece when an input gives more pieces than processes.
+inline constexpr double kPieceSeconds = 15;
+
+// How many processes, each keeping one core busy, encode the pieces of a
+// long input given lanes of the conversion: a lane stands for one whole
+// encode, which keeps about 4/3 of a core busy.
+int PieceProcesses(int lanes);
+
+// How many pieces an input of duration seconds is cut into for processes
+// processes: one each at least; up to two each, pieces of kPieceSeconds,
+// so that a process that falls behind (the machine is shared) is made up
+// for by the others taking more pieces.
+int PieceCount(double duration, int processes);
 
 // How the video of an input of duration seconds is cut into at most pieces
 // pieces of whole groups of pictures.
@@ -76,11 +90,16 @@ std::vector<std::string> BuildEncodeArguments(const EncoderTools& tools, const s
                                               const std::filesystem::path& temp_output, bool preview,
                                               const VideoPiece* piece = nullptr);
 
-// The pass that puts the joined video and the input's audio, as DVD AC-3,
-// into one DVD program stream.
+// The input's audio alone as DVD AC-3, with its times, encoded beside the
+// pieces of the video.
+std::vector<std::string> BuildAudioArguments(const EncoderTools& tools, const std::filesystem::path& input,
+                                             const MediaInfo& info, const EncodeParameters& p,
+                                             const std::filesystem::path& temp_output);
+
+// The pass that puts the joined video and the audio (none: silent) as they
+// are into one DVD program stream.
 std::vector<std::string> BuildJoinArguments(const EncoderTools& tools, const std::filesystem::path& video,
-                                            const std::filesystem::path& input, const MediaInfo& info,
-                                            const EncodeParameters& p,
+                                            const std::filesystem::path* audio, const EncodeParameters& p,
                                             const std::filesystem::path& temp_output);
 
 class FfmpegEncoder final : public VideoEncoder {
@@ -139,9 +158,10 @@ class FfmpegEncoder final : public VideoEncoder {
   void WorkerLoop();
   EncodeResult RunJob(const Job& job);
   EncodeResult RunFfmpeg(const Job& job, const std::filesystem::path& temp);
-  // Runs the ffmpeg processes side by side until all have ended; the first
-  // failure or a stop ends them all.
-  EncodeResult RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job);
+  // Runs the ffmpeg processes in order, at_once of them side by side, until
+  // all have ended; the first failure or a stop ends them all.
+  EncodeResult RunChildren(const std::vector<std::vector<std::string>>& runs, const Job& job,
+                           std::size_t at_once);
   bool StopRequested() const;
   void Raise(std::uint8_t percent);
   void DeliverPreview(const PreviewFrame& frame);

@@ -100,8 +100,8 @@ class VideoEncoder {
   virtual void SetTvSystem(int code) = 0;  // kTvSystemPal or kTvSystemNtsc
   virtual void SetAspect(int code) = 0;    // kAspect4x3 or kAspect16x9
 
-  // How many processes the next encoding may use for a long input (its
-  // pieces are encoded side by side and joined); 1: one.
+  // How many of the conversion's lanes the next encoding may use for a long
+  // input (its pieces are encoded side by side and joined); 1: one.
   virtual void SetParallelism(int pieces) { (void)pieces; }
 
   // Starts encoding the opened input into the output path with the
