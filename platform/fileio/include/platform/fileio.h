@@ -35,8 +35,10 @@ class File {
   File& operator=(const File&) = delete;
 
   // Opens path. Opening for read never blocks on a FIFO (O_NONBLOCK is used
-  // and cleared again after the open).
-  static File Open(const std::filesystem::path& path, Mode mode, FileError* error);
+  // and cleared again after the open). A file it creates gets permissions
+  // (less the umask).
+  static File Open(const std::filesystem::path& path, Mode mode, FileError* error,
+                   unsigned permissions = 0666);
 
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
