@@ -82,7 +82,9 @@ TEST_F(DiscRip, AnImageThatExistsIsNotOverwritten) {
   ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
   ASSERT_EQ(sink->Count(kBurnerOnError), 1u);
   for (const auto& e : sink->events()) {
-    if (e.id == kBurnerOnError) EXPECT_EQ(e.args[0].i4(), 1001);
+    if (e.id == kBurnerOnError) {
+      EXPECT_EQ(e.args[0].i4(), 1001);
+    }
   }
   EXPECT_EQ(sink->events().back().id, kRipperOnEndRip);
   std::ifstream in(image);

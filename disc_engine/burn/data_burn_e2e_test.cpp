@@ -476,8 +476,9 @@ TEST_F(DataBurn, AProjectOfExactlyTheFreeSpaceBurnsWholeAndADiscOneSectorSmaller
         EXPECT_EQ(Burn(sink, 0), End(1, 0, 0)) << Said(*sink);
         EXPECT_EQ(SectorsWritten(), project);
         testing::ExpectIsoImageReadable(dir_, Export("medium" + std::to_string(profile) + ".iso"));
-        if (profile == platform::kProfileDvdPlusR || profile == platform::kProfileDvdR)
+        if (profile == platform::kProfileDvdPlusR || profile == platform::kProfileDvdR) {
           EXPECT_EQ(DiscInfo()[2] & 0x03, 2) << "complete";
+        }
       } else {
         EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
         EXPECT_EQ(Errors(*sink), std::vector<std::int32_t>{kErrorNoSpace});

@@ -130,8 +130,9 @@ TEST(MediaUsedSpace, AnAppendableDiscUsesUpToItsNextWritableAddress) {
        {pm::kProfileDvdPlusR, pm::kProfileDvdR, pm::kProfileBdRSrm, pm::kProfileCdR}) {
     PolicedDrive emulated(Medium(profile));
     MmcDrive drive = emulated.Mmc();
-    if (profile != pm::kProfileDvdPlusR && profile != pm::kProfileBdRSrm)
+    if (profile != pm::kProfileDvdPlusR && profile != pm::kProfileBdRSrm) {
       ASSERT_EQ(drive.MmcSetWriteParameters(8, 0x01, false, true, false), 0);
+    }
     WriteSectors(drive, 0, 64);
     EXPECT_EQ(Used(emulated), Mb(64)) << std::hex << profile;
   }

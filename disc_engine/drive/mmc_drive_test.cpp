@@ -30,7 +30,7 @@ TEST(MmcWrite10, ALongWriteInProgressGives101AtTheFirstAnswerWhenNotWaiting) {
   std::vector<std::uint8_t> data(2048);
   std::string text = "untouched";
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, false, {&clock}), kWriteInProgress);
+  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, false, {&clock, {}}), kWriteInProgress);
   EXPECT_EQ(device->CountOf(pm::kWrite10), 1u);
   EXPECT_TRUE(clock.Sleeps().empty());
   EXPECT_EQ(text, "untouched");
@@ -43,7 +43,7 @@ TEST(MmcWrite10, WaitingBacksOffFrom5To20MsAndGivesUpAfterAbout120Seconds) {
   std::vector<std::uint8_t> data(2048);
   std::string text;
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock}), 0);
+  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 0);
   const auto sleeps = clock.Sleeps();
   ASSERT_GE(sleeps.size(), 3u);
   EXPECT_EQ(sleeps[0], 5ms);
@@ -75,7 +75,7 @@ TEST(MmcWrite10, WaitingEndsWhenTheJobIsCancelledAndWritesOnceTheDriveIsReady) {
   for (int i = 0; i < 3; ++i) later->Queue(pm::kWrite10, ScriptedDevice::Failure(0x02, 0x04, 0x08));
   later->Always(pm::kWrite10, ScriptedDevice::Reply({}));
   MmcDrive ready(later);
-  EXPECT_EQ(ready.MmcWrite10(data, 0, 1, &text, true, {&clock}), 1);
+  EXPECT_EQ(ready.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 1);
   EXPECT_EQ(later->CountOf(pm::kWrite10), 4u);
 }
 
@@ -86,7 +86,7 @@ TEST(MmcWrite10, AnotherFailureIsTried51TimesAbout1MsApartAndLeavesItsText) {
   std::vector<std::uint8_t> data(4096);
   std::string text;
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 100, 2, &text, true, {&clock}), 0);
+  EXPECT_EQ(drive.MmcWrite10(data, 100, 2, &text, true, {&clock, {}}), 0);
   EXPECT_EQ(device->CountOf(pm::kWrite10), 51u);
   const auto sleeps = clock.Sleeps();
   EXPECT_EQ(sleeps.size(), 50u);
@@ -109,7 +109,7 @@ TEST(MmcWrite10, AUnitAttentionOrAMissingMediumFailsAtOnce) {
     std::vector<std::uint8_t> data(2048);
     std::string text;
     testing::ManualJobClock clock;
-    EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock}), 0);
+    EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 0);
     EXPECT_EQ(device->CountOf(pm::kWrite10), 1u) << int(failure.asc);
     EXPECT_TRUE(clock.Sleeps().empty());
     EXPECT_FALSE(text.empty());

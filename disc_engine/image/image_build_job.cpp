@@ -335,15 +335,13 @@ bool ImageBuildJob::CopyTreeFilesIntoImage(const ImagePlan& plan) {
 
 bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
   if (p.size == 0) return true;
-  const int fd = ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const platform::UniqueFd source(
+      ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  const int fd = source.get();
   if (fd < 0) {
     Fail("Can't read : " + p.source_path + " (" + platform::ErrnoText(errno) + ")");
     return false;
   }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   std::uint64_t left = p.size;
   std::uint64_t file_sectors_done = 0;

@@ -330,6 +330,19 @@ bool File::Close(FileError* error) {
   return true;
 }
 
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
 std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError* error) {
   ClearError(error);
   File file = File::Open(path, File::Mode::kRead, error);

@@ -83,6 +83,22 @@ class File {
   std::filesystem::path path_;
 };
 
+// A bare file descriptor (from open, openat, fcntl), closed on destruction.
+// Move-only.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 // Reads a whole (small) file. Fails for anything that is not a regular file.
 std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError* error);
 
