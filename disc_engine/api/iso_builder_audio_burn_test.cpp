@@ -54,6 +54,16 @@ class AudioBurnTest : public testing::ISOBuilderTest {
     ASSERT_EQ(count, 1);
   }
 
+  // A new engine and no drive, for the next case of a table.
+  void NextCase() {
+    builder_->Burner_ClearWavFile();
+    builder_->UnloadCom();
+    builder_ = CreateISOBuilder();
+    source_.reset();
+    pcm_.clear();
+    fs::remove_all(fs::path(dir_.path()) / "drive");
+  }
+
   std::string AddWav(const std::string& name, std::size_t pcm_bytes, unsigned seed) {
     const std::string pcm = testing::PatternPcm(pcm_bytes, seed);
     pcm_.push_back(pcm);
@@ -150,11 +160,13 @@ std::uint32_t Be32(const std::vector<std::uint8_t>& d, std::size_t at) { return 
 
 TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndTheDiscIsClosed) {
   InsertBlank(platform::mmc::kProfileCdR);
-  AddWav("one 日本.wav", 2352 * 40, 1);
-  AddWav("two é.wav", 2352 * 27 + 1, 2);  // 28 sectors: one block and a single one
-  AddWav("three.wav", 2352 * 3, 3);
+  AddWav("one 日本.wav", 2352 * 310, 1);
+  AddWav("two é.wav", 2352 * 27 * 12 + 1, 2);  // 325 sectors: twelve blocks and a single one
+  AddWav("three.wav", 2352 * 302, 3);
+  const std::uint32_t sectors[] = {310, 325, 302};
   const auto events = Burn();
   EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 0, 0})) << Descriptions(events);
+  EXPECT_EQ(Descriptions(events), "");
 
   std::vector<std::int32_t> closed, starts;
   std::vector<std::int32_t> kinds;
@@ -162,9 +174,8 @@ TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndThe
     if (e.id == kOnBuildingProcess) {
       if (e.args[0].i4() == 20) {
         starts.push_back(e.args[1].i4());
-        const std::int32_t track_sectors[] = {40, 28, 3};
-        EXPECT_EQ(e.args[3].i4(), track_sectors[starts.size() - 1]) << "FileSize: the track's sectors";
-        EXPECT_EQ(e.args[5].i4(), 40 + 28 + 3) << "the sectors of all tracks";
+        EXPECT_EQ(e.args[3].i4(), sectors[starts.size() - 1]) << "FileSize: the track's sectors";
+        EXPECT_EQ(e.args[5].i4(), 310 + 325 + 302) << "the sectors of all tracks";
       }
       kinds.push_back(e.args[0].i4());
     }
@@ -183,7 +194,6 @@ TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndThe
   EXPECT_EQ(close_session, 1u);
 
   // The medium: three audio tracks spaced by the link and the pregap.
-  const std::uint32_t sectors[] = {40, 28, 3};
   std::uint32_t start = 0;
   for (int t = 0; t < 3; ++t) {
     const auto info = Info(0x52, t + 1);
@@ -198,14 +208,87 @@ TEST_F(AudioBurnTest, EachWavBecomesATrackWithItsPcmAtTheReportedAddressesAndThe
   }
   EXPECT_EQ(Info(0x51)[2] & 0x03, 2) << "without multisession the disc is complete";
   // Blocks of 27 sectors while that many remain, then single sectors.
-  std::vector<std::uint32_t> counts;
+  std::vector<std::uint32_t> counts, expected_counts;
   for (const auto& c : drive_->CommandLog())
     if (c.cdb[0] == platform::mmc::kWrite10) counts.push_back(std::uint32_t(c.cdb[7]) << 8 | c.cdb[8]);
-  EXPECT_EQ(counts, (std::vector<std::uint32_t>{27, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 27, 1, 1, 1, 1}));
+  for (const std::uint32_t n : sectors) {
+    expected_counts.insert(expected_counts.end(), n / 27, 27);
+    expected_counts.insert(expected_counts.end(), n % 27, 1);
+  }
+  EXPECT_EQ(counts, expected_counts);
   bool ejected = false;
   for (const auto& c : drive_->CommandLog())
     ejected = ejected || (c.cdb[0] == 0x1B && (c.cdb[4] & 0x03) == 0x02);
   EXPECT_TRUE(ejected);
+}
+
+// A track shorter than four seconds (300 sectors) is followed by silence up
+// to that length, and the user is told which one.
+struct ShortTrackCase {
+  const char* name;
+  std::vector<std::size_t> pcm_bytes;  // one WAV file each
+  std::vector<bool> padded;
+};
+
+const ShortTrackCase kShortTrackCases[] = {
+    {"one sector", {2352}, {true}},
+    {"one byte", {4}, {true}},
+    {"299 sectors", {2352 * 299}, {true}},
+    {"300 sectors", {2352 * 300}, {false}},
+    {"four seconds less one sample fill 300 sectors", {2352 * 300 - 4}, {false}},
+    {"a short track between two long ones", {2352 * 310, 2352 * 2 + 8, 2352 * 305}, {false, true, false}},
+};
+
+TEST_F(AudioBurnTest, ATrackShorterThanFourSecondsIsFollowedBySilenceUpToFourSecondsAndTheUserIsTold) {
+  for (const ShortTrackCase& c : kShortTrackCases) {
+    SCOPED_TRACE(c.name);
+    InsertBlank(platform::mmc::kProfileCdR);
+    std::vector<std::string> paths;
+    std::vector<std::uint32_t> sectors;
+    std::uint32_t total = 0;
+    for (std::size_t t = 0; t < c.pcm_bytes.size(); ++t) {
+      paths.push_back(AddWav("track " + std::to_string(t + 1) + " é.wav", c.pcm_bytes[t], unsigned(t + 1)));
+      sectors.push_back(std::max<std::uint32_t>(std::uint32_t((c.pcm_bytes[t] + 2351) / 2352), 300));
+      total += sectors.back();
+    }
+    const auto events = Burn();
+    EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 0, 0})) << Descriptions(events);
+    EXPECT_TRUE(Errors(events).empty());
+    // One text for each short track, naming its file, before anything is written.
+    std::vector<std::string> texts;
+    for (const auto& e : events) {
+      if (e.id == kBurningErrorViewDescription) texts.push_back(e.args[0].str());
+      if (e.id == kOnBuildingProcess && e.args[0].i4() == 20) {
+        EXPECT_EQ(e.args[3].i4(), std::int32_t(sectors[e.args[1].i4() - 1]))
+            << "FileSize: the sectors written";
+        EXPECT_EQ(e.args[5].i4(), std::int32_t(total));
+      }
+    }
+    std::size_t text = 0;
+    for (std::size_t t = 0; t < paths.size(); ++t) {
+      if (!c.padded[t]) continue;
+      ASSERT_LT(text, texts.size()) << "track " << t + 1;
+      EXPECT_NE(texts[text].find(paths[t]), std::string::npos) << texts[text];
+      EXPECT_NE(texts[text].find("4"), std::string::npos) << texts[text];
+      ++text;
+    }
+    EXPECT_EQ(text, texts.size()) << Descriptions(events);
+    // The medium: each track at least 300 sectors, its sound then silence.
+    std::uint32_t start = 0;
+    for (std::size_t t = 0; t < paths.size(); ++t) {
+      const auto info = Info(0x52, std::uint32_t(t + 1));
+      EXPECT_EQ(Be32(info, 8), start) << "track " << t + 1;
+      EXPECT_EQ(Be32(info, 24), sectors[t]) << "track " << t + 1;
+      std::vector<std::uint8_t> back;
+      ASSERT_TRUE(ReadCd(start, sectors[t], &back).ok());
+      std::vector<std::uint8_t> expected(pcm_[t].begin(), pcm_[t].end());
+      expected.resize(sectors[t] * 2352, 0);
+      EXPECT_TRUE(back == expected) << "track " << t + 1;
+      start += sectors[t] + kGap;
+    }
+    EXPECT_EQ(Info(0x51)[2] & 0x03, 2) << "the disc is complete";
+    NextCase();
+  }
 }
 
 TEST_F(AudioBurnTest, AutomationTrueTurnsEverySwitchOnSoASimulationWritesNothing) {
@@ -265,9 +348,9 @@ TEST_F(AudioBurnTest, RefusedWriteParametersGive1013) {
 }
 
 TEST_F(AudioBurnTest, TheSpaceCheckCountsTheGapsSoOneSectorShortGives1015) {
-  InsertBlank(platform::mmc::kProfileCdR, 100 + 50 + kGap - 1);
-  AddWav("a.wav", 2352 * 100, 1);
-  AddWav("b.wav", 2352 * 50, 2);
+  InsertBlank(platform::mmc::kProfileCdR, 400 + 350 + kGap - 1);
+  AddWav("a.wav", 2352 * 400, 1);
+  AddWav("b.wav", 2352 * 350, 2);
   const auto events = Burn();
   EXPECT_EQ(Errors(events), std::vector<std::int32_t>{1015});
   EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 1, 0}));
@@ -275,12 +358,30 @@ TEST_F(AudioBurnTest, TheSpaceCheckCountsTheGapsSoOneSectorShortGives1015) {
 }
 
 TEST_F(AudioBurnTest, ADiscThatHoldsTheTracksAndGapsExactlyIsBurned) {
-  InsertBlank(platform::mmc::kProfileCdR, 100 + 50 + kGap);
-  AddWav("a.wav", 2352 * 100, 1);
-  AddWav("b.wav", 2352 * 50, 2);
+  InsertBlank(platform::mmc::kProfileCdR, 400 + 350 + kGap);
+  AddWav("a.wav", 2352 * 400, 1);
+  AddWav("b.wav", 2352 * 350, 2);
   const auto events = Burn();
   EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 0, 0})) << Descriptions(events);
-  EXPECT_EQ(AudioDiscSectors({100, 50}), 100 + 50 + kGap);
+  EXPECT_EQ(AudioDiscSectors({400, 350}), 400 + 350 + kGap);
+}
+
+TEST_F(AudioBurnTest, TheSpaceCheckCountsAShortTrackWithItsSilence) {
+  for (const std::uint32_t spare : {0u, 1u}) {
+    SCOPED_TRACE(spare);
+    InsertBlank(platform::mmc::kProfileCdR, 300 + 300 + kGap - 1 + spare);
+    AddWav("short.wav", 2352 * 10, 1);
+    AddWav("b.wav", 2352 * 300, 2);
+    const auto events = Burn();
+    if (spare) {
+      EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 0, 0})) << Descriptions(events);
+    } else {
+      EXPECT_EQ(Errors(events), std::vector<std::int32_t>{1015});
+      EXPECT_EQ(EndArgs(events), (std::vector<std::int32_t>{0, 1, 0}));
+      EXPECT_FALSE(WroteAnything());
+    }
+    NextCase();
+  }
 }
 
 TEST_F(AudioBurnTest, ACompleteDiscGives1015) {

@@ -1,7 +1,11 @@
 // Ripping a pressed CD in an emulated drive, checked with independent readers.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
+#include <optional>
 
 #include "api/engine_testutil.h"
 #include "audio/disc_testutil.h"
@@ -15,6 +19,27 @@ namespace {
 
 namespace fs = std::filesystem;
 using vantora::testing::RunTool;
+
+// Every file the process writes is cut at bytes while it lives, as on a disk
+// that is full; the write past it fails with "File too large".
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  struct rlimit old_ {};
+  void (*previous_)(int) = nullptr;
+};
 
 // A pressed CD in drive 0 with its table of contents read; app_ is an
 // application folder for the ripper's settings.
@@ -58,18 +83,36 @@ TEST_F(DiscRip, ABinCueRipEqualsTheSourceAndItsSheetReadsBack) {
   EXPECT_EQ(hundreds, 3);
 }
 
-TEST_F(DiscRip, ACancelledRipLeavesNeitherItsCutImageNorItsSheet) {
-  testing::PressedDisc disc({300, 451});
-  Insert(disc);
-  auto sink = Advised();
-  sink->SetHook([this](const testing::RecordedEvent& e) {
-    if (e.id == kRipperOnRip && e.args[2].i4() >= 50) builder_->CancelRip();
-  });
-  const fs::path image = disc.folder() / "cut \xC3\xA9.bin";
-  builder_->AudioRip_RipDiscAsImage(0, "", image.native(), 1);
-  ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
-  EXPECT_FALSE(fs::exists(image));
-  EXPECT_FALSE(fs::exists(disc.folder() / "cut \xC3\xA9.cue"));
+TEST_F(DiscRip, ACancelledRipOrAFullDiskLeavesNeitherTheCutImageNorItsSheet) {
+  for (const bool full : {false, true}) {
+    SCOPED_TRACE(full ? "the disk is full" : "cancelled");
+    testing::PressedDisc disc({300, 451});
+    Insert(disc);
+    auto sink = Advised();
+    if (!full) {
+      sink->SetHook([this](const testing::RecordedEvent& e) {
+        if (e.id == kRipperOnRip && e.args[2].i4() >= 50) builder_->CancelRip();
+      });
+    }
+    const fs::path image = disc.folder() / "cut \xC3\xA9.bin";
+    {
+      std::optional<ScopedFileSizeLimit> limit;
+      if (full) limit.emplace(2352 * 400 + 100);
+      builder_->AudioRip_RipDiscAsImage(0, "", image.native(), 1);
+      ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
+    }
+    EXPECT_EQ(sink->Count(kRipperOnEndRip), 1u);
+    EXPECT_FALSE(fs::exists(image));
+    EXPECT_FALSE(fs::exists(disc.folder() / "cut \xC3\xA9.cue"));
+    if (full) {
+      const std::vector<std::string> texts = sink->Texts(kBurningErrorViewDescription);
+      ASSERT_EQ(texts.size(), 1u);
+      EXPECT_NE(texts[0].find("File too large"), std::string::npos) << texts[0];
+    }
+    builder_->UnloadCom();
+    builder_ = CreateISOBuilder();
+    TrackList::Process().Clear();
+  }
 }
 
 TEST_F(DiscRip, AnImageThatExistsIsNotOverwritten) {
@@ -164,6 +207,59 @@ TEST_F(TrackRip, ALinkOrFolderInTheOutputFolderIsNotWrittenThroughAndAnEarlierRi
   ExpectWav(Ripped(3, "wav"), disc.pcm(2));
   for (const auto& entry : fs::directory_iterator(Ripped(1, "wav").parent_path()))
     EXPECT_EQ(entry.path().native().find(".part"), std::string::npos) << entry.path().native();
+}
+
+struct FullDiskCase {
+  const char* name;
+  std::vector<std::uint32_t> tracks;  // sectors of each track of the disc
+  rlim_t limit;                       // bytes a file may hold
+  std::vector<int> kept;              // sectors of each track's WAV, -1: no file
+};
+
+const FullDiskCase kFullDiskCases[] = {
+    {"the disk fills inside a block", {40}, 44 + 2352 * 25 + 100, {20}},
+    {"the disk fills at a block's end", {40}, 44 + 2352 * 30, {30}},
+    {"the second track is cut, the first whole", {20, 100}, 44 + 2352 * 55, {20, 50}},
+    {"no header can be written", {40, 30}, 20, {-1, -1}},
+};
+
+TEST_F(TrackRip, OnAFullDiskACutTrackIsAValidShorterWavAndATrackThatNeverStartedLeavesNoFile) {
+  for (const FullDiskCase& c : kFullDiskCases) {
+    SCOPED_TRACE(c.name);
+    testing::PressedDisc disc(c.tracks);
+    Insert(disc);
+    SelectAll();
+    auto sink = Advised();
+    {
+      ScopedFileSizeLimit full(c.limit);
+      builder_->AudioRip_RipTrack(0, 0, app_.native(), 1);
+      ASSERT_TRUE(sink->WaitFor(kRipperOnEndRip));
+    }
+    EXPECT_EQ(sink->Count(kRipperOnEndRip), 1u);
+    std::size_t cut = 0;
+    for (std::size_t t = 0; t < c.tracks.size(); ++t) {
+      const fs::path wav = Ripped(int(t + 1), "wav");
+      if (c.kept[t] < 0) {
+        EXPECT_FALSE(fs::exists(wav)) << wav.native();
+        ++cut;
+        continue;
+      }
+      cut += std::uint32_t(c.kept[t]) < c.tracks[t];
+      const auto& pcm = disc.pcm(t);
+      ExpectWav(wav, std::vector<std::uint8_t>(pcm.begin(), pcm.begin() + c.kept[t] * 2352));
+    }
+    // Each cut track is named with the reason.
+    const std::vector<std::string> texts = sink->Texts(kBurningErrorViewDescription);
+    EXPECT_EQ(texts.size(), cut);
+    for (const std::string& text : texts) EXPECT_NE(text.find("File too large"), std::string::npos) << text;
+    if (fs::exists(Ripped(1, "wav").parent_path())) {
+      for (const auto& entry : fs::directory_iterator(Ripped(1, "wav").parent_path()))
+        EXPECT_EQ(entry.path().native().find(".part"), std::string::npos) << entry.path().native();
+    }
+    builder_->UnloadCom();
+    builder_ = CreateISOBuilder();
+    TrackList::Process().Clear();
+  }
 }
 
 TEST_F(TrackRip, OnlyTracksSelectedWithTrueAreRipped) {

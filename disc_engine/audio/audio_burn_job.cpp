@@ -30,6 +30,29 @@ bool StillBusy(const ScsiResult& r) {
   return !r.ok() && r.sense.valid && r.sense.key == 0x02 && r.sense.asc == 0x04;
 }
 
+// Seconds of CD audio in bytes, as "1.25".
+std::string SecondsText(std::uint64_t bytes) {
+  const std::uint64_t hundredths = bytes * 100 / (kCdRawSectorSize * 75);
+  const std::uint64_t fraction = hundredths % 100;
+  return std::to_string(hundredths / 100) + (fraction < 10 ? ".0" : ".") + std::to_string(fraction);
+}
+
+// A track shorter than a CD allows (drives may refuse to close it) is made up
+// to that length with silence after its sound. Returns what the user is told,
+// one text per such track.
+std::vector<std::string> PadShortTracks(std::vector<AudioSource>& sources) {
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    AudioSource& source = sources[i];
+    if (source.sectors >= kMinAudioTrackSectors) continue;
+    texts.push_back("Track " + std::to_string(i + 1) + " (" + source.path + ") lasts " +
+                    SecondsText(source.layout.data_bytes) +
+                    " seconds; an audio CD track lasts at least 4, so silence is added after it.");
+    source.sectors = kMinAudioTrackSectors;
+  }
+  return texts;
+}
+
 class AudioBurn {
  public:
   AudioBurn(Job& job, const AudioBurnRequest& request, const std::atomic<bool>& cancel)
@@ -60,8 +83,10 @@ class AudioBurn {
       }
       return;
     }
+    const std::vector<std::string> padded = PadShortTracks(*sources);
     if (!SetWriteParameters()) return;
     if (!CheckSpace(*sources)) return;
+    for (const std::string& text : padded) events().BurningErrorViewDescription(text);
     total_ = TotalSectors(*sources);
     for (std::size_t i = 0; i < sources->size(); ++i) {
       if (cancel_.load()) {

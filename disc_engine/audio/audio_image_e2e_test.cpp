@@ -266,6 +266,8 @@ TEST(AudioImage, AWriteErrorIsReportedAndTheImageIsNoSuccess) {
   EXPECT_TRUE(events.EndedWithError());
   EXPECT_EQ(events.EndCount(), 1);
   EXPECT_NE(events.Descriptions().find("limited.bin"), std::string::npos) << events.Descriptions();
+  EXPECT_FALSE(fs::exists(dir.path() + "/limited.bin")) << "a cut image is not left under the user's name";
+  EXPECT_FALSE(fs::exists(dir.path() + "/limited.cue"));
 }
 
 TEST(AudioTable, TwoFilesOf1000044BytesGiveTheKnownStartsAndLengths) {

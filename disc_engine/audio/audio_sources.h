@@ -20,6 +20,8 @@ inline constexpr std::uint64_t kAudioBlockSectors = 27;
 inline constexpr std::uint64_t kAudioPregapSectors = 150;
 // A CD holds at most 99 tracks.
 inline constexpr std::size_t kMaxAudioTracks = 99;
+// The shortest audio track a CD may hold: four seconds.
+inline constexpr std::uint64_t kMinAudioTrackSectors = 300;
 
 // BurnerOnError numbers of the audio jobs.
 inline constexpr std::int32_t kErrorNotAudioMedium = 1010;
@@ -49,7 +51,9 @@ class WavList {
 struct AudioSource {
   std::string path;
   WavLayout layout;
-  std::uint64_t sectors = 0;  // AudioTrackSectors of its PCM bytes: burn, sheet, table and progress alike
+  // AudioTrackSectors of its PCM bytes: sheet, table and progress alike; the
+  // burn makes a shorter track up to kMinAudioTrackSectors.
+  std::uint64_t sectors = 0;
 };
 
 // Checks and sizes every file, in order. nullopt with *failed_index and error

@@ -34,12 +34,15 @@ class Mp3Sink : public RipSink {
   Mp3Writer& writer_;
 };
 
-// The header of a WAV file whose data holds sectors sectors, written over its
-// first bytes.
-bool CorrectWavHeader(platform::File& file, std::uint64_t sectors, std::string* error) {
+// Cuts a WAV file to its header and the first sectors sectors, dropping the
+// part of a block that a failed write (a full disk) left, and writes the
+// header for that length over its first bytes.
+bool CutWav(platform::File& file, std::uint64_t sectors, std::string* error) {
   const auto header = WavHeader(sectors);
   platform::FileError fe;
-  if (file.WriteAllAt(header.data(), header.size(), 0, &fe)) return true;
+  if (file.Truncate(header.size() + sectors * platform::kCdRawSectorSize, &fe) &&
+      file.WriteAllAt(header.data(), header.size(), 0, &fe))
+    return true;
   *error = fe.message;
   return false;
 }
@@ -187,7 +190,7 @@ void RunTrackRip(Job& job, const TrackRipRequest& request) {
       }
     } else {
       platform::FileError fe;
-      closed = result.sectors_done == sectors || CorrectWavHeader(wav, result.sectors_done, &close_error);
+      closed = result.sectors_done == sectors || CutWav(wav, result.sectors_done, &close_error);
       if (closed && !wav.Close(&fe)) {
         closed = false;
         close_error = fe.message;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -449,24 +450,37 @@ TEST_F(DataBurn, ACancelBeforeTheFirstWriteSendsNoCloseCommandAndEndsCancelledWi
   EXPECT_EQ(DiscInfo()[2] & 0x03, 0) << "still blank";
 }
 
-// A project of exactly what the disc holds burns whole (a write-once disc is
-// finalised); on a disc one sector smaller it is refused before any write.
+// On every medium the drive writes, a project of exactly what the disc holds
+// burns whole (a write-once disc is finalised); on a disc one sector smaller
+// it is refused before any write.
 TEST_F(DataBurn, AProjectOfExactlyTheFreeSpaceBurnsWholeAndADiscOneSectorSmallerRefusesItWith1015) {
   MakeSource();
-  UseMedium(platform::kProfileDvdPlusR);
-  auto sizing = Advised();
-  AddSource(sizing);
-  ASSERT_EQ(Burn(sizing, 0), End(1, 0, 0));
-  const std::uint32_t project = SectorsWritten();
-  ASSERT_EQ(project % 32, 0u);
+  // The project in the sectors a burn writes, padding included: whole blocks
+  // of 27 sectors on a CD, of 32 on a DVD or BD.
+  std::uint32_t projects[2] = {};  // a DVD or BD, a CD
+  for (const std::uint16_t profile : {platform::kProfileDvdPlusR, platform::kProfileCdR}) {
+    platform::MediumSpec standard;
+    standard.profile = profile;
+    ReplaceMedium(standard);
+    ProjectTree::Process().Clear();
+    auto sizing = Advised();
+    AddSource(sizing);
+    ASSERT_EQ(Burn(sizing, 0), End(1, 0, 0)) << Said(*sizing);
+    projects[profile == platform::kProfileCdR] = SectorsWritten();
+  }
+  ASSERT_EQ(projects[0] % 32, 0u);
+  ASSERT_EQ(projects[1] % 27, 0u);
   for (const std::uint16_t profile :
-       {platform::kProfileDvdPlusR, platform::kProfileDvdR, platform::kProfileDvdPlusRw,
-        platform::kProfileDvdRam, platform::kProfileBdRe, platform::kProfileBdRSrm,
-        platform::kProfileDvdRwRestricted}) {
+       {platform::kProfileCdR, platform::kProfileCdRw, platform::kProfileDvdR,
+        platform::kProfileDvdRwSequential, platform::kProfileDvdRwRestricted, platform::kProfileDvdPlusR,
+        platform::kProfileDvdPlusRDl, platform::kProfileDvdPlusRw, platform::kProfileDvdRam,
+        platform::kProfileBdRSrm, platform::kProfileBdRe}) {
+    const std::uint32_t project =
+        projects[profile == platform::kProfileCdR || profile == platform::kProfileCdRw];
+    platform::MediumSpec spec;
+    spec.profile = profile;
     for (const std::uint32_t capacity : {project, project - 1}) {
       SCOPED_TRACE(::testing::Message() << "profile " << profile << ", " << capacity << " sectors");
-      platform::MediumSpec spec;
-      spec.profile = profile;
       spec.capacity = capacity;
       ReplaceMedium(spec);
       ProjectTree::Process().Clear();
@@ -485,6 +499,79 @@ TEST_F(DataBurn, AProjectOfExactlyTheFreeSpaceBurnsWholeAndADiscOneSectorSmaller
         EXPECT_TRUE(Commands(mmc::kWrite10).empty());
         EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
       }
+    }
+  }
+}
+
+// Each writable medium's standard disc: the sectors it holds and the blocks
+// a data burn on it writes whole.
+struct StandardDisc {
+  std::uint16_t profile;
+  std::uint32_t free;
+  std::uint32_t block;
+};
+
+const StandardDisc kStandardDiscs[] = {
+    {platform::kProfileCdR, 359849, 27},
+    {platform::kProfileCdRw, 359849, 27},
+    {platform::kProfileDvdR, 2298496, 32},
+    {platform::kProfileDvdRwSequential, 2298496, 32},
+    {platform::kProfileDvdRwRestricted, 2298496, 32},
+    {platform::kProfileDvdPlusR, 2295104, 32},
+    {platform::kProfileDvdPlusRDl, 4173824, 32},
+    {platform::kProfileDvdPlusRw, 2295104, 32},
+    {platform::kProfileDvdRam, 2236704, 32},
+    {platform::kProfileBdRSrm, 12219392, 32},
+    {platform::kProfileBdRe, 12219392, 32},
+};
+
+// A project of sparse files as large as the standard disc holds is taken (the
+// burn then cancelled before its first write); one sector more is refused
+// before any write.
+TEST_F(DataBurn, OnAStandardDiscOfEveryKindAProjectOfTheFreeSpaceIsTakenAndOneSectorMoreIsRefusedWith1015) {
+  constexpr std::uint64_t kPiece = 1u << 20;  // sectors of one file: 2 GiB, under what a file may hold
+  dir_.MakeDir("standard");
+  const fs::path folder = fs::path(dir_.path()) / "standard";
+  for (const StandardDisc& disc : kStandardDiscs) {
+    SCOPED_TRACE(::testing::Message() << "profile " << disc.profile);
+    platform::MediumSpec spec;
+    spec.profile = disc.profile;
+    const std::size_t files = (disc.free + kPiece) / kPiece;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < files; ++i) {
+      paths.push_back((folder / ("part " + std::to_string(i) + kOdd + ".bin")).string());
+      std::ofstream(paths.back(), std::ios::binary | std::ios::trunc).close();
+      fs::resize_file(paths.back(), 2048);
+    }
+    const auto add = [&] {
+      ProjectTree::Process().Clear();
+      for (const std::string& path : paths) builder_->AddFile(kRootId, path);
+    };
+    // What the project takes besides its files' data.
+    ReplaceMedium(spec);
+    auto sizing = Advised();
+    add();
+    const std::string image = CreateIso(sizing);
+    const std::uint64_t overhead = fs::file_size(image) / 2048 - files;
+    fs::remove(image);
+    for (const std::uint32_t more : {0u, 1u}) {
+      SCOPED_TRACE(::testing::Message() << more << " sector(s) more than the disc holds");
+      const std::uint64_t data = disc.free / disc.block * disc.block + more - overhead;
+      ASSERT_GT(data, (files - 1) * kPiece);
+      for (std::size_t i = 0; i < files; ++i)
+        fs::resize_file(paths[i], (i + 1 < files ? kPiece : data - (files - 1) * kPiece) * 2048);
+      ReplaceMedium(spec);
+      auto sink = Advised();
+      add();
+      if (more == 0) {
+        sink->SetHook([&](const testing::RecordedEvent& e) {
+          if (e.id == kBurnerBufferStatus) builder_->CancelBurn();
+        });
+      }
+      EXPECT_EQ(Burn(sink, 0), End(1, 1, 0)) << Said(*sink);
+      EXPECT_EQ(Errors(*sink), more ? std::vector<std::int32_t>{kErrorNoSpace} : std::vector<std::int32_t>{});
+      EXPECT_TRUE(Commands(mmc::kWrite10).empty());
+      EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
     }
   }
 }

@@ -327,6 +327,42 @@ TEST_F(ImageBurn, ACancelAtTheStartStopsTheFeedOfARawImage) {
   EXPECT_TRUE(Commands(mmc::kCloseTrackSession).empty());
 }
 
+TEST_F(ImageBurn, UnloadComFromAHandlerOnTheDriveWritersThreadReturnsAndTheJobEndsOnce) {
+  const std::string image = PeerImage();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  std::atomic<bool> unloaded{false};
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    // The writer's progress is raised on its own thread.
+    if (e.id == kOnBuildingProcess && e.args[0].i4() == 11 && !unloaded.exchange(true)) builder_->UnloadCom();
+  });
+  builder_->Burner_SetSizeBuffer(1);
+  builder_->Burner_BurnImage(0, image, 0, kTrue, 0);
+  ASSERT_TRUE(sink->WaitFor(kBurnerOnEndBurn)) << "UnloadCom never returned to the writer";
+  builder_->UnloadCom();
+  EXPECT_TRUE(unloaded.load());
+  EXPECT_EQ(sink->Count(kBurnerOnEndBurn), 1u);
+}
+
+TEST_F(ImageBurn, ACancelWhileTheDriveFinishesTheDiscEndsTheWaitAtOnce) {
+  const std::string image = PeerImage();
+  UseMedium(platform::kProfileDvdPlusR);
+  auto sink = Advised();
+  // The drive writes its lead-out for ever; the user cancels meanwhile.
+  sink->SetHook([&](const testing::RecordedEvent& e) {
+    if (e.id != kBurnerCloseSession) return;
+    drive_->InjectFault(
+        {.opcode = mmc::kReadDiscInformation, .count = 100000, .key = 0x02, .asc = 0x04, .ascq = 0x07});
+    builder_->CancelBurn();
+  });
+  EXPECT_EQ(Burn(sink, image), End(1, 1, 0)) << Said(*sink);
+  EXPECT_LT(clock_->Elapsed(), std::chrono::seconds(2));
+  EXPECT_EQ(
+      sink->Texts(kBurningErrorViewDescription),
+      std::vector<std::string>{
+          "Cancelled while the drive was still finishing the disc: it may go on writing for some minutes."});
+}
+
 // ---------------------------------------------------------------------------
 // The fit of an image on every medium the drive can write
 
@@ -394,6 +430,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FitCase{"CdR", platform::kProfileCdR, false, 0, 359849},
         FitCase{"CdRSmall", platform::kProfileCdR, false, kSmall, kSmall},
+        FitCase{"CdRw", platform::kProfileCdRw, false, 0, 359849},
         FitCase{"CdRwSmall", platform::kProfileCdRw, false, kSmall, kSmall},
         FitCase{"DvdR", platform::kProfileDvdR, false, 0, 2298496},
         FitCase{"DvdRSmall", platform::kProfileDvdR, false, kSmall, kSmall},
@@ -405,6 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"DvdPlusRSmall", platform::kProfileDvdPlusR, false, kSmall, kSmall},
         FitCase{"DvdPlusRDl", platform::kProfileDvdPlusRDl, false, 0, 4173824},
         FitCase{"DvdPlusRDlSmall", platform::kProfileDvdPlusRDl, false, kSmall, kSmall},
+        FitCase{"DvdPlusRwBlank", platform::kProfileDvdPlusRw, false, 0, 2295104},
         FitCase{"DvdPlusRwBlankSmall", platform::kProfileDvdPlusRw, false, kSmall, kSmall},
         FitCase{"DvdPlusRwFormatted", platform::kProfileDvdPlusRw, true, 0, 2295104},
         FitCase{"DvdPlusRwFormattedSmall", platform::kProfileDvdPlusRw, true, kSmall, kSmall},
@@ -414,6 +452,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"BdRSmall", platform::kProfileBdRSrm, false, kSmall, kSmall},
         FitCase{"BdReBlank", platform::kProfileBdRe, false, 0, 12219392},
         FitCase{"BdReBlankSmall", platform::kProfileBdRe, false, kSmall, kSmall},
+        FitCase{"BdReFormatted", platform::kProfileBdRe, true, 0, 12219392},
         FitCase{"BdReFormattedSmall", platform::kProfileBdRe, true, kSmall, kSmall}),
     [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
 
