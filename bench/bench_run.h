@@ -19,6 +19,7 @@ namespace bench {
 struct Run {
   double seconds = 0;
   long peak_mib = 0;
+  double cpu_seconds = 0;  // user and system time of the child
   bool ok = false;
 };
 
@@ -34,6 +35,8 @@ inline Run Measure(const std::function<bool()>& body) {
   Run r;
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   r.peak_mib = usage.ru_maxrss / 1024;
+  const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  r.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return r;
 }

@@ -1,11 +1,14 @@
 // The data burn beside CreateIso of the same project and "cp" of its files,
-// in one run, each in its own process (wall time and peak memory): the burn
-// goes to an emulated DVD+R without pacing, then once more with the drive
-// paced at DVD 16x (22,160 kB/s) and the wizard's 32 MiB FIFO, where the
-// drive's underruns and the lowest FIFO fill after the first fill are
-// printed. Arguments: a work folder; optionally a VIDEO_TS folder to burn as
-// a DVD-Video project (else a data project of one large file and 2,000 small
-// ones is made); the size of the made project in MB (default 2000).
+// each in its own process (wall time and peak memory), for several rounds in
+// an order that moves on every round, with the machine's load beside each
+// figure: the burn goes to an emulated DVD+R without pacing; then once more
+// with the drive paced at DVD 16x (22,160 kB/s) and the wizard's 32 MiB FIFO,
+// beside one more CreateIso, where the drive's underruns and the lowest FIFO
+// fill after the first fill are printed. Arguments: a work folder; optionally
+// a VIDEO_TS folder to burn as a DVD-Video project ("-": a data project of one
+// large file and 2,000 small ones is made); the size of the made project in
+// MB (default 2000); the rounds (default 3); 0 to leave out the paced burn.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,12 +31,19 @@
 #include "platform/emulated_drive.h"
 #include "platform/process.h"
 #include "platform/scsi_policy.h"
+#include "round_order.h"
 #include "tree/tree_element.h"
 #include "zephrel/iso_builder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The machine's load over the last minute, as other programs make it.
+double Load() {
+  double load[1] = {0};
+  return ::getloadavg(load, 1) == 1 ? load[0] : -1;
+}
 
 // Waits for the end of the job and keeps what the burn reports of its FIFO.
 class EndSink : public platform::EventSink {
@@ -171,9 +181,10 @@ bool Burn(const fs::path& source, bool video, const fs::path& drive_folder, std:
   const bool ok = sink->Wait();
   builder->UnloadCom();
   if (pace_kbps)
-    std::printf("paced at %u kB/s: underruns %llu, FIFO %d blocks, lowest fill after the first fill %d\n",
-                pace_kbps, static_cast<unsigned long long>(drive->UnderrunCount()), sink->capacity(),
-                sink->lowest());
+    std::printf(
+        "paced at %u kB/s: underruns %llu, FIFO %d blocks, lowest fill after the first fill %d (load %.1f)\n",
+        pace_kbps, static_cast<unsigned long long>(drive->UnderrunCount()), sink->capacity(), sink->lowest(),
+        Load());
   std::fflush(stdout);  // the child ends with _exit
   return ok;
 }
@@ -194,21 +205,25 @@ void MakeDataProject(const fs::path& src, std::uint64_t mb) {
   }
 }
 
-void Print(const char* name, const bench::Run& r, double reference) {
-  std::printf("%-28s %8.2f s  %6ld MiB peak  %s  ratio to CreateIso %.3f\n", name, r.seconds, r.peak_mib,
-              r.ok ? "ok  " : "FAIL", reference > 0 ? r.seconds / reference : 0.0);
+void Print(const char* name, const bench::Run& r, double reference, double load) {
+  std::printf("  %-28s %8.2f s (CPU %5.2f s)  %6ld MiB peak  %s  ratio to CreateIso %.3f  (load %.1f)\n",
+              name, r.seconds, r.cpu_seconds, r.peak_mib, r.ok ? "ok  " : "FAIL",
+              reference > 0 ? r.seconds / reference : 0.0, load);
+  std::fflush(stdout);  // a child's output follows
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: burn_bench WORK [VIDEO_TS] [MB]\n");
+    std::fprintf(stderr, "usage: burn_bench WORK [VIDEO_TS|-] [MB] [ROUNDS] [PACED 0|1]\n");
     return 2;
   }
   const fs::path work = argv[1];
   const bool video = argc > 2 && std::string(argv[2]) != "-";
   const std::uint64_t mb = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 2000;
+  const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
+  const bool run_paced = argc > 5 ? std::atoi(argv[5]) != 0 : true;
   fs::create_directories(work);
   fs::path source = video ? fs::path(argv[2]) : work / "src";
   if (!video && !fs::exists(source)) MakeDataProject(source, mb);
@@ -217,21 +232,57 @@ int main(int argc, char** argv) {
     for (const char* p : {"image.iso", "drive", "paced", "copy"}) fs::remove_all(work / p, ec);
   };
   clean();
-  const bench::Run iso = bench::Measure([&] { return CreateIso(source, video, work / "image.iso"); });
-  const std::uintmax_t image_bytes = fs::exists(work / "image.iso") ? fs::file_size(work / "image.iso") : 0;
-  fs::remove(work / "image.iso");
-  const bench::Run burn = bench::Measure([&] { return Burn(source, video, work / "drive", 0); });
-  fs::remove_all(work / "drive");
-  const bench::Run cp = bench::Measure([&] { return Copy(source, work / "copy"); });
-  fs::remove_all(work / "copy");
-  std::printf("%s project, image of %.1f MiB\n", video ? "DVD-Video" : "data",
-              static_cast<double>(image_bytes) / 1048576.0);
-  Print("CreateIso", iso, iso.seconds);
-  Print("Burner_BurnData (no pacing)", burn, iso.seconds);
-  Print("cp -r", cp, iso.seconds);
+  std::printf("%s project from %s, %d rounds, %u cores, load %.1f at the start\n",
+              video ? "DVD-Video" : "data", source.c_str(), rounds, std::thread::hardware_concurrency(),
+              Load());
+  std::fflush(stdout);  // not again from a child
+  // Each round runs CreateIso, the unpaced burn and cp of the same project, in
+  // an order that moves on by one every round.
+  enum Tool { kIso, kBurn, kCp };
+  std::vector<double> ratios;
+  bool ok = true;
+  for (int round = 0; round < rounds; ++round) {
+    bench::Run runs[3];
+    double loads[3] = {};
+    std::uintmax_t image_bytes = 0;
+    for (const Tool tool : bench::RoundOrder<Tool>({kIso, kBurn, kCp}, round)) {
+      loads[tool] = Load();
+      if (tool == kIso) {
+        runs[kIso] = bench::Measure([&] { return CreateIso(source, video, work / "image.iso"); });
+        std::error_code ec;
+        image_bytes = fs::file_size(work / "image.iso", ec);
+        if (ec) image_bytes = 0;
+      } else if (tool == kBurn) {
+        runs[kBurn] = bench::Measure([&] { return Burn(source, video, work / "drive", 0); });
+      } else {
+        runs[kCp] = bench::Measure([&] { return Copy(source, work / "copy"); });
+      }
+      clean();
+    }
+    std::printf("round %d: image of %.1f MiB\n", round + 1, static_cast<double>(image_bytes) / 1048576.0);
+    Print("CreateIso", runs[kIso], runs[kIso].seconds, loads[kIso]);
+    Print("Burner_BurnData (no pacing)", runs[kBurn], runs[kIso].seconds, loads[kBurn]);
+    Print("cp -r", runs[kCp], runs[kIso].seconds, loads[kCp]);
+    ok = ok && runs[kIso].ok && runs[kBurn].ok && runs[kCp].ok;
+    if (runs[kIso].seconds > 0) ratios.push_back(runs[kBurn].seconds / runs[kIso].seconds);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  if (!ratios.empty())
+    std::printf("unpaced burn / CreateIso: median %.3f, best %.3f, worst %.3f over %zu rounds\n",
+                ratios[ratios.size() / 2], ratios.front(), ratios.back(), ratios.size());
   std::fflush(stdout);
-  const bench::Run paced = bench::Measure([&] { return Burn(source, video, work / "paced", 22160); });
-  Print("Burner_BurnData (DVD 16x)", paced, iso.seconds);
-  clean();
-  return iso.ok && burn.ok && cp.ok && paced.ok ? 0 : 1;
+  if (run_paced) {
+    // The paced burn beside one more CreateIso of the same project.
+    const double iso_load = Load();
+    const bench::Run iso = bench::Measure([&] { return CreateIso(source, video, work / "image.iso"); });
+    clean();
+    const double paced_load = Load();
+    const bench::Run paced = bench::Measure([&] { return Burn(source, video, work / "paced", 22160); });
+    clean();
+    Print("CreateIso", iso, iso.seconds, iso_load);
+    Print("Burner_BurnData (DVD 16x)", paced, iso.seconds, paced_load);
+    std::printf("load at the end %.1f\n", Load());
+    ok = ok && iso.ok && paced.ok;
+  }
+  return ok ? 0 : 1;
 }

@@ -148,21 +148,22 @@ void DriveWriter::Report() {
 }
 
 void DriveWriter::Run() {
-  std::vector<std::uint8_t> block(fifo_.BlockBytes());
   const DriveWait waits{&job_.clock(), job_.stop_token(), &EngineState::Instance().flags.cancel};
   int last_percent = -1;
-  while (fifo_.Pop(block)) {
+  for (;;) {
+    const std::span<const std::uint8_t> block = fifo_.Front();
+    if (block.empty()) break;
     const std::uint32_t done = written_.load();
     if (done >= total_) break;
     const auto n = static_cast<std::uint16_t>(std::min(total_ - done, fifo_.SectorsPerBlock()));
     std::string text;
-    if (drive_.MmcWrite10(std::span<const std::uint8_t>(block.data(), std::size_t(n) * kSector),
-                          start_ + done, n, &text, true, waits) != 1) {
+    if (drive_.MmcWrite10(block.first(std::size_t(n) * kSector), start_ + done, n, &text, true, waits) != 1) {
       failed_.store(true);
       fifo_.Stop();
       job_.events().BurningErrorViewDescription(text);
       break;
     }
+    fifo_.Release();
     written_.store(done + n);
     const int percent = total_ ? static_cast<int>(std::uint64_t(done + n) * 100 / total_) : 100;
     if (percent > last_percent) {
@@ -176,12 +177,12 @@ void DriveWriter::Run() {
 // ---------------------------------------------------------------------------
 // The producer's side
 
-FifoSink::FifoSink(SectorFifo& fifo, ISOBuilderEvents& events)
-    : fifo_(fifo), events_(events), partial_(fifo.BlockBytes(), 0) {}
+FifoSink::FifoSink(SectorFifo& fifo, ISOBuilderEvents& events) : fifo_(fifo), events_(events) {}
 
-bool FifoSink::PushPartial() {
-  if (!fifo_.Push(partial_)) return false;
+bool FifoSink::Queue() {
+  block_ = {};
   fill_ = 0;
+  if (!fifo_.Commit()) return false;
   if (!fifo_.Started())
     events_.BurnerBufferStatus(static_cast<std::int32_t>(fifo_.Capacity()),
                                static_cast<std::int32_t>(fifo_.Count()));
@@ -190,12 +191,16 @@ bool FifoSink::PushPartial() {
 
 bool FifoSink::Write(const std::uint8_t* data, std::size_t size, std::string* error) {
   while (size > 0) {
-    const std::size_t n = std::min(size, partial_.size() - fill_);
-    std::memcpy(partial_.data() + fill_, data, n);
+    if (block_.empty() && (block_ = fifo_.Reserve()).empty()) {
+      error->clear();
+      return false;
+    }
+    const std::size_t n = std::min(size, block_.size() - fill_);
+    std::memcpy(block_.data() + fill_, data, n);
     fill_ += n;
     data += n;
     size -= n;
-    if (fill_ == partial_.size() && !PushPartial()) {
+    if (fill_ == block_.size() && !Queue()) {
       error->clear();
       return false;
     }
@@ -205,8 +210,8 @@ bool FifoSink::Write(const std::uint8_t* data, std::size_t size, std::string* er
 
 bool FifoSink::Close(std::string* error) {
   if (fill_ > 0) {
-    std::memset(partial_.data() + fill_, 0, partial_.size() - fill_);
-    if (!PushPartial()) {
+    std::memset(block_.data() + fill_, 0, block_.size() - fill_);
+    if (!Queue()) {
       error->clear();
       return false;
     }

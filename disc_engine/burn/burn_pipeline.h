@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,10 +92,11 @@ class DriveWriter {
   std::thread thread_;
 };
 
-// The producer's side of the FIFO: bytes of whole sectors in, whole blocks
-// pushed; while the FIFO fills for the first time each push is reported with
+// The producer's side of the FIFO: bytes of whole sectors in, written
+// straight into the FIFO's next free block, which is queued once full; while
+// the FIFO fills for the first time each block queued is reported with
 // BurnerBufferStatus. Close completes the last block with zeros and marks the
-// end. A push refused (the writer stopped, or the job was cancelled) fails
+// end. A block refused (the writer stopped, or the job was cancelled) fails
 // with an empty text.
 class FifoSink : public ImageSink {
  public:
@@ -103,11 +105,11 @@ class FifoSink : public ImageSink {
   bool Close(std::string* error) override;
 
  private:
-  bool PushPartial();
+  bool Queue();
 
   SectorFifo& fifo_;
   ISOBuilderEvents& events_;
-  std::vector<std::uint8_t> partial_;
+  std::span<std::uint8_t> block_;  // the FIFO's block being filled
   std::size_t fill_ = 0;
 };
 

@@ -709,13 +709,22 @@ class LongCommands : public DriveHeld {
         if (cmd.cdb[0] == long_command) return true;
       return false;
     };
-    for (const WritingJob& job : kWritingJobs)
-      if (job.profile == c.profile && job.end == c.end) job.start(*builder_);
+    if (c.profile == platform::kProfileCdRw) {
+      builder_->Burner_EraseDisk(0, 0);  // a full erase: the whole disc
+    } else {
+      for (const WritingJob& job : kWritingJobs)
+        if (job.profile == c.profile && job.end == c.end) job.start(*builder_);
+    }
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!sent() && std::chrono::steady_clock::now() < limit)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(sent());
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The drive is still at it (a command the drive answers only once done
+    // would be in the log only then): the job waits for it on its own clock.
+    const platform::ScsiResult busy = Raw().exec(mmc::TestUnitReady().span(), DataDirection::kNone, {}, {});
+    EXPECT_TRUE(busy.sense.key == 2 && busy.sense.asc == 4)
+        << "the long command still runs when the job is stopped";
     const auto stopped = std::chrono::steady_clock::now();
     if (c.unload) {
       builder_->UnloadCom();

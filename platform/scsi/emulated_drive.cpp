@@ -61,7 +61,7 @@ std::unique_ptr<EmulatedDrive::Impl> OpenImpl(const std::filesystem::path& folde
   impl->device = {Padded(id.vendor, 8), Padded(id.product, 16), Padded(id.revision, 4), id.address,
                   folder.string()};
   impl->ResetWriteParameters();
-  impl->Acquire();  // the test controls in the state, and its stamp
+  impl->Acquire(false);  // the test controls in the state, and its stamp
   impl->Release();
   return impl;
 }
@@ -115,7 +115,7 @@ std::unique_ptr<EmulatedDrive> EmulatedDrive::Open(const std::filesystem::path& 
 
 ScsiResult EmulatedDrive::exec(std::span<const std::uint8_t> cdb, DataDirection,
                                std::span<std::uint8_t> buffer, std::chrono::milliseconds) {
-  LockedDrive locked(*impl_);
+  LockedDrive locked(*impl_, !cdb.empty() && cdb[0] == kWrite10);
   try {
     return impl_->Exec(cdb, buffer);
   } catch (const std::exception& e) {

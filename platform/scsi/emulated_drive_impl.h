@@ -35,6 +35,9 @@ inline constexpr char kMediaFile[] = "media.img";
 // Locked around every read-modify-write of the state file, by every program.
 inline constexpr char kLockFile[] = "drive.lock";
 inline constexpr std::size_t kLogLimit = 20000;
+// How stale the state may be when a WRITE comes (see Acquire).
+inline constexpr std::chrono::milliseconds kRecheck{2};
+inline constexpr std::uint64_t kWriteBackBytes = 8u << 20;
 
 // The answer a command ends with: no sense when it succeeded.
 using Check = SenseCode;
@@ -83,9 +86,11 @@ class EmulatedDrive::Impl {
   DriveState state;
   DeviceIdentity device;
   int media_fd = -1;
-  int lock_fd = -1;  // kLockFile
-  int hold_fd = -1;  // the folder, locked while this program holds the drive
-  FileStamp stamp;   // of the state file as last read or written here
+  int lock_fd = -1;                                 // kLockFile
+  int hold_fd = -1;                                 // the folder, locked while this program holds the drive
+  FileStamp stamp;                                  // of the state file as last read or written here
+  std::chrono::steady_clock::time_point checked{};  // when the state file was last looked at
+  bool locked = false;                              // the state lock is held
   mutable std::mutex mutex;
 
   // Volatile drive state, as a real drive loses it at power-off.
@@ -109,6 +114,7 @@ class EmulatedDrive::Impl {
   bool deferred_write = false;                         // the current command's save is deferred
   std::uint32_t applied_kbps = 0, applied_buffer = 0;  // the pacing set from the state
   std::string save_error;
+  std::uint64_t unwritten_begin = 0, unwritten_end = 0;  // medium bytes not yet sent to the disk
 
   ~Impl() {
     for (int fd : {media_fd, lock_fd, hold_fd})
@@ -118,8 +124,9 @@ class EmulatedDrive::Impl {
   // ---- sharing with other programs (emulated_drive_sharing.cpp)
 
   // Takes the state lock and reads the state again when another program has
-  // changed it since.
-  void Acquire();
+  // changed it since (for a WRITE whose save is deferred, at most every
+  // kRecheck).
+  void Acquire(bool write);
   // Saves what changed (unless a deferred WRITE was all) and lets the lock go.
   void Release();
   void Refresh();
@@ -152,7 +159,11 @@ class EmulatedDrive::Impl {
 
   bool Save(std::string* error);
 
+  // Writes sectors of the medium; the medium file is sent on to the disk
+  // every kWriteBackBytes as it is recorded, as a drive burns what it
+  // receives, rather than left for the system to write long after.
   bool WriteSectors(std::uint32_t lba, const std::uint8_t* data, std::size_t bytes);
+  void StartWriteBack();
   bool ReadRaw(std::uint32_t lba, std::uint8_t* data, std::size_t bytes) const;
 
   // Records user data (2048-byte blocks, or 2352-byte audio frames on CD).
@@ -309,7 +320,9 @@ namespace emu {
 // changed is saved when the lock goes.
 class LockedDrive {
  public:
-  explicit LockedDrive(EmulatedDrive::Impl& drive) : lock_(drive.mutex), drive_(drive) { drive_.Acquire(); }
+  explicit LockedDrive(EmulatedDrive::Impl& drive, bool write = false) : lock_(drive.mutex), drive_(drive) {
+    drive_.Acquire(write);
+  }
   ~LockedDrive() { drive_.Release(); }
   LockedDrive(const LockedDrive&) = delete;
   LockedDrive& operator=(const LockedDrive&) = delete;

@@ -106,13 +106,24 @@ bool EmulatedDrive::Impl::Save(std::string* error) {
 
 bool EmulatedDrive::Impl::WriteSectors(std::uint32_t lba, const std::uint8_t* data, std::size_t bytes) {
   std::uint64_t offset = std::uint64_t(lba) * SectorSize(state.medium->profile);
+  if (offset != unwritten_end) StartWriteBack();
+  if (unwritten_begin == unwritten_end) unwritten_begin = unwritten_end = offset;
   while (bytes > 0) {
     ssize_t n = ::pwrite(media_fd, data, bytes, off_t(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data += n, bytes -= std::size_t(n), offset += std::uint64_t(n);
   }
+  unwritten_end = offset;
+  if (unwritten_end - unwritten_begin >= kWriteBackBytes) StartWriteBack();
   return true;
+}
+
+void EmulatedDrive::Impl::StartWriteBack() {
+  if (unwritten_end > unwritten_begin)
+    ::sync_file_range(media_fd, off_t(unwritten_begin), off_t(unwritten_end - unwritten_begin),
+                      SYNC_FILE_RANGE_WRITE);
+  unwritten_begin = unwritten_end = 0;
 }
 
 bool EmulatedDrive::Impl::ReadRaw(std::uint32_t lba, std::uint8_t* data, std::size_t bytes) const {

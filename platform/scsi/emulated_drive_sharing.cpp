@@ -32,18 +32,29 @@ FileStamp StampOf(const std::filesystem::path& file) {
 
 }  // namespace emu
 
-void EmulatedDrive::Impl::Acquire() {
+void EmulatedDrive::Impl::Acquire(bool write) {
+  const auto now = std::chrono::steady_clock::now();
+  // A WRITE whose save is deferred changes nothing in the state file, so it
+  // needs neither the lock nor a fresh look at the file while the last look
+  // is recent: another program's change reaches it within kRecheck.
+  if (write && defer_write_saves && !must_save && !state.underrun && now - checked < kRecheck) return;
   if (lock_fd < 0) lock_fd = ::open((folder / kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock_fd >= 0)
     while (::flock(lock_fd, LOCK_EX) != 0 && errno == EINTR) {
     }
+  locked = true;
   Refresh();
+  checked = now;
 }
 
 void EmulatedDrive::Impl::Release() {
-  if (dirty && !deferred_write) Save(&save_error);
+  if (dirty && !deferred_write) {
+    if (!locked) Acquire(false);
+    Save(&save_error);
+  }
   deferred_write = false;
-  if (lock_fd >= 0) ::flock(lock_fd, LOCK_UN);
+  if (locked && lock_fd >= 0) ::flock(lock_fd, LOCK_UN);
+  locked = false;
 }
 
 void EmulatedDrive::Impl::Refresh() {

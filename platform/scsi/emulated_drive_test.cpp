@@ -224,6 +224,13 @@ TEST(EmulatedDriveSharing, WritesWhoseSavesAreDeferredSurviveAnotherProgramsCont
   EXPECT_EQ(h.NextWritable(1), 64u);
   std::vector<std::uint8_t> d;
   EXPECT_EQ(SenseText(h.Read(4000, 1, &d)), "03/11/00");
+  // The writes that come in a run still see the tray another program opened
+  // a few milliseconds before.
+  for (std::uint32_t lba = 64; lba < 64 + 32 * 20; lba += 32)
+    ASSERT_EQ(SenseText(h.Write(lba, 32, Pattern(32 * 2048, 4))), "ok");
+  ASSERT_TRUE(other->OpenTray(true));
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(SenseText(h.Write(64 + 32 * 20, 32, Pattern(32 * 2048, 5))), "02/3A/02");
 }
 
 TEST(EmulatedDriveSharing, WhileWritesArePacedAnImmediateEraseLastsAsLongAsWritingTheDisc) {
