@@ -58,30 +58,30 @@ HResult ISOBuilder::Burner_MediaIsEmpty(std::int32_t DriveNum, std::int32_t& pVa
   const int code = drive.MmcGetMediaTypeCode();
   if (code == kMediaDvdPlusRw || code == kMediaBdRe) {
     // A formatted disc always reads as complete: empty is "holds no volume".
-    pVal = drive.ReadIsoVolumeSize() == 0 ? 1 : 0;
+    pVal = drive.ReadIsoVolumeSize().value_or(0) == 0 ? 1 : 0;
   } else {
-    pVal = code != kMediaNone && drive.MmcDiscIsBlank() == 1 ? 1 : 0;
+    pVal = code != kMediaNone && drive.MmcDiscIsBlank().value_or(false) ? 1 : 0;
   }
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_MediaIsRW(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcDiscIsErasable();
+  pVal = DriveFor(DriveNum).MmcDiscIsErasable().value_or(false) ? 1 : 0;
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetSessionCount(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcGetSessionCount();
+  pVal = DriveFor(DriveNum).MmcGetSessionCount().value_or(0);
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_DiskIsStillWritable(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcDiscIsWritable();
+  pVal = DriveFor(DriveNum).MmcDiscIsWritable().value_or(false) ? 1 : 0;
   return S_OK;
 }
 
 HResult ISOBuilder::Burner_GetStateLastSession(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = DriveFor(DriveNum).MmcGetLastSessionState();
+  pVal = DriveFor(DriveNum).MmcGetLastSessionState().value_or(-1);
   return S_OK;
 }
 
@@ -124,7 +124,7 @@ HResult ISOBuilder::Burner_GetSpeedWrite(std::int32_t DriveNum, std::int32_t ind
 }
 
 HResult ISOBuilder::isRealBurnerDevice(std::int32_t DriveNum, std::int32_t& pVal) {
-  pVal = EngineState::Instance().drives.Device(DriveNum) ? DriveFor(DriveNum).MmcGetCurrentProfile() : 0;
+  pVal = EngineState::Instance().drives.Device(DriveNum) && DriveFor(DriveNum).MmcGetCurrentProfile() ? 1 : 0;
   return S_OK;
 }
 

@@ -66,6 +66,7 @@ TEST_F(DriveMembers, ADriveThatAcceptsEverySpeedButReportsOneSpeedHasOneSpeed) {
   auto scripted = UseScripted();
   scripted->Always(mmc::kSetCdSpeed, testing::ScriptedDevice::Reply({}));
   std::vector<std::uint8_t> page(8 + 32, 0);
+  page[1] = 8 + 32 - 2;  // the mode data length
   page[8] = mmc::kPageCapabilities;
   page[9] = 30;
   platform::PutBe16(&page[8 + 28], 7056);

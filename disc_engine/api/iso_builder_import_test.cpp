@@ -63,23 +63,24 @@ class ImportLastSessionTest : public EmulatedEngineTest {
     std::ifstream in(dir_ / "session.iso", std::ios::binary);
     std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), {});
     image.resize((image.size() + kSector - 1) / kSector * kSector, 0);
-    ASSERT_EQ(drive.MmcSetWriteParameters(8, 0, false, true, false), 0);
+    ASSERT_TRUE(drive
+                    .MmcSetWriteParameters(platform::mmc::kDataBlockMode1, platform::mmc::kWriteTypePacket,
+                                           false, true, false)
+                    .ok());
     const std::uint32_t sectors = static_cast<std::uint32_t>(image.size() / kSector);
     for (std::uint32_t done = 0; done < sectors; done += 16) {
       const std::uint16_t n = static_cast<std::uint16_t>(std::min<std::uint32_t>(16, sectors - done));
-      std::string sense;
-      ASSERT_EQ(
-          drive.MmcWrite10(std::span(image.data() + std::size_t(done) * kSector, std::size_t(n) * kSector),
-                           next + done, n, &sense, true),
-          1)
-          << sense;
+      ASSERT_TRUE(
+          drive
+              .MmcWrite10(std::span(image.data() + std::size_t(done) * kSector, std::size_t(n) * kSector),
+                          next + done, n, true)
+              .ok());
     }
     const auto tracks = ReadLastSessionTracks(drive);
     ASSERT_TRUE(tracks);
-    std::string sense;
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, 1, static_cast<std::uint16_t>(tracks->last), &sense), 1)
-        << sense;
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, 2, 0, &sense), 1) << sense;
+    ASSERT_TRUE(
+        drive.MmcCloseTrackSession(false, mmc::kCloseTrack, static_cast<std::uint16_t>(tracks->last)).ok());
+    ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
     last_start_ = next;
     ++sessions_;
   }
@@ -95,7 +96,8 @@ class ImportLastSessionTest : public EmulatedEngineTest {
     MmcDrive drive(raw_shared());
     std::vector<std::uint8_t> buffer((e.file_size + kSector - 1) / kSector * kSector);
     if (buffer.empty()) return {};
-    EXPECT_EQ(drive.MmcReadSectors(e.extent, static_cast<std::uint16_t>(buffer.size() / kSector), buffer), 1);
+    EXPECT_TRUE(
+        drive.MmcReadSectors(e.extent, static_cast<std::uint16_t>(buffer.size() / kSector), buffer).ok());
     return std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(e.file_size));
   }
   std::vector<std::string> Reports() const {
@@ -182,6 +184,30 @@ TEST_F(ImportLastSessionTest, ABlankDiscImportsNothingAndSaysSo) {
   EXPECT_TRUE(ProjectTree::Process().Snapshot().empty());
   ASSERT_EQ(Reports().size(), 1u);
   EXPECT_EQ(Reports()[0], "The disc holds no session to import.");
+}
+
+// A target that moves fewer bytes of READ TOC than it declares: the session
+// cannot be found, and the user is told so, not that the disc is blank.
+TEST_F(ImportLastSessionTest, ATableOfContentsCutShortIsReportedAsIncompleteNeverAsNoSession) {
+  Write("kept.txt", "k");
+  BurnSession({"-J"});
+  for (std::uint32_t cut : {2u, 8u}) {
+    const std::size_t before = Reports().size();
+    platform::InjectedFault fault;
+    fault.opcode = 0x43;
+    fault.shorten = cut;
+    drive_->InjectFault(fault);
+    ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+    EXPECT_TRUE(ProjectTree::Process().Snapshot().empty()) << cut;
+    ASSERT_EQ(Reports().size(), before + 1) << cut;
+    EXPECT_EQ(Reports().back(), "The drive returned the table of contents of the disc incomplete (" +
+                                    std::to_string(12 - cut) + " bytes): the last session cannot be found.");
+  }
+  // Whole again, the same disc imports.
+  const std::size_t before = Reports().size();
+  ASSERT_EQ(builder_->Burner_ImportLastSession(0), platform::S_OK);
+  EXPECT_EQ(Reports().size(), before);
+  EXPECT_TRUE(Imported().count("kept.txt"));
 }
 
 TEST_F(ImportLastSessionTest, WhileAnotherDiscJobRunsNothingIsReadAndTheClientIsTold) {

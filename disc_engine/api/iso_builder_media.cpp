@@ -58,7 +58,9 @@ bool ISOBuilder::MediaCanSimulate(std::int32_t DriveNum) const {
 // SessionNumber is not consulted: the answer is sector 17's.
 HResult ISOBuilder::GetSessionDataMode(std::int32_t DriveIndex, std::int32_t /*SessionNumber*/,
                                        std::int16_t& pVal) {
-  pVal = static_cast<std::int16_t>(DriveFor(DriveIndex).SessionDataMode());
+  // 1: a volume descriptor at sector 17; 2: none there; 0: unreadable.
+  const std::optional<bool> descriptor = DriveFor(DriveIndex).SessionDataMode();
+  pVal = static_cast<std::int16_t>(!descriptor ? 0 : *descriptor ? 1 : 2);
   return S_OK;
 }
 

@@ -7,7 +7,6 @@
 #include "drive/mmc_commands.h"
 #include "drive/mmc_drive.h"
 #include "image/raw_sector.h"
-#include "platform/byte_order.h"
 #include "platform/scsi_sense.h"
 
 namespace zephrel {
@@ -17,7 +16,6 @@ using platform::DataDirection;
 using platform::ScsiResult;
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kDiscStatusComplete = 2;
 constexpr auto kReadyPollInterval = 50ms;
 
 std::int32_t Clamp32(std::uint64_t v) {
@@ -128,33 +126,15 @@ class AudioBurn {
     return platform::SenseText(r.sense);
   }
 
-  struct DiscInfo {
-    std::uint8_t status = 0;
-    std::uint32_t sessions = 0;
-    std::uint32_t last_track = 0;
-  };
-  std::optional<DiscInfo> ReadDiscInfo() {
-    const auto d = drive_.Query(mmc::ReadDiscInformation(34), 34);
-    if (!d || d->size() < 7) return std::nullopt;
-    return DiscInfo{static_cast<std::uint8_t>((*d)[2] & 0x03), (*d)[4], (*d)[6]};
-  }
-
-  struct TrackInfo {
-    bool nwa_valid = false;
-    std::uint32_t nwa = 0;
-    std::uint32_t free_blocks = 0;
-  };
-  std::optional<TrackInfo> ReadTrackInfo(std::uint32_t track) {
-    const auto d = drive_.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, 48), 48);
-    if (!d || d->size() < 20) return std::nullopt;
-    return TrackInfo{((*d)[7] & 0x01) != 0, platform::GetBe32(d->data() + 12),
-                     platform::GetBe32(d->data() + 16)};
+  std::optional<mmc::DiscInformation> ReadDiscInfo() { return drive_.ReadDiscInformation(); }
+  std::optional<mmc::TrackInformation> ReadTrackInfo(int track) {
+    return drive_.ReadTrackInformation(static_cast<std::uint32_t>(track));
   }
 
   // Track at once, raw audio blocks, audio track mode and the three switches.
   bool SetWriteParameters() {
-    if (drive_.MmcSetAudioWriteParameters(request_.burn_proof, request_.multisession, request_.test_write) ==
-        0)
+    if (drive_.MmcSetAudioWriteParameters(request_.burn_proof, request_.multisession, request_.test_write)
+            .ok())
       return true;
     events().BurnerOnError(kErrorAudioParameters);
     Fail("The drive refused the audio write parameters.");
@@ -169,32 +149,34 @@ class AudioBurn {
   }
 
   bool CheckSpace(const std::vector<AudioSource>& sources) {
-    const std::optional<DiscInfo> disc = ReadDiscInfo();
+    const std::optional<mmc::DiscInformation> disc = ReadDiscInfo();
     if (!disc) return NoSpace("The disc information cannot be read.");
-    if (disc->status == kDiscStatusComplete)
+    if (disc->disc_status == mmc::kDiscComplete)
       return NoSpace("The disc is complete: nothing more can be written.");
-    const std::optional<TrackInfo> track = ReadTrackInfo(disc->last_track);
-    if (!track || !track->nwa_valid) return NoSpace("The disc has no next writable address.");
+    const std::optional<mmc::TrackInformation> track = ReadTrackInfo(disc->last_track_in_last_session);
+    if (!track || !track->next_writable) return NoSpace("The disc has no next writable address.");
+    if (!track->free_blocks) return NoSpace("The drive did not report the disc's free space.");
     std::vector<std::uint64_t> sizes;
     for (const AudioSource& s : sources) sizes.push_back(s.sectors);
     const std::uint64_t needed = AudioDiscSectors(sizes);
-    if (needed > track->free_blocks) {
+    if (needed > *track->free_blocks) {
       return NoSpace("The audio tracks need " + std::to_string(needed) + " sectors; the disc has " +
-                     std::to_string(track->free_blocks) + " free.");
+                     std::to_string(*track->free_blocks) + " free.");
     }
     return true;
   }
 
   bool WriteTrack(const AudioSource& source, std::int32_t index) {
     if (!SetWriteParameters()) return false;
-    const std::optional<DiscInfo> disc = ReadDiscInfo();
-    const std::optional<TrackInfo> info = disc ? ReadTrackInfo(disc->last_track) : std::nullopt;
-    if (!info || !info->nwa_valid) {
+    const std::optional<mmc::DiscInformation> disc = ReadDiscInfo();
+    const std::optional<mmc::TrackInformation> info =
+        disc ? ReadTrackInfo(disc->last_track_in_last_session) : std::nullopt;
+    if (!info || !info->next_writable) {
       events().BurnerOnError(kErrorAudioWrite);
       Fail("The drive reports no next writable address for the track.");
       return false;
     }
-    const auto track = static_cast<std::int32_t>(disc->last_track);
+    const auto track = static_cast<std::int32_t>(disc->last_track_in_last_session);
     AudioSourceReader reader;
     std::string error;
     if (!reader.Open(source, &error)) {
@@ -214,12 +196,13 @@ class AudioBurn {
         write_failed = true;
         break;
       }
-      std::string sense_text;
       const DriveWait waits{&job_.clock(), job_.stop_token(), &cancel_};
-      if (drive_.MmcWrite10({block.data(), n * kCdRawSectorSize}, static_cast<std::uint32_t>(info->nwa + k),
-                            static_cast<std::uint16_t>(n), &sense_text, true, waits) != 1) {
+      const ScsiResult written = drive_.MmcWrite10({block.data(), n * kCdRawSectorSize},
+                                                   static_cast<std::uint32_t>(*info->next_writable + k),
+                                                   static_cast<std::uint16_t>(n), true, waits);
+      if (!written.ok()) {
         events().BurnerOnError(kErrorAudioWrite);
-        Fail(sense_text);
+        Fail(FailureText(written));
         write_failed = true;
         break;
       }
@@ -242,9 +225,9 @@ class AudioBurn {
   }
 
   bool CloseSessionAndEject() {
-    const std::optional<DiscInfo> disc = ReadDiscInfo();
+    const std::optional<mmc::DiscInformation> disc = ReadDiscInfo();
     events().BurnerCloseSession(1);
-    const std::uint32_t sessions = disc ? disc->sessions : 1;
+    const std::uint32_t sessions = disc ? static_cast<std::uint32_t>(disc->sessions) : 1;
     ScsiResult r = SendUntilNotBusy(
         mmc::CloseTrackSession(mmc::kCloseSession, static_cast<std::uint16_t>(sessions + 1)));
     if (!r.ok()) {

@@ -19,7 +19,8 @@ std::vector<DiscCueTrack> SheetTracks(MmcDrive& drive, const CdToc& toc) {
   for (const CdTocTrack& t : toc.tracks) {
     DiscCueTrack cue;
     cue.number = t.number;
-    const std::uint32_t session = drive.MmcGetTrackSessionNumber(static_cast<std::uint32_t>(t.number));
+    const std::uint32_t session =
+        drive.MmcGetTrackSessionNumber(static_cast<std::uint32_t>(t.number)).value_or(0);
     cue.session = session > 0 ? static_cast<int>(session) : (tracks.empty() ? 1 : tracks.back().session);
     cue.start = RipFirstLba(t);
     cue.data = t.is_data();

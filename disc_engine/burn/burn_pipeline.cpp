@@ -6,7 +6,6 @@
 #include "burn/erase_jobs.h"
 #include "burn/readiness_wait.h"
 #include "drive/media.h"
-#include "platform/byte_order.h"
 
 namespace zephrel {
 namespace {
@@ -18,8 +17,10 @@ constexpr std::size_t kSector = platform::mmc::kSectorSize;
 // The drive's current profile, from the GET CONFIGURATION header; 0 when it
 // cannot be read.
 std::uint16_t CurrentProfile(MmcDrive& drive) {
-  const auto reply = drive.Query(mmc::GetConfiguration(mmc::kAllFeatures, 0, 8), 8);
-  return reply && reply->size() >= 8 ? platform::GetBe16(reply->data() + 6) : 0;
+  constexpr std::uint16_t kHeader = mmc::feature::kHeaderLength;
+  const auto reply = drive.Query(mmc::GetConfiguration(mmc::kAllFeatures, 0, kHeader), kHeader);
+  const auto configuration = reply ? mmc::ParseConfiguration(*reply, kHeader) : std::nullopt;
+  return configuration ? configuration->current_profile : 0;
 }
 
 bool Overwritable(MmcDrive& drive, int code) {
@@ -39,8 +40,8 @@ bool Overwritable(MmcDrive& drive, int code) {
 // Whether the disc reports itself complete (READ DISC INFORMATION status 2):
 // a session close that leaves no room for another completes the disc.
 bool DiscComplete(MmcDrive& drive) {
-  const auto info = drive.Query(mmc::ReadDiscInformation(34), 34);
-  return info && info->size() >= 3 && ((*info)[2] & 0x03) == 2;
+  const auto info = drive.ReadDiscInformation();
+  return info && info->disc_status == mmc::kDiscComplete;
 }
 
 // A command without data; its failure's text in *text.
@@ -66,11 +67,10 @@ bool ReservesTrack(MmcDrive& drive, int code) {
 }
 
 std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int code, int last_track, std::string* why) {
-  std::optional<std::vector<std::uint8_t>> reply;
-  if (last_track > 0)
-    reply = drive.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, std::uint32_t(last_track), 28), 28);
-  const bool valid = reply && reply->size() >= 16 && ((*reply)[7] & 0x01) != 0;
-  if (valid) return platform::GetBe32(reply->data() + 12);
+  constexpr std::uint16_t kThroughFreeBlocks = mmc::track_info::kFreeBlocks + 4;
+  std::optional<mmc::TrackInformation> reply;
+  if (last_track > 0) reply = drive.ReadTrackInformation(std::uint32_t(last_track), kThroughFreeBlocks);
+  if (reply && reply->next_writable) return *reply->next_writable;
   if (Overwritable(drive, code)) return 0u;
   *why = reply ? "The disc takes no more data (it has no writable address): nothing was written."
                : "The next writable address of the disc cannot be read: nothing was written.";
@@ -79,8 +79,8 @@ std::optional<std::uint32_t> SessionStart(MmcDrive& drive, int code, int last_tr
 
 bool FormatIfUnformatted(MmcDrive& drive, Job& job, int code) {
   if (code != kMediaDvdPlusRw && code != kMediaBdRe) return true;
-  if (drive.MmcReadFormatCapacities() != 1) return true;
-  if (drive.MmcFormatUnit() != 1) {
+  if (drive.MmcReadFormatCapacities() != mmc::kDescriptorUnformatted) return true;
+  if (!drive.MmcFormatUnit().ok()) {
     job.events().BurningErrorViewDescription("The disc cannot be formatted: nothing was written.");
     return false;
   }
@@ -156,11 +156,12 @@ void DriveWriter::Run() {
     const std::uint32_t done = written_.load();
     if (done >= total_) break;
     const auto n = static_cast<std::uint16_t>(std::min(total_ - done, fifo_.SectorsPerBlock()));
-    std::string text;
-    if (drive_.MmcWrite10(block.first(std::size_t(n) * kSector), start_ + done, n, &text, true, waits) != 1) {
+    const ScsiResult r =
+        drive_.MmcWrite10(block.first(std::size_t(n) * kSector), start_ + done, n, true, waits);
+    if (!r.ok()) {
       failed_.store(true);
       fifo_.Stop();
-      job_.events().BurningErrorViewDescription(text);
+      job_.events().BurningErrorViewDescription(FailureText(r));
       break;
     }
     fifo_.Release();
@@ -247,10 +248,9 @@ bool CloseByMedium(MmcDrive& drive, Job& job, int code, int new_track, bool mult
   // Each close is sent immediate and waited for before the next command.
   const auto close = [&](std::uint8_t function, int track, const char* heading = nullptr) {
     if (waited_out) return;
-    std::string text;
-    const bool sent =
-        drive.MmcCloseTrackSession(true, function, static_cast<std::uint16_t>(track), &text) == 1;
-    step(sent, text, heading);
+    const ScsiResult r = drive.MmcCloseTrackSession(true, function, static_cast<std::uint16_t>(track));
+    step(r.ok(), r.ok() ? std::string() : FailureText(r), heading);
+    const bool sent = r.ok();
     if (sent) wait();
   };
   const auto sync = [&](bool immed) {

@@ -52,8 +52,8 @@ void BurnData(Job& job, const DataBurnSettings& settings, ImageBuildRequest requ
     drive.MmcAllowRemoval();
     return;
   }
-  const int new_track = drive.MmcGetSessionCount() + 1;
-  const int last_track = drive.MmcGetLastTrackNumber();
+  const int new_track = drive.MmcGetSessionCount().value_or(0) + 1;
+  const int last_track = drive.MmcGetLastTrackNumber().value_or(-1);
   drive.MmcSetWriteParameters(static_cast<std::uint8_t>(settings.data_mode),
                               static_cast<std::uint8_t>(settings.burn_mode), settings.burn_proof,
                               settings.multisession, settings.simulate);
@@ -80,7 +80,7 @@ void BurnData(Job& job, const DataBurnSettings& settings, ImageBuildRequest requ
       return false;
     }
     if (ReservesTrack(drive, code)) {
-      if (drive.MmcReserveTrack(total) != 1) {
+      if (!drive.MmcReserveTrack(total).ok()) {
         events.BurningErrorViewDescription("The track cannot be reserved on the disc: nothing was written.");
         reserve_failed = true;
         return false;

@@ -83,12 +83,13 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
     if (r.number < 1 || r.number > 99) continue;
     DiscCueTrack t;
     t.number = r.number;
-    t.session = static_cast<int>(drive.MmcGetTrackSessionNumber(static_cast<std::uint32_t>(r.number)));
+    t.session =
+        static_cast<int>(drive.MmcGetTrackSessionNumber(static_cast<std::uint32_t>(r.number)).value_or(0));
     t.start = r.info_start;
     t.data = !r.audio();
     t.pre_emphasis = r.pre_emphasis();
     tracks.push_back(t);
-    sizes.push_back(code == kMediaDvdPlusRw ? drive.ReadIsoVolumeSize() : r.info_size);
+    sizes.push_back(code == kMediaDvdPlusRw ? drive.ReadIsoVolumeSize().value_or(0) : r.info_size);
   }
   if (tracks.empty()) return fail("The disc holds no track: nothing was copied.");
 
@@ -119,7 +120,7 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
     return false;
   };
   const auto read = [&](std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
-    return raw ? drive.MmcReadCd(lba, count, buffer) == 1 : drive.MmcReadSectors(lba, count, buffer) == 1;
+    return raw ? drive.MmcReadCd(lba, count, buffer).ok() : drive.MmcReadSectors(lba, count, buffer).ok();
   };
   bool many_reported = false;
   std::uint64_t position = 0;  // the next sector of the image

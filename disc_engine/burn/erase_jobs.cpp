@@ -59,7 +59,7 @@ bool Format(MmcDrive& drive, Job& job) {
   ISOBuilderEvents& events = job.events();
   drive.MmcPreventAllowRemoval(true);
   bool success = true;
-  if (drive.MmcFormatUnit() != 1) {
+  if (!drive.MmcFormatUnit().ok()) {
     events.BurningErrorViewDescription(kFormatFailed);
     success = false;
   }
@@ -68,14 +68,13 @@ bool Format(MmcDrive& drive, Job& job) {
   const DriveWait waits{&job.clock(), job.stop_token(), nullptr};
   bool long_write = false;
   for (std::uint32_t lba = 0; lba <= kFillLastAddress; lba += kFillBlock) {
-    std::string text;
-    const int written = drive.MmcWrite10(zeros, lba, kFillBlock, &text, false, waits);
-    if (written == kWriteInProgress) {
+    const ScsiResult written = drive.MmcWrite10(zeros, lba, kFillBlock, false, waits);
+    if (LongWriteInProgress(written)) {
       long_write = true;
       break;
     }
-    if (written != 1) {
-      events.BurningErrorViewDescription(text);
+    if (!written.ok()) {
+      events.BurningErrorViewDescription(FailureText(written));
       success = false;
       break;
     }
@@ -88,8 +87,8 @@ bool Format(MmcDrive& drive, Job& job) {
       events.BurningErrorViewDescription(text);
       success = false;
     } else if (!long_write) {
-      if (drive.MmcCloseTrackSession(true, mmc::kCloseFinalizeDvdRw, 0, &text) != 1) {
-        events.BurningErrorViewDescription(text);
+      if (const ScsiResult r = drive.MmcCloseTrackSession(true, mmc::kCloseFinalizeDvdRw, 0); !r.ok()) {
+        events.BurningErrorViewDescription(FailureText(r));
         success = false;
       } else {
         ready = WaitUntilReady(drive, job, kReadyAfterClose);
@@ -109,7 +108,7 @@ bool Format(MmcDrive& drive, Job& job) {
 bool FormatWhole(MmcDrive& drive, Job& job) {
   ISOBuilderEvents& events = job.events();
   drive.MmcPreventAllowRemoval(true);
-  bool ok = drive.MmcFormatUnit() == 1;
+  bool ok = drive.MmcFormatUnit().ok();
   if (!ok) {
     events.BurningErrorViewDescription(kFormatFailed);
   } else if (const Readiness ready = WaitUntilReady(drive, job, kReadyOtherwise); !ready.ready()) {
@@ -130,9 +129,9 @@ void EraseOrFormat(Job& job, int erase_mode) {
   MmcDrive drive(job.context().device);
   const int code = drive.MmcGetMediaTypeCode();
   if (code == kMediaDvdRw || code == kMediaDvdPlusRw) {
-    drive.MmcSetWriteParameters(8, 1, true, false, false);
+    drive.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, true, false, false);
   } else if (code == kMediaCdRw) {
-    drive.MmcSetWriteParameters(8, 1, true, true, false);
+    drive.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, true, true, false);
   }
   switch (code) {
     case kMediaDvdPlusRw:
@@ -163,15 +162,16 @@ void CloseLastSession(Job& job) {
   if (!job.context().device) return fail(kNoDevice);
   MmcDrive drive(job.context().device);
   const int code = drive.MmcGetMediaTypeCode();
-  const int sessions = drive.MmcGetSessionCount();
-  const int last_track = drive.MmcGetLastTrackNumber();
-  drive.MmcSetWriteParameters(8, 1, true, true, false);
+  const int sessions = drive.MmcGetSessionCount().value_or(0);
+  const int last_track = drive.MmcGetLastTrackNumber().value_or(-1);
+  drive.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, true, true, false);
 
   events.BurnerCloseTrack(code == kMediaDvdR ? sessions : last_track - 1);
-  std::string text;
   if (const std::optional<int> track = IncompleteTrack(drive)) {
-    if (drive.MmcCloseTrackSession(true, mmc::kCloseTrack, static_cast<std::uint16_t>(*track), &text) != 1) {
-      fail(text);
+    if (const ScsiResult r =
+            drive.MmcCloseTrackSession(true, mmc::kCloseTrack, static_cast<std::uint16_t>(*track));
+        !r.ok()) {
+      fail(FailureText(r));
       return Release(drive, true);
     }
     if (const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose); !ready.ready()) {
@@ -180,8 +180,8 @@ void CloseLastSession(Job& job) {
     }
   }
   events.BurnerCloseSession(1);
-  if (drive.MmcCloseTrackSession(true, mmc::kCloseSession, 0, &text) != 1) {
-    fail(text);
+  if (const ScsiResult r = drive.MmcCloseTrackSession(true, mmc::kCloseSession, 0); !r.ok()) {
+    fail(FailureText(r));
   } else if (const Readiness ready = WaitUntilReady(drive, job, kReadyAfterClose); !ready.ready()) {
     fail(ready.text);
   }

@@ -102,7 +102,10 @@ class DiscJobs : public testing::EmulatedEngineTest {
   // Records `sectors` sectors at the next writable address of the open track,
   // multisession, as a burn that was never closed leaves them.
   void RecordOpenTrack(std::uint32_t lba, std::uint32_t sectors) {
-    ASSERT_EQ(MmcDrive(raw_shared()).MmcSetWriteParameters(8, 1, true, true, false), 0);
+    ASSERT_TRUE(
+        MmcDrive(raw_shared())
+            .MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, true, true, false)
+            .ok());
     std::vector<std::uint8_t> data(std::size_t(sectors) * 2048, 0x5A);
     const mmc::Cdb cdb = mmc::Write10(lba, static_cast<std::uint16_t>(sectors));
     const platform::ScsiResult r = Raw().exec(cdb.span(), DataDirection::kOut, data, {});

@@ -66,15 +66,17 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
   if (settings.simulate && !CanSimulate(drive, code))
     return events.BurningErrorViewDescription(kNoSimulation);
   const bool multisession = code != kMediaDvdRw;
-  drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
+  drive.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, settings.burn_proof,
+                              multisession, settings.simulate);
   if (!FormatIfUnformatted(drive, job, code)) {
     drive.MmcAllowRemoval();
     drive.MmcEjectMedium();
     return;
   }
-  const int sessions = drive.MmcGetSessionCount();
-  const int last_track = drive.MmcGetLastTrackNumber();
-  drive.MmcSetWriteParameters(8, 1, settings.burn_proof, multisession, settings.simulate);
+  const int sessions = drive.MmcGetSessionCount().value_or(0);
+  const int last_track = drive.MmcGetLastTrackNumber().value_or(-1);
+  drive.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, settings.burn_proof,
+                              multisession, settings.simulate);
 
   // Refusals before anything is written.
   const auto end_early = [&](bool as_cancel) {
@@ -140,7 +142,7 @@ void BurnImage(Job& job, const std::filesystem::path& image, const ImageBurnSett
   }
 
   if (ReservesTrack(drive, code)) {
-    if (drive.MmcReserveTrack(static_cast<std::uint32_t>(to_write)) != 1) {
+    if (!drive.MmcReserveTrack(static_cast<std::uint32_t>(to_write)).ok()) {
       events.BurningErrorViewDescription("The track cannot be reserved on the disc: nothing was written.");
       return end_early(false);
     }

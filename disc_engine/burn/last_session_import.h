@@ -23,8 +23,10 @@ struct LastSessionPlace {
 
 // READ TOC format 1 gives the start of the first track of the last complete
 // session; the recorded area ends where READ CAPACITY says, or, when it does
-// not answer, at the end of that track. None when the disc holds no session.
-std::optional<LastSessionPlace> LocateLastSession(MmcDrive& drive);
+// not answer, at the end of that track. None when the disc holds no session,
+// and when the drive's answer cannot be read: then *unreadable says why (a
+// reply shorter than it declares is never taken for a disc without sessions).
+std::optional<LastSessionPlace> LocateLastSession(MmcDrive& drive, std::string* unreadable = nullptr);
 
 // Imports the last session of the disc in drive into tree. Returns false,
 // with the reason reported, when nothing could be imported.

@@ -7,7 +7,7 @@ Readiness WaitUntilReady(MmcDrive& drive, Job& job, JobClock::Duration cap) {
   bool gone = false;
   const bool answered = job.PollUntil(cap, kReadyPoll, [&] {
     // Any good answer will do: the drive is taking commands again.
-    drive.Query(mmc::ReadDiscInformation(34), 34, &last);
+    last = drive.MmcGetCdMediaCode();
     gone = !last.ok() && last.sense.valid && last.sense.asc == platform::mmc::kAscMediumNotPresent;
     return last.ok() || gone;
   });

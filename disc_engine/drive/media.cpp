@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "drive/mmc_drive.h"
-#include "platform/byte_order.h"
 #include "platform/text.h"
 
 namespace zephrel {
@@ -266,12 +265,12 @@ bool IsCdMedia(int code) { return code >= 16 && code <= 19; }
 
 std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code) {
   if (code < 0 || code == kMediaDvdRom || code == kMediaCdRom) return std::nullopt;
-  const int last = drive.MmcGetLastTrackNumber();
+  const int last = drive.MmcGetLastTrackNumber().value_or(0);
   if (last > 0) {
-    const auto track =
-        drive.Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, std::uint32_t(last), 28), 28);
-    if (track && track->size() >= 20 && ((*track)[7] & 0x01) != 0)
-      return std::uint64_t(platform::GetBe32(track->data() + 12)) + platform::GetBe32(track->data() + 16);
+    constexpr std::uint16_t kThroughFreeBlocks = mmc::track_info::kFreeBlocks + 4;
+    const auto track = drive.ReadTrackInformation(std::uint32_t(last), kThroughFreeBlocks);
+    if (track && track->next_writable && track->free_blocks)
+      return std::uint64_t(*track->next_writable) + *track->free_blocks;
   }
   switch (code) {
     case kMediaDvdRam:
@@ -285,10 +284,15 @@ std::optional<std::uint64_t> ReportedCapacitySectors(MmcDrive& drive, int code) 
   }
   // The current capacity descriptor: formatted, or the most an unformatted
   // medium can be formatted to.
-  if (const auto list = drive.Query(mmc::ReadFormatCapacities(12), 12); list && list->size() >= 12) {
-    const int type = (*list)[8] & 0x03;
-    const std::uint32_t blocks = platform::GetBe32(list->data() + 4);
-    if ((type == 1 || type == 2) && blocks > 0) return blocks;
+  constexpr std::uint16_t kCurrentOnly =
+      mmc::format_capacities::kHeaderLength + mmc::format_capacities::kDescriptorLength;
+  if (const auto reply = drive.Query(mmc::ReadFormatCapacities(kCurrentOnly), kCurrentOnly)) {
+    if (const auto list = mmc::ParseFormatCapacities(*reply, kCurrentOnly)) {
+      const int type = list->current.type & mmc::format_capacities::kDescriptorTypeMask;
+      if ((type == mmc::kDescriptorUnformatted || type == mmc::kDescriptorFormatted) &&
+          list->current.blocks > 0)
+        return list->current.blocks;
+    }
   }
   const std::optional<std::uint32_t> recorded = drive.RecordedSectors();
   if (recorded && *recorded > 1) return *recorded;
@@ -313,15 +317,15 @@ float GetMediaCapacityMB(MmcDrive& drive, int code) {
     case kMediaDvdPlusRDl:
       return 8152.0f;
     default:
-      return code > 15 ? drive.MmcGetCdCapacityMB() : 0.0f;
+      return code > 15 ? drive.MmcGetCdCapacityMB().value_or(0.0f) : 0.0f;
   }
 }
 
 float GetMediaUsedSpaceMB(MmcDrive& drive, int code) {
-  if (drive.MmcDiscIsWritable() == 1) {
-    const int last = drive.MmcGetLastTrackNumber();
-    if (last < 0) return 0;
-    return SectorsToMB(drive.MmcGetNextWritableAddress(static_cast<std::uint32_t>(last)));
+  if (drive.MmcDiscIsWritable().value_or(false)) {
+    const std::optional<int> last = drive.MmcGetLastTrackNumber();
+    if (!last) return 0;
+    return SectorsToMB(drive.MmcGetNextWritableAddress(static_cast<std::uint32_t>(*last)).value_or(0));
   }
   switch (code) {
     case kMediaDvdRom:
@@ -329,16 +333,18 @@ float GetMediaUsedSpaceMB(MmcDrive& drive, int code) {
       return SectorsToMB(drive.RecordedSectors().value_or(0));
     case kMediaDvdR:
     case kMediaDvdRw:
-      return drive.MmcReadDvdStructure();
+      return drive.MmcReadDvdStructure().value_or(0.0f);
     case kMediaDvdPlusRw:
     case kMediaBdRe:
     case kMediaBdR:
-      return drive.MmcRead10();
+      return drive.MmcRead10().value_or(0.0f);
     default:
-      if (drive.MmcDiscIsBlank() != 0) return 0;
-      return drive.MmcGetUsedSpaceMB();
+      if (drive.MmcDiscIsBlank().value_or(true)) return 0;
+      return drive.MmcGetUsedSpaceMB().value_or(0.0f);
   }
 }
+
+namespace ds = mmc::dvd_structure;
 
 MediaId ReadMediaId(MmcDrive& drive, int code) {
   MediaId result;
@@ -346,7 +352,8 @@ MediaId ReadMediaId(MmcDrive& drive, int code) {
     // An ATIP that cannot be read counts as all zeros.
     std::vector<std::uint8_t> atip = drive.MmcReadAtip().value_or(std::vector<std::uint8_t>{});
     atip.resize(std::max<std::size_t>(atip.size(), 11), 0);
-    result.manufacturer = AtipManufacturer(atip[9], atip[10]);
+    result.manufacturer =
+        AtipManufacturer(atip[mmc::toc::kAtipLeadIn + 1], atip[mmc::toc::kAtipLeadIn + 2]);  // second, frame
     return result;
   }
   const bool pre_recorded =
@@ -356,11 +363,18 @@ MediaId ReadMediaId(MmcDrive& drive, int code) {
   if (!reply) return result;
   std::string key;
   if (pre_recorded) {
-    result.id = NonZeroText(*reply, 21, 27) + " (" + NonZeroText(*reply, 29, 32) + ")";
-    key = KeyText(*reply, 21, 27);
+    // The first part of the manufacturer id and the byte after it, then four
+    // bytes of the second part.
+    constexpr std::size_t kFirst = ds::kManufacturerIdPart1, kSecond = ds::kManufacturerIdPart2;
+    result.id =
+        NonZeroText(*reply, kFirst, kFirst + 6) + " (" + NonZeroText(*reply, kSecond, kSecond + 3) + ")";
+    key = KeyText(*reply, kFirst, kFirst + 6);
   } else {
-    result.id = NonZeroText(*reply, 23, 30) + " (" + NonZeroText(*reply, 31, 34) + ")";
-    key = KeyText(*reply, 23, 30);
+    // The manufacturer id, then the media type id and the revision.
+    constexpr std::size_t kId = ds::kAdipManufacturerId, kLast = kId + ds::kAdipManufacturerIdLength - 1;
+    result.id = NonZeroText(*reply, kId, kLast) + " (" +
+                NonZeroText(*reply, ds::kAdipMediaTypeId, ds::kAdipRevision) + ")";
+    key = KeyText(*reply, kId, kLast);
   }
   result.manufacturer = DvdManufacturer(key);
   return result;

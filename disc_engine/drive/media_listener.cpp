@@ -52,7 +52,7 @@ void MediaListener::Loop(std::stop_token stop, int drive, const std::function<vo
       const std::shared_ptr<platform::ScsiDevice> device = device_(drive);
       // Behind the transport policy a unit attention (a new medium) is asked
       // again, so a medium just put in reads as ready.
-      const int ready = device && MmcDrive(device).MmcTestUnitReady() == 1 ? 1 : 0;
+      const int ready = device && MmcDrive(device).MmcTestUnitReady().ok() ? 1 : 0;
       // A job that started during the poll owns the drive now: its change is
       // reported after it.
       if (ready != last && !stop.stop_requested() && !paused_()) {

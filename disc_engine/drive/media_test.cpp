@@ -121,8 +121,7 @@ TEST(MediaUsedSpace, BlankMediaOfEveryKindUseNothing) {
 
 void WriteSectors(MmcDrive& drive, std::uint32_t lba, std::uint16_t count) {
   std::vector<std::uint8_t> data(std::size_t(count) * 2048, 0x3C);
-  std::string text;
-  ASSERT_EQ(drive.MmcWrite10(data, lba, count, &text, true), 1) << text;
+  ASSERT_TRUE(drive.MmcWrite10(data, lba, count, true).ok());
 }
 
 TEST(MediaUsedSpace, AnAppendableDiscUsesUpToItsNextWritableAddress) {
@@ -131,7 +130,9 @@ TEST(MediaUsedSpace, AnAppendableDiscUsesUpToItsNextWritableAddress) {
     PolicedDrive emulated(Medium(profile));
     MmcDrive drive = emulated.Mmc();
     if (profile != pm::kProfileDvdPlusR && profile != pm::kProfileBdRSrm) {
-      ASSERT_EQ(drive.MmcSetWriteParameters(8, 0x01, false, true, false), 0);
+      ASSERT_TRUE(
+          drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, true, false)
+              .ok());
     }
     WriteSectors(drive, 0, 64);
     EXPECT_EQ(Used(emulated), Mb(64)) << std::hex << profile;
@@ -139,32 +140,68 @@ TEST(MediaUsedSpace, AnAppendableDiscUsesUpToItsNextWritableAddress) {
 }
 
 TEST(MediaUsedSpace, ACompleteDiscUsesWhatItsKindRecords) {
-  std::string text;
   {  // DVD+R: READ CAPACITY's last LBA + 1
     PolicedDrive emulated(Medium(pm::kProfileDvdPlusR));
     MmcDrive drive = emulated.Mmc();
     WriteSectors(drive, 0, 160);
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseFinalizeDvdPlusR, 0, &text), 1) << text;
+    ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseFinalizeDvdPlusR, 0).ok());
     ASSERT_EQ(drive.MmcDiscIsWritable(), 0);
     EXPECT_EQ(Used(emulated), Mb(160));
   }
   {  // DVD-R: the physical format's data area
     PolicedDrive emulated(Medium(pm::kProfileDvdR));
     MmcDrive drive = emulated.Mmc();
-    ASSERT_EQ(drive.MmcSetWriteParameters(8, 0, false, false, false), 0);
+    ASSERT_TRUE(
+        drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypePacket, false, false, false).ok());
     WriteSectors(drive, 0, 320);
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 1) << text;
+    ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
     ASSERT_EQ(drive.MmcDiscIsWritable(), 0);
     EXPECT_EQ(Used(emulated), Mb(320));
   }
   {  // CD-R: READ CAPACITY once the disc gives no lead-out
     PolicedDrive emulated(Medium(pm::kProfileCdR));
     MmcDrive drive = emulated.Mmc();
-    ASSERT_EQ(drive.MmcSetWriteParameters(8, 0x01, false, false, false), 0);
+    ASSERT_TRUE(
+        drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, false, false)
+            .ok());
     WriteSectors(drive, 0, 300);
-    ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 1) << text;
+    ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
     ASSERT_EQ(drive.MmcDiscIsWritable(), 0);
     EXPECT_EQ(Used(emulated), Mb(300));
+  }
+}
+
+// A drive that moves fewer bytes of READ DISC INFORMATION than the reply
+// declares: the fields it left out are unknown, never read as zeros (an empty
+// disc, no sessions).
+TEST(MediaUsedSpace, ADiscInformationCutShortIsNeverReadAsABlankDisc) {
+  PolicedDrive emulated(Medium(pm::kProfileCdR));
+  MmcDrive drive = emulated.Mmc();
+  ASSERT_TRUE(
+      drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, true, false).ok());
+  WriteSectors(drive, 0, 300);
+  ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
+  struct Row {
+    std::uint32_t cut;  // of 34 bytes
+    std::optional<bool> blank;
+    std::optional<int> sessions;
+    bool lead_out;
+  };
+  for (const Row& row :
+       {Row{0, false, 1, true}, Row{12, false, 1, false}, Row{28, std::nullopt, std::nullopt, false},
+        Row{32, std::nullopt, std::nullopt, false}}) {
+    auto inject = [&] {
+      platform::InjectedFault fault;
+      fault.opcode = pm::kReadDiscInformation;
+      fault.shorten = row.cut;
+      if (row.cut) emulated.emulated().InjectFault(fault);
+    };
+    inject();
+    EXPECT_EQ(drive.MmcDiscIsBlank(), row.blank) << row.cut;
+    inject();
+    EXPECT_EQ(drive.MmcGetSessionCount(), row.sessions) << row.cut;
+    inject();
+    EXPECT_EQ(drive.MmcGetCdCapacityMB().has_value(), row.lead_out) << row.cut;
   }
 }
 
@@ -197,6 +234,7 @@ TEST(MediaUsedSpace, RewritableAndBdMediaCountTheVolumeAtSector16) {
 // area counts end - start + 1 sectors.
 TEST(MediaUsedSpace, TheDvdPhysicalFormatCountsItsLastSectorAndAsksForDvdMedia) {
   std::vector<std::uint8_t> reply(0x7F, 0);
+  platform::PutBe16(&reply[0], 2050);  // the whole structure, cut to the allocation
   platform::PutBe32(&reply[8], 0x030000);
   platform::PutBe32(&reply[12], 0x030000 + 99);
   auto device = std::make_shared<ScriptedDevice>();

@@ -5,6 +5,7 @@
 
 #include "drive/drive_list.h"
 #include "drive/media.h"
+#include "image/iso9660_format.h"
 #include "platform/byte_order.h"
 #include "platform/cd_sector.h"
 #include "platform/scsi_sense.h"
@@ -12,17 +13,27 @@
 namespace zephrel {
 
 using platform::DataDirection;
-using platform::GetBe16;
 using platform::GetBe32;
 using platform::GetLe32;
 using platform::ScsiResult;
 
 namespace {
 
-constexpr std::uint16_t kDiscInformationLength = 34;
+constexpr std::uint16_t kDiscInformationLength = mmc::disc_info::kLength;
+constexpr std::uint16_t kShortTrackInformationLength = 28;  // through the free blocks
+constexpr std::uint16_t kFormatCapacitiesLength = 248;
 constexpr std::uint16_t kModeSenseLength = 128;
+constexpr std::uint16_t kMediaTypeLength = 114;
+constexpr std::uint16_t kProfileListLength = 204;
+constexpr std::uint16_t kReadCapacityLength = 8;
+constexpr std::uint16_t kDvdStructureLength = 0x7F;
+// The mode parameter header and page 05h, with one byte to spare.
 constexpr std::size_t kWriteParametersListLength = 60;
-constexpr std::size_t kWriteParametersPageLength = 52;
+// Medium type byte of the mode parameter header sent with page 05h, except
+// for DVD-RW.
+constexpr std::uint8_t kMediumTypeValue = 0x20;
+// Sub-header sub-mode byte of audio tracks.
+constexpr std::uint8_t kAudioSubmode = 0x08;
 constexpr int kWriteAttempts = 51;
 constexpr auto kLongWriteLimit = std::chrono::seconds(120);
 constexpr auto kFirstBackOff = std::chrono::milliseconds(5);
@@ -37,7 +48,26 @@ std::uint32_t AddressToSectors(const std::uint8_t* hmsf) {
   return static_cast<std::uint32_t>(std::max<std::int64_t>(0, frames - 150));
 }
 
-bool AllFf(const std::uint8_t* p) { return p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF; }
+bool AllFf(const mmc::Address4& a) { return a[0] == 0xFF && a[1] == 0xFF && a[2] == 0xFF && a[3] == 0xFF; }
+
+// The first formattable descriptor of a READ FORMAT CAPACITIES reply; the
+// whole medium in the DVD+RW format when the drive lists only its current
+// capacity; nothing when the reply is unreadable or its descriptors were cut
+// off.
+std::optional<FormattableCapacity> Formattable(std::span<const std::uint8_t> reply) {
+  const auto list = mmc::ParseFormatCapacities(reply, kFormatCapacitiesLength);
+  if (list && !list->formattable.empty())
+    return FormattableCapacity{list->formattable.front().blocks, list->formattable.front().type};
+  if (!list || list->short_reply) return std::nullopt;
+  return FormattableCapacity{mmc::kFormatWholeMedium, mmc::kFormatDvdPlusRwFull};
+}
+
+ScsiResult BufferTooSmall() {
+  ScsiResult r;
+  r.transport = ScsiResult::Transport::kError;
+  r.transport_message = "the buffer is smaller than the sectors asked for";
+  return r;
+}
 
 bool IsDvdMinus(int code) { return code == kMediaDvdR || code == kMediaDvdRw; }
 
@@ -71,6 +101,12 @@ bool DriveWait::Sleep(JobClock::Duration duration) const {
   return used->SleepFor(duration, stop) && !Cancelled();
 }
 
+bool LongWriteInProgress(const ScsiResult& result) {
+  return result.transport == ScsiResult::Transport::kOk && result.sense.valid &&
+         result.sense.asc == mmc::kLongWriteInProgress.asc &&
+         result.sense.ascq == mmc::kLongWriteInProgress.ascq;
+}
+
 MmcDrive::MmcDrive(std::shared_ptr<platform::ScsiDevice> device, DriveList* speeds, int number)
     : device_(std::move(device)), speeds_(speeds), number_(number) {}
 
@@ -95,102 +131,108 @@ std::optional<std::vector<std::uint8_t>> MmcDrive::Query(const mmc::Cdb& cdb, st
   return reply;
 }
 
-int MmcDrive::Simple(const mmc::Cdb& cdb) { return Send(cdb, DataDirection::kNone).ok() ? 1 : 0; }
+ScsiResult MmcDrive::Simple(const mmc::Cdb& cdb) { return Send(cdb, DataDirection::kNone); }
 
 // ---- recording and erasing --------------------------------------------------
 
-int MmcDrive::MmcBlank(std::uint8_t erase_mode) { return Simple(mmc::Blank(erase_mode)); }
+ScsiResult MmcDrive::MmcBlank(std::uint8_t erase_mode) { return Simple(mmc::Blank(erase_mode)); }
 
-int MmcDrive::MmcReserveTrack(std::uint32_t sectors) { return Simple(mmc::ReserveTrack(sectors)); }
+ScsiResult MmcDrive::MmcReserveTrack(std::uint32_t sectors) { return Simple(mmc::ReserveTrack(sectors)); }
 
-int MmcDrive::MmcReadFormatCapacities() {
-  auto reply = Query(mmc::ReadFormatCapacities(248), 248);
-  if (!reply || reply->size() < 9) return -1;
-  return (*reply)[8] & 0x03;
+std::optional<int> MmcDrive::MmcReadFormatCapacities() {
+  auto reply = Query(mmc::ReadFormatCapacities(kFormatCapacitiesLength), kFormatCapacitiesLength);
+  if (!reply) return std::nullopt;
+  const auto list = mmc::ParseFormatCapacities(*reply, kFormatCapacitiesLength);
+  if (!list) return std::nullopt;
+  return list->current.type & mmc::format_capacities::kDescriptorTypeMask;
 }
 
-bool MmcDrive::MmcGetFormattableCapacity(std::uint32_t* blocks, std::uint8_t* format_byte) {
-  auto reply = Query(mmc::ReadFormatCapacities(248), 248);
-  if (!reply || reply->size() < 4) return false;
-  const std::size_t list_length = (*reply)[3];
-  if (list_length < 9 || reply->size() < 17) {
-    *blocks = 0x00FFFFFF;
-    *format_byte = 0x98;  // format type 26h
-    return true;
+std::optional<FormattableCapacity> MmcDrive::MmcGetFormattableCapacity() {
+  auto reply = Query(mmc::ReadFormatCapacities(kFormatCapacitiesLength), kFormatCapacitiesLength);
+  if (!reply) return std::nullopt;
+  return Formattable(*reply);
+}
+
+ScsiResult MmcDrive::MmcFormatUnit() {
+  ScsiResult read;
+  auto reply = Query(mmc::ReadFormatCapacities(kFormatCapacitiesLength), kFormatCapacitiesLength, &read);
+  if (!reply) return read;
+  const std::optional<FormattableCapacity> capacity = Formattable(*reply);
+  if (!capacity) {
+    ScsiResult unreadable;
+    unreadable.transport = ScsiResult::Transport::kError;
+    unreadable.transport_message = "The drive's list of format capacities could not be read.";
+    return unreadable;
   }
-  *blocks = GetBe32(reply->data() + 12);
-  *format_byte = (*reply)[16];
-  return true;
-}
-
-int MmcDrive::MmcFormatUnit() {
-  std::uint32_t blocks = 0;
-  std::uint8_t format_byte = 0;
-  if (!MmcGetFormattableCapacity(&blocks, &format_byte)) return 0;
   // Immediate: the drive formats on while the caller waits for it.
-  auto list = mmc::FormatParameterList(blocks, format_byte, 0, true);
-  return Send(mmc::FormatUnit(), DataDirection::kOut, list).ok() ? 1 : 0;
+  auto list = mmc::FormatParameterList(capacity->blocks, capacity->format_byte, 0, true);
+  return Send(mmc::FormatUnit(), DataDirection::kOut, list);
 }
 
 std::array<std::uint8_t, 52> MmcDrive::WriteParametersPage() {
-  std::array<std::uint8_t, kWriteParametersPageLength> page{};
+  std::array<std::uint8_t, mmc::write_page::kLength> page{};
   auto reply = Query(mmc::ModeSense10(mmc::kPageWriteParameters, kModeSenseLength), kModeSenseLength);
-  if (!reply || reply->size() < 8) return page;  // built from zeros when the drive cannot say
-  const std::size_t at = 8 + GetBe16(reply->data() + 6);
-  if (at >= reply->size() || ((*reply)[at] & 0x3F) != mmc::kPageWriteParameters) return page;
-  const std::size_t n = std::min(kWriteParametersPageLength, reply->size() - at);
-  std::copy_n(reply->begin() + static_cast<std::ptrdiff_t>(at), n, page.begin());
+  if (!reply) return page;  // built from zeros when the drive cannot say
+  const auto found = mmc::FindModePage(*reply, mmc::kPageWriteParameters);
+  if (!found) return page;
+  std::copy_n(found->begin(), std::min(page.size(), found->size()), page.begin());
   return page;
 }
 
-int MmcDrive::SelectWriteParameters(const std::array<std::uint8_t, 52>& page, bool no_medium_type) {
+ScsiResult MmcDrive::SelectWriteParameters(const std::array<std::uint8_t, 52>& page, bool no_medium_type) {
   std::array<std::uint8_t, kWriteParametersListLength> list{};
-  std::copy(page.begin(), page.end(), list.begin() + 8);
-  list[59] = 0;
-  if (!no_medium_type) list[2] = 0x20;
-  return Send(mmc::ModeSelect10(kWriteParametersListLength), DataDirection::kOut, list).ok() ? 0 : -1;
+  std::copy(page.begin(), page.end(), list.begin() + mmc::mode::kHeaderLength);
+  list[kWriteParametersListLength - 1] = 0;
+  if (!no_medium_type) list[mmc::mode::kMediumType] = kMediumTypeValue;
+  return Send(mmc::ModeSelect10(kWriteParametersListLength), DataDirection::kOut, list);
 }
 
-int MmcDrive::MmcSetWriteParameters(std::uint8_t data_block_type, std::uint8_t write_type, bool bufe,
-                                    bool multisession, bool test_write) {
+ScsiResult MmcDrive::MmcSetWriteParameters(std::uint8_t data_block_type, std::uint8_t write_type, bool bufe,
+                                           bool multisession, bool test_write) {
+  namespace wp = mmc::write_page;
   const int code = MmcGetMediaTypeCode();
-  std::uint8_t type_byte = code == kMediaDvdRw ? 0x02 : code == kMediaDvdR ? 0x20 : (write_type & 0x0F);
-  if (bufe) type_byte ^= 0x40;
-  if (test_write) type_byte ^= 0x10;
-  std::uint8_t track_byte = IsDvdMinus(code) ? 0x20 : 0x00;
-  if (multisession) track_byte ^= 0xC0;
-  track_byte ^= IsDvdMinus(code) ? 0x05 : 0x04;
-  std::array<std::uint8_t, 52> page = WriteParametersPage();
-  page[0] = mmc::kPageWriteParameters;
-  page[1] = 0x32;
-  page[2] = type_byte;
-  page[3] = track_byte;
-  page[4] = data_block_type & 0x0F;
+  // DVD-RW and DVD-R take their own write type whatever type was asked:
+  // session at once, and incremental with a valid link size.
+  std::uint8_t type_byte = code == kMediaDvdRw  ? mmc::kWriteTypeSessionAtOnce
+                           : code == kMediaDvdR ? std::uint8_t(mmc::kWriteTypePacket | wp::kLinkSizeValid)
+                                                : std::uint8_t(write_type & wp::kWriteTypeMask);
+  if (bufe) type_byte ^= wp::kBufe;
+  if (test_write) type_byte ^= wp::kTestWrite;
+  std::uint8_t track_byte = IsDvdMinus(code) ? wp::kFixedPacket : 0x00;
+  if (multisession) track_byte ^= wp::kMultiSessionMask;
+  track_byte ^= IsDvdMinus(code) ? mmc::kTrackModeDataIncremental : mmc::kTrackModeData;
+  std::array<std::uint8_t, wp::kLength> page = WriteParametersPage();
+  page[mmc::mode::kPageCode] = mmc::kPageWriteParameters;
+  page[mmc::mode::kPageLength] = wp::kPageLengthValue;
+  page[wp::kWriteType] = type_byte;
+  page[wp::kTrackMode] = track_byte;
+  page[wp::kDataBlockType] = data_block_type & wp::kDataBlockTypeMask;
   if (IsDvdMinus(code)) {
-    page[5] = 0x10;   // link size
-    page[13] = 0x10;  // packet size, last byte
+    page[wp::kLinkSize] = wp::kPacketAndLinkSizeDvdMinus;
+    page[wp::kPacketSize + 3] = wp::kPacketAndLinkSizeDvdMinus;
   }
-  page[15] = 0x96;  // audio pause length, last byte: 150
+  page[wp::kAudioPauseLength + 1] = std::uint8_t(wp::kDefaultAudioPause);
   return SelectWriteParameters(page, code == kMediaDvdRw);
 }
 
-int MmcDrive::MmcSetAudioWriteParameters(bool bufe, bool multisession, bool test_write) {
-  std::uint8_t type_byte = 0x01;  // track at once
-  if (bufe) type_byte ^= 0x40;
-  if (test_write) type_byte ^= 0x10;
-  std::array<std::uint8_t, 52> page = WriteParametersPage();
-  page[0] = mmc::kPageWriteParameters;
-  page[1] = 0x32;
-  page[2] = type_byte;
-  page[3] = multisession ? 0xC0 : 0x00;  // audio track mode
-  page[4] = 0;                           // raw 2352-byte audio
-  page[15] = 0x96;
-  page[50] = 0x08;
+ScsiResult MmcDrive::MmcSetAudioWriteParameters(bool bufe, bool multisession, bool test_write) {
+  namespace wp = mmc::write_page;
+  std::uint8_t type_byte = mmc::kWriteTypeTrackAtOnce;
+  if (bufe) type_byte ^= wp::kBufe;
+  if (test_write) type_byte ^= wp::kTestWrite;
+  std::array<std::uint8_t, wp::kLength> page = WriteParametersPage();
+  page[mmc::mode::kPageCode] = mmc::kPageWriteParameters;
+  page[mmc::mode::kPageLength] = wp::kPageLengthValue;
+  page[wp::kWriteType] = type_byte;
+  page[wp::kTrackMode] = multisession ? wp::kMultiSessionMask : mmc::kTrackModeAudio;
+  page[wp::kDataBlockType] = mmc::kDataBlockRaw;
+  page[wp::kAudioPauseLength + 1] = std::uint8_t(wp::kDefaultAudioPause);
+  page[wp::kSubmode] = kAudioSubmode;
   return SelectWriteParameters(page, false);
 }
 
-int MmcDrive::MmcWrite10(std::span<const std::uint8_t> data, std::uint32_t lba, std::uint16_t count,
-                         std::string* sense_text, bool wait, const DriveWait& waits) {
+ScsiResult MmcDrive::MmcWrite10(std::span<const std::uint8_t> data, std::uint32_t lba, std::uint16_t count,
+                                bool wait, const DriveWait& waits) {
   const mmc::Cdb cdb = mmc::Write10(lba, count);
   std::span<std::uint8_t> out(const_cast<std::uint8_t*>(data.data()), data.size());
   std::shared_ptr<JobClock> system;
@@ -204,18 +246,14 @@ int MmcDrive::MmcWrite10(std::span<const std::uint8_t> data, std::uint32_t lba, 
   int failures = 0;
   for (;;) {
     const ScsiResult r = Send(cdb, DataDirection::kOut, out);
-    if (r.ok()) return 1;
-    auto fail = [&] {
-      if (sense_text) *sense_text = FailureText(r);
-      return 0;
-    };
+    if (r.ok()) return r;
     const bool checked = r.transport == ScsiResult::Transport::kOk && r.sense.valid;
-    if (checked && r.sense.asc == 0x04 && r.sense.ascq == 0x08) {
-      if (!wait) return kWriteInProgress;
-      if (clock->Now() - started >= kLongWriteLimit) return fail();
+    if (LongWriteInProgress(r)) {
+      if (!wait) return r;
+      if (clock->Now() - started >= kLongWriteLimit) return r;
       DriveWait paced = waits;
       paced.clock = clock;
-      if (!paced.Sleep(back_off)) return fail();
+      if (!paced.Sleep(back_off)) return r;
       back_off = std::min<JobClock::Duration>(back_off * 2, kLastBackOff);
       continue;
     }
@@ -223,240 +261,251 @@ int MmcDrive::MmcWrite10(std::span<const std::uint8_t> data, std::uint32_t lba, 
     // write again without the caller knowing.
     if (checked && (r.sense.key == platform::mmc::kKeyUnitAttention ||
                     r.sense.asc == platform::mmc::kAscMediumNotPresent))
-      return fail();
-    if (++failures >= kWriteAttempts) return fail();
+      return r;
+    if (++failures >= kWriteAttempts) return r;
     DriveWait paced = waits;
     paced.clock = clock;
-    if (!paced.Sleep(kRetryPause)) return fail();
+    if (!paced.Sleep(kRetryPause)) return r;
   }
 }
 
-int MmcDrive::MmcSynchronizeCache() { return Simple(mmc::SynchronizeCache(false)); }
+ScsiResult MmcDrive::MmcSynchronizeCache() { return Simple(mmc::SynchronizeCache(false)); }
 
-int MmcDrive::MmcSynchronizeCacheImmed() { return Simple(mmc::SynchronizeCache(true)); }
+ScsiResult MmcDrive::MmcSynchronizeCacheImmed() { return Simple(mmc::SynchronizeCache(true)); }
 
-int MmcDrive::MmcCloseTrackSession(bool immed, std::uint8_t function, std::uint16_t track,
-                                   std::string* sense_text) {
-  const ScsiResult r = Send(mmc::CloseTrackSession(function, track, immed), DataDirection::kNone);
-  if (r.ok()) return 1;
-  if (sense_text) *sense_text = FailureText(r);
-  return 0;
+ScsiResult MmcDrive::MmcCloseTrackSession(bool immed, std::uint8_t function, std::uint16_t track) {
+  return Send(mmc::CloseTrackSession(function, track, immed), DataDirection::kNone);
 }
 
 // ---- configuration and speeds -----------------------------------------------
 
 int MmcDrive::MmcGetMediaTypeCode() {
-  auto reply = Query(mmc::GetConfiguration(mmc::kOneFeature, mmc::kFeatureDvdPlusRw, 114), 114);
-  if (!reply || reply->size() < 8) return kMediaNone;
-  return MediaTypeFromProfile(static_cast<std::uint16_t>(GetBe16(reply->data() + 6)));
+  auto reply = Query(mmc::GetConfiguration(mmc::kOneFeature, mmc::kFeatureDvdPlusRw, kMediaTypeLength),
+                     kMediaTypeLength);
+  if (!reply) return kMediaNone;
+  const auto configuration = mmc::ParseConfiguration(*reply, kMediaTypeLength);
+  if (!configuration) return kMediaNone;
+  return MediaTypeFromProfile(configuration->current_profile);
 }
 
 std::optional<std::uint32_t> MmcDrive::CurrentWriteSpeed() {
   auto reply = Query(mmc::ModeSense10(mmc::kPageCapabilities, kModeSenseLength), kModeSenseLength);
-  if (!reply || reply->size() < 8) return std::nullopt;
-  const std::size_t at = 8 + GetBe16(reply->data() + 6);
-  if (at + 2 > reply->size() || ((*reply)[at] & 0x3F) != mmc::kPageCapabilities) return std::nullopt;
-  const std::size_t page_end = std::min(reply->size(), at + 2 + (*reply)[at + 1]);
-  // The current write speed selected (page bytes 28-29), else the older
-  // current write speed field (bytes 20-21).
-  if (at + 30 <= page_end) {
-    const std::uint32_t selected = GetBe16(reply->data() + at + 28);
-    if (selected != 0) return selected;
-  }
-  if (at + 22 <= page_end) return GetBe16(reply->data() + at + 20);
-  return std::nullopt;
+  if (!reply) return std::nullopt;
+  const auto found = mmc::FindModePage(*reply, mmc::kPageCapabilities);
+  if (!found) return std::nullopt;
+  const auto page = mmc::ParseCapabilitiesPage(*found);
+  if (!page) return std::nullopt;
+  // The current write speed selected, else the older current write speed.
+  if (page->current_write_speed_selected.value_or(0) != 0) return page->current_write_speed_selected;
+  return page->current_write_speed;
 }
 
-int MmcDrive::MmcModeSenseCapabilities() {
+std::optional<std::uint32_t> MmcDrive::MmcModeSenseCapabilities() {
   const std::optional<std::uint32_t> speed = CurrentWriteSpeed();
-  if (!speed) return 0;
-  if (speeds_ != nullptr && *speed != 0) speeds_->AddSpeed(number_, static_cast<long>(*speed));
-  return 1;
+  if (speed && speeds_ != nullptr && *speed != 0) speeds_->AddSpeed(number_, static_cast<long>(*speed));
+  return speed;
 }
 
-int MmcDrive::MmcSetCdSpeed(std::uint16_t write_kbps) {
-  return Simple(mmc::SetCdSpeed(mmc::kMaximumSpeed, write_kbps)) ? 1 : -1;
+ScsiResult MmcDrive::MmcSetCdSpeed(std::uint16_t write_kbps) {
+  return Simple(mmc::SetCdSpeed(mmc::kMaximumSpeed, write_kbps));
 }
 
-int MmcDrive::MmcSetCdSpeedMax() {
-  return Simple(mmc::SetCdSpeed(mmc::kMaximumSpeed, mmc::kMaximumSpeed)) ? 1 : -1;
+ScsiResult MmcDrive::MmcSetCdSpeedMax() {
+  return Simple(mmc::SetCdSpeed(mmc::kMaximumSpeed, mmc::kMaximumSpeed));
 }
 
-int MmcDrive::SetDvdWriteSpeed(int factor) {
+ScsiResult MmcDrive::SetDvdWriteSpeed(int factor) {
   const long kbps = std::clamp<long>(long(factor) * kDvdSpeedStep, 0, mmc::kMaximumSpeed);
-  if (MmcSetCdSpeed(static_cast<std::uint16_t>(kbps)) == 1) MmcModeSenseCapabilities();
-  return 1;
+  const ScsiResult r = MmcSetCdSpeed(static_cast<std::uint16_t>(kbps));
+  if (r.ok()) MmcModeSenseCapabilities();
+  return r;
 }
 
-int MmcDrive::SetCdWriteSpeed(int factor) {
+ScsiResult MmcDrive::SetCdWriteSpeed(int factor) {
   const long kbps = std::clamp<long>(long(factor) * kCdSpeedStep, 0, mmc::kMaximumSpeed);
-  if (MmcSetCdSpeed(static_cast<std::uint16_t>(kbps)) == 1) MmcModeSenseCapabilities();
-  return 1;
+  const ScsiResult r = MmcSetCdSpeed(static_cast<std::uint16_t>(kbps));
+  if (r.ok()) MmcModeSenseCapabilities();
+  return r;
 }
 
-int MmcDrive::MmcGetCurrentProfile() {
-  auto reply = Query(mmc::GetConfiguration(mmc::kOneFeature, mmc::kFeatureProfileList, 204), 204);
-  if (!reply) return 1;
-  // Walk only what the reply declares: its data length, the profile list's
-  // additional length, and the bytes moved.
-  if (reply->size() < 12) return 0;
-  const std::size_t data_end = std::min<std::size_t>(reply->size(), std::size_t(GetBe32(reply->data())) + 4);
-  if (GetBe16(reply->data() + 8) != mmc::kFeatureProfileList) return 0;
-  const std::size_t list_end = std::min<std::size_t>(data_end, 12 + (*reply)[11]);
-  for (std::size_t at = 12; at + 4 <= list_end; at += 4) {
-    const std::uint8_t low = (*reply)[at + 1];
+bool MmcDrive::MmcGetCurrentProfile() {
+  auto reply = Query(mmc::GetConfiguration(mmc::kOneFeature, mmc::kFeatureProfileList, kProfileListLength),
+                     kProfileListLength);
+  if (!reply) return true;
+  // Walk only what the reply declares and the drive moved.
+  const auto configuration = mmc::ParseConfiguration(*reply, kProfileListLength);
+  if (!configuration || configuration->features.empty() ||
+      configuration->features.front().code != mmc::kFeatureProfileList)
+    return false;
+  for (const std::uint16_t profile : mmc::ProfileNumbers(configuration->features.front())) {
+    const std::uint8_t low = static_cast<std::uint8_t>(profile);
     if (low == 0x09 || low == 0x0A || (low >= 0x13 && low <= 0x16) || low == 0x1A || low == 0x1B ||
         low == 0x2A || low == 0x2B)
-      return 1;
+      return true;
   }
-  return 0;
+  return false;
 }
 
 // ---- tracks and the disc ----------------------------------------------------
 
-std::optional<std::vector<std::uint8_t>> MmcDrive::TrackInformation(std::uint32_t track,
+std::optional<mmc::TrackInformation> MmcDrive::ReadTrackInformation(std::uint32_t track,
                                                                     std::uint16_t allocation) {
-  return Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, allocation), allocation);
+  auto reply = Query(mmc::ReadTrackInformation(mmc::kTrackByNumber, track, allocation), allocation);
+  if (!reply) return std::nullopt;
+  return mmc::ParseTrackInformation(*reply, allocation);
 }
 
-std::optional<std::vector<std::uint8_t>> MmcDrive::DiscInformation() {
+std::optional<mmc::DiscInformation> MmcDrive::ReadDiscInformation() {
   auto reply = Query(mmc::ReadDiscInformation(kDiscInformationLength), kDiscInformationLength);
-  if (reply) reply->resize(kDiscInformationLength, 0);  // fields a short reply leaves out read as 0
-  return reply;
+  if (!reply) return std::nullopt;
+  return mmc::ParseDiscInformation(*reply, kDiscInformationLength);
 }
 
-namespace {
-std::uint32_t Field32(const std::optional<std::vector<std::uint8_t>>& reply, std::size_t at) {
-  return reply && reply->size() >= at + 4 ? GetBe32(reply->data() + at) : 0;
+std::optional<std::uint32_t> MmcDrive::MmcGetTrackStartAddress(std::uint32_t track) {
+  const auto info = ReadTrackInformation(track, mmc::track_info::kLength);
+  if (!info) return std::nullopt;
+  return info->start;
 }
-}  // namespace
-
-std::uint32_t MmcDrive::MmcGetTrackStartAddress(std::uint32_t track) {
-  return Field32(TrackInformation(track, 48), 8);
+std::optional<std::uint32_t> MmcDrive::MmcGetTrackSize(std::uint32_t track) {
+  const auto info = ReadTrackInformation(track, mmc::track_info::kLength);
+  if (!info) return std::nullopt;
+  return info->size;
 }
-std::uint32_t MmcDrive::MmcGetTrackSize(std::uint32_t track) {
-  return Field32(TrackInformation(track, 48), 24);
+std::optional<std::uint32_t> MmcDrive::MmcGetTrackStartLba(std::uint32_t track) {
+  return MmcGetTrackStartAddress(track);
 }
-std::uint32_t MmcDrive::MmcGetTrackStartLba(std::uint32_t track) {
-  return Field32(TrackInformation(track, 48), 8);
+std::optional<std::uint32_t> MmcDrive::MmcGetTrackSessionNumber(std::uint32_t track) {
+  const auto info = ReadTrackInformation(track, mmc::track_info::kLength);
+  if (!info) return std::nullopt;
+  return static_cast<std::uint32_t>(info->session);
 }
-std::uint32_t MmcDrive::MmcGetTrackSessionNumber(std::uint32_t track) {
-  auto reply = TrackInformation(track, 48);
-  return reply && reply->size() > 3 ? (*reply)[3] : 0;
+std::optional<std::uint32_t> MmcDrive::MmcGetNextWritableAddress(std::uint32_t track) {
+  const auto info = ReadTrackInformation(track, kShortTrackInformationLength);
+  if (!info) return std::nullopt;
+  return info->next_writable;
 }
-std::uint32_t MmcDrive::MmcGetNextWritableAddress(std::uint32_t track) {
-  return Field32(TrackInformation(track, 28), 12);
-}
-std::uint32_t MmcDrive::MmcGetSessionTrackStart(std::uint32_t track) {
-  return Field32(TrackInformation(track, 28), 8);
-}
-
-int MmcDrive::MmcGetLastSessionState() {
-  auto info = DiscInformation();
-  return info ? ((*info)[2] & 0x0C) : -1;
+std::optional<std::uint32_t> MmcDrive::MmcGetSessionTrackStart(std::uint32_t track) {
+  const auto info = ReadTrackInformation(track, kShortTrackInformationLength);
+  if (!info) return std::nullopt;
+  return info->start;
 }
 
-int MmcDrive::MmcGetSessionCount() {
-  auto info = DiscInformation();
-  if (!info) return 0;
-  const int sessions = (*info)[4];
-  return ((*info)[2] & 0x0C) == 0 ? std::max(0, sessions - 1) : sessions;
+std::optional<int> MmcDrive::MmcGetLastSessionState() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->last_session_state;
 }
 
-int MmcDrive::MmcDiscIsWritable() {
-  auto info = DiscInformation();
-  return info && ((*info)[2] & 0x03) != 2 ? 1 : 0;
+std::optional<int> MmcDrive::MmcGetSessionCount() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->last_session_state == mmc::kSessionEmpty ? std::max(0, info->sessions - 1) : info->sessions;
 }
 
-int MmcDrive::MmcGetLastTrackNumber() {
-  auto info = DiscInformation();
-  return info ? (*info)[6] : -1;
+std::optional<bool> MmcDrive::MmcDiscIsWritable() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->disc_status != mmc::kDiscComplete;
 }
 
-int MmcDrive::MmcGetCdMediaCode() { return DiscInformation() ? 1 : -1; }
-
-int MmcDrive::MmcDiscIsBlank() {
-  auto info = DiscInformation();
-  if (!info) return -1;
-  return ((*info)[2] & 0x03) == 0 ? 1 : 0;
+std::optional<int> MmcDrive::MmcGetLastTrackNumber() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->last_track_in_last_session;
 }
 
-int MmcDrive::MmcDiscIsErasable() {
-  auto info = DiscInformation();
-  return info && ((*info)[2] & 0x10) ? 1 : 0;
+ScsiResult MmcDrive::MmcGetCdMediaCode() {
+  ScsiResult r;
+  Query(mmc::ReadDiscInformation(kDiscInformationLength), kDiscInformationLength, &r);
+  return r;
 }
 
-float MmcDrive::MmcGetCdCapacityMB() {
-  auto info = DiscInformation();
-  if (!info) return 0;
-  if (AllFf(info->data() + 20)) return SectorsToMB(RecordedSectors().value_or(0));
-  return SectorsToMB(AddressToSectors(info->data() + 20));
+std::optional<bool> MmcDrive::MmcDiscIsBlank() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->disc_status == mmc::kDiscEmpty;
 }
 
-float MmcDrive::MmcGetUsedSpaceMB() {
-  auto info = DiscInformation();
-  if (!info) return 0;
-  if (AllFf(info->data() + 20)) return SectorsToMB(RecordedSectors().value_or(0));
-  return SectorsToMB(AddressToSectors(info->data() + 16));
+std::optional<bool> MmcDrive::MmcDiscIsErasable() {
+  const auto info = ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return info->erasable;
 }
 
-std::uint32_t MmcDrive::MmcReadCapacity() {
-  auto reply = Query(mmc::ReadCapacity(), 8);
-  return reply && reply->size() >= 4 ? GetBe32(reply->data()) : 0;
+std::optional<float> MmcDrive::MmcGetCdCapacityMB() {
+  const auto info = ReadDiscInformation();
+  if (!info || !info->last_possible_lead_out) return std::nullopt;
+  if (AllFf(*info->last_possible_lead_out)) return SectorsToMB(RecordedSectors().value_or(0));
+  return SectorsToMB(AddressToSectors(info->last_possible_lead_out->data()));
+}
+
+std::optional<float> MmcDrive::MmcGetUsedSpaceMB() {
+  const auto info = ReadDiscInformation();
+  if (!info || !info->last_possible_lead_out || !info->last_session_lead_in) return std::nullopt;
+  if (AllFf(*info->last_possible_lead_out)) return SectorsToMB(RecordedSectors().value_or(0));
+  return SectorsToMB(AddressToSectors(info->last_session_lead_in->data()));
+}
+
+std::optional<std::uint32_t> MmcDrive::MmcReadCapacity() {
+  auto reply = Query(mmc::ReadCapacity(), kReadCapacityLength);
+  if (!reply || reply->size() < 4) return std::nullopt;
+  return GetBe32(reply->data());
 }
 
 std::optional<std::uint32_t> MmcDrive::RecordedSectors() {
-  auto reply = Query(mmc::ReadCapacity(), 8);
-  if (!reply || reply->size() < 4) return std::nullopt;
-  return GetBe32(reply->data()) + 1;
+  const std::optional<std::uint32_t> last = MmcReadCapacity();
+  if (!last) return std::nullopt;
+  return *last + 1;
 }
 
-float MmcDrive::MmcReadDvdStructure() {
-  auto reply = Query(mmc::ReadDvdStructure(mmc::kStructurePhysical, 0x7F), 0x7F);
-  if (!reply || reply->size() < 16) return 0;
-  const std::uint32_t start = platform::GetBe24(reply->data() + 9);
-  const std::uint32_t end = platform::GetBe24(reply->data() + 13);
-  if (end == 0 || end < start) return 0;
-  return SectorsToMB(std::uint64_t(end) - start + 1);
+std::optional<float> MmcDrive::MmcReadDvdStructure() {
+  auto reply =
+      Query(mmc::ReadDvdStructure(mmc::kStructurePhysical, kDvdStructureLength), kDvdStructureLength);
+  if (!reply) return std::nullopt;
+  const auto format = mmc::ParsePhysicalFormat(*reply, kDvdStructureLength);
+  if (!format) return std::nullopt;
+  if (format->data_end == 0 || format->data_end < format->data_start) return 0.0f;
+  return SectorsToMB(std::uint64_t(format->data_end) - format->data_start + 1);
 }
 
-float MmcDrive::MmcRead10() {
+std::optional<float> MmcDrive::MmcRead10() {
+  const std::optional<std::uint32_t> sectors = VolumeSpaceSize(true);
+  if (!sectors) return std::nullopt;
+  return SectorsToMB(*sectors);
+}
+
+std::optional<std::uint32_t> MmcDrive::ReadIsoVolumeSize() { return VolumeSpaceSize(false); }
+
+std::optional<std::uint32_t> MmcDrive::VolumeSpaceSize(bool little_endian) {
   std::vector<std::uint8_t> sector(platform::mmc::kSectorSize);
-  if (!MmcReadSectors(16, 1, sector)) return 0;
+  if (!MmcReadSectors(iso9660::kPrimaryDescriptorSector, 1, sector).ok()) return std::nullopt;
   if (!HoldsVolumeDescriptor(sector)) return 0;
-  return SectorsToMB(GetLe32(sector.data() + 80));  // the volume space size, little-endian copy
+  return little_endian ? GetLe32(sector.data() + iso9660::vd::kVolumeSpaceSize)
+                       : GetBe32(sector.data() + iso9660::vd::kVolumeSpaceSize + 4);
 }
 
-std::uint32_t MmcDrive::ReadIsoVolumeSize() {
+std::optional<bool> MmcDrive::SessionDataMode() {
   std::vector<std::uint8_t> sector(platform::mmc::kSectorSize);
-  if (!MmcReadSectors(16, 1, sector) || !HoldsVolumeDescriptor(sector)) return 0;
-  return GetBe32(sector.data() + 84);
-}
-
-int MmcDrive::SessionDataMode() {
-  std::vector<std::uint8_t> sector(platform::mmc::kSectorSize);
-  if (!MmcReadSectors(17, 1, sector)) return 0;
-  return HoldsVolumeDescriptor(sector) ? 1 : 2;
+  if (!MmcReadSectors(iso9660::kJolietDescriptorSector, 1, sector).ok()) return std::nullopt;
+  return HoldsVolumeDescriptor(sector);
 }
 
 // ---- reading ----------------------------------------------------------------
 
-int MmcDrive::MmcReadSectors(std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
-  if (buffer.size() < std::size_t(count) * platform::mmc::kSectorSize) return 0;
-  const ScsiResult r = Send(mmc::Read10(lba, count), DataDirection::kIn,
-                            buffer.first(std::size_t(count) * platform::mmc::kSectorSize));
-  return r.ok() ? 1 : 0;
+ScsiResult MmcDrive::MmcReadSectors(std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
+  if (buffer.size() < std::size_t(count) * platform::mmc::kSectorSize) return BufferTooSmall();
+  return Send(mmc::Read10(lba, count), DataDirection::kIn,
+              buffer.first(std::size_t(count) * platform::mmc::kSectorSize));
 }
 
-int MmcDrive::MmcReadCd(std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
-  if (buffer.size() < std::size_t(count) * platform::kCdRawSectorSize) return 0;
-  const ScsiResult r = Send(mmc::ReadCd(lba, count), DataDirection::kIn,
-                            buffer.first(std::size_t(count) * platform::kCdRawSectorSize));
-  return r.ok() ? 1 : 0;
+ScsiResult MmcDrive::MmcReadCd(std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
+  if (buffer.size() < std::size_t(count) * platform::kCdRawSectorSize) return BufferTooSmall();
+  return Send(mmc::ReadCd(lba, count), DataDirection::kIn,
+              buffer.first(std::size_t(count) * platform::kCdRawSectorSize));
 }
 
 std::optional<std::vector<std::uint8_t>> MmcDrive::ReadTocReply() {
-  return Query(mmc::ReadTocPmaAtip(mmc::kTocFormatToc, true, 0, 804), 804);
+  return Query(mmc::ReadTocPmaAtip(mmc::kTocFormatToc, true, 0, kTocReplyLength), kTocReplyLength);
 }
 
 std::optional<std::vector<std::uint8_t>> MmcDrive::MmcReadAtip() {
@@ -469,11 +518,13 @@ std::optional<std::vector<std::uint8_t>> MmcDrive::ReadDvdMediaId(mmc::DvdStruct
 
 // ---- tray -------------------------------------------------------------------
 
-void MmcDrive::MmcEject() { Simple(mmc::Eject()); }
-int MmcDrive::MmcEjectMedium() { return Simple(mmc::Eject()); }
-int MmcDrive::MmcLoadMedium() { return Simple(mmc::LoadMedium()); }
-int MmcDrive::MmcPreventAllowRemoval(bool prevent) { return Simple(mmc::PreventAllowMediumRemoval(prevent)); }
-int MmcDrive::MmcAllowRemoval() { return Simple(mmc::PreventAllowMediumRemoval(false)); }
-int MmcDrive::MmcTestUnitReady() { return Simple(mmc::TestUnitReady()); }
+ScsiResult MmcDrive::MmcEject() { return Simple(mmc::Eject()); }
+ScsiResult MmcDrive::MmcEjectMedium() { return Simple(mmc::Eject()); }
+ScsiResult MmcDrive::MmcLoadMedium() { return Simple(mmc::LoadMedium()); }
+ScsiResult MmcDrive::MmcPreventAllowRemoval(bool prevent) {
+  return Simple(mmc::PreventAllowMediumRemoval(prevent));
+}
+ScsiResult MmcDrive::MmcAllowRemoval() { return Simple(mmc::PreventAllowMediumRemoval(false)); }
+ScsiResult MmcDrive::MmcTestUnitReady() { return Simple(mmc::TestUnitReady()); }
 
 }  // namespace zephrel

@@ -14,6 +14,7 @@ namespace zephrel {
 namespace {
 
 using namespace std::chrono_literals;
+using platform::ScsiResult;
 using testing::Medium;
 using testing::PolicedDrive;
 using testing::ScriptedDevice;
@@ -23,17 +24,15 @@ std::shared_ptr<ScriptedDevice> Scripted() { return std::make_shared<ScriptedDev
 
 // ---- writing ----------------------------------------------------------------
 
-TEST(MmcWrite10, ALongWriteInProgressGives101AtTheFirstAnswerWhenNotWaiting) {
+TEST(MmcWrite10, ALongWriteInProgressIsTheResultAtTheFirstAnswerWhenNotWaiting) {
   auto device = Scripted();
   device->Always(pm::kWrite10, ScriptedDevice::Failure(0x02, 0x04, 0x08));
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(2048);
-  std::string text = "untouched";
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, false, {&clock, {}}), kWriteInProgress);
+  EXPECT_TRUE(LongWriteInProgress(drive.MmcWrite10(data, 0, 1, false, {&clock, {}})));
   EXPECT_EQ(device->CountOf(pm::kWrite10), 1u);
   EXPECT_TRUE(clock.Sleeps().empty());
-  EXPECT_EQ(text, "untouched");
 }
 
 TEST(MmcWrite10, WaitingBacksOffFrom5To20MsAndGivesUpAfterAbout120Seconds) {
@@ -41,9 +40,9 @@ TEST(MmcWrite10, WaitingBacksOffFrom5To20MsAndGivesUpAfterAbout120Seconds) {
   device->Always(pm::kWrite10, ScriptedDevice::Failure(0x02, 0x04, 0x08));
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(2048);
-  std::string text;
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 0);
+  const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock, {}});
+  EXPECT_FALSE(r.ok());
   const auto sleeps = clock.Sleeps();
   ASSERT_GE(sleeps.size(), 3u);
   EXPECT_EQ(sleeps[0], 5ms);
@@ -53,7 +52,7 @@ TEST(MmcWrite10, WaitingBacksOffFrom5To20MsAndGivesUpAfterAbout120Seconds) {
   EXPECT_GE(clock.Elapsed(), JobClock::Duration(120s));
   EXPECT_LT(clock.Elapsed(), JobClock::Duration(121s));
   EXPECT_EQ(device->CountOf(pm::kWrite10), sleeps.size() + 1);
-  EXPECT_EQ(text, "Logical Unit Not Ready, Long Write In Progress");
+  EXPECT_EQ(FailureText(r), "Logical Unit Not Ready, Long Write In Progress");
 }
 
 TEST(MmcWrite10, WaitingEndsWhenTheJobIsCancelledAndWritesOnceTheDriveIsReady) {
@@ -63,19 +62,18 @@ TEST(MmcWrite10, WaitingEndsWhenTheJobIsCancelledAndWritesOnceTheDriveIsReady) {
   std::vector<std::uint8_t> data(2048);
   testing::ManualJobClock clock;
   std::atomic<bool> cancel{true};
-  std::string text;
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, {}, &cancel}), 0);
+  EXPECT_FALSE(drive.MmcWrite10(data, 0, 1, true, {&clock, {}, &cancel}).ok());
   EXPECT_EQ(device->CountOf(pm::kWrite10), 1u);
   std::stop_source stop;
   stop.request_stop();
-  EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, stop.get_token()}), 0);
+  EXPECT_FALSE(drive.MmcWrite10(data, 0, 1, true, {&clock, stop.get_token()}).ok());
   EXPECT_EQ(device->CountOf(pm::kWrite10), 2u);
 
   auto later = Scripted();
   for (int i = 0; i < 3; ++i) later->Queue(pm::kWrite10, ScriptedDevice::Failure(0x02, 0x04, 0x08));
   later->Always(pm::kWrite10, ScriptedDevice::Reply({}));
   MmcDrive ready(later);
-  EXPECT_EQ(ready.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 1);
+  EXPECT_TRUE(ready.MmcWrite10(data, 0, 1, true, {&clock, {}}).ok());
   EXPECT_EQ(later->CountOf(pm::kWrite10), 4u);
 }
 
@@ -84,14 +82,14 @@ TEST(MmcWrite10, AnotherFailureIsTried51TimesAbout1MsApartAndLeavesItsText) {
   device->Always(pm::kWrite10, ScriptedDevice::Failure(0x03, 0x0C, 0x00));
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(4096);
-  std::string text;
   testing::ManualJobClock clock;
-  EXPECT_EQ(drive.MmcWrite10(data, 100, 2, &text, true, {&clock, {}}), 0);
+  const ScsiResult r = drive.MmcWrite10(data, 100, 2, true, {&clock, {}});
+  EXPECT_FALSE(r.ok());
   EXPECT_EQ(device->CountOf(pm::kWrite10), 51u);
   const auto sleeps = clock.Sleeps();
   EXPECT_EQ(sleeps.size(), 50u);
   for (auto s : sleeps) EXPECT_EQ(s, JobClock::Duration(1ms));
-  EXPECT_EQ(text, "Write Error");
+  EXPECT_EQ(FailureText(r), "Write Error");
   const auto sent = device->Log().back();
   EXPECT_EQ(sent.cdb, (std::vector<std::uint8_t>{0x2A, 0, 0, 0, 0, 100, 0, 0, 2, 0}));
   EXPECT_EQ(sent.data.size(), 4096u);
@@ -107,12 +105,12 @@ TEST(MmcWrite10, AUnitAttentionOrAMissingMediumFailsAtOnce) {
     device->Always(pm::kWrite10, failure);
     MmcDrive drive(device);
     std::vector<std::uint8_t> data(2048);
-    std::string text;
     testing::ManualJobClock clock;
-    EXPECT_EQ(drive.MmcWrite10(data, 0, 1, &text, true, {&clock, {}}), 0);
+    const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock, {}});
+    EXPECT_FALSE(r.ok());
     EXPECT_EQ(device->CountOf(pm::kWrite10), 1u) << int(failure.asc);
     EXPECT_TRUE(clock.Sleeps().empty());
-    EXPECT_FALSE(text.empty());
+    EXPECT_FALSE(FailureText(r).empty());
   }
 }
 
@@ -121,25 +119,24 @@ TEST(MmcWrite10, WritesLandOnTheEmulatedDiscThroughThePolicy) {
   MmcDrive drive = emulated.Mmc();
   std::vector<std::uint8_t> data(16 * 2048);
   std::iota(data.begin(), data.end(), 0);
-  std::string text;
-  ASSERT_EQ(drive.MmcWrite10(data, 0, 16, &text, true), 1) << text;
+  ASSERT_TRUE(drive.MmcWrite10(data, 0, 16, true).ok());
   std::vector<std::uint8_t> back(16 * 2048);
-  ASSERT_EQ(drive.MmcReadSectors(0, 16, back), 1);
+  ASSERT_TRUE(drive.MmcReadSectors(0, 16, back).ok());
   EXPECT_EQ(back, data);
   // A buffer too small for the count is refused before anything is sent.
   std::vector<std::uint8_t> small(2048);
-  EXPECT_EQ(drive.MmcReadSectors(0, 2, small), 0);
-  EXPECT_EQ(drive.MmcReadCd(0, 1, small), 0);
+  EXPECT_FALSE(drive.MmcReadSectors(0, 2, small).ok());
+  EXPECT_FALSE(drive.MmcReadCd(0, 1, small).ok());
 }
 
 TEST(MmcCloseTrackSession, AFailureLeavesItsTextAndIsNotRetried) {
   auto device = Scripted();
   device->Always(pm::kCloseTrackSession, ScriptedDevice::Failure(0x05, 0x72, 0x03));
   MmcDrive drive(device);
-  std::string text;
-  EXPECT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 0);
+  const ScsiResult r = drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0);
+  EXPECT_FALSE(r.ok());
   EXPECT_EQ(device->CountOf(pm::kCloseTrackSession), 1u);
-  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(FailureText(r), "Session Fixation Error - Incomplete Track in Session");
   EXPECT_EQ(device->Log()[0].cdb, (std::vector<std::uint8_t>{0x5B, 0, 0x02, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -148,72 +145,72 @@ TEST(MmcCloseTrackSession, AFailureLeavesItsTextAndIsNotRetried) {
 TEST(MmcDiscInformation, OneCompleteSessionAndAnEmptyAppendableOneCountAsOne) {
   PolicedDrive emulated(Medium(pm::kProfileCdR, 40000));
   MmcDrive drive = emulated.Mmc();
-  ASSERT_EQ(drive.MmcSetWriteParameters(8, 0x01, false, true, false), 0);
+  ASSERT_TRUE(
+      drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, true, false).ok());
   std::vector<std::uint8_t> data(300 * 2048, 7);
-  std::string text;
-  ASSERT_EQ(drive.MmcWrite10(data, 0, 300, &text, true), 1) << text;
-  ASSERT_EQ(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text), 1) << text;
+  ASSERT_TRUE(drive.MmcWrite10(data, 0, 300, true).ok());
+  ASSERT_TRUE(drive.MmcCloseTrackSession(false, mmc::kCloseSession, 0).ok());
   EXPECT_EQ(drive.MmcGetSessionCount(), 1);
-  EXPECT_EQ(drive.MmcGetLastSessionState(), 0);
-  EXPECT_EQ(drive.MmcDiscIsWritable(), 1);
-  EXPECT_EQ(drive.MmcDiscIsBlank(), 0);
+  EXPECT_EQ(drive.MmcGetLastSessionState(), pm::kSessionEmpty);
+  EXPECT_EQ(drive.MmcDiscIsWritable(), true);
+  EXPECT_EQ(drive.MmcDiscIsBlank(), false);
   EXPECT_EQ(drive.MmcGetLastTrackNumber(), 2);
   EXPECT_EQ(drive.MmcGetTrackSessionNumber(1), 1u);
   EXPECT_EQ(drive.MmcGetTrackStartAddress(1), 0u);
   EXPECT_EQ(drive.MmcGetTrackSize(1), 300u);
   EXPECT_EQ(drive.MmcGetSessionTrackStart(2), drive.MmcGetTrackStartLba(2));
   EXPECT_EQ(drive.MmcGetNextWritableAddress(2), drive.MmcGetTrackStartLba(2));
-  EXPECT_GT(drive.MmcGetNextWritableAddress(2), 300u);
-  EXPECT_EQ(drive.MmcGetCdMediaCode(), 1);
-  EXPECT_EQ(drive.MmcDiscIsErasable(), 0);
+  EXPECT_GT(drive.MmcGetNextWritableAddress(2).value_or(0), 300u);
+  EXPECT_TRUE(drive.MmcGetCdMediaCode().ok());
+  EXPECT_EQ(drive.MmcDiscIsErasable(), false);
 }
 
-TEST(MmcDiscInformation, EveryQueryGivesItsNeutralValueWhenTheDriveFails) {
+TEST(MmcDiscInformation, EveryQueryGivesNothingAndEveryActionFailsWhenTheDriveFails) {
   auto device = Scripted();  // refuses every command
   MmcDrive drive(device);
-  EXPECT_EQ(drive.MmcGetLastSessionState(), -1);
-  EXPECT_EQ(drive.MmcGetSessionCount(), 0);
-  EXPECT_EQ(drive.MmcDiscIsWritable(), 0);
-  EXPECT_EQ(drive.MmcGetLastTrackNumber(), -1);
-  EXPECT_EQ(drive.MmcGetCdMediaCode(), -1);
-  EXPECT_EQ(drive.MmcDiscIsBlank(), -1);
-  EXPECT_EQ(drive.MmcDiscIsErasable(), 0);
-  EXPECT_EQ(drive.MmcGetCdCapacityMB(), 0);
-  EXPECT_EQ(drive.MmcGetUsedSpaceMB(), 0);
-  EXPECT_EQ(drive.MmcReadCapacity(), 0u);
-  EXPECT_EQ(drive.MmcReadDvdStructure(), 0);
-  EXPECT_EQ(drive.MmcRead10(), 0);
-  EXPECT_EQ(drive.MmcGetTrackStartAddress(1), 0u);
+  EXPECT_EQ(drive.MmcGetLastSessionState(), std::nullopt);
+  EXPECT_EQ(drive.MmcGetSessionCount(), std::nullopt);
+  EXPECT_EQ(drive.MmcDiscIsWritable(), std::nullopt);
+  EXPECT_EQ(drive.MmcGetLastTrackNumber(), std::nullopt);
+  EXPECT_FALSE(drive.MmcGetCdMediaCode().ok());
+  EXPECT_EQ(drive.MmcDiscIsBlank(), std::nullopt);
+  EXPECT_EQ(drive.MmcDiscIsErasable(), std::nullopt);
+  EXPECT_EQ(drive.MmcGetCdCapacityMB(), std::nullopt);
+  EXPECT_EQ(drive.MmcGetUsedSpaceMB(), std::nullopt);
+  EXPECT_EQ(drive.MmcReadCapacity(), std::nullopt);
+  EXPECT_EQ(drive.MmcReadDvdStructure(), std::nullopt);
+  EXPECT_EQ(drive.MmcRead10(), std::nullopt);
+  EXPECT_EQ(drive.MmcGetTrackStartAddress(1), std::nullopt);
   EXPECT_EQ(drive.MmcGetMediaTypeCode(), -1);
-  EXPECT_EQ(drive.MmcReadFormatCapacities(), -1);
-  EXPECT_EQ(drive.MmcSetCdSpeed(1385), -1);
-  EXPECT_EQ(drive.MmcSetCdSpeedMax(), -1);
-  EXPECT_EQ(drive.MmcModeSenseCapabilities(), 0);
-  EXPECT_EQ(drive.MmcTestUnitReady(), 0);
-  EXPECT_EQ(drive.SessionDataMode(), 0);
+  EXPECT_EQ(drive.MmcReadFormatCapacities(), std::nullopt);
+  EXPECT_FALSE(drive.MmcSetCdSpeed(1385).ok());
+  EXPECT_FALSE(drive.MmcSetCdSpeedMax().ok());
+  EXPECT_EQ(drive.MmcModeSenseCapabilities(), std::nullopt);
+  EXPECT_FALSE(drive.MmcTestUnitReady().ok());
+  EXPECT_EQ(drive.SessionDataMode(), std::nullopt);
   MmcDrive none(nullptr);
-  EXPECT_EQ(none.MmcTestUnitReady(), 0);
+  EXPECT_FALSE(none.MmcTestUnitReady().ok());
   EXPECT_EQ(none.MmcGetMediaTypeCode(), -1);
 }
 
 TEST(MmcFormatCapacities, OnlyTheCurrentDescriptorGivesFfffffBlocksAndFormatByte98) {
   PolicedDrive plus_r(Medium(pm::kProfileDvdPlusR));
   MmcDrive drive = plus_r.Mmc();
-  std::uint32_t blocks = 0;
-  std::uint8_t format = 0;
-  ASSERT_TRUE(drive.MmcGetFormattableCapacity(&blocks, &format));
-  EXPECT_EQ(blocks, 0x00FFFFFFu);
-  EXPECT_EQ(format, 0x98);
-  EXPECT_EQ(drive.MmcReadFormatCapacities(), 2);
+  std::optional<FormattableCapacity> capacity = drive.MmcGetFormattableCapacity();
+  ASSERT_TRUE(capacity);
+  EXPECT_EQ(capacity->blocks, 0x00FFFFFFu);
+  EXPECT_EQ(capacity->format_byte, 0x98);
+  EXPECT_EQ(drive.MmcReadFormatCapacities(), pm::kDescriptorFormatted);
 
   PolicedDrive plus_rw(Medium(pm::kProfileDvdPlusRw));
   MmcDrive rw = plus_rw.Mmc();
-  EXPECT_EQ(rw.MmcReadFormatCapacities(), 1);  // unformatted
-  ASSERT_TRUE(rw.MmcGetFormattableCapacity(&blocks, &format));
-  EXPECT_EQ(format, 0x26 << 2);
-  EXPECT_GT(blocks, 2000000u);
-  EXPECT_EQ(rw.MmcFormatUnit(), 1);
-  EXPECT_EQ(rw.MmcReadFormatCapacities(), 2);
+  EXPECT_EQ(rw.MmcReadFormatCapacities(), pm::kDescriptorUnformatted);
+  capacity = rw.MmcGetFormattableCapacity();
+  ASSERT_TRUE(capacity);
+  EXPECT_EQ(capacity->format_byte, 0x26 << 2);
+  EXPECT_GT(capacity->blocks, 2000000u);
+  EXPECT_TRUE(rw.MmcFormatUnit().ok());
+  EXPECT_EQ(rw.MmcReadFormatCapacities(), pm::kDescriptorFormatted);
   const auto log = plus_rw.emulated().CommandLog();
   EXPECT_EQ(log.back().cdb, (std::vector<std::uint8_t>{0x23, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0}));
 }
@@ -225,11 +222,11 @@ TEST(MmcWriterTest, ADvdRomOnlyDriveIsNoWriterAndADriveRejectingTheQuestionIs) {
   rom.writer = false;
   rom.profiles = {pm::kProfileDvdRom, pm::kProfileCdRom};
   PolicedDrive reader(Medium(pm::kProfileDvdRom), rom);
-  EXPECT_EQ(reader.Mmc().MmcGetCurrentProfile(), 0);
+  EXPECT_FALSE(reader.Mmc().MmcGetCurrentProfile());
   PolicedDrive writer(Medium(pm::kProfileDvdPlusR));
-  EXPECT_EQ(writer.Mmc().MmcGetCurrentProfile(), 1);
+  EXPECT_TRUE(writer.Mmc().MmcGetCurrentProfile());
   auto refusing = Scripted();
-  EXPECT_EQ(MmcDrive(refusing).MmcGetCurrentProfile(), 1);
+  EXPECT_TRUE(MmcDrive(refusing).MmcGetCurrentProfile());
 }
 
 TEST(MmcWriterTest, OnlyTheProfilesTheReplyDeclaresAreLookedAt) {
@@ -242,12 +239,12 @@ TEST(MmcWriterTest, OnlyTheProfilesTheReplyDeclaresAreLookedAt) {
   for (std::size_t at = 17; at < reply.size(); at += 4) reply[at] = 0x09;
   auto device = Scripted();
   device->Always(pm::kGetConfiguration, ScriptedDevice::Reply(reply));
-  EXPECT_EQ(MmcDrive(device).MmcGetCurrentProfile(), 0);
+  EXPECT_FALSE(MmcDrive(device).MmcGetCurrentProfile());
   // A short reply: the bytes the drive did not move are never read.
   auto short_reply = Scripted();
   short_reply->Always(pm::kGetConfiguration,
                       ScriptedDevice::Reply({0, 0, 0, 200, 0, 0, 0, 0, 0, 0, 0, 192, 0, 8}));
-  EXPECT_EQ(MmcDrive(short_reply).MmcGetCurrentProfile(), 0);
+  EXPECT_FALSE(MmcDrive(short_reply).MmcGetCurrentProfile());
 }
 
 TEST(MmcMediaTypeCode, TheCurrentProfileOfEveryEmulatedMediumGivesItsCode) {
@@ -279,16 +276,16 @@ TEST(MmcSpeeds, TheCurrentWriteSpeedGoesIntoTheSpeedListOnce) {
   one.push_back(std::make_unique<ScriptedDevice>());
   list.Replace(std::move(one));
   MmcDrive drive = emulated.Mmc(&list, 0);
-  EXPECT_EQ(drive.SetDvdWriteSpeed(4), 1);
-  EXPECT_EQ(drive.SetDvdWriteSpeed(4), 1);
-  EXPECT_EQ(drive.SetDvdWriteSpeed(8), 1);
+  EXPECT_TRUE(drive.SetDvdWriteSpeed(4).ok());
+  EXPECT_TRUE(drive.SetDvdWriteSpeed(4).ok());
+  EXPECT_TRUE(drive.SetDvdWriteSpeed(8).ok());
   ASSERT_EQ(list.SpeedCount(0), 2);
   EXPECT_EQ(list.SpeedAt(0, 0), 5540);
   EXPECT_EQ(list.SpeedAt(0, 1), 11080);
   const auto log = emulated.emulated().CommandLog();
   // SET CD SPEED: read at maximum, write 4 x 1385 kB/s.
   EXPECT_EQ(log[0].cdb, (std::vector<std::uint8_t>{0xBB, 0, 0xFF, 0xFF, 0x15, 0xA4, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(drive.MmcSetCdSpeedMax(), 1);
+  EXPECT_TRUE(drive.MmcSetCdSpeedMax().ok());
 }
 
 // Changed from reading the older field only: the block descriptors are
@@ -336,7 +333,7 @@ TEST(MmcWriteParameters, AFailedModeSenseGivesAPageFromZerosAndTheFieldsAreMaske
   device->Always(pm::kModeSense10, ScriptedDevice::Failure(0x05, 0x24, 0x00));
   device->Always(pm::kModeSelect10, ScriptedDevice::Reply({}));
   MmcDrive drive(device);
-  EXPECT_EQ(drive.MmcSetWriteParameters(0xF8, 0x11, false, false, false), 0);
+  EXPECT_TRUE(drive.MmcSetWriteParameters(0xF8, 0x11, false, false, false).ok());
   const auto list = LastModeSelect(*device);
   ASSERT_EQ(list.size(), 60u);
   std::vector<std::uint8_t> expected(60, 0);
@@ -354,6 +351,7 @@ TEST(MmcWriteParameters, AFailedModeSenseGivesAPageFromZerosAndTheFieldsAreMaske
 
 TEST(MmcWriteParameters, ThePageIsTakenFromPastTheBlockDescriptors) {
   std::vector<std::uint8_t> sense(8 + 8 + 52, 0);
+  sense[1] = 8 + 8 + 52 - 2;
   sense[7] = 8;
   sense[16] = 0x05;
   sense[17] = 0x32;
@@ -365,7 +363,7 @@ TEST(MmcWriteParameters, ThePageIsTakenFromPastTheBlockDescriptors) {
   device->Always(pm::kModeSense10, ScriptedDevice::Reply(sense));
   device->Always(pm::kModeSelect10, ScriptedDevice::Reply({}));
   MmcDrive drive(device);
-  EXPECT_EQ(drive.MmcSetWriteParameters(8, 0, true, true, true), 0);
+  EXPECT_TRUE(drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypePacket, true, true, true).ok());
   const auto list = LastModeSelect(*device);
   ASSERT_EQ(list.size(), 60u);
   EXPECT_EQ(list[2], 0x20);
@@ -383,14 +381,17 @@ TEST(MmcWriteParameters, ThePageIsTakenFromPastTheBlockDescriptors) {
 TEST(MmcWriteParameters, TheEmulatedDriveTakesDataAudioAndDvdRwParametersInStrictMode) {
   PolicedDrive cd(Medium(pm::kProfileCdRw));
   cd.emulated().SetStrict(true);
-  EXPECT_EQ(cd.Mmc().MmcSetWriteParameters(8, 0x01, true, true, true), 0);
-  EXPECT_EQ(cd.Mmc().MmcSetAudioWriteParameters(false, false, false), 0);
+  EXPECT_TRUE(
+      cd.Mmc().MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, true, true, true).ok());
+  EXPECT_TRUE(cd.Mmc().MmcSetAudioWriteParameters(false, false, false).ok());
   PolicedDrive dvd(Medium(pm::kProfileDvdRwSequential));
   dvd.emulated().SetStrict(true);
-  EXPECT_EQ(dvd.Mmc().MmcSetWriteParameters(8, 0, false, false, false), 0);
+  EXPECT_TRUE(
+      dvd.Mmc().MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypePacket, false, false, false).ok());
   PolicedDrive plus(Medium(pm::kProfileDvdPlusR));
   plus.emulated().SetStrict(true);
-  EXPECT_EQ(plus.Mmc().MmcSetWriteParameters(8, 0, false, true, false), 0);
+  EXPECT_TRUE(
+      plus.Mmc().MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypePacket, false, true, false).ok());
 }
 
 }  // namespace

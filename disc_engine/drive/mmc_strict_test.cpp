@@ -44,9 +44,6 @@ class Recording : public platform::ScsiDevice {
 // Every operation of the command set, the media and the table of contents,
 // in an order that leaves the medium as a job would.
 void RunEveryOperation(MmcDrive& d, DriveList* speeds) {
-  std::string text;
-  std::uint32_t blocks = 0;
-  std::uint8_t format = 0;
   std::vector<std::uint8_t> sector(2048 * 2), raw(2352 * 2), data(32 * 2048, 0x5A);
   const int code = d.MmcGetMediaTypeCode();
   d.MmcTestUnitReady();
@@ -58,7 +55,7 @@ void RunEveryOperation(MmcDrive& d, DriveList* speeds) {
   d.SetCdWriteSpeed(16);
   d.MmcSetCdSpeedMax();
   d.MmcReadFormatCapacities();
-  d.MmcGetFormattableCapacity(&blocks, &format);
+  d.MmcGetFormattableCapacity();
   d.MmcGetLastSessionState();
   d.MmcGetSessionCount();
   d.MmcDiscIsWritable();
@@ -96,13 +93,13 @@ void RunEveryOperation(MmcDrive& d, DriveList* speeds) {
   if (code == kMediaDvdPlusRw) d.MmcFormatUnit();
   if (code == kMediaCdRw || code == kMediaDvdRw) d.MmcBlank(0x01);
   if (IsCdMedia(code)) d.MmcSetAudioWriteParameters(true, false, false);
-  d.MmcSetWriteParameters(8, 0x01, true, true, false);
+  d.MmcSetWriteParameters(mmc::kDataBlockMode1, mmc::kWriteTypeTrackAtOnce, true, true, false);
   if (code == kMediaDvdR) d.MmcReserveTrack(64);
-  d.MmcWrite10(data, d.MmcGetNextWritableAddress(1), 32, &text, true);
+  d.MmcWrite10(data, d.MmcGetNextWritableAddress(1).value_or(0), 32, true);
   d.MmcSynchronizeCache();
   d.MmcSynchronizeCacheImmed();
-  d.MmcCloseTrackSession(false, mmc::kCloseTrack, 1, &text);
-  d.MmcCloseTrackSession(false, mmc::kCloseSession, 0, &text);
+  d.MmcCloseTrackSession(false, mmc::kCloseTrack, 1);
+  d.MmcCloseTrackSession(false, mmc::kCloseSession, 0);
   d.MmcEjectMedium();
   d.MmcLoadMedium();
   d.MmcTestUnitReady();

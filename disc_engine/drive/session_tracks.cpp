@@ -1,30 +1,22 @@
 #include "drive/session_tracks.h"
 
-#include "platform/byte_order.h"
-
 namespace zephrel {
 
 std::optional<TrackStatus> ReadTrackStatus(MmcDrive& drive, int track) {
-  constexpr std::size_t kLength = 48;
-  const auto reply = drive.Query(
-      mmc::ReadTrackInformation(mmc::kTrackByNumber, static_cast<std::uint32_t>(track), kLength), kLength);
-  if (!reply || reply->size() < 16) return std::nullopt;
-  const std::vector<std::uint8_t>& r = *reply;
+  const auto info = drive.ReadTrackInformation(static_cast<std::uint32_t>(track));
+  if (!info) return std::nullopt;
   TrackStatus status;
-  status.blank = (r[6] & 0x40) != 0;
-  status.next_writable_valid = (r[7] & 0x01) != 0;
-  status.start = platform::GetBe32(&r[8]);
-  if (status.next_writable_valid) status.next_writable = platform::GetBe32(&r[12]);
+  status.blank = info->blank;
+  status.next_writable_valid = info->next_writable.has_value();
+  status.start = info->start;
+  status.next_writable = info->next_writable.value_or(0);
   return status;
 }
 
 std::optional<LastSessionTracks> ReadLastSessionTracks(MmcDrive& drive) {
-  constexpr std::size_t kLength = 34;
-  const auto reply = drive.Query(mmc::ReadDiscInformation(kLength), kLength);
-  if (!reply || reply->size() < 7) return std::nullopt;
-  const std::vector<std::uint8_t>& r = *reply;
-  const bool wide = r.size() >= 12;
-  return LastSessionTracks{r[5] | (wide ? r[10] << 8 : 0), r[6] | (wide ? r[11] << 8 : 0)};
+  const auto info = drive.ReadDiscInformation();
+  if (!info) return std::nullopt;
+  return LastSessionTracks{info->first_track_in_last_session, info->last_track_in_last_session};
 }
 
 std::optional<int> IncompleteTrack(MmcDrive& drive) {
@@ -38,7 +30,7 @@ std::optional<int> IncompleteTrack(MmcDrive& drive) {
 }
 
 std::uint32_t NewSessionStart(MmcDrive& drive) {
-  if (drive.MmcDiscIsWritable() != 1) return 0;
+  if (!drive.MmcDiscIsWritable().value_or(false)) return 0;
   const std::optional<LastSessionTracks> tracks = ReadLastSessionTracks(drive);
   if (!tracks) return 0;
   const std::optional<TrackStatus> last = ReadTrackStatus(drive, tracks->last);

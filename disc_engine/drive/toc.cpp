@@ -8,14 +8,14 @@
 namespace zephrel {
 namespace {
 
-constexpr std::size_t kHeaderSize = 4;
-constexpr std::size_t kDescriptorSize = 8;
+constexpr std::size_t kHeaderSize = mmc::toc::kHeaderLength;
+constexpr std::size_t kDescriptorSize = mmc::toc::kDescriptorLength;
 constexpr std::size_t kMaxDescriptors = 100;  // 99 tracks and the lead-out
 constexpr int kMaxTracks = 99;
 
 int DescriptorStart(std::span<const std::uint8_t> reply, std::size_t index) {
-  const std::uint8_t* d = reply.data() + kHeaderSize + kDescriptorSize * index;
-  return d[5] * 4500 + d[6] * 75 + d[7];
+  const std::uint8_t* d = reply.data() + kHeaderSize + kDescriptorSize * index + mmc::toc::kAddress;
+  return d[1] * 4500 + d[2] * 75 + d[3];
 }
 
 // Cuts UTF-8 text after limit characters (a character is a lead byte and its
@@ -42,6 +42,29 @@ std::string DurationText(int frames) {
   return text;
 }
 
+namespace {
+
+// The record of the descriptor at index i, track i + 1 of the list.
+TrackRecord RecordOf(std::span<const std::uint8_t> reply, std::size_t i, int length) {
+  const std::uint8_t* d = reply.data() + kHeaderSize + kDescriptorSize * i;
+  TrackRecord r;
+  r.start_minute = d[mmc::toc::kAddress + 1];
+  r.start_second = d[mmc::toc::kAddress + 2];
+  r.start_frame = d[mmc::toc::kAddress + 3];
+  r.start = DescriptorStart(reply, i);
+  r.toc_start = r.start;
+  r.length = std::max(0, length);
+  r.duration = DurationText(r.length);
+  char title[32];
+  std::snprintf(title, sizeof title, "Track %.2d", static_cast<int>(i) + 1);
+  r.title = title;
+  r.number = d[mmc::toc::kTrackNumber];
+  r.adr_control = d[mmc::toc::kAdrControl];
+  return r;
+}
+
+}  // namespace
+
 std::vector<TrackRecord> ParseToc(std::span<const std::uint8_t> reply) {
   std::vector<TrackRecord> records;
   if (reply.size() < kHeaderSize) return records;
@@ -49,27 +72,14 @@ std::vector<TrackRecord> ParseToc(std::span<const std::uint8_t> reply) {
   const std::size_t usable = std::min(reply.size(), declared);
   if (usable < kHeaderSize) return records;
   const std::size_t descriptors = std::min((usable - kHeaderSize) / kDescriptorSize, kMaxDescriptors);
-  const int first = reply[2], last = reply[3];
+  const int first = reply[mmc::toc::kFirst], last = reply[mmc::toc::kLast];
   if (last < first || descriptors < 2) return records;
   // Every track needs the descriptor after it for its end.
   const int count = std::min({last - first + 1, static_cast<int>(descriptors) - 1, kMaxTracks});
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t* d = reply.data() + kHeaderSize + kDescriptorSize * std::size_t(i);
-    TrackRecord r;
-    r.start_minute = d[5];
-    r.start_second = d[6];
-    r.start_frame = d[7];
-    r.start = DescriptorStart(reply, std::size_t(i));
-    r.toc_start = r.start;
-    r.length = std::max(0, DescriptorStart(reply, std::size_t(i) + 1) - r.start);
-    r.duration = DurationText(r.length);
-    char title[32];
-    std::snprintf(title, sizeof title, "Track %.2d", i + 1);
-    r.title = title;
-    r.number = d[2];
-    r.adr_control = d[1];
-    records.push_back(std::move(r));
-  }
+  for (int i = 0; i < count; ++i)
+    records.push_back(
+        RecordOf(reply, std::size_t(i),
+                 DescriptorStart(reply, std::size_t(i) + 1) - DescriptorStart(reply, std::size_t(i))));
   return records;
 }
 
@@ -152,8 +162,28 @@ int ReadToc(MmcDrive& drive, int drive_number) {
   std::vector<TrackRecord> records = ParseToc(*reply);
   for (TrackRecord& r : records) {
     if (r.number < 1 || r.number > kMaxTracks) continue;
-    r.info_start = drive.MmcGetTrackStartAddress(static_cast<std::uint32_t>(r.number));
-    r.info_size = drive.MmcGetTrackSize(static_cast<std::uint32_t>(r.number));
+    r.info_start = drive.MmcGetTrackStartAddress(static_cast<std::uint32_t>(r.number)).value_or(0);
+    r.info_size = drive.MmcGetTrackSize(static_cast<std::uint32_t>(r.number)).value_or(0);
+  }
+  // A reply the drive cut short is read for what it holds: a track whose
+  // start came but whose end (the next descriptor) did not ends where READ
+  // TRACK INFORMATION says. Tracks it lost altogether make it unreadable,
+  // never a shorter disc.
+  const auto toc = mmc::ParseToc(*reply, kTocReplyLength);
+  if (toc && toc->short_reply) {
+    const int listed = std::min(toc->last - toc->first + 1, kMaxTracks);
+    if (static_cast<int>(records.size()) < listed && toc->descriptors.size() == records.size() + 1) {
+      const std::size_t i = records.size();
+      const auto number = static_cast<std::uint32_t>(toc->descriptors[i].track);
+      const std::optional<std::uint32_t> size = drive.MmcGetTrackSize(number);
+      if (size && *size > 0 && number >= 1 && number <= kMaxTracks) {
+        TrackRecord r = RecordOf(*reply, i, static_cast<int>(*size));
+        r.info_start = drive.MmcGetTrackStartAddress(number).value_or(0);
+        r.info_size = *size;
+        records.push_back(std::move(r));
+      }
+    }
+    if (static_cast<int>(records.size()) < listed) return -1;
   }
   list.Replace(drive_number, std::move(records));
   return 0;

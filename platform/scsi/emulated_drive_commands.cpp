@@ -58,6 +58,13 @@ ScsiResult EmulatedDrive::Impl::Exec(std::span<const std::uint8_t> sent, std::sp
     check = busy_sense;
   } else {
     check = Dispatch(cdb.data(), buffer, &transferred, &transport_error);
+    if (!check.failed() && transferred > 0) {
+      if (const std::size_t cut = std::min(InjectedShortening(op), transferred)) {
+        transferred -= cut;
+        std::fill_n(buffer.begin() + std::ptrdiff_t(transferred), cut, std::uint8_t(0));
+        dirty = true;
+      }
+    }
   }
   if (!transport_error.empty()) {
     result.transport = ScsiResult::Transport::kError;

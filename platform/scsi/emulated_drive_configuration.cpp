@@ -45,16 +45,6 @@ Check EmulatedDrive::Impl::RequestSense(const std::uint8_t* cdb, std::span<std::
   return kGood;
 }
 
-void EmulatedDrive::Impl::AddFeature(std::vector<std::uint8_t>& r, std::uint16_t code, bool current,
-                                     std::vector<std::uint8_t> body, std::uint8_t version) {
-  std::size_t at = r.size();
-  r.resize(at + 4);
-  PutBe16(&r[at], code);
-  r[at + 2] = std::uint8_t(version << 2 | (code <= 3 ? 0x02 : 0) | (current ? 1 : 0));
-  r[at + 3] = std::uint8_t(body.size());
-  r.insert(r.end(), body.begin(), body.end());
-}
-
 bool EmulatedDrive::Impl::Has(std::initializer_list<std::uint16_t> profiles) const {
   for (std::uint16_t p : state.identity.profiles)
     for (std::uint16_t q : profiles)
@@ -137,41 +127,45 @@ Check EmulatedDrive::Impl::GetConfiguration(const std::uint8_t* cdb, std::span<s
       // 2Ah and in GET PERFORMANCE, stream writing.
       {kFeatureRealTimeStreaming, writer, loaded, {0x1F, 0, 0, 0}},
   };
-  std::vector<std::uint8_t> r(8, 0);
-  PutBe16(&r[6], cur);
+  mmc::Configuration r;
+  r.current_profile = cur;
   for (const Entry& f : features) {
     if (!f.present) continue;
     if (rt == 2 ? f.code != start : f.code < start) continue;
     if (rt == 1 && !f.current) continue;
-    AddFeature(r, f.code, f.current, f.body,
-               f.code == kFeatureCore || f.code == kFeatureRealTimeStreaming ? 1 : 0);
+    // The profile list, core and removable medium features are persistent.
+    r.features.push_back({f.code, f.code == kFeatureCore || f.code == kFeatureRealTimeStreaming ? 1 : 0,
+                          f.code <= kFeatureRemovableMedium, f.current, f.body});
   }
-  PutBe32(&r[0], std::uint32_t(r.size() - 4));
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildConfiguration(r), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 
 std::vector<std::uint8_t> EmulatedDrive::Impl::CapabilitiesPage() const {
   const auto& writes = SpeedTable(true);
   const std::size_t n = state.identity.writer ? writes.size() : 0;
-  std::vector<std::uint8_t> p(32 + 4 * n, 0);
-  p[0] = kPageCapabilities;
-  p[1] = std::uint8_t(p.size() - 2);
+  namespace cp = mmc::caps_page;
+  std::vector<std::uint8_t> p(cp::kWriteSpeedDescriptors + cp::kWriteSpeedDescriptorLength * n, 0);
+  p[mmc::mode::kPageCode] = kPageCapabilities;
+  p[mmc::mode::kPageLength] = std::uint8_t(p.size() - 2);
   const bool dvd = Has({kProfileDvdRom, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdPlusR});
-  p[2] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
-  if (state.identity.writer) p[3] = std::uint8_t(0x07 | (dvd ? 0x10 : 0));
-  p[4] = 0xF1;                               // BUF, multisession, mode 2 forms, audio play
-  p[5] = 0x03;                               // CD-DA commands, accurate stream
-  p[6] = 0x29 | (state.prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
+  // CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM read
+  p[cp::kReadCapabilities] = std::uint8_t(0x03 | (dvd ? 0x38 : 0));
+  if (state.identity.writer) p[cp::kWriteCapabilities] = std::uint8_t(0x07 | (dvd ? 0x10 : 0));
+  p[cp::kFeatures] = 0xF1;                                // BUF, multisession, mode 2 forms, audio play
+  p[cp::kCdDa] = 0x03;                                    // CD-DA commands, accurate stream
+  p[cp::kMechanism] = 0x29 | (state.prevent ? 0x02 : 0);  // tray, eject, lock (and its state)
   const auto& reads = SpeedTable(false);
-  PutBe16(&p[8], reads.empty() ? 0 : reads.back());
-  PutBe16(&p[12], 2048);
-  PutBe16(&p[14], read_speed);
-  PutBe16(&p[18], writes.empty() ? 0 : writes.back());
-  PutBe16(&p[20], write_speed);
-  PutBe16(&p[28], write_speed);
-  PutBe16(&p[30], std::uint32_t(n));
-  for (std::size_t i = 0; i < n; ++i) PutBe16(&p[32 + 4 * i + 2], writes[n - 1 - i]);  // fastest first
+  PutBe16(&p[cp::kMaximumReadSpeed], reads.empty() ? 0 : reads.back());
+  PutBe16(&p[cp::kBufferSize], 2048);
+  PutBe16(&p[cp::kCurrentReadSpeed], read_speed);
+  PutBe16(&p[cp::kMaximumWriteSpeed], writes.empty() ? 0 : writes.back());
+  PutBe16(&p[cp::kCurrentWriteSpeed], write_speed);
+  PutBe16(&p[cp::kCurrentWriteSpeedSelected], write_speed);
+  PutBe16(&p[cp::kWriteSpeedDescriptorCount], std::uint32_t(n));
+  for (std::size_t i = 0; i < n; ++i)  // fastest first
+    PutBe16(&p[cp::kWriteSpeedDescriptors + cp::kWriteSpeedDescriptorLength * i + cp::kDescriptorWriteSpeed],
+            writes[n - 1 - i]);
   return p;
 }
 
@@ -205,34 +199,41 @@ Check EmulatedDrive::Impl::ModeSelect(const std::uint8_t* cdb, std::span<std::ui
     return kGood;
   }
   const std::uint8_t* d = buffer.data();
-  if (length < 10 || GetBe16(d + 6) != 0) return kInvalidParameter;  // no block descriptors
-  const std::uint8_t code = d[8] & 0x3F;
-  const std::size_t page_length = d[9];
-  if (10 + page_length > length) return kInvalidParameter;
+  namespace wp = mmc::write_page;
+  constexpr std::size_t kPage = mmc::mode::kHeaderLength;
+  if (length < kPage + 2 || GetBe16(d + mmc::mode::kBlockDescriptorLength) != 0)
+    return kInvalidParameter;  // no block descriptors
+  const std::uint8_t code = d[kPage + mmc::mode::kPageCode] & mmc::mode::kPageCodeMask;
+  const std::size_t page_length = d[kPage + mmc::mode::kPageLength];
+  if (kPage + 2 + page_length > length) return kInvalidParameter;
   if (code == kPageCapabilities) {
     std::vector<std::uint8_t> current = CapabilitiesPage();
-    if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + 10))
+    if (page_length + 2 != current.size() || !std::equal(current.begin() + 2, current.end(), d + kPage + 2))
       return kInvalidParameter;
     return kGood;
   }
-  if (code != kPageWriteParameters || (page_length != 0x32 && page_length != 0x36)) return kInvalidParameter;
-  std::array<std::uint8_t, 52> p{};
-  std::memcpy(p.data(), d + 8, 52);
-  p[0] = kPageWriteParameters;
-  p[1] = 0x32;
+  if (code != kPageWriteParameters || (page_length != wp::kPageLengthValue && page_length != 0x36))
+    return kInvalidParameter;
+  std::array<std::uint8_t, wp::kLength> p{};
+  std::memcpy(p.data(), d + kPage, wp::kLength);
+  p[mmc::mode::kPageCode] = kPageWriteParameters;
+  p[mmc::mode::kPageLength] = wp::kPageLengthValue;
   const std::uint16_t profile = state.medium && !state.tray_open ? state.medium->profile : 0;
-  const int write_type = p[2] & 0x0F;
-  const int block_type = p[4] & 0x0F;
-  const bool test_write = (p[2] & 0x10) != 0;
-  if ((p[3] >> 6) == 2) return kParameterValueInvalid;
+  const int write_type = p[wp::kWriteType] & wp::kWriteTypeMask;
+  const int block_type = p[wp::kDataBlockType] & wp::kDataBlockTypeMask;
+  const bool test_write = (p[wp::kWriteType] & wp::kTestWrite) != 0;
+  if ((p[wp::kTrackMode] >> 6) == 2) return kParameterValueInvalid;  // multi-session value 10b is reserved
   if (IsCd(profile) || profile == 0) {
     // Packets, track at once and session at once (by cue sheet); no raw writing.
-    if (write_type > kWriteTypeSessionAtOnce || (block_type != 0 && block_type != 8))
+    if (write_type > kWriteTypeSessionAtOnce ||
+        (block_type != kDataBlockRaw && block_type != kDataBlockMode1))
       return kParameterValueInvalid;
-    if ((p[3] & 0x20) && GetBe32(&p[10]) == 0) return kParameterValueInvalid;  // fixed packets of no size
+    if ((p[wp::kTrackMode] & wp::kFixedPacket) && GetBe32(&p[wp::kPacketSize]) == 0)
+      return kParameterValueInvalid;  // fixed packets of no size
   } else if (IsDvdMinus(profile)) {
-    if ((write_type != 0 && write_type != 2 && !(write_type == 4 && profile == kProfileDvdRDlSequential)) ||
-        block_type != 8)
+    if ((write_type != kWriteTypePacket && write_type != kWriteTypeSessionAtOnce &&
+         !(write_type == kWriteTypeLayerJump && profile == kProfileDvdRDlSequential)) ||
+        block_type != kDataBlockMode1)
       return kParameterValueInvalid;
   }
   if (test_write && profile != 0 && !SupportsTestWrite(profile)) return kParameterValueInvalid;
@@ -326,34 +327,30 @@ Check EmulatedDrive::Impl::SetStreaming(const std::uint8_t* cdb, std::span<std::
 Check EmulatedDrive::Impl::ReadBufferCapacity(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
                                               std::size_t* out) {
   constexpr std::uint32_t kBufferBytes = 4 << 20;  // empty whenever a command arrives
-  std::vector<std::uint8_t> r(12, 0);
-  PutBe16(&r[0], 10);
+  mmc::BufferCapacity r;
   if (cdb[1] & 0x01) {
-    PutBe32(&r[8], kBufferBytes / 2048);  // blocks available
+    r.available = kBufferBytes / platform::kSectorSize;  // blocks available
   } else {
-    PutBe32(&r[4], kBufferBytes);
-    PutBe32(&r[8], kBufferBytes);
+    r.length = kBufferBytes;
+    r.available = kBufferBytes;
   }
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildBufferCapacity(r), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 
 Check EmulatedDrive::Impl::GetEventStatus(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
                                           std::size_t* out) {
   if (!(cdb[1] & 0x01)) return kInvalidField;  // polled only
-  constexpr std::uint8_t kMediaClass = 4;
-  std::vector<std::uint8_t> r(4, 0);
-  r[3] = 1 << kMediaClass;  // the classes this drive reports
-  if (cdb[4] & (1 << kMediaClass)) {
+  mmc::MediaEvent r;
+  r.supported_classes = 1 << mmc::kNotificationMedia;  // the classes this drive reports
+  if (cdb[4] & (1 << mmc::kNotificationMedia)) {
     // No pending event; the medium's presence and the tray.
-    r[2] = kMediaClass;
-    r.resize(8, 0);
-    r[5] = std::uint8_t((state.medium && !state.tray_open ? 0x02 : 0) | (state.tray_open ? 0x01 : 0));
-  } else {
-    r[2] = 0x80;  // no event of the classes asked for
+    r.event_available = true;
+    r.notification_class = mmc::kNotificationMedia;
+    r.media_present = state.medium && !state.tray_open;
+    r.tray_open = state.tray_open;
   }
-  PutBe16(&r[0], std::uint32_t(r.size() - 2));
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildMediaEvent(r), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 

@@ -615,6 +615,14 @@ TEST_F(BurnedIso, TheToolActsOnADriveThatAnotherProgramHoldsAsOnARealDrive) {
   EXPECT_EQ(SenseText(h.None({0, 0, 0, 0, 0, 0})), "06/28/00");
   ASSERT_EQ(RunTool(tool + "info " + dir, &out), 0) << out;
   EXPECT_NE(out.find("disc appendable"), std::string::npos) << out;
+  // A reply cut short: the next READ DISC INFORMATION moves 30 bytes fewer
+  // than its 34, and the one after it is whole again.
+  ASSERT_EQ(RunTool(tool + "short " + dir + " 51 30", &out), 0) << out;
+  std::vector<std::uint8_t> info;
+  const std::vector<std::uint8_t> read_disc_information = {0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0};
+  EXPECT_EQ(h.In(read_disc_information, &info, 34).transferred, 4u);
+  EXPECT_EQ(h.In(read_disc_information, &info, 34).transferred, 34u);
+  EXPECT_NE(RunTool(tool + "short " + dir + " 51 0", &out), 0) << out;
   ASSERT_EQ(SenseText(h.Sync()), "ok");
   ASSERT_EQ(SenseText(h.Close(1, 1)), "ok");
   ASSERT_EQ(SenseText(h.Close(6, 0)), "ok");

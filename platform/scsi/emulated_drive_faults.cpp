@@ -1,5 +1,5 @@
-// Fault injection: sense answers armed by a test for matching commands, a not-ready spell and a buffer
-// underrun.
+// Fault injection: sense answers and replies cut short, armed by a test for matching commands, a not-ready
+// spell and a buffer underrun.
 #include "emulated_drive_impl.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ std::optional<Check> EmulatedDrive::Impl::InjectedFor(const std::uint8_t* cdb, s
   std::uint32_t count = op == kReadCd ? GetBe24(cdb + 6) : (has_lba ? GetBe16(cdb + 7) : 1);
   std::uint64_t last = std::uint64_t(first) + (count ? count - 1 : 0);
   for (auto it = state.faults.begin(); it != state.faults.end(); ++it) {
-    if (it->opcode != op) continue;
+    if (it->opcode != op || it->shorten > 0) continue;
     if (has_lba && (last < it->first_lba || first > it->last_lba)) continue;
     Check c{it->key, it->asc, it->ascq};
     // Counted down here and saved with the next change, so that a fault
@@ -23,6 +23,16 @@ std::optional<Check> EmulatedDrive::Impl::InjectedFor(const std::uint8_t* cdb, s
     return c;
   }
   return std::nullopt;
+}
+
+std::size_t EmulatedDrive::Impl::InjectedShortening(std::uint8_t opcode) {
+  for (auto it = state.faults.begin(); it != state.faults.end(); ++it) {
+    if (it->opcode != opcode || it->shorten == 0) continue;
+    const std::size_t bytes = it->shorten;
+    if (--it->count <= 0) state.faults.erase(it);
+    return bytes;
+  }
+  return 0;
 }
 
 void EmulatedDrive::BecomeNotReady(int commands) {

@@ -26,6 +26,7 @@
 #include "emulated_drive_state.h"
 #include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
+#include "platform/mmc_replies.h"
 
 namespace platform {
 namespace emu {
@@ -190,6 +191,9 @@ class EmulatedDrive::Impl {
 
   // The injected fault that hits this command, if any (emulated_drive_faults.cpp).
   std::optional<Check> InjectedFor(const std::uint8_t* cdb, std::size_t length);
+  // How many bytes an injected fault cuts from the reply of a command that
+  // succeeded (0: none).
+  std::size_t InjectedShortening(std::uint8_t opcode);
 
   ScsiResult Exec(std::span<const std::uint8_t> sent, std::span<std::uint8_t> buffer);
 
@@ -212,10 +216,6 @@ class EmulatedDrive::Impl {
   Check Inquiry(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
 
   Check RequestSense(const std::uint8_t* cdb, std::span<std::uint8_t> buffer, std::size_t* out);
-
-  // Features: code, whether the drive has it, whether it is current, body.
-  void AddFeature(std::vector<std::uint8_t>& r, std::uint16_t code, bool current,
-                  std::vector<std::uint8_t> body, std::uint8_t version = 0);
 
   bool Has(std::initializer_list<std::uint16_t> profiles) const;
 
@@ -261,7 +261,7 @@ class EmulatedDrive::Impl {
   // READ TOC format 2 (full TOC) of a CD's closed sessions: the A0, A1, A2 and
   // track points of each, and B0 while another session may follow.
   void FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
-               std::vector<std::uint8_t>* r) const;
+               mmc::FullToc* r) const;
 
   // Layer 0's share of a dual-layer DVD+R: half the medium, in whole ECC blocks.
   static std::uint32_t LayerZeroCapacity(const Medium& m) { return m.capacity / 2 / 16 * 16; }

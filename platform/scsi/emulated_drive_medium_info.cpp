@@ -8,6 +8,17 @@
 namespace platform {
 using namespace emu;
 
+namespace {
+// Data modes of READ TRACK INFORMATION (byte 6, bits 3-0).
+constexpr int kDataModeOne = 0x01;
+constexpr int kDataModeUnknown = 0x0F;
+// Points of the full TOC besides the track numbers.
+constexpr std::uint8_t kPointFirstTrack = 0xA0;
+constexpr std::uint8_t kPointLastTrack = 0xA1;
+constexpr std::uint8_t kPointLeadOut = 0xA2;
+constexpr std::uint8_t kPointNextSession = 0xB0;
+}  // namespace
+
 Check EmulatedDrive::Impl::ReadCapacity(std::span<std::uint8_t> buffer, std::size_t* out) {
   const Medium& m = Active();
   std::uint32_t end = ClassOf(m) == MediumClass::kSequential ? RecordedEnd(m) : m.capacity;
@@ -23,32 +34,32 @@ Check EmulatedDrive::Impl::DiscInformation(const std::uint8_t* cdb, std::span<st
                                            std::size_t* out) {
   if ((cdb[1] & 0x07) != 0) return kInvalidField;  // only standard disc information
   const Medium& m = Active();
-  std::vector<std::uint8_t> r(34, 0);
-  PutBe16(&r[0], 32);
-  const int status = DiscStatus(m);
-  r[2] = std::uint8_t((IsErasable(m.profile) ? 0x10 : 0) | LastSessionState(m) << 2 | status);
-  r[3] = 1;
-  const std::uint32_t sessions = SessionCount(m);
-  std::uint32_t first = m.tracks.empty() ? 1 : m.tracks.back().number, last = first;
+  mmc::DiscInformation d;
+  d.disc_status = DiscStatus(m);
+  d.erasable = IsErasable(m.profile);
+  d.last_session_state = LastSessionState(m) << 2;
+  d.first_track = 1;
+  d.sessions = int(SessionCount(m));
+  int first = m.tracks.empty() ? 1 : int(m.tracks.back().number), last = first;
   for (const Track& t : m.tracks)
-    if (t.session == sessions) first = std::min(first, t.number);
-  r[4] = std::uint8_t(sessions);
-  r[5] = std::uint8_t(first);
-  r[6] = std::uint8_t(last);
-  r[7] = std::uint8_t(IsDvdPlusRw(m.profile) ? m.bg_format : 0);
-  std::fill(&r[16], &r[24], 0xFF);
-  if (IsCd(m.profile) && status <= 1) {
+    if (t.session == std::uint32_t(d.sessions)) first = std::min(first, int(t.number));
+  d.first_track_in_last_session = first;
+  d.last_track_in_last_session = last;
+  d.background_format = IsDvdPlusRw(m.profile) ? m.bg_format : 0;
+  if (IsCd(m.profile) && d.disc_status <= mmc::kDiscAppendable) {
     std::int32_t lead_in = MsfToLba(m.atip_lead_in);
-    if (sessions > 1) {
+    if (d.sessions > 1) {
       std::uint32_t end = 0;
       for (const Track& t : m.tracks)
-        if (t.session < sessions) end = std::max(end, t.start + t.size);
-      lead_in = std::int32_t(end) + (sessions == 2 ? 6750 : 2250);
+        if (t.session < std::uint32_t(d.sessions)) end = std::max(end, t.start + t.size);
+      lead_in = std::int32_t(end) + (d.sessions == 2 ? 6750 : 2250);
     }
-    PutAddress(&r[16], lead_in, true);
-    PutAddress(&r[20], std::int32_t(m.capacity), true);
+    d.last_session_lead_in.emplace();
+    d.last_possible_lead_out.emplace();
+    PutAddress(d.last_session_lead_in->data(), lead_in, true);
+    PutAddress(d.last_possible_lead_out->data(), std::int32_t(m.capacity), true);
   }
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildDiscInformation(d), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 
@@ -61,20 +72,20 @@ Check EmulatedDrive::Impl::TrackInformation(const std::uint8_t* cdb, std::span<s
   const Medium& m = Active();
   const int type = cdb[1] & 0x03;
   const std::uint32_t value = GetBe32(cdb + 2);
-  std::vector<std::uint8_t> r(48, 0);
-  PutBe16(&r[0], 46);
+  mmc::TrackInformation r;
   if (ClassOf(m) == MediumClass::kRandom && !m.formatted) {
     // An unformatted DVD+RW or BD-RE holds one blank track over the whole
     // medium, as READ DISC INFORMATION counts it; it is written once formatted.
     const bool first =
         (type == 1 && value == 1) || (type == 2 && value == 1) || (type == 0 && value < m.capacity);
     if (!first) return type == 0 ? kOutOfRange : kInvalidField;
-    r[2] = 1, r[3] = 1;
-    r[5] = 0x04;  // data track
-    r[6] = 0x4F;  // blank, data mode unknown
-    PutBe32(&r[16], m.capacity);
-    PutBe32(&r[24], m.capacity);
-    *out = Send(r, GetBe16(cdb + 7), buffer);
+    r.track = 1, r.session = 1;
+    r.track_mode = mmc::kTrackModeData;
+    r.blank = true;
+    r.data_mode = kDataModeUnknown;
+    r.free_blocks = m.capacity;
+    r.size = m.capacity;
+    *out = Send(mmc::BuildTrackInformation(r), GetBe16(cdb + 7), buffer);
     return kGood;
   }
   const Track* found = nullptr;
@@ -86,12 +97,12 @@ Check EmulatedDrive::Impl::TrackInformation(const std::uint8_t* cdb, std::span<s
     if (!IsCd(m.profile)) return kInvalidField;
     // Track 0 of a CD is the lead-in of the last session.
     std::int32_t lead_in = MsfToLba(m.atip_lead_in);
-    PutBe32(&r[8], std::uint32_t(lead_in));
-    PutBe32(&r[24], std::uint32_t(-lead_in));
-    r[3] = std::uint8_t(SessionCount(m));
-    r[5] = 0x04;
-    r[6] = 0x0F;
-    *out = Send(r, GetBe16(cdb + 7), buffer);
+    r.start = std::uint32_t(lead_in);
+    r.size = std::uint32_t(-lead_in);
+    r.session = int(SessionCount(m));
+    r.track_mode = mmc::kTrackModeData;
+    r.data_mode = kDataModeUnknown;
+    *out = Send(mmc::BuildTrackInformation(r), GetBe16(cdb + 7), buffer);
     return kGood;
   } else if (type == 1) {
     for (const Track& t : m.tracks) {
@@ -120,49 +131,34 @@ Check EmulatedDrive::Impl::TrackInformation(const std::uint8_t* cdb, std::span<s
   const bool writable =
       sequential && !m.finalized && !t.damaged &&
       (t.state == TrackState::kOpen || (t.state == TrackState::kReserved && t.written < t.size));
-  r[2] = std::uint8_t(t.number);
-  r[3] = std::uint8_t(t.session);
-  r[5] = std::uint8_t((t.damaged ? 0x20 : 0) | (IsCd(m.profile) ? t.control : (incremental ? 0x05 : 0x04)));
-  const bool blank = t.written == 0 && t.state != TrackState::kComplete;
-  r[6] = std::uint8_t((t.state == TrackState::kReserved ? 0x80 : 0) | (blank ? 0x40 : 0) |
-                      (incremental ? 0x20 : 0) | (blank || t.audio ? 0x0F : 0x01));
-  r[7] = std::uint8_t((t.written > 0 && sequential ? 0x02 : 0) | (writable ? 0x01 : 0));
-  PutBe32(&r[8], t.start);
-  if (writable) PutBe32(&r[12], t.next_writable());
-  if (writable) PutBe32(&r[16], size - t.written);
-  PutBe32(&r[24], size);
-  if (t.written > 0) PutBe32(&r[28], t.start + t.written - 1);
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  r.track = int(t.number);
+  r.session = int(t.session);
+  r.damage = t.damaged;
+  r.track_mode = IsCd(m.profile) ? (t.control & mmc::track_info::kTrackModeMask)
+                 : incremental   ? mmc::kTrackModeDataIncremental
+                                 : mmc::kTrackModeData;
+  r.blank = t.written == 0 && t.state != TrackState::kComplete;
+  r.reserved = t.state == TrackState::kReserved;
+  r.packet = incremental;
+  r.data_mode = r.blank || t.audio ? kDataModeUnknown : kDataModeOne;
+  r.start = t.start;
+  if (writable) r.next_writable = t.next_writable();
+  if (writable) r.free_blocks = size - t.written;
+  r.size = size;
+  if (t.written > 0 && sequential) r.last_recorded = t.start + t.written - 1;
+  *out = Send(mmc::BuildTrackInformation(r), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 
-namespace {
-
-// One 11-byte descriptor of the full TOC: a point of the lead-in's Q
-// sub-channel, with its address as absolute time.
-void AddTocPoint(std::vector<std::uint8_t>* r, std::uint32_t session, std::uint8_t adr_control,
-                 std::uint8_t point, Msf time, Msf p) {
-  const std::uint8_t d[11] = {std::uint8_t(session),
-                              adr_control,
-                              0,
-                              point,
-                              time.minute,
-                              time.second,
-                              time.frame,
-                              0,
-                              p.minute,
-                              p.second,
-                              p.frame};
-  r->insert(r->end(), d, d + 11);
-}
-
-}  // namespace
-
 void EmulatedDrive::Impl::FullToc(const Medium& m, const std::vector<const Track*>& listed, bool finalized,
-                                  std::vector<std::uint8_t>* r) const {
+                                  mmc::FullToc* r) const {
   const std::uint32_t last_session = listed.back()->session;
-  (*r)[2] = 1;
-  (*r)[3] = std::uint8_t(last_session);
+  r->first_session = 1;
+  r->last_session = int(last_session);
+  // A point of the lead-in's Q sub-channel, with its address as absolute time.
+  auto point = [&](std::uint32_t session, std::uint8_t adr_control, std::uint8_t code, Msf time, Msf p) {
+    r->descriptors.push_back({std::uint8_t(session), adr_control, 0, code, time, p});
+  };
   for (std::uint32_t session = 1; session <= last_session; ++session) {
     std::vector<const Track*> tracks;
     for (const Track* t : listed)
@@ -172,20 +168,20 @@ void EmulatedDrive::Impl::FullToc(const Medium& m, const std::vector<const Track
     const Track& last = *tracks.back();
     const std::uint32_t end = last.start + last.size;
     const std::uint8_t control = std::uint8_t(first.control & 0x0F);
-    AddTocPoint(r, session, std::uint8_t(0x10 | control), 0xA0, {}, {std::uint8_t(first.number), 0x00, 0});
-    AddTocPoint(r, session, std::uint8_t(0x10 | (last.control & 0x0F)), 0xA1, {},
-                {std::uint8_t(last.number), 0, 0});
-    AddTocPoint(r, session, std::uint8_t(0x10 | (last.control & 0x0F)), 0xA2, {},
-                LbaToMsf(std::int32_t(end)));
+    point(session, std::uint8_t(0x10 | control), kPointFirstTrack, {}, {std::uint8_t(first.number), 0x00, 0});
+    point(session, std::uint8_t(0x10 | (last.control & 0x0F)), kPointLastTrack, {},
+          {std::uint8_t(last.number), 0, 0});
+    point(session, std::uint8_t(0x10 | (last.control & 0x0F)), kPointLeadOut, {},
+          LbaToMsf(std::int32_t(end)));
     for (const Track* t : tracks)
-      AddTocPoint(r, session, std::uint8_t(0x10 | (t->control & 0x0F)), std::uint8_t(t->number), {},
-                  LbaToMsf(std::int32_t(t->start)));
+      point(session, std::uint8_t(0x10 | (t->control & 0x0F)), std::uint8_t(t->number), {},
+            LbaToMsf(std::int32_t(t->start)));
     if (session == last_session && !finalized) {
       // Mode 5: where the next session's program area may start, and the
       // last possible start of the lead-out.
       const std::uint32_t next = NextSessionStart(m, end, session);
-      AddTocPoint(r, session, std::uint8_t(0x50 | control), 0xB0, LbaToMsf(std::int32_t(next)),
-                  LbaToMsf(std::int32_t(m.capacity)));
+      point(session, std::uint8_t(0x50 | control), kPointNextSession, LbaToMsf(std::int32_t(next)),
+            LbaToMsf(std::int32_t(m.capacity)));
     }
   }
 }
@@ -197,17 +193,14 @@ Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8
   int format = cdb[2] & 0x0F;
   if (format == 0 && (cdb[9] >> 6)) format = cdb[9] >> 6;  // the older place of the format
   const std::uint32_t number = cdb[6];
-  std::vector<std::uint8_t> r(4, 0);
+  const std::size_t allocation = GetBe16(cdb + 7);
   if (format == 4) {
     if (m.profile != kProfileCdR && m.profile != kProfileCdRw) return kInvalidField;
-    r.resize(28, 0);
-    r[4] = 0x50;
-    r[6] = std::uint8_t(0x80 | (m.profile == kProfileCdRw ? 0x40 : 0));
-    r[8] = m.atip_lead_in.minute, r[9] = m.atip_lead_in.second, r[10] = m.atip_lead_in.frame;
-    Msf out_msf = LbaToMsf(std::int32_t(m.capacity));
-    r[12] = out_msf.minute, r[13] = out_msf.second, r[14] = out_msf.frame;
-    PutBe16(&r[0], 26);
-    *out = Send(r, GetBe16(cdb + 7), buffer);
+    mmc::Atip atip;
+    atip.rewritable = m.profile == kProfileCdRw;
+    atip.lead_in = m.atip_lead_in;
+    atip.lead_out = LbaToMsf(std::int32_t(m.capacity));
+    *out = Send(mmc::BuildAtip(atip), allocation, buffer);
     return kGood;
   }
   if (format != 0 && format != 1 && !(format == 2 && IsCd(m.profile))) return kInvalidField;
@@ -220,26 +213,33 @@ Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8
       listed.push_back(&t);
   }
   if (listed.empty()) return kInvalidField;
+  if (format == 2) {
+    mmc::FullToc full;
+    FullToc(m, listed, finalized, &full);
+    *out = Send(mmc::BuildFullToc(full), allocation, buffer);
+    return kGood;
+  }
   auto end_of = [&](const Track* t) {
     return t->start + (t->state == TrackState::kComplete ? t->size : t->written);
   };
+  mmc::TocReply r;
   auto descriptor = [&](std::uint8_t track, std::uint8_t control, std::int32_t lba) {
-    std::size_t at = r.size();
-    r.resize(at + 8, 0);
-    r[at + 1] = std::uint8_t(0x10 | (IsCd(m.profile) ? control : 0x04));
-    r[at + 2] = track;
-    PutAddress(&r[at + 4], lba, msf);
+    mmc::TocDescriptor d;
+    d.adr_control = std::uint8_t(0x10 | (IsCd(m.profile) ? control : mmc::toc::kControlData));
+    d.track = track;
+    std::uint8_t address[4] = {};
+    PutAddress(address, lba, msf);
+    d.address = GetBe32(address);
+    r.descriptors.push_back(d);
   };
-  r[2] = std::uint8_t(listed.front()->number);
-  r[3] = std::uint8_t(listed.back()->number);
-  if (format == 2) {
-    FullToc(m, listed, finalized, &r);
-  } else if (format == 0) {
-    if (number > listed.back()->number && number != 0xAA) return kInvalidField;
+  r.first = int(listed.front()->number);
+  r.last = int(listed.back()->number);
+  if (format == 0) {
+    if (number > listed.back()->number && number != mmc::toc::kLeadOut) return kInvalidField;
     for (const Track* t : listed)
-      if (t->number >= number && number != 0xAA)
+      if (t->number >= number && number != mmc::toc::kLeadOut)
         descriptor(std::uint8_t(t->number), t->control, std::int32_t(t->start));
-    descriptor(0xAA, listed.back()->control, std::int32_t(end_of(listed.back())));
+    descriptor(mmc::toc::kLeadOut, listed.back()->control, std::int32_t(end_of(listed.back())));
   } else {
     // The last complete session (an open one only counts when none is).
     std::uint32_t session = finalized ? SessionCount(m) : SessionCount(m) - 1;
@@ -250,12 +250,11 @@ Check EmulatedDrive::Impl::ReadToc(const std::uint8_t* cdb, std::span<std::uint8
         first = t;
         break;
       }
-    r[2] = 1;
-    r[3] = std::uint8_t(first->session);
+    r.first = 1;
+    r.last = int(first->session);
     descriptor(std::uint8_t(first->number), first->control, std::int32_t(first->start));
   }
-  PutBe16(&r[0], std::uint32_t(r.size() - 2));
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildToc(r), allocation, buffer);
   return kGood;
 }
 
@@ -268,11 +267,7 @@ Check EmulatedDrive::Impl::ReadDvdStructure(const std::uint8_t* cdb, std::span<s
   if (IsBd(m.profile) || IsHdDvd(m.profile)) return kInvalidField;
   if (strict && media_type != 0) return kInvalidField;
   std::vector<std::uint8_t> r;
-  auto text = [&](std::size_t at, const std::string& s, std::size_t n) {
-    std::memcpy(&r[at], s.data(), std::min(n, s.size()));
-  };
   if (format == 0x00) {
-    r.assign(4 + 2048, 0);
     std::uint8_t book = 0;
     switch (m.profile) {
       case kProfileDvdRam:
@@ -295,23 +290,22 @@ Check EmulatedDrive::Impl::ReadDvdStructure(const std::uint8_t* cdb, std::span<s
         book = 0xA;
         break;
     }
-    r[4] = std::uint8_t(book << 4 | 0x02);
-    r[5] = 0x0F;  // 120 mm, no maximum rate
+    mmc::PhysicalFormat f;
+    f.book_type = book;
+    f.part_version = 2;
     const bool dual = m.profile == kProfileDvdPlusRDl || m.profile == kProfileDvdRDlSequential ||
                       m.profile == kProfileDvdPlusRwDl;
-    r[6] = std::uint8_t((dual ? 0x20 : 0) | (IsErasable(m.profile)         ? 0x04
-                                             : m.profile == kProfileDvdRom ? 0x01
-                                                                           : 0x02));
-    PutBe32(&r[8], 0x030000);
-    std::uint32_t end = ClassOf(m) == MediumClass::kSequential ? RecordedEnd(m) : m.capacity;
-    if (end) PutBe32(&r[12], 0x030000 + end - 1);
+    f.layers = dual ? 2 : 1;
+    f.data_start = mmc::dvd_structure::kFirstDataSector;
+    const std::uint32_t end = ClassOf(m) == MediumClass::kSequential ? RecordedEnd(m) : m.capacity;
+    if (end) f.data_end = mmc::dvd_structure::kFirstDataSector + end - 1;
+    const int layer_type = IsErasable(m.profile) ? 0x04 : m.profile == kProfileDvdRom ? 0x01 : 0x02;
+    r = mmc::BuildPhysicalFormat(f, layer_type);
   } else if (format == 0x0E) {
     if (!IsDvdMinus(m.profile)) return kInvalidField;
-    r.assign(4 + 64, 0);
-    for (int field = 0; field < 5; ++field) r[4 + 8 * field] = std::uint8_t(field + 1);
-    std::string id = m.manufacturer_id;
-    text(4 + 17, id, 6);
-    if (id.size() > 6) text(4 + 25, id.substr(6), 6);
+    mmc::MediaIdentifier id;
+    id.manufacturer = m.manufacturer_id;
+    r = mmc::BuildPreRecorded(id);
   } else if (format == 0x20) {
     // The layer boundary of a dual-layer DVD+R: layer 0's data zone capacity.
     if (m.profile != kProfileDvdPlusRDl) return kInvalidField;
@@ -331,11 +325,12 @@ Check EmulatedDrive::Impl::ReadDvdStructure(const std::uint8_t* cdb, std::span<s
     list(0xFF, std::uint16_t(4 * ((r.size() - 4) / 4 + 1)));
   } else if (format == 0x11) {
     if (!IsDvdPlusR(m.profile) && !IsDvdPlusRw(m.profile)) return kInvalidField;
-    r.assign(4 + 256, 0);
-    r[4] = IsDvdPlusRw(m.profile) ? 0x92 : 0xA1;
-    text(4 + 19, m.manufacturer_id, 8);
-    text(4 + 27, m.media_type_id, 3);
-    r[4 + 30] = 1;
+    mmc::MediaIdentifier id;
+    id.manufacturer = m.manufacturer_id;
+    id.media_type = m.media_type_id;
+    id.revision = 1;
+    // Disc category and version: DVD+RW 9h or DVD+R Ah, in the high nibble.
+    r = mmc::BuildAdip(id, IsDvdPlusRw(m.profile) ? 0x92 : 0xA1);
   } else {
     return kInvalidField;
   }
@@ -346,24 +341,18 @@ Check EmulatedDrive::Impl::ReadDvdStructure(const std::uint8_t* cdb, std::span<s
 
 Check EmulatedDrive::Impl::ReadFormatCapacities(const std::uint8_t* cdb, std::span<std::uint8_t> buffer,
                                                 std::size_t* out) {
-  std::vector<std::uint8_t> r(12, 0);
+  mmc::FormatCapacities r;
   auto add = [&](std::uint32_t blocks, std::uint8_t type, std::uint32_t param) {
-    std::size_t at = r.size();
-    r.resize(at + 8, 0);
-    PutBe32(&r[at], blocks);
-    r[at + 4] = std::uint8_t(type << 2);
-    r[at + 5] = std::uint8_t(param >> 16), r[at + 6] = std::uint8_t(param >> 8),
-           r[at + 7] = std::uint8_t(param);
+    r.formattable.push_back({blocks, std::uint8_t(type << 2), param});
   };
   if (!Loaded() || !Supported()) {
-    r[8] = 0x03;
-    PutBe32(&r[4], 0);
+    r.current.type = mmc::kDescriptorNoMedium;
   } else {
     const Medium& m = *state.medium;
     const bool unformatted = ClassOf(m) == MediumClass::kRandom && !m.formatted;
-    PutBe32(&r[4], m.capacity);
-    r[8] = unformatted ? 0x01 : 0x02;
-    r[9] = 0, r[10] = 0x08, r[11] = 0;  // 2048-byte blocks
+    r.current.blocks = m.capacity;
+    r.current.type = std::uint8_t(unformatted ? mmc::kDescriptorUnformatted : mmc::kDescriptorFormatted);
+    r.current.parameter = platform::kSectorSize;
     if (state.identity.writer) {
       if (IsDvdPlusRw(m.profile)) add(m.capacity, 0x26, 0);
       if (m.profile == kProfileDvdRwSequential || m.profile == kProfileDvdRwRestricted) {
@@ -377,8 +366,7 @@ Check EmulatedDrive::Impl::ReadFormatCapacities(const std::uint8_t* cdb, std::sp
       if (m.profile == kProfileDvdRam) add(m.capacity, 0x00, 0);
     }
   }
-  r[3] = std::uint8_t(r.size() - 4);
-  *out = Send(r, GetBe16(cdb + 7), buffer);
+  *out = Send(mmc::BuildFormatCapacities(r), GetBe16(cdb + 7), buffer);
   return kGood;
 }
 

@@ -184,7 +184,8 @@ std::string Serialise(const DriveState& s) {
       << "\nunderrun=" << s.underrun << "\npacing=" << s.pacing_kbps << "," << s.pacing_buffer << "\n";
   for (const InjectedFault& f : s.faults) {
     out << "fault="
-        << Join({f.opcode, f.first_lba, f.last_lba, std::uint32_t(f.count), f.key, f.asc, f.ascq}, false)
+        << Join({f.opcode, f.first_lba, f.last_lba, std::uint32_t(f.count), f.key, f.asc, f.ascq, f.shorten},
+                false)
         << "\n";
   }
   if (s.medium) {
@@ -270,12 +271,12 @@ std::optional<DriveState> Parse(const std::string& text, std::string* error) {
       ok = ParseList(value, &list) && list.size() == 2;
       if (ok) s.pacing_kbps = list[0], s.pacing_buffer = list[1];
     } else if (key == "fault") {
-      ok = ParseList(value, &list) && list.size() == 7 && list[0] <= 0xFF && list[3] >= 1 &&
-           list[3] < 0x7FFFFFFF && list[4] <= 0x0F && list[5] <= 0xFF && list[6] <= 0xFF &&
+      ok = ParseList(value, &list) && (list.size() == 7 || list.size() == 8) && list[0] <= 0xFF &&
+           list[3] >= 1 && list[3] < 0x7FFFFFFF && list[4] <= 0x0F && list[5] <= 0xFF && list[6] <= 0xFF &&
            s.faults.size() < 256;
       if (ok)
         s.faults.push_back({std::uint8_t(list[0]), list[1], list[2], int(list[3]), std::uint8_t(list[4]),
-                            std::uint8_t(list[5]), std::uint8_t(list[6])});
+                            std::uint8_t(list[5]), std::uint8_t(list[6]), list.size() == 8 ? list[7] : 0});
     } else if (key == "medium") {
       ok = ParseNumber(value, &n, 16) && n <= 0xFFFF && !s.medium;
       if (ok) {

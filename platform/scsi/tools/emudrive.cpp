@@ -7,6 +7,8 @@
 //   emudrive fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]]
 //                                            the next COUNT commands OPCODE (hex) hitting
 //                                            LBAs FIRST..LAST answer with that sense (hex)
+//   emudrive short DIR OPCODE BYTES [COUNT]  the next COUNT commands OPCODE (hex) succeed
+//                                            with their reply cut by BYTES (decimal)
 //   emudrive pace DIR KBPS [BUFFER]          writes in real time (0: at once)
 //   emudrive hold DIR SECONDS                holds the drive as another program would
 // Any program that has the drive open sees the change at its next command.
@@ -22,6 +24,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/emulated_drive.h"
+#include "platform/mmc_replies.h"
 
 namespace {
 
@@ -41,12 +44,14 @@ constexpr Named kMedia[] = {{"cd-r", platform::kProfileCdR},
                             {"bd-re", platform::kProfileBdRe}};
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] |\n"
-               "       eject [--force] DIR | load DIR | info DIR | export DIR FILE |\n"
-               "       fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]] | pace DIR KBPS [BUFFER] |\n"
-               "       hold DIR SECONDS\n"
-               "MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re\n");
+  std::fprintf(
+      stderr,
+      "usage: emudrive create DIR [MEDIUM [SECTORS]] | insert DIR MEDIUM [SECTORS] |\n"
+      "       eject [--force] DIR | load DIR | info DIR | export DIR FILE |\n"
+      "       fault DIR OPCODE KEY ASC ASCQ [COUNT [FIRST LAST]] | short DIR OPCODE BYTES [COUNT] |\n"
+      "       pace DIR KBPS [BUFFER] |\n"
+      "       hold DIR SECONDS\n"
+      "MEDIUM: cd-r cd-rw dvd-r dvd-rw dvd+r dvd+rw dvd+r-dl dvd-ram bd-r bd-re\n");
   return 2;
 }
 
@@ -93,25 +98,29 @@ int Info(platform::EmulatedDrive& drive) {
   };
   std::vector<std::uint8_t> config, disc, track;
   run({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8, &config);
-  std::printf("current profile %02Xh\n", config[6] << 8 | config[7]);
+  const auto configuration = platform::mmc::ParseConfiguration(config, 8);
+  std::printf("current profile %02Xh\n", configuration ? configuration->current_profile : 0);
   platform::ScsiResult r = run({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, 34, &disc);
   if (r.sense.key == 6) r = run({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, 34, &disc);
-  if (!r.ok()) {
+  disc.resize(r.transferred);
+  const auto info = r.ok() ? platform::mmc::ParseDiscInformation(disc, 34) : std::nullopt;
+  if (!info) {
     std::printf("no readable medium (sense %02X/%02X/%02X)\n", r.sense.key, r.sense.asc, r.sense.ascq);
     return 0;
   }
   static const char* kStatus[] = {"empty", "appendable", "complete", "random access"};
   static const char* kSession[] = {"empty", "incomplete", "damaged", "complete"};
-  std::printf("disc %s, last session %s, %d session(s)%s\n", kStatus[disc[2] & 3],
-              kSession[(disc[2] >> 2) & 3], disc[4], disc[2] & 0x10 ? ", erasable" : "");
-  for (int n = 1; n <= disc[6]; ++n) {
-    if (!run({0x52, 1, 0, 0, 0, std::uint8_t(n), 0, 0, 48, 0}, 48, &track).ok()) continue;
-    std::printf("track %d session %d: start %u size %u%s%s\n", n, track[3],
-                platform::GetBe32(track.data() + 8), platform::GetBe32(track.data() + 24),
-                track[7] & 1
-                    ? (" next writable " + std::to_string(platform::GetBe32(track.data() + 12))).c_str()
-                    : "",
-                track[6] & 0x40 ? " blank" : "");
+  std::printf("disc %s, last session %s, %d session(s)%s\n", kStatus[info->disc_status],
+              kSession[info->last_session_state >> 2], info->sessions, info->erasable ? ", erasable" : "");
+  for (int n = 1; n <= info->last_track_in_last_session; ++n) {
+    const platform::ScsiResult t = run({0x52, 1, 0, 0, 0, std::uint8_t(n), 0, 0, 48, 0}, 48, &track);
+    track.resize(t.transferred);
+    const auto ti = t.ok() ? platform::mmc::ParseTrackInformation(track, 48) : std::nullopt;
+    if (!ti) continue;
+    std::printf("track %d session %d: start %u size %u%s%s\n", n, ti->session, ti->start,
+                ti->size.value_or(0),
+                ti->next_writable ? (" next writable " + std::to_string(*ti->next_writable)).c_str() : "",
+                ti->blank ? " blank" : "");
   }
   return 0;
 }
@@ -160,6 +169,16 @@ int main(int argc, char** argv) {
   } else if (command == "fault") {
     platform::InjectedFault fault;
     if (!ParseFault(argc, argv, &fault)) return Usage();
+    drive->InjectFault(fault);
+  } else if (command == "short" && (argc == 5 || argc == 6)) {
+    unsigned long opcode = 0, bytes = 0, count = 1;
+    if (!Number(argv[3], 16, 0xFF, &opcode) || !Number(argv[4], 10, 0xFFFF, &bytes) || bytes == 0 ||
+        (argc == 6 && (!Number(argv[5], 10, 0x7FFFFFFF, &count) || count == 0)))
+      return Usage();
+    platform::InjectedFault fault;
+    fault.opcode = std::uint8_t(opcode);
+    fault.count = int(count);
+    fault.shorten = std::uint32_t(bytes);
     drive->InjectFault(fault);
   } else if (command == "pace" && (argc == 4 || argc == 5)) {
     unsigned long kbps = 0, buffer = 2 << 20;

@@ -99,6 +99,9 @@ struct InjectedFault {
   std::uint32_t last_lba = 0xFFFFFFFFu;  // their range meets this one
   int count = 1;                         // how many commands it hits
   std::uint8_t key = 0, asc = 0, ascq = 0;
+  // With sense key 0: the command succeeds, but its reply moves this many
+  // bytes fewer than it declares, as a target that cuts replies short does.
+  std::uint32_t shorten = 0;
 };
 
 struct LoggedCommand {

@@ -20,10 +20,21 @@ inline constexpr std::size_t kSectorSize = platform::kSectorSize;
 inline constexpr std::uint32_t kCdTaoLinkSectors = 7;
 inline constexpr std::uint32_t kCdPregapSectors = 150;
 inline constexpr std::uint32_t kCdTaoTrackGap = kCdTaoLinkSectors + kCdPregapSectors;
-// Write types of the write parameters page.
+
+// Write types (page 05h byte 2, bits 3-0).
 inline constexpr std::uint8_t kWriteTypePacket = 0;  // incremental on DVD
 inline constexpr std::uint8_t kWriteTypeTrackAtOnce = 1;
 inline constexpr std::uint8_t kWriteTypeSessionAtOnce = 2;  // disc at once on DVD-R
+inline constexpr std::uint8_t kWriteTypeRaw = 3;
+inline constexpr std::uint8_t kWriteTypeLayerJump = 4;
+// Data block types (page 05h byte 4, bits 3-0).
+inline constexpr std::uint8_t kDataBlockRaw = 0;    // 2352 bytes: CD-DA
+inline constexpr std::uint8_t kDataBlockMode1 = 8;  // 2048 bytes of user data
+inline constexpr std::uint8_t kDataBlockMode2 = 10;
+// Track modes (page 05h byte 3 and track information byte 5, bits 3-0).
+inline constexpr std::uint8_t kTrackModeAudio = 0x00;
+inline constexpr std::uint8_t kTrackModeData = 0x04;             // data, recorded uninterrupted
+inline constexpr std::uint8_t kTrackModeDataIncremental = 0x05;  // data, recorded incrementally
 
 enum Opcode : std::uint8_t {
   kTestUnitReady = 0x00,
