@@ -30,7 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kMinChapterLength = 2.0;
 constexpr double kFirstChapterTolerance = 0.001;
 constexpr int kNtscLastLine = 479;
 constexpr std::size_t kProbePacks = 1024;  // how far the TV system of title 1 is looked for

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/sector.h"
+
 namespace morvix::ifo {
 
-inline constexpr std::size_t kSector = 2048;
+inline constexpr std::size_t kSector = platform::kSectorSize;
 
 // Fields shared by the video manager (VMGI_MAT) and title set (VTSI_MAT) tables.
 inline constexpr std::size_t kIdentifier = 0;      // 12 characters

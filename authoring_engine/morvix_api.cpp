@@ -27,7 +27,6 @@ constexpr int kMaxRight = 679;
 constexpr int kMaxBottom = 535;
 constexpr int kMaskWidthLimit = 600;   // a mask must be narrower
 constexpr int kMaskHeightLimit = 400;  // and lower than this
-constexpr double kMinChapterLength = 2.0;
 
 // Runs body, turning exceptions into a status so that none leaves the
 // library: -3 only when memory ran out.

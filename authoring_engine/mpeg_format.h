@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "platform/sector.h"
+
 namespace morvix::mpeg {
 
-inline constexpr std::uint32_t kPackSize = 2048;
+inline constexpr std::uint32_t kPackSize = platform::kSectorSize;
 inline constexpr std::uint32_t kPackHeaderSize = 14;  // MPEG-2 pack header without stuffing
 
 // Start codes (the byte after 00 00 01).

@@ -1,6 +1,6 @@
 # What `cmake --install` lays out and CPack packs as a .deb:
 #   bin/vantora                                   the wizard
-#   lib/<multiarch>/vantora/lib{morvix,quillon,zephrel}.so
+#   lib/<multiarch>/vantora/lib{morvix,quillon,zephrel,vantora_automation}.so
 #                                                 private libraries: their C++ faces pass standard-library
 #                                                 types and are not a stable ABI, so they ship without
 #                                                 headers or a soname promise, found through a relative
@@ -60,9 +60,9 @@ endforeach()
 # The program finds its libraries beside it in the install tree; the build
 # tree keeps CMake's own run paths.
 set_target_properties(vantora PROPERTIES INSTALL_RPATH "$ORIGIN/../${VANTORA_PRIVATE_LIBDIR}")
-set_target_properties(morvix quillon zephrel PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(morvix quillon zephrel platform_automation PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS vantora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS morvix quillon zephrel LIBRARY DESTINATION ${VANTORA_PRIVATE_LIBDIR})
+install(TARGETS morvix quillon zephrel platform_automation LIBRARY DESTINATION ${VANTORA_PRIVATE_LIBDIR})
 
 install(FILES ${VANTORA_DATA}/vantora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VANTORA_DATA}/vantora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -95,7 +95,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/authoring_engine ${CMAKE_BINARY_DIR}/authoring_control
-    ${CMAKE_BINARY_DIR}/disc_engine)
+    ${CMAKE_BINARY_DIR}/disc_engine ${CMAKE_BINARY_DIR}/platform/automation)
 # The menu page draws with Liberation Sans and falls back on the CJK and emoji fonts.
 set(VANTORA_DEB_DEPENDS "ffmpeg, qt6-qpa-plugins, fonts-liberation2, fonts-noto-cjk, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ${VANTORA_DEB_DEPENDS})

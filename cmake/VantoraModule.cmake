@@ -164,7 +164,9 @@ endfunction()
 #   exports only what the public headers in include/ mark for export (the
 #   static platform layers it links privately stay inside it too). The
 #   module's tests and benchmarks link <name>_objects, so they still reach the
-#   internal classes.
+#   internal classes. A version script keeps the dynamic symbol table to the
+#   module's own namespace (<name>::): the standard library's template
+#   instances the module happens to hold stay inside it.
 function(vantora_shared_library name)
   cmake_parse_arguments(L "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
   add_library(${name}_objects OBJECT ${L_SOURCES})
@@ -188,4 +190,13 @@ function(vantora_shared_library name)
     list(JOIN hidden_archives ":" archives)
     target_link_options(${name} PRIVATE "LINKER:--exclude-libs,${archives}")
   endif()
+  # The type information and virtual tables of the namespace's classes, by
+  # their mangled names (typeinfo, its name, vtable, VTT).
+  string(LENGTH ${name} length)
+  set(ns "N${length}${name}")
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  file(WRITE ${map} "{\n  global:\n    extern \"C++\" {\n      ${name}::*;\n    };\n"
+                    "    _ZTI${ns}*;\n    _ZTS${ns}*;\n    _ZTV${ns}*;\n    _ZTT${ns}*;\n  local: *;\n};\n")
+  target_link_options(${name} PRIVATE "LINKER:--version-script=${map}")
+  set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
 endfunction()

@@ -44,17 +44,6 @@ ISOBuilder::~ISOBuilder() {
 // ---------------------------------------------------------------------------
 // Jobs
 
-bool ISOBuilder::StartUnavailableJob(const char* member, int drive, JobEnd end, std::int32_t mode_burn) {
-  std::string text = std::string(member) + " is not available";
-  return StartJob(
-      events_, end, drive,
-      [text = std::move(text), mode_burn](Job& job) {
-        job.events().BurningErrorViewDescription(text);
-        job.outcome().mode_burn = mode_burn;
-      },
-      JobOptions{.priority_applies = true});
-}
-
 void ISOBuilder::StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise) {
   EngineState::Instance().threads.Start(
       [events = events_, raise = std::move(raise)](std::stop_token) { raise(*events); });

@@ -5,7 +5,6 @@
 #include "api/image_job_events.h"
 #include "audio/audio_burn_job.h"
 #include "audio/audio_image_job.h"
-#include "audio/rip_state.h"
 #include "jobs/job_runner.h"
 #include "jobs/job_state.h"
 #include "platform/text.h"
@@ -72,7 +71,6 @@ HResult ISOBuilder::Ripper_LaunchMp3Configuration(const std::string& AppDirector
     events_->BurningErrorViewDescription(kNoDialogHost);
     return S_OK;
   }
-  SetRipApplicationFolder(AppDirectory);
   const std::optional<Mp3Settings> edited =
       ripper_dialogs_->EditMp3Settings(LoadMp3Settings(platform::Utf8ToPath(AppDirectory)));
   std::string error;
@@ -86,7 +84,6 @@ HResult ISOBuilder::Ripper_LaunchConfiguration(const std::string& AppPath) {
     events_->BurningErrorViewDescription(kNoDialogHost);
     return S_OK;
   }
-  SetRipApplicationFolder(AppPath);
   const std::optional<RipperOutputSettings> edited =
       ripper_dialogs_->EditRipperSettings(LoadRipperSettings(platform::Utf8ToPath(AppPath)));
   std::string error;

@@ -3,7 +3,6 @@
 #include "audio/disc_information.h"
 #include "audio/disc_rip_job.h"
 #include "audio/rip_flags.h"
-#include "audio/rip_state.h"
 #include "audio/track_rip_job.h"
 #include "drive/mmc_drive.h"
 #include "drive/toc.h"
@@ -49,7 +48,6 @@ HResult ISOBuilder::AudioRip_TrackSelected(std::int32_t TrackNum, const std::int
 // files, any other value to MP3 files.
 HResult ISOBuilder::AudioRip_RipTrack(std::int32_t DriveNum, std::int32_t /*TrackNum*/,
                                       const std::string& AppDirectory, std::int32_t mp3) {
-  SetRipApplicationFolder(AppDirectory);
   TrackRipRequest request;
   request.app_folder = platform::Utf8ToPath(AppDirectory);
   request.mp3 = mp3 != 1;

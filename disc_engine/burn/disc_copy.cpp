@@ -29,9 +29,9 @@ constexpr std::uint32_t kProgressEvery = 150;
 struct Created {
   std::filesystem::path image, sheet;
   bool image_made = false, sheet_made = false, keep = false;
-  int fd = -1;
+  platform::File file;
   ~Created() {
-    if (fd >= 0) ::close(fd);
+    file = platform::File();
     if (keep) return;
     std::error_code ec;
     if (image_made) std::filesystem::remove(image, ec);
@@ -93,8 +93,9 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
   }
   if (tracks.empty()) return fail("The disc holds no track: nothing was copied.");
 
-  created.fd = ::open(image.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (created.fd < 0) {
+  platform::FileError open_error;
+  created.file = platform::File::Open(image, platform::File::Mode::kCreateExclusive, &open_error, 0644);
+  if (!created.file.is_open()) {
     events.BurnerOnError(kErrorCopyImageCreate);
     return;
   }
@@ -112,10 +113,10 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
   events.OnBuildingProcess(kStatusCopyStart, static_cast<std::int32_t>(tracks.size()), {}, 0, 0, total, 0);
 
   std::vector<std::uint8_t> batch(kBatch * sector_bytes), one(sector_bytes), zeros(kBatch * sector_bytes, 0);
-  std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t bytes) {
-    if (WriteAllTo(created.fd, data, bytes, &error)) return true;
-    fail("Writing the image " + name + " failed: " + error);
+    platform::FileError error;
+    if (created.file.WriteAll(data, bytes, &error)) return true;
+    fail("Writing the image " + name + " failed: " + platform::ErrnoText(error.code));
     return false;
   };
   const auto read = [&](std::uint32_t lba, std::uint16_t count, std::span<std::uint8_t> buffer) {
@@ -180,11 +181,11 @@ void CopyDisc(Job& job, const std::filesystem::path& image, bool raw_asked) {
         events.OnBuildingProcess(kStatusCopyProgress, 0, {}, 0, 0, total, static_cast<std::int32_t>(address));
     }
   }
-  if (::fsync(created.fd) != 0 && errno != EINVAL)
+  if (::fsync(created.file.fd()) != 0 && errno != EINVAL)
     return fail("Writing the image " + name + " failed: " + platform::ErrnoText(errno));
-  const int fd = created.fd;
-  created.fd = -1;
-  if (::close(fd) != 0) return fail("Writing the image " + name + " failed: " + platform::ErrnoText(errno));
+  platform::FileError close_error;
+  if (!created.file.Close(&close_error))
+    return fail("Writing the image " + name + " failed: " + platform::ErrnoText(close_error.code));
   outcome.canceled = rip_cancel.load();
   outcome.failed = false;
   created.keep = true;

@@ -410,8 +410,9 @@ class CloseLastSession : public DiscJobs {
     EXPECT_EQ(ids[ids.size() - 2], kBurnerOnError);
     EXPECT_EQ(ids.back(), kOnBurnerOnEndCloseSession);
     for (const auto& e : sink.events())
-      if (e.id == kBurnerOnError)
+      if (e.id == kBurnerOnError) {
         EXPECT_EQ(e.args, std::vector<Variant>{Variant(std::int32_t{kCloseFailed})});
+      }
   }
   std::vector<platform::DispId> Ids(const testing::RecordingSink& sink) {
     std::vector<platform::DispId> ids;

@@ -130,10 +130,11 @@ TEST(MediaUsedSpace, AnAppendableDiscUsesUpToItsNextWritableAddress) {
        {pm::kProfileDvdPlusR, pm::kProfileDvdR, pm::kProfileBdRSrm, pm::kProfileCdR}) {
     PolicedDrive emulated(Medium(profile));
     MmcDrive drive = emulated.Mmc();
-    if (profile != pm::kProfileDvdPlusR && profile != pm::kProfileBdRSrm)
+    if (profile != pm::kProfileDvdPlusR && profile != pm::kProfileBdRSrm) {
       ASSERT_TRUE(
           drive.MmcSetWriteParameters(pm::kDataBlockMode1, pm::kWriteTypeTrackAtOnce, false, true, false)
               .ok());
+    }
     WriteSectors(drive, 0, 64);
     EXPECT_EQ(Used(emulated), Mb(64)) << std::hex << profile;
   }

@@ -30,7 +30,7 @@ TEST(MmcWrite10, ALongWriteInProgressIsTheResultAtTheFirstAnswerWhenNotWaiting) 
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(2048);
   testing::ManualJobClock clock;
-  EXPECT_TRUE(LongWriteInProgress(drive.MmcWrite10(data, 0, 1, false, {&clock})));
+  EXPECT_TRUE(LongWriteInProgress(drive.MmcWrite10(data, 0, 1, false, {&clock, {}})));
   EXPECT_EQ(device->CountOf(pm::kWrite10), 1u);
   EXPECT_TRUE(clock.Sleeps().empty());
 }
@@ -41,7 +41,7 @@ TEST(MmcWrite10, WaitingBacksOffFrom5To20MsAndGivesUpAfterAbout120Seconds) {
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(2048);
   testing::ManualJobClock clock;
-  const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock});
+  const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock, {}});
   EXPECT_FALSE(r.ok());
   const auto sleeps = clock.Sleeps();
   ASSERT_GE(sleeps.size(), 3u);
@@ -73,7 +73,7 @@ TEST(MmcWrite10, WaitingEndsWhenTheJobIsCancelledAndWritesOnceTheDriveIsReady) {
   for (int i = 0; i < 3; ++i) later->Queue(pm::kWrite10, ScriptedDevice::Failure(0x02, 0x04, 0x08));
   later->Always(pm::kWrite10, ScriptedDevice::Reply({}));
   MmcDrive ready(later);
-  EXPECT_TRUE(ready.MmcWrite10(data, 0, 1, true, {&clock}).ok());
+  EXPECT_TRUE(ready.MmcWrite10(data, 0, 1, true, {&clock, {}}).ok());
   EXPECT_EQ(later->CountOf(pm::kWrite10), 4u);
 }
 
@@ -83,7 +83,7 @@ TEST(MmcWrite10, AnotherFailureIsTried51TimesAbout1MsApartAndLeavesItsText) {
   MmcDrive drive(device);
   std::vector<std::uint8_t> data(4096);
   testing::ManualJobClock clock;
-  const ScsiResult r = drive.MmcWrite10(data, 100, 2, true, {&clock});
+  const ScsiResult r = drive.MmcWrite10(data, 100, 2, true, {&clock, {}});
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(device->CountOf(pm::kWrite10), 51u);
   const auto sleeps = clock.Sleeps();
@@ -106,7 +106,7 @@ TEST(MmcWrite10, AUnitAttentionOrAMissingMediumFailsAtOnce) {
     MmcDrive drive(device);
     std::vector<std::uint8_t> data(2048);
     testing::ManualJobClock clock;
-    const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock});
+    const ScsiResult r = drive.MmcWrite10(data, 0, 1, true, {&clock, {}});
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(device->CountOf(pm::kWrite10), 1u) << int(failure.asc);
     EXPECT_TRUE(clock.Sleeps().empty());

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "image/image_build_job.h"
@@ -290,6 +291,104 @@ TEST(DvdVideoImage, ThreeHundredFilesOfOddNameLengthsAllReadBack) {
   EXPECT_EQ(udfinfo.exit_code, 0) << udfinfo.output;
   EXPECT_NE(udfinfo.output.find("numfiles=300"), std::string::npos) << udfinfo.output;
 }
+
+// The bytes of the images built from the test fixtures, as SHA-256 over the
+// whole image: a change to the layout, the bridge or the padding shows here
+// before any reader is asked.
+struct GoldenImage {
+  const char* name;
+  enum Source { kDataFixture, kDvdFiles, kDvdOneTitleSet, kDvdTenTitleSets } source;
+  int mode;                     // 1: raw sectors
+  bool stream;                  // a burn's stream in place of a file
+  std::uint32_t session_start;  // streams only
+  std::uint32_t pad_to_sectors;
+  const char* sha256;
+};
+
+void PrintTo(const GoldenImage& row, std::ostream* os) { *os << row.name; }
+
+class GoldenImageTest : public ::testing::TestWithParam<GoldenImage> {};
+
+// Hands the stream of a burn to a file.
+struct FileStream : ImageSink {
+  explicit FileStream(const std::string& path) : out(path, std::ios::binary) {}
+  bool Write(const std::uint8_t* data, std::size_t size, std::string*) override {
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return bool(out);
+  }
+  bool Close(std::string*) override {
+    out.close();
+    return bool(out);
+  }
+  std::ofstream out;
+};
+
+TEST_P(GoldenImageTest, BytesStayTheSame) {
+  const GoldenImage& row = GetParam();
+  testing::TempDir dir;
+  ImageBuildRequest request;
+  const std::string image = dir.path() + "/golden.iso";
+  switch (row.source) {
+    case GoldenImage::kDataFixture:
+      testing::MakeFixture(dir, 300, (3 << 20) + 777);
+      request = testing::FolderImageRequest(dir, image, row.mode);
+      break;
+    case GoldenImage::kDvdFiles:
+      dir.MakeDir("VIDEO_TS");
+      for (int i = 0; i < 40; ++i) {
+        dir.WriteFile("VIDEO_TS/F" + std::string(std::size_t(i % 7), 'x') + std::to_string(i) + ".DAT",
+                      std::string(std::size_t(1 + i * 997), char('a' + i % 26)));
+      }
+      request = DvdRequest(dir.path() + "/VIDEO_TS", image);
+      break;
+    case GoldenImage::kDvdOneTitleSet:
+    case GoldenImage::kDvdTenTitleSets: {
+      const bool ten = row.source == GoldenImage::kDvdTenTitleSets;
+      const fs::path video_ts =
+          ten ? testing::AuthorDvdVideo(dir.path() + "/dvd", 10, true, testing::TestClip("pal_menu.mpg"),
+                                        testing::TestClip("pal_menu.mpg"))
+              : testing::AuthorDvdVideo(dir.path() + "/dvd", 1, false, testing::TestClip("pal_43.mpg"), {});
+      ASSERT_FALSE(video_ts.empty()) << "dvdauthor failed";
+      request = DvdRequest(video_ts, image);
+      break;
+    }
+  }
+  for (TreeElement& e : request.tree) e.mtime = kBuildTime;  // the files' own times vary
+  request.pad_to_sectors = row.pad_to_sectors;
+  std::unique_ptr<FileStream> stream;
+  if (row.stream) {
+    stream = std::make_unique<FileStream>(image);
+    request.stream = stream.get();
+    request.session_start = row.session_start;
+  }
+  testing::JobEventRecorder events;
+  testing::RunBuild(request, &events);
+  ASSERT_FALSE(events.EndedWithError()) << events.Descriptions();
+  const std::string file = row.mode == 1 ? dir.path() + "/golden.bin" : image;
+  const auto sum = RunTool({"sha256sum", file});
+  ASSERT_EQ(sum.exit_code, 0) << sum.output;
+  EXPECT_EQ(sum.output.substr(0, 64), row.sha256) << row.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, GoldenImageTest,
+    ::testing::Values(GoldenImage{"Data", GoldenImage::kDataFixture, 0, false, 0, 1,
+                                  "13c59b9a064ad0b8f622e0a28831e80baeba19c91892111d671962175600d02c"},
+                      GoldenImage{"DataRaw", GoldenImage::kDataFixture, 1, false, 0, 1,
+                                  "30c7603cfaf5105b6237c52b4609cd827e172a0ff520af6a437d87be63211de3"},
+                      GoldenImage{"DataBurnSecondSession", GoldenImage::kDataFixture, 0, true, 23456, 32,
+                                  "7da5789dca22b8305c12a3fb8da890cfe45aafa7de60371a72f52c592d31f5b3"},
+                      GoldenImage{"DvdFiles", GoldenImage::kDvdFiles, 0, false, 0, 1,
+                                  "7781d1a1db0c22d1941643d717adbbeec5abcbd9a887f4f2a9b2670b9a25498b"},
+                      GoldenImage{"DvdFilesBurn", GoldenImage::kDvdFiles, 0, true, 0, 96,
+                                  "bc1ca07641ed7d6187108fd93d5ab5f1d1109b1d6d52621e19f0fb986539333a"},
+                      GoldenImage{"DvdOneTitleSet", GoldenImage::kDvdOneTitleSet, 0, false, 0, 1,
+                                  "206f39da5f404824be296161f202772341711ee62278a91f235658ed5025f3f8"},
+                      GoldenImage{"DvdTenTitleSetsWithMenus", GoldenImage::kDvdTenTitleSets, 0, false, 0, 1,
+                                  "3b229aa7ed0260e02f8b319d790065e0c3d0ee46ca181b85001fe7a477617509"},
+                      GoldenImage{"DvdTenTitleSetsBurn", GoldenImage::kDvdTenTitleSets, 0, true, 0, 80,
+                                  "14ad4141fcd25126407f1f8d75c6a5ac5caa10a395b2bce361a9124d178fc024"}),
+    [](const ::testing::TestParamInfo<GoldenImage>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zephrel

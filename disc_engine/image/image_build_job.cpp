@@ -7,13 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <unordered_map>
 
 #include "image/cue_sheet.h"
-#include "image/dvd_video_files.h"
-#include "image/iso9660_format.h"
 #include "image/raw_sector.h"
-#include "image/udf_writer.h"
 #include "platform/fileio.h"
 #include "platform/mmc.h"
 #include "platform/text.h"
@@ -24,17 +20,18 @@ namespace {
 constexpr std::size_t kSector = platform::mmc::kSectorSize;
 // File data moves in blocks of this many bytes.
 constexpr std::size_t kCopyBlock = 1 << 20;
-// A DVD-Video image ends on a whole ECC block of 16 sectors.
-constexpr std::uint32_t kDvdBlockSectors = 16;
 
 class FileSink : public ImageSink {
  public:
-  explicit FileSink(int fd) : fd_(fd) {}
+  explicit FileSink(platform::File* file) : file_(file) {}
   bool Write(const std::uint8_t* data, std::size_t size, std::string* error) override {
-    return WriteAllTo(fd_, data, size, error);
+    platform::FileError fe;
+    if (file_->WriteAll(data, size, &fe)) return true;
+    *error = platform::ErrnoText(fe.code);
+    return false;
   }
   bool Close(std::string* error) override {
-    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+    if (::fsync(file_->fd()) != 0 && errno != EINVAL && errno != EROFS) {
       *error = platform::ErrnoText(errno);
       return false;
     }
@@ -42,7 +39,7 @@ class FileSink : public ImageSink {
   }
 
  private:
-  int fd_;
+  platform::File* file_;
 };
 
 // Hands blocks on to a sink the job does not own (a burn's stream).
@@ -58,50 +55,18 @@ class BorrowedSink : public ImageSink {
   ImageSink* sink_;
 };
 
-// The visible folder of that name directly under the root.
-std::int32_t TopFolder(const std::vector<TreeElement>& tree, const char* name) {
-  for (const TreeElement& e : tree) {
-    if (e.parent_id == kRootId && e.is_folder() && !e.removed && platform::AsciiUpper(e.name) == name)
-      return e.id;
-  }
-  return -1;
-}
-
-std::vector<std::string> Names(const std::vector<UdfFile>& files) {
-  std::vector<std::string> names;
-  for (const UdfFile& f : files) names.push_back(f.name);
-  return names;
-}
-
 }  // namespace
-
-bool WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, std::string* error) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = platform::ErrnoText(n < 0 ? errno : ENOSPC);
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 // The open image: sectors go through the sink, in raw mode wrapped as Mode 1
 // sectors with their addresses.
 struct ImageBuildJob::Output {
-  int fd = -1;
+  platform::File file;
   bool raw = false;
   std::uint64_t next_sector = 0;  // logical sector of the next write
   std::unique_ptr<ImageSink> sink;
   bool direct = false;  // sink is the image file itself: data may move in the kernel
   std::vector<std::uint8_t> raw_buffer;
 
-  ~Output() {
-    if (fd >= 0) ::close(fd);
-  }
   bool WriteImageBlock(const std::uint8_t* data, std::size_t sectors, std::string* error) {
     if (!raw) {
       next_sector += sectors;
@@ -191,44 +156,42 @@ bool ImageBuildJob::Build() {
     return false;
   }
 
-  IsoLayout layout;
-  std::vector<std::uint8_t> end_sectors;
-  if (!LayOut(&layout, &end_sectors)) return false;
+  ImagePlan plan;
+  if (!Plan(&plan)) return false;
   if (raw && std::int64_t(total_sectors_) - 1 + kCdMsfOffset > kCdLastAddress) {
     Fail("The image is too large for a raw CD image (more than 99 minutes).");
     return false;
   }
-  if (!CheckSources(layout)) return false;
+  if (!CheckSources(plan.layout)) return false;
   const std::uint64_t image_bytes = std::uint64_t(total_sectors_) * (raw ? kCdRawSectorSize : kSector);
   if (!CreateOutput(image_bytes)) return false;
-  if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
+  if (!CopyTreeFilesIntoImage(plan)) return false;
   if (Canceled()) return false;
   std::string close_error;
   if (!out_->sink->Close(&close_error)) {
     Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + close_error);
     return false;
   }
-  const int fd = out_->fd;
-  out_->fd = -1;
-  if (::close(fd) != 0) {
-    Fail("Writing the image " + platform::PathToUtf8(image_file_) + " failed: " + platform::ErrnoText(errno));
+  platform::FileError fe;
+  if (!out_->file.Close(&fe)) {
+    Fail("Writing the image " + platform::PathToUtf8(image_file_) +
+         " failed: " + platform::ErrnoText(fe.code));
     return false;
   }
   return true;
 }
 
 bool ImageBuildJob::BuildStream() {
-  IsoLayout layout;
-  std::vector<std::uint8_t> end_sectors;
-  if (!LayOut(&layout, &end_sectors)) return false;
-  if (!CheckSources(layout)) return false;
+  ImagePlan plan;
+  if (!Plan(&plan)) return false;
+  if (!CheckSources(plan.layout)) return false;
   if (request_.before_data && !request_.before_data(total_sectors_)) {
     stopped_ = true;
     return false;
   }
   out_ = std::make_unique<Output>();
   out_->sink = std::make_unique<BorrowedSink>(request_.stream);
-  if (!CopyTreeFilesIntoImage(layout, end_sectors)) return false;
+  if (!CopyTreeFilesIntoImage(plan)) return false;
   if (Canceled()) return false;
   std::string close_error;
   if (!out_->sink->Close(&close_error)) {
@@ -242,135 +205,30 @@ bool ImageBuildJob::BuildStream() {
   return true;
 }
 
-void ImageBuildJob::PadTo(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors) {
-  const std::uint32_t pad = std::max<std::uint32_t>(request_.pad_to_sectors, 1);
-  const std::uint32_t extra = (pad - total_sectors_ % pad) % pad;
-  if (extra == 0) return;
-  end_sectors->insert(end_sectors->end(), std::size_t(extra) * kSector, 0);
-  total_sectors_ += extra;
-  const std::uint32_t volume_end = layout->session_start + total_sectors_;
-  for (const std::uint32_t sector : {iso9660::kPrimaryDescriptorSector, iso9660::kJolietDescriptorSector}) {
-    std::uint8_t* d = layout->header.data() + sector * kSector;
-    if (layout->header.size() < (sector + 1) * kSector) continue;
-    if (d[iso9660::vd::kType] != iso9660::kTypePrimary &&
-        d[iso9660::vd::kType] != iso9660::kTypeSupplementary)
-      continue;
-    iso9660::PutBoth32(d + iso9660::vd::kVolumeSpaceSize, volume_end);
-  }
-}
-
-bool ImageBuildJob::LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors) {
-  std::vector<TreeElement>& tree = request_.tree;
-  LayoutOptions options;
-  options.session_start = request_.session_start;
-  options.dvd_video = request_.dvd_video;
-  options.volume_name = request_.volume_name;
-  options.software_name = request_.software_name;
-  const auto now = request_.clock ? request_.clock() : std::chrono::system_clock::now();
-  options.clock = [now] { return now; };
-  const std::int64_t build_time =
-      std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
-
-  std::int32_t audio_id = -1, video_id = -1;
-  std::unordered_map<std::int32_t, std::int32_t> parent_of;  // by id
-  for (const TreeElement& e : tree) parent_of[e.id] = e.parent_id;
-  if (request_.dvd_video) {
-    for (const TreeElement& e : tree) {
-      if (e.from_last_session && !e.removed) {
-        Fail(
-            "A DVD-Video image cannot continue the last session of a disc: build it without importing the "
-            "session.");
-        return false;
-      }
-    }
-    audio_id = TopFolder(tree, "AUDIO_TS");
-    video_id = TopFolder(tree, "VIDEO_TS");
-    if (video_id >= 0) OrderDvdVideoFiles(tree, video_id);
-    // A first pass finds where the UDF area starts and the order of the files;
-    // the second places the files where the UDF area and the DVD-Video sets
-    // need them.
-    LayoutResult first = LayOutIso9660(tree, options);
-    if (!first.ok()) {
-      Fail(first.error.empty() ? "The image could not be laid out." : first.error);
-      return false;
-    }
-    std::vector<std::string> audio_names, video_names;
-    for (const FilePlacement& p : first.layout.placements) {
-      if (parent_of[p.id] == audio_id) audio_names.push_back(p.name);
-      if (parent_of[p.id] == video_id) video_names.push_back(p.name);
-    }
-    const std::uint32_t udf_blocks =
-        std::max(UdfAreaBlocks(audio_names, video_names), first.layout.udf_area_sectors);
-    std::string error;
-    if (!PlanDvdVideoStarts(first.layout.placements, tree, video_id, first.layout.udf_area_start + udf_blocks,
-                            &options.min_start_sector, &error)) {
-      Fail(error);
-      return false;
-    }
-  }
-  options.phase = [this](int status) {
+bool ImageBuildJob::Plan(ImagePlan* plan) {
+  ImagePlanOptions options;
+  options.layout.session_start = request_.session_start;
+  options.layout.dvd_video = request_.dvd_video;
+  options.layout.volume_name = request_.volume_name;
+  options.layout.software_name = request_.software_name;
+  options.layout.clock = request_.clock;
+  options.layout.phase = [this](int status) {
     Phase(status);
     return !Canceled();
   };
-  LayoutResult result = LayOutIso9660(tree, options);
-  if (result.status == LayoutResult::Status::kCanceled || Canceled()) {
+  options.pad_to_sectors = request_.pad_to_sectors;
+  ImagePlanResult result = PlanImage(request_.tree, options);
+  if (result.status == LayoutResult::Status::kCanceled) {
     canceled_ = true;
     return false;
   }
   if (!result.ok()) {
-    Fail(result.error.empty() ? "The image could not be laid out." : result.error);
+    Fail(result.error);
     return false;
   }
-  *layout = std::move(result.layout);
-  total_sectors_ = layout->total_sectors;
-  if (!request_.dvd_video) {
-    PadTo(layout, end_sectors);
-    return true;
-  }
-
-  // The UDF bridge: the partition holds the UDF area and the file data; the
-  // volume then runs to a whole ECC block whose last sector is the closing
-  // anchor.
-  std::uint64_t volume_end =
-      (std::uint64_t(layout->end_sector) + 1 + kDvdBlockSectors - 1) / kDvdBlockSectors * kDvdBlockSectors;
-  // A burn's whole blocks: the closing anchor stays the last sector.
-  const std::uint32_t pad = std::max<std::uint32_t>(request_.pad_to_sectors, 1);
-  while ((volume_end - layout->session_start) % pad != 0) volume_end += kDvdBlockSectors;
-  if (volume_end > 0xFFFFFFFFull) {
-    Fail("The files do not fit in an ISO 9660 volume.");
-    return false;
-  }
-  UdfBridgeInput udf;
-  udf.session_start = layout->session_start;
-  udf.partition_start = layout->udf_area_start;
-  udf.partition_end = layout->end_sector;
-  udf.volume_end = static_cast<std::uint32_t>(volume_end);
-  udf.volume_name = request_.volume_name.empty() ? "DVD_VIDEO" : request_.volume_name;
-  udf.build_time = build_time;
-  for (const FilePlacement& p : layout->placements) {
-    const UdfFile f{p.name, p.size, p.extent};
-    if (parent_of[p.id] == audio_id) udf.audio_ts.push_back(f);
-    if (parent_of[p.id] == video_id) udf.video_ts.push_back(f);
-  }
-  // The UDF area may need more than the layout reserved (large folders); the
-  // files were placed after it.
-  const std::size_t udf_end_bytes = std::size_t(layout->udf_area_start - layout->session_start +
-                                                UdfAreaBlocks(Names(udf.audio_ts), Names(udf.video_ts))) *
-                                    kSector;
-  if (layout->header.size() < udf_end_bytes) layout->header.resize(udf_end_bytes, 0);
-  std::array<std::uint8_t, udf::kBlockSize> anchor{};
-  std::string error;
-  if (!WriteUdfBridge(udf, layout->header, anchor, &error)) {
-    Fail(error);
-    return false;
-  }
-  // The ISO 9660 volume covers the padding and the anchor too.
-  iso9660::PutBoth32(
-      layout->header.data() + iso9660::kPrimaryDescriptorSector * kSector + iso9660::vd::kVolumeSpaceSize,
-      udf.volume_end);
-  end_sectors->assign((volume_end - layout->end_sector) * kSector, 0);
-  std::memcpy(end_sectors->data() + end_sectors->size() - kSector, anchor.data(), kSector);
-  total_sectors_ = udf.volume_end - layout->session_start;
+  if (Canceled()) return false;
+  *plan = std::move(result.plan);
+  total_sectors_ = plan->total_sectors;
   return true;
 }
 
@@ -395,17 +253,18 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   platform::FileError fe;
   const std::optional<std::uint64_t> free =
       request_.free_space ? request_.free_space(folder) : platform::FreeSpace(folder, &fe);
-  const int fd = ::open(image_file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  platform::File file = platform::File::Open(image_file_, platform::File::Mode::kCreateExclusive, &fe, 0644);
+  if (!file.is_open()) {
     error_ = true;
     events_->BurnerOnError(kErrorImageCreate);
     return false;
   }
   image_created_ = true;
   out_ = std::make_unique<Output>();
-  out_->fd = fd;
+  out_->file = std::move(file);
   out_->raw = request_.mode == 1;
-  out_->sink = request_.make_sink ? request_.make_sink(fd) : std::make_unique<FileSink>(fd);
+  out_->sink =
+      request_.make_sink ? request_.make_sink(out_->file.fd()) : std::make_unique<FileSink>(&out_->file);
   out_->direct = !request_.make_sink && !out_->raw;
   if (free && *free < image_bytes + 4096) {
     Fail("There is not enough free space for the image in " + platform::PathToUtf8(folder) + ": " +
@@ -424,8 +283,9 @@ bool ImageBuildJob::CreateOutput(std::uint64_t image_bytes) {
   return true;
 }
 
-bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
-                                           const std::vector<std::uint8_t>& end_sectors) {
+bool ImageBuildJob::CopyTreeFilesIntoImage(const ImagePlan& plan) {
+  const IsoLayout& layout = plan.layout;
+  const std::vector<std::uint8_t>& end_sectors = plan.end_sectors;
   std::string error;
   const auto write = [&](const std::uint8_t* data, std::size_t sectors) {
     if (out_->WriteImageBlock(data, sectors, &error)) return true;
@@ -475,15 +335,13 @@ bool ImageBuildJob::CopyTreeFilesIntoImage(const IsoLayout& layout,
 
 bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
   if (p.size == 0) return true;
-  const int fd = ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const platform::UniqueFd source(
+      ::open(p.source_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  const int fd = source.get();
   if (fd < 0) {
     Fail("Can't read : " + p.source_path + " (" + platform::ErrnoText(errno) + ")");
     return false;
   }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   std::uint64_t left = p.size;
   std::uint64_t file_sectors_done = 0;
@@ -494,7 +352,7 @@ bool ImageBuildJob::CopyFileIntoImage(const FilePlacement& p) {
     if (Canceled()) return false;
     std::size_t moved = 0;
     while (moved < kCopyBlock) {
-      const ssize_t n = ::copy_file_range(fd, nullptr, out_->fd, nullptr, kCopyBlock - moved, 0);
+      const ssize_t n = ::copy_file_range(fd, nullptr, out_->file.fd(), nullptr, kCopyBlock - moved, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && moved == 0 &&
           (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {

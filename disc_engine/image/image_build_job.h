@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "image/image_plan.h"
 #include "image/iso9660_layout.h"
 #include "tree/tree_element.h"
 
@@ -47,11 +48,6 @@ class ImageSink {
   // Flushes and closes; false with error set when data may be lost.
   virtual bool Close(std::string* error) = 0;
 };
-
-// Writes all bytes to fd, over short writes and EINTR; false with error set
-// (the system's text; a write that moves nothing reads as a full disc) on
-// failure.
-bool WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, std::string* error);
 
 struct ImageBuildRequest {
   std::filesystem::path image_path;  // raw mode: the extension becomes .bin
@@ -110,13 +106,13 @@ class ImageBuildJob {
   struct Output;
   bool Build();
   bool BuildStream();
-  bool LayOut(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors);
+  // Plans the image (phases and cancel go through the job's events).
+  bool Plan(ImagePlan* plan);
   bool CheckSources(const IsoLayout& layout);
-  void PadTo(IsoLayout* layout, std::vector<std::uint8_t>* end_sectors);
   bool CreateOutput(std::uint64_t image_bytes);
   // Writes the header, then every file's data in layout order (zeros in the
-  // gaps), then end_sectors.
-  bool CopyTreeFilesIntoImage(const IsoLayout& layout, const std::vector<std::uint8_t>& end_sectors);
+  // gaps), then the end sectors.
+  bool CopyTreeFilesIntoImage(const ImagePlan& plan);
   bool CopyFileIntoImage(const FilePlacement& placement);
   bool Canceled();
   void Fail(const std::string& text);

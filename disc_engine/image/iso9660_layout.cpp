@@ -476,7 +476,7 @@ void LayoutBuilder::WriteVolumeDescriptor(const HierarchyLayout& h, std::uint32_
     std::memcpy(p + offset, text.data(), text.size());
   };
   put_text(vd::kVolumeId, options_.volume_name, vd::kVolumeIdLength);
-  iso9660::PutBoth32(p + vd::kVolumeSpaceSize, out_.end_sector);
+  iso9660::PutBoth32(p + vd::kVolumeSpaceSize, out_.volume_end);
   if (joliet) std::memcpy(p + vd::kEscapeSequences, iso9660::kJolietEscape, sizeof iso9660::kJolietEscape);
   iso9660::PutBoth16(p + vd::kVolumeSetSize, 1);
   iso9660::PutBoth16(p + vd::kVolumeSequenceNumber, 1);
@@ -537,6 +537,12 @@ LayoutResult LayoutBuilder::Run() {
   if (!PlaceFiles()) return Fail(error_);
   out_.end_sector = static_cast<std::uint32_t>(next_free_);
   out_.total_sectors = out_.end_sector - out_.session_start;
+  const std::uint64_t volume_end =
+      options_.volume_end ? options_.volume_end(out_.end_sector) : out_.end_sector;
+  if (volume_end > std::numeric_limits<std::uint32_t>::max()) {
+    return Fail("The files do not fit in an ISO 9660 volume.");
+  }
+  out_.volume_end = static_cast<std::uint32_t>(volume_end);
 
   if (!EachHierarchy(7, [&](HierarchyLayout& h) { WriteDirectories(h); })) return Canceled();
   const std::uint32_t s = options_.session_start;

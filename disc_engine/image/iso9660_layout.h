@@ -35,6 +35,10 @@ struct LayoutOptions {
   // Called before each phase with its status (1 to 10); returning false
   // cancels the layout.
   std::function<bool(int status)> phase;
+  // The sector after the volume's last (absolute), given the sector after the
+  // last file's data, for a volume that runs on past its files (padding, a
+  // closing anchor); the volume descriptors record it. Empty: end_sector.
+  std::function<std::uint64_t(std::uint32_t end_sector)> volume_end;
 };
 
 // One file's data in the image. The list of placements is in ascending
@@ -80,6 +84,9 @@ struct IsoLayout {
   std::uint32_t end_sector = 0;
   // Sectors of the job: end_sector - session_start.
   std::uint32_t total_sectors = 0;
+  // Sector after the volume's last (absolute): end_sector unless the options
+  // say otherwise; the volume descriptors record it.
+  std::uint32_t volume_end = 0;
   PathTableLocation iso_path_table;
   PathTableLocation joliet_path_table;  // zero in the DVD-Video mode
   std::uint32_t iso_root_extent = 0, iso_root_sectors = 0;

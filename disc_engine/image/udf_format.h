@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/sector.h"
+
 namespace zephrel::udf {
 
-constexpr std::size_t kBlockSize = 2048;
+constexpr std::size_t kBlockSize = platform::kSectorSize;
 constexpr std::size_t kDescriptorSize = 512;  // size of the fixed-size descriptors
 
 // Tag identifiers.

@@ -1,6 +1,5 @@
 #include "tree/project_tree.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 
 #include "image/iso9660_format.h"
 #include "platform/fileio.h"
+#include "tree/folder_scan.h"
 
 namespace zephrel {
 
@@ -37,57 +37,6 @@ std::string LastComponent(const std::string& path) {
 bool IsValidElementName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
          name.find('\0') == std::string::npos;
-}
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(Fd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  Fd& operator=(Fd&& o) noexcept {
-    std::swap(fd_, o.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-struct DirEntry {
-  std::string name;
-  struct stat st;  // lstat-style: links are not followed
-};
-
-// Reads every entry but "." and ".." of the open folder fd (fd stays open).
-bool ReadEntries(int fd, std::vector<DirEntry>* entries) {
-  int dup_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (dup_fd < 0) return false;
-  DIR* dir = ::fdopendir(dup_fd);
-  if (!dir) {
-    ::close(dup_fd);
-    return false;
-  }
-  bool ok = true;
-  for (;;) {
-    errno = 0;
-    struct dirent* d = ::readdir(dir);
-    if (!d) {
-      ok = errno == 0;
-      break;
-    }
-    std::string name = d->d_name;
-    if (name == "." || name == "..") continue;
-    DirEntry entry{std::move(name), {}};
-    if (::fstatat(fd, entry.name.c_str(), &entry.st, AT_SYMLINK_NOFOLLOW) != 0) {
-      entry.st.st_mode = 0;  // vanished or not accessible: reported as skipped
-    }
-    entries->push_back(std::move(entry));
-  }
-  ::closedir(dir);
-  return ok;
 }
 
 }  // namespace
@@ -497,7 +446,7 @@ void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index
   ScanBatch batch;
   path = StripTrailingSlashes(std::move(path));
   std::string name = LastComponent(path);
-  Fd top(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  platform::UniqueFd top(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   bool parent_ok;
   {
     std::lock_guard lock(mutex_);
@@ -540,84 +489,38 @@ void ProjectTree::RunScan(Scan* scan, TreeEvents* events, std::int32_t dad_index
   if (events) events->OnEndAddingElements();
 }
 
-// Walks the folder tree below top_fd depth first with an explicit stack of
-// open folders; every entry gets a new id as it is met.
 bool ProjectTree::ScanFolderTree(Scan* scan, TreeEvents* events, int top_fd, std::int32_t top_id,
                                  const std::string& top_path, ScanBatch* batch) {
-  struct Frame {
-    Fd fd;
-    std::string path;
-    std::int32_t id;
-    std::vector<DirEntry> entries;
-    std::size_t next = 0;
-  };
-  std::vector<Frame> stack;
-  {
-    Frame top{Fd(::fcntl(top_fd, F_DUPFD_CLOEXEC, 0)), top_path, top_id, {}, 0};
-    if (top.fd.get() < 0 || !ReadEntries(top.fd.get(), &top.entries)) {
-      batch->Skip(top_path);
-      return false;
+  // Every entry gets a new id as it is met.
+  struct Sink : FolderScanSink {
+    ProjectTree* tree;
+    Scan* scan;
+    TreeEvents* events;
+    ScanBatch* batch;
+    std::int32_t Add(const std::string& name, std::string source, std::int32_t parent, std::int32_t kind,
+                     const struct stat& st) override {
+      std::int32_t id = tree->NextScanId(scan);
+      if (id < 0) return -1;
+      if (events && id > kProgressIdThreshold && id % kProgressIdStep == 0) events->OnAddingElements(name, 1);
+      TreeElement e;
+      e.name = name;
+      e.source_path = std::move(source);
+      e.id = id;
+      e.parent_id = parent;
+      e.kind = kind;
+      e.file_size = kind == kKindFile ? static_cast<std::uint64_t>(st.st_size) : 0;
+      e.mtime = MtimeSeconds(st);
+      batch->elements.push_back(std::move(e));
+      return id;
     }
-    stack.push_back(std::move(top));
-  }
-  auto add = [&](const std::string& name, std::string source, std::int32_t parent, std::int32_t kind,
-                 const struct stat& st) -> std::int32_t {
-    std::int32_t id = NextScanId(scan);
-    if (id < 0) return -1;
-    if (events && id > kProgressIdThreshold && id % kProgressIdStep == 0) events->OnAddingElements(name, 1);
-    TreeElement e;
-    e.name = name;
-    e.source_path = std::move(source);
-    e.id = id;
-    e.parent_id = parent;
-    e.kind = kind;
-    e.file_size = kind == kKindFile ? static_cast<std::uint64_t>(st.st_size) : 0;
-    e.mtime = MtimeSeconds(st);
-    batch->elements.push_back(std::move(e));
-    return id;
-  };
-
-  while (!stack.empty()) {
-    if (scan->stop) return false;
-    Frame& frame = stack.back();
-    if (frame.next >= frame.entries.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const DirEntry& entry = frame.entries[frame.next++];
-    const std::string sub_path = frame.path == "/" ? "/" + entry.name : frame.path + "/" + entry.name;
-    const mode_t mode = entry.st.st_mode;
-    if (S_ISDIR(mode)) {
-      std::int32_t id = add(entry.name, sub_path, frame.id, kKindFolder, entry.st);
-      if (id < 0) return false;
-      Frame child{
-          Fd(::openat(frame.fd.get(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)),
-          sub_path,
-          id,
-          {},
-          0};
-      if (child.fd.get() < 0 || !ReadEntries(child.fd.get(), &child.entries)) {
-        batch->Skip(sub_path);  // the folder stays, empty
-        continue;
-      }
-      stack.push_back(std::move(child));  // invalidates frame
-      continue;
-    }
-    struct stat target = entry.st;
-    if (S_ISLNK(mode) && ::fstatat(frame.fd.get(), entry.name.c_str(), &target, 0) != 0) {
-      batch->Skip(sub_path);  // dangling link
-      continue;
-    }
-    // A link to a folder is never followed; specials (FIFOs, devices, sockets)
-    // are never opened.
-    if (!S_ISREG(target.st_mode) || static_cast<std::uint64_t>(target.st_size) > iso9660::kMaxFileSize ||
-        ::faccessat(frame.fd.get(), entry.name.c_str(), R_OK, AT_EACCESS) != 0) {
-      batch->Skip(sub_path);
-      continue;
-    }
-    if (add(entry.name, sub_path, frame.id, kKindFile, target) < 0) return false;
-  }
-  return true;
+    void Skip(const std::string& path) override { batch->Skip(path); }
+    bool Stopped() override { return scan->stop; }
+  } sink;
+  sink.tree = this;
+  sink.scan = scan;
+  sink.events = events;
+  sink.batch = batch;
+  return zephrel::ScanFolderTree(top_fd, top_id, top_path, sink);
 }
 
 }  // namespace zephrel

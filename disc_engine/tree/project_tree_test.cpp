@@ -411,7 +411,9 @@ TEST_F(ProjectTreeTest, AReimportReplacesTheEarlierOneAndWhatWasAddedIntoItsFold
   }
   tree_.RemoveAt(10);
   for (const TreeElement& e : tree_.Snapshot()) {
-    if (e.name == "mine") EXPECT_TRUE(e.removed);
+    if (e.name == "mine") {
+      EXPECT_TRUE(e.removed);
+    }
   }
   EXPECT_EQ(tree_.AddVirtualDirectory(kRootId, "next"), 12) << "ids go on after the import";
 }

@@ -11,18 +11,6 @@ using automation_detail::AsciiIEqual;
 
 }  // namespace
 
-std::string_view DispatchKindName(DispatchKind kind) {
-  switch (kind) {
-    case DispatchKind::kMethod:
-      return "method";
-    case DispatchKind::kPropertyGet:
-      return "propget";
-    case DispatchKind::kPropertyPut:
-      return "propput";
-  }
-  return "?";
-}
-
 HResult PrepareArguments(const DispatchMember& member, std::span<const Variant> args,
                          std::vector<Variant>& out, int* bad_arg) {
   if (bad_arg) *bad_arg = -1;

@@ -82,7 +82,7 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File File::Open(const std::filesystem::path& path, Mode mode, FileError* error) {
+File File::Open(const std::filesystem::path& path, Mode mode, FileError* error, unsigned permissions) {
   ClearError(error);
   // O_NOCTTY: a terminal the user picks never becomes the controlling one.
   int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -103,7 +103,7 @@ File File::Open(const std::filesystem::path& path, Mode mode, FileError* error) 
   File file;
   int fd;
   do {
-    fd = ::open(path.c_str(), flags, 0666);
+    fd = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     SetError(error, errno, "open", path);
@@ -328,6 +328,19 @@ bool File::Close(FileError* error) {
     return false;
   }
   return true;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
 }
 
 std::optional<std::string> ReadFile(const std::filesystem::path& path, FileError* error) {

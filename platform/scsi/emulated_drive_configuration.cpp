@@ -329,7 +329,7 @@ Check EmulatedDrive::Impl::ReadBufferCapacity(const std::uint8_t* cdb, std::span
   constexpr std::uint32_t kBufferBytes = 4 << 20;  // empty whenever a command arrives
   mmc::BufferCapacity r;
   if (cdb[1] & 0x01) {
-    r.available = kBufferBytes / kSectorSize;  // blocks available
+    r.available = kBufferBytes / platform::kSectorSize;  // blocks available
   } else {
     r.length = kBufferBytes;
     r.available = kBufferBytes;

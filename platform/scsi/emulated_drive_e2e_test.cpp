@@ -156,8 +156,9 @@ class ProgramsOnEmulatedDrive : public BurnedIso, public ::testing::WithParamInt
     EmulatedDriveHarness& h = *harness_;
     const bool cd = profile == kProfileCdR || profile == kProfileCdRw;
     const bool plus = profile == kProfileDvdPlusR || profile == kProfileDvdPlusRDl;
-    if (!plus && profile != kProfileBdRSrm)
+    if (!plus && profile != kProfileBdRSrm) {
       ASSERT_EQ(SenseText(h.SetWriteParameters(cd ? 1 : 0, !finalise)), "ok");
+    }
     const std::uint32_t track = h.DiscInformation()[6];
     Burn(h, track);
     ASSERT_EQ(SenseText(h.Sync()), "ok");
@@ -263,10 +264,11 @@ TEST_P(ProgramsOnEmulatedDrive, AgreesWithTheEmulatedDrive) {
   } else if (run.after == After::kBlankDisc || run.after == After::kFormattedDisc) {
     harness_->Reopen();
     const std::vector<std::uint8_t> disc = harness_->DiscInformation();
-    if (run.after == After::kBlankDisc)
+    if (run.after == After::kBlankDisc) {
       EXPECT_EQ(disc[2] & 0x03, 0);
-    else
+    } else {
       EXPECT_NE(disc[2] & 0x03, 0);
+    }
   }
 }
 

@@ -352,7 +352,7 @@ Check EmulatedDrive::Impl::ReadFormatCapacities(const std::uint8_t* cdb, std::sp
     const bool unformatted = ClassOf(m) == MediumClass::kRandom && !m.formatted;
     r.current.blocks = m.capacity;
     r.current.type = std::uint8_t(unformatted ? mmc::kDescriptorUnformatted : mmc::kDescriptorFormatted);
-    r.current.parameter = kSectorSize;
+    r.current.parameter = platform::kSectorSize;
     if (state.identity.writer) {
       if (IsDvdPlusRw(m.profile)) add(m.capacity, 0x26, 0);
       if (m.profile == kProfileDvdRwSequential || m.profile == kProfileDvdRwRestricted) {

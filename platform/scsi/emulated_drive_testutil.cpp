@@ -8,19 +8,6 @@
 
 namespace platform::testing {
 
-TempFolder::TempFolder() {
-  static std::atomic<int> counter{0};
-  path_ = std::filesystem::temp_directory_path() /
-          ("vantora-emu-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 std::string SenseText(const ScsiResult& r) {
   if (r.ok()) return "ok";
   if (r.transport != ScsiResult::Transport::kOk) return "transport: " + r.transport_message;

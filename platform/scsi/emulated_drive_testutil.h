@@ -8,19 +8,11 @@
 #include <vector>
 
 #include "platform/emulated_drive.h"
+#include "testing/temp_folder.h"
 
 namespace platform::testing {
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using vantora::testing::TempFolder;
 
 // "KK/AA/QQ" of a result's sense, "ok" when it succeeded.
 std::string SenseText(const ScsiResult& result);

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 
 namespace vantora {
 namespace {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <variant>
 
-#include "authoring_check.h"
+#include "authoring_testutil.h"
 #include "core_testutil.h"
 #include "platform/bitmap.h"
 #include "platform/process.h"

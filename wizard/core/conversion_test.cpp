@@ -3,7 +3,7 @@
 #include <array>
 #include <fstream>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 
 namespace vantora {
 namespace {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <fstream>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 #include "platform/text.h"
 
 namespace vantora {

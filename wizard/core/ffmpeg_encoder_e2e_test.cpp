@@ -19,11 +19,11 @@
 #include <optional>
 #include <sstream>
 
-#include "authoring_check.h"
+#include "authoring_testutil.h"
 #include "core_testutil.h"
 #include "platform/process.h"
 #include "vantora/dvd_stream_check.h"
-#include "vantora/json.h"
+#include "vantora/probe_answer.h"
 
 namespace vantora {
 

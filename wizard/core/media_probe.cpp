@@ -12,7 +12,7 @@
 
 #include "platform/fileio.h"
 #include "platform/process.h"
-#include "vantora/json.h"
+#include "vantora/probe_answer.h"
 
 namespace vantora {
 

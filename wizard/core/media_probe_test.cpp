@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "vantora/json.h"
+#include "vantora/probe_answer.h"
 
 namespace vantora {
 namespace {

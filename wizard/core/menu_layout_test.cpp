@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 
 namespace vantora {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 #include "testing/loopback_http_server.h"
 
 namespace vantora {

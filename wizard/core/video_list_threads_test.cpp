@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "controller_fixture.h"
+#include "controller_testutil.h"
 
 namespace vantora {
 namespace {

@@ -435,11 +435,6 @@ void WizardController::EndJob(bool back_to_video_list) {
   view_.Refresh();
 }
 
-void WizardController::EndWithMessage(const std::string& message) {
-  EndJob(true);
-  parts_.dialogs->ShowMessage(message, kMessageTitle, MessageIcon::kExclamation);
-}
-
 bool WizardController::QueryUnload() {
   if (Busy) {
     parts_.dialogs->ShowMessage("You must cancel the current process to close this window", kMessageTitle,

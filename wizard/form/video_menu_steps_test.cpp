@@ -74,7 +74,7 @@ class VideoMenuStepsTest : public ::testing::Test, protected testing::WizardFake
   }
   // Lets the probes end and their rows arrive.
   void WaitForRows() {
-    QTest::qWaitFor([&] { return !c().ProbesRunning(); }, 5000);
+    (void)QTest::qWaitFor([&] { return !c().ProbesRunning(); }, 5000);  // the assertion below says why
     ASSERT_FALSE(c().ProbesRunning());
   }
   void AddThreeVideos() {
@@ -286,8 +286,9 @@ TEST_F(VideoMenuStepsTest, TheDesignerShowsTheWholePageAndEveryCaptionWholeInThe
         if (!w->isVisible() || !has_text) continue;
         const std::string name = w->objectName().toStdString();
         EXPECT_TRUE(window.contains(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()))) << name;
-        if (qobject_cast<QComboBox*>(w) == nullptr && w->minimumWidth() == 0)
+        if (qobject_cast<QComboBox*>(w) == nullptr && w->minimumWidth() == 0) {
           EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+        }
       }
     }
     form.reset();

@@ -17,6 +17,8 @@ namespace morvix {
 
 inline constexpr int kMaxTitles = 99;
 inline constexpr int kMaxChapters = 99;
+// Seconds from one chapter start to the next, at the least.
+inline constexpr double kMinChapterLength = 2.0;
 inline constexpr int kMaxButtons = 32;
 inline constexpr int kPaletteSize = 16;
 

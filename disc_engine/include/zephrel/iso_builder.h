@@ -16,8 +16,6 @@
 
 namespace zephrel {
 
-enum class JobEnd;  // the end event of a disc job (the engine's job runner)
-
 class ZEPHREL_API ISOBuilder final : public IISOBuilder {
  public:
   ISOBuilder();
@@ -181,11 +179,6 @@ class ZEPHREL_API ISOBuilder final : public IISOBuilder {
   platform::HResult Burner_GetMediaUID(std::int32_t DriveNum, std::string& pVal, std::string& pVal2) override;
 
  private:
-  // A disc job whose work is not available in this version: started through
-  // the job runner like every job, it reports "<member> is not available"
-  // through BurningErrorViewDescription and ends with the error flag.
-  // Returns whether the job started.
-  bool StartUnavailableJob(const char* member, int drive, JobEnd end, std::int32_t mode_burn);
   // Raises events from an engine thread (not a disc job: no slot taken).
   void StartBackgroundEnd(std::function<void(ISOBuilderEvents&)> raise);
 

@@ -76,6 +76,11 @@ F Real(const char* name) {
 
 bool IsOursOrInherited(int fd);
 
+// An empty path (AT_EMPTY_PATH: the call is about dir itself). The C library
+// declares the path of the *at calls never null, but a caller may still pass
+// one.
+bool IsEmptyPath(const char* path) { return path != nullptr && *path == 0; }
+
 // The device path, or /dev/fd/N of a descriptor of the device (which a
 // program hands to a program it runs to read the disc).
 bool IsDevice(const char* path) {
@@ -568,13 +573,14 @@ SHIM_STAT(lstat64, stat64)
 SHIM_FSTAT(fstat, stat)
 SHIM_FSTAT(fstat64, stat64)
 
-#define SHIM_FSTATAT(name, type)                                                                           \
-  int name(int dir, const char* path, struct type* st, int flags) {                                        \
-    using Fn = int (*)(int, const char*, struct type*, int);                                               \
-    static const Fn real = Real<Fn>(#name);                                                                \
-    if (!IsDevice(path) && !(path && !*path && IsOursOrInherited(dir))) return real(dir, path, st, flags); \
-    FillStat(reinterpret_cast<struct stat*>(st));                                                          \
-    return 0;                                                                                              \
+#define SHIM_FSTATAT(name, type)                                           \
+  int name(int dir, const char* path, struct type* st, int flags) {        \
+    using Fn = int (*)(int, const char*, struct type*, int);               \
+    static const Fn real = Real<Fn>(#name);                                \
+    if (!IsDevice(path) && !(IsEmptyPath(path) && IsOursOrInherited(dir))) \
+      return real(dir, path, st, flags);                                   \
+    FillStat(reinterpret_cast<struct stat*>(st));                          \
+    return 0;                                                              \
   }
 SHIM_FSTATAT(fstatat, stat)
 SHIM_FSTATAT(fstatat64, stat64)

@@ -35,8 +35,10 @@ class File {
   File& operator=(const File&) = delete;
 
   // Opens path. Opening for read never blocks on a FIFO (O_NONBLOCK is used
-  // and cleared again after the open).
-  static File Open(const std::filesystem::path& path, Mode mode, FileError* error);
+  // and cleared again after the open). A file it creates gets permissions
+  // (less the umask).
+  static File Open(const std::filesystem::path& path, Mode mode, FileError* error,
+                   unsigned permissions = 0666);
 
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
@@ -79,6 +81,22 @@ class File {
  private:
   int fd_ = -1;
   std::filesystem::path path_;
+};
+
+// A bare file descriptor (from open, openat, fcntl), closed on destruction.
+// Move-only.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
 };
 
 // Reads a whole (small) file. Fails for anything that is not a regular file.

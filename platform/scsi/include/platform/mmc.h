@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/sector.h"
+
 namespace platform::mmc {
 
 // Bytes of user data in a logical sector of every CD, DVD and BD medium.
-inline constexpr std::size_t kSectorSize = 2048;
+inline constexpr std::size_t kSectorSize = platform::kSectorSize;
 
 // Track-at-once on CD: between the end of one track and the start of the
 // next lie the link (run-out 2, link 1 and run-in 4 sectors) and the next

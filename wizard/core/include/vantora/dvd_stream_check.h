@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/sector.h"
+
 namespace vantora {
 
-inline constexpr std::uint32_t kDvdPackSize = 2048;
+inline constexpr std::uint32_t kDvdPackSize = platform::kSectorSize;
 
 struct SequenceHeader {
   int width = 0;

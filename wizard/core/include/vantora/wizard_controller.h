@@ -407,7 +407,6 @@ class WizardController : private DiscBurnerEvents, private DiscMediaEvents {
   void ApplyEncoderParameters(VideoEncoder* e = nullptr);
   void ClearConvertedColumn();
   void ListenSelectedDrive();
-  void EndWithMessage(const std::string& message);
   // At Cancel while a conversion or compilation runs: whether the user
   // confirms that the work or the disc is given up.
   bool ConfirmCancel();

@@ -33,8 +33,6 @@ enum class DispatchKind : std::uint16_t {
   kPropertyPut = 4,
 };
 
-std::string_view DispatchKindName(DispatchKind kind);
-
 struct ParamType {
   VarType type = VarType::kEmpty;
   bool by_ref =

@@ -1,43 +1,26 @@
-#include "vantora/json.h"
+#include "vantora/probe_answer.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
 namespace vantora {
-namespace {
-
-// Whether arrays and objects nest deeper than kJsonMaxDepth anywhere in text
-// (brackets inside strings do not count).
-bool NestsTooDeep(std::string_view text) {
-  int depth = 0;
-  bool in_string = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (in_string) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kJsonMaxDepth) return true;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return false;
-}
-
-}  // namespace
 
 std::optional<Json> ParseJson(std::string_view text) {
-  if (NestsTooDeep(text)) return std::nullopt;
+  // The parser tells the depth of every array and object it opens (0 for the
+  // outermost); one too deep spoils the whole document.
+  bool too_deep = false;
+  const Json::parser_callback_t depth_cap = [&too_deep](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+        depth >= kJsonMaxDepth) {
+      too_deep = true;
+      return false;
+    }
+    return true;
+  };
   try {
-    Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
-    if (value.is_discarded()) return std::nullopt;
+    Json value = Json::parse(text.begin(), text.end(), depth_cap, /*allow_exceptions=*/false);
+    if (too_deep || value.is_discarded()) return std::nullopt;
     return value;
   } catch (...) {
     return std::nullopt;  // out of memory: unreadable like any broken answer

@@ -1,7 +1,6 @@
-// JSON documents from helper programs (ffprobe's answers), read with
-// nlohmann::json. Parsing refuses broken text and documents nested too deep,
-// and never throws; the readers below take a null pointer for a value that is
-// not there, so that lookups chain.
+// The reader of ffprobe's answers: JSON documents read with nlohmann::json. Parsing refuses broken text and
+// documents nested too deep, and never throws; the readers below take a null pointer for a value that is not
+// there, so that lookups chain.
 #pragma once
 
 #include <nlohmann/json.hpp>
